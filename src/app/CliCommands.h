@@ -1,0 +1,31 @@
+// The sub-commands of glyphwell-cli. Each takes the arguments after its own
+// name and returns the process exit status.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PdfDocument.h"
+
+using TCliArgs = std::vector<std::string>;
+
+int CliInfo(const TCliArgs& args);
+
+// A document opened without a window: messages are collected, text is
+// measured with the same fonts as in the window.
+struct TCliDocument {
+    TCliDocument();
+    ~TCliDocument();
+    THeadlessUi ui;
+    TPdfDocument doc{ui};
+    std::unique_ptr<TTextMeasurer> measurer;
+};
+
+// Writes every message box and status line of the open to stderr.
+void PrintMessages(const THeadlessUi& ui);
+// 0 without an error message, 1 for an invalid file, 2 for a file that could
+// not be read, 3 for an encrypted file.
+int OpenExitStatus(const THeadlessUi& ui);
+// JSON string literal for a UTF-8 text.
+std::string JsonString(const std::string& utf8);

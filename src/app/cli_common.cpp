@@ -1,0 +1,46 @@
+#include <cstdio>
+
+#include "CliCommands.h"
+
+TCliDocument::TCliDocument() {}
+TCliDocument::~TCliDocument() = default;
+
+void PrintMessages(const THeadlessUi& ui) {
+    for (const auto& line : ui.statusLines) std::fprintf(stderr, "%s\n", line.c_str());
+    for (const auto& message : ui.messages)
+        std::fprintf(stderr, "%s: %s\n", message.icon == TMsgIcon::Error ? "Fehler" : "Hinweis",
+                     message.text.c_str());
+}
+
+int OpenExitStatus(const THeadlessUi& ui) {
+    int status = 0;
+    for (const auto& message : ui.messages) {
+        if (message.icon != TMsgIcon::Error) continue;
+        if (message.text.rfind("Diese PDF-Datei ist verschlüsselt", 0) == 0) return 3;
+        if (message.text.rfind("Konnte die Datei ", 0) == 0) status = 2;
+        else if (status == 0) status = 1;
+    }
+    return status;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char ch : utf8) {
+        switch (ch) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (ch < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", ch);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(ch);
+                }
+        }
+    }
+    return out + "\"";
+}

@@ -1,0 +1,50 @@
+#include <cstdio>
+
+#include "CliCommands.h"
+
+namespace {
+
+std::string Reference(bool found, int32_t num, int32_t gen) {
+    if (!found) return "nicht gefunden";
+    return "gefunden (" + std::to_string(num) + " " + std::to_string(gen) + " R)";
+}
+
+std::string Date(const TDateTimeValue& date, const TDateTimeValue& time) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, time.hour,
+                  time.minute, time.second);
+    return buf;
+}
+
+}  // namespace
+
+int CliInfo(const TCliArgs& args) {
+    if (args.size() != 1) {
+        std::fputs("Aufruf: glyphwell-cli info DATEI\n", stderr);
+        return 64;
+    }
+    TCliDocument cli;
+    TPdfDocument& doc = cli.doc;
+    doc.openfilenow(args[0]);
+
+    std::string version = "-";
+    if (doc.fileSize >= 8) version.assign(reinterpret_cast<const char*>(doc.fileData) + 5, 3);
+    std::printf("PDF-Version: %s\n", Cp1252ToUtf8(version).c_str());
+    std::printf("objCount: %d\n", doc.objCount);
+    std::printf("/Root: %s\n", Reference(doc.rootFound, doc.rootObjNum, doc.rootGen).c_str());
+    std::printf("/Info: %s\n", Reference(doc.infoFound, doc.infoObjNum, doc.infoGen).c_str());
+    std::printf("/Encrypt: %s\n", Reference(doc.encrypted, doc.encryptObjNum, doc.encryptGen).c_str());
+    std::printf("Seiten: %d\n", doc.pageList.Count());
+    if (doc.infoFound) {
+        std::printf("Producer: %s\n", Cp1252ToUtf8(doc.Edit1).c_str());
+        std::printf("Creator: %s\n", Cp1252ToUtf8(doc.Edit2).c_str());
+        std::printf("Autor: %s\n", Cp1252ToUtf8(doc.Edit3).c_str());
+        std::printf("Titel: %s\n", Cp1252ToUtf8(doc.Edit4).c_str());
+        std::printf("Betreff: %s\n", Cp1252ToUtf8(doc.Edit5).c_str());
+        std::printf("Stichworte: %s\n", Cp1252ToUtf8(doc.Edit6).c_str());
+        std::printf("Erstellt: %s\n", Date(doc.DateTimePicker1, doc.DateTimePicker2).c_str());
+        std::printf("Geändert: %s\n", Date(doc.DateTimePicker3, doc.DateTimePicker4).c_str());
+    }
+    PrintMessages(cli.ui);
+    return OpenExitStatus(cli.ui);
+}

@@ -1,0 +1,3 @@
+#include "ContentInterpreter.h"
+
+void AttachInterpreter(TPdfDocument& doc) { doc.interpreter = nullptr; }

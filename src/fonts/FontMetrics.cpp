@@ -1,0 +1,1 @@
+// Installed TrueType fonts: finding them, measuring text, reading metrics.

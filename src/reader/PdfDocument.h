@@ -1,0 +1,203 @@
+// TPdfDocument: the open document and the reader that fills it.
+//
+// The whole file is held in memory and read through one cursor
+// (fileData, fileSize, filePos); dictionaries become flat lists of token
+// lists; every list of the model is a TDynaArray whose current element is
+// mirrored into one of the cur* fields below. The window owns one document;
+// tests and the command-line tool make their own with a headless user
+// interface.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DocumentUi.h"
+#include "PdfRecords.h"
+#include "PdfText.h"
+#include "TDynaArray.h"
+
+// Seconds spent in each stage of the last open, for the benchmark.
+struct TOpenTimings {
+    double fileRead = 0;
+    double xref = 0;
+    double pages = 0;
+    double fonts = 0;
+    double images = 0;
+    double contentDecode = 0;
+    double interpretation = 0;
+    double total = 0;
+};
+
+class TPdfDocument {
+public:
+    explicit TPdfDocument(TDocumentUi& ui);
+    TPdfDocument(const TPdfDocument&) = delete;
+    TPdfDocument& operator=(const TPdfDocument&) = delete;
+    ~TPdfDocument();
+
+    TDocumentUi& Ui() { return ui_; }
+
+    // ---- opening a file ---------------------------------------------------
+    // Reads the file at `path` into the model. No result: failures reach the
+    // user as message boxes, and the finishing steps run in every case.
+    void openfilenow(const std::string& path);
+
+    // Runs one page's decoded content through the content interpreter (set
+    // by the content library with AttachInterpreter); nothing without one.
+    void InterPretPage(const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo);
+    std::function<void(TPdfDocument&, const uint8_t*, int32_t, bool, int32_t)> interpreter;
+
+    // ---- cursor and byte level --------------------------------------------
+    void SetPos(int32_t pos) { filePos = pos; }
+    int32_t GetPos() const { return filePos; }
+    // Copies n bytes from filePos and advances; bytes beyond the data are 0.
+    void ReadBytes(uint8_t* buffer, int32_t n);
+    // The byte at filePos, or a filler byte past the end (CR when
+    // fileSize - filePos + 1 is odd, "`" when even). Always advances by 1.
+    uint8_t ReadByteSafe();
+    // Whether the next len(text) bytes equal text; advances by len(text)
+    // whether or not they do. Bytes beyond the data never match.
+    bool MatchAt(const std::string& text);
+    bool PrevIsLineEnd() const;
+
+    // ---- line level -------------------------------------------------------
+    void BackToLineStart();
+    void SkipLine();
+    std::string ReadLine();
+    int32_t ReadLineInt();
+
+    // ---- token level ------------------------------------------------------
+    // The next token; afterwards filePos stands on the first non-blank byte
+    // behind it.
+    std::string ReadToken();
+    int32_t ReadInt();
+    // Parses the dictionary at filePos into dictEntries; sets parseFailed
+    // when the data there do not start with "<<".
+    void ParseDict();
+    void DiscardEntries();
+    // Positions the cursor on the first value token of object n.
+    bool FetchObject(int32_t objNum);
+    // Takes the parsed list over and installs a fresh, empty dictEntries.
+    TDictEntryList TakeDictEntries();
+
+    // ---- stages of the open (one file each) --------------------------------
+    void ResetDocument();
+    bool LocateStartXref(int32_t& sectionPos);
+    void ReadXrefChain(int32_t sectionPos);
+    void ReadDocumentStructure();
+    void FinishOpen();
+
+    // Document information, catalog, page tree and page dictionaries.
+    void ReadDocumentInfo();
+    bool ReadCatalog();
+    bool CollectKids(std::vector<TPageRef>& kids);
+    void ReadPageTree();
+    void ReadPageDicts();
+    void ReadResources();
+    void ReadPageLoop();
+    void ReadAnnotations(TPageRecord& page);
+
+    // Fonts and encodings.
+    void CollectFonts();
+    void ReadFontDicts();
+    void ReadDescriptors();
+    void ReadEncodingDicts();
+
+    // Streams and images.
+    void CollectImages();
+    void ReadImageDicts();
+    void DecodeImages();
+    // Reads, decodes and joins the page's content streams into `joined`;
+    // false when the page cannot be interpreted.
+    bool ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined);
+
+    // ---- the document state ------------------------------------------------
+    std::string programDir;  // the program's folder, ending in "/"
+
+    // The bytes being read: the open file, or a page's content while the
+    // interpreter runs. fileBuffer owns the file's bytes.
+    const uint8_t* fileData = nullptr;
+    int32_t fileSize = 0;
+    int32_t filePos = 0;
+    std::vector<uint8_t> fileBuffer;
+
+    std::vector<TObjEntry> objTable;
+    int32_t objCount = 0;
+
+    int32_t rootObjNum = 0, rootGen = 0;
+    uint8_t rootFound = 0;
+    int32_t infoObjNum = 0, infoGen = 0;
+    uint8_t infoFound = 0;
+    int32_t encryptObjNum = 0, encryptGen = 0;
+    uint8_t encrypted = 0;
+    uint8_t parseFailed = 0;
+    uint8_t opening = 0;
+    uint8_t cancelRequested = 0;
+
+    TDictEntry* curDictEntry = nullptr;
+    TDictEntryList dictEntries{&curDictEntry};
+
+    int32_t pagesObjNum = 0, pagesGen = 0;
+    uint8_t pagesFound = 0;
+    uint8_t rootHasMediaBox = 0;
+    std::array<double, 4> rootMediaBox{};
+    // The /Info dictionary as read, for the writer; meaningful only while
+    // infoFound is set and infoEntriesValid says an /Info object was read.
+    TDictEntryList infoEntries{&curDictEntry};
+    bool infoEntriesValid = false;
+
+    TPageRecord* curPage = nullptr;
+    TDynaArray<TPageRecord> pageList{&curPage};
+    TContentRef* curContentRef = nullptr;
+    TAnnotation* curAnnot = nullptr;
+    // Page references collected while the tree is walked (local to an open).
+    TPageRef* curPageRef = nullptr;
+    TDynaArray<TPageRef> pageRefs{&curPageRef};
+
+    TFontRecord* curFont = nullptr;
+    TDynaArray<TFontRecord> fontList{&curFont};
+
+    TImageRecord* curImage = nullptr;
+    TDynaArray<TImageRecord> imageList{&curImage};
+
+    TDisplayItem* curItem = nullptr;
+    TDynaArray<TDisplayItem> displayList{&curItem};
+    TDisplayItem* curPageItem = nullptr;
+    TDynaArray<TDisplayItem> pageItems{&curPageItem};
+    TPathSegment* curSegment = nullptr;
+    // For each page number, the positions of its items in displayList, in
+    // list order; kept by the content interpreter so that painting and the
+    // pointer tool need not walk the whole list.
+    std::vector<std::vector<int32_t>> pageItemIndex;
+
+    int32_t progressPercent = 0;
+    uint8_t panning = 0;
+    int32_t panStartX = 0, panStartY = 0;
+
+    // The "Informationen" tab's values (Windows-1252 texts as read).
+    std::string Edit1;  // Producer
+    std::string Edit2;  // Creator
+    std::string Edit3;  // Author
+    std::string Edit4;  // Title
+    std::string Edit5;  // Subject
+    std::string Edit6;  // Keywords
+    TDateTimeValue DateTimePicker1;  // creation date
+    TDateTimeValue DateTimePicker2;  // creation time
+    TDateTimeValue DateTimePicker3;  // modification date
+    TDateTimeValue DateTimePicker4;  // modification time
+
+    // "Bilder einlesen".
+    bool readPics = true;
+
+    TOpenTimings timings;
+
+private:
+    TDocumentUi& ui_;
+};
+
+// The current local date and time.
+TDateTimeValue NowLocal();

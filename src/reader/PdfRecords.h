@@ -1,0 +1,172 @@
+// The plain records of the document model. Texts are 8-bit (Windows-1252)
+// byte strings owned by the record; an empty string stands for "none".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Dib.h"
+#include "TDynaArray.h"
+
+// One key of a parsed dictionary with every token of its value.
+struct TDictEntry {
+    std::vector<std::string> tokens;
+    int32_t keyPos = 0;    // filePos at which the key token starts
+    int32_t valuePos = 0;  // filePos just behind the key and its blanks
+};
+using TDictEntryList = TDynaArray<TDictEntry>;
+
+// One object number's cross-reference line.
+struct TObjEntry {
+    int32_t offset = 0;
+    int32_t generation = 0;
+    uint8_t known = 0;
+    uint8_t inUse = 0;
+};
+
+struct TContentRef {
+    int32_t length = 0;
+    int32_t objNum = 0;
+    int32_t gen = 0;
+    uint8_t lengthKnown = 0;
+    uint8_t valid = 0;
+};
+
+struct TAnnotation {
+    std::string title;     // /T
+    std::string contents;  // /Contents
+    // /Rect in inches, y measured downwards from the top of the media box.
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    uint8_t present = 0;
+    uint8_t isFreeText = 0;
+    uint8_t isRef = 0;
+    uint8_t isOpen = 0;
+    int32_t iconKind = 0;
+    int32_t annotKind = 0;  // 0 other, 1 /Text, 2 /FreeText, 3 /Stamp
+    int32_t objNum = 0;
+    int32_t gen = 0;
+};
+
+// A kid found in a /Kids array while the page tree is walked.
+struct TPageRef {
+    int32_t objNum = 0;
+    int32_t gen = 0;
+};
+
+struct TPageRecord {
+    int32_t objNum = 0;
+    int32_t gen = 0;
+    int32_t resourcesFirstKeyPos = 0;
+    int32_t xobjectsFirstKeyPos = 0;
+    int32_t fontsFirstKeyPos = 0;
+    int32_t newObjPos = 0;
+    int32_t xobjectDictPos = 0;
+    int32_t fontDictPos = 0;
+    int32_t resourcesDictPos = 0;
+    uint8_t hasXObjects = 0;
+    uint8_t hasFonts = 0;
+    uint8_t hasResources = 0;
+    uint8_t contentFiltered = 0;
+    std::vector<std::string> contentFilters;
+    std::array<double, 4> mediaBox{};  // llx, lly, urx, ury in points
+    TDynaArray<TContentRef> contentRefs;
+    TDynaArray<TDictEntry> pageEntries;
+    TDynaArray<TAnnotation> annotations;
+    std::vector<uint8_t> content;  // all decoded content streams joined
+    int32_t newContentPos = 0;
+    int32_t contentLength = 0;
+    uint8_t hasContent = 0;
+    uint8_t contentRewritten = 0;
+};
+
+struct TFontRecord {
+    std::string replacementName;  // empty: the old font stays
+    std::string resName;          // key of the /Font entry, with its slash
+    std::string baseFontName;     // added fonts only
+    std::string fontDictExtra;    // added fonts only
+    int32_t pageIndex = 0;
+    int32_t encodingDictPos = 0;
+    int32_t firstChar = 0;
+    int32_t descriptorPos = 0;
+    int32_t encoding = 0;  // 0 Standard, 1 MacRoman, 2 WinAnsi, 3 PDFDoc
+    int32_t fontDictPos = 0;
+    uint8_t hidden = 0;
+    uint8_t isType3 = 0;
+    uint8_t hasEncodingDict = 0;
+    uint8_t hasCharSet = 0;
+    uint8_t hasDescriptor = 0;
+    double bboxWidth = 0;
+    double bboxHeight = 0;
+    std::string charSet;
+    std::array<uint8_t, 256> charSetCodes{};
+    std::array<uint8_t, 256> differences{};
+    std::array<uint8_t, 256> differenceSet{};
+    std::array<double, 256> widths{};
+    std::array<uint8_t, 256> widthSet{};
+};
+
+struct TImageRecord {
+    std::string resName;
+    int32_t pageIndex = 0;
+    int32_t filterKind = 0;  // 1 DCT, 2 Flate, 3 CCITT, 0 anything else
+    int32_t length = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitsPerComponent = 0;
+    int32_t objectPos = 0;
+    int32_t streamPos = 0;
+    uint8_t hasFilter = 0;
+    uint8_t isImage = 0;
+    std::vector<std::string> filterNames;
+    TDib dib;
+};
+
+struct TPathSegment {
+    double lineWidth = 0;
+    double p1x = 0, p1y = 0;
+    double p2x = 0, p2y = 0;
+    double p3x = 0, p3y = 0;
+    uint8_t drawn = 0;
+};
+using TSegmentList = TDynaArray<TPathSegment>;
+
+// Colours are red | green << 8 | blue << 16.
+using TColorRef = int32_t;
+
+struct TDisplayItem {
+    std::string fontName;
+    std::string text;  // Windows-1252, ends at the first character that mapped to 0
+    double fontSize = 0;
+    double x = 0;
+    double y = 0;
+    double textHeight = 0;
+    int32_t startPos = 0;
+    int32_t endPos = 0;
+    int32_t pageNo = 0;
+    uint8_t marked = 0;
+    uint8_t stroked = 0;
+    uint8_t filled = 0;
+    uint8_t isPath = 0;
+    uint8_t isImage = 0;
+    int32_t imageIndex = 0;
+    double scaleX = 0;
+    double scaleY = 0;
+    TSegmentList segments;
+    std::vector<double> spacings;  // one per character of the run
+    std::vector<double> advances;  // one per character of the run
+    double runWidth = 0;
+    TColorRef strokeColor = 0;
+    TColorRef fillColor = 0;
+};
+
+// A date and time of day as the information tab's pickers hold them.
+struct TDateTimeValue {
+    int32_t year = 2000;
+    int32_t month = 1;
+    int32_t day = 1;
+    int32_t hour = 0;
+    int32_t minute = 0;
+    int32_t second = 0;
+};

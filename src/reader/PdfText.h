@@ -1,0 +1,51 @@
+// Text operations on token values and number conversions that do not
+// depend on the locale.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+// A number conversion that failed in a place where nothing catches it ends
+// the whole open with this text in a message box.
+class TConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Removes the first and the last character when s is longer than one
+// character and begins with "(" (whatever the last one is).
+std::string StripParens(const std::string& s);
+
+// Resolves the backslash escapes of a literal string; parentheses around the
+// string stay. An octal escape takes exactly three digits.
+std::string Unescape(const std::string& s);
+
+// Numbers in PDF data use "." as decimal point. Our conversions below read
+// "." whatever the locale, so the text passes unchanged; the call marks the
+// places where a number is about to be converted.
+std::string FixDecimalPoint(const std::string& s);
+
+// Returns the characters of s up to its first space and removes them and
+// that space from s; without a space returns all of s and empties it.
+std::string NextWord(std::string& s);
+
+// Decimal integer with an optional sign, the whole text; 32-bit range.
+std::optional<int32_t> TryStrToInt(const std::string& s);
+// Real number with "." as decimal point, optional sign and exponent.
+std::optional<double> TryStrToFloat(const std::string& s);
+// As above, but a failure throws TConversionError with the conversion's text.
+int32_t StrToInt(const std::string& s);
+double StrToFloat(const std::string& s);
+
+// Windows-1252 <-> UTF-8 for what reaches the user.
+std::string Cp1252ToUtf8(const std::string& s);
+// Characters that Windows-1252 lacks become "?".
+std::string Utf8ToCp1252(const std::string& s);
+// The Unicode value of a Windows-1252 byte (0 for the five unassigned codes).
+char32_t Cp1252ToUnicode(uint8_t ch);
+
+// Real to integer, rounded to the nearest integer with halves to the even
+// neighbour.
+int64_t RoundHalfEven(double v);

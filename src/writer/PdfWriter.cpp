@@ -1,0 +1,1 @@
+// Writing a new PDF file from the open document.

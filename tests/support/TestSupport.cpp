@@ -1,0 +1,176 @@
+#include "TestSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+std::string DataPath(const std::string& relative) { return std::string(GW_TEST_DATA_DIR) + "/" + relative; }
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ScratchDir(const std::string& name) {
+    fs::path dir = fs::path(GW_BINARY_DIR) / "test-scratch" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+namespace {
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(s);
+    while (std::getline(in, part, sep)) parts.push_back(part);
+    if (!s.empty() && s.back() == sep) parts.emplace_back();
+    return parts;
+}
+
+}  // namespace
+
+std::string CorpusPath(const std::string& file) { return DataPath("corpus/" + file); }
+
+std::vector<TManifestRow> LoadManifest() {
+    std::istringstream in(ReadFileText(DataPath("corpus/manifest.tsv")));
+    std::string line;
+    std::getline(in, line);
+    const auto header = Split(line, '\t');
+    auto column = [&](const std::string& name) {
+        for (size_t i = 0; i < header.size(); ++i)
+            if (header[i] == name) return i;
+        throw std::runtime_error("manifest has no column " + name);
+    };
+    const size_t cFile = column("file"), cVersion = column("version"), cClassic = column("classic_xref"),
+                 cEnc = column("encrypted"), cExpected = column("expected"), cPages = column("pages"),
+                 cFonts = column("fonts"), cImages = column("images"), cProducer = column("info_producer");
+    std::vector<TManifestRow> rows;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        const auto f = Split(line, '\t');
+        TManifestRow row;
+        row.file = f.at(cFile);
+        row.version = f.at(cVersion);
+        row.classicXref = f.at(cClassic) == "yes";
+        row.encrypted = f.at(cEnc) == "yes";
+        row.expected = f.at(cExpected);
+        row.pages = f.at(cPages) == "-" ? -1 : std::stoi(f.at(cPages));
+        if (f.at(cFonts) != "-" || row.pages == 1) {
+            for (const auto& page : Split(f.at(cFonts), ';')) {
+                std::vector<std::string> names;
+                if (page != "-")
+                    for (const auto& name : Split(page, ',')) names.push_back(name);
+                row.fonts.push_back(names);
+            }
+        }
+        if (f.at(cImages) != "-" || row.pages == 1)
+            for (const auto& n : Split(f.at(cImages), ';')) row.images.push_back(n == "-" ? 0 : std::stoi(n));
+        row.infoProducer = f.at(cProducer);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TPdfBuilder& TPdfBuilder::Object(int32_t num, const std::string& body) {
+    objects_[num] = body;
+    return *this;
+}
+
+TPdfBuilder& TPdfBuilder::Stream(int32_t num, const std::string& dictEntries, const std::string& data) {
+    objects_[num] = "<< " + dictEntries + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
+                    "\nendstream";
+    return *this;
+}
+
+TPdfBuilder& TPdfBuilder::Trailer(const std::string& entries) {
+    trailer_ = entries;
+    return *this;
+}
+
+std::string TPdfBuilder::Build() const {
+    std::string out = "%PDF-" + version_ + "\n%\xE2\xE3\xCF\xD3\n";
+    int32_t maxNum = objects_.empty() ? 0 : objects_.rbegin()->first;
+    std::vector<size_t> offsets(static_cast<size_t>(maxNum) + 1, 0);
+    for (const auto& [num, body] : objects_) {
+        offsets[static_cast<size_t>(num)] = out.size();
+        out += std::to_string(num) + " 0 obj\n" + body + "\nendobj\n";
+    }
+    const size_t xrefPos = out.size();
+    out += "xref\n0 " + std::to_string(maxNum + 1) + "\n";
+    char line[32];
+    for (int32_t i = 0; i <= maxNum; ++i) {
+        const bool used = i > 0 && objects_.count(i);
+        std::snprintf(line, sizeof line, "%010zu %05d %c\r\n", used ? offsets[static_cast<size_t>(i)] : 0,
+                      used ? 0 : 65535, used ? 'n' : 'f');
+        out += line;
+    }
+    out += "trailer\n<< /Size " + std::to_string(maxNum + 1) + " " + trailer_ + " >>\nstartxref\n" +
+           std::to_string(xrefPos) + "\n%%EOF\n";
+    return out;
+}
+
+std::string TPdfBuilder::WriteTo(const std::string& name) const {
+    const std::string path = ScratchDir("built") + "/" + name;
+    WriteFileBytes(path, Build());
+    return path;
+}
+
+std::string SimpleDocument(const std::vector<std::string>& pageContents) {
+    TPdfBuilder b;
+    std::string kids;
+    const int32_t fontObj = 3;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(fontObj, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    int32_t num = 4;
+    for (const auto& content : pageContents) {
+        const int32_t pageNum = num++;
+        const int32_t contentNum = num++;
+        kids += std::to_string(pageNum) + " 0 R ";
+        b.Object(pageNum, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 " +
+                              std::to_string(fontObj) + " 0 R >> >> /Contents " + std::to_string(contentNum) +
+                              " 0 R >>");
+        b.Stream(contentNum, "", content);
+    }
+    b.Object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageContents.size()) + " >>");
+    b.Trailer("/Root 1 0 R");
+    return b.Build();
+}
+
+bool THeadlessDoc::HasMessage(const std::string& text) const {
+    for (const auto& m : ui.messages)
+        if (m.text == text) return true;
+    return false;
+}
+
+std::string THeadlessDoc::AllMessages() const {
+    std::string all;
+    for (const auto& m : ui.messages) all += m.text + "\n";
+    return all;
+}
+
+std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics) {
+    auto h = std::make_unique<THeadlessDoc>();
+    h->doc.readPics = readPics;
+    h->doc.openfilenow(path);
+    return h;
+}

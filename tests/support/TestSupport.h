@@ -1,0 +1,70 @@
+// Shared helpers of the test programs: test data, the corpus manifest, a
+// small in-memory PDF builder and a headless document.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PdfDocument.h"
+
+// Path of a file below tests/data.
+std::string DataPath(const std::string& relative);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// A fresh, empty folder below the build tree for one test's files.
+std::string ScratchDir(const std::string& name);
+
+// One line of tests/data/corpus/manifest.tsv.
+struct TManifestRow {
+    std::string file;
+    std::string version;
+    bool classicXref = false;
+    bool encrypted = false;
+    std::string expected;  // open, open-with-warnings, refuse-encrypted, refuse-invalid
+    int pages = -1;        // -1 where the manifest says "-"
+    // Per page, the sorted font resource names of the page's own /Font
+    // dictionary.
+    std::vector<std::vector<std::string>> fonts;
+    std::vector<int> images;
+    std::string infoProducer;
+};
+std::vector<TManifestRow> LoadManifest();
+std::string CorpusPath(const std::string& file);
+
+// Builds a classic PDF file from object bodies: offsets, the xref table and
+// the trailer are computed. Bodies are written between "N 0 obj" and "endobj".
+class TPdfBuilder {
+public:
+    explicit TPdfBuilder(std::string version = "1.4") : version_(std::move(version)) {}
+    TPdfBuilder& Object(int32_t num, const std::string& body);
+    // A stream object: the dictionary entries (without << >>) get /Length.
+    TPdfBuilder& Stream(int32_t num, const std::string& dictEntries, const std::string& data);
+    // Extra trailer entries besides /Size, e.g. "/Root 1 0 R /Info 2 0 R".
+    TPdfBuilder& Trailer(const std::string& entries);
+    std::string Build() const;
+    // Writes the file below the build tree and returns its path.
+    std::string WriteTo(const std::string& name) const;
+
+private:
+    std::string version_;
+    std::map<int32_t, std::string> objects_;
+    std::string trailer_;
+};
+
+// A minimal valid document: catalog 1, page tree 2, the given pages as
+// objects 3.. each with the given content (uncompressed) and a font /F1
+// (Helvetica) in its resources.
+std::string SimpleDocument(const std::vector<std::string>& pageContents);
+
+// A document opened with a headless user interface.
+struct THeadlessDoc {
+    THeadlessUi ui;
+    TPdfDocument doc{ui};
+    bool HasMessage(const std::string& text) const;
+    std::string AllMessages() const;
+};
+std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
