@@ -1,8 +1,9 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "ContentInterpreter.h"
 
-TCliDocument::TCliDocument() {}
+TCliDocument::TCliDocument() { AttachInterpreter(doc); }
 TCliDocument::~TCliDocument() = default;
 
 void PrintMessages(const THeadlessUi& ui) {
