@@ -21,6 +21,10 @@ public:
 
     // The resolution reported by Dpi(); 96 where there is no screen.
     void SetDpi(int32_t dpi);
+    // The family of the font file actually measured (for "Arial" usually
+    // "Liberation Sans"); empty when no font was found and fixed
+    // proportions stand in.
+    std::string ResolvedFamily() const;
 
 private:
     struct TImpl;

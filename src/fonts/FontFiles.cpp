@@ -1,0 +1,113 @@
+#include "FontFiles_p.h"
+#include "FtFace_p.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include FT_TRUETYPE_TABLES_H
+
+#include "PdfText.h"
+
+namespace {
+
+std::string PatternString(FcPattern* pattern, const char* object) {
+    FcChar8* value = nullptr;
+    if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch || !value) return {};
+    return reinterpret_cast<const char*>(value);
+}
+
+// Family names compare as fontconfig compares them: blanks and ASCII case
+// do not count.
+std::string FamilyKey(const char* name) {
+    std::string key;
+    for (const char* p = name; *p; ++p) {
+        if (*p == ' ') continue;
+        key += (*p >= 'A' && *p <= 'Z') ? static_cast<char>(*p - 'A' + 'a') : *p;
+    }
+    return key;
+}
+
+bool HasFamily(FcPattern* pattern, const std::string& family) {
+    const std::string wanted = FamilyKey(family.c_str());
+    FcChar8* value = nullptr;
+    for (int n = 0; FcPatternGetString(pattern, FC_FAMILY, n, &value) == FcResultMatch; ++n) {
+        if (value && FamilyKey(reinterpret_cast<const char*>(value)) == wanted) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<TFontFileMatch> MatchFontFile(const std::string& family, bool bold, bool italic) {
+    // FcConfigGetCurrent loads the configuration on first use; it stays
+    // loaded for the life of the process.
+    FcConfig* config = FcConfigGetCurrent();
+    if (!config) return std::nullopt;
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return std::nullopt;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return std::nullopt;
+
+    TFontFileMatch found;
+    found.path = PatternString(match, FC_FILE);
+    int index = 0;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) found.faceIndex = index;
+    found.family = PatternString(match, FC_FAMILY);
+    found.fontFormat = PatternString(match, FC_FONTFORMAT);
+    found.familyMatches = HasFamily(match, family);
+    FcPatternDestroy(match);
+    if (found.path.empty()) return std::nullopt;
+    return found;
+}
+
+TFtFace::TFtFace() {
+    if (FT_Init_FreeType(&library_) != 0) library_ = nullptr;
+}
+
+TFtFace::~TFtFace() {
+    if (face_) FT_Done_Face(face_);
+    if (library_) FT_Done_FreeType(library_);
+}
+
+bool TFtFace::Open(const std::string& path, int32_t faceIndex) {
+    if (face_) {
+        FT_Done_Face(face_);
+        face_ = nullptr;
+    }
+    if (!library_) return false;
+    if (FT_New_Face(library_, path.c_str(), faceIndex, &face_) != 0) {
+        face_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool TFtFace::HasTable(FT_ULong tag) const {
+    if (!face_ || !FT_IS_SFNT(face_)) return false;
+    FT_ULong length = 0;
+    return FT_Load_Sfnt_Table(face_, tag, 0, nullptr, &length) == 0 && length > 0;
+}
+
+std::array<FT_UInt, 256> Cp1252GlyphIndexes(FT_Face face, bool allowSymbol) {
+    std::array<FT_UInt, 256> glyphs{};
+    if (!face) return glyphs;
+    const bool hasUnicode = FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0;
+    const bool symbolOnly = !hasUnicode && allowSymbol && FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0;
+    if (!hasUnicode && !symbolOnly) return glyphs;
+    for (int code = 0; code < 256; ++code) {
+        const char32_t unicode = Cp1252ToUnicode(static_cast<uint8_t>(code));
+        if (symbolOnly) {
+            glyphs[code] = FT_Get_Char_Index(face, 0xF000 + static_cast<FT_ULong>(code));
+        } else if (unicode != 0) {
+            glyphs[code] = FT_Get_Char_Index(face, unicode);
+        }
+    }
+    return glyphs;
+}

@@ -1,1 +1,0 @@
-// Installed TrueType fonts: finding them, measuring text, reading metrics.

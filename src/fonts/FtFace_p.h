@@ -1,0 +1,34 @@
+// A FreeType face opened from a font file, and the Windows-1252 view of its
+// character map; internal to the fonts library.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+// Owns a FreeType library and one face.
+class TFtFace {
+public:
+    TFtFace();
+    ~TFtFace();
+    TFtFace(const TFtFace&) = delete;
+    TFtFace& operator=(const TFtFace&) = delete;
+
+    bool Open(const std::string& path, int32_t faceIndex);
+    FT_Face Face() const { return face_; }
+    bool HasTable(FT_ULong tag) const;
+
+private:
+    FT_Library library_ = nullptr;
+    FT_Face face_ = nullptr;
+};
+
+// Glyph index for each Windows-1252 code through its Unicode value; 0 (the
+// missing glyph) for the five unassigned codes and for what the font lacks.
+// With allowSymbol, a font with only a symbol character map is looked up at
+// U+F000 + code, as Windows draws such fonts; otherwise, and for a font
+// without either map, every code gets 0.
+std::array<FT_UInt, 256> Cp1252GlyphIndexes(FT_Face face, bool allowSymbol);
