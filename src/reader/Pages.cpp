@@ -1,11 +1,480 @@
 // Document information, catalog, page tree, page dictionaries and the page loop.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <unordered_set>
+
 #include "PdfDocument.h"
 
-void TPdfDocument::ReadDocumentInfo() {}
-bool TPdfDocument::ReadCatalog() { return false; }
-bool TPdfDocument::CollectKids(std::vector<TPageRef>&) { return false; }
-void TPdfDocument::ReadPageTree() {}
-void TPdfDocument::ReadPageDicts() {}
-void TPdfDocument::ReadResources() {}
-void TPdfDocument::ReadPageLoop() {}
-void TPdfDocument::ReadAnnotations(TPageRecord&) {}
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Real page trees have a handful of levels. The walk keeps its own stack, so
+// depth cannot exhaust the call stack; a tree deeper than this is damaged or
+// hostile and is reported as an invalid file instead of being walked on.
+constexpr int32_t kMaxTreeDepth = 256;
+
+// Upper bound on the references read from an array object ("[ ... ]") that
+// is reached through a reference. A missing "]" would otherwise run through
+// the rest of the file (or its filler bytes past the end without end); no
+// real page has this many content streams, annotations or kids.
+constexpr int32_t kMaxArrayRefs = 200000;
+
+const char* const kIconNames[] = {
+    "/Comment", "/Insert", "/Note", "/Paragraph", "/NewParagraph", "/Key", "/Help",
+    "/Approved", "/AsIs", "/Confidential", "/Departmental", "/Draft", "/Experimental", "/Expired",
+    "/Final", "/ForComment", "/ForPublicRelease", "/NotApproved", "/NotForPublicRelease", "/Sold", "/TopSecret",
+};
+constexpr int32_t kDefaultIconKind = 2;  // /Note
+
+// Token i of a value, or "" past its end (which then fails to convert).
+const std::string& TokenAt(const std::vector<std::string>& tokens, size_t i) {
+    static const std::string empty;
+    return i < tokens.size() ? tokens[i] : empty;
+}
+
+// [llx lly urx ury] from tokens 3 to 6 of an entry. A short array or a
+// non-number throws the conversion error that ends the open.
+std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
+    std::array<double, 4> box{};
+    for (size_t i = 0; i < 4; ++i) box[i] = StrToFloat(FixDecimalPoint(TokenAt(tokens, i + 2)));
+    return box;
+}
+
+bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
+
+std::optional<TPageRef> RefFromTokens(const std::string& num, const std::string& gen) {
+    const auto objNum = TryStrToInt(num);
+    const auto generation = TryStrToInt(gen);
+    if (!objNum || !generation) return std::nullopt;
+    return TPageRef{*objNum, *generation};
+}
+
+bool IsLeapYear(int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// "D:YYYYMMDDHHmmSS..." into the date and the time picker; false (and
+// nothing changed) when the text is too short, does not convert or names a
+// date or time that does not exist. The time zone behind the seconds is
+// ignored.
+bool ParsePdfDate(const std::string& token, TDateTimeValue& datePicker, TDateTimeValue& timePicker) {
+    std::string s = StripParens(token);
+    if (s.size() < 3 || s.compare(0, 2, "D:") != 0) return false;
+    s.erase(0, 2);
+    static const size_t kWidths[6] = {4, 2, 2, 2, 2, 2};
+    int32_t values[6];
+    size_t at = 0;
+    for (size_t field = 0; field < 6; ++field) {
+        if (s.size() - at < kWidths[field]) return false;
+        const auto value = TryStrToInt(s.substr(at, kWidths[field]));
+        if (!value) return false;
+        values[field] = *value;
+        at += kWidths[field];
+    }
+    const int32_t year = values[0], month = values[1], day = values[2];
+    const int32_t hour = values[3], minute = values[4], second = values[5];
+    static const int32_t kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+    const int32_t days = kDaysInMonth[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    if (day > days || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
+    datePicker.year = year;
+    datePicker.month = month;
+    datePicker.day = day;
+    timePicker.hour = hour;
+    timePicker.minute = minute;
+    timePicker.second = second;
+    return true;
+}
+
+// Appends one reference per group of three tokens (number, generation and an
+// unchecked third token) of an inline array "[ a b R c d R ]" whose first
+// reference starts at token 3; the count follows the token count the way
+// "/Key [ ... ]" spreads over an entry.
+template <typename Add>
+void ForEachInlineRef(const std::vector<std::string>& tokens, Add add) {
+    const size_t groups = (tokens.size() - 4) / 3 + 1;
+    for (size_t g = 0; g < groups; ++g) {
+        const size_t at = 2 + 3 * g;
+        if (at + 1 >= tokens.size()) break;
+        if (auto ref = RefFromTokens(tokens[at], tokens[at + 1])) add(*ref);
+    }
+}
+
+// Reads "a b R c d R ... ]" behind an opening "[" at the cursor: a group of
+// three tokens per reference, up to "]". Also ends at "endobj", where the
+// object ends whatever its brackets say.
+std::vector<TPageRef> ReadRefArray(TPdfDocument& doc, bool requireR) {
+    std::vector<TPageRef> refs;
+    for (int32_t read = 0; read < kMaxArrayRefs && doc.filePos < doc.fileSize; ++read) {
+        const std::string num = doc.ReadToken();
+        if (num == "]" || num == "endobj") break;
+        const std::string gen = doc.ReadToken();
+        if (gen == "]" || gen == "endobj") break;
+        const std::string third = doc.ReadToken();
+        if (third == "]" || third == "endobj") break;
+        if (requireR && third != "R") continue;
+        if (auto ref = RefFromTokens(num, gen)) refs.push_back(*ref);
+    }
+    return refs;
+}
+
+}  // namespace
+
+void TPdfDocument::ReadDocumentInfo() {
+    infoEntries = TDictEntryList(&curDictEntry);
+    infoEntriesValid = false;
+    if (!FetchObject(infoObjNum)) return;
+    ParseDict();
+    for (const TDictEntry& entry : dictEntries) {
+        const auto& tokens = entry.tokens;
+        if (tokens.size() < 2) continue;
+        const std::string& key = tokens[0];
+        std::string* field = nullptr;
+        if (key == "/Producer") field = &Edit1;
+        else if (key == "/Creator") field = &Edit2;
+        else if (key == "/Author") field = &Edit3;
+        else if (key == "/Title") field = &Edit4;
+        else if (key == "/Subject") field = &Edit5;
+        else if (key == "/Keywords") field = &Edit6;
+        if (field) {
+            *field = StripParens(Unescape(tokens[1]));
+        } else if (key == "/CreationDate") {
+            ParsePdfDate(tokens[1], DateTimePicker1, DateTimePicker2);
+        } else if (key == "/ModDate") {
+            ParsePdfDate(tokens[1], DateTimePicker3, DateTimePicker4);
+        }
+    }
+    infoEntries = TakeDictEntries();
+    infoEntriesValid = true;
+    ui_.InfoFieldsChanged();
+}
+
+bool TPdfDocument::ReadCatalog() {
+    if (!FetchObject(rootObjNum)) return false;
+    ParseDict();
+    for (const TDictEntry& entry : dictEntries) {
+        const auto& tokens = entry.tokens;
+        if (tokens.size() >= 4 && tokens[0] == "/Pages" && tokens[3] == "R") {
+            pagesObjNum = StrToInt(tokens[1]);
+            pagesGen = StrToInt(tokens[2]);
+            pagesFound = 1;
+            break;
+        }
+    }
+    DiscardEntries();
+    if (!pagesFound || !FetchObject(pagesObjNum)) return false;
+    ParseDict();
+    for (const TDictEntry& entry : dictEntries) {
+        if (entry.tokens.size() >= 2 && entry.tokens[0] == "/MediaBox" && entry.tokens[1] == "[") {
+            rootMediaBox = BoxFromTokens(entry.tokens);
+            rootHasMediaBox = 1;
+        }
+    }
+    DiscardEntries();
+    return true;
+}
+
+bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids) {
+    const size_t before = kids.size();
+    ParseDict();
+    for (const TDictEntry& entry : dictEntries) {
+        const auto& tokens = entry.tokens;
+        if (tokens.size() < 3 || tokens[0] != "/Kids") continue;
+        if (tokens[1] == "[") {
+            const size_t groups = (tokens.size() - 3) / 3;
+            for (size_t g = 0; g < groups; ++g) {
+                const size_t at = 2 + 3 * g;
+                if (tokens[at + 2] != "R") continue;
+                if (auto ref = RefFromTokens(tokens[at], tokens[at + 1])) kids.push_back(*ref);
+            }
+            continue;
+        }
+        // /Kids as a reference to an array object.
+        const int32_t savedPos = filePos;
+        const auto arrayObj = TryStrToInt(tokens[1]);
+        if (arrayObj && FetchObject(*arrayObj) && ReadToken() == "[") {
+            const std::vector<TPageRef> refs = ReadRefArray(*this, false);
+            kids.insert(kids.end(), refs.begin(), refs.end());
+        }
+        filePos = savedPos;
+    }
+    DiscardEntries();
+    return kids.size() > before;
+}
+
+void TPdfDocument::ReadPageTree() {
+    struct TPending {
+        TPageRef ref;
+        int32_t depth;
+    };
+    std::vector<TPageRef> kids;
+    // Nodes already entered: a /Kids entry that leads back to one of them
+    // (a node listing itself, or a second parent listing it again) is not
+    // followed, so each node's kids are taken once.
+    std::unordered_set<int32_t> entered{pagesObjNum};
+    pageRefs.Clear();
+    if (FetchObject(pagesObjNum)) CollectKids(kids);
+    else parseFailed = 1;
+
+    std::vector<TPending> stack;
+    for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1});
+    while (!stack.empty()) {
+        const TPending pending = stack.back();
+        stack.pop_back();
+        if (entered.count(pending.ref.objNum)) continue;
+        if (!FetchObject(pending.ref.objNum)) {
+            parseFailed = 1;
+            *pageRefs.Append() = pending.ref;
+            continue;
+        }
+        kids.clear();
+        if (!CollectKids(kids)) {
+            *pageRefs.Append() = pending.ref;
+            continue;
+        }
+        entered.insert(pending.ref.objNum);
+        if (pending.depth >= kMaxTreeDepth) {
+            parseFailed = 1;
+            continue;
+        }
+        for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1});
+    }
+
+    for (const TPageRef& ref : pageRefs) {
+        TPageRecord* page = pageList.Append();
+        page->annotations = TDynaArray<TAnnotation>(&curAnnot);
+        page->contentRefs = TDynaArray<TContentRef>(&curContentRef);
+        page->pageEntries = TDynaArray<TDictEntry>(&curDictEntry);
+        page->mediaBox = rootHasMediaBox ? rootMediaBox : std::array<double, 4>{0, 0, 595, 842};
+        page->objNum = ref.objNum;
+        page->gen = ref.gen;
+        page->resourcesFirstKeyPos = page->fontsFirstKeyPos = page->xobjectsFirstKeyPos = -1;
+    }
+    ui_.AddStatusLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
+}
+
+namespace {
+
+// Referenced /Contents and /Annots arrays by object number (and whether the
+// third token of a group must be "R"), read once per open: pages that share
+// one array object do not read it again.
+using TRefArrayCache = std::map<std::pair<int32_t, bool>, std::vector<TPageRef>>;
+
+// The references of the array object `objNum`, or for /Contents the object
+// itself when it is not an array; empty when it cannot be fetched.
+const std::vector<TPageRef>& ReferencedRefs(TPdfDocument& doc, TRefArrayCache& cache, int32_t objNum, int32_t gen,
+                                            bool isAnnots) {
+    const auto key = std::make_pair(objNum, isAnnots);
+    if (auto found = cache.find(key); found != cache.end()) return found->second;
+    std::vector<TPageRef>& refs = cache[key];
+    const int32_t savedPos = doc.filePos;
+    if (doc.FetchObject(objNum)) {
+        if (doc.ReadToken() == "[") refs = ReadRefArray(doc, isAnnots);
+        else if (!isAnnots) refs.push_back({objNum, gen});
+    }
+    doc.filePos = savedPos;
+    return refs;
+}
+
+void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() < 2) return;
+    const std::string& key = tokens[0];
+    if (key == "/MediaBox") {
+        if (tokens[1] == "[") page.mediaBox = BoxFromTokens(tokens);
+    } else if (key == "/Resources") {
+        if (IsDirectValue(tokens)) {
+            page.resourcesDictPos = entry.valuePos;
+            page.hasResources = 1;
+        } else {
+            const int32_t savedPos = doc.filePos;
+            const auto objNum = TryStrToInt(tokens[1]);
+            if (objNum && doc.FetchObject(*objNum)) {
+                page.resourcesDictPos = doc.filePos;
+                page.hasResources = 1;
+            }
+            doc.filePos = savedPos;
+        }
+    } else if (key == "/Contents" && tokens.size() >= 4) {
+        auto addContent = [&page](const TPageRef& ref) {
+            TContentRef* content = page.contentRefs.Append();
+            content->objNum = ref.objNum;
+            content->gen = ref.gen;
+            content->valid = 1;
+        };
+        if (tokens[1] == "[") {
+            ForEachInlineRef(tokens, addContent);
+        } else if (tokens[3] == "R") {
+            if (auto ref = RefFromTokens(tokens[1], tokens[2]))
+                for (const TPageRef& content : ReferencedRefs(doc, cache, ref->objNum, ref->gen, false)) addContent(content);
+        }
+    } else if (key == "/Annots" && tokens.size() >= 4) {
+        auto addAnnot = [&page](const TPageRef& ref) {
+            TAnnotation* annot = page.annotations.Append();
+            annot->present = 1;
+            annot->objNum = ref.objNum;
+            annot->gen = ref.gen;
+            annot->isRef = 1;
+            annot->iconKind = kDefaultIconKind;
+        };
+        if (tokens[1] == "[") {
+            ForEachInlineRef(tokens, addAnnot);
+        } else if (tokens[3] == "R") {
+            if (auto ref = RefFromTokens(tokens[1], tokens[2]))
+                for (const TPageRef& annot : ReferencedRefs(doc, cache, ref->objNum, ref->gen, true)) addAnnot(annot);
+        }
+    }
+}
+
+}  // namespace
+
+void TPdfDocument::ReadPageDicts() {
+    // The root's /MediaBox and /Resources entries travel with every page for
+    // the writer; the root is read once, not once per page, so that a flat
+    // tree with thousands of kids costs one parse of its /Kids array.
+    std::vector<TDictEntry> rootEntries;
+    TRefArrayCache refArrays;
+    bool rootReadable = FetchObject(pagesObjNum);
+    if (rootReadable) {
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) {
+            if (!entry.tokens.empty() && (entry.tokens[0] == "/MediaBox" || entry.tokens[0] == "/Resources")) {
+                TDictEntry copy;
+                copy.tokens = entry.tokens;
+                rootEntries.push_back(std::move(copy));
+            }
+        }
+        DiscardEntries();
+    }
+
+    for (int32_t i = 0; i < pageList.Count(); ++i) {
+        TPageRecord& page = *pageList.Select(i);
+        if (!FetchObject(page.objNum)) {
+            parseFailed = 1;
+            continue;
+        }
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) ReadPageEntry(*this, refArrays, page, entry);
+        page.pageEntries = TakeDictEntries();
+        if (!rootReadable) parseFailed = 1;
+        for (const TDictEntry& rootEntry : rootEntries) *page.pageEntries.Append() = rootEntry;
+    }
+}
+
+void TPdfDocument::ReadResources() {
+    for (int32_t i = 0; i < pageList.Count(); ++i) {
+        TPageRecord& page = *pageList.Select(i);
+        if (!page.hasResources) continue;
+        SetPos(page.resourcesDictPos);
+        ParseDict();
+        page.resourcesFirstKeyPos = page.fontsFirstKeyPos = page.xobjectsFirstKeyPos = -1;
+        if (!dictEntries.IsEmpty()) page.resourcesFirstKeyPos = dictEntries[0].keyPos;
+        for (const TDictEntry& entry : dictEntries) {
+            const auto& tokens = entry.tokens;
+            if (tokens.size() < 2) continue;
+            const bool isFont = tokens[0] == "/Font";
+            if (!isFont && tokens[0] != "/XObject") continue;
+            int32_t& dictPos = isFont ? page.fontDictPos : page.xobjectDictPos;
+            uint8_t& found = isFont ? page.hasFonts : page.hasXObjects;
+            if (IsDirectValue(tokens)) {
+                dictPos = entry.valuePos;
+                found = 1;
+            } else {
+                const int32_t savedPos = filePos;
+                const auto objNum = TryStrToInt(tokens[1]);
+                if (objNum && FetchObject(*objNum)) {
+                    dictPos = filePos;
+                    found = 1;
+                }
+                filePos = savedPos;
+            }
+        }
+        DiscardEntries();
+    }
+}
+
+void TPdfDocument::ReadPageLoop() {
+    ui_.AddStatusLine("Lese Seiten...");
+    const int32_t pageCount = pageList.Count();
+    for (int32_t i = 0; i < pageCount; ++i) {
+        if (cancelRequested) break;
+        ui_.SetStatusLabel("Lese Seite " + std::to_string(i + 1) + "...");
+        ui_.PumpMessages();
+        ui_.SetProStatus(static_cast<int32_t>(static_cast<int64_t>(i + 1) * 100 / pageCount));
+
+        ReadAnnotations(*pageList.Select(i));
+
+        std::vector<uint8_t> joined;
+        auto start = Clock::now();
+        const bool readable = ReadPageContent(pageList[static_cast<size_t>(i)], i, joined);
+        timings.contentDecode += SecondsSince(start);
+        if (!readable || joined.empty()) continue;
+
+        start = Clock::now();
+        InterPretPage(joined.data(), static_cast<int32_t>(joined.size()), true, i + 1);
+        timings.interpretation += SecondsSince(start);
+        // The page owns the buffer from here on; moving keeps its address.
+        TPageRecord& page = pageList[static_cast<size_t>(i)];
+        page.contentLength = static_cast<int32_t>(joined.size());
+        page.content = std::move(joined);
+        page.hasContent = 1;
+    }
+    ui_.SetProStatus(0);
+}
+
+void TPdfDocument::ReadAnnotations(TPageRecord& page) {
+    const double pageTop = page.mediaBox[3];
+    page.annotations.Rewind();
+    while (page.annotations.Next()) {
+        TAnnotation& annot = *page.annotations.current;
+        annot.annotKind = 0;
+        annot.contents.clear();
+        annot.isOpen = 0;
+        annot.isFreeText = 0;
+        annot.iconKind = kDefaultIconKind;
+        if (!annot.isRef || !FetchObject(annot.objNum)) continue;
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) {
+            const auto& tokens = entry.tokens;
+            if (tokens.size() < 2) continue;
+            const std::string& key = tokens[0];
+            const std::string& value = tokens[1];
+            if (key == "/Name") {
+                const auto* found = std::find(std::begin(kIconNames), std::end(kIconNames), value);
+                if (found != std::end(kIconNames)) annot.iconKind = static_cast<int32_t>(found - std::begin(kIconNames));
+            } else if (key == "/Subtype") {
+                if (value == "/Text") {
+                    annot.annotKind = 1;
+                } else if (value == "/FreeText") {
+                    annot.annotKind = 2;
+                    annot.isFreeText = 1;
+                } else if (value == "/Stamp") {
+                    annot.annotKind = 3;
+                }
+            } else if (key == "/Open") {
+                std::string upper = value;
+                for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                annot.isOpen = upper == "TRUE";
+            } else if (key == "/Contents") {
+                annot.contents = StripParens(Unescape(value));
+            } else if (key == "/T") {
+                annot.title = StripParens(Unescape(value));
+            } else if (key == "/Rect" && value == "[") {
+                const std::array<double, 4> rect = BoxFromTokens(tokens);
+                annot.x1 = rect[0] / 72;
+                annot.y1 = (pageTop - rect[1]) / 72;
+                annot.x2 = rect[2] / 72;
+                annot.y2 = (pageTop - rect[3]) / 72;
+                if (annot.y1 > annot.y2) std::swap(annot.y1, annot.y2);
+                if (annot.x1 > annot.x2) std::swap(annot.x1, annot.x2);
+            }
+        }
+        DiscardEntries();
+    }
+}

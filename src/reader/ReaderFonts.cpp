@@ -1,7 +1,192 @@
 // Font records of every page: widths, encodings, /Differences and /CharSet.
+#include "Charsets.h"
 #include "PdfDocument.h"
 
-void TPdfDocument::CollectFonts() {}
-void TPdfDocument::ReadFontDicts() {}
-void TPdfDocument::ReadDescriptors() {}
-void TPdfDocument::ReadEncodingDicts() {}
+namespace {
+
+constexpr size_t kSlots = 256;
+
+bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
+
+// The body position of the object a reference entry names, the cursor left
+// where it was; nothing when the number does not convert or is not in the
+// object table.
+std::optional<int32_t> ReferencedBodyPos(TPdfDocument& doc, const std::string& objNumText) {
+    const int32_t savedPos = doc.filePos;
+    const auto objNum = TryStrToInt(objNumText);
+    std::optional<int32_t> bodyPos;
+    if (objNum && doc.FetchObject(*objNum)) bodyPos = doc.filePos;
+    doc.filePos = savedPos;
+    return bodyPos;
+}
+
+// Each width converts on its own: one that does not still uses up its slot,
+// so the widths behind it keep their codes.
+void StoreWidth(TFontRecord& font, size_t slot, const std::string& text) {
+    if (slot >= kSlots) return;
+    if (auto width = TryStrToFloat(FixDecimalPoint(text))) {
+        font.widths[slot] = *width;
+        font.widthSet[slot] = 1;
+    }
+}
+
+void ReadWidths(TPdfDocument& doc, TFontRecord& font, const std::vector<std::string>& tokens) {
+    if (IsDirectValue(tokens)) {
+        if (tokens.size() < 4 || tokens[1] != "[") return;
+        // Tokens 3 up to the one before the closing "]".
+        for (size_t i = 2; i + 1 < tokens.size() && i - 2 < kSlots; ++i) StoreWidth(font, i - 2, tokens[i]);
+        return;
+    }
+    const int32_t savedPos = doc.filePos;
+    const auto objNum = TryStrToInt(tokens[1]);
+    if (objNum && doc.FetchObject(*objNum) && doc.ReadToken() == "[") {
+        // Widths past slot 255 are ignored, so reading stops there; the end
+        // test keeps a missing "]" from reading filler bytes for ever.
+        for (size_t slot = 0; slot < kSlots && doc.filePos < doc.fileSize; ++slot) {
+            const std::string token = doc.ReadToken();
+            if (token == "]") break;
+            StoreWidth(font, slot, token);
+        }
+    }
+    doc.filePos = savedPos;
+}
+
+int32_t EncodingFromName(const std::string& name) {
+    if (name == "/StandardEncoding") return kStandardEncoding;
+    if (name == "/MacRomanEncoding") return kMacRomanEncoding;
+    if (name == "/WinAnsiEncoding") return kWinAnsiEncoding;
+    return kPDFDocEncoding;
+}
+
+void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() < 2) return;
+    const std::string& key = tokens[0];
+    if (key == "/Subtype") {
+        font.isType3 = tokens[1] == "/Type3";
+    } else if (key == "/FirstChar") {
+        if (auto first = TryStrToInt(tokens[1])) font.firstChar = *first;
+    } else if (key == "/Widths") {
+        ReadWidths(doc, font, tokens);
+    } else if (key == "/FontDescriptor") {
+        if (IsDirectValue(tokens)) {
+            font.descriptorPos = entry.valuePos;
+            font.hasDescriptor = 1;
+        } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
+            font.descriptorPos = *pos;
+            font.hasDescriptor = 1;
+        }
+    } else if (key == "/FontBBox" && tokens[1] == "[" && tokens.size() >= 6) {
+        const auto llx = TryStrToFloat(FixDecimalPoint(tokens[2]));
+        const auto lly = TryStrToFloat(FixDecimalPoint(tokens[3]));
+        const auto urx = TryStrToFloat(FixDecimalPoint(tokens[4]));
+        const auto ury = TryStrToFloat(FixDecimalPoint(tokens[5]));
+        if (llx && lly && urx && ury) {
+            font.bboxWidth = *urx - *llx;
+            font.bboxHeight = *ury - *lly;
+        }
+    } else if (key == "/Encoding") {
+        if (IsDirectValue(tokens)) {
+            font.encoding = EncodingFromName(tokens[1]);
+        } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
+            font.encodingDictPos = *pos;
+            font.hasEncodingDict = 1;
+        }
+    }
+}
+
+// "(/A/B/fi)": every name behind a slash, up to the next slash; a name the
+// table lacks, or one without a WinAnsi code, stands as a space.
+void FillCharSetCodes(TFontRecord& font) {
+    const std::string names = StripParens(font.charSet);
+    size_t stored = 0;
+    size_t slash = names.find('/');
+    while (slash != std::string::npos && stored < kSlots) {
+        const size_t next = names.find('/', slash + 1);
+        const std::string name = names.substr(slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
+        if (!name.empty()) font.charSetCodes[stored++] = WinAnsiCodeOf(name).value_or(32);
+        slash = next;
+    }
+}
+
+void ApplyDifferences(TFontRecord& font, const std::vector<std::string>& tokens) {
+    // 64 bits: a file may count up from a code near the int32 limit.
+    int64_t code = 0;
+    for (size_t i = 2; i + 1 < tokens.size(); ++i) {
+        const std::string& token = tokens[i];
+        if (!token.empty() && token[0] == '/') {
+            const auto winAnsi = WinAnsiCodeOf(token.substr(1));
+            if (winAnsi && code >= 0 && code < static_cast<int64_t>(kSlots)) {
+                font.differences[static_cast<size_t>(code)] = *winAnsi;
+                font.differenceSet[static_cast<size_t>(code)] = 1;
+            }
+            ++code;
+        } else if (auto value = TryStrToInt(token)) {
+            code = *value;
+        }
+    }
+}
+
+}  // namespace
+
+void TPdfDocument::CollectFonts() {
+    for (int32_t i = 0; i < pageList.Count(); ++i) {
+        TPageRecord& page = *pageList.Select(i);
+        if (!page.hasFonts) continue;
+        SetPos(page.fontDictPos);
+        ParseDict();
+        page.fontsFirstKeyPos = dictEntries.IsEmpty() ? -1 : dictEntries[0].keyPos;
+        for (const TDictEntry& entry : dictEntries) {
+            if (entry.tokens.empty()) continue;
+            TFontRecord& font = *fontList.Append();
+            font.pageIndex = i;
+            font.encoding = kPDFDocEncoding;
+            font.bboxWidth = font.bboxHeight = 1.0;
+            font.resName = entry.tokens[0];
+            if (IsDirectValue(entry.tokens)) font.fontDictPos = entry.valuePos;
+            else font.fontDictPos = ReferencedBodyPos(*this, entry.tokens[1]).value_or(0);
+        }
+        DiscardEntries();
+    }
+    ui_.AddStatusLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
+}
+
+void TPdfDocument::ReadFontDicts() {
+    for (int32_t i = 0; i < fontList.Count(); ++i) {
+        TFontRecord& font = *fontList.Select(i);
+        SetPos(font.fontDictPos);
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) ReadFontEntry(*this, font, entry);
+        DiscardEntries();
+    }
+}
+
+void TPdfDocument::ReadDescriptors() {
+    for (int32_t i = 0; i < fontList.Count(); ++i) {
+        TFontRecord& font = *fontList.Select(i);
+        if (!font.hasDescriptor) continue;
+        SetPos(font.descriptorPos);
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) {
+            if (entry.tokens.size() < 2 || entry.tokens[0] != "/CharSet") continue;
+            font.hasCharSet = 1;
+            font.charSet = entry.tokens[1];
+            FillCharSetCodes(font);
+        }
+        DiscardEntries();
+    }
+}
+
+void TPdfDocument::ReadEncodingDicts() {
+    for (int32_t i = 0; i < fontList.Count(); ++i) {
+        TFontRecord& font = *fontList.Select(i);
+        if (!font.hasEncodingDict) continue;
+        SetPos(font.encodingDictPos);
+        ParseDict();
+        for (const TDictEntry& entry : dictEntries) {
+            const auto& tokens = entry.tokens;
+            if (tokens.size() >= 4 && tokens[0] == "/Differences" && tokens[1] == "[") ApplyDifferences(font, tokens);
+        }
+        DiscardEntries();
+    }
+}

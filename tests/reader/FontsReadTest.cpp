@@ -1,0 +1,217 @@
+// Font records: collection per page, widths, encodings, /Differences, /CharSet.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+
+namespace {
+
+// One page whose /Font dictionary has /F1 = object 10 with the given entries;
+// objects 11.. may be added by the caller.
+std::unique_ptr<THeadlessDoc> OpenWithFont(const std::string& name, const std::string& fontEntries,
+                                           const std::vector<std::pair<int32_t, std::string>>& extra = {}) {
+    TPdfBuilder builder;
+    builder.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Object(3, "<< /Type /Page /Resources << /Font << /F1 10 0 R >> >> >>")
+        .Object(10, "<< /Type /Font " + fontEntries + " >>")
+        .Trailer("/Root 1 0 R");
+    for (const auto& [num, body] : extra) builder.Object(num, body);
+    return OpenHeadless(builder.WriteTo(name));
+}
+
+std::vector<int32_t> SetCodes(const std::array<uint8_t, 256>& set, const std::array<uint8_t, 256>& values) {
+    std::vector<int32_t> out;
+    for (size_t code = 0; code < 256; ++code)
+        if (set[code]) {
+            out.push_back(static_cast<int32_t>(code));
+            out.push_back(values[code]);
+        }
+    return out;
+}
+
+struct TDifferencesCase {
+    const char* name;
+    std::string differences;
+    std::vector<int32_t> codeValuePairs;
+};
+
+class DifferencesTest : public ::testing::TestWithParam<TDifferencesCase> {};
+
+TEST_P(DifferencesTest, CodesGetWinAnsiCodesOfTheGlyphs) {
+    const auto& c = GetParam();
+    auto h = OpenWithFont(std::string("diff-") + c.name + ".pdf", "/Encoding 11 0 R",
+                          {{11, "<< /Type /Encoding /BaseEncoding /MacRomanEncoding /Differences " + c.differences +
+                                    " >>"}});
+    ASSERT_EQ(h->doc.fontList.Count(), 1) << h->AllMessages();
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_TRUE(font.hasEncodingDict);
+    EXPECT_EQ(font.encoding, 3);  // /BaseEncoding is not read
+    EXPECT_EQ(SetCodes(font.differenceSet, font.differences), c.codeValuePairs);
+    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, DifferencesTest,
+    ::testing::Values(
+        TDifferencesCase{"ascii", "[32 /space /exclam 65 /A /B]", {32, 32, 33, 33, 65, 65, 66, 66}},
+        // "fi" has no WinAnsi code: 129 stays unset.
+        TDifferencesCase{"euro_fi", "[128 /Euro /fi]", {128, 128}},
+        TDifferencesCase{"unknown_glyph_counts", "[40 /g123 /Adieresis]", {41, 196}},
+        TDifferencesCase{"out_of_range_and_negative", "[255 /A /B -1 /C /D 1e3 /E]", {0, 68, 1, 69, 255, 65}},
+        TDifferencesCase{"counter_near_int_limit", "[2147483647 /A /B]", {}}),
+    [](const ::testing::TestParamInfo<TDifferencesCase>& param) { return std::string(param.param.name); });
+
+TEST(FontReadTest, CharSetCodesInListedOrder) {
+    auto h = OpenWithFont("charset.pdf", "/FontDescriptor 11 0 R",
+                          {{11, "<< /Type /FontDescriptor /CharSet (/A/B/fi) /FontBBox [0 0 1 1] >>"}});
+    ASSERT_EQ(h->doc.fontList.Count(), 1);
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_TRUE(font.hasDescriptor && font.hasCharSet);
+    EXPECT_EQ(font.charSet, "(/A/B/fi)");
+    EXPECT_EQ(font.charSetCodes[0], 65);
+    EXPECT_EQ(font.charSetCodes[1], 66);
+    EXPECT_EQ(font.charSetCodes[2], 32);
+    EXPECT_EQ(font.charSetCodes[3], 0);
+    // The descriptor's /FontBBox does not count.
+    EXPECT_EQ(font.bboxWidth, 1.0);
+    EXPECT_EQ(font.bboxHeight, 1.0);
+}
+
+TEST(FontReadTest, CharSetStopsAt256Codes) {
+    std::string names;
+    for (int i = 0; i < 300; ++i) names += "/Z";
+    auto h = OpenWithFont("charset-long.pdf", "/FontDescriptor << /CharSet (" + names + ") >>");
+    ASSERT_EQ(h->doc.fontList.Count(), 1);
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_TRUE(font.hasCharSet);
+    EXPECT_EQ(font.charSetCodes[255], 'Z');
+}
+
+struct TWidthsCase {
+    const char* name;
+    std::string entries;
+    std::vector<std::pair<int32_t, std::string>> extra;
+    int32_t firstChar;
+    std::vector<double> widths;  // -1: slot unset
+};
+
+class WidthsTest : public ::testing::TestWithParam<TWidthsCase> {};
+
+TEST_P(WidthsTest, SlotsFollowTheArray) {
+    const auto& c = GetParam();
+    auto h = OpenWithFont(std::string("widths-") + c.name + ".pdf", c.entries, c.extra);
+    ASSERT_EQ(h->doc.fontList.Count(), 1) << h->AllMessages();
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_EQ(font.firstChar, c.firstChar);
+    for (size_t slot = 0; slot < 256; ++slot) {
+        const double expected = slot < c.widths.size() ? c.widths[slot] : -1;
+        if (expected < 0) {
+            EXPECT_FALSE(font.widthSet[slot]) << "slot " << slot;
+        } else {
+            EXPECT_TRUE(font.widthSet[slot]) << "slot " << slot;
+            EXPECT_DOUBLE_EQ(font.widths[slot], expected) << "slot " << slot;
+        }
+    }
+}
+
+std::vector<double> ManyWidths(size_t n) { return std::vector<double>(n, 250); }
+
+std::string ManyWidthTokens(size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += "250 ";
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrays, WidthsTest,
+    ::testing::Values(
+        TWidthsCase{"inline_with_bad_entry", "/FirstChar 32 /Widths [500 600.5 x 700]", {}, 32,
+                    {500, 600.5, -1, 700}},
+        TWidthsCase{"referenced", "/FirstChar 65 /Widths 11 0 R", {{11, "[ 1 2.25 3 ]"}}, 65, {1, 2.25, 3}},
+        TWidthsCase{"bad_first_char_left_at_zero", "/FirstChar x /Widths [7]", {}, 0, {7}},
+        TWidthsCase{"inline_more_than_256", "/Widths [" + ManyWidthTokens(300) + "]", {}, 0, ManyWidths(256)},
+        TWidthsCase{"referenced_more_than_256", "/Widths 11 0 R", {{11, "[" + ManyWidthTokens(300) + "]"}}, 0,
+                    ManyWidths(256)}),
+    [](const ::testing::TestParamInfo<TWidthsCase>& param) { return std::string(param.param.name); });
+
+TEST(FontReadTest, UnterminatedWidthsArrayStopsAfter256Slots) {
+    // Without "]" the reading runs on through "endobj" into the xref table;
+    // it must stop at the last slot.
+    auto h = OpenWithFont("widths-unterminated.pdf", "/Widths 11 0 R", {{11, "[ 5 6"}});
+    ASSERT_EQ(h->doc.fontList.Count(), 1);
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_EQ(font.widths[0], 5);
+    EXPECT_EQ(font.widths[1], 6);
+    EXPECT_FALSE(font.widthSet[2]);  // "endobj"
+}
+
+struct TEncodingCase {
+    std::string entry;
+    int32_t encoding;
+};
+
+TEST(FontReadTest, EncodingNamesAndDefault) {
+    const TEncodingCase cases[] = {
+        {"/Encoding /StandardEncoding", 0}, {"/Encoding /MacRomanEncoding", 1}, {"/Encoding /WinAnsiEncoding", 2},
+        {"/Encoding /PDFDocEncoding", 3},   {"/Encoding /Identity-H", 3},       {"", 3},
+        {"/Encoding << /Differences [65 /B] >>", 3},
+    };
+    for (const auto& c : cases) {
+        auto h = OpenWithFont("encoding.pdf", "/Subtype /Type1 " + c.entry);
+        ASSERT_EQ(h->doc.fontList.Count(), 1) << c.entry;
+        EXPECT_EQ(h->doc.fontList[0].encoding, c.encoding) << c.entry;
+        EXPECT_FALSE(h->doc.fontList[0].hasEncodingDict) << c.entry;
+        EXPECT_FALSE(h->doc.fontList[0].isType3) << c.entry;
+    }
+}
+
+TEST(FontReadTest, Type3WithFontBBox) {
+    auto h = OpenWithFont("type3.pdf", "/Subtype /Type3 /FontBBox [-10 -20 990 780] /FontMatrix [0.001 0 0 0.001 0 0]");
+    ASSERT_EQ(h->doc.fontList.Count(), 1);
+    const TFontRecord& font = h->doc.fontList[0];
+    EXPECT_TRUE(font.isType3);
+    EXPECT_DOUBLE_EQ(font.bboxWidth, 1000);
+    EXPECT_DOUBLE_EQ(font.bboxHeight, 800);
+    EXPECT_EQ(font.resName, "/F1");
+    EXPECT_EQ(font.replacementName, "");
+    EXPECT_EQ(font.hidden, 0);
+}
+
+TEST(FontReadTest, SharedFontGivesOneRecordPerPage) {
+    auto h = OpenHeadless([] {
+        const std::string path = ScratchDir("shared-font") + "/two.pdf";
+        WriteFileBytes(path, SimpleDocument({"BT ET", "BT ET"}));
+        return path;
+    }());
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.fontList.Count(), 2) << h->AllMessages();
+    EXPECT_EQ(doc.fontList[0].resName, "/F1");
+    EXPECT_EQ(doc.fontList[1].resName, "/F1");
+    EXPECT_EQ(doc.fontList[0].pageIndex, 0);
+    EXPECT_EQ(doc.fontList[1].pageIndex, 1);
+    EXPECT_EQ(doc.fontList[0].fontDictPos, doc.fontList[1].fontDictPos);
+    EXPECT_EQ(doc.fontList[0].encoding, 2);
+    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(), "2 Schriftarten gefunden..."),
+              h->ui.statusLines.end());
+    // fontsFirstKeyPos points at "/F1" in the page's /Font dictionary.
+    const TPageRecord& page = doc.pageList[0];
+    ASSERT_GT(page.fontsFirstKeyPos, 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(doc.fileData) + page.fontsFirstKeyPos, 3), "/F1");
+}
+
+TEST(FontReadTest, UnfetchableFontKeepsPositionZeroAndMarksTheFileInvalid) {
+    TPdfBuilder builder;
+    builder.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Object(3, "<< /Type /Page /Resources << /Font << /F1 99 0 R /F2 << /Subtype /Type3 >> >> >> >>")
+        .Trailer("/Root 1 0 R");
+    auto h = OpenHeadless(builder.WriteTo("font-missing.pdf"));
+    ASSERT_EQ(h->doc.fontList.Count(), 2);
+    EXPECT_EQ(h->doc.fontList[0].fontDictPos, 0);
+    EXPECT_TRUE(h->doc.fontList[1].isType3);
+    EXPECT_TRUE(h->HasMessage("Dies ist keine gültige PDF-Datei."));
+}
+
+}  // namespace

@@ -1,0 +1,354 @@
+// Document information, the page tree walk, page dictionaries and annotations.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+
+namespace {
+
+// Opens a hand-made file: catalog 1 names page tree root 2; `objects` adds
+// the rest (the root included).
+std::unique_ptr<THeadlessDoc> OpenBuilt(const std::string& name, TPdfBuilder builder,
+                                        const std::string& trailerExtra = "") {
+    builder.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    builder.Trailer("/Root 1 0 R " + trailerExtra);
+    return OpenHeadless(builder.WriteTo(name));
+}
+
+std::string Page(const std::string& extra = "") { return "<< /Type /Page " + extra + " >>"; }
+
+std::vector<int32_t> PageObjNums(const TPdfDocument& doc) {
+    std::vector<int32_t> nums;
+    for (const TPageRecord& page : doc.pageList) nums.push_back(page.objNum);
+    return nums;
+}
+
+struct TTreeCase {
+    const char* name;
+    std::vector<std::pair<int32_t, std::string>> objects;
+    std::vector<int32_t> expectedPages;
+    bool expectInvalid;
+};
+
+class PageTreeTest : public ::testing::TestWithParam<TTreeCase> {};
+
+TEST_P(PageTreeTest, PagesAreTheLeavesInDocumentOrder) {
+    const TTreeCase& c = GetParam();
+    TPdfBuilder builder;
+    for (const auto& [num, body] : c.objects) builder.Object(num, body);
+    auto h = OpenBuilt(std::string("tree-") + c.name + ".pdf", builder);
+    EXPECT_EQ(PageObjNums(h->doc), c.expectedPages) << h->AllMessages();
+    EXPECT_EQ(h->HasMessage("Dies ist keine gültige PDF-Datei."), c.expectInvalid) << h->AllMessages();
+    ASSERT_FALSE(h->ui.statusLines.empty());
+    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(),
+                        std::to_string(c.expectedPages.size()) + " Seiten gefunden..."),
+              h->ui.statusLines.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, PageTreeTest,
+    ::testing::Values(
+        TTreeCase{"one_level", {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>"}, {3, Page()}, {4, Page()}},
+                  {3, 4}, false},
+        // Root: node 5 (kids 6, 7), then page 4: C, D, B.
+        TTreeCase{"two_level",
+                  {{2, "<< /Type /Pages /Kids [5 0 R 4 0 R] /Count 3 >>"},
+                   {4, Page()},
+                   {5, "<< /Type /Pages /Kids [6 0 R 7 0 R] /Count 2 >>"},
+                   {6, Page()},
+                   {7, Page()}},
+                  {6, 7, 4}, false},
+        TTreeCase{"kids_reference",
+                  {{2, "<< /Type /Pages /Kids 12 0 R /Count 2 >>"}, {3, Page()}, {4, Page()}, {12, "[3 0 R 4 0 R]"}},
+                  {3, 4}, false},
+        // A node without /Type is still a node; a group without "R" is skipped.
+        TTreeCase{"untyped_node_and_bad_group",
+                  {{2, "<< /Kids [5 0 R 3 0 X] >>"}, {3, Page()}, {5, "<< /Kids [3 0 R] >>"}},
+                  {3}, false},
+        // Four levels deep, the deepest leaves first.
+        TTreeCase{"four_levels",
+                  {{2, "<< /Kids [5 0 R 3 0 R] >>"},
+                   {3, Page()},
+                   {5, "<< /Kids [6 0 R] >>"},
+                   {6, "<< /Kids [7 0 R 8 0 R] >>"},
+                   {7, "<< /Kids [9 0 R] >>"},
+                   {8, Page()},
+                   {9, Page()}},
+                  {9, 8, 3}, false},
+        // A node that lists itself and a second parent that lists it again:
+        // each node's kids are taken once.
+        TTreeCase{"kids_cycle",
+                  {{2, "<< /Kids [5 0 R 6 0 R] >>"},
+                   {3, Page()},
+                   {4, Page()},
+                   {5, "<< /Kids [3 0 R 5 0 R] >>"},
+                   {6, "<< /Kids [4 0 R 5 0 R 2 0 R] >>"}},
+                  {3, 4}, false},
+        // A kid beyond the object table is counted as a page but makes the
+        // file invalid.
+        TTreeCase{"unfetchable_kid", {{2, "<< /Kids [3 0 R 99 0 R] >>"}, {3, Page()}}, {3, 99}, true}),
+    [](const ::testing::TestParamInfo<TTreeCase>& param) { return std::string(param.param.name); });
+
+TEST(PageTreeTest, AbsurdDepthStopsWithoutCrashing) {
+    // A chain of 5000 single-kid nodes ending in a page.
+    TPdfBuilder builder;
+    const int32_t depth = 5000;
+    builder.Object(2, "<< /Kids [10 0 R] >>");
+    for (int32_t i = 0; i < depth; ++i)
+        builder.Object(10 + i, "<< /Kids [" + std::to_string(11 + i) + " 0 R] >>");
+    builder.Object(10 + depth, Page());
+    auto h = OpenBuilt("tree-deep.pdf", builder);
+    EXPECT_EQ(h->doc.pageList.Count(), 0);
+    EXPECT_TRUE(h->HasMessage("Dies ist keine gültige PDF-Datei.")) << h->AllMessages();
+}
+
+TEST(PageTreeTest, CorpusKidsCycleGivesTwelvePages) {
+    auto h = OpenHeadless(CorpusPath("broken-kids-cycle.pdf"));
+    EXPECT_EQ(h->doc.pageList.Count(), 12);
+    EXPECT_EQ(h->ui.pageCountLabel, "von 12");
+}
+
+TEST(PageTreeTest, MissingPagesInCatalogIsInvalid) {
+    TPdfBuilder builder;
+    builder.Object(1, "<< /Type /Catalog >>").Trailer("/Root 1 0 R");
+    auto h = OpenHeadless(builder.WriteTo("no-pages.pdf"));
+    EXPECT_EQ(h->doc.pageList.Count(), 0);
+    EXPECT_TRUE(h->HasMessage("Dies ist keine gültige PDF-Datei."));
+}
+
+struct TMediaBoxCase {
+    const char* name;
+    std::string rootExtra;
+    std::string pageExtra;
+    std::array<double, 4> expected;
+};
+
+class MediaBoxTest : public ::testing::TestWithParam<TMediaBoxCase> {};
+
+TEST_P(MediaBoxTest, PageBoxRootBoxOrA4) {
+    const auto& c = GetParam();
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Type /Pages /Kids [3 0 R] " + c.rootExtra + " >>").Object(3, Page(c.pageExtra));
+    auto h = OpenBuilt(std::string("mediabox-") + c.name + ".pdf", builder);
+    ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
+    EXPECT_EQ(h->doc.pageList[0].mediaBox, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, MediaBoxTest,
+    ::testing::Values(TMediaBoxCase{"own", "/MediaBox [0 0 612 792]", "/MediaBox [10 20 300.5 400]",
+                                    {10, 20, 300.5, 400}},
+                      TMediaBoxCase{"inherited", "/MediaBox [0 0 612 792]", "", {0, 0, 612, 792}},
+                      TMediaBoxCase{"a4_default", "", "", {0, 0, 595, 842}}),
+    [](const ::testing::TestParamInfo<TMediaBoxCase>& param) { return std::string(param.param.name); });
+
+TEST(PageDictTest, ShortMediaBoxEndsTheOpenWithConversionMessage) {
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R] >>").Object(3, Page("/MediaBox [0 0 612]"));
+    auto h = OpenBuilt("mediabox-short.pdf", builder);
+    ASSERT_EQ(h->ui.messages.size(), 1u) << h->AllMessages();
+    EXPECT_EQ(h->ui.openFinishedCount, 1);
+}
+
+TEST(PageDictTest, ContentsResourcesAndRootEntries) {
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R 4 0 R 5 0 R 12 0 R 13 0 R] /MediaBox [0 0 100 100] /Resources 9 0 R >>")
+        .Object(3, Page("/Contents [6 0 R 7 0 R] /Resources << /Font << /F1 8 0 R >> >>"))
+        .Object(4, Page("/Contents 10 0 R /Resources 9 0 R"))
+        .Object(5, Page("/Contents 6 0 R"))
+        .Object(6, "<< /Length 0 >>\nstream\n\nendstream")
+        .Object(7, "<< /Length 0 >>\nstream\n\nendstream")
+        .Object(8, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .Object(9, "<< /Font 11 0 R /XObject << >> >>")
+        .Object(10, "[6 0 R 7 0 R]")
+        .Object(11, "<< /F2 8 0 R >>")
+        // A second page sharing the array object; one whose array lacks "]".
+        .Object(12, Page("/Contents 10 0 R"))
+        .Object(13, Page("/Contents 14 0 R"))
+        .Object(14, "[7 0 R 6 0 R");
+    auto h = OpenBuilt("page-dicts.pdf", builder);
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.pageList.Count(), 5) << h->AllMessages();
+
+    auto refs = [](TPageRecord& page) {
+        std::vector<int32_t> nums;
+        for (const TContentRef& ref : page.contentRefs) nums.push_back(ref.objNum);
+        return nums;
+    };
+    EXPECT_EQ(refs(doc.pageList[0]), (std::vector<int32_t>{6, 7}));
+    EXPECT_EQ(refs(doc.pageList[1]), (std::vector<int32_t>{6, 7}));
+    EXPECT_EQ(refs(doc.pageList[2]), (std::vector<int32_t>{6}));
+    EXPECT_EQ(refs(doc.pageList[3]), (std::vector<int32_t>{6, 7}));
+    EXPECT_EQ(refs(doc.pageList[4]), (std::vector<int32_t>{7, 6}));
+
+    EXPECT_TRUE(doc.pageList[0].hasResources && doc.pageList[0].hasFonts);
+    EXPECT_FALSE(doc.pageList[0].hasXObjects);
+    EXPECT_TRUE(doc.pageList[1].hasFonts && doc.pageList[1].hasXObjects);
+    // The root's /Resources is copied for the writer but not read.
+    EXPECT_FALSE(doc.pageList[2].hasResources);
+    EXPECT_EQ(doc.pageList[2].resourcesFirstKeyPos, -1);
+    EXPECT_EQ(doc.pageList[2].fontsFirstKeyPos, -1);
+
+    // Own entries first, then the root's /MediaBox and /Resources.
+    std::vector<std::string> keys;
+    for (const TDictEntry& entry : doc.pageList[2].pageEntries) keys.push_back(entry.tokens.at(0));
+    EXPECT_EQ(keys, (std::vector<std::string>{"/Type", "/Contents", "/MediaBox", "/Resources"}));
+    EXPECT_EQ(doc.pageList[2].pageEntries[3].tokens, (std::vector<std::string>{"/Resources", "9", "0", "R"}));
+    EXPECT_EQ(doc.pageList[2].pageEntries[3].keyPos, 0);
+
+    std::vector<std::string> fonts;
+    for (const TFontRecord& font : doc.fontList) fonts.push_back(std::to_string(font.pageIndex) + font.resName);
+    EXPECT_EQ(fonts, (std::vector<std::string>{"0/F1", "1/F2"}));
+}
+
+// ---- document information ---------------------------------------------------
+
+struct TDateCase {
+    const char* name;
+    std::string value;
+    bool applies;
+};
+
+class InfoDateTest : public ::testing::TestWithParam<TDateCase> {};
+
+TEST_P(InfoDateTest, CreationDateIsTakenOrIgnored) {
+    const auto& c = GetParam();
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R] >>").Object(3, Page());
+    builder.Object(4, "<< /CreationDate " + c.value + " /ModDate (D:19991231235959Z) >>");
+    auto h = OpenBuilt(std::string("date-") + c.name + ".pdf", builder, "/Info 4 0 R");
+    const TPdfDocument& doc = h->doc;
+    const TDateTimeValue now = NowLocal();
+    if (c.applies) {
+        EXPECT_EQ(doc.DateTimePicker1.year, 2003);
+        EXPECT_EQ(doc.DateTimePicker1.month, 5);
+        EXPECT_EQ(doc.DateTimePicker1.day, 14);
+        EXPECT_EQ(doc.DateTimePicker2.hour, 12);
+        EXPECT_EQ(doc.DateTimePicker2.minute, 0);
+        EXPECT_EQ(doc.DateTimePicker2.second, 0);
+    } else {
+        // Left at the moment the open began (allow for a day boundary).
+        EXPECT_NE(doc.DateTimePicker1.year, 2003);
+        EXPECT_GE(doc.DateTimePicker1.year, now.year - 1);
+    }
+    // The other date is read independently of a broken one.
+    EXPECT_EQ(doc.DateTimePicker3.year, 1999);
+    EXPECT_EQ(doc.DateTimePicker3.month, 12);
+    EXPECT_EQ(doc.DateTimePicker3.day, 31);
+    EXPECT_EQ(doc.DateTimePicker4.hour, 23);
+    EXPECT_EQ(doc.DateTimePicker4.minute, 59);
+    EXPECT_EQ(doc.DateTimePicker4.second, 59);
+    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, InfoDateTest,
+    ::testing::Values(TDateCase{"full", "(D:20030514120000+01'00')", true},
+                      TDateCase{"no_zone", "(D:20030514120000)", true},
+                      TDateCase{"date_only", "(D:20030514)", false},
+                      TDateCase{"no_prefix", "(20030514120000)", false},
+                      TDateCase{"month_13", "(D:20031314120000)", false},
+                      TDateCase{"february_30", "(D:20030230120000)", false},
+                      TDateCase{"hour_24", "(D:20030514240000)", false},
+                      TDateCase{"letters", "(D:2003O514120000)", false}),
+    [](const ::testing::TestParamInfo<TDateCase>& param) { return std::string(param.param.name); });
+
+TEST(InfoTest, TextFieldsAreUnescapedAndEntriesKept) {
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R] >>").Object(3, Page());
+    builder.Object(4,
+                   "<< /Producer (Acme \\(Druck\\) 1.0) /Creator (Wr\\374ter) /Author (Anna)\n"
+                   "/Title (T) /Subject (S) /Keywords (a, b) /Custom (x) >>");
+    auto h = OpenBuilt("info-text.pdf", builder, "/Info 4 0 R");
+    const TPdfDocument& doc = h->doc;
+    EXPECT_EQ(doc.Edit1, "Acme (Druck) 1.0");
+    EXPECT_EQ(doc.Edit2, "Wr\xFCter");
+    EXPECT_EQ(doc.Edit3, "Anna");
+    EXPECT_EQ(doc.Edit4, "T");
+    EXPECT_EQ(doc.Edit5, "S");
+    EXPECT_EQ(doc.Edit6, "a, b");
+    ASSERT_TRUE(doc.infoEntriesValid);
+    ASSERT_EQ(doc.infoEntries.Count(), 7);
+    EXPECT_EQ(doc.infoEntries[6].tokens, (std::vector<std::string>{"/Custom", "(x)"}));
+    EXPECT_TRUE(doc.dictEntries.IsEmpty());
+}
+
+// ---- annotations ---------------------------------------------------------------
+
+struct TAnnotCase {
+    const char* name;
+    std::string annot;
+    int32_t iconKind;
+    int32_t annotKind;
+    bool isOpen;
+    std::string contents;
+};
+
+class AnnotationTest : public ::testing::TestWithParam<TAnnotCase> {};
+
+TEST_P(AnnotationTest, FieldsFromTheAnnotationObject) {
+    const auto& c = GetParam();
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R] /MediaBox [0 0 595 842] >>")
+        .Object(3, Page("/Annots [10 0 R]"))
+        .Object(10, c.annot);
+    auto h = OpenBuilt(std::string("annot-") + c.name + ".pdf", builder);
+    ASSERT_EQ(h->doc.pageList.Count(), 1);
+    const auto& annots = h->doc.pageList[0].annotations;
+    ASSERT_EQ(annots.Count(), 1);
+    const TAnnotation& a = annots[0];
+    EXPECT_TRUE(a.present && a.isRef);
+    EXPECT_EQ(a.objNum, 10);
+    EXPECT_EQ(a.iconKind, c.iconKind);
+    EXPECT_EQ(a.annotKind, c.annotKind);
+    EXPECT_EQ(a.isFreeText, c.annotKind == 2);
+    EXPECT_EQ(a.isOpen, c.isOpen);
+    EXPECT_EQ(a.contents, c.contents);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Annots, AnnotationTest,
+    ::testing::Values(
+        TAnnotCase{"top_secret_stamp", "<< /Subtype /Stamp /Name /TopSecret >>", 20, 3, false, ""},
+        TAnnotCase{"unknown_name", "<< /Subtype /Text /Name /Whatever /Open true >>", 2, 1, true, ""},
+        TAnnotCase{"comment_open_upper", "<< /Subtype /Text /Name /Comment /Open TRUE >>", 0, 1, true, ""},
+        TAnnotCase{"free_text", "<< /Subtype /FreeText /Open false /Contents (Zeile\\nzwei \\(x\\)) >>", 2, 2,
+                   false, "Zeile\nzwei (x)"},
+        TAnnotCase{"link", "<< /Subtype /Link /Contents (\\101\\102c) >>", 2, 0, false, "ABc"}),
+    [](const ::testing::TestParamInfo<TAnnotCase>& param) { return std::string(param.param.name); });
+
+TEST(AnnotationTest, RectSwappedCornersInInchesFromTheTop) {
+    TPdfBuilder builder;
+    builder.Object(2, "<< /Kids [3 0 R] >>")
+        .Object(3, Page("/MediaBox [0 0 595 842] /Annots 11 0 R"))
+        .Object(10, "<< /Subtype /Text /Rect [100 700 50 650] /T (Autor) >>")
+        .Object(11, "[10 0 R 12 0 X]");
+    auto h = OpenBuilt("annot-rect.pdf", builder);
+    ASSERT_EQ(h->doc.pageList.Count(), 1);
+    const auto& annots = h->doc.pageList[0].annotations;
+    // The group without "R" in the referenced array is skipped.
+    ASSERT_EQ(annots.Count(), 1);
+    const TAnnotation& a = annots[0];
+    EXPECT_DOUBLE_EQ(a.x1, 50.0 / 72);
+    EXPECT_DOUBLE_EQ(a.x2, 100.0 / 72);
+    EXPECT_DOUBLE_EQ(a.y1, 142.0 / 72);
+    EXPECT_DOUBLE_EQ(a.y2, 192.0 / 72);
+    EXPECT_EQ(a.title, "Autor");
+}
+
+TEST(PageLoopTest, CancelBeforeTheLoopLeavesPagesWithoutContentButFontsRead) {
+    THeadlessDoc h;
+    const std::string path = ScratchDir("cancel") + "/two.pdf";
+    WriteFileBytes(path, SimpleDocument({"BT ET", "BT ET"}));
+    h.ui.onPump = [&h]() { h.doc.cancelRequested = 1; };
+    h.doc.openfilenow(path);
+    EXPECT_EQ(h.doc.pageList.Count(), 2);
+    EXPECT_EQ(h.doc.fontList.Count(), 2);
+    // The first page's pump sets the flag; the second page is not read.
+    EXPECT_EQ(h.ui.statusLabel, "Lese Seite 1...");
+    EXPECT_FALSE(h.doc.pageList[1].hasContent);
+    EXPECT_EQ(h.ui.progressPercent, 0);
+}
+
+}  // namespace
