@@ -1,7 +1,356 @@
 // Image XObjects and page content streams.
+//
+// Stream lengths come from the file and are not trusted: the data handed to
+// a decoder are the /Length bytes that exist in the file, never more, and
+// every decoder bounds its own output (Filters.h, Dib.h).
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <unordered_set>
+
+#include "Filters.h"
 #include "PdfDocument.h"
 
-void TPdfDocument::CollectImages() {}
-void TPdfDocument::ReadImageDicts() {}
-void TPdfDocument::DecodeImages() {}
-bool TPdfDocument::ReadPageContent(TPageRecord&, int32_t, std::vector<uint8_t>&) { return false; }
+namespace {
+
+constexpr int32_t kFilterOther = 0;
+constexpr int32_t kFilterDct = 1;
+constexpr int32_t kFilterFlate = 2;
+constexpr int32_t kFilterCcitt = 3;
+
+// The joined content of one page is handed on with a 32-bit length.
+constexpr size_t kMaxPageContentBytes = size_t{1} << 30;
+
+bool IsReference(const TDictEntry& entry) { return entry.tokens.size() >= 4 && entry.tokens[3] == "R"; }
+
+int32_t TokenInt(const TDictEntry& entry, size_t i) {
+    return i < entry.tokens.size() ? TryStrToInt(entry.tokens[i]).value_or(0) : 0;
+}
+
+// The integer at the start of object `objNumToken` (an indirect /Length).
+// The cursor is restored; nothing when the object cannot be fetched.
+std::optional<int32_t> ReferencedInt(TPdfDocument& doc, const std::string& objNumToken) {
+    const int32_t saved = doc.GetPos();
+    std::optional<int32_t> value;
+    if (doc.FetchObject(TryStrToInt(objNumToken).value_or(-1))) value = doc.ReadInt();
+    doc.SetPos(saved);
+    return value;
+}
+
+bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32; }
+
+// Whether "endstream" follows at pos, after blanks.
+bool EndstreamAt(const TPdfDocument& doc, int64_t pos) {
+    while (pos >= 0 && pos < doc.fileSize && IsBlankByte(doc.fileData[pos])) ++pos;
+    static const char kEnd[] = "endstream";
+    const int64_t len = sizeof kEnd - 1;
+    return pos >= 0 && pos + len <= doc.fileSize && std::memcmp(doc.fileData + pos, kEnd, len) == 0;
+}
+
+// Reads the "stream" keyword at the cursor and copies up to `length` bytes
+// of data; false without the keyword. The data start behind the blanks that
+// follow the keyword. Binary data may themselves begin with a blank byte
+// (fax data do): when the data that start right behind the keyword's line
+// end are followed by "endstream" at exactly /Length, those are taken. A
+// /Length beyond the end of the file gives the bytes that are there; a
+// negative one gives none.
+bool ReadStreamData(TPdfDocument& doc, int32_t length, std::vector<uint8_t>& data) {
+    data.clear();
+    const int64_t keywordPos = doc.GetPos();
+    if (doc.ReadToken() != "stream") return false;
+    int64_t start = doc.GetPos();
+    // Past the end of the file ReadToken may have stepped over filler bytes.
+    const int64_t limit = std::min<int64_t>(start, doc.fileSize);
+    int64_t strict = keywordPos + 6;
+    while (strict < limit && doc.fileData[strict] == ' ') ++strict;
+    if (strict < limit && doc.fileData[strict] == 13) ++strict;
+    if (strict < limit && doc.fileData[strict] == 10) ++strict;
+    if (strict < start && length > 0 && EndstreamAt(doc, strict + length)) start = strict;
+
+    const int64_t available = std::max<int64_t>(0, doc.fileSize - start);
+    const int64_t count = std::clamp<int64_t>(length, 0, available);
+    if (count > 0) data.assign(doc.fileData + start, doc.fileData + start + count);
+    doc.SetPos(static_cast<int32_t>(std::min<int64_t>(start + count, INT32_MAX)));
+    return true;
+}
+
+// ---- images ---------------------------------------------------------------
+
+// Flate image data: exactly width * height * 3 bytes are RGB rows and become
+// a 24-bit bitmap (blue, green, red); everything else is copied row by row
+// into a bitmap of bitsPerComponent bits per pixel. Data rows are padded to
+// whole bytes. Rows that the data do not reach stay empty.
+TDib FlateBitmap(const std::vector<uint8_t>& data, int32_t width, int32_t height, int32_t bitsPerComponent) {
+    // Width and height are positive 32-bit values: their product fits in 64
+    // bits, three times it need not.
+    const int64_t area = int64_t{width} * height;
+    if (data.size() % 3 == 0 && static_cast<int64_t>(data.size() / 3) == area) {
+        TDib dib = newdib(width, height, 24);
+        if (!dib.bits()) return dib;
+        const size_t rowLen = static_cast<size_t>(width) * 3;
+        for (int32_t r = 0; r < height; ++r) {
+            const uint8_t* source = data.data() + static_cast<size_t>(r) * rowLen;
+            uint8_t* target = dib.Row(height - 1 - r);
+            for (size_t c = 0; c < rowLen; c += 3) {
+                target[c] = source[c + 2];
+                target[c + 1] = source[c + 1];
+                target[c + 2] = source[c];
+            }
+        }
+        return dib;
+    }
+    TDib dib = newdib(width, height, bitsPerComponent);
+    if (!dib.bits()) return dib;
+    const int64_t stride = (int64_t{width} * bitsPerComponent + 7) / 8;
+    const size_t copyLen = static_cast<size_t>(std::min<int64_t>(stride, dib.rowBytes));
+    for (int32_t r = 0; r < height; ++r) {
+        const int64_t offset = int64_t{height - 1 - r} * stride;
+        if (offset + stride > static_cast<int64_t>(data.size())) continue;
+        std::memcpy(dib.Row(r), data.data() + offset, copyLen);
+    }
+    return dib;
+}
+
+void PutLe16(std::vector<uint8_t>& out, size_t pos, uint32_t value) {
+    out[pos] = static_cast<uint8_t>(value);
+    out[pos + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutLe32(std::vector<uint8_t>& out, size_t pos, uint32_t value) {
+    PutLe16(out, pos, value & 0xFFFF);
+    PutLe16(out, pos + 2, value >> 16);
+}
+
+// A little-endian TIFF file around CCITT Group 4 data: header, one
+// directory of eight entries, the data at offset 110. Width and height are
+// SHORT fields; /DecodeParms are not consulted.
+std::vector<uint8_t> CcittTiff(const std::vector<uint8_t>& data, int32_t width, int32_t height) {
+    constexpr size_t kDataOffset = 110;
+    constexpr uint16_t kShort = 3, kLong = 4;
+    struct TEntry {
+        uint16_t tag, type;
+        uint32_t value;
+    };
+    const TEntry entries[8] = {
+        {256, kShort, static_cast<uint16_t>(width)},  // ImageWidth
+        {257, kShort, static_cast<uint16_t>(height)}, // ImageLength
+        {258, kShort, 1},                             // BitsPerSample
+        {259, kShort, 4},                             // Compression: CCITT T.6
+        {262, kShort, 0},                             // PhotometricInterpretation: white is zero
+        {273, kLong, kDataOffset},                    // StripOffsets
+        {278, kShort, static_cast<uint16_t>(height)}, // RowsPerStrip
+        {279, kLong, static_cast<uint32_t>(data.size())},  // StripByteCounts
+    };
+    std::vector<uint8_t> tiff(kDataOffset, 0);
+    tiff[0] = tiff[1] = 'I';
+    PutLe16(tiff, 2, 42);
+    PutLe32(tiff, 4, 8);
+    PutLe16(tiff, 8, 8);
+    size_t pos = 10;
+    for (const TEntry& entry : entries) {
+        PutLe16(tiff, pos, entry.tag);
+        PutLe16(tiff, pos + 2, entry.type);
+        PutLe32(tiff, pos + 4, 1);
+        if (entry.type == kShort) PutLe16(tiff, pos + 8, entry.value);
+        else PutLe32(tiff, pos + 8, entry.value);
+        pos += 12;
+    }
+    // Offset 106: no further directory (already 0).
+    tiff.insert(tiff.end(), data.begin(), data.end());
+    return tiff;
+}
+
+// Gives the record its bitmap when its data can be decoded. Corrupt Flate
+// data throw TDecodeError, which ends the open.
+void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
+    if (!image.isImage || image.bitsPerComponent <= 0 || image.length <= 0) return;
+    const int32_t minSize = image.filterKind == kFilterCcitt ? 2 : 1;
+    if (image.filterKind == kFilterOther || image.width < minSize || image.height < minSize) return;
+    doc.SetPos(image.streamPos);
+    std::vector<uint8_t> data;
+    if (!ReadStreamData(doc, image.length, data)) return;
+
+    switch (image.filterKind) {
+        case kFilterDct:
+            // The JPEG's own size wins over /Width and /Height.
+            image.dib = OpenDib(data.data(), data.size());
+            break;
+        case kFilterFlate: {
+            const size_t estimate = static_cast<size_t>(image.length) * 10;
+            const std::vector<uint8_t> decoded = FlateDecode(data.data(), data.size(), estimate);
+            if (!decoded.empty())
+                image.dib = FlateBitmap(decoded, image.width, image.height, image.bitsPerComponent);
+            break;
+        }
+        case kFilterCcitt: {
+            const std::vector<uint8_t> tiff = CcittTiff(data, image.width, image.height);
+            image.dib = OpenDib(tiff.data(), tiff.size());
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+void TPdfDocument::CollectImages() {
+    std::unordered_set<std::string> names;
+    for (const TImageRecord& image : imageList) names.insert(image.resName);
+    for (int32_t pageIndex = 0; pageIndex < pageList.Count(); ++pageIndex) {
+        TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
+        if (!page.hasXObjects) continue;
+        DiscardEntries();
+        SetPos(page.xobjectDictPos);
+        ParseDict();
+        page.xobjectsFirstKeyPos = dictEntries.IsEmpty() ? -1 : dictEntries[0].keyPos;
+        for (const TDictEntry& entry : dictEntries) {
+            if (entry.tokens.empty() || !names.insert(entry.tokens[0]).second) continue;
+            int32_t objectPos = 0;
+            if (!IsReference(entry)) {
+                objectPos = entry.valuePos;
+            } else {
+                const int32_t saved = filePos;
+                if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) objectPos = filePos;
+                SetPos(saved);
+            }
+            TImageRecord* image = imageList.Append();
+            image->pageIndex = pageIndex;
+            image->resName = entry.tokens[0];
+            image->objectPos = objectPos;
+        }
+        DiscardEntries();
+    }
+    ui_.AddStatusLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
+}
+
+void TPdfDocument::ReadImageDicts() {
+    for (TImageRecord& image : imageList) {
+        DiscardEntries();
+        SetPos(image.objectPos);
+        ParseDict();
+        image.streamPos = filePos;
+        for (const TDictEntry& entry : dictEntries) {
+            if (entry.tokens.empty()) continue;
+            const std::string& key = entry.tokens[0];
+            if (key == "/Subtype") {
+                if (entry.tokens.size() >= 2 && entry.tokens[1] == "/Image") image.isImage = 1;
+            } else if (key == "/Width") {
+                image.width = TokenInt(entry, 1);
+            } else if (key == "/Height") {
+                image.height = TokenInt(entry, 1);
+            } else if (key == "/BitsPerComponent") {
+                image.bitsPerComponent = TokenInt(entry, 1);
+            } else if (key == "/Length") {
+                if (IsReference(entry)) {
+                    if (auto length = ReferencedInt(*this, entry.tokens[1])) image.length = *length;
+                } else if (entry.tokens.size() == 2) {
+                    image.length = TokenInt(entry, 1);
+                }
+            } else if (key == "/Filter") {
+                image.hasFilter = 1;
+                for (size_t i = 1; i < entry.tokens.size(); ++i)
+                    if (entry.tokens[i] != "[" && entry.tokens[i] != "]") image.filterNames.push_back(entry.tokens[i]);
+                // Only a plain name counts: "[/DCTDecode]" has "[" here.
+                if (entry.tokens.size() >= 2) {
+                    const std::string& filter = entry.tokens[1];
+                    image.filterKind = filter == "/DCTDecode"        ? kFilterDct
+                                       : filter == "/FlateDecode"    ? kFilterFlate
+                                       : filter == "/CCITTFaxDecode" ? kFilterCcitt
+                                                                     : kFilterOther;
+                }
+            }
+        }
+        DiscardEntries();
+    }
+}
+
+void TPdfDocument::DecodeImages() {
+    int32_t decodedCount = 0;
+    if (readPics) {
+        for (TImageRecord& image : imageList) {
+            if (!image.hasFilter) continue;
+            DecodeImage(*this, image);
+            if (image.dib.bits()) ++decodedCount;
+        }
+    }
+    for (int32_t i = imageList.Count() - 1; i >= 0; --i) {
+        TImageRecord& image = imageList[static_cast<size_t>(i)];
+        if (image.dib.bits()) continue;
+        deldib(image.dib);
+        imageList.Delete(i);
+    }
+    ui_.AddStatusLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
+}
+
+namespace {
+
+// Reads the content stream dictionary at the cursor into the reference and
+// the page's filter list.
+void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref) {
+    doc.DiscardEntries();
+    doc.ParseDict();
+    page.contentFiltered = 0;
+    page.contentFilters.clear();
+    for (const TDictEntry& entry : doc.dictEntries) {
+        if (entry.tokens.empty()) continue;
+        const std::string& key = entry.tokens[0];
+        if (key == "/Filter" && entry.tokens.size() >= 2) {
+            page.contentFiltered = 1;
+            for (size_t i = 1; i < entry.tokens.size(); ++i)
+                if (entry.tokens[i] != "[" && entry.tokens[i] != "]") page.contentFilters.push_back(entry.tokens[i]);
+        } else if (key == "/Length" && IsReference(entry)) {
+            if (auto length = ReferencedInt(doc, entry.tokens[1])) {
+                ref.length = *length;
+                ref.lengthKnown = 1;
+            }
+        } else if (key == "/Length" && entry.tokens.size() == 2) {
+            ref.length = TokenInt(entry, 1);
+            ref.lengthKnown = 1;
+        }
+    }
+    doc.DiscardEntries();
+}
+
+}  // namespace
+
+bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
+    joined.clear();
+    bool readable = true;
+    const std::string pageNo = std::to_string(int64_t{pageIndex} + 1);
+    std::vector<uint8_t> data;
+    for (TContentRef& ref : page.contentRefs) {
+        if (!ref.valid || !FetchObject(ref.objNum)) continue;
+        ReadContentDict(*this, page, ref);
+        if (!ref.lengthKnown || !ReadStreamData(*this, ref.length, data)) {
+            parseFailed = 1;
+            continue;
+        }
+        if (!data.empty() && page.contentFiltered) {
+            for (const std::string& filter : page.contentFilters) {
+                if (filter == "/ASCII85Decode") {
+                    data = ASCII85Decode(data.data(), data.size());
+                } else if (filter == "/FlateDecode") {
+                    data = FlateDecode(data.data(), data.size(), data.size() * 10);
+                } else if (filter == "/LZWDecode") {
+                    data = LZWDecode(data.data(), data.size());
+                } else {
+                    ui_.AddStatusLine("Die Komprimierung " + Cp1252ToUtf8(filter) +
+                                      " wird nicht unterstützt, deshalb kann die Seite " + pageNo +
+                                      " nicht gelesen werden!");
+                    readable = false;
+                    break;
+                }
+            }
+        }
+        page.contentFilters.clear();
+        if (!readable) continue;
+        if (joined.size() + data.size() + 1 > kMaxPageContentBytes) {
+            ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+            readable = false;
+            continue;
+        }
+        joined.insert(joined.end(), data.begin(), data.end());
+        joined.push_back(10);
+    }
+    return readable;
+}

@@ -1,0 +1,217 @@
+#include "Filters.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr size_t kMinFlateBuffer = 4096;
+
+[[noreturn]] void ThrowFlateError(const std::string& reason) {
+    throw TDecodeError("Fehler beim Entpacken der Daten (" + reason + ")");
+}
+
+std::string ZlibReason(int code, const z_stream& stream) {
+    std::string reason = "zlib: ";
+    reason += stream.msg ? stream.msg : zError(code);
+    return reason;
+}
+
+}  // namespace
+
+std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEstimate) {
+    z_stream stream{};
+    int code = inflateInit(&stream);
+    if (code != Z_OK) ThrowFlateError(ZlibReason(code, stream));
+
+    // One byte of room beyond the cap tells "exactly at the cap" from "more".
+    // The work buffer is left uninitialised: the estimate is often ten times
+    // what the data need, and zero-filling it costs more than inflating.
+    const size_t limit = kMaxDecodedBytes + 1;
+    size_t capacity = std::clamp(sizeEstimate, kMinFlateBuffer, limit);
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
+    size_t produced = 0;
+    size_t consumed = 0;
+    for (;;) {
+        if (stream.avail_in == 0 && consumed < size) {
+            // avail_in is 32 bits wide; larger inputs are fed in pieces.
+            const size_t piece = std::min<size_t>(size - consumed, UINT_MAX);
+            stream.next_in = const_cast<Bytef*>(data + consumed);
+            stream.avail_in = static_cast<uInt>(piece);
+            consumed += piece;
+        }
+        if (produced == capacity) {
+            if (capacity >= limit) {
+                inflateEnd(&stream);
+                ThrowFlateError("die entpackten Daten sind größer als 256 MB");
+            }
+            capacity = std::min(capacity * 2, limit);
+            std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity]);
+            std::memcpy(grown.get(), buffer.get(), produced);
+            buffer = std::move(grown);
+        }
+        const size_t room = std::min<size_t>(capacity - produced, UINT_MAX);
+        stream.next_out = buffer.get() + produced;
+        stream.avail_out = static_cast<uInt>(room);
+        code = inflate(&stream, Z_NO_FLUSH);
+        produced += room - stream.avail_out;
+        if (code == Z_STREAM_END) break;
+        if (code == Z_OK) continue;
+        // No progress with room left and no input left: the data stop before
+        // their end marker. Keep what they gave.
+        if (code == Z_BUF_ERROR && stream.avail_in == 0 && consumed == size && stream.avail_out > 0) break;
+        if (code == Z_BUF_ERROR) continue;
+        const std::string reason = ZlibReason(code, stream);
+        inflateEnd(&stream);
+        ThrowFlateError(reason);
+    }
+    inflateEnd(&stream);
+    if (produced > kMaxDecodedBytes) ThrowFlateError("die entpackten Daten sind größer als 256 MB");
+    return std::vector<uint8_t>(buffer.get(), buffer.get() + produced);
+}
+
+std::vector<uint8_t> ASCII85Decode(const uint8_t* data, size_t size) {
+    size_t end = size;
+    while (end > 0 && (data[end - 1] == 13 || data[end - 1] == 10)) --end;
+    if (end >= 2 && data[end - 2] == '~' && data[end - 1] == '>') end -= 2;
+
+    std::vector<uint8_t> out;
+    out.reserve(end / 5 * 4 + 4);
+    std::array<uint32_t, 5> digits{};
+    int count = 0;
+    auto emit = [&](int bytes) {
+        uint64_t value = 0;
+        for (uint32_t d : digits) value = value * 85 + d;
+        // Five "u" exceed 32 bits; like every decoder we keep the low 32.
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (24 - 8 * i)));
+    };
+    // "z" makes four bytes of one: a file full of them must not make gigabytes.
+    for (size_t i = 0; i < end && out.size() < kMaxDecodedBytes; ++i) {
+        const uint8_t ch = data[i];
+        if (ch == '~') break;
+        if (ch == 'z' && count == 0) {
+            out.insert(out.end(), 4, 0);
+            continue;
+        }
+        if (ch < '!' || ch > 'u') continue;
+        digits[static_cast<size_t>(count++)] = ch - 33u;
+        if (count == 5) {
+            emit(4);
+            count = 0;
+        }
+    }
+    if (count >= 2) {
+        for (int i = count; i < 5; ++i) digits[static_cast<size_t>(i)] = 84;
+        emit(count - 1);
+    }
+    return out;
+}
+
+namespace {
+
+constexpr int kClearCode = 256;
+constexpr int kEndCode = 257;
+constexpr int kFirstFreeCode = 258;
+constexpr int kMaxCodes = 4096;
+
+// Reads codes most significant bit first.
+class TBitReader {
+public:
+    TBitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    // -1 when fewer than `width` bits are left.
+    int Read(int width) {
+        while (bitCount_ < width) {
+            if (pos_ >= size_) return -1;
+            buffer_ = (buffer_ << 8) | data_[pos_++];
+            bitCount_ += 8;
+        }
+        bitCount_ -= width;
+        return static_cast<int>((buffer_ >> bitCount_) & ((1u << width) - 1));
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+    uint32_t buffer_ = 0;
+    int bitCount_ = 0;
+};
+
+// The string table: each code is its prefix code plus one byte.
+struct TLzwTable {
+    std::array<uint16_t, kMaxCodes> prefix{};
+    std::array<uint16_t, kMaxCodes> length{};
+    std::array<uint8_t, kMaxCodes> last{};
+    std::array<uint8_t, kMaxCodes> first{};
+
+    TLzwTable() {
+        for (int c = 0; c < 256; ++c) {
+            length[static_cast<size_t>(c)] = 1;
+            last[static_cast<size_t>(c)] = first[static_cast<size_t>(c)] = static_cast<uint8_t>(c);
+        }
+    }
+    // Appends the string of `code` to out. Strings are at most kMaxCodes
+    // long, as each entry is one byte longer than an earlier one.
+    void Emit(int code, std::vector<uint8_t>& out) const {
+        const size_t len = length[static_cast<size_t>(code)];
+        const size_t start = out.size();
+        out.resize(start + len);
+        for (size_t i = len; i > 0; --i) {
+            out[start + i - 1] = last[static_cast<size_t>(code)];
+            code = prefix[static_cast<size_t>(code)];
+        }
+    }
+};
+
+}  // namespace
+
+std::vector<uint8_t> LZWDecode(const uint8_t* data, size_t size, bool earlyChange) {
+    std::vector<uint8_t> out;
+    out.reserve(std::min(size * 3, kMaxDecodedBytes));
+    auto table = std::make_unique<TLzwTable>();
+    TBitReader bits(data, size);
+    const int early = earlyChange ? 1 : 0;
+    int nextCode = kFirstFreeCode;
+    int width = 9;
+    int previous = -1;
+    while (out.size() < kMaxDecodedBytes) {
+        const int code = bits.Read(width);
+        if (code < 0 || code == kEndCode) break;
+        if (code == kClearCode) {
+            nextCode = kFirstFreeCode;
+            width = 9;
+            previous = -1;
+            continue;
+        }
+        if (previous < 0) {
+            if (code > 255) break;  // right after a clear only single bytes exist
+            table->Emit(code, out);
+            previous = code;
+            continue;
+        }
+        // code == nextCode is the string being defined right now: the
+        // previous string plus its own first byte.
+        if (code > nextCode || (code == nextCode && nextCode >= kMaxCodes)) break;
+        if (nextCode < kMaxCodes) {
+            const auto entry = static_cast<size_t>(nextCode);
+            const auto prev = static_cast<size_t>(previous);
+            table->prefix[entry] = static_cast<uint16_t>(previous);
+            table->length[entry] = static_cast<uint16_t>(table->length[prev] + 1);
+            table->first[entry] = table->first[prev];
+            table->last[entry] = code == nextCode ? table->first[prev] : table->first[static_cast<size_t>(code)];
+            ++nextCode;
+        }
+        table->Emit(code, out);
+        previous = code;
+        const int reach = nextCode + early;
+        width = reach >= 2048 ? 12 : reach >= 1024 ? 11 : reach >= 512 ? 10 : 9;
+    }
+    if (out.size() > kMaxDecodedBytes) out.resize(kMaxDecodedBytes);
+    return out;
+}

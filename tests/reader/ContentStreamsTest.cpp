@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Filters.h"
+#include "StreamTestDoc.h"
+
+namespace {
+
+std::string Deflate(const std::string& plain) {
+    uLongf size = compressBound(plain.size());
+    std::string out(size, '\0');
+    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
+                        plain.size(), 9),
+              Z_OK);
+    out.resize(size);
+    return out;
+}
+
+std::string Text(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+// Objects 1 and 2 make a catalog and an empty page tree; the caller adds
+// the content objects from 3 on.
+TPdfBuilder ContentFile() {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Trailer("/Root 1 0 R");
+    return b;
+}
+
+struct TContentResult {
+    bool readable = false;
+    std::string joined;
+    bool parseFailed = false;
+    std::vector<std::string> statusLines;
+};
+
+TContentResult ReadContent(const std::string& pdf, const std::vector<int32_t>& contentObjs, int32_t pageIndex = 0) {
+    auto d = TStreamDoc::FromBytes(pdf);
+    for (int32_t i = 0; i < pageIndex; ++i) d->doc.pageList.Append();
+    TPageRecord& page = d->AddPageWithContents(contentObjs);
+    std::vector<uint8_t> joined;
+    TContentResult result;
+    result.readable = d->doc.ReadPageContent(page, pageIndex, joined);
+    result.joined = Text(joined);
+    result.parseFailed = d->doc.parseFailed != 0;
+    result.statusLines = d->ui.statusLines;
+    return result;
+}
+
+TEST(ContentStreams, TwoStreamsAreJoinedEachWithALineFeed) {
+    TPdfBuilder b = ContentFile();
+    b.Stream(3, "", "0 0 m 10 10 l S");
+    b.Stream(4, "/Filter /FlateDecode", Deflate("BT /F1 12 Tf (Hi) Tj ET"));
+    const auto r = ReadContent(b.Build(), {3, 4});
+    EXPECT_TRUE(r.readable);
+    EXPECT_FALSE(r.parseFailed);
+    EXPECT_EQ(r.joined, "0 0 m 10 10 l S\nBT /F1 12 Tf (Hi) Tj ET\n");
+}
+
+TEST(ContentStreams, UnsupportedFilterMakesThePageUnreadable) {
+    TPdfBuilder b = ContentFile();
+    b.Stream(3, "", "q");
+    b.Stream(4, "/Filter /RunLengthDecode", std::string("\x02q Q\x80", 5));
+    const auto r = ReadContent(b.Build(), {3, 4}, 2);
+    EXPECT_FALSE(r.readable);
+    ASSERT_EQ(r.statusLines.size(), 1u);
+    EXPECT_EQ(r.statusLines[0],
+              "Die Komprimierung /RunLengthDecode wird nicht unterstützt, deshalb kann die Seite 3 nicht gelesen "
+              "werden!");
+}
+
+TEST(ContentStreams, UnsupportedFilterNameIsShownAsUtf8) {
+    TPdfBuilder b = ContentFile();
+    b.Stream(3, "/Filter [/FlateDecode /M\xE4rchen]", Deflate("q Q"));
+    const auto r = ReadContent(b.Build(), {3});
+    EXPECT_FALSE(r.readable);
+    ASSERT_EQ(r.statusLines.size(), 1u);
+    EXPECT_NE(r.statusLines[0].find("/M\xC3\xA4rchen wird"), std::string::npos) << r.statusLines[0];
+}
+
+TEST(ContentStreams, MissingLengthOrKeywordSetsParseFailedAndSkipsTheStream) {
+    TPdfBuilder noLength = ContentFile();
+    noLength.Object(3, "<< /Filter /FlateDecode >>\nstream\nxyz\nendstream");
+    noLength.Stream(4, "", "Q");
+    auto r = ReadContent(noLength.Build(), {3, 4});
+    EXPECT_TRUE(r.parseFailed);
+    EXPECT_EQ(r.joined, "Q\n");
+
+    TPdfBuilder noKeyword = ContentFile();
+    noKeyword.Object(3, "<< /Length 3 >>\nstraem\nxyz\nendstream");
+    r = ReadContent(noKeyword.Build(), {3});
+    EXPECT_TRUE(r.parseFailed);
+    EXPECT_EQ(r.joined, "");
+
+    // A reference the page did not store, and an object beyond the table,
+    // are skipped without complaint.
+    TPdfBuilder other = ContentFile();
+    other.Stream(3, "", "q");
+    auto d = TStreamDoc::FromBytes(other.Build());
+    TPageRecord& page = d->AddPageWithContents({3, 99});
+    page.contentRefs[0].valid = 0;
+    std::vector<uint8_t> joined;
+    EXPECT_TRUE(d->doc.ReadPageContent(page, 0, joined));
+    EXPECT_TRUE(joined.empty());
+    EXPECT_FALSE(d->doc.parseFailed);
+}
+
+TEST(ContentStreams, IndirectLengthAndLengthBeyondTheFile) {
+    TPdfBuilder b = ContentFile();
+    b.Object(3, "<< /Length 4 0 R >>\nstream\n1 0 0 1 5 5 cm\nendstream");
+    b.Object(4, "7");
+    auto r = ReadContent(b.Build(), {3});
+    EXPECT_EQ(r.joined, "1 0 0 1\n");
+
+    TPdfBuilder beyond = ContentFile();
+    beyond.Object(3, "<< /Length 2000000000 >>\nstream\nq Q\nendstream");
+    const std::string pdf = beyond.Build();
+    r = ReadContent(pdf, {3});
+    EXPECT_TRUE(r.readable);
+    // Everything from the data to the end of the file, and no more.
+    const size_t dataPos = pdf.find("q Q");
+    EXPECT_EQ(r.joined, pdf.substr(dataPos) + "\n");
+
+    TPdfBuilder negative = ContentFile();
+    negative.Object(3, "<< /Length -20 >>\nstream\nq Q\nendstream");
+    r = ReadContent(negative.Build(), {3});
+    EXPECT_EQ(r.joined, "\n");
+}
+
+TEST(ContentStreams, DataThatBeginWithBlanksKeepThemWhenLengthFits) {
+    // The line end after "stream" is not data, the following blank is.
+    TPdfBuilder exact = ContentFile();
+    exact.Object(3, "<< /Length 6 >>\nstream\r\n 0 0 m\nendstream");
+    EXPECT_EQ(ReadContent(exact.Build(), {3}).joined, " 0 0 m\n");
+
+    // A writer that put an empty line after "stream" and did not count it.
+    TPdfBuilder extraLine = ContentFile();
+    extraLine.Object(3, "<< /Length 5 >>\nstream\n\n0 0 m\nendstream");
+    EXPECT_EQ(ReadContent(extraLine.Build(), {3}).joined, "0 0 m\n");
+}
+
+TEST(ContentStreams, CorruptFlateContentEndsTheOpen) {
+    TPdfBuilder b = ContentFile();
+    b.Stream(3, "/Filter /FlateDecode", "xx this is no zlib data");
+    auto d = TStreamDoc::FromBytes(b.Build());
+    TPageRecord& page = d->AddPageWithContents({3});
+    std::vector<uint8_t> joined;
+    EXPECT_THROW(d->doc.ReadPageContent(page, 0, joined), TDecodeError);
+}
+
+// Real content: ReportLab's [/ASCII85Decode /FlateDecode] streams and
+// LZW-coded streams, against qpdf's decoding.
+TEST(ContentStreams, CorpusFilterChainsMatchQpdf) {
+    struct TCase {
+        const char* file;
+        int32_t objNum;
+        const char* expected;
+    } const cases[] = {
+        {"reportlab-a85-flate-annots-v14.pdf", 26, "streams/reportlab-a85-flate-obj26.txt"},
+        {"reportlab-a85-flate-annots-v14.pdf", 27, "streams/reportlab-a85-flate-obj27.txt"},
+        {"reportlab-a85-flate-annots-v14.pdf", 28, "streams/reportlab-a85-flate-obj28.txt"},
+        {"lzw-content-v12.pdf", 7, "streams/lzw-content-v12-obj7.txt"},
+        {"lzw-content-v12.pdf", 11, "streams/lzw-content-v12-obj11.txt"},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = ReadFileBytes(CorpusPath(c.file));
+        const auto r = ReadContent(std::string(bytes.begin(), bytes.end()), {c.objNum});
+        EXPECT_TRUE(r.readable) << c.file << " " << c.objNum;
+        EXPECT_FALSE(r.parseFailed);
+        EXPECT_EQ(r.joined, ReadFileText(DataPath(c.expected)) + "\n") << c.file << " " << c.objNum;
+    }
+}
+
+// The whole open: page 3's content is refused with its status line and is
+// not interpreted; pages 1 and 2 are.
+TEST(ContentStreams, OpenReportsUnsupportedCompressionOfPage3) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>");
+    for (int32_t page = 3; page <= 5; ++page)
+        b.Object(page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents " + std::to_string(page + 3) +
+                           " 0 R >>");
+    b.Stream(6, "", "0 0 m 5 5 l S");
+    b.Stream(7, "/Filter /FlateDecode", Deflate("1 1 m 6 6 l S"));
+    b.Stream(8, "/Filter /RunLengthDecode", std::string("\x02q Q\x80", 5));
+    b.Trailer("/Root 1 0 R");
+    const std::string path = b.WriteTo("runlength-page3.pdf");
+
+    THeadlessDoc h;
+    std::vector<std::pair<int32_t, std::string>> interpreted;
+    h.doc.interpreter = [&](TPdfDocument&, const uint8_t* content, int32_t length, bool, int32_t pageNo) {
+        interpreted.emplace_back(pageNo, std::string(content, content + length));
+    };
+    h.doc.openfilenow(path);
+    EXPECT_TRUE(h.ui.messages.empty()) << h.AllMessages();
+    EXPECT_NE(std::find(h.ui.statusLines.begin(), h.ui.statusLines.end(),
+                        "Die Komprimierung /RunLengthDecode wird nicht unterstützt, deshalb kann die Seite 3 nicht "
+                        "gelesen werden!"),
+              h.ui.statusLines.end());
+    const std::vector<std::pair<int32_t, std::string>> expected = {{1, "0 0 m 5 5 l S\n"}, {2, "1 1 m 6 6 l S\n"}};
+    EXPECT_EQ(interpreted, expected);
+}
+
+TEST(ContentStreams, OpenEndsWithTheDecompressorsMessageOnCorruptFlate) {
+    const std::string path = TPdfBuilder()
+                                 .Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+                                 .Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+                                 .Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] /Contents 4 0 R >>")
+                                 .Stream(4, "/Filter /FlateDecode", "no zlib here")
+                                 .Trailer("/Root 1 0 R")
+                                 .WriteTo("corrupt-flate.pdf");
+    auto h = OpenHeadless(path);
+    ASSERT_EQ(h->ui.messages.size(), 1u) << h->AllMessages();
+    EXPECT_EQ(h->ui.messages[0].text.rfind("Fehler beim Entpacken der Daten (zlib: ", 0), 0u) << h->AllMessages();
+    EXPECT_EQ(h->ui.openFinishedCount, 1);
+}
+
+}  // namespace
