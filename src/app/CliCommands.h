@@ -11,6 +11,14 @@
 using TCliArgs = std::vector<std::string>;
 
 int CliInfo(const TCliArgs& args);
+int CliAddFont(const TCliArgs& args);
+// fonts [--json] FILE: pages, font records and decoded images.
+int CliFonts(const TCliArgs& args);
+// save IN -o OUT [options]: replaces fonts, edits the information and writes a new file.
+int CliSave(const TCliArgs& args);
+// runs [--json] [--page N] FILE: the text runs of the display list and the
+// number of path and image items per page.
+int CliRuns(const TCliArgs& args);
 
 // A document opened without a window: messages are collected, text is
 // measured with the same fonts as in the window.

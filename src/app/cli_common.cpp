@@ -2,8 +2,12 @@
 
 #include "CliCommands.h"
 #include "ContentInterpreter.h"
+#include "FontMeasurer.h"
 
-TCliDocument::TCliDocument() { AttachInterpreter(doc); }
+TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
+    ui.SetMeasurer(measurer.get());
+    AttachInterpreter(doc);
+}
 TCliDocument::~TCliDocument() = default;
 
 void PrintMessages(const THeadlessUi& ui) {

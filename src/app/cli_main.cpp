@@ -13,6 +13,24 @@ const char* const kUsage =
     "Befehle:\n"
     "  info DATEI     liest die PDF-Datei und zeigt Version, Objekte, Seiten und\n"
     "                 Dokumentinformationen\n"
+    "  add-font [--json] DATEI \"Familie[:Bold][:Italic]\"\n"
+    "                 fügt eine installierte TrueType-Schriftart hinzu und zeigt\n"
+    "                 Ressourcenname, Basisschriftname und Schriftbeschreibung\n"
+    "  fonts [--json] DATEI\n"
+    "                 liest die PDF-Datei und listet Seiten, Schriftarten und\n"
+    "                 Bilder (--json: als JSON)\n"
+    "  save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
+    "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "       [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
+    "       [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now]\n"
+    "       [--no-images]\n"
+    "                 ersetzt Schriftarten und schreibt eine neue PDF-Datei, die\n"
+    "                 danach wieder geöffnet wird (4: nicht geschrieben,\n"
+    "                 5: lässt sich nicht wieder öffnen)\n"
+    "  runs [--json] [--page N] DATEI\n"
+    "                 liest die PDF-Datei und listet die Textstücke jeder Seite\n"
+    "                 (Seite, Schriftart, Größe, x, y, Breite, Text) und die Zahl\n"
+    "                 der Pfade und Bilder je Seite\n"
     "\n"
     "Rückgabewert: 0 ohne Fehlermeldung, 1 bei ungültiger PDF-Datei,\n"
     "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei.\n";
@@ -22,6 +40,10 @@ const char* const kUsage =
 int main(int argc, char** argv) {
     const std::map<std::string, int (*)(const TCliArgs&)> commands = {
         {"info", CliInfo},
+        {"add-font", CliAddFont},
+        {"fonts", CliFonts},
+        {"save", CliSave},
+        {"runs", CliRuns},
     };
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);

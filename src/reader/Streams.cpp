@@ -195,7 +195,7 @@ void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
 
 void TPdfDocument::CollectImages() {
     std::unordered_set<std::string> names;
-    for (const TImageRecord& image : imageList) names.insert(image.resName);
+    for (const TImageRecord& image : imageList) names.insert(image.resName + '\0' + std::to_string(image.objectPos));
     for (int32_t pageIndex = 0; pageIndex < pageList.Count(); ++pageIndex) {
         TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
         if (!page.hasXObjects) continue;
@@ -203,8 +203,9 @@ void TPdfDocument::CollectImages() {
         SetPos(page.xobjectDictPos);
         ParseDict();
         page.xobjectsFirstKeyPos = dictEntries.IsEmpty() ? -1 : dictEntries[0].keyPos;
+        page.xobjectPositions.clear();
         for (const TDictEntry& entry : dictEntries) {
-            if (entry.tokens.empty() || !names.insert(entry.tokens[0]).second) continue;
+            if (entry.tokens.empty()) continue;
             int32_t objectPos = 0;
             if (!IsReference(entry)) {
                 objectPos = entry.valuePos;
@@ -213,6 +214,11 @@ void TPdfDocument::CollectImages() {
                 if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) objectPos = filePos;
                 SetPos(saved);
             }
+            page.xobjectPositions.emplace_back(entry.tokens[0], objectPos);
+            // One record per name and picture: a picture shared by several
+            // pages is read once, but the same name on another page that
+            // points elsewhere is another picture.
+            if (!names.insert(entry.tokens[0] + '\0' + std::to_string(objectPos)).second) continue;
             TImageRecord* image = imageList.Append();
             image->pageIndex = pageIndex;
             image->resName = entry.tokens[0];

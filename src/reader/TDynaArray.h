@@ -159,10 +159,10 @@ public:
     const T* end() const { return data.data() + data.size(); }
     bool IsEmpty() const { return count == 0; }
     int32_t Count() const { return static_cast<int32_t>(count); }
-    // Moves `n` elements out of `from` onto the end of this list without
-    // touching either cursor protocol beyond what Clear does on `from`.
+    // Moves every element of `from` onto the end of this list; `from` is
+    // cleared. No exact reserve: appending page after page must keep the
+    // geometric growth, or every call would copy the whole list.
     void TakeAllFrom(TDynaArray& from) {
-        data.reserve(data.size() + from.data.size());
         for (T& element : from.data) data.push_back(std::move(element));
         count = static_cast<uint32_t>(data.size());
         capacityBytes = StepBytes();

@@ -6,6 +6,11 @@
 #include <QStringList>
 #include <QWidget>
 
+class QFileSystemModel;
+class QListWidget;
+class QModelIndex;
+class QTreeView;
+
 class TFileBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -23,8 +28,36 @@ public:
     void AddToPrefFolders(const QString& folder);
     QString FavouritesFile() const;
 
+    // The controls, for the window's layout and for tests.
+    QListWidget* PrefListBox() const { return prefListBox_; }
+    QTreeView* FolderTree() const { return folderTree_; }
+    QTreeView* FileList() const { return fileList_; }
+
+    // The file list's double click (or Enter) on an entry: a folder is
+    // entered, a file is opened.
+    void ActivateListEntry(const QModelIndex& index);
+    // The favourite list's double click (or Enter) on a row.
+    void ActivateFavourite(int row);
+
 signals:
     // A PDF file was chosen (double click or Enter in the list); its folder
     // is already first among the favourites.
     void openRequested(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void LoadFavourites();
+    void SaveFavourites();
+    void TreeFolderChosen(const QModelIndex& index);
+
+    QString programDir_;
+    QString favouritesFile_;
+    QFileSystemModel* dirModel_ = nullptr;
+    QFileSystemModel* fileModel_ = nullptr;
+    QTreeView* folderTree_ = nullptr;
+    QTreeView* fileList_ = nullptr;
+    QListWidget* prefListBox_ = nullptr;
+    QString currentFolder_;
 };

@@ -6,14 +6,63 @@
 // field. Painting reads the model and never calls the reader.
 #pragma once
 
+#include <QCursor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
+#include <QRawFont>
+#include <QRect>
 #include <QWidget>
+
+#include <cstdint>
+#include <map>
+#include <vector>
 
 class QLineEdit;
 class QScrollArea;
 class QSpinBox;
 class TPdfDocument;
+struct TAnnotation;
+struct TDisplayItem;
+class QPainter;
+struct TDib;
+
+// Page-to-pixel conversion and the mouse tools' arithmetic as plain
+// functions of values, so that they can be checked without a window.
+namespace PageGeometry {
+// Real to int, truncated toward zero; values beyond the int range (a page
+// of absurd size, a run far outside its page) stop at the range's ends and
+// NaN gives 0, so no conversion is undefined.
+int TruncToInt(double v);
+// Pixels for a length in points: Trunc(zoom * (v * dpi / 72) / 100).
+int Conv(double pt, int zoomPercent, int dpi);
+// Em height in pixels of a text run's screen font (at least 1).
+int RunEmPixels(double fontSizePt, int zoomPercent, int dpi);
+// Point size of the annotation texts: zoom * 11 / 100 rounded, at least 1.
+int AnnotPointSize(int zoomPercent);
+// Point size of the font with which the pointer measures a run.
+int HoverPointSize(double fontSizePt, int zoomPercent);
+// Pixel rectangle of an annotation (its rectangle is held in inches, y down
+// from the top of the media box).
+QRect AnnotRect(const TAnnotation& annot, double llx, double lly, int zoomPercent, int dpi);
+// The zoom after one magnifier click: times or divided by 1.5, rounded
+// (halves to even) and kept within 10..300.
+int MagnifiedZoom(int zoomPercent, bool zoomIn);
+// Keeps a scroll position within 0..extent - 1 (extent: the page area's
+// size in that direction).
+int ClampScroll(int pos, int extent);
+// Scroll position that brings a clicked point near the centre after a
+// magnifier click: trunc(newZoom * trunc(click / oldZoom)) - viewport / 2,
+// clamped as ClampScroll does.
+int MagnifierScroll(int clickPos, int oldZoom, int newZoom, int viewportExtent, int pageExtent);
+// Whether a point lies in a run's text box, all four bounds included.
+bool BoxContains(int left, int top, int width, int height, int x, int y);
+}  // namespace PageGeometry
+
+// A picture of the model turned into a QImage for drawing: rows top-down,
+// 32 bits per pixel. Blocks without a valid bitmap give a null image;
+// pictures larger than maxPixels are sampled down to fit.
+QImage DibToImage(const TDib& dib, int64_t maxPixels = int64_t{1} << 24);
 
 class TPageView : public QWidget {
     Q_OBJECT
@@ -45,10 +94,34 @@ public:
     // Draws a page at a zoom into an image of PageAreaSize, as the view shows
     // it. Used by paintEvent, the tests and the benchmark.
     QImage RenderPage(int page, int zoomPercent) const;
+    // The part `region` (view pixels) of that image, as a repaint of an
+    // exposed area draws it.
+    QImage RenderPageRegion(int page, int zoomPercent, const QRect& region) const;
 
     // PaintBox1Paint: sizes the view for the current page and zoom and
     // repaints it.
     void Refresh();
+
+    // The pointer tool's work for one mouse position: marks the runs of the
+    // current page under it, shows the font of the last one in the field
+    // "Gewählte Schriftart:" and repaints. Returns that font name (UTF-8
+    // of the resource name, empty over paper); nothing happens and an empty
+    // text is returned when the page number is not valid.
+    QString HoverAt(int x, int y);
+    // The magnifier's click: zoom in or out about a page-area point.
+    void MagnifyAt(int x, int y, bool zoomIn);
+    // Pictures are converted once per open; the window calls this after a
+    // file was read (a changed picture is also noticed on its own).
+    void InvalidateImageCache();
+
+    // The current page and zoom as the two fields hold them (page 1 and
+    // zoom 50 before the fields are attached).
+    int CurrentPage() const;
+    int CurrentZoom() const;
+
+    // The cursors of the magnifier and of the hand.
+    static QCursor LupeCursor();
+    static QCursor DragCursor();
 
 signals:
     // Text for the first panel of the window's status bar.
@@ -61,6 +134,32 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    enum class TCursorShape { Arrow, Lupe, Hand };
+    struct TCachedImage {
+        QImage image;
+        const uint8_t* pixels = nullptr;
+        size_t byteCount = 0;
+        int32_t width = 0, height = 0, bitsPerPixel = 0;
+        uint64_t sample = 0;
+    };
+
+    bool PageValid(int page) const;
+    // Positions in displayList of the items of a page, in list order.
+    std::vector<int32_t> PageItems(int page) const;
+    void DrawPage(QPainter& painter, int page, int zoomPercent, int dpi, int heightPx,
+                  const QRect& clip) const;
+    void DrawPath(QPainter& painter, const TDisplayItem& item, double llx, double lly,
+                  int zoomPercent, int dpi, int heightPx) const;
+    void DrawImage(QPainter& painter, const TDisplayItem& item, double llx, double lly,
+                   int zoomPercent, int dpi, int heightPx) const;
+    void DrawRun(QPainter& painter, const TDisplayItem& item, double llx, double lly,
+                 int zoomPercent, int dpi, int heightPx, const QRect& clip) const;
+    void DrawAnnotations(QPainter& painter, int page, int zoomPercent, int dpi) const;
+    const QImage& CachedImage(int32_t imageIndex) const;
+    const QRawFont& RawFontForEm(int emPx) const;
+    const QFontMetrics& MetricsForPixels(int px) const;
+    void SetDragCursor();
+
     TPdfDocument& doc_;
     QSpinBox* pageEd_ = nullptr;
     QSpinBox* zoomEd_ = nullptr;
@@ -69,4 +168,11 @@ private:
     TTool tool_ = TTool::Pointer;
     QFont displayFont_;
     int dpiOverride_ = 0;
+    TCursorShape cursorShape_ = TCursorShape::Arrow;
+    // Runs marked by the last pointer movement, so the next one clears them
+    // without walking the whole display list.
+    std::vector<int32_t> markedItems_;
+    mutable std::vector<TCachedImage> imageCache_;
+    mutable std::map<int, QRawFont> rawFonts_;
+    mutable std::map<int, QFontMetrics> metrics_;
 };

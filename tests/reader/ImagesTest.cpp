@@ -139,12 +139,13 @@ TEST(Dib, JpegWithAbsurdHeaderSizeGivesNoBitmap) {
 
 // ---- collecting and reading image dictionaries ------------------------------
 
-TEST(Images, OneRecordPerNameBelongingToTheFirstPage) {
+TEST(Images, OneRecordPerNameAndPictureBelongingToTheFirstPage) {
     TPdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
     b.Object(3, "<< /Im1 5 0 R >>");
     b.Object(4, "<< /Im1 6 0 R /Im2 5 0 R >>");
+    b.Object(7, "<< /Im1 5 0 R >>");
     b.Stream(5, "/Subtype /Image /Width 1 /Height 1 /BitsPerComponent 8", "x");
     b.Stream(6, "/Subtype /Image /Width 1 /Height 1 /BitsPerComponent 8", "y");
     b.Trailer("/Root 1 0 R");
@@ -152,18 +153,26 @@ TEST(Images, OneRecordPerNameBelongingToTheFirstPage) {
     d->AddPageWithXObjects(3);
     d->doc.pageList.Append();  // a page without /XObject
     TPageRecord& third = d->AddPageWithXObjects(4);
+    d->AddPageWithXObjects(7);  // shares the first page's /Im1
     d->doc.CollectImages();
 
-    ASSERT_EQ(d->doc.imageList.Count(), 2);
+    // The third page's /Im1 is another picture than the first page's: it
+    // gets a record of its own; the fourth page's /Im1 is the first page's.
+    ASSERT_EQ(d->doc.imageList.Count(), 3);
     EXPECT_EQ(d->doc.imageList[0].resName, "/Im1");
     EXPECT_EQ(d->doc.imageList[0].pageIndex, 0);
     EXPECT_EQ(d->doc.imageList[0].objectPos, d->BodyPos(5));
-    EXPECT_EQ(d->doc.imageList[1].resName, "/Im2");
+    EXPECT_EQ(d->doc.imageList[1].resName, "/Im1");
     EXPECT_EQ(d->doc.imageList[1].pageIndex, 2);
-    EXPECT_EQ(d->doc.imageList[1].objectPos, d->BodyPos(5));
+    EXPECT_EQ(d->doc.imageList[1].objectPos, d->BodyPos(6));
+    EXPECT_EQ(d->doc.imageList[2].resName, "/Im2");
+    EXPECT_EQ(d->doc.imageList[2].pageIndex, 2);
+    EXPECT_EQ(d->doc.imageList[2].objectPos, d->BodyPos(5));
+    ASSERT_EQ(third.xobjectPositions.size(), 2u);
+    EXPECT_EQ(third.xobjectPositions[0], std::make_pair(std::string("/Im1"), d->BodyPos(6)));
     EXPECT_EQ(d->doc.fileBuffer[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
     EXPECT_EQ(d->doc.pageList[0].xobjectsFirstKeyPos, d->BodyPos(3) + 3);
-    EXPECT_TRUE(d->HasStatusLine("2 Bilder/Objekte gefunden..."));
+    EXPECT_TRUE(d->HasStatusLine("3 Bilder/Objekte gefunden..."));
 }
 
 TEST(Images, DictionaryFieldsAndFilterKinds) {
@@ -420,20 +429,25 @@ TEST(Images, CorpusAscii85WrappedJpegIsAnArrayFilterAndDropped) {
 }
 
 // The whole open of the corpus file whose two pages both call their JPEG
-// /Im0: one record, of the first page; none when "Bilder einlesen" is off.
-TEST(Images, OpenKeepsOneRecordPerNameAndNoneWithoutReadPics) {
+// /Im0: two different pictures, so two records, one per page; none when
+// "Bilder einlesen" is off.
+TEST(Images, OpenKeepsEveryPictureOfASharedNameAndNoneWithoutReadPics) {
     auto withPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), true);
     EXPECT_TRUE(withPics->ui.messages.empty()) << withPics->AllMessages();
-    ASSERT_EQ(withPics->doc.imageList.Count(), 1);
+    ASSERT_EQ(withPics->doc.imageList.Count(), 2);
     EXPECT_EQ(withPics->doc.imageList[0].resName, "/Im0");
     EXPECT_EQ(withPics->doc.imageList[0].pageIndex, 0);
     EXPECT_EQ(withPics->doc.imageList[0].dib.width, 400);
+    EXPECT_EQ(withPics->doc.imageList[1].resName, "/Im0");
+    EXPECT_EQ(withPics->doc.imageList[1].pageIndex, 1);
+    EXPECT_EQ(withPics->doc.imageList[1].dib.width, 300);
+    EXPECT_EQ(withPics->doc.imageList[1].dib.height, 200);
 
     auto withoutPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), false);
     EXPECT_EQ(withoutPics->doc.imageList.Count(), 0);
     const auto& lines = withoutPics->ui.statusLines;
     EXPECT_NE(std::find(lines.begin(), lines.end(), "0 JPEG-Bilder gelesen..."), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "1 Bilder/Objekte gefunden..."), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "2 Bilder/Objekte gefunden..."), lines.end());
 }
 
 }  // namespace

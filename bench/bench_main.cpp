@@ -1,0 +1,144 @@
+// glyphwell-bench FILE: opens a PDF file without a window, as the command-line
+// tool does, and prints one "name value unit" line per figure: the time of
+// each stage of the open, the peak memory, the sizes of the document model,
+// and whether interpretation stays flat over the pages (the time per page
+// and the resident memory of the first and the second half of the pages).
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ContentInterpreter.h"
+#include "FontMeasurer.h"
+#include "PdfDocument.h"
+
+#ifdef GW_HAVE_VIEW
+#include <QApplication>
+#include <cstdlib>
+
+#include "bench_paint.h"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double PeakRssMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
+}
+
+double CurrentRssMiB() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void Line(const char* name, double value, const char* unit) { std::printf("%s %.6g %s\n", name, value, unit); }
+
+// Per page interpretation time and the resident memory when the page was
+// done, recorded by a wrapper around the real interpreter.
+struct TPageSample {
+    double seconds = 0;
+    double rssMiB = 0;
+};
+
+void PrintHalves(const std::vector<TPageSample>& samples) {
+    if (samples.size() < 2) return;
+    const size_t half = samples.size() / 2;
+    double first = 0, second = 0;
+    for (size_t i = 0; i < half; ++i) first += samples[i].seconds;
+    for (size_t i = half; i < samples.size(); ++i) second += samples[i].seconds;
+    const double firstPerPage = first / static_cast<double>(half);
+    const double secondPerPage = second / static_cast<double>(samples.size() - half);
+    Line("interpret_per_page_first_half", firstPerPage * 1e3, "ms");
+    Line("interpret_per_page_second_half", secondPerPage * 1e3, "ms");
+    if (firstPerPage > 0) Line("interpret_half_ratio", secondPerPage / firstPerPage, "x");
+    Line("rss_after_first_page", samples.front().rssMiB, "MiB");
+    Line("rss_after_first_half", samples[half - 1].rssMiB, "MiB");
+    Line("rss_after_last_page", samples.back().rssMiB, "MiB");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool fixedMeasurer = false;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--fixed-measurer") == 0) fixedMeasurer = true;
+        else if (!path) path = argv[i];
+        else path = nullptr, argc = 0;
+    }
+    if (!path) {
+        std::fputs("Aufruf: glyphwell-bench [--fixed-measurer] DATEI\n", stderr);
+        return 64;
+    }
+
+    TFreeTypeMeasurer freeType;
+    TFixedMeasurer fixed;
+    THeadlessUi ui(fixedMeasurer ? static_cast<TTextMeasurer*>(&fixed) : &freeType);
+    TPdfDocument doc(ui);
+    AttachInterpreter(doc);
+
+    std::vector<TPageSample> samples;
+    const auto interpret = doc.interpreter;
+    doc.interpreter = [&](TPdfDocument& target, const uint8_t* content, int32_t length, bool pump, int32_t pageNo) {
+        const auto start = Clock::now();
+        interpret(target, content, length, pump, pageNo);
+        samples.push_back({std::chrono::duration<double>(Clock::now() - start).count(), 0});
+        // Reading /proc costs about as much as a small page: sample sparsely.
+        if (samples.size() % 50 == 1 || samples.size() % 50 == 0) samples.back().rssMiB = CurrentRssMiB();
+    };
+
+    doc.openfilenow(path);
+
+    const TOpenTimings& t = doc.timings;
+    Line("file_read", t.fileRead, "s");
+    Line("xref", t.xref, "s");
+    Line("pages", t.pages, "s");
+    Line("fonts", t.fonts, "s");
+    Line("images", t.images, "s");
+    Line("content_decode", t.contentDecode, "s");
+    Line("interpretation", t.interpretation, "s");
+    Line("total", t.total, "s");
+    Line("peak_rss", PeakRssMiB(), "MiB");
+    Line("page_count", doc.pageList.Count(), "pages");
+    Line("font_count", doc.fontList.Count(), "fonts");
+    Line("image_count", doc.imageList.Count(), "images");
+    Line("item_count", doc.displayList.Count(), "items");
+    int64_t runs = 0, characters = 0;
+    for (const TDisplayItem& item : doc.displayList) {
+        if (item.isPath || item.isImage) continue;
+        ++runs;
+        characters += static_cast<int64_t>(item.advances.size());
+    }
+    Line("text_run_count", static_cast<double>(runs), "runs");
+    Line("character_count", static_cast<double>(characters), "characters");
+    // Make the sampled memory of the halves comparable: take the nearest
+    // sample at or before each point.
+    double lastRss = 0;
+    for (TPageSample& sample : samples) {
+        if (sample.rssMiB > 0) lastRss = sample.rssMiB;
+        else sample.rssMiB = lastRss;
+    }
+    PrintHalves(samples);
+
+#ifdef GW_HAVE_VIEW
+    // Painting needs an application object; no screen is needed for it.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    BenchPaintStages(doc);
+#endif
+    for (const auto& message : ui.messages) std::fprintf(stderr, "Meldung: %s\n", message.text.c_str());
+    return ui.messages.empty() ? 0 : 1;
+}

@@ -1,0 +1,10 @@
+// The page view's figures for glyphwell-bench (built when the view library
+// is; GW_HAVE_VIEW is defined then).
+#pragma once
+
+class TPdfDocument;
+
+// Prints "name value unit" lines: off-screen paint time per page at zoom
+// 100 and the slowest page, and the pointer tool's time per mouse movement
+// on the page with the most items. A QApplication must exist.
+void BenchPaintStages(TPdfDocument& doc);

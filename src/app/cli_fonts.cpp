@@ -1,0 +1,102 @@
+// glyphwell-cli fonts: the pages, font records and decoded images of a file.
+#include <cstdio>
+
+#include "CliCommands.h"
+
+namespace {
+
+int32_t CountSet(const std::array<uint8_t, 256>& slots) {
+    int32_t count = 0;
+    for (uint8_t slot : slots) count += slot ? 1 : 0;
+    return count;
+}
+
+std::string HeaderVersion(const TPdfDocument& doc) {
+    if (doc.fileSize < 8) return "-";
+    return Cp1252ToUtf8(std::string(reinterpret_cast<const char*>(doc.fileData) + 5, 3));
+}
+
+std::string FirstFilter(const TImageRecord& image) {
+    if (image.filterNames.empty()) return "";
+    const std::string& name = image.filterNames.front();
+    return Cp1252ToUtf8(!name.empty() && name[0] == '/' ? name.substr(1) : name);
+}
+
+const char* JsonBool(bool value) { return value ? "true" : "false"; }
+
+void PrintJson(const TCliDocument& cli) {
+    const TPdfDocument& doc = cli.doc;
+    std::printf("{\"pages\": %d, \"version\": %s, \"fonts\": [", doc.pageList.Count(),
+                JsonString(HeaderVersion(doc)).c_str());
+    const char* separator = "";
+    for (const TFontRecord& font : doc.fontList) {
+        std::printf("%s{\"page\": %d, \"resource\": %s, \"type3\": %s, \"encoding\": %d, \"firstChar\": %d, "
+                    "\"widths\": %d, \"differences\": %d, \"charSet\": %s}",
+                    separator, font.pageIndex + 1, JsonString(Cp1252ToUtf8(font.resName)).c_str(),
+                    JsonBool(font.isType3), font.encoding, font.firstChar, CountSet(font.widthSet),
+                    CountSet(font.differenceSet), JsonBool(font.hasCharSet));
+        separator = ", ";
+    }
+    std::printf("], \"images\": [");
+    separator = "";
+    for (const TImageRecord& image : doc.imageList) {
+        if (!image.dib.bits()) continue;
+        std::printf("%s{\"resource\": %s, \"page\": %d, \"width\": %d, \"height\": %d, \"filter\": %s}", separator,
+                    JsonString(Cp1252ToUtf8(image.resName)).c_str(), image.pageIndex + 1, image.width,
+                    image.height, JsonString(FirstFilter(image)).c_str());
+        separator = ", ";
+    }
+    std::printf("], \"messages\": [");
+    separator = "";
+    for (const auto& message : cli.ui.messages) {
+        std::printf("%s%s", separator, JsonString(message.text).c_str());
+        separator = ", ";
+    }
+    std::printf("]}\n");
+}
+
+const char* JaNein(bool value) { return value ? "ja" : "nein"; }
+
+void PrintPlain(const TCliDocument& cli) {
+    const TPdfDocument& doc = cli.doc;
+    std::printf("PDF-Version: %s\n", HeaderVersion(doc).c_str());
+    std::printf("Seiten: %d\n", doc.pageList.Count());
+    std::printf("Schriftarten: %d\n", doc.fontList.Count());
+    for (const TFontRecord& font : doc.fontList) {
+        std::printf("  Seite %d: %s, Type3: %s, Kodierung: %d, erstes Zeichen: %d, Breiten: %d, "
+                    "Differences: %d, CharSet: %s\n",
+                    font.pageIndex + 1, Cp1252ToUtf8(font.resName).c_str(), JaNein(font.isType3), font.encoding,
+                    font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JaNein(font.hasCharSet));
+    }
+    int32_t images = 0;
+    for (const TImageRecord& image : doc.imageList) images += image.dib.bits() ? 1 : 0;
+    std::printf("Bilder: %d\n", images);
+    for (const TImageRecord& image : doc.imageList) {
+        if (!image.dib.bits()) continue;
+        std::printf("  Seite %d: %s, %d x %d Pixel, Filter: %s\n", image.pageIndex + 1,
+                    Cp1252ToUtf8(image.resName).c_str(), image.width, image.height, FirstFilter(image).c_str());
+    }
+    for (const auto& message : cli.ui.messages) std::printf("Meldung: %s\n", message.text.c_str());
+}
+
+}  // namespace
+
+int CliFonts(const TCliArgs& args) {
+    bool json = false;
+    std::vector<std::string> files;
+    bool unknownOption = false;
+    for (const std::string& arg : args) {
+        if (arg == "--json") json = true;
+        else if (arg.size() > 1 && arg[0] == '-') unknownOption = true;
+        else files.push_back(arg);
+    }
+    if (unknownOption || files.size() != 1) {
+        std::fputs("Aufruf: glyphwell-cli fonts [--json] DATEI\n", stderr);
+        return 64;
+    }
+    TCliDocument cli;
+    cli.doc.openfilenow(files[0]);
+    if (json) PrintJson(cli);
+    else PrintPlain(cli);
+    return OpenExitStatus(cli.ui);
+}

@@ -1,0 +1,26 @@
+// glyphwell: the window program. Opens the PDF file named as the first
+// argument once the main window is on screen.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include "MainForm.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("PDF Glyphwell");
+
+    TMainForm mainForm(QCoreApplication::applicationDirPath() + "/");
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = mainForm.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        mainForm.move(frame.topLeft());
+    }
+    mainForm.show();
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    QTimer::singleShot(0, &mainForm, [&mainForm, arguments] { mainForm.FormShow(arguments); });
+    return app.exec();
+}

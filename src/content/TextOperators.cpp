@@ -1,0 +1,282 @@
+// Text operators: the text state, font selection, string decoding and the
+// construction of text runs with per-character geometry.
+//
+// Widths come from the selected font record where it has them and are
+// measured with the display font otherwise. Measurements are cached per em
+// height for the page, so a character costs table look-ups only.
+#include <cmath>
+
+#include "Charsets.h"
+#include "Interpreter_p.h"
+
+namespace {
+
+using TCodeMap = std::array<uint8_t, 256>;
+
+// ConvertCode(code, encoding, WinAnsi) for every code of the four
+// encodings, computed once: the conversion itself searches the glyph table.
+const std::array<TCodeMap, 4>& WinAnsiMaps() {
+    static const std::array<TCodeMap, 4> maps = [] {
+        std::array<TCodeMap, 4> built{};
+        for (int32_t encoding = 0; encoding < 4; ++encoding)
+            for (int32_t code = 0; code < 256; ++code)
+                built[static_cast<size_t>(encoding)][static_cast<size_t>(code)] =
+                    ConvertCode(static_cast<uint8_t>(code), encoding, kWinAnsiEncoding);
+        return built;
+    }();
+    return maps;
+}
+
+// A digit that is not hexadecimal counts as 0.
+int32_t HexValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return 0;
+}
+
+// Em heights above this are measured at this height and scaled: the
+// display font's widths grow linearly, and a font engine asked for a
+// million-pixel em fails or allocates far too much.
+constexpr int32_t kMaxEmPx = 10000;
+// Em heights measured on one page; a page that uses more starts over.
+constexpr size_t kMaxCachedEms = 32;
+
+}  // namespace
+
+// ---- text object and state ---------------------------------------------------
+
+void TContentInterpreter::BeginText() {
+    inTextObject_ = true;
+    ClearOperands();
+    textMatrix_ = TMatrix{};
+    lineAdvance_ = 0;
+}
+
+void TContentInterpreter::EndText() {
+    inTextObject_ = false;
+    ClearOperands();
+}
+
+void TContentInterpreter::SetCharSpacing() {
+    if (!Has(2)) return;
+    if (const auto v = Number(2)) charSpacing_ = *v;
+}
+
+void TContentInterpreter::SetLeading() {
+    if (!Has(2)) return;
+    if (const auto v = Number(2)) leading_ = *v;
+}
+
+// The font list holds the records of all pages; the first record with the
+// name wins. Without a match the copies of the previous font stay.
+void TContentInterpreter::SelectFont() {
+    if (!Has(3)) return;
+    fontResName_ = Operand(3);
+    const auto size = Number(2);
+    if (!size) return;
+    textFontSize_ = *size;
+
+    auto& fonts = doc_.fontList;
+    auto found = fontIndex_.find(fontResName_);
+    if (found == fontIndex_.end()) {
+        int32_t position = -1;
+        for (int32_t i = 0; i < fonts.Count(); ++i) {
+            if (fonts[static_cast<size_t>(i)].resName == fontResName_) {
+                position = i;
+                break;
+            }
+        }
+        found = fontIndex_.emplace(fontResName_, position).first;
+    }
+    const int32_t position = found->second;
+    if (position < 0 || position >= fonts.Count()) {
+        // The walk over all records ends on the last one.
+        if (fonts.Count() > 0) fonts.Select(fonts.Count() - 1);
+        return;
+    }
+    const TFontRecord& font = *fonts.Select(position);
+    if (position == selectedFont_) return;
+    selectedFont_ = position;
+    differences_ = font.differences;
+    differenceSet_ = font.differenceSet;
+    widths_ = font.widths;
+    widthSet_ = font.widthSet;
+    firstChar_ = font.firstChar;
+    isType3_ = font.isType3;
+    bboxHeight_ = font.bboxHeight;
+    encodingMap_ = font.encoding >= 0 && font.encoding < 4 ? &WinAnsiMaps()[static_cast<size_t>(font.encoding)]
+                                                           : nullptr;
+}
+
+void TContentInterpreter::NextLine() {
+    textMatrix_.f -= leading_ * textMatrix_.d;
+    lineAdvance_ = 0;
+}
+
+void TContentInterpreter::MoveText(bool setLeading) {
+    lineAdvance_ = 0;
+    if (!Has(3)) return;
+    const auto tx = Number(3);
+    if (!tx) return;
+    const auto ty = Number(2);
+    if (!ty) return;
+    textMatrix_.e += *tx * textMatrix_.a + *ty * textMatrix_.c;
+    textMatrix_.f += *tx * textMatrix_.b + *ty * textMatrix_.d;
+    if (setLeading) leading_ = -*ty;
+}
+
+void TContentInterpreter::SetTextMatrix() {
+    lineAdvance_ = 0;
+    if (!Has(7)) return;
+    double* fields[6] = {&textMatrix_.a, &textMatrix_.b, &textMatrix_.c,
+                         &textMatrix_.d, &textMatrix_.e, &textMatrix_.f};
+    for (size_t i = 0; i < 6; ++i) {
+        const auto v = Number(7 - i);
+        if (!v) return;
+        *fields[i] = *v;
+    }
+}
+
+// ---- text showing ---------------------------------------------------------------
+
+// "Tj", "TJ" and "'" show every string entry since the previous token that
+// began with "T" or an apostrophe; "TJ" also takes its adjustments.
+void TContentInterpreter::ShowText(bool isTJ, bool nextLineFirst) {
+    if (nextLineFirst) NextLine();
+    runText_.clear();
+    runSpacings_.clear();
+    const size_t count = operands_.size() - 1;  // the operator itself is last
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& entry = operands_[i];
+        if (entry.size() > 1 && entry[0] == '<') AppendHexString(entry);
+        else if (entry.size() > 1 && entry[0] == '(') AppendLiteralString(entry);
+        else if (isTJ && !entry.empty()) AppendAdjustment(entry);
+    }
+    if (!runText_.empty()) BuildRun();
+}
+
+// The token holds "<" and the digits; the closing ">" comes as the start of
+// the next token. Zero bytes and an odd last digit are dropped.
+void TContentInterpreter::AppendHexString(const std::string& token) {
+    int32_t high = -1;
+    for (size_t i = 1; i < token.size(); ++i) {
+        const int32_t digit = HexValue(token[i]);
+        if (high < 0) {
+            high = digit;
+            continue;
+        }
+        const auto byte = static_cast<uint8_t>(high * 16 + digit);
+        high = -1;
+        if (byte != 0) AppendCharacter(byte);
+    }
+}
+
+void TContentInterpreter::AppendLiteralString(const std::string& token) {
+    for (const char ch : Unescape(StripParens(token))) AppendCharacter(static_cast<uint8_t>(ch));
+}
+
+// A number in a "TJ" array moves the next character: it becomes the
+// spacing after the last character so far, replacing an earlier one. A
+// number before the first character and anything that is not a number
+// ("[", "]", the ">" ending a hexadecimal string, names) count for nothing.
+void TContentInterpreter::AppendAdjustment(const std::string& token) {
+    if (runSpacings_.empty()) return;
+    std::optional<double> t;
+    if (token[0] == '>') {
+        if (token.size() == 1) return;
+        t = TryStrToFloat(token.substr(1));
+    } else {
+        t = TryStrToFloat(token);
+    }
+    if (!t) return;
+    runSpacings_.back() = std::fabs(textFontSize_ * textMatrix_.d * ctm_.d) * (-*t) / 1000.0;
+}
+
+void TContentInterpreter::AppendCharacter(uint8_t code) {
+    uint8_t mapped = code;
+    if (differenceSet_[code]) mapped = differences_[code];
+    else if (encodingMap_) mapped = (*encodingMap_)[code];
+    runText_ += static_cast<char>(mapped);
+    runSpacings_.push_back(0.0);
+}
+
+// ---- text runs --------------------------------------------------------------------
+
+TEmMetrics& TContentInterpreter::MetricsFor(int32_t emPx) {
+    for (auto& metrics : metrics_)
+        if (metrics->emPx == emPx) return *metrics;
+    if (metrics_.size() >= kMaxCachedEms) metrics_.clear();
+    auto metrics = std::make_unique<TEmMetrics>();
+    metrics->emPx = emPx;
+    metrics->charWidthPx.fill(-1);
+    metrics_.push_back(std::move(metrics));
+    return *metrics_.back();
+}
+
+void TContentInterpreter::BuildRun() {
+    const size_t count = runText_.size();
+    if (!Spend(sizeof(TDisplayItem) + count * (2 * sizeof(double) + 1))) {
+        runText_.clear();
+        return;
+    }
+    TDisplayItem* item = doc_.pageItems.Append();
+    item->strokeColor = strokeColor_;
+    item->fillColor = fillColor_;
+    item->startPos = tokenPositions_.front();
+    item->endPos = tokenPositions_.back();
+    // A character that mapped to 0 ends the stored text; its advance and
+    // those after it still count.
+    item->text.assign(runText_.c_str());
+    item->x = textMatrix_.e * ctm_.a + textMatrix_.f * ctm_.c + ctm_.e + lineAdvance_;
+    item->fontSize =
+        std::fabs((textMatrix_.d + textMatrix_.b) * (ctm_.d + ctm_.b) * textFontSize_ * bboxHeight_);
+
+    // The display font at the run's size, as an em height in pixels.
+    const double emExact = item->fontSize * dpi_ / 72.0;
+    int32_t emPx = kMaxEmPx;
+    double emScale = 1.0;
+    if (emExact < kMaxEmPx) {
+        emPx = static_cast<int32_t>(RoundHalfEven(emExact));
+        if (emPx <= 0) emPx = 1;
+    } else if (std::isfinite(emExact)) {
+        emScale = emExact / kMaxEmPx;
+    }
+    TTextMeasurer& measurer = ui_.Measurer();
+    TEmMetrics& metrics = MetricsFor(emPx);
+    if (metrics.spaceHeightPx < 0) {
+        int32_t widthPx = 0, heightPx = 0;
+        measurer.TextExtent(" ", emPx, widthPx, heightPx);
+        metrics.spaceHeightPx = heightPx;
+    }
+    const double pxToPt = 72.0 / dpi_;
+    item->textHeight = metrics.spaceHeightPx * emScale * pxToPt;
+    item->y = textMatrix_.e * ctm_.b + textMatrix_.f * ctm_.d + ctm_.f + item->textHeight;
+    item->fontName = fontResName_;
+    item->pageNo = pageNo_;
+
+    item->advances.resize(count);
+    item->spacings.resize(count);
+    const double start = lineAdvance_;
+    const double scale = std::fabs(textFontSize_ * textMatrix_.d * ctm_.d);
+    const double charSpacing = std::fabs(textMatrix_.d * ctm_.d) * charSpacing_;
+    for (size_t i = 0; i < count; ++i) {
+        const auto ch = static_cast<uint8_t>(runText_[i]);
+        // The widths are looked up with the mapped code.
+        const int64_t slot = static_cast<int64_t>(ch) - firstChar_;
+        double advance;
+        if (slot >= 0 && slot <= 255 && widthSet_[static_cast<size_t>(slot)]) {
+            const double width = widths_[static_cast<size_t>(slot)];
+            advance = isType3_ ? scale * width : width / 1000.0 * scale;
+        } else {
+            int32_t& widthPx = metrics.charWidthPx[ch];
+            if (widthPx < 0) widthPx = measurer.CharWidth(ch, emPx);
+            advance = widthPx * emScale * pxToPt;
+        }
+        item->advances[i] = advance;
+        item->spacings[i] = charSpacing + runSpacings_[i];
+        lineAdvance_ += advance + item->spacings[i];
+    }
+    item->runWidth = lineAdvance_ - start;
+    runText_.clear();
+}

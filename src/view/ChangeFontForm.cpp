@@ -1,0 +1,95 @@
+#include "ChangeFontForm.h"
+
+#include <QComboBox>
+#include <QFontDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "AddedFonts.h"
+#include "PdfDocument.h"
+
+TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
+    setWindowTitle("Schriftart wechseln");
+    setModal(true);
+
+    chooserFont_ = QFont("Sans Serif");
+    chooserFont_.setPixelSize(11);
+
+    auto* caption = new QLabel("Schriftart:", this);
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setEditable(false);
+    ComboBox1->setMinimumWidth(260);
+    caption->setBuddy(ComboBox1);
+    // `activated` comes from the user only: selecting the added font by
+    // program must leave OK as it was.
+    connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+
+    NewFontBtn = new QPushButton("Neue Schriftart hinzufügen...", this);
+    NewFontBtn->setAutoDefault(false);
+    connect(NewFontBtn, &QPushButton::clicked, this, &TChangeFontForm::NewFontBtnClick);
+
+    auto* infoPanel = new QFrame(this);
+    infoPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* info = new QLabel(
+        "Achtung: bei einigen Schriftarten sind eventuell nicht alle Zeichen definiert, sondern nur einige "
+        "wenige Zeichen.",
+        infoPanel);
+    info->setWordWrap(true);
+    auto* infoLayout = new QVBoxLayout(infoPanel);
+    infoLayout->addWidget(info);
+
+    OkBtn = new QPushButton("OK", this);
+    OkBtn->setEnabled(false);
+    OkBtn->setDefault(true);
+    CancelBtn = new QPushButton("Abbrechen", this);
+    CancelBtn->setAutoDefault(false);
+    connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OkBtn);
+    buttons->addWidget(CancelBtn);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(caption);
+    layout->addWidget(ComboBox1);
+    layout->addWidget(NewFontBtn, 0, Qt::AlignLeft);
+    layout->addWidget(infoPanel);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TChangeFontForm::ComboBox1Change() {
+    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0);
+}
+
+bool TChangeFontForm::ChooseFont(QFont& font) {
+    if (fontChooserHook) return fontChooserHook(font);
+    QFontDialog dialog(font, this);
+    dialog.setOption(QFontDialog::ScalableFonts);
+    dialog.setWindowTitle("Schriftart");
+    if (dialog.exec() != QDialog::Accepted) return false;
+    font = dialog.selectedFont();
+    return true;
+}
+
+void TChangeFontForm::NewFontBtnClick() {
+    QFont font = chooserFont_;
+    if (!ChooseFont(font)) return;
+    if (!font.family().isEmpty()) chooserFont_ = font;
+    const std::string family = Utf8ToCp1252(chooserFont_.family().toStdString());
+    const bool bold = chooserFont_.weight() >= QFont::DemiBold;
+    const bool italic = chooserFont_.italic();
+    const std::optional<std::string> resName = AddTrueTypeFont(doc_, family, bold, italic);
+    if (!resName) {
+        doc_.Ui().ShowMessage("Zur Schriftart \"" + chooserFont_.family().toStdString() +
+                                  "\" wurde keine installierte TrueType-Schriftdatei gefunden!",
+                              TMsgIcon::Error);
+        return;
+    }
+    ComboBox1->addItem(QString::fromStdString(Cp1252ToUtf8(*resName)));
+    ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
+}

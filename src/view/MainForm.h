@@ -1,0 +1,197 @@
+// TMainForm: the main window "Vostrel PDF Glyphwell 1.0". It owns the open
+// document and is the document's user interface: message boxes, the
+// progress window, the "Informationen" and "PDF Version:" controls, the
+// display font's measurer and the save dialog.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "DocumentUi.h"
+#include "FontMeasurer.h"
+#include "PdfDocument.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+class TChangeFontForm;
+class TFileBrowser;
+class TImageBtn;
+class TOpenPDFForm;
+class TPageView;
+class QTimeEdit;
+
+// Panel 1 of the status bar: the navy progress bar of an open, drawn from
+// the panel's left edge over percent/100 of its width.
+class TProgressPanel : public QWidget {
+public:
+    explicit TProgressPanel(QWidget* parent = nullptr);
+    void SetPercent(int32_t percent);
+    int32_t Percent() const { return percent_; }
+    // The panel rectangle as last painted.
+    QRect progressPanelRect;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int32_t percent_ = 0;
+};
+
+// Answers for the modal dialogs, so that tests can drive the window without
+// anybody clicking. Each hook, when set, replaces its dialog.
+struct TDialogHooks {
+    // A message box (also the closing question): returns the button chosen.
+    std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString& caption, const QString& text)>
+        message;
+    // The save-file dialog: the chosen path, or nothing for Cancel.
+    std::function<std::optional<QString>()> saveFileName;
+    // The screen-font chooser: gets the dialog's font, returns whether OK.
+    std::function<bool(QFont&)> screenFont;
+    // "Schriftart wechseln": returns the dialog's result (QDialog::Accepted
+    // or Rejected) instead of running it.
+    std::function<int(TChangeFontForm&)> changeFont;
+    // Called on every PumpMessages of the reader.
+    std::function<void()> pump;
+};
+
+class TMainForm : public QMainWindow, public TDocumentUi {
+    Q_OBJECT
+public:
+    // `programDir` ends in "/"; "folders.dat" lives there, and a bare file
+    // name on the command line is looked for there first.
+    explicit TMainForm(const QString& programDir, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    TPdfDocument& Document() { return doc_; }
+    const QString& ProgramDir() const { return programDir_; }
+
+    // Opens the file named by the first command-line argument (arguments
+    // without the program name).
+    void FormShow(const QStringList& arguments);
+    // Which file a command-line argument names: nothing unless it ends in
+    // ".pdf" (any case); a bare name is taken from the program's folder, or
+    // from the working directory when the program's folder has no such file.
+    static std::optional<QString> CommandLinePath(const QString& argument, const QString& programDir,
+                                                  const QString& workingDir);
+
+    // ---- commands -----------------------------------------------------------
+    void openfilenow(const QString& path);
+    void PageEdChange();
+    void ZoomEdChange();
+    void ChangeBtnClick();
+    void OldFontBtnClick();
+    void ChooseFontBtnClick();
+    void NowBtnClick();
+    void SaveBtnClick();
+    void ueberbtnClick();
+    void wwwBtnClick();
+    void EndeBtnClick();
+    // Refills the font table for page p.
+    void RefreshFontTable(int page);
+    // What the link button opens: the README beside the program or in the
+    // source tree above it.
+    QString LinkTarget() const;
+
+    // ---- TDocumentUi ----------------------------------------------------------
+    void ShowMessage(const std::string& text, TMsgIcon icon) override;
+    void ShowProgressWindow() override;
+    void CloseProgressWindow() override;
+    void AddStatusLine(const std::string& line) override;
+    void SetStatusLabel(const std::string& text) override;
+    void SetProStatus(int32_t percent) override;
+    void PumpMessages() override;
+    void SelectVersionItem(int32_t item) override;
+    int32_t VersionItem() override;
+    void InfoFieldsChanged() override;
+    void OpenFinished(int32_t pageCount) override;
+    TTextMeasurer& Measurer() override { return measurer_; }
+    std::optional<std::string> AskSaveFileName() override;
+    bool ShowSavedFileWanted() override;
+    void ShowFileInViewer(const std::string& path) override;
+
+    TDialogHooks testHooks;
+
+    // ---- controls (named as the handlers name them) ---------------------------
+    QTabWidget* PageControl1 = nullptr;
+    TFileBrowser* FileBrowser = nullptr;
+    QPushButton* ChooseFontBtn = nullptr;
+    QLabel* FontLabel = nullptr;  // "Optimieren auf: ..."
+    QCheckBox* ReadPicsCheck = nullptr;
+    QToolButton* PointerBtn = nullptr;
+    QToolButton* LupeBtn = nullptr;
+    QToolButton* HandBtn = nullptr;
+    QSpinBox* ZoomEd = nullptr;
+    QSpinBox* PageEd = nullptr;
+    QLabel* Label6 = nullptr;  // "von " + page count
+    QLineEdit* FontNameEd = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    TPageView* PageView = nullptr;
+    QPushButton* ChangeBtn = nullptr;
+    QPushButton* OldFontBtn = nullptr;
+    QTreeWidget* FontListView = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QDateEdit* DateTimePicker1 = nullptr;
+    QTimeEdit* DateTimePicker2 = nullptr;
+    QDateEdit* DateTimePicker3 = nullptr;
+    QTimeEdit* DateTimePicker4 = nullptr;
+    QPushButton* NowBtn = nullptr;
+    QPushButton* SaveBtn = nullptr;
+    QCheckBox* ShowPDFCheck = nullptr;
+    QComboBox* PDFVersionBox = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    TProgressPanel* StatusPanel1 = nullptr;
+    TImageBtn* UeberBtn = nullptr;
+    TImageBtn* EndeBtn = nullptr;
+    QPushButton* WwwBtn = nullptr;
+    TOpenPDFForm* OpenPDFForm = nullptr;
+    TChangeFontForm* ChangeFontForm = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* CreateOpenTab();
+    QWidget* CreateFontsTab();
+    QWidget* CreateInfoTab();
+    QWidget* CreateSaveTab();
+    QWidget* CreateBottomBar();
+    void CreateStatusBar();
+    void ConnectInfoFields();
+    void InfoFieldEdited();
+    void ApplyScreenFont();
+    bool FormCloseQuery();
+    QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                    QMessageBox::StandardButtons buttons);
+    int SelectedFontRow() const;
+
+    QString programDir_;
+    TFreeTypeMeasurer measurer_;
+    TPdfDocument doc_;
+    QFont screenFont_;
+    QElapsedTimer lastPump_;
+    bool fillingInfo_ = false;
+    bool closeAfterOpen_ = false;
+    bool closeConfirmed_ = false;
+};

@@ -1,0 +1,74 @@
+#include "OpenPDFForm.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "PdfDocument.h"
+
+TOpenPDFForm::TOpenPDFForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
+    setWindowTitle("PDF-Datei öffnen...");
+    setModal(false);
+    setFixedSize(435, 248);
+
+    Label1 = new QLabel(
+        "Die PDF-Datei wird nun geöffnet, dies kann je nach Größe der Datei einige Zeit in Anspruch nehmen!",
+        this);
+    Label1->setWordWrap(true);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    Label2 = new QLabel(this);
+    BreakBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Aktion abbrechen", this);
+    BreakBtn->setAutoDefault(false);
+    connect(BreakBtn, &QPushButton::clicked, this, &TOpenPDFForm::BreakBtnClick);
+
+    StatusMemo = new QPlainTextEdit(this);
+    StatusMemo->setReadOnly(true);
+    StatusMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    StatusMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StatusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette memoPalette = StatusMemo->palette();
+    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::ToolTipBase));
+    memoPalette.setColor(QPalette::Text, memoPalette.color(QPalette::ToolTipText));
+    StatusMemo->setPalette(memoPalette);
+
+    auto* statusBar1 = new QStatusBar(this);
+    statusBar1->setSizeGripEnabled(false);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(Label2, 1);
+    row->addWidget(BreakBtn);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addWidget(Label1);
+    layout->addWidget(ProgressBar1);
+    layout->addLayout(row);
+    layout->addWidget(StatusMemo, 1);
+    layout->addWidget(statusBar1);
+}
+
+void TOpenPDFForm::BreakBtnClick() {
+    doc_.cancelRequested = 1;
+}
+
+void TOpenPDFForm::reject() {
+    BreakBtnClick();
+}
+
+void TOpenPDFForm::closeEvent(QCloseEvent* event) {
+    // Closing the window by its close box while a file is read would leave
+    // the reader running without a way to stop it: treat it as a cancel.
+    if (doc_.opening) {
+        BreakBtnClick();
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,591 @@
+// The main window driven through its real widgets, offscreen: start state,
+// opening from the command line, the page field, the progress window and
+// cancelling, the closing question, the font table's commands and the
+// dialog "Schriftart wechseln", the screen font, the information tab.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTreeWidget>
+#include <algorithm>
+#include <set>
+
+#include "ChangeFontForm.h"
+#include "FileBrowser.h"
+#include "ImageBtn.h"
+#include "MainForm.h"
+#include "OpenPDFForm.h"
+#include "PageView.h"
+#include "TestSupport.h"
+
+namespace {
+
+void EnsureApplication() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "test_view";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+struct TAskedMessage {
+    QMessageBox::Icon icon;
+    QString caption;
+    QString text;
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureApplication(); }
+
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        programDir = QString::fromStdString(ScratchDir("window-" + name)) + "/";
+        form = std::make_unique<TMainForm>(programDir);
+        form->testHooks.message = [this](QMessageBox::Icon icon, const QString& caption, const QString& text) {
+            messages.push_back({icon, caption, text});
+            return answer;
+        };
+    }
+
+    void TearDown() override {
+        form->testHooks = TDialogHooks{};
+        form.reset();
+    }
+
+    void Open(const std::string& corpusFile) {
+        form->FormShow({QString::fromStdString(CorpusPath(corpusFile))});
+    }
+
+    // The "Alte Schriftart" column, sorted as the manifest lists the fonts.
+    std::vector<std::string> TableFonts() const {
+        std::vector<std::string> names;
+        for (int i = 0; i < form->FontListView->topLevelItemCount(); ++i)
+            names.push_back(form->FontListView->topLevelItem(i)->text(0).toStdString());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static const TManifestRow& Manifest(const std::string& file) {
+        static const std::vector<TManifestRow> rows = LoadManifest();
+        const auto it = std::find_if(rows.begin(), rows.end(), [&](const TManifestRow& r) { return r.file == file; });
+        if (it == rows.end()) throw std::runtime_error("not in the manifest: " + file);
+        return *it;
+    }
+
+    void SelectRow(int row) {
+        form->FontListView->setCurrentItem(form->FontListView->topLevelItem(row));
+        ASSERT_EQ(form->FontListView->selectedItems().size(), 1);
+    }
+
+    // The font record behind table row `row` of page 1.
+    const TFontRecord& RecordOfRow(int row) {
+        int seen = -1;
+        for (const TFontRecord& font : form->Document().fontList) {
+            if (font.hidden == 0 && font.pageIndex == 0 && ++seen == row) return font;
+        }
+        throw std::runtime_error("no such row");
+    }
+
+    static QStringList Items(const QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        return items;
+    }
+
+    QString programDir;
+    std::unique_ptr<TMainForm> form;
+    std::vector<TAskedMessage> messages;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+};
+
+TEST_F(MainFormTest, StartsOnTheOpenTabWithTheInitialFields) {
+    EXPECT_EQ(form->windowTitle(), "Vostrel PDF Glyphwell 1.0");
+    EXPECT_EQ(form->size(), QSize(622, 489));
+    ASSERT_EQ(form->PageControl1->count(), 4);
+    const QStringList tabs = {"PDF-Datei öffnen", "Schriftarten", "Informationen", "PDF-Datei speichern"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(form->PageControl1->tabText(i), tabs[i]);
+    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(form->PageEd->value(), 1);
+    EXPECT_EQ(form->ZoomEd->value(), 50);
+    EXPECT_EQ(form->Label6->text(), "von 0");
+    EXPECT_EQ(form->PDFVersionBox->currentText(), "1.3 (Acrobat 4 and later)");
+    EXPECT_EQ(form->PDFVersionBox->count(), 3);
+    EXPECT_EQ(form->FontLabel->text(), "Optimieren auf: Arial");
+    EXPECT_TRUE(form->ReadPicsCheck->isChecked());
+    EXPECT_TRUE(form->ShowPDFCheck->isChecked());
+    EXPECT_EQ(form->FontListView->topLevelItemCount(), 0);
+    EXPECT_EQ(form->FontListView->headerItem()->text(0), "Alte Schriftart");
+    EXPECT_EQ(form->FontListView->headerItem()->text(1), "Neue Schriftart");
+    EXPECT_EQ(form->FontListView->columnWidth(0), 200);
+    EXPECT_EQ(form->FontListView->columnWidth(1), 200);
+    EXPECT_EQ(form->Document().programDir, programDir.toStdString());
+    EXPECT_EQ(QDir(form->FileBrowser->CurrentFolder()), QDir(programDir));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFormTest, CommandLineArgumentsNameTheFileToOpen) {
+    const QString programFolder = QString::fromStdString(ScratchDir("window-cmdline-program")) + "/";
+    const QString workFolder = QString::fromStdString(ScratchDir("window-cmdline-work"));
+    WriteFileBytes((programFolder + "both.PDF").toStdString(), "x");
+    WriteFileBytes((workFolder + "/both.PDF").toStdString(), "x");
+    WriteFileBytes((workFolder + "/workonly.pdf").toStdString(), "x");
+    struct TCase {
+        QString argument;
+        std::optional<QString> expected;
+    };
+    const TCase cases[] = {
+        {"both.PDF", programFolder + "both.PDF"},  // the program's folder wins
+        {"workonly.pdf", workFolder + "/workonly.pdf"},
+        {"missing.pdf", programFolder + "missing.pdf"},  // the reader reports it
+        {"/data/Report.Pdf", "/data/Report.Pdf"},
+        {"sub/x.pDf", "sub/x.pDf"},
+        {"/data/report.pdfx", std::nullopt},
+        {"notes.txt", std::nullopt},
+        {"pdf", std::nullopt},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.argument.toStdString());
+        EXPECT_EQ(TMainForm::CommandLinePath(c.argument, programFolder, workFolder), c.expected);
+    }
+}
+
+TEST_F(MainFormTest, IgnoresAFirstArgumentThatIsNoPdfFile) {
+    form->FormShow({"notes.txt", QString::fromStdString(CorpusPath("gs-std14-v12.pdf"))});
+    EXPECT_EQ(form->Label6->text(), "von 0");
+    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFormTest, OpeningFromTheCommandLineShowsPageOneAndItsFonts) {
+    const TManifestRow& row = Manifest("gs-std14-v12.pdf");
+    Open(row.file);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(form->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(form->Label6->text(), "von " + QString::number(row.pages));
+    EXPECT_EQ(form->PageEd->value(), 1);
+    EXPECT_EQ(TableFonts(), row.fonts[0]);
+    for (int i = 0; i < form->FontListView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = form->FontListView->topLevelItem(i);
+        EXPECT_EQ(item->text(1), item->text(0));  // no replacement yet
+    }
+    // The file is version 1.2, and the information tab shows its producer.
+    EXPECT_EQ(form->PDFVersionBox->currentIndex(), 0);
+    EXPECT_EQ(form->Edit1->text().toStdString(), row.infoProducer);
+    EXPECT_FALSE(form->OpenPDFForm->isVisible());
+    EXPECT_EQ(form->StatusPanel1->Percent(), 0);
+}
+
+TEST_F(MainFormTest, ABareNameIsOpenedFromTheProgramFolder) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(CorpusPath("gs-std14-v12.pdf"));
+    WriteFileBytes(programDir.toStdString() + "sample.PDF", std::string(bytes.begin(), bytes.end()));
+    form->FormShow({"sample.PDF"});
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(form->Label6->text(), "von 3");
+}
+
+TEST_F(MainFormTest, TypingAPageBeyondTheLastShowsTheLastPage) {
+    const TManifestRow& row = Manifest("gs-std14-v12.pdf");
+    Open(row.file);
+    form->show();
+    form->PageEd->setFocus();
+    form->PageEd->selectAll();
+    QTest::keyClicks(form->PageEd, "7");
+    EXPECT_EQ(form->PageEd->value(), 3);
+    EXPECT_EQ(form->PageEd->text(), "3");
+    EXPECT_EQ(TableFonts(), row.fonts[2]);
+
+    // An emptied field reads as page 1.
+    form->PageEd->selectAll();
+    QTest::keyClick(form->PageEd, Qt::Key_Backspace);
+    EXPECT_EQ(form->PageEd->value(), 1);
+    EXPECT_EQ(TableFonts(), row.fonts[0]);
+
+    QTest::keyClick(form->PageEd, Qt::Key_Up);
+    EXPECT_EQ(TableFonts(), row.fonts[1]);
+}
+
+TEST_F(MainFormTest, PageAndZoomFieldsKeepTheirBounds) {
+    // No document: the up arrow leaves the page at 1 and the table empty.
+    form->PageEd->stepUp();
+    EXPECT_EQ(form->PageEd->value(), 1);
+    EXPECT_EQ(form->FontListView->topLevelItemCount(), 0);
+    form->ZoomEd->setValue(300);
+    form->ZoomEd->stepUp();
+    EXPECT_EQ(form->ZoomEd->value(), 300);
+    form->ZoomEd->setValue(10);
+    form->ZoomEd->stepDown();
+    EXPECT_EQ(form->ZoomEd->value(), 10);
+    form->ZoomEd->stepUp();
+    EXPECT_EQ(form->ZoomEd->value(), 20);
+}
+
+TEST_F(MainFormTest, TheWheelNeitherTurnsPagesNorZooms) {
+    Open("gs-std14-v12.pdf");
+    form->show();
+    form->FontListView->setFocus();
+    for (QSpinBox* field : {form->PageEd, form->ZoomEd}) {
+        const int before = field->value();
+        QWheelEvent wheel(QPointF(5, 5), field->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field, &wheel);
+        EXPECT_EQ(field->value(), before);
+    }
+}
+
+TEST_F(MainFormTest, ProgressLinesStayInTheMemoAcrossOpens) {
+    Open("gs-std14-v12.pdf");
+    const QString first = form->OpenPDFForm->StatusMemo->toPlainText();
+    EXPECT_TRUE(first.contains("Lese Seiten...")) << first.toStdString();
+    EXPECT_TRUE(first.contains("3 Seiten gefunden...")) << first.toStdString();
+    Open("gs-type3-v13.pdf");
+    const QString both = form->OpenPDFForm->StatusMemo->toPlainText();
+    EXPECT_TRUE(both.startsWith(first));
+    EXPECT_TRUE(both.mid(first.size()).contains("2 Seiten gefunden..."));
+}
+
+TEST_F(MainFormTest, CancelStopsAfterTheCurrentPage) {
+    bool cancelled = false;
+    form->testHooks.pump = [this, &cancelled] {
+        if (!cancelled && form->OpenPDFForm->Label2->text() == "Lese Seite 1...") {
+            form->OpenPDFForm->BreakBtn->click();
+            cancelled = true;
+        }
+    };
+    Open("gs-std14-v12.pdf");
+    ASSERT_TRUE(cancelled);
+    const auto& pages = form->Document().pageList;
+    ASSERT_EQ(pages.Count(), 3);
+    EXPECT_EQ(pages[0].hasContent, 1);
+    EXPECT_EQ(pages[1].hasContent, 0);
+    EXPECT_EQ(pages[2].hasContent, 0);
+    EXPECT_EQ(form->OpenPDFForm->Label2->text(), "Lese Seite 1...");
+    EXPECT_EQ(form->Label6->text(), "von 3");
+    // The next open starts afresh and reads every page.
+    form->testHooks.pump = nullptr;
+    Open("gs-std14-v12.pdf");
+    EXPECT_EQ(form->Document().pageList[2].hasContent, 1);
+}
+
+TEST_F(MainFormTest, EscapeInTheProgressWindowCancels) {
+    form->OpenPDFForm->show();
+    QTest::keyClick(form->OpenPDFForm, Qt::Key_Escape);
+    EXPECT_EQ(form->Document().cancelRequested, 1);
+    EXPECT_TRUE(form->OpenPDFForm->isVisible());  // the reader closes it, not Escape
+    form->OpenPDFForm->hide();
+}
+
+TEST_F(MainFormTest, ProgressDrivesTheBarAndTheStatusPanel) {
+    form->show();
+    auto navyColumns = [this] {
+        const QImage image = form->StatusPanel1->grab().toImage();
+        int columns = 0;
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, image.height() / 2) == QColor(0, 0, 128)) ++columns;
+        return columns;
+    };
+    const int width = form->StatusPanel1->width();
+    ASSERT_EQ(width, 50);
+    for (const int percent : {0, 40, 80, 100, 60, 0}) {
+        SCOPED_TRACE(percent);
+        form->SetProStatus(percent);
+        EXPECT_EQ(form->OpenPDFForm->ProgressBar1->value(), percent);
+        EXPECT_EQ(form->Document().progressPercent, percent);
+        EXPECT_EQ(navyColumns(), width * percent / 100);
+    }
+}
+
+TEST_F(MainFormTest, ClosingAsksAndCancelKeepsEverything) {
+    Open("gs-std14-v12.pdf");
+    form->show();
+    answer = QMessageBox::Cancel;
+    EXPECT_FALSE(form->close());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Information);
+    EXPECT_EQ(messages[0].caption, "Programm beenden");
+    EXPECT_EQ(messages[0].text, "Hiermit beenden Sie das Programm! Alle nicht gespeicherten Daten gehen verloren!");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->Document().pageList.Count(), 3);
+    EXPECT_EQ(form->Label6->text(), "von 3");
+
+    // The exit button takes the same road and asks again.
+    answer = QMessageBox::Ok;
+    QTest::mouseClick(form->EndeBtn, Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormTest, ClosingWhileReadingStopsTheReaderFirst) {
+    form->show();
+    bool asked = false;
+    form->testHooks.pump = [this, &asked] {
+        if (!asked && form->OpenPDFForm->Label2->text() == "Lese Seite 1...") {
+            asked = true;
+            EXPECT_FALSE(form->close());  // not while the reader is on the stack
+        }
+    };
+    Open("gs-std14-v12.pdf");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(form->Document().pageList[1].hasContent, 0);  // stopped after page 1
+    EXPECT_TRUE(form->isVisible());
+    QCoreApplication::processEvents();  // the close follows once the open has returned
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(messages.size(), 1u);  // asked once only
+}
+
+TEST_F(MainFormTest, LinkOpensTheReadmeBesideTheProgram) {
+    WriteFileBytes(programDir.toStdString() + "README.md", "# PDF Glyphwell\n");
+    EXPECT_EQ(form->LinkTarget(), QFileInfo(programDir + "README.md").absoluteFilePath());
+}
+
+TEST_F(MainFormTest, ReplaceAndKeepOnTheSelectedRow) {
+    Open("mutool-create-noinfo-v17.pdf");
+    ASSERT_EQ(form->FontListView->topLevelItemCount(), 2);
+    const QString oldName = form->FontListView->topLevelItem(0)->text(0);
+    const QString other = form->FontListView->topLevelItem(1)->text(0);
+    SelectRow(0);
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        EXPECT_TRUE(dialog.OkBtn->isEnabled());
+        dialog.ComboBox1->setCurrentIndex(dialog.ComboBox1->findText(other));
+        return int(QDialog::Accepted);
+    };
+    form->ChangeBtn->click();
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), other);
+    EXPECT_EQ(RecordOfRow(0).replacementName, other.toStdString());
+    EXPECT_TRUE(RecordOfRow(1).replacementName.empty());
+
+    // The replacement survives a page change and comes back in the table.
+    form->PageEd->setValue(2);
+    form->PageEd->setValue(1);
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), other);
+
+    SelectRow(0);
+    form->OldFontBtn->click();
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), oldName);
+    EXPECT_TRUE(RecordOfRow(0).replacementName.empty());
+
+    // Cancel in the dialog changes nothing.
+    form->testHooks.changeFont = [&](TChangeFontForm&) { return int(QDialog::Rejected); };
+    SelectRow(1);
+    form->ChangeBtn->click();
+    EXPECT_EQ(form->FontListView->topLevelItem(1)->text(1), other);
+    EXPECT_TRUE(RecordOfRow(1).replacementName.empty());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFormTest, DoubleClickOnARowReplacesLikeTheButton) {
+    Open("mutool-create-noinfo-v17.pdf");
+    form->show();
+    QCoreApplication::processEvents();
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        dialog.ComboBox1->setCurrentIndex(0);
+        return int(QDialog::Accepted);
+    };
+    QTreeWidgetItem* second = form->FontListView->topLevelItem(1);
+    const QPoint centre = form->FontListView->visualItemRect(second).center();
+    QTest::mouseClick(form->FontListView->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(form->FontListView->viewport(), Qt::LeftButton, {}, centre);
+    EXPECT_EQ(second->text(1), form->FontListView->topLevelItem(0)->text(0));
+    EXPECT_EQ(RecordOfRow(1).replacementName, second->text(1).toStdString());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainFormTest, WithoutASelectedRowReplaceComplainsAndKeepDoesNothing) {
+    Open("mutool-create-noinfo-v17.pdf");
+    int dialogs = 0;
+    form->testHooks.changeFont = [&](TChangeFontForm&) { return ++dialogs, int(QDialog::Accepted); };
+    form->FontListView->clearSelection();
+    form->ChangeBtn->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(messages[0].caption, "PDF Glyphwell");
+    EXPECT_EQ(messages[0].text, "Sie haben keinen Eintrag in der Liste der Schriftarten markiert!");
+    form->OldFontBtn->click();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(dialogs, 0);
+}
+
+TEST_F(MainFormTest, TheDialogOffersThePageFontsAndTheAddedFont) {
+    Open("mutool-create-noinfo-v17.pdf");
+    QString added;
+    form->ChangeFontForm->fontChooserHook = [](QFont& font) {
+        font = QFont("DejaVu Sans");
+        return true;
+    };
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        EXPECT_EQ(Items(dialog.ComboBox1), QStringList({"/F1", "/F2"}));
+        const bool okBefore = dialog.OkBtn->isEnabled();
+        dialog.NewFontBtnClick();
+        EXPECT_EQ(dialog.ComboBox1->count(), 3);
+        EXPECT_EQ(dialog.ComboBox1->currentIndex(), 2);
+        EXPECT_EQ(dialog.OkBtn->isEnabled(), okBefore);  // adding does not re-evaluate OK
+        added = dialog.ComboBox1->itemText(2);
+        return int(QDialog::Rejected);  // the added font stays all the same
+    };
+    SelectRow(0);
+    form->ChangeBtn->click();
+    ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    EXPECT_TRUE(added.startsWith("/DejaVuSans")) << added.toStdString();
+    EXPECT_EQ(form->FontListView->topLevelItemCount(), 2);  // added fonts get no row
+
+    // Whichever row is selected, the list is the same three names; the
+    // position chosen last is selected again.
+    QStringList offered;
+    int selected = -1;
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        offered = Items(dialog.ComboBox1);
+        selected = dialog.ComboBox1->currentIndex();
+        return int(QDialog::Rejected);
+    };
+    SelectRow(1);
+    form->ChangeBtn->click();
+    EXPECT_EQ(offered, QStringList({"/F1", "/F2", added}));
+    EXPECT_EQ(selected, 2);
+}
+
+TEST_F(MainFormTest, OkFollowsTheListsSelection) {
+    TChangeFontForm& dialog = *form->ChangeFontForm;
+    EXPECT_FALSE(dialog.OkBtn->isEnabled());  // disabled at first
+    EXPECT_EQ(dialog.windowTitle(), "Schriftart wechseln");
+    dialog.ComboBox1Change();
+    EXPECT_FALSE(dialog.OkBtn->isEnabled());  // empty list
+    dialog.ComboBox1->addItems({"/F1", "/F2"});
+    dialog.ComboBox1->setCurrentIndex(-1);
+    dialog.ComboBox1Change();
+    EXPECT_FALSE(dialog.OkBtn->isEnabled());  // nothing selected
+    dialog.ComboBox1->setCurrentIndex(1);
+    dialog.ComboBox1Change();
+    EXPECT_TRUE(dialog.OkBtn->isEnabled());
+}
+
+TEST_F(MainFormTest, AddingAFontWithoutATrueTypeFileShowsAnError) {
+    Open("mutool-create-noinfo-v17.pdf");
+    TChangeFontForm& dialog = *form->ChangeFontForm;
+    dialog.fontChooserHook = [](QFont& font) {
+        font = QFont("NoSuchFontFamilyAnywhere");
+        return true;
+    };
+    const int fontsBefore = form->Document().fontList.Count();
+    dialog.ComboBox1->clear();
+    dialog.NewFontBtnClick();
+    // fontconfig would substitute some default face; only the family asked
+    // for counts.
+    EXPECT_EQ(form->Document().fontList.Count(), fontsBefore);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(messages[0].caption, "PDF Glyphwell");
+    EXPECT_TRUE(messages[0].text.contains("NoSuchFontFamilyAnywhere"));
+    EXPECT_EQ(dialog.ComboBox1->count(), 0);
+    // A cancelled chooser changes nothing.
+    dialog.fontChooserHook = [](QFont&) { return false; };
+    const int fontsNow = form->Document().fontList.Count();
+    dialog.NewFontBtnClick();
+    EXPECT_EQ(form->Document().fontList.Count(), fontsNow);
+}
+
+TEST_F(MainFormTest, ScreenFontLabelFollowsTheDialogAfterOkAndCancel) {
+    form->testHooks.screenFont = [](QFont& font) {
+        font = QFont("DejaVu Serif");
+        return true;
+    };
+    form->ChooseFontBtn->click();
+    EXPECT_EQ(form->FontLabel->text(), "Optimieren auf: DejaVu Serif");
+    EXPECT_EQ(form->PageView->DisplayFont().family(), "DejaVu Serif");
+    EXPECT_EQ(form->Measurer().FaceName(), "DejaVu Serif");
+
+    // Cancel: the dialog keeps its previous font, and the label is written
+    // from it again.
+    form->testHooks.screenFont = [](QFont& font) {
+        font = QFont("DejaVu Sans Mono");
+        return false;
+    };
+    form->FontLabel->setText("");
+    form->ChooseFontBtn->click();
+    EXPECT_EQ(form->FontLabel->text(), "Optimieren auf: DejaVu Serif");
+}
+
+TEST_F(MainFormTest, InformationFieldsWriteBackAndNowSetsOnlyTheModification) {
+    Open("gs-std14-v12.pdf");
+    form->Edit4->clear();
+    QTest::keyClicks(form->Edit4, "Gr");
+    form->Edit4->insert("üße (2)");  // QTest types ASCII only
+    EXPECT_EQ(form->Document().Edit4, "Gr\xFC\xDF" "e (2)");
+
+    const QDate date(2005, 3, 7);
+    const QTime time(9, 5, 3);
+    form->DateTimePicker1->setDate(date);
+    form->DateTimePicker2->setTime(time);
+    form->DateTimePicker3->setDate(date);
+    form->DateTimePicker4->setTime(time);
+    EXPECT_EQ(form->Document().DateTimePicker1.year, 2005);
+    EXPECT_EQ(form->Document().DateTimePicker2.second, 3);
+    form->NowBtn->click();
+    EXPECT_EQ(form->DateTimePicker1->date(), date);
+    EXPECT_EQ(form->DateTimePicker2->time(), time);
+    EXPECT_EQ(form->DateTimePicker3->date(), QDate::currentDate());
+    EXPECT_EQ(form->Document().DateTimePicker3.year, QDate::currentDate().year());
+    EXPECT_EQ(form->Document().DateTimePicker1.month, 3);
+}
+
+TEST_F(MainFormTest, SaveWritesTheFileAndOpensItAgain) {
+    Open("mutool-create-noinfo-v17.pdf");
+    const std::string target = ScratchDir("window-save") + "/saved.pdf";
+    form->ShowPDFCheck->setChecked(false);
+    form->PDFVersionBox->setCurrentIndex(2);
+    form->testHooks.saveFileName = [&] { return std::optional<QString>(QString::fromStdString(target)); };
+    SelectRow(0);
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        dialog.ComboBox1->setCurrentIndex(1);
+        return int(QDialog::Accepted);
+    };
+    form->ChangeBtn->click();
+    form->SaveBtn->click();
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(target)));
+    EXPECT_EQ(ReadFileText(target).substr(0, 8), "%PDF-1.4");
+    // Read again at once: the replacement is gone from the table.
+    EXPECT_EQ(form->Label6->text(), "von 2");
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), form->FontListView->topLevelItem(0)->text(0));
+}
+
+// A picture of the window with a real page, for people to look at.
+TEST_F(MainFormTest, ScreenshotOfTheFontsTab) {
+    Open("reportlab-a85-flate-annots-v14.pdf");
+    form->show();
+    SelectRow(0);
+    QCoreApplication::processEvents();
+    const QPixmap shot = form->grab();
+    ASSERT_EQ(shot.size(), form->size());
+    const QString folder = QString(GW_BINARY_DIR) + "/screenshots";
+    QDir().mkpath(folder);
+    EXPECT_TRUE(shot.save(folder + "/mainform-fonts.png"));
+    for (int tab : {0, 2, 3}) {
+        form->PageControl1->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(form->grab().save(folder + QString("/mainform-tab%1.png").arg(tab)));
+    }
+    form->OpenPDFForm->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->OpenPDFForm->grab().save(folder + "/openpdfform.png"));
+    form->OpenPDFForm->hide();
+    form->ChangeFontForm->ComboBox1->addItems({"/F1", "/F2"});
+    form->ChangeFontForm->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->ChangeFontForm->grab().save(folder + "/changefontform.png"));
+    form->ChangeFontForm->hide();
+}
+
+}  // namespace
