@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,7 +32,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ScratchDir(const std::string& name) {
-    fs::path dir = fs::path(GW_BINARY_DIR) / "test-scratch" / name;
+    // ctest runs test programs side by side: each process gets its own tree.
+    fs::path dir = fs::path(GW_BINARY_DIR) / "test-scratch" / std::to_string(getpid()) / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();

@@ -15,7 +15,8 @@ std::string DataPath(const std::string& relative);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
-// A fresh, empty folder below the build tree for one test's files.
+// A fresh, empty folder below the build tree for one test's files (one
+// tree per process, so test programs may run side by side).
 std::string ScratchDir(const std::string& name);
 
 // One line of tests/data/corpus/manifest.tsv.
