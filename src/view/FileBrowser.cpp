@@ -12,6 +12,8 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTreeView>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QVBoxLayout>
 
 namespace {
@@ -97,12 +99,22 @@ TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(folderTree_);
     splitter->addWidget(fileList_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({241, 400});
+
+    auto* favouritesCaption = new QLabel(QStringLiteral("Lieblings Ordner:"), this);
+    QFont bold = favouritesCaption->font();
+    bold.setBold(true);
+    favouritesCaption->setFont(bold);
+    favouritesCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* favouritesRow = new QHBoxLayout;
+    favouritesRow->addWidget(favouritesCaption);
+    favouritesRow->addWidget(prefListBox_, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(prefListBox_);
+    layout->addLayout(favouritesRow);
     layout->addWidget(splitter, 1);
 
     connect(folderTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
