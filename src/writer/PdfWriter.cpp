@@ -1,1 +1,336 @@
-// Writing a new PDF file from the open document.
+// The file writer: old objects copied byte for byte, added fonts, a new
+// information dictionary, a flat page tree, every page object with its new
+// content stream and annotation array, then the cross-reference table.
+#include "PdfWriter.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "ContentRewrite.h"
+#include "InfoObject.h"
+#include "PdfText.h"
+#include "WriterParts_p.h"
+#include "XrefTable.h"
+
+namespace {
+
+const char* const kVersionHeaders[] = {"%PDF-1.2", "%PDF-1.3", "%PDF-1.4"};
+
+struct TObjRef {
+    int32_t num = 0;
+    int32_t gen = 0;
+};
+
+class TPdfWriter {
+public:
+    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.objCount - 1) {}
+
+    void Run(int32_t versionItem) {
+        WriteHeader(versionItem);
+        PlanAddedFonts();
+        PlanNewObjects();
+        CopyOldObjects();
+        WriteAddedFonts();
+        WriteInfo();
+        WritePagesRoot();
+        for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
+        WriteXrefAndTrailer();
+    }
+
+private:
+    int32_t Allocate() { return ++counter_; }
+    void Line(const std::string& text) {
+        out_.Write(text);
+        out_.Write("\r", 1);
+    }
+    void Entry(int32_t num, int32_t gen, bool inUse) {
+        *entries_.Append() = TXrefEntry{num, out_.Position(), gen, static_cast<uint8_t>(inUse)};
+    }
+    static int32_t Pos32(int64_t pos) { return pos > INT32_MAX ? INT32_MAX : static_cast<int32_t>(pos); }
+    bool InRange(int32_t num) const { return num >= 1 && num < doc_.objCount; }
+
+    // An object the writer writes anew keeps its old number unless that
+    // number lies outside the old table or was already given to another new
+    // object (a broken file listing one page twice, say); then it gets a
+    // fresh number, so the table never holds a number twice.
+    TObjRef Claim(int32_t num, int32_t gen) {
+        if (InRange(num) && !claimed_[static_cast<size_t>(num)]) {
+            claimed_[static_cast<size_t>(num)] = 1;
+            return {num, gen};
+        }
+        return {Allocate(), 0};
+    }
+
+    void WriteHeader(int32_t versionItem) {
+        if (versionItem < 0 || versionItem > 2) versionItem = 1;
+        Line(kVersionHeaders[versionItem]);
+        Line("%\xE2\xE3\xCF\xD3");
+    }
+
+    // The added fonts take the first numbers after the old table; the list
+    // of their references is spliced into every page's font resources.
+    void PlanAddedFonts() {
+        for (const TFontRecord& font : doc_.fontList) {
+            if (!font.hidden) continue;
+            const int32_t num = Allocate();
+            fontNums_.push_back(num);
+            if (!fontRefList_.empty()) fontRefList_ += ' ';
+            fontRefList_ += font.resName + " " + std::to_string(num) + " 0 R";
+        }
+    }
+
+    // Numbers of the objects written anew, and the old objects not copied.
+    void PlanNewObjects() {
+        claimed_.assign(static_cast<size_t>(doc_.objCount > 0 ? doc_.objCount : 0), 0);
+        if (doc_.pagesFound) pagesRoot_ = Claim(doc_.pagesObjNum, doc_.pagesGen);
+        writeInfo_ = WillWriteInfoObject(doc_);
+        if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
+        const size_t pageCount = doc_.pageList.data.size();
+        pageRefs_.resize(pageCount);
+        rewritten_.assign(pageCount, 0);
+        contentRefs_.resize(pageCount);
+        for (size_t i = 0; i < pageCount; ++i) {
+            const TPageRecord& page = doc_.pageList[i];
+            pageRefs_[i] = Claim(page.objNum, page.gen);
+            // A page without any content reference has no number for a new
+            // stream; its old /Contents (none) stays as it is.
+            rewritten_[i] = page.contentRewritten && !page.contentRefs.IsEmpty();
+        }
+        // A content stream shared by two rewritten pages: the second page
+        // gets a fresh number when it is written (-1 marks that).
+        for (size_t i = 0; i < pageCount; ++i) {
+            if (!rewritten_[i]) continue;
+            const TContentRef& first = doc_.pageList[i].contentRefs[0];
+            if (InRange(first.objNum) && !claimed_[static_cast<size_t>(first.objNum)]) {
+                claimed_[static_cast<size_t>(first.objNum)] = 1;
+                contentRefs_[i] = {first.objNum, first.gen};
+            } else {
+                contentRefs_[i] = {-1, 0};
+            }
+        }
+        // Old objects not copied: everything written anew, and every content
+        // stream of a rewritten page (the later ones become free entries).
+        // A stream that a page written with its old /Contents still uses is
+        // copied all the same.
+        skip_ = claimed_;
+        std::vector<uint8_t> stillUsed(claimed_.size(), 0);
+        for (size_t i = 0; i < pageCount; ++i) {
+            for (const TContentRef& ref : doc_.pageList[i].contentRefs) {
+                if (!InRange(ref.objNum)) continue;
+                if (rewritten_[i]) skip_[static_cast<size_t>(ref.objNum)] = 1;
+                else stillUsed[static_cast<size_t>(ref.objNum)] = 1;
+            }
+        }
+        for (size_t num = 0; num < skip_.size(); ++num)
+            if (stillUsed[num] && !claimed_[num]) skip_[num] = 0;
+        insertions_ = BuildInsertions(doc_, fontRefList_);
+    }
+
+    void CopyOldObjects() {
+        const int32_t savedPos = doc_.GetPos();
+        const int32_t count = std::min<int32_t>(doc_.objCount, static_cast<int32_t>(doc_.objTable.size()));
+        for (int32_t i = 1; i < count; ++i) {
+            if (skip_[static_cast<size_t>(i)]) continue;
+            const TObjEntry& old = doc_.objTable[static_cast<size_t>(i)];
+            Entry(i, old.generation, old.inUse);
+            if (!old.inUse) continue;
+            const int32_t end = OldObjectEnd(doc_, old.offset);
+            CopyWithInsertions(doc_, old.offset, end, insertions_, out_);
+            out_.Write("\r", 1);
+        }
+        doc_.SetPos(savedPos);
+    }
+
+    void WriteAddedFonts() {
+        size_t k = 0;
+        for (const TFontRecord& font : doc_.fontList) {
+            if (!font.hidden) continue;
+            const int32_t num = fontNums_[k++];
+            Entry(num, 0, true);
+            Line(std::to_string(num) + " 0 obj");
+            Line("<<");
+            Line("/Type /Font");
+            Line("/Subtype /TrueType");
+            Line("/Name " + font.resName);
+            Line("/Encoding /WinAnsiEncoding");
+            Line("/BaseFont " + font.baseFontName);
+            Line(font.fontDictExtra);
+            Line(">>");
+            Line("endobj");
+        }
+    }
+
+    void WriteInfo() {
+        if (!writeInfo_) return;
+        Entry(info_.num, info_.gen, true);
+        out_.Write(InfoObjectText(doc_, info_.num, info_.gen));
+    }
+
+    void WritePagesRoot() {
+        if (!doc_.pagesFound) return;
+        Entry(pagesRoot_.num, pagesRoot_.gen, true);
+        Line(std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " obj");
+        Line("<<");
+        Line("/Type /Pages");
+        std::string kids = "/Kids [ ";
+        for (const TObjRef& page : pageRefs_) kids += std::to_string(page.num) + " " + std::to_string(page.gen) + " R ";
+        Line(kids + "]");
+        Line("/Count " + std::to_string(doc_.pageList.Count()));
+        Line(">>");
+        Line("endobj");
+    }
+
+    void WriteContentStream(size_t i, TObjRef& ref) {
+        TPageRecord& page = doc_.pageList[i];
+        if (ref.num < 0) ref = {Allocate(), 0};
+        page.newContentPos = Pos32(out_.Position());
+        Entry(ref.num, ref.gen, true);
+        const size_t length =
+            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+        uLongf packedSize = compressBound(static_cast<uLong>(length));
+        std::vector<Bytef> packed(packedSize);
+        if (compress2(packed.data(), &packedSize, page.content.data(), static_cast<uLong>(length), 9) != Z_OK)
+            packedSize = 0;
+        Line(std::to_string(ref.num) + " " + std::to_string(ref.gen) + " obj");
+        // The length counts the line feed after the data as well.
+        Line("<< /Length " + std::to_string(packedSize + 1) + " /Filter /FlateDecode >>");
+        out_.Write("stream\n", 7);
+        out_.Write(packed.data(), packedSize);
+        out_.Write("\n", 1);
+        Line("endstream");
+        Line("endobj");
+    }
+
+    void WritePage(size_t i) {
+        TPageRecord& page = doc_.pageList[i];
+        const bool rewritten = rewritten_[i];
+        TObjRef& content = contentRefs_[i];
+        if (rewritten) WriteContentStream(i, content);
+
+        page.newObjPos = Pos32(out_.Position());
+        const TObjRef self = pageRefs_[i];
+        Entry(self.num, self.gen, true);
+        Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
+        Line("<<");
+        for (const TDictEntry& entry : page.pageEntries)
+            if (KeepPageEntry(entry, page, rewritten))
+                Line(PageEntryLine(entry, WrittenTokens(doc_, entry), page, fontRefList_));
+        for (const std::string& line : inherited_.LinesFor(page)) Line(line);
+        const int32_t annotsNum = Allocate();
+        if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
+        std::string box = "/MediaBox [ ";
+        for (size_t k = 0; k < 4; ++k) box += (k ? " " : "") + RoundedText(page.mediaBox[k]);
+        Line(box + " ]");
+        Line("/Annots " + std::to_string(annotsNum) + " 0 R");
+        if (doc_.pagesFound)
+            Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
+        Line(">>");
+        Line("endobj");
+
+        Entry(annotsNum, 0, true);
+        Line(std::to_string(annotsNum) + " 0 obj");
+        std::string array = "[ ";
+        for (const TAnnotation& annot : page.annotations)
+            array += std::to_string(annot.objNum) + " " + std::to_string(annot.gen) + " R ";
+        Line(array + "]");
+        Line("endobj");
+        for (const TAnnotation& annot : page.annotations) out_.Write(AnnotationObjectText(annot, page.mediaBox[3]));
+    }
+
+    void WriteXrefAndTrailer() {
+        const int64_t xrefPos = out_.Position();
+        // Object 0 heads the free list.
+        *entries_.Append() = TXrefEntry{0, 0, 65535, 0};
+        CompleteXrefTable(entries_);
+        out_.Write(XrefTableText(entries_));
+        TTrailerRefs refs;
+        if (writeInfo_) {
+            refs.hasInfo = true;
+            refs.infoObjNum = info_.num;
+            refs.infoGen = info_.gen;
+        } else if (doc_.infoFound && InRange(doc_.infoObjNum) && !claimed_[static_cast<size_t>(doc_.infoObjNum)]) {
+            // The old information object could not be read; it was copied
+            // as it was, and the trailer keeps pointing at it.
+            refs.hasInfo = true;
+            refs.infoObjNum = doc_.infoObjNum;
+            refs.infoGen = doc_.infoGen;
+        }
+        if (doc_.rootFound && InRange(doc_.rootObjNum)) {
+            refs.hasRoot = true;
+            refs.rootObjNum = doc_.rootObjNum;
+            refs.rootGen = doc_.rootGen;
+        }
+        out_.Write(TrailerText(entries_.Count(), refs, xrefPos));
+    }
+
+    TPdfDocument& doc_;
+    TByteSink& out_;
+    int32_t counter_;
+    TXrefEntry* curEntry_ = nullptr;
+    TXrefList entries_{&curEntry_};
+    std::string fontRefList_;
+    std::vector<int32_t> fontNums_;
+    std::vector<uint8_t> claimed_;
+    std::vector<uint8_t> skip_;
+    TObjRef pagesRoot_;
+    bool writeInfo_ = false;
+    TObjRef info_;
+    std::vector<TObjRef> pageRefs_;
+    std::vector<uint8_t> rewritten_;
+    std::vector<TObjRef> contentRefs_;
+    TInsertionMap insertions_;
+    TInheritedAttributes inherited_{doc_};
+};
+
+}  // namespace
+
+void WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) { TPdfWriter(doc, out).Run(versionItem); }
+
+std::string CreateFailedMessage(const std::string& path) {
+    return "Die Datei " + path +
+           " konnte nicht erstellt werden! Bitte schließen Sie diese Datei im Acrobat Reader, falls diese offen "
+           "sein sollte!";
+}
+
+std::string WriteFailedMessage(const std::string& path, const std::string& reason) {
+    return "Die Datei " + path + " konnte nicht geschrieben werden (" + reason +
+           ")! Eine bereits vorhandene Datei dieses Namens bleibt unverändert.";
+}
+
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem) {
+    TSafeOutputFile file;
+    if (!file.Open(path)) return {TWriteResult::CreateFailed, file.ErrorText()};
+    WritePdf(doc, file, versionItem);
+    if (!file.Commit()) return {TWriteResult::WriteFailed, file.ErrorText()};
+    return {TWriteResult::Written, {}};
+}
+
+bool SavePDFNew(TPdfDocument& doc) {
+    const std::optional<std::string> path = doc.Ui().AskSaveFileName();
+    if (!path || path->empty()) return false;
+    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
+    switch (outcome.result) {
+        case TWriteResult::CreateFailed:
+            doc.Ui().ShowMessage(CreateFailedMessage(*path), TMsgIcon::Error);
+            // As after every save, the chosen name is read: the document
+            // shown is then the file of that name, if there is one.
+            doc.openfilenow(*path);
+            return false;
+        case TWriteResult::WriteFailed:
+            doc.Ui().ShowMessage(WriteFailedMessage(*path, outcome.errorText), TMsgIcon::Error);
+            return false;
+        case TWriteResult::Written:
+            break;
+    }
+    if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
+    doc.openfilenow(*path);
+    return true;
+}
+
+bool SavePdfCommand(TPdfDocument& doc) {
+    RewritePageContents(doc);
+    return SavePDFNew(doc);
+}

@@ -1,8 +1,10 @@
 // Writing a new PDF file from the open document.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "OutputFile.h"
 #include "PdfDocument.h"
 
 // "PDF speichern unter...": rewrites every page content so that each font
@@ -10,3 +12,28 @@
 // file, shows it when wanted and opens it again. True when a file was
 // written.
 bool SavePdfCommand(TPdfDocument& doc);
+
+// The writer half of the command: asks for the file name (cancel: nothing
+// happens), writes, reports failures, shows the file when wanted and opens
+// the written file. True when a file was written.
+bool SavePDFNew(TPdfDocument& doc);
+
+enum class TWriteResult { Written, CreateFailed, WriteFailed };
+
+struct TWriteOutcome {
+    TWriteResult result = TWriteResult::Written;
+    std::string errorText;  // the system's reason for a failure
+};
+
+// Writes the document to `path` through a temporary file in the same
+// folder; an existing file of that name is replaced only when the whole new
+// file was written and synced, and stays untouched otherwise.
+// versionItem: 0 = PDF 1.2, 1 = 1.3, 2 = 1.4.
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem);
+
+// The same bytes into any sink (tests write to memory).
+void WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
+
+// The messages of a failed save, in the program's words.
+std::string CreateFailedMessage(const std::string& path);
+std::string WriteFailedMessage(const std::string& path, const std::string& reason);

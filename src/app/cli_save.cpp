@@ -1,0 +1,237 @@
+// glyphwell-cli save: what "PDF speichern unter..." does, driven by options.
+#include <cstdio>
+#include <optional>
+
+#include "AddedFonts.h"
+#include "CliCommands.h"
+#include "ContentRewrite.h"
+#include "PdfWriter.h"
+
+namespace {
+
+const char* const kSaveUsage =
+    "Aufruf: glyphwell-cli save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
+    "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
+    "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n";
+
+struct TReplaceOption {
+    int32_t page = 0;  // 1-based; 0 = every page
+    std::string oldName;
+    std::string newName;
+};
+
+struct TSaveOptions {
+    std::string input;
+    std::string output;
+    std::vector<std::string> addFonts;
+    std::vector<TReplaceOption> replacements;
+    std::optional<int32_t> versionItem;
+    std::optional<std::string> texts[6];  // producer, creator, author, title, subject, keywords
+    std::optional<std::string> created;
+    std::optional<std::string> modified;
+    bool readPics = true;
+};
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+    std::fputs(kSaveUsage, stderr);
+    return 64;
+}
+
+std::optional<TReplaceOption> ParseReplace(const std::string& text) {
+    TReplaceOption option;
+    std::string rest = text;
+    const size_t colon = rest.find(':');
+    if (colon != std::string::npos && colon > 0 && rest[0] != '/') {
+        const auto page = TryStrToInt(rest.substr(0, colon));
+        if (!page || *page < 1) return std::nullopt;
+        option.page = *page;
+        rest = rest.substr(colon + 1);
+    }
+    const size_t equals = rest.find('=');
+    if (equals == std::string::npos) return std::nullopt;
+    option.oldName = Utf8ToCp1252(rest.substr(0, equals));
+    option.newName = Utf8ToCp1252(rest.substr(equals + 1));
+    if (option.oldName.size() < 2 || option.oldName[0] != '/' || option.newName.size() < 2 ||
+        option.newName[0] != '/')
+        return std::nullopt;
+    return option;
+}
+
+// "YYYY-MM-DDThh:mm:ss" into a date and a time picker value.
+bool ParseDateTime(const std::string& text, TDateTimeValue& date, TDateTimeValue& time) {
+    if (text == "now") {
+        date = time = NowLocal();
+        return true;
+    }
+    int year, month, day, hour, minute, second;
+    char tail;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute, &second,
+                    &tail) != 6)
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return false;
+    date.year = year;
+    date.month = month;
+    date.day = day;
+    time.hour = hour;
+    time.minute = minute;
+    time.second = second;
+    return true;
+}
+
+std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options) {
+    static const char* const kTextOptions[6] = {"--producer", "--creator", "--author",
+                                                "--title",    "--subject", "--keywords"};
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        bool known = true;
+        if (arg == "--no-images") {
+            options.readPics = false;
+        } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
+                   arg == "--created" || arg == "--modified") {
+            const auto v = value();
+            if (!v) return arg + " braucht einen Wert";
+            if (arg == "-o") {
+                options.output = *v;
+            } else if (arg == "--add-font") {
+                options.addFonts.push_back(*v);
+            } else if (arg == "--replace") {
+                const auto replace = ParseReplace(*v);
+                if (!replace) return "Ungültige Ersetzung: " + *v;
+                options.replacements.push_back(*replace);
+            } else if (arg == "--version") {
+                if (*v == "1.2") options.versionItem = 0;
+                else if (*v == "1.3") options.versionItem = 1;
+                else if (*v == "1.4") options.versionItem = 2;
+                else return "Ungültige PDF-Version: " + *v;
+            } else if (arg == "--created") {
+                options.created = *v;
+            } else {
+                options.modified = *v;
+            }
+        } else {
+            known = false;
+            for (int k = 0; k < 6; ++k) {
+                if (arg != kTextOptions[k]) continue;
+                const auto v = value();
+                if (!v) return arg + " braucht einen Wert";
+                options.texts[k] = Utf8ToCp1252(*v);
+                known = true;
+            }
+            if (!known && !arg.empty() && arg[0] != '-' && options.input.empty()) {
+                options.input = arg;
+                known = true;
+            }
+        }
+        if (!known) return "Unbekannte Option: " + arg;
+    }
+    if (options.input.empty()) return std::string("Keine Eingabedatei angegeben");
+    if (options.output.empty()) return std::string("Keine Ausgabedatei angegeben (-o)");
+    return std::nullopt;
+}
+
+bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& specs) {
+    for (const std::string& spec : specs) {
+        std::string family = spec;
+        bool bold = false, italic = false;
+        for (;;) {
+            const size_t colon = family.rfind(':');
+            if (colon == std::string::npos) break;
+            const std::string style = family.substr(colon + 1);
+            if (style == "Bold") bold = true;
+            else if (style == "Italic") italic = true;
+            else break;
+            family.erase(colon);
+        }
+        const auto resName = AddTrueTypeFont(doc, family, bold, italic);
+        if (!resName) {
+            std::fprintf(stderr, "Keine TrueType-Schriftart gefunden: %s\n", spec.c_str());
+            return false;
+        }
+        std::printf("%s\n", Cp1252ToUtf8(*resName).c_str());
+    }
+    return true;
+}
+
+bool ApplyReplacements(TPdfDocument& doc, const std::vector<TReplaceOption>& replacements) {
+    for (const TReplaceOption& option : replacements) {
+        int32_t matched = 0;
+        for (TFontRecord& font : doc.fontList) {
+            if (font.hidden || font.resName != option.oldName) continue;
+            if (option.page != 0 && font.pageIndex != option.page - 1) continue;
+            // The window offers the page's other fonts and the added fonts only.
+            bool offered = false;
+            for (const TFontRecord& other : doc.fontList)
+                if (other.resName == option.newName && (other.hidden || other.pageIndex == font.pageIndex))
+                    offered = true;
+            if (!offered) {
+                std::fprintf(stderr, "Schriftart %s gibt es auf Seite %d nicht\n",
+                             Cp1252ToUtf8(option.newName).c_str(), font.pageIndex + 1);
+                return false;
+            }
+            font.replacementName = option.newName;
+            ++matched;
+        }
+        if (matched == 0) {
+            std::fprintf(stderr, "Schriftart %s nicht gefunden\n", Cp1252ToUtf8(option.oldName).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int CliSave(const TCliArgs& args) {
+    TSaveOptions options;
+    if (const auto problem = ParseArgs(args, options)) return Usage(*problem);
+
+    TCliDocument cli;
+    TPdfDocument& doc = cli.doc;
+    doc.readPics = options.readPics;
+    doc.openfilenow(options.input);
+    if (const int status = OpenExitStatus(cli.ui); status != 0) {
+        PrintMessages(cli.ui);
+        return status;
+    }
+    cli.ui.statusLines.clear();
+    cli.ui.messages.clear();
+
+    if (!AddFonts(doc, options.addFonts)) return 1;
+    if (!ApplyReplacements(doc, options.replacements)) return 1;
+    std::string* const fields[6] = {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6};
+    for (int k = 0; k < 6; ++k)
+        if (options.texts[k]) *fields[k] = *options.texts[k];
+    if (options.created && !ParseDateTime(*options.created, doc.DateTimePicker1, doc.DateTimePicker2))
+        return Usage("Ungültiges Datum: " + *options.created);
+    if (options.modified && !ParseDateTime(*options.modified, doc.DateTimePicker3, doc.DateTimePicker4))
+        return Usage("Ungültiges Datum: " + *options.modified);
+
+    cli.ui.saveFileName = options.output;
+    if (options.versionItem) cli.ui.versionItem = *options.versionItem;
+
+    // The two halves of SavePdfCommand, so that the messages of the
+    // rewriting and those of the save and the re-reading can be told apart.
+    RewritePageContents(doc);
+    PrintMessages(cli.ui);
+    cli.ui.statusLines.clear();
+    cli.ui.messages.clear();
+    const int32_t opensBefore = cli.ui.openFinishedCount;
+    const bool written = SavePDFNew(doc);
+    if (!written) {
+        PrintMessages(cli.ui);
+        return 4;
+    }
+    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.ui) != 0) {
+        PrintMessages(cli.ui);
+        std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
+        return 5;
+    }
+    std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
+    return 0;
+}

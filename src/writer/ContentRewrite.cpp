@@ -1,0 +1,169 @@
+#include "ContentRewrite.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsSeparator(char ch) { return ch == ' ' || ch == '\n' || ch == '\r'; }
+
+void AppendEscapedByte(std::string& out, uint8_t byte) {
+    if (byte == '#') {
+        out += "##";
+    } else if (byte == 10 || byte == 13 || byte >= 32) {
+        out += static_cast<char>(byte);
+    } else {
+        out += '#';
+        out += static_cast<char>('0' + ((byte >> 6) & 7));
+        out += static_cast<char>('0' + ((byte >> 3) & 7));
+        out += static_cast<char>('0' + (byte & 7));
+    }
+}
+
+}  // namespace
+
+std::string EscapeContentBytes(const uint8_t* data, size_t size) {
+    std::string out;
+    out.reserve(size + size / 16);
+    for (size_t i = 0; i < size; ++i) AppendEscapedByte(out, data[i]);
+    return out;
+}
+
+std::string EscapeContentText(const std::string& text) {
+    return EscapeContentBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+TSplitContent SplitContentText(const std::string& text) {
+    TSplitContent split;
+    std::string word;
+    bool inSeparator = false;
+    for (char ch : text) {
+        if (IsSeparator(ch)) {
+            if (inSeparator) {
+                split.separators.back() += ch;
+            } else {
+                // A text that begins with a separator gets an empty first
+                // word, so the join puts the separator back in front.
+                split.words.push_back(std::move(word));
+                word.clear();
+                split.separators.emplace_back(1, ch);
+                inSeparator = true;
+            }
+        } else {
+            word += ch;
+            inSeparator = false;
+        }
+    }
+    split.words.push_back(std::move(word));
+    split.separators.emplace_back();
+    return split;
+}
+
+int32_t ExchangeFontOperands(std::vector<std::string>& words, const TFontReplacements& replacements) {
+    int32_t exchanged = 0;
+    if (replacements.empty()) return 0;
+    for (size_t k = 2; k < words.size(); ++k) {
+        if (words[k] != "Tf") continue;
+        const auto found = replacements.find(words[k - 2]);
+        if (found == replacements.end()) continue;
+        words[k - 2] = found->second;
+        ++exchanged;
+    }
+    return exchanged;
+}
+
+std::string JoinContentText(const TSplitContent& split) {
+    size_t size = 0;
+    for (size_t k = 0; k < split.words.size(); ++k) size += split.words[k].size() + split.separators[k].size();
+    std::string out;
+    out.reserve(size);
+    for (size_t k = 0; k < split.words.size(); ++k) {
+        out += split.words[k];
+        out += split.separators[k];
+    }
+    return out;
+}
+
+void UnescapeContentText(const std::string& text, std::vector<uint8_t>& out) {
+    int32_t pending = 0;
+    int32_t digits = 0;
+    uint8_t value = 0;
+    for (char c : text) {
+        const auto ch = static_cast<uint8_t>(c);
+        if (ch == '#') {
+            ++pending;
+            digits = 0;
+            value = 0;
+            if (pending == 2) {
+                out.push_back('#');
+                pending = 0;
+            }
+        } else if (pending == 1) {
+            if (ch >= '0' && ch <= '9') value = static_cast<uint8_t>(value * 8 + (ch - '0'));
+            if (++digits == 3) {
+                out.push_back(value);
+                pending = 0;
+            }
+        } else {
+            out.push_back(ch);
+        }
+    }
+}
+
+std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFontReplacements& replacements) {
+    TSplitContent split = SplitContentText(EscapeContentBytes(data, size));
+    ExchangeFontOperands(split.words, replacements);
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    UnescapeContentText(JoinContentText(split), out);
+    return out;
+}
+
+std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
+    const int32_t pageCount = doc.pageList.Count();
+    std::vector<TFontReplacements> byPage(static_cast<size_t>(pageCount));
+    // Added fonts belong to every page; a record's place in the font list
+    // decides which of two records for the same name counts, so the added
+    // fonts are merged in by position instead of simply following the
+    // page's own records.
+    std::vector<std::vector<int32_t>> recordsOfPage(static_cast<size_t>(pageCount));
+    std::vector<int32_t> hiddenRecords;
+    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+        const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
+        if (font.replacementName.empty()) continue;
+        if (font.hidden) hiddenRecords.push_back(i);
+        else if (font.pageIndex >= 0 && font.pageIndex < pageCount)
+            recordsOfPage[static_cast<size_t>(font.pageIndex)].push_back(i);
+    }
+    for (int32_t page = 0; page < pageCount; ++page) {
+        const auto& own = recordsOfPage[static_cast<size_t>(page)];
+        TFontReplacements& map = byPage[static_cast<size_t>(page)];
+        size_t a = 0, b = 0;
+        while (a < own.size() || b < hiddenRecords.size()) {
+            const bool takeOwn = b >= hiddenRecords.size() || (a < own.size() && own[a] < hiddenRecords[b]);
+            const TFontRecord& font = doc.fontList[static_cast<size_t>(takeOwn ? own[a++] : hiddenRecords[b++])];
+            // The name goes into the escaped text; escaping it keeps a "#"
+            // in the chosen name from being read as an escape afterwards.
+            map.emplace(font.resName, EscapeContentText(font.replacementName));
+        }
+    }
+    return byPage;
+}
+
+void RewritePageContents(TPdfDocument& doc) {
+    const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
+    for (int32_t j = 0; j < doc.pageList.Count(); ++j) {
+        TPageRecord& page = doc.pageList[static_cast<size_t>(j)];
+        if (!page.hasContent) {
+            // A page without any content stream has nothing that could have
+            // failed to decode.
+            if (!page.contentRefs.IsEmpty())
+                doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
+            continue;
+        }
+        const size_t length =
+            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+        page.content = RewriteContent(page.content.data(), length, replacements[static_cast<size_t>(j)]);
+        page.contentLength = static_cast<int32_t>(page.content.size());
+        page.contentRewritten = 1;
+    }
+}

@@ -1,0 +1,53 @@
+// Rewriting the font selections of a page's decoded content.
+//
+// The content is turned into a text in which every byte that could disturb
+// a blank-separated split is escaped ("#" doubled, control bytes other than
+// line feed and carriage return as "#" and three octal digits), split into
+// words and the blank runs between them, the operand two words before each
+// "Tf" is exchanged, and the text is joined and unescaped again. Without an
+// exchange the bytes come back exactly as they were.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "PdfDocument.h"
+
+// resName of an old font -> the escaped text that replaces it in a content.
+using TFontReplacements = std::unordered_map<std::string, std::string>;
+
+struct TSplitContent {
+    std::vector<std::string> words;
+    // separators[k] is the run of blanks, line feeds and carriage returns
+    // that follows words[k]; the last one is empty. Same length as words.
+    std::vector<std::string> separators;
+};
+
+std::string EscapeContentBytes(const uint8_t* data, size_t size);
+std::string EscapeContentText(const std::string& text);
+TSplitContent SplitContentText(const std::string& text);
+// Exchanges the word two places before every "Tf" (third word or later)
+// that names a font in `replacements`. Each selection is looked up once, so
+// /F1 -> /F2 together with /F2 -> /F1 swaps the two instead of turning both
+// into /F1. Returns the number of exchanged selections.
+int32_t ExchangeFontOperands(std::vector<std::string>& words, const TFontReplacements& replacements);
+std::string JoinContentText(const TSplitContent& split);
+// Appends the bytes of an escaped text to `out`. A malformed escape (which
+// EscapeContentBytes never produces) is decoded by the same digit rules
+// without complaint.
+void UnescapeContentText(const std::string& text, std::vector<uint8_t>& out);
+
+// The whole round trip for one content.
+std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFontReplacements& replacements);
+
+// For every page, the replacements that apply to its content: the page's own
+// font records and the added fonts, in font-list order; the first record of
+// a resource name that has a replacement decides.
+std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc);
+
+// The rewriting half of "PDF speichern unter...": every page with decoded
+// content gets the rewritten bytes and contentRewritten = 1; a page whose
+// content could not be decoded gets a message box and stays as it was.
+void RewritePageContents(TPdfDocument& doc);

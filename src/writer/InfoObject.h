@@ -1,0 +1,31 @@
+// The document information dictionary of a written file, and the literal
+// string escaping it shares with the annotation objects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "PdfDocument.h"
+
+// "\" "(" ")" get a backslash; bytes 8, 9, 10, 12, 13 become \b \t \n \f \r;
+// other bytes below 32 become a backslash and three octal digits.
+std::string EscapeLiteralString(const std::string& text);
+
+// The local time's offset from UTC in minutes (east positive) at the given
+// local date and time, from the system's time zone rules.
+int32_t LocalUtcOffsetMinutes(const TDateTimeValue& date, const TDateTimeValue& time);
+
+// "D:YYYYMMDDHHmmSS" and the offset ("Z", or "+01'00'") of the date from the
+// date picker and the time of day from the time picker.
+std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time);
+std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time, int32_t utcOffsetMinutes);
+
+// Whether the writer writes an information object: only when the old file
+// had one that could be read.
+bool WillWriteInfoObject(const TPdfDocument& doc);
+
+// The object "objNum gen obj" ... "endobj", every line ended by a carriage
+// return: the old entries the tab does not show, in their order, then the six
+// texts and the two dates.
+// Moves the document's cursor (kept entries are re-read for their strings).
+std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen);

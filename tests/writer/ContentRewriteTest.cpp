@@ -1,0 +1,149 @@
+// Rewriting font selections in page contents: the escaped text, the split,
+// the exchange and the way back.
+#include <gtest/gtest.h>
+
+#include "ContentRewrite.h"
+#include "TestSupport.h"
+
+namespace {
+
+std::string Rewrite(const std::string& content, const TFontReplacements& replacements) {
+    const auto bytes = RewriteContent(reinterpret_cast<const uint8_t*>(content.data()), content.size(), replacements);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TFontReplacements Map(std::initializer_list<std::pair<const char*, const char*>> pairs) {
+    TFontReplacements map;
+    for (const auto& [from, to] : pairs) map.emplace(from, EscapeContentText(to));
+    return map;
+}
+
+TEST(ContentEscape, ControlBytesAndHashAreEscapedOthersStay) {
+    const struct {
+        std::string bytes;
+        std::string escaped;
+    } cases[] = {
+        {std::string(1, '\0'), "#000"},
+        {"\t", "#011"},
+        {"\x1f", "#037"},
+        {"#", "##"},
+        {"a\r\nb c", "a\r\nb c"},
+        {"\xff\x80", "\xff\x80"},
+        {"/F#201", "/F##201"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EscapeContentText(c.bytes), c.escaped) << c.escaped;
+}
+
+TEST(ContentEscape, EveryByteComesBackUnchangedWithoutExchange) {
+    std::string all;
+    for (int rep = 0; rep < 2; ++rep)
+        for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    const std::string contents[] = {all, "\nBT /F1 12 Tf (A#B\x01) Tj ET\r\n", "  \r\r\n", "", "##\t#"};
+    for (const std::string& content : contents) {
+        EXPECT_EQ(Rewrite(content, {}), content);
+        EXPECT_EQ(Rewrite(content, Map({{"/F9", "/F2"}})), content);
+    }
+}
+
+TEST(ContentSplit, SeparatorRunsFollowTheirWordAndALeadingBreakGivesAnEmptyWord) {
+    const TSplitContent split = SplitContentText("\nBT  /F1\r\n12 Tf");
+    ASSERT_EQ(split.words.size(), split.separators.size());
+    EXPECT_EQ(split.words, (std::vector<std::string>{"", "BT", "/F1", "12", "Tf"}));
+    EXPECT_EQ(split.separators, (std::vector<std::string>{"\n", "  ", "\r\n", " ", ""}));
+    EXPECT_EQ(JoinContentText(split), "\nBT  /F1\r\n12 Tf");
+}
+
+TEST(FontExchange, OperandTwoWordsBeforeTfIsExchangedAndLayoutKept) {
+    const struct {
+        const char* content;
+        const char* expected;
+    } cases[] = {
+        {"BT /F1 12 Tf (A) Tj ET", "BT /F5 12 Tf (A) Tj ET"},
+        {"BT\r\n/F1   12\nTf (A) Tj ET", "BT\r\n/F5   12\nTf (A) Tj ET"},
+        // A tab joins name and size into one word: nothing is exchanged.
+        {"BT /F1\t12 Tf ET", "BT /F1\t12 Tf ET"},
+        // "Tf" as first or second word has no operand two places before it.
+        {"Tf /F1 Tf", "Tf /F1 Tf"},
+        {"/F1 Tf", "/F1 Tf"},
+        // Only the word two places before counts, not the size.
+        {"/F1 /F1 Tf", "/F5 /F1 Tf"},
+        {"/F1 12 Tfx /F1 12 TF", "/F1 12 Tfx /F1 12 TF"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Rewrite(c.content, Map({{"/F1", "/F5"}})), c.expected) << c.content;
+}
+
+TEST(FontExchange, SwapsAndChainsAreEachLookedUpOnce) {
+    EXPECT_EQ(Rewrite("/F1 9 Tf /F2 9 Tf", Map({{"/F1", "/F2"}, {"/F2", "/F1"}})), "/F2 9 Tf /F1 9 Tf");
+    EXPECT_EQ(Rewrite("/F1 9 Tf /F2 9 Tf", Map({{"/F1", "/F2"}, {"/F2", "/F3"}})), "/F2 9 Tf /F3 9 Tf");
+}
+
+TEST(FontExchange, HashInNamesOldNeverMatchesNewComesOutAsChosen) {
+    // "#" is doubled in the escaped text, so a resource name with "#" is
+    // never found there.
+    EXPECT_EQ(Rewrite("/A#20B 9 Tf", Map({{"/A#20B", "/F2"}})), "/A#20B 9 Tf");
+    EXPECT_EQ(Rewrite("/F1 9 Tf", Map({{"/F1", "/My#20Font"}})), "/My#20Font 9 Tf");
+    EXPECT_EQ(Rewrite("/F1 9 Tf", Map({{"/F1", "/My\\#Font"}})), "/My\\#Font 9 Tf");
+}
+
+TEST(ContentUnescape, MalformedEscapesFollowTheDigitRules) {
+    std::vector<uint8_t> out;
+    UnescapeContentText("#1x2#", out);
+    // "x" takes a digit place without changing the value: 1 * 8 + 2; the
+    // lone "#" at the end produces nothing.
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], 10);
+    out.clear();
+    UnescapeContentText("#777", out);
+    EXPECT_EQ(out, std::vector<uint8_t>{0xff});
+}
+
+TFontRecord Font(const char* resName, int32_t page, const char* replacement, bool hidden = false) {
+    TFontRecord font;
+    font.resName = resName;
+    font.pageIndex = page;
+    font.replacementName = replacement;
+    font.hidden = hidden;
+    return font;
+}
+
+TEST(PageReplacements, OwnRecordsAndAddedFontsInListOrderFirstOneDecides) {
+    THeadlessUi ui;
+    TPdfDocument doc(ui);
+    doc.pageList.Append();
+    doc.pageList.Append();
+    *doc.fontList.Append() = Font("/F1", 0, "/F2");
+    *doc.fontList.Append() = Font("/F1", 1, "/F9");
+    *doc.fontList.Append() = Font("/F2", 1, "");
+    *doc.fontList.Append() = Font("/Arial", 0, "", true);
+    *doc.fontList.Append() = Font("/F1", 0, "/Arial", true);
+    const auto byPage = ReplacementsByPage(doc);
+    ASSERT_EQ(byPage.size(), 2u);
+    EXPECT_EQ(byPage[0].at("/F1"), "/F2");
+    EXPECT_EQ(byPage[1].at("/F1"), "/F9");
+    EXPECT_EQ(byPage[1].count("/F2"), 0u);
+}
+
+TEST(RewritePages, FlagsDecodedPagesAndComplainsOnlyAboutUndecodableContent) {
+    THeadlessUi ui;
+    TPdfDocument doc(ui);
+    TPageRecord* decoded = doc.pageList.Append();
+    const std::string content = "BT /F1 12 Tf (x) Tj ET";
+    decoded->content.assign(content.begin(), content.end());
+    decoded->contentLength = static_cast<int32_t>(content.size());
+    decoded->hasContent = 1;
+    TPageRecord* broken = doc.pageList.Append();
+    broken->contentRefs.Append()->objNum = 7;
+    doc.pageList.Append();  // no content stream at all
+    *doc.fontList.Append() = Font("/F1", 0, "/Helv");
+
+    RewritePageContents(doc);
+    EXPECT_EQ(std::string(doc.pageList[0].content.begin(), doc.pageList[0].content.end()), "BT /Helv 12 Tf (x) Tj ET");
+    EXPECT_EQ(doc.pageList[0].contentLength, 24);
+    EXPECT_EQ(doc.pageList[0].contentRewritten, 1);
+    EXPECT_EQ(doc.pageList[1].contentRewritten, 0);
+    EXPECT_EQ(doc.pageList[2].contentRewritten, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Der Inhalt der Seite konnte nicht dekodiert werden!");
+}
+
+}  // namespace
