@@ -52,6 +52,8 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 }  // namespace
 
+void PrintTo(const TManifestRow& row, std::ostream* os) { *os << row.file; }
+
 std::string CorpusPath(const std::string& file) { return DataPath("corpus/" + file); }
 
 std::vector<TManifestRow> LoadManifest() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct TManifestRow {
     std::string infoProducer;
 };
 std::vector<TManifestRow> LoadManifest();
+// GoogleTest prints parameters through this: the file name says enough.
+void PrintTo(const TManifestRow& row, std::ostream* os);
 std::string CorpusPath(const std::string& file);
 
 // Builds a classic PDF file from object bodies: offsets, the xref table and

@@ -547,18 +547,40 @@ TEST_F(MainFormTest, SaveWritesTheFileAndOpensItAgain) {
     form->ShowPDFCheck->setChecked(false);
     form->PDFVersionBox->setCurrentIndex(2);
     form->testHooks.saveFileName = [&] { return std::optional<QString>(QString::fromStdString(target)); };
+    // The first font of page 1 is replaced by an installed TrueType font
+    // added in the dialog.
+    form->ChangeFontForm->fontChooserHook = [](QFont& font) {
+        font = QFont("Liberation Sans");
+        return true;
+    };
+    QString added;
     SelectRow(0);
     form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
-        dialog.ComboBox1->setCurrentIndex(1);
+        dialog.NewFontBtnClick();
+        added = dialog.ComboBox1->currentText();
         return int(QDialog::Accepted);
     };
     form->ChangeBtn->click();
+    ASSERT_EQ(added, "/LiberationSans");
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), added);
     form->SaveBtn->click();
+    ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
     ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(target)));
     EXPECT_EQ(ReadFileText(target).substr(0, 8), "%PDF-1.4");
-    // Read again at once: the replacement is gone from the table.
+    // Read again at once: no replacements, and the added font is an
+    // ordinary font of every page.
     EXPECT_EQ(form->Label6->text(), "von 2");
-    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(1), form->FontListView->topLevelItem(0)->text(0));
+    for (int page = 1; page <= 2; ++page) {
+        form->PageEd->setValue(page);
+        QStringList oldNames;
+        for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+            EXPECT_EQ(item->text(1), item->text(0));
+            oldNames << item->text(0);
+        }
+        EXPECT_TRUE(oldNames.contains(added)) << page << " " << oldNames.join(",").toStdString();
+    }
+    for (const TFontRecord& font : form->Document().fontList) EXPECT_TRUE(font.replacementName.empty());
 }
 
 // A picture of the window with a real page, for people to look at.
