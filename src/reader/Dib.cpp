@@ -31,6 +31,18 @@ bool AreaAllowed(int64_t width, int64_t height) {
            width * height <= kMaxDibPixels;
 }
 
+// A JPEG or TIFF names its own size, and decoders pad missing data with
+// grey: a header of a few bytes could ask for hundreds of megabytes. Real
+// pictures, even blank scans, stay well below this many pixels per byte of
+// their data; small pictures pass whatever their data.
+constexpr int64_t kMaxPixelsPerDataByte = 1024;
+constexpr int64_t kAreaAlwaysAllowed = int64_t{1} << 20;
+
+// Only after AreaAllowed: the product then fits in 64 bits.
+bool DataCanFill(int64_t width, int64_t height, size_t dataSize) {
+    return width * height <= std::max(kAreaAlwaysAllowed, static_cast<int64_t>(dataSize) * kMaxPixelsPerDataByte);
+}
+
 // 0 is black, the highest index white.
 std::vector<uint32_t> GreyTable(int32_t bitsPerPixel) {
     const uint32_t entries = 1u << bitsPerPixel;
@@ -107,7 +119,8 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, TDib& dib) {
             jpeg_destroy_decompress(&info);
             return false;
     }
-    if (!AreaAllowed(info.image_width, info.image_height)) {
+    if (!AreaAllowed(info.image_width, info.image_height) ||
+        !DataCanFill(info.image_width, info.image_height, size)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -236,8 +249,11 @@ bool DecodeTiff(const uint8_t* bytes, size_t size, TDib& dib) {
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     bool ok = false;
     if (AreaAllowed(width, height)) {
-        ok = bitsPerSample == 1 && samplesPerPixel == 1 ? ReadBilevel(tiff, width, height, dib)
-                                                         : ReadRgba(tiff, width, height, dib);
+        // A bilevel bitmap takes one bit per pixel, so even the largest
+        // allowed area stays small, and fax data of a blank page are
+        // a few bits per row; the RGBA reader takes 7 bytes per pixel.
+        if (bitsPerSample == 1 && samplesPerPixel == 1) ok = ReadBilevel(tiff, width, height, dib);
+        else if (DataCanFill(width, height, size)) ok = ReadRgba(tiff, width, height, dib);
     }
     TIFFClose(tiff);
     return ok;

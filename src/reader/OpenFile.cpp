@@ -3,6 +3,7 @@
 // the program ready for the next open whatever happened.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -26,6 +27,9 @@ constexpr int64_t kMaxObjects = 8388608;
 
 // Bytes an xref entry needs at least ("0 0 n" and a separator).
 constexpr int64_t kMinEntryBytes = 6;
+
+// Object numbers below this are kept however small the file is.
+constexpr int64_t kMinTableRoom = 4096;
 
 const char* const kInvalidFile = "Dies ist keine gültige PDF-Datei.";
 
@@ -140,6 +144,7 @@ void TPdfDocument::ResetDocument() {
     dictEntries = TDictEntryList(&curDictEntry);
     pageRefs.Clear();
     pageList.Clear();
+    keptContentBytes = 0;
     objTable.clear();
     objTable.shrink_to_fit();
     encrypted = 0;
@@ -196,14 +201,21 @@ void TPdfDocument::ReadXrefChain(int32_t sectionPos) {
                 parseFailed = 1;
                 return;
             }
-            if (end > objCount) {
-                objTable.resize(static_cast<size_t>(end));
-                objCount = static_cast<int32_t>(end);
+            // Every object takes bytes of the file, so no real file numbers
+            // more objects than it has bytes; a lone entry "8388600 1" in a
+            // tiny file would otherwise size the table (and the table of the
+            // file we write) at 100 MB. Entries past that are read and
+            // dropped, like objects that are not there.
+            const int64_t tableEnd = std::min<int64_t>(end, std::max<int64_t>(fileSize, kMinTableRoom));
+            if (tableEnd > objCount) {
+                objTable.resize(static_cast<size_t>(tableEnd));
+                objCount = static_cast<int32_t>(tableEnd);
             }
             for (int32_t i = first; i < end; ++i) {
                 const int32_t offset = ReadInt();
                 const int32_t generation = ReadInt();
                 const std::string kind = ReadToken();
+                if (i >= tableEnd) continue;
                 TObjEntry& entry = objTable[static_cast<size_t>(i)];
                 // The newest section is read first and wins.
                 if (!entry.known) {

@@ -152,6 +152,9 @@ public:
 
     TPageRecord* curPage = nullptr;
     TDynaArray<TPageRecord> pageList{&curPage};
+    // Decoded content bytes the pages of this open hold so far (pages that
+    // share one content stream each hold their own copy).
+    int64_t keptContentBytes = 0;
     TContentRef* curContentRef = nullptr;
     TAnnotation* curAnnot = nullptr;
     // Page references collected while the tree is walked (local to an open).

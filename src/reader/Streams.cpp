@@ -18,8 +18,24 @@ constexpr int32_t kFilterDct = 1;
 constexpr int32_t kFilterFlate = 2;
 constexpr int32_t kFilterCcitt = 3;
 
+// Flate image data may be cut short (rows they do not reach stay empty),
+// but not by more than this.
+constexpr int64_t kMaxBitmapPerDataByte = 2;
+constexpr int64_t kBitmapBytesAlwaysAllowed = int64_t{1} << 20;
+
 // The joined content of one page is handed on with a 32-bit length.
 constexpr size_t kMaxPageContentBytes = size_t{1} << 30;
+
+// Decoded content all pages together may hold. Every page keeps its own
+// copy, so a few kilobytes of Flate data that unpack to 32 MB, named as the
+// content of a thousand small pages, would ask for 32 GB. Real files stay
+// far below 32 times their size; small files get a floor.
+constexpr int64_t kContentBytesPerFileByte = 32;
+constexpr int64_t kMinContentBudget = int64_t{64} << 20;
+
+int64_t ContentBudget(const TPdfDocument& doc) {
+    return std::max(kMinContentBudget, int64_t{doc.fileSize} * kContentBytesPerFileByte);
+}
 
 bool IsReference(const TDictEntry& entry) { return entry.tokens.size() >= 4 && entry.tokens[3] == "R"; }
 
@@ -84,6 +100,12 @@ TDib FlateBitmap(const std::vector<uint8_t>& data, int32_t width, int32_t height
     // Width and height are positive 32-bit values: their product fits in 64
     // bits, three times it need not.
     const int64_t area = int64_t{width} * height;
+    // A bitmap far larger than its decoded data is mostly rows the data do
+    // not reach; a few bytes claiming 16384 x 16384 at 32 bits would take
+    // a gigabyte. Such a picture is not read.
+    const int64_t bitmapBytes = (int64_t{width} * std::clamp(bitsPerComponent, 1, 32) + 7) / 8 * height;
+    if (bitmapBytes > static_cast<int64_t>(data.size()) * kMaxBitmapPerDataByte + kBitmapBytesAlwaysAllowed)
+        return TDib{};
     if (data.size() % 3 == 0 && static_cast<int64_t>(data.size() / 3) == area) {
         TDib dib = newdib(width, height, 24);
         if (!dib.bits()) return dib;
@@ -324,7 +346,17 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
     bool readable = true;
     const std::string pageNo = std::to_string(int64_t{pageIndex} + 1);
     std::vector<uint8_t> data;
+    const int64_t budget = ContentBudget(*this);
+    bool overBudget = false;
     for (TContentRef& ref : page.contentRefs) {
+        if (overBudget) break;
+        if (keptContentBytes + static_cast<int64_t>(joined.size()) >= budget) {
+            // Nothing is decoded once the budget is spent: the rest of the
+            // pages cost neither memory nor time.
+            ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+            readable = false;
+            break;
+        }
         if (!ref.valid || !FetchObject(ref.objNum)) continue;
         ReadContentDict(*this, page, ref);
         if (!ref.lengthKnown || !ReadStreamData(*this, ref.length, data)) {
@@ -350,13 +382,16 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
         }
         page.contentFilters.clear();
         if (!readable) continue;
-        if (joined.size() + data.size() + 1 > kMaxPageContentBytes) {
+        if (joined.size() + data.size() + 1 > kMaxPageContentBytes ||
+            keptContentBytes + static_cast<int64_t>(joined.size() + data.size() + 1) > budget) {
             ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
             readable = false;
+            overBudget = true;
             continue;
         }
         joined.insert(joined.end(), data.begin(), data.end());
         joined.push_back(10);
     }
+    if (readable) keptContentBytes += static_cast<int64_t>(joined.size());
     return readable;
 }

@@ -1,0 +1,75 @@
+// libFuzzer entry: one input is one PDF file. It is opened the way the
+// command-line tool opens files (headless user interface, fixed-width
+// measurer so no font lookup runs in the loop), every page is interpreted,
+// and when pages came out the document is rewritten with nothing replaced
+// and written into memory.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ContentInterpreter.h"
+#include "ContentRewrite.h"
+#include "OutputFile.h"
+#include "PdfDocument.h"
+#include "PdfWriter.h"
+
+namespace {
+
+// openfilenow takes a path, so every input goes through one file in a
+// folder of this process (memory-backed where the system has /dev/shm).
+class TFuzzFolder {
+public:
+    TFuzzFolder() {
+        const std::filesystem::path base =
+            std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+        folder_ = base / ("glyphwell-fuzz-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder_);
+        input_ = (folder_ / "input.pdf").string();
+    }
+    ~TFuzzFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    const std::string& InputPath() const { return input_; }
+
+private:
+    std::filesystem::path folder_;
+    std::string input_;
+};
+
+TFuzzFolder& Folder() {
+    static TFuzzFolder folder;
+    return folder;
+}
+
+bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool complete = size == 0 || std::fwrite(data, 1, size, file) == size;
+    return std::fclose(file) == 0 && complete;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string& path = Folder().InputPath();
+    if (!WriteInput(path, data, size)) std::abort();
+
+    TFixedMeasurer measurer;
+    THeadlessUi ui(&measurer);
+    TPdfDocument doc(ui);
+    doc.programDir = path.substr(0, path.rfind('/') + 1);
+    AttachInterpreter(doc);
+    doc.openfilenow(path);
+
+    if (doc.pageList.Count() > 0) {
+        RewritePageContents(doc);
+        TStringSink sink;
+        WritePdf(doc, sink, ui.VersionItem());
+    }
+    return 0;
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer target into build-fuzz/ and runs it for SECONDS
+# (default 600), seeded with the corpus and the malformed regression files.
+# New inputs collect in build-fuzz/fuzz-corpus, findings in
+# build-fuzz/findings. Not part of CI. Extra arguments go to the fuzzer.
+# One fuzzing process (libFuzzer's default without -jobs/-fork): the build
+# machine is shared.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+seconds=${1:-600}
+shift || true
+
+build=build-fuzz
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DGW_FUZZ=ON -DGW_BUILD_GUI=OFF -DGW_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "${GW_FUZZ_BUILD_JOBS:-2}" --target fuzz_open
+
+corpus=$build/fuzz-corpus
+findings=$build/findings
+mkdir -p "$corpus" "$findings"
+seeds=()
+for dir in tests/data/corpus tests/data/malformed; do
+  [ -d "$dir" ] && seeds+=("$dir")
+done
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+exec "$build/fuzz/fuzz_open" "$corpus" "${seeds[@]}" \
+    -max_total_time="$seconds" -max_len=200000 -timeout=5 -rss_limit_mb=2048 \
+    -detect_leaks=1 -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$@"
