@@ -19,14 +19,23 @@ cmake --build "$build" -j "${GW_FUZZ_BUILD_JOBS:-2}" --target fuzz_open
 corpus=$build/fuzz-corpus
 findings=$build/findings
 mkdir -p "$corpus" "$findings"
-seeds=()
-for dir in tests/data/corpus tests/data/malformed; do
-  [ -d "$dir" ] && seeds+=("$dir")
+# The seeds: the corpus and the malformed files, except those that only
+# probe size bounds. Their decoded content runs to tens of megabytes and
+# takes longer than the time limit under the fuzzer's instrumentation (the
+# tests replay them at full speed).
+slow_seeds=" million-q.pdf shared-bomb-pages.pdf flate-bomb-content.pdf "
+seeds=$build/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds"
+for file in tests/data/corpus/*.pdf tests/data/malformed/*.pdf; do
+  [ -f "$file" ] || continue
+  case "$slow_seeds" in *" $(basename "$file") "*) continue ;; esac
+  cp "$file" "$seeds/"
 done
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-exec "$build/fuzz/fuzz_open" "$corpus" "${seeds[@]}" \
+exec "$build/fuzz/fuzz_open" "$corpus" "$seeds" \
     -max_total_time="$seconds" -max_len=200000 -timeout=5 -rss_limit_mb=2048 \
     -detect_leaks=1 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$@"

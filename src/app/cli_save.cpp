@@ -135,9 +135,9 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
     return std::nullopt;
 }
 
-bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& specs) {
-    for (const std::string& spec : specs) {
-        std::string family = spec;
+bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& fontArgs) {
+    for (const std::string& fontArg : fontArgs) {
+        std::string family = fontArg;
         bool bold = false, italic = false;
         for (;;) {
             const size_t colon = family.rfind(':');
@@ -150,7 +150,7 @@ bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& specs) {
         }
         const auto resName = AddTrueTypeFont(doc, family, bold, italic);
         if (!resName) {
-            std::fprintf(stderr, "Keine TrueType-Schriftart gefunden: %s\n", spec.c_str());
+            std::fprintf(stderr, "Keine TrueType-Schriftart gefunden: %s\n", fontArg.c_str());
             return false;
         }
         std::printf("%s\n", Cp1252ToUtf8(*resName).c_str());
