@@ -7,6 +7,20 @@
 
 #include "PdfText.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define GW_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GW_LEAK_CHECKED 1
+#endif
+#endif
+
+#ifdef GW_LEAK_CHECKED
+// fontconfig keeps its configuration, once loaded, for the life of the
+// process; the leak checker would report it at every exit.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 namespace {
 
 std::string PatternString(FcPattern* pattern, const char* object) {
