@@ -11,6 +11,14 @@ cd "$top"
 seconds=${1:-600}
 shift || true
 
+if ! command -v clang++-14 >/dev/null; then
+  echo "Installing: clang-14"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-14
+fi
+
 build=build-fuzz
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DGW_FUZZ=ON -DGW_BUILD_GUI=OFF -DGW_BUILD_TESTS=OFF >/dev/null
