@@ -11,12 +11,12 @@ cd "$top"
 seconds=${1:-600}
 shift || true
 
-if ! command -v clang++-14 >/dev/null; then
-  echo "Installing: clang-14"
+if ! command -v clang++-14 >/dev/null || ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "install ok installed"; then
+  echo "Installing: clang-14 libclang-rt-14-dev"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-14
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-14 libclang-rt-14-dev
 fi
 
 build=build-fuzz
