@@ -84,11 +84,35 @@ int32_t TPdfDocument::ReadLineInt() { return TryStrToInt(ReadLine()).value_or(0)
 std::string TPdfDocument::ReadToken() {
     std::string t;
     bool inString = false;
+    bool escaped = false;      // in a string: the previous byte was an escaping backslash
+    int32_t nesting = 0;       // in a string: unescaped "(" not yet closed
     int32_t escapes = 0;       // backslashes in the current run
     int32_t sinceEscape = 0;   // bytes seen since the last backslash
     uint8_t ch = 0;
     for (;;) {
         ch = ReadByteSafe();
+
+        // A literal string keeps its escapes exactly as written, for Unescape
+        // and for the writer, which copies dictionary entries token by token;
+        // an escaped byte never ends the string, and balanced parentheses
+        // inside it are part of it, as PDF allows. ("\\" must stay two
+        // backslashes: a title "C:\\Daten" would otherwise read as "C:aten",
+        // "(C:\\)" would swallow the rest of its dictionary, and a title
+        // "Bericht (2) Anhang" would be cut after "(2".)
+        if (inString) {
+            t += static_cast<char>(ch);
+            if (escaped) {
+                escaped = false;
+            } else if (ch == '\\') {
+                escaped = true;
+            } else if (ch == '(') {
+                ++nesting;
+            } else if (ch == ')' && nesting-- == 0) {
+                break;
+            }
+            if (filePos > fileSize) break;
+            continue;
+        }
 
         if (ch == '\\') {
             ++escapes;
@@ -97,8 +121,6 @@ std::string TPdfDocument::ReadToken() {
             ++sinceEscape;
             if (sinceEscape == 2) {
                 escapes = 0;
-            } else if (ch == ')' && inString) {
-                t += ')';  // "\)" keeps the parenthesis and drops the backslash
             } else {
                 t += '\\';  // every other escape stays as written, for Unescape
                 escapes = 0;
@@ -107,8 +129,6 @@ std::string TPdfDocument::ReadToken() {
 
         if (escapes > 0) {
             ch = 0;
-        } else if (inString) {
-            t += static_cast<char>(ch);
         } else {
             bool append;
             switch (ch) {
@@ -132,13 +152,14 @@ std::string TPdfDocument::ReadToken() {
             }
         }
 
-        if (!inString) {
-            if (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' || ch == '<' ||
-                ch == '>' || t == "[" || t == "]")
-                break;
-        } else if (escapes % 2 == 0 && ch == ')') {
-            break;
+        if (inString) {
+            // The "(" that opened the string: its bytes follow.
+            if (filePos > fileSize) break;
+            continue;
         }
+        if (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' || ch == '<' ||
+            ch == '>' || t == "[" || t == "]")
+            break;
         if (filePos > fileSize) break;
     }
 

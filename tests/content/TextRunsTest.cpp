@@ -86,7 +86,8 @@ TEST_F(InterpreterTest, StringDecoding) {
         {"(\\101\\102) Tj", "AB"},
         {"(a\\)b) Tj", "a)b"},
         {"(a\\nb) Tj", "a\nb"},
-        {"(a(b)c) Tj", "a(b"},      // nested parentheses are not balanced
+        {"(a(b)c) Tj", "a(b)c"},    // balanced parentheses belong to the string
+        {"(C:\\\\x\\)) Tj", "C:\\x)"},  // an escaped backslash, then an escaped ")"
         {"() Tj <> Tj", nullptr},
         {"(x) (y) Tj", "xy"},       // every string since the last "T" token
         {"(a) 1 0 0 rg 10 10 m (b) Tj", "ab"},

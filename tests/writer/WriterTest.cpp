@@ -438,3 +438,42 @@ TEST(WriterCopy, StreamStillUsedByAPageKeepingItsOldContentsIsCopied) {
 }
 
 }  // namespace
+
+namespace {
+
+// Strings with escaped and balanced parentheses and backslashes survive a
+// save: in the information fields (read, unescaped, written escaped again)
+// and in page dictionary entries (written token by token).
+TEST(SaveCommand, LiteralStringsWithBackslashesAndParenthesesSurviveASave) {
+    const std::string dir = ScratchDir("save-strings");
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /PieceInfo << /Note (C:\\\\Daten\\\\ \\(alt\\) (neu)) >> "
+                "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", "BT /F1 12 Tf (x) Tj ET");
+    b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    b.Object(6, "<< /Title (Microsoft Word - C:\\\\Daten\\\\Bericht.doc) /Subject (Bericht (2) Anhang) "
+                "/Keywords (Ende\\\\) /Author (Wer) >>");
+    b.Trailer("/Root 1 0 R /Info 6 0 R");
+    WriteFileBytes(dir + "/in.pdf", b.Build());
+
+    auto h = OpenHeadless(dir + "/in.pdf");
+    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
+    // A string that ends in an escaped backslash ends there: /Author follows.
+    EXPECT_EQ(h->doc.Edit6, "Ende\\");
+    EXPECT_EQ(h->doc.Edit3, "Wer");
+
+    h->ui.saveFileName = dir + "/out.pdf";
+    ASSERT_TRUE(SavePdfCommand(h->doc)) << h->AllMessages();
+    // Read again from the saved file by the save itself.
+    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
+    EXPECT_EQ(h->doc.Edit6, "Ende\\");
+    EXPECT_EQ(h->doc.Edit3, "Wer");
+    const std::string out = ReadFileText(dir + "/out.pdf");
+    EXPECT_NE(out.find("/PieceInfo << /Note (C:\\\\Daten\\\\ \\(alt\\) (neu)) >>"), std::string::npos);
+}
+
+}  // namespace
