@@ -15,18 +15,10 @@
 
 #include "FileBrowser.h"
 #include "TestSupport.h"
+#include "ViewTestApp.h"
 
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_view";
-    static char* argv[] = {name, nullptr};
-    // Left alive until the process ends: a static application object would
-    // be destroyed after Qt's own globals and crash at exit.
-    new QApplication(argc, argv);
-}
 
 QString Scratch(const char* name) { return QString::fromStdString(ScratchDir(name)) + QLatin1Char('/'); }
 

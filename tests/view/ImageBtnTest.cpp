@@ -10,16 +10,10 @@
 
 #include "AboutBox.h"
 #include "ImageBtn.h"
+#include "ViewTestApp.h"
 
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_view";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
 
 QPixmap Filled(const QColor& color) {
     QPixmap pixmap(20, 10);

@@ -30,16 +30,10 @@
 #include "OpenPDFForm.h"
 #include "PageView.h"
 #include "TestSupport.h"
+#include "ViewTestApp.h"
 
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_view";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
 
 struct TAskedMessage {
     QMessageBox::Icon icon;

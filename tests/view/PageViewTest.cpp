@@ -19,20 +19,12 @@
 #include "PageView.h"
 #include "PdfDocument.h"
 #include "TestSupport.h"
+#include "ViewTestApp.h"
 
 using namespace PageGeometry;
 
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_view";
-    static char* argv[] = {name, nullptr};
-    // Left alive until the process ends: a static application object would
-    // be destroyed after Qt's own globals and crash at exit.
-    new QApplication(argc, argv);
-}
 
 // A document with pages and items filled by hand, as the interpreter
 // would leave them.
