@@ -347,9 +347,7 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
     const std::string pageNo = std::to_string(int64_t{pageIndex} + 1);
     std::vector<uint8_t> data;
     const int64_t budget = ContentBudget(*this);
-    bool overBudget = false;
     for (TContentRef& ref : page.contentRefs) {
-        if (overBudget) break;
         if (keptContentBytes + static_cast<int64_t>(joined.size()) >= budget) {
             // Nothing is decoded once the budget is spent: the rest of the
             // pages cost neither memory nor time.
@@ -386,8 +384,7 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
             keptContentBytes + static_cast<int64_t>(joined.size() + data.size() + 1) > budget) {
             ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
             readable = false;
-            overBudget = true;
-            continue;
+            break;
         }
         joined.insert(joined.end(), data.begin(), data.end());
         joined.push_back(10);
