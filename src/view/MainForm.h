@@ -26,6 +26,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
+class QStackedWidget;
 class QTabWidget;
 class QToolButton;
 class QTreeWidget;
@@ -34,6 +35,7 @@ class TFileBrowser;
 class TImageBtn;
 class TOpenPDFForm;
 class TPageView;
+class TPreviewPane;
 class QTimeEdit;
 
 // Panel 1 of the status bar: the navy progress bar of an open, drawn from
@@ -96,6 +98,11 @@ public:
     void ZoomEdChange();
     void ChangeBtnClick();
     void OldFontBtnClick();
+    // The view modes of the page area: the simplified drawing, or "Vorschau"
+    // (Poppler's renderings before and after saving), optionally with the
+    // changed pixels marked ("Unterschied").
+    void PreviewBtnClick(bool on);
+    void DiffBtnClick(bool on);
     void ChooseFontBtnClick();
     void NowBtnClick();
     void SaveBtnClick();
@@ -142,6 +149,10 @@ public:
     QLineEdit* FontNameEd = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     TPageView* PageView = nullptr;
+    QToolButton* PreviewBtn = nullptr;
+    QToolButton* DiffBtn = nullptr;
+    QStackedWidget* PageStack = nullptr;  // ScrollBox1 or PreviewPane
+    TPreviewPane* PreviewPane = nullptr;
     QPushButton* ChangeBtn = nullptr;
     QPushButton* OldFontBtn = nullptr;
     QTreeWidget* FontListView = nullptr;
@@ -185,6 +196,8 @@ private:
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
     int SelectedFontRow() const;
+    bool PreviewShown() const;
+    void ShowPreviewPage();
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;
