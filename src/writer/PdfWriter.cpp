@@ -222,7 +222,10 @@ private:
         const int32_t annotsNum = Allocate();
         if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
         std::string box = "/MediaBox [ ";
-        for (size_t k = 0; k < 4; ++k) box += (k ? " " : "") + RoundedText(page.mediaBox[k]);
+        for (size_t k = 0; k < 4; ++k) {
+            if (k > 0) box += ' ';
+            box += RoundedText(page.mediaBox[k]);
+        }
         Line(box + " ]");
         Line("/Annots " + std::to_string(annotsNum) + " 0 R");
         if (doc_.pagesFound)

@@ -188,7 +188,7 @@ TEST_F(SyntaxTest, DictionaryOpeningWithANestedDictionaryDoesNotCrash) {
 
 TEST_F(SyntaxTest, FetchObjectPositionsOnTheBody) {
     Load("1 0 obj\n<< /Type /Catalog >>\nendobj\n");
-    doc.objTable.resize(2);
+    doc.objTable.assign(2, TObjEntry{});
     doc.objCount = 2;
     doc.objTable[1].offset = 0;
     ASSERT_TRUE(doc.FetchObject(1));
