@@ -18,7 +18,32 @@ uint64_t PackWanted(int page, int64_t dpiMilli) {
 
 }  // namespace
 
-// Owns the Poppler documents; used only on the renderer's thread.
+TPreviewDocument::TPreviewDocument(const QByteArray& pdf) {
+    if (pdf.isEmpty()) return;
+    doc_ = Poppler::Document::loadFromData(pdf);
+    if (!doc_ || doc_->isLocked()) {
+        doc_.reset();
+        return;
+    }
+    doc_->setRenderHint(Poppler::Document::Antialiasing);
+    doc_->setRenderHint(Poppler::Document::TextAntialiasing);
+}
+
+TPreviewDocument::~TPreviewDocument() = default;
+
+int TPreviewDocument::PageCount() const { return doc_ ? doc_->numPages() : 0; }
+
+QImage TPreviewDocument::Render(int page, double dpi) const {
+    if (page < 0 || page >= PageCount()) return QImage();
+    const std::unique_ptr<Poppler::Page> p = doc_->page(page);
+    if (!p) return QImage();
+    const QSizeF points = p->pageSizeF();
+    const double pixels = points.width() * dpi / 72.0 * points.height() * dpi / 72.0;
+    if (!(pixels > 0 && pixels <= kMaxPixels)) return QImage();
+    return p->renderToImage(dpi, dpi);
+}
+
+// Owns the documents of both sides; used only on the renderer's thread.
 class TPreviewWorker : public QObject {
     Q_OBJECT
 public:
@@ -27,14 +52,7 @@ public:
     void Load(int side, int generation, const QByteArray& pdf) {
         docs_[side].reset();
         generations_[side] = generation;
-        if (pdf.isEmpty()) return;
-        docs_[side] = Poppler::Document::loadFromData(pdf);
-        if (!docs_[side] || docs_[side]->isLocked()) {
-            docs_[side].reset();
-            return;
-        }
-        docs_[side]->setRenderHint(Poppler::Document::Antialiasing);
-        docs_[side]->setRenderHint(Poppler::Document::TextAntialiasing);
+        if (!pdf.isEmpty()) docs_[side] = std::make_unique<TPreviewDocument>(pdf);
     }
 
     void Render(int side, int generation, int page, double dpi, int64_t dpiMilli) {
@@ -42,15 +60,7 @@ public:
             emit done(side, generation, page, dpi, QImage(), kSkipped);
             return;
         }
-        QImage image;
-        Poppler::Document* doc = docs_[side].get();
-        if (doc && page >= 0 && page < doc->numPages()) {
-            if (const std::unique_ptr<Poppler::Page> p = doc->page(page)) {
-                const QSizeF points = p->pageSizeF();
-                const double pixels = points.width() * dpi / 72.0 * points.height() * dpi / 72.0;
-                if (pixels > 0 && pixels <= kMaxPixels) image = p->renderToImage(dpi, dpi);
-            }
-        }
+        const QImage image = docs_[side] ? docs_[side]->Render(page, dpi) : QImage();
         emit done(side, generation, page, dpi, image, image.isNull() ? kFailed : kRendered);
     }
 
@@ -59,7 +69,7 @@ signals:
 
 private:
     std::shared_ptr<std::atomic<uint64_t>> wanted_;
-    std::unique_ptr<Poppler::Document> docs_[2];
+    std::unique_ptr<TPreviewDocument> docs_[2];
     int generations_[2] = {0, 0};
 };
 

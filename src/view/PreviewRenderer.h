@@ -18,6 +18,30 @@
 
 enum class TPreviewSide { Before = 0, After = 1 };
 
+namespace Poppler {
+class Document;
+}
+
+// A PDF file in memory as Poppler reads it, and its pages rendered as the
+// preview shows them. Not thread-safe: one thread at a time.
+class TPreviewDocument {
+public:
+    // Bytes Poppler cannot read, or an encrypted file, give a document
+    // without pages.
+    explicit TPreviewDocument(const QByteArray& pdf);
+    ~TPreviewDocument();
+    TPreviewDocument(const TPreviewDocument&) = delete;
+    TPreviewDocument& operator=(const TPreviewDocument&) = delete;
+
+    int PageCount() const;
+    // Page `page` (0-based) at `dpi`; a null image for a page the file does
+    // not have, or one that would take more than about 190 MB.
+    QImage Render(int page, double dpi) const;
+
+private:
+    std::unique_ptr<Poppler::Document> doc_;
+};
+
 class TPreviewWorker;
 
 class TPreviewRenderer : public QObject {
