@@ -106,13 +106,20 @@ int TPreviewPane::Dpi() const { return dpiOverride_ > 0 ? dpiOverride_ : logical
 double TPreviewPane::RenderDpi() const { return Dpi() * zoom_ / 100.0; }
 
 void TPreviewPane::DocumentOpened() {
-    const bool readable = !doc_.opening && doc_.fileData && doc_.fileSize > 0 && doc_.pageList.Count() > 0;
+    // Both sides are made when the pane is next shown: a copy of a large
+    // file in memory costs nothing as long as nobody looks at the preview.
+    renderer_.SetDocument(TPreviewSide::Before, QByteArray());
+    renderer_.SetDocument(TPreviewSide::After, QByteArray());
+    fileStale_ = resultStale_ = true;
+    before_ = after_ = QImage();
+}
+
+void TPreviewPane::ReadFile() {
+    fileStale_ = false;
+    const bool readable = doc_.fileData && doc_.fileSize > 0 && doc_.pageList.Count() > 0;
     renderer_.SetDocument(TPreviewSide::Before,
                           readable ? QByteArray(reinterpret_cast<const char*>(doc_.fileData), doc_.fileSize)
                                    : QByteArray());
-    renderer_.SetDocument(TPreviewSide::After, QByteArray());
-    resultStale_ = readable;
-    before_ = after_ = QImage();
 }
 
 void TPreviewPane::ReplacementsChanged() {
@@ -121,18 +128,25 @@ void TPreviewPane::ReplacementsChanged() {
 
 void TPreviewPane::WriteResult() {
     resultStale_ = false;
-    if (doc_.opening || doc_.pageList.Count() == 0) {
-        renderer_.SetDocument(TPreviewSide::After, QByteArray());
-        return;
+    QByteArray pdf;
+    if (doc_.pageList.Count() > 0) {
+        try {
+            const std::string bytes = WritePdfToMemory(doc_, doc_.Ui().VersionItem());
+            pdf = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        } catch (const std::exception&) {
+            // Too little memory for a second copy of the file: the right
+            // side says "Keine Vorschau", saving itself is not affected.
+            pdf.clear();
+        }
     }
-    const std::string bytes = WritePdfToMemory(doc_, doc_.Ui().VersionItem());
-    renderer_.SetDocument(TPreviewSide::After, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    renderer_.SetDocument(TPreviewSide::After, pdf);
 }
 
 void TPreviewPane::ShowPage(int page, int zoomPercent) {
     page_ = page;
     zoom_ = zoomPercent;
-    // Writing waits for the reader: the model is being built underneath.
+    // Both wait for the reader: the model is being built underneath.
+    if (fileStale_ && !doc_.opening) ReadFile();
     if (resultStale_ && !doc_.opening) WriteResult();
     Fetch();
 }

@@ -29,8 +29,8 @@ public:
     int Dpi() const;
     void SetDpi(int dpi) { dpiOverride_ = dpi; }
 
-    // A file was read (or reading failed): the left side takes the file's
-    // bytes; the right side is written anew by the next ShowPage.
+    // A file was read (or reading failed): the next ShowPage gives the left
+    // side the file's bytes and writes the right side anew.
     void DocumentOpened();
     // A replacement was set or taken back: the next ShowPage writes the
     // right side anew. (Writing costs time on large files, so a pane that
@@ -62,6 +62,7 @@ signals:
 
 private:
     double RenderDpi() const;
+    void ReadFile();
     void WriteResult();
     void Fetch();
     const TPixelDifference* Difference();
@@ -77,6 +78,7 @@ private:
     int dpiOverride_ = 0;
     int page_ = 1;
     int zoom_ = 100;
+    bool fileStale_ = true;
     bool resultStale_ = true;
     bool differenceShown_ = false;
     QImage before_;

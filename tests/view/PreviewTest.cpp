@@ -294,6 +294,23 @@ TEST_F(PreviewWindowTest, PageAndZoomFieldsDriveBothPanes) {
     EXPECT_EQ(Pane().BeforeArea()->horizontalScrollBar()->value(), 77);
 }
 
+// Opening another file while the preview is shown: both sides show the new
+// file (420 x 297 pt, as pdfinfo says), nothing of the old one.
+TEST_F(PreviewWindowTest, OpeningAnotherFileReplacesBothSides) {
+    Open("gs-std14-v12.pdf");
+    form->ZoomEd->setValue(100);
+    form->PreviewBtn->click();
+    WaitForPage();
+    Open("mutool-create-noinfo-v17.pdf");
+    ASSERT_EQ(form->Document().pageList.Count(), 2);
+    WaitForPage();
+    for (const QImage& image : {Pane().BeforeImage(), Pane().AfterImage()}) {
+        EXPECT_NEAR(image.width(), std::lround(420 * kDpi / 72.0), 1);
+        EXPECT_NEAR(image.height(), std::lround(297 * kDpi / 72.0), 1);
+    }
+    EXPECT_EQ(Pane().ChangedPixels(), 0);
+}
+
 // The pointer over the rendering names the font of the word under it: the
 // word's box comes from pdftotext, independent of our reader.
 TEST_F(PreviewWindowTest, PointerOverTheRenderingNamesTheFont) {
