@@ -23,7 +23,7 @@ using TDictEntryList = TDynaArray<TDictEntry>;
 // One object number's cross-reference line.
 // One row of the object table. Objects that live in an object stream are
 // copied out as ordinary objects behind the file's bytes when the file is
-// opened (see XrefTable.cpp), so after the open every object in use is "at
+// opened (see ObjectTable.cpp), so after the open every object in use is "at
 // an offset" and everything reads it by position.
 enum class TObjKind : uint8_t { Free, AtOffset, InStream };
 

@@ -102,6 +102,7 @@ std::string TPdfDocument::ReadToken() {
         // "(C:\\)" would swallow the rest of its dictionary, and a title
         // "Bericht (2) Anhang" would be cut after "(2".)
         if (inString) {
+            taken = false;
             t += static_cast<char>(ch);
             if (escaped) {
                 escaped = false;
