@@ -177,10 +177,6 @@ public:
     // pointer tool need not walk the whole list.
     std::vector<std::vector<int32_t>> pageItemIndex;
 
-    int32_t progressPercent = 0;
-    uint8_t panning = 0;
-    int32_t panStartX = 0, panStartY = 0;
-
     // The "Informationen" tab's values (Windows-1252 texts as read).
     std::string Edit1;  // Producer
     std::string Edit2;  // Creator

@@ -40,9 +40,11 @@
 #include "AboutBox.h"
 #include "ChangeFontForm.h"
 #include "ContentInterpreter.h"
+#include "ContentRewrite.h"
 #include "FileBrowser.h"
 #include "FontTable.h"
 #include "ImageBtn.h"
+#include "OpenOutcome.h"
 #include "OpenPDFForm.h"
 #include "PageView.h"
 #include "PdfWriter.h"
@@ -296,12 +298,11 @@ void TProgressPanel::paintEvent(QPaintEvent*) {
 // ---- construction ------------------------------------------------------------
 
 TMainForm::TMainForm(const QString& programDir, QWidget* parent)
-    : QMainWindow(parent), programDir_(programDir), doc_(*this) {
+    : QMainWindow(parent), programDir_(programDir) {
     if (!programDir_.endsWith('/')) programDir_ += '/';
-    doc_.programDir = QFile::encodeName(programDir_).toStdString();
-    AttachInterpreter(doc_);
+    doc_ = NewDocument();
 
-    setWindowTitle("Vostrel PDF Glyphwell 1.0");
+    UpdateTitle();
     setWindowIcon(LetterIcon());
     resize(622, 489);
     QFont windowFont("Sans Serif");
@@ -324,8 +325,11 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     setCentralWidget(central);
     CreateStatusBar();
 
-    OpenPDFForm = new TOpenPDFForm(doc_, this);
-    ChangeFontForm = new TChangeFontForm(doc_, this);
+    OpenPDFForm = new TOpenPDFForm(this);
+    connect(OpenPDFForm, &TOpenPDFForm::cancelClicked, this, [this] {
+        if (reading_) reading_->cancelRequested = 1;
+    });
+    ChangeFontForm = new TChangeFontForm(*doc_, this);
 
     measurer_.SetDpi(PageView->Dpi());
     screenFont_ = QFont("Arial");
@@ -333,6 +337,15 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     ApplyScreenFont();
     InfoFieldsChanged();
     ConnectInfoFields();
+    UpdateSaveAvailability();
+}
+
+std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
+    auto doc = std::make_unique<TPdfDocument>(*this);
+    doc->programDir = QFile::encodeName(programDir_).toStdString();
+    doc->readPics = !ReadPicsCheck || ReadPicsCheck->isChecked();
+    AttachInterpreter(*doc);
+    return doc;
 }
 
 TMainForm::~TMainForm() {
@@ -355,8 +368,6 @@ QWidget* TMainForm::CreateOpenTab() {
     FontLabel = new QLabel("Optimieren auf:", tab);
     ReadPicsCheck = new QCheckBox("Bilder einlesen", tab);
     ReadPicsCheck->setChecked(true);
-    doc_.readPics = true;
-    connect(ReadPicsCheck, &QCheckBox::toggled, this, [this](bool on) { doc_.readPics = on; });
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(ChooseFontBtn);
@@ -437,7 +448,7 @@ QWidget* TMainForm::CreateFontsTab() {
     QPalette workspace = ScrollBox1->palette();
     workspace.setColor(QPalette::Dark, kAppWorkSpace);
     ScrollBox1->setPalette(workspace);
-    PageView = new TPageView(doc_);
+    PageView = new TPageView(*doc_);
     PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
     ScrollBox1->setWidget(PageView);
     connect(tools, &QButtonGroup::idClicked, this,
@@ -658,6 +669,7 @@ void TMainForm::FormShow(const QStringList& arguments) {
 }
 
 bool TMainForm::FormCloseQuery() {
+    if (!modified_) return true;
     return Ask(QMessageBox::Information, "Programm beenden",
                "Hiermit beenden Sie das Programm! Alle nicht gespeicherten Daten gehen verloren!",
                QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
@@ -672,10 +684,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (doc_.opening) {
+    if (reading_) {
         // The reader is on the stack below this handler: let it stop after
         // the current page and close once it has returned.
-        doc_.cancelRequested = 1;
+        reading_->cancelRequested = 1;
         closeAfterOpen_ = true;
         event->ignore();
         return;
@@ -712,8 +724,97 @@ void TMainForm::wwwBtnClick() {
 
 // ---- opening --------------------------------------------------------------------
 
-void TMainForm::openfilenow(const QString& path) {
-    doc_.openfilenow(QFile::encodeName(path).toStdString());
+bool TMainForm::openfilenow(const QString& path) {
+    if (reading_) return false;
+    if (!ConfirmDiscardChanges("PDF-Datei öffnen")) return false;
+    return ReadIntoFreshDocument(path);
+}
+
+bool TMainForm::ConfirmDiscardChanges(const QString& caption) {
+    if (!modified_) return true;
+    const QString text = "Die Änderungen an \"" + QFileInfo(documentPath_).fileName() +
+                         "\" sind noch nicht gespeichert und gehen verloren. Trotzdem fortfahren?";
+    return Ask(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool TMainForm::ReadIntoFreshDocument(const QString& path) {
+    std::unique_ptr<TPdfDocument> fresh = NewDocument();
+    reading_ = fresh.get();
+    readingVersionItem_ = -1;
+    errorsWhileReading_ = 0;
+    OpenPDFForm->StatusMemo->clear();
+    OpenPDFForm->ProgressBar1->setValue(0);
+    OpenPDFForm->SetReading(true);
+    UpdateSaveAvailability();
+    fresh->openfilenow(QFile::encodeName(path).toStdString());
+    OpenPDFForm->SetReading(false);
+    reading_ = nullptr;
+
+    const QString name = QFileInfo(path).fileName();
+    bool shown = false;
+    switch (OpenOutcome(*fresh, errorsWhileReading_)) {
+        case TOpenOutcome::Cancelled:
+            SetStatusText("Öffnen von " + name + " abgebrochen.");
+            break;
+        case TOpenOutcome::Refused:
+            SetStatusText(name + " konnte nicht geöffnet werden.");
+            break;
+        case TOpenOutcome::Opened:
+            ShowDocument(std::move(fresh), path);
+            shown = true;
+            break;
+    }
+    UpdateSaveAvailability();
+    if (closeAfterOpen_) {
+        closeConfirmed_ = true;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+    return shown;
+}
+
+void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path) {
+    // The dialog and the view refer to the document: point them at the new
+    // one before the old one goes.
+    PageView->SetDocument(*doc);
+    delete ChangeFontForm;
+    ChangeFontForm = new TChangeFontForm(*doc, this);
+    doc_ = std::move(doc);
+    documentPath_ = path;
+    if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
+    InfoFieldsChanged();
+    SetModified(false);
+    SetStatusText(QString());
+    const int32_t pageCount = doc_->pageList.Count();
+    Label6->setText("von " + QString::number(pageCount));
+    PageEd->setValue(1);
+    // Setting the field to the value it already shows raises no change, but
+    // the table must show the new document's fonts all the same.
+    RefreshFontTable(PageEd->value());
+    PageView->InvalidateImageCache();
+    PageView->Refresh();
+    PageControl1->setCurrentIndex(1);
+}
+
+void TMainForm::SetModified(bool modified) {
+    modified_ = modified;
+    UpdateTitle();
+}
+
+void TMainForm::UpdateTitle() {
+    const QString program = "Vostrel PDF Glyphwell 1.0";
+    if (documentPath_.isEmpty()) {
+        setWindowTitle(program);
+        return;
+    }
+    setWindowTitle(QFileInfo(documentPath_).fileName() + (modified_ ? "*" : "") + " – " + program);
+}
+
+void TMainForm::UpdateSaveAvailability() {
+    if (SaveBtn) SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_));
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    if (StatusPanel0) StatusPanel0->setText(text);
 }
 
 void TMainForm::ShowProgressWindow() {
@@ -735,7 +836,6 @@ void TMainForm::SetStatusLabel(const std::string& text) {
 
 void TMainForm::SetProStatus(int32_t percent) {
     OpenPDFForm->ProgressBar1->setValue(std::clamp(percent, 0, 100));
-    doc_.progressPercent = percent;
     StatusPanel1->SetPercent(percent);
 }
 
@@ -747,6 +847,11 @@ void TMainForm::PumpMessages() {
 }
 
 void TMainForm::SelectVersionItem(int32_t item) {
+    if (reading_) {
+        // The box belongs to the shown document until the new one replaces it.
+        readingVersionItem_ = item;
+        return;
+    }
     if (item >= 0 && item < PDFVersionBox->count()) PDFVersionBox->setCurrentIndex(item);
 }
 
@@ -755,17 +860,18 @@ int32_t TMainForm::VersionItem() {
 }
 
 void TMainForm::InfoFieldsChanged() {
+    if (reading_) return;
     fillingInfo_ = true;
-    Edit1->setText(FromCp1252(doc_.Edit1));
-    Edit2->setText(FromCp1252(doc_.Edit2));
-    Edit3->setText(FromCp1252(doc_.Edit3));
-    Edit4->setText(FromCp1252(doc_.Edit4));
-    Edit5->setText(FromCp1252(doc_.Edit5));
-    Edit6->setText(FromCp1252(doc_.Edit6));
-    const auto& d1 = doc_.DateTimePicker1;
-    const auto& t2 = doc_.DateTimePicker2;
-    const auto& d3 = doc_.DateTimePicker3;
-    const auto& t4 = doc_.DateTimePicker4;
+    Edit1->setText(FromCp1252(doc_->Edit1));
+    Edit2->setText(FromCp1252(doc_->Edit2));
+    Edit3->setText(FromCp1252(doc_->Edit3));
+    Edit4->setText(FromCp1252(doc_->Edit4));
+    Edit5->setText(FromCp1252(doc_->Edit5));
+    Edit6->setText(FromCp1252(doc_->Edit6));
+    const auto& d1 = doc_->DateTimePicker1;
+    const auto& t2 = doc_->DateTimePicker2;
+    const auto& d3 = doc_->DateTimePicker3;
+    const auto& t4 = doc_->DateTimePicker4;
     DateTimePicker1->setDate(QDate(d1.year, d1.month, d1.day));
     DateTimePicker2->setTime(QTime(t2.hour, t2.minute, t2.second));
     DateTimePicker3->setDate(QDate(d3.year, d3.month, d3.day));
@@ -777,36 +883,28 @@ void TMainForm::InfoFieldsChanged() {
 
 void TMainForm::InfoFieldEdited() {
     if (fillingInfo_) return;
-    doc_.Edit1 = ToCp1252(Edit1->text());
-    doc_.Edit2 = ToCp1252(Edit2->text());
-    doc_.Edit3 = ToCp1252(Edit3->text());
-    doc_.Edit4 = ToCp1252(Edit4->text());
-    doc_.Edit5 = ToCp1252(Edit5->text());
-    doc_.Edit6 = ToCp1252(Edit6->text());
-    doc_.DateTimePicker1 = WithDate(doc_.DateTimePicker1, DateTimePicker1->date());
-    doc_.DateTimePicker2 = WithTime(doc_.DateTimePicker2, DateTimePicker2->time());
-    doc_.DateTimePicker3 = WithDate(doc_.DateTimePicker3, DateTimePicker3->date());
-    doc_.DateTimePicker4 = WithTime(doc_.DateTimePicker4, DateTimePicker4->time());
+    SetModified(true);
+    doc_->Edit1 = ToCp1252(Edit1->text());
+    doc_->Edit2 = ToCp1252(Edit2->text());
+    doc_->Edit3 = ToCp1252(Edit3->text());
+    doc_->Edit4 = ToCp1252(Edit4->text());
+    doc_->Edit5 = ToCp1252(Edit5->text());
+    doc_->Edit6 = ToCp1252(Edit6->text());
+    doc_->DateTimePicker1 = WithDate(doc_->DateTimePicker1, DateTimePicker1->date());
+    doc_->DateTimePicker2 = WithTime(doc_->DateTimePicker2, DateTimePicker2->time());
+    doc_->DateTimePicker3 = WithDate(doc_->DateTimePicker3, DateTimePicker3->date());
+    doc_->DateTimePicker4 = WithTime(doc_->DateTimePicker4, DateTimePicker4->time());
 }
 
-void TMainForm::OpenFinished(int32_t pageCount) {
-    Label6->setText("von " + QString::number(pageCount));
-    PageEd->setValue(1);
-    // Setting the field to the value it already shows raises no change, but
-    // the table must show the new document's fonts all the same.
-    RefreshFontTable(PageEd->value());
-    PageView->Refresh();
-    PageControl1->setCurrentIndex(1);
-    if (closeAfterOpen_) {
-        closeConfirmed_ = true;
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+void TMainForm::OpenFinished(int32_t /*pageCount*/) {
+    // The window finishes an open itself once the reader has returned, and
+    // only when the document is to be shown.
 }
 
 // ---- page, zoom and the font table -------------------------------------------------
 
 void TMainForm::PageEdChange() {
-    const int pageCount = doc_.pageList.Count();
+    const int pageCount = doc_->pageList.Count();
     // The nested change event of the corrected value does the same work;
     // the outer run repeats it for the field's value, which is then final.
     if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
@@ -821,8 +919,8 @@ void TMainForm::ZoomEdChange() {
 void TMainForm::RefreshFontTable(int page) {
     FontListView->setUpdatesEnabled(false);
     FontListView->clear();
-    for (const int32_t index : FontTableRows(doc_, page)) {
-        const TFontRecord& font = doc_.fontList[index];
+    for (const int32_t index : FontTableRows(*doc_, page)) {
+        const TFontRecord& font = doc_->fontList[index];
         const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
         FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FromCp1252(shown)}));
     }
@@ -838,19 +936,19 @@ int TMainForm::SelectedFontRow() const {
 void TMainForm::ChangeBtnClick() {
     // The commands wait while a file is read: the table and the font list
     // are being rebuilt underneath them.
-    if (doc_.opening) return;
+    if (reading_) return;
     const int row = SelectedFontRow();
     if (row < 0) {
         ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
         return;
     }
     const int page = PageEd->value();
-    if (page < 1 || page > doc_.pageList.Count()) return;
+    if (page < 1 || page > doc_->pageList.Count()) return;
 
     QComboBox* choices = ChangeFontForm->ComboBox1;
     const int remembered = std::max(choices->currentIndex(), 0);
     choices->clear();
-    for (const std::string& name : ReplacementChoices(doc_, page)) choices->addItem(FromCp1252(name));
+    for (const std::string& name : ReplacementChoices(*doc_, page)) choices->addItem(FromCp1252(name));
     choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
     ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
 
@@ -860,20 +958,24 @@ void TMainForm::ChangeBtnClick() {
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
     if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(1, chosen);
-    SetReplacement(doc_, page, row, ToCp1252(chosen));
+    SetReplacement(*doc_, page, row, ToCp1252(chosen));
+    SetModified(true);
 }
 
 void TMainForm::OldFontBtnClick() {
-    if (doc_.opening) return;
+    if (reading_) return;
     const int row = SelectedFontRow();
     if (row < 0) return;
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
     item->setText(1, item->text(0));
-    ClearReplacement(doc_, PageEd->value(), row);
+    const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
+    const bool hadReplacement =
+        row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
+    if (ClearReplacement(*doc_, PageEd->value(), row) && hadReplacement) SetModified(true);
 }
 
 void TMainForm::ChooseFontBtnClick() {
-    if (doc_.opening) return;
+    if (reading_) return;
     QFont font = screenFont_;
     bool accepted = false;
     if (testHooks.screenFont) {
@@ -906,8 +1008,27 @@ void TMainForm::NowBtnClick() {
 }
 
 void TMainForm::SaveBtnClick() {
-    if (doc_.opening) return;
-    SavePdfCommand(doc_);
+    if (reading_) return;
+    if (!DocumentIsSavable(*doc_)) {
+        // The button is disabled then; this answers the keyboard shortcut.
+        SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
+        return;
+    }
+    const std::optional<std::string> path = AskSaveFileName();
+    if (!path) return;
+    RewritePageContents(*doc_);
+    const TWriteOutcome outcome = WritePdfFile(*doc_, *path, VersionItem());
+    if (outcome.result != TWriteResult::Written) {
+        ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)
+                                                                 : WriteFailedMessage(*path, outcome.errorText),
+                    TMsgIcon::Error);
+        return;
+    }
+    SetModified(false);
+    if (ShowSavedFileWanted()) ShowFileInViewer(*path);
+    // The saved file becomes the shown document, so that what the window
+    // shows is what the file holds.
+    ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
 }
 
 std::optional<std::string> TMainForm::AskSaveFileName() {
@@ -947,6 +1068,7 @@ QMessageBox::StandardButton TMainForm::Ask(QMessageBox::Icon icon, const QString
 }
 
 void TMainForm::ShowMessage(const std::string& text, TMsgIcon icon) {
+    if (reading_ && icon == TMsgIcon::Error) ++errorsWhileReading_;
     Ask(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, kAppTitle,
         QString::fromStdString(text), QMessageBox::Ok);
 }

@@ -1,7 +1,11 @@
-// TMainForm: the main window "Vostrel PDF Glyphwell 1.0". It owns the open
-// document and is the document's user interface: message boxes, the
+// TMainForm: the main window "Vostrel PDF Glyphwell 1.0". It owns the shown
+// document and is the documents' user interface: message boxes, the
 // progress window, the "Informationen" and "PDF Version:" controls, the
 // display font's measurer and the save dialog.
+//
+// A file is read into a fresh document; only a completely read one replaces
+// the shown document, so a refused or cancelled open leaves the previous
+// document (or none) in place.
 #pragma once
 
 #include <QElapsedTimer>
@@ -78,7 +82,11 @@ public:
     explicit TMainForm(const QString& programDir, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    TPdfDocument& Document() { return doc_; }
+    TPdfDocument& Document() { return *doc_; }
+    // Whether the shown document has changes that are not saved yet.
+    bool HasUnsavedChanges() const { return modified_; }
+    // The file the shown document was read from (empty: none).
+    const QString& DocumentPath() const { return documentPath_; }
     const QString& ProgramDir() const { return programDir_; }
 
     // Opens the file named by the first command-line argument (arguments
@@ -91,7 +99,9 @@ public:
                                                   const QString& workingDir);
 
     // ---- commands -----------------------------------------------------------
-    void openfilenow(const QString& path);
+    // Asks first when the shown document has unsaved changes. True when the
+    // file was read and is now the shown document.
+    bool openfilenow(const QString& path);
     void PageEdChange();
     void ZoomEdChange();
     void ChangeBtnClick();
@@ -172,6 +182,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool ReadIntoFreshDocument(const QString& path);
+    void ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path);
+    std::unique_ptr<TPdfDocument> NewDocument();
+    void SetModified(bool modified);
+    void UpdateTitle();
+    void UpdateSaveAvailability();
+    bool ConfirmDiscardChanges(const QString& caption);
+    void SetStatusText(const QString& text);
     QWidget* CreateOpenTab();
     QWidget* CreateFontsTab();
     QWidget* CreateInfoTab();
@@ -188,7 +206,14 @@ private:
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;
-    TPdfDocument doc_;
+    std::unique_ptr<TPdfDocument> doc_;
+    QString documentPath_;
+    // The document being read, while an open runs (it reports through this
+    // window, whose document callbacks then leave the shown one alone).
+    TPdfDocument* reading_ = nullptr;
+    int32_t readingVersionItem_ = -1;
+    int32_t errorsWhileReading_ = 0;
+    bool modified_ = false;
     QFont screenFont_;
     QElapsedTimer lastPump_;
     bool fillingInfo_ = false;

@@ -71,6 +71,10 @@ public:
 
     TPageView(TPdfDocument& doc, QWidget* parent = nullptr);
 
+    // Shows another document (the window swaps in a freshly read one); the
+    // marks and pictures of the previous one are dropped.
+    void SetDocument(TPdfDocument& doc);
+
     // The controls the view works with: the page field ("Seite:"), the zoom
     // field ("Zoom:"), the field "Gewählte Schriftart:" and the scroll box
     // that holds the view.
@@ -160,7 +164,7 @@ private:
     const QFontMetrics& MetricsForPixels(int px) const;
     void SetDragCursor();
 
-    TPdfDocument& doc_;
+    TPdfDocument* doc_;
     QSpinBox* pageEd_ = nullptr;
     QSpinBox* zoomEd_ = nullptr;
     QLineEdit* fontNameEd_ = nullptr;
@@ -169,6 +173,10 @@ private:
     QFont displayFont_;
     int dpiOverride_ = 0;
     TCursorShape cursorShape_ = TCursorShape::Arrow;
+    bool paintingPaused_ = false;
+    // The hand tool: where the drag started, in view pixels.
+    bool panning_ = false;
+    QPoint panStart_;
     // Runs marked by the last pointer movement, so the next one clears them
     // without walking the whole display list.
     std::vector<int32_t> markedItems_;
