@@ -177,7 +177,7 @@ public:
     // pointer tool need not walk the whole list.
     std::vector<std::vector<int32_t>> pageItemIndex;
 
-    // The "Informationen" tab's values (Windows-1252 texts as read).
+    // The "Informationen" tab's values (UTF-8).
     std::string Edit1;  // Producer
     std::string Edit2;  // Creator
     std::string Edit3;  // Author
@@ -188,6 +188,10 @@ public:
     TDateTimeValue DateTimePicker2;  // creation time
     TDateTimeValue DateTimePicker3;  // modification date
     TDateTimeValue DateTimePicker4;  // modification time
+    // Dates the user set; a date not set is kept as the file had it
+    // (creation) or becomes the time of saving (modification).
+    bool creationDateEdited = false;
+    bool modDateEdited = false;
 
     // "Bilder einlesen".
     bool readPics = true;

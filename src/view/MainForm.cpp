@@ -640,10 +640,17 @@ void TMainForm::CreateStatusBar() {
 void TMainForm::ConnectInfoFields() {
     for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
         connect(edit, &QLineEdit::textChanged, this, [this] { InfoFieldEdited(); });
-    for (QDateEdit* date : {DateTimePicker1, DateTimePicker3})
-        connect(date, &QDateEdit::dateChanged, this, [this] { InfoFieldEdited(); });
-    for (QTimeEdit* time : {DateTimePicker2, DateTimePicker4})
-        connect(time, &QTimeEdit::timeChanged, this, [this] { InfoFieldEdited(); });
+    // A date the user touched is written as set; the others keep the
+    // file's creation date and get the time of saving as modification.
+    auto dateEdited = [this](bool creation) {
+        if (fillingInfo_) return;
+        (creation ? doc_->creationDateEdited : doc_->modDateEdited) = true;
+        InfoFieldEdited();
+    };
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(true); });
+    connect(DateTimePicker2, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(true); });
+    connect(DateTimePicker3, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(false); });
+    connect(DateTimePicker4, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(false); });
 }
 
 // ---- start and end -------------------------------------------------------------
@@ -862,12 +869,12 @@ int32_t TMainForm::VersionItem() {
 void TMainForm::InfoFieldsChanged() {
     if (reading_) return;
     fillingInfo_ = true;
-    Edit1->setText(FromCp1252(doc_->Edit1));
-    Edit2->setText(FromCp1252(doc_->Edit2));
-    Edit3->setText(FromCp1252(doc_->Edit3));
-    Edit4->setText(FromCp1252(doc_->Edit4));
-    Edit5->setText(FromCp1252(doc_->Edit5));
-    Edit6->setText(FromCp1252(doc_->Edit6));
+    Edit1->setText(QString::fromStdString(doc_->Edit1));
+    Edit2->setText(QString::fromStdString(doc_->Edit2));
+    Edit3->setText(QString::fromStdString(doc_->Edit3));
+    Edit4->setText(QString::fromStdString(doc_->Edit4));
+    Edit5->setText(QString::fromStdString(doc_->Edit5));
+    Edit6->setText(QString::fromStdString(doc_->Edit6));
     const auto& d1 = doc_->DateTimePicker1;
     const auto& t2 = doc_->DateTimePicker2;
     const auto& d3 = doc_->DateTimePicker3;
@@ -884,12 +891,12 @@ void TMainForm::InfoFieldsChanged() {
 void TMainForm::InfoFieldEdited() {
     if (fillingInfo_) return;
     SetModified(true);
-    doc_->Edit1 = ToCp1252(Edit1->text());
-    doc_->Edit2 = ToCp1252(Edit2->text());
-    doc_->Edit3 = ToCp1252(Edit3->text());
-    doc_->Edit4 = ToCp1252(Edit4->text());
-    doc_->Edit5 = ToCp1252(Edit5->text());
-    doc_->Edit6 = ToCp1252(Edit6->text());
+    doc_->Edit1 = Edit1->text().toStdString();
+    doc_->Edit2 = Edit2->text().toStdString();
+    doc_->Edit3 = Edit3->text().toStdString();
+    doc_->Edit4 = Edit4->text().toStdString();
+    doc_->Edit5 = Edit5->text().toStdString();
+    doc_->Edit6 = Edit6->text().toStdString();
     doc_->DateTimePicker1 = WithDate(doc_->DateTimePicker1, DateTimePicker1->date());
     doc_->DateTimePicker2 = WithTime(doc_->DateTimePicker2, DateTimePicker2->time());
     doc_->DateTimePicker3 = WithDate(doc_->DateTimePicker3, DateTimePicker3->date());

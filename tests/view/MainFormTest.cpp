@@ -449,7 +449,7 @@ TEST_F(MainFormTest, InformationFieldsWriteBackAndNowSetsOnlyTheModification) {
     form->Edit4->clear();
     QTest::keyClicks(form->Edit4, "Gr");
     form->Edit4->insert("üße (2)");  // QTest types ASCII only
-    EXPECT_EQ(form->Document().Edit4, "Gr\xFC\xDF" "e (2)");
+    EXPECT_EQ(form->Document().Edit4, "Grüße (2)");
 
     const QDate date(2005, 3, 7);
     const QTime time(9, 5, 3);
