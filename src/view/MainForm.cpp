@@ -35,6 +35,14 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "AboutBox.h"
@@ -338,6 +346,91 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     InfoFieldsChanged();
     ConnectInfoFields();
     UpdateSaveAvailability();
+    CreateShortcuts();
+    setAcceptDrops(true);
+}
+
+void TMainForm::CreateShortcuts() {
+    auto add = [this](QWidget* scope, const QKeySequence& keys, auto handler) {
+        auto* shortcut = new QShortcut(keys, scope);
+        shortcut->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    add(this, Qt::CTRL | Qt::Key_O, [this] {
+        PageControl1->setCurrentIndex(0);
+        FileBrowser->FileList()->setFocus();
+    });
+    add(this, Qt::CTRL | Qt::Key_S, [this] { SaveBtnClick(); });
+    add(this, Qt::CTRL | Qt::Key_Q, [this] { close(); });
+    add(this, Qt::Key_F1, [this] { wwwBtnClick(); });
+    // Page keys turn pages only on the tab with the page, so that the file
+    // list keeps them for scrolling.
+    QWidget* pageTab = PageControl1->widget(1);
+    add(pageTab, Qt::Key_PageDown, [this] { ShowPage(PageEd->value() + 1); });
+    add(pageTab, Qt::Key_PageUp, [this] { ShowPage(PageEd->value() - 1); });
+    add(pageTab, Qt::CTRL | Qt::Key_Home, [this] { ShowPage(1); });
+    add(pageTab, Qt::CTRL | Qt::Key_End, [this] { ShowPage(doc_->pageList.Count()); });
+    add(pageTab, QKeySequence::ZoomIn, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
+    add(pageTab, QKeySequence::ZoomOut, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), false)); });
+    add(pageTab, Qt::CTRL | Qt::Key_Equal, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
+}
+
+void TMainForm::ShowPage(int page) {
+    if (doc_->pageList.Count() < 1) return;
+    PageEd->setValue(std::clamp(page, 1, static_cast<int>(doc_->pageList.Count())));
+}
+
+void TMainForm::RestoreWindowState() {
+    const QSettings settings;
+    if (!restoreGeometry(settings.value("window/geometry").toByteArray())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            resize(std::max(622, available.width() * 4 / 5), std::max(489, available.height() * 4 / 5));
+            move(available.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    PageControl1->setCurrentIndex(std::clamp(settings.value("window/tab", 0).toInt(), 0, PageControl1->count() - 1));
+    ZoomEd->setValue(settings.value("view/zoom", 50).toInt());
+}
+
+void TMainForm::SaveWindowState() const {
+    QSettings settings;
+    settings.setValue("window/geometry", saveGeometry());
+    settings.setValue("window/tab", PageControl1->currentIndex());
+    settings.setValue("view/zoom", ZoomEd->value());
+}
+
+int TMainForm::FitWidthZoom() const {
+    const int page = PageEd->value();
+    if (page < 1 || page > doc_->pageList.Count()) return ZoomEd->value();
+    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
+    const double widthPt = box[2] - box[0];
+    // The room left of the vertical scroll bar, with a small margin.
+    const int room = ScrollBox1->viewport()->width() - ScrollBox1->verticalScrollBar()->sizeHint().width() - 4;
+    if (widthPt <= 0 || room <= 0) return ZoomEd->value();
+    const double zoom = room * 72.0 * 100.0 / (widthPt * PageView->Dpi());
+    return std::clamp(static_cast<int>(zoom), ZoomEd->minimum(), ZoomEd->maximum());
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+            event->acceptProposedAction();
+            // After the drop has returned: the open runs its own event loop.
+            const QString path = url.toLocalFile();
+            QTimer::singleShot(0, this, [this, path] { openfilenow(path); });
+            return;
+        }
+    }
 }
 
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
@@ -449,6 +542,8 @@ QWidget* TMainForm::CreateFontsTab() {
     workspace.setColor(QPalette::Dark, kAppWorkSpace);
     ScrollBox1->setPalette(workspace);
     PageView = new TPageView(*doc_);
+    // Focusable, so that the page keys work right after a click on the page.
+    PageView->setFocusPolicy(Qt::StrongFocus);
     PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
     ScrollBox1->setWidget(PageView);
     connect(tools, &QButtonGroup::idClicked, this,
@@ -474,7 +569,7 @@ QWidget* TMainForm::CreateFontsTab() {
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
     FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FontListView->setAllColumnsShowFocus(true);
-    FontListView->setFixedHeight(104);
+    FontListView->setMinimumHeight(104);
     // The selection stays visible when the table loses the focus.
     QPalette tablePalette = FontListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -501,8 +596,10 @@ QWidget* TMainForm::CreateFontsTab() {
     layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", tab));
     layout->addLayout(fields);
     layout->addWidget(note);
-    layout->addLayout(pageArea, 1);
-    layout->addLayout(table);
+    // The page gets most of the height; what a large window has to spare
+    // goes partly to the font table.
+    layout->addLayout(pageArea, 3);
+    layout->addLayout(table, 1);
 
     connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
     connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
@@ -700,6 +797,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     closeConfirmed_ = true;
+    SaveWindowState();
     event->accept();
 }
 
@@ -794,6 +892,8 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     const int32_t pageCount = doc_->pageList.Count();
     Label6->setText("von " + QString::number(pageCount));
     PageEd->setValue(1);
+    PageControl1->setCurrentIndex(1);
+    ZoomEd->setValue(FitWidthZoom());
     // Setting the field to the value it already shows raises no change, but
     // the table must show the new document's fonts all the same.
     RefreshFontTable(PageEd->value());
@@ -917,6 +1017,8 @@ void TMainForm::PageEdChange() {
     if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
     RefreshFontTable(PageEd->value());
     PageView->Refresh();
+    // A new page starts at its top, not where the last one was scrolled to.
+    ScrollBox1->verticalScrollBar()->setValue(0);
 }
 
 void TMainForm::ZoomEdChange() {

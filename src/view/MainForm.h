@@ -89,6 +89,13 @@ public:
     const QString& DocumentPath() const { return documentPath_; }
     const QString& ProgramDir() const { return programDir_; }
 
+    // Size, position, tab and zoom as the user left them (QSettings); on
+    // the first start a size that suits the screen.
+    void RestoreWindowState();
+    void SaveWindowState() const;
+    // The zoom at which the current page fills the page area's width.
+    int FitWidthZoom() const;
+
     // Opens the file named by the first command-line argument (arguments
     // without the program name).
     void FormShow(const QStringList& arguments);
@@ -179,6 +186,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -196,6 +205,8 @@ private:
     QWidget* CreateSaveTab();
     QWidget* CreateBottomBar();
     void CreateStatusBar();
+    void CreateShortcuts();
+    void ShowPage(int page);
     void ConnectInfoFields();
     void InfoFieldEdited();
     void ApplyScreenFont();

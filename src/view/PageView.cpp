@@ -22,6 +22,9 @@
 
 namespace {
 
+// Beyond this zoom a high-resolution repaint falls back to scaling up.
+constexpr int kMaxDeviceZoom = 1200;
+
 // Without a printer the page area of an invalid page number takes the size
 // of an A4 portrait sheet, in points.
 constexpr double kSheetWidthPt = 595;
@@ -334,7 +337,20 @@ void TPageView::paintEvent(QPaintEvent* event) {
         doc_->pageList.Select(page - 1);
         emit statusTextChanged(QString());
     }
-    const QImage image = RenderPageRegion(page, zoom, exposed);
+    // On a high-resolution screen the page is drawn at the screen's own
+    // pixels (a larger zoom), so text stays sharp instead of being scaled up.
+    const qreal ratio = devicePixelRatioF();
+    QImage image;
+    const int deviceZoom = static_cast<int>(std::lround(zoom * ratio));
+    if (ratio > 1.0 && deviceZoom <= kMaxDeviceZoom) {
+        const QRect deviceRect(QPoint(static_cast<int>(exposed.left() * ratio), static_cast<int>(exposed.top() * ratio)),
+                               QSize(static_cast<int>(std::ceil(exposed.width() * ratio)),
+                                     static_cast<int>(std::ceil(exposed.height() * ratio))));
+        image = RenderPageRegion(page, deviceZoom, deviceRect);
+        image.setDevicePixelRatio(ratio);
+    } else {
+        image = RenderPageRegion(page, zoom, exposed);
+    }
     QPainter painter(this);
     if (image.isNull())
         painter.fillRect(exposed, Qt::white);
