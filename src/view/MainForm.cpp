@@ -50,6 +50,7 @@
 #include "ContentInterpreter.h"
 #include "ContentRewrite.h"
 #include "FileBrowser.h"
+#include "FontNames.h"
 #include "FontTable.h"
 #include "ImageBtn.h"
 #include "OpenOutcome.h"
@@ -60,6 +61,9 @@
 namespace {
 
 const char* const kAppTitle = "PDF Glyphwell";
+constexpr int kFontColumns = 6;
+// The font table's last column names the replacement.
+constexpr int kReplacementColumn = 5;
 const QColor kHeaderColor(240, 202, 166);
 const QColor kSidePanelColor(192, 220, 192);
 const QColor kMaroon(128, 0, 0);
@@ -560,10 +564,10 @@ QWidget* TMainForm::CreateFontsTab() {
     warning->setWordWrap(true);
 
     FontListView = new QTreeWidget(tab);
-    FontListView->setColumnCount(2);
-    FontListView->setHeaderLabels({"Alte Schriftart", "Neue Schriftart"});
-    FontListView->setColumnWidth(0, 200);
-    FontListView->setColumnWidth(1, 200);
+    FontListView->setColumnCount(kFontColumns);
+    FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
+    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
+    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
     FontListView->setRootIsDecorated(false);
     FontListView->setItemsExpandable(false);
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -603,6 +607,7 @@ QWidget* TMainForm::CreateFontsTab() {
 
     connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
     connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
+    connect(PageView, &TPageView::fontHovered, this, &TMainForm::FontHovered);
     connect(PageView, &TPageView::statusTextChanged, this, [this](const QString& text) {
         if (StatusPanel0) StatusPanel0->setText(text);
     });
@@ -1031,9 +1036,22 @@ void TMainForm::RefreshFontTable(int page) {
     for (const int32_t index : FontTableRows(*doc_, page)) {
         const TFontRecord& font = doc_->fontList[index];
         const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
-        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FromCp1252(shown)}));
+        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
+                                                           FontEmbeddedText(font), FontEncodingText(font),
+                                                           FromCp1252(shown)}));
     }
     FontListView->setUpdatesEnabled(true);
+}
+
+void TMainForm::FontHovered(const QString& resName) {
+    if (resName.isEmpty()) return;
+    for (int row = 0; row < FontListView->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = FontListView->topLevelItem(row);
+        if (item->text(0) != resName) continue;
+        FontListView->setCurrentItem(item);
+        FontNameEd->setText(resName + (item->text(1).isEmpty() ? "" : " (" + item->text(1) + ")"));
+        return;
+    }
 }
 
 int TMainForm::SelectedFontRow() const {
@@ -1066,7 +1084,7 @@ void TMainForm::ChangeBtnClick() {
     const QString chosen = choices->currentText();
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
-    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(1, chosen);
+    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(kReplacementColumn, chosen);
     SetReplacement(*doc_, page, row, ToCp1252(chosen));
     SetModified(true);
 }
@@ -1076,7 +1094,7 @@ void TMainForm::OldFontBtnClick() {
     const int row = SelectedFontRow();
     if (row < 0) return;
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
-    item->setText(1, item->text(0));
+    item->setText(kReplacementColumn, item->text(0));
     const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
     const bool hadReplacement =
         row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();

@@ -214,6 +214,9 @@ private:
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
     int SelectedFontRow() const;
+    // The pointer is over text of this font: its row is selected and the
+    // field shows its name.
+    void FontHovered(const QString& resName);
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;

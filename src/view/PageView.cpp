@@ -633,6 +633,7 @@ QString TPageView::HoverAt(int x, int y) {
     const QString name = QString::fromStdString(Cp1252ToUtf8(hovered));
     if (fontNameEd_) fontNameEd_->setText(name);
     update();
+    emit fontHovered(name);
     return name;
 }
 

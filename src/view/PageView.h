@@ -130,6 +130,9 @@ public:
 signals:
     // Text for the first panel of the window's status bar.
     void statusTextChanged(const QString& text);
+    // The pointer is over text of this font (resource name), or over paper
+    // (empty).
+    void fontHovered(const QString& resName);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

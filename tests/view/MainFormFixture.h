@@ -25,6 +25,9 @@ struct TAskedMessage {
 
 class MainFormTest : public ::testing::Test {
 protected:
+    // The font table's column "Neue Schriftart".
+    static constexpr int kNewFont = 5;
+
     static void SetUpTestSuite() { EnsureApplication(); }
 
     void SetUp() override {
