@@ -91,7 +91,8 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
     } else if (key == "/Encoding") {
         if (IsDirectValue(tokens)) {
             font.encoding = EncodingFromName(tokens[1]);
-            font.encodingName = tokens[1];
+            // A dictionary written in place has no name to show.
+            if (tokens[1].rfind('/', 0) == 0) font.encodingName = tokens[1];
         } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
             font.encodingDictPos = *pos;
             font.hasEncodingDict = 1;
