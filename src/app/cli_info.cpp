@@ -37,12 +37,12 @@ int CliInfo(const TCliArgs& args) {
     std::printf("Seiten: %d\n", doc.pageList.Count());
     std::printf("Querverweistabelle: %s\n", doc.repaired ? "neu aufgebaut" : "gelesen");
     if (doc.infoFound) {
-        std::printf("Producer: %s\n", Cp1252ToUtf8(doc.Edit1).c_str());
-        std::printf("Creator: %s\n", Cp1252ToUtf8(doc.Edit2).c_str());
-        std::printf("Autor: %s\n", Cp1252ToUtf8(doc.Edit3).c_str());
-        std::printf("Titel: %s\n", Cp1252ToUtf8(doc.Edit4).c_str());
-        std::printf("Betreff: %s\n", Cp1252ToUtf8(doc.Edit5).c_str());
-        std::printf("Stichworte: %s\n", Cp1252ToUtf8(doc.Edit6).c_str());
+        std::printf("Producer: %s\n", doc.Edit1.c_str());
+        std::printf("Creator: %s\n", doc.Edit2.c_str());
+        std::printf("Autor: %s\n", doc.Edit3.c_str());
+        std::printf("Titel: %s\n", doc.Edit4.c_str());
+        std::printf("Betreff: %s\n", doc.Edit5.c_str());
+        std::printf("Stichworte: %s\n", doc.Edit6.c_str());
         std::printf("Erstellt: %s\n", Date(doc.DateTimePicker1, doc.DateTimePicker2).c_str());
         std::printf("Geändert: %s\n", Date(doc.DateTimePicker3, doc.DateTimePicker4).c_str());
     }

@@ -120,7 +120,7 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
                 if (arg != kTextOptions[k]) continue;
                 const auto v = value();
                 if (!v) return arg + " braucht einen Wert";
-                options.texts[k] = Utf8ToCp1252(*v);
+                options.texts[k] = *v;
                 known = true;
             }
             if (!known && !arg.empty() && arg[0] != '-' && options.input.empty()) {
@@ -212,6 +212,8 @@ int CliSave(const TCliArgs& args) {
         return Usage("Ungültiges Datum: " + *options.created);
     if (options.modified && !ParseDateTime(*options.modified, doc.DateTimePicker3, doc.DateTimePicker4))
         return Usage("Ungültiges Datum: " + *options.modified);
+    doc.creationDateEdited = options.created.has_value();
+    doc.modDateEdited = options.modified.has_value();
 
     cli.ui.saveFileName = options.output;
     if (options.versionItem) cli.ui.versionItem = *options.versionItem;

@@ -6,17 +6,16 @@
 #include <QTimer>
 
 #include "MainForm.h"
+#include "Translations.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("PDF Glyphwell");
+    QApplication::setOrganizationName("Vostrel");
+    InstallGermanQtTranslations(app);
 
     TMainForm mainForm(QCoreApplication::applicationDirPath() + "/");
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = mainForm.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        mainForm.move(frame.topLeft());
-    }
+    mainForm.RestoreWindowState();
     mainForm.show();
 
     QStringList arguments = QCoreApplication::arguments();

@@ -108,6 +108,7 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     }
     fileData = fileBuffer.data();
     fileSize = static_cast<int32_t>(fileBuffer.size());
+    sourceSize = fileSize;
     filePos = 0;
     timings.fileRead = SecondsSince(stageStart);
 

@@ -143,7 +143,7 @@ void TPdfDocument::ReadDocumentInfo() {
         else if (key == "/Subject") field = &Edit5;
         else if (key == "/Keywords") field = &Edit6;
         if (field) {
-            *field = StripParens(Unescape(tokens[1]));
+            *field = TextStringToUtf8(StringTokenBytes(tokens[1]));
         } else if (key == "/CreationDate") {
             ParsePdfDate(tokens[1], DateTimePicker1, DateTimePicker2);
         } else if (key == "/ModDate") {

@@ -158,6 +158,9 @@ public:
     // interpreter runs. fileBuffer owns the file's bytes.
     const uint8_t* fileData = nullptr;
     int32_t fileSize = 0;
+    // The bytes of the file itself: objects taken out of object streams
+    // stand behind them, up to fileSize.
+    int32_t sourceSize = 0;
     int32_t filePos = 0;
     std::vector<uint8_t> fileBuffer;
 
@@ -220,11 +223,7 @@ public:
     // pointer tool need not walk the whole list.
     std::vector<std::vector<int32_t>> pageItemIndex;
 
-    int32_t progressPercent = 0;
-    uint8_t panning = 0;
-    int32_t panStartX = 0, panStartY = 0;
-
-    // The "Informationen" tab's values (Windows-1252 texts as read).
+    // The "Informationen" tab's values (UTF-8).
     std::string Edit1;  // Producer
     std::string Edit2;  // Creator
     std::string Edit3;  // Author
@@ -235,6 +234,10 @@ public:
     TDateTimeValue DateTimePicker2;  // creation time
     TDateTimeValue DateTimePicker3;  // modification date
     TDateTimeValue DateTimePicker4;  // modification time
+    // Dates the user set; a date not set is kept as the file had it
+    // (creation) or becomes the time of saving (modification).
+    bool creationDateEdited = false;
+    bool modDateEdited = false;
 
     // "Bilder einlesen".
     bool readPics = true;

@@ -101,6 +101,14 @@ struct TFontRecord {
     std::string replacementName;  // empty: the old font stays
     std::string resName;          // key of the /Font entry, with its slash
     std::string baseFontName;     // added fonts only
+    // What the font dictionary says, as read: /BaseFont and /Subtype names,
+    // the encoding's name (its /BaseEncoding for a dictionary, "" without
+    // one), whether the descriptor holds a font program.
+    std::string baseFont;
+    std::string subtype;
+    std::string encodingName;
+    uint8_t hasDifferences = 0;
+    uint8_t embedded = 0;
     std::string fontDictExtra;    // added fonts only
     int32_t pageIndex = 0;
     int32_t encodingDictPos = 0;

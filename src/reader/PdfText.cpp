@@ -159,8 +159,11 @@ std::string Cp1252ToUtf8(const std::string& s) {
     return out;
 }
 
-std::string Utf8ToCp1252(const std::string& s) {
-    std::string out;
+namespace {
+
+// UTF-8 to code points; a malformed sequence gives one U+FFFD per byte.
+std::u32string CodePoints(const std::string& s) {
+    std::u32string out;
     out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
@@ -171,8 +174,8 @@ std::string Utf8ToCp1252(const std::string& s) {
         else if ((lead & 0xE0) == 0xC0) { cp = lead & 0x1F; len = 2; }
         else if ((lead & 0xF0) == 0xE0) { cp = lead & 0x0F; len = 3; }
         else if ((lead & 0xF8) == 0xF0) { cp = lead & 0x07; len = 4; }
-        else { out += '?'; ++i; continue; }
-        if (i + len > s.size()) { out += '?'; break; }
+        else { out += U'\uFFFD'; ++i; continue; }
+        if (i + len > s.size()) { out += U'\uFFFD'; break; }
         bool valid = true;
         for (size_t k = 1; k < len; ++k) {
             const auto cont = static_cast<unsigned char>(s[i + k]);
@@ -180,7 +183,40 @@ std::string Utf8ToCp1252(const std::string& s) {
             cp = (cp << 6) | (cont & 0x3F);
         }
         i += valid ? len : 1;
-        if (!valid) { out += '?'; continue; }
+        out += valid ? cp : U'\uFFFD';
+    }
+    return out;
+}
+
+// PDFDocEncoding where it differs from Latin-1: 0x18..0x1F and 0x80..0xA0;
+// 0 marks a code without a character.
+constexpr char32_t kPdfDocLow[8] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC};
+constexpr char32_t kPdfDocHigh[33] = {
+    0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
+    0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
+    0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0,      0x20AC};
+
+char32_t PdfDocToUnicode(uint8_t ch) {
+    if (ch >= 0x18 && ch <= 0x1F) return kPdfDocLow[ch - 0x18];
+    if (ch >= 0x80 && ch <= 0xA0) return kPdfDocHigh[ch - 0x80];
+    if (ch == 0x7F || ch == 0xAD) return 0;
+    if (ch < 0x18 && ch != 0x09 && ch != 0x0A && ch != 0x0D) return 0;
+    return ch;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string Utf8ToCp1252(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (const char32_t cp : CodePoints(s)) {
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += static_cast<char>(cp); continue; }
         char mapped = '?';
         for (int k = 0; k < 32; ++k) {
@@ -192,6 +228,82 @@ std::string Utf8ToCp1252(const std::string& s) {
         out += mapped;
     }
     return out;
+}
+
+std::string StringTokenBytes(const std::string& token) {
+    if (token.size() >= 2 && token.front() == '<' && token[1] != '<') {
+        std::string out;
+        int high = -1;
+        for (size_t i = 1; i < token.size() && token[i] != '>'; ++i) {
+            const int v = HexValue(token[i]);
+            if (v < 0) continue;  // white space between the digits
+            if (high < 0) {
+                high = v;
+            } else {
+                out += static_cast<char>(high * 16 + v);
+                high = -1;
+            }
+        }
+        if (high >= 0) out += static_cast<char>(high * 16);
+        return out;
+    }
+    return StripParens(Unescape(token));
+}
+
+std::string TextStringToUtf8(const std::string& bytes) {
+    std::string out;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            char32_t unit = (static_cast<uint8_t>(bytes[i]) << 8) | static_cast<uint8_t>(bytes[i + 1]);
+            if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+                const char32_t low = (static_cast<uint8_t>(bytes[i + 2]) << 8) | static_cast<uint8_t>(bytes[i + 3]);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+            AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? U'\uFFFD' : unit);
+        }
+        return out;
+    }
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
+    for (const unsigned char ch : bytes) {
+        const char32_t cp = PdfDocToUnicode(ch);
+        AppendUtf8(out, cp != 0 ? cp : U'\uFFFD');
+    }
+    return out;
+}
+
+std::string Utf8ToTextString(const std::string& utf8) {
+    const std::u32string text = CodePoints(utf8);
+    std::string doc;
+    doc.reserve(text.size());
+    for (const char32_t cp : text) {
+        int code = -1;
+        if (cp < 0x100 && PdfDocToUnicode(static_cast<uint8_t>(cp)) == cp) code = static_cast<int>(cp);
+        for (int k = 0; code < 0 && k < 8; ++k)
+            if (kPdfDocLow[k] == cp) code = 0x18 + k;
+        for (int k = 0; code < 0 && k < 33; ++k)
+            if (kPdfDocHigh[k] == cp && cp != 0) code = 0x80 + k;
+        if (code < 0) {
+            std::string wide = "\xFE\xFF";
+            for (char32_t c : text) {
+                auto unit = [&wide](char32_t u) {
+                    wide += static_cast<char>(u >> 8);
+                    wide += static_cast<char>(u & 0xFF);
+                };
+                if (c >= 0x10000) {
+                    unit(0xD800 + ((c - 0x10000) >> 10));
+                    unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+                } else {
+                    unit(c);
+                }
+            }
+            return wide;
+        }
+        doc += static_cast<char>(code);
+    }
+    return doc;
 }
 
 int64_t RoundHalfEven(double v) { return static_cast<int64_t>(std::nearbyint(v)); }

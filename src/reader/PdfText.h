@@ -46,6 +46,17 @@ std::string Utf8ToCp1252(const std::string& s);
 // The Unicode value of a Windows-1252 byte (0 for the five unassigned codes).
 char32_t Cp1252ToUnicode(uint8_t ch);
 
+// Text strings (document information and the like) are PDFDocEncoding, or
+// UTF-16BE after the byte-order mark FE FF (or UTF-8 after EF BB BF).
+// The bytes of a string token: "(...)" with its escapes resolved, "<...>"
+// with its hex digits decoded (an odd last digit counts as followed by 0).
+std::string StringTokenBytes(const std::string& token);
+// The UTF-8 text of a text string's bytes.
+std::string TextStringToUtf8(const std::string& bytes);
+// The bytes of a text string holding `utf8`: PDFDocEncoding when every
+// character has a code there, otherwise UTF-16BE with its byte-order mark.
+std::string Utf8ToTextString(const std::string& utf8);
+
 // Real to integer, rounded to the nearest integer with halves to the even
 // neighbour.
 int64_t RoundHalfEven(double v);

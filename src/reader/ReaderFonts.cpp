@@ -64,6 +64,9 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
     const std::string& key = tokens[0];
     if (key == "/Subtype") {
         font.isType3 = tokens[1] == "/Type3";
+        font.subtype = tokens[1];
+    } else if (key == "/BaseFont") {
+        font.baseFont = tokens[1];
     } else if (key == "/FirstChar") {
         if (auto first = TryStrToInt(tokens[1])) font.firstChar = *first;
     } else if (key == "/Widths") {
@@ -88,6 +91,8 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
     } else if (key == "/Encoding") {
         if (IsDirectValue(tokens)) {
             font.encoding = EncodingFromName(tokens[1]);
+            // A dictionary written in place has no name to show.
+            if (tokens[1].rfind('/', 0) == 0) font.encodingName = tokens[1];
         } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
             font.encodingDictPos = *pos;
             font.hasEncodingDict = 1;
@@ -168,7 +173,10 @@ void TPdfDocument::ReadDescriptors() {
         SetPos(font.descriptorPos);
         ParseDict();
         for (const TDictEntry& entry : dictEntries) {
-            if (entry.tokens.size() < 2 || entry.tokens[0] != "/CharSet") continue;
+            if (entry.tokens.size() < 2) continue;
+            const std::string& key = entry.tokens[0];
+            if (key == "/FontFile" || key == "/FontFile2" || key == "/FontFile3") font.embedded = 1;
+            if (key != "/CharSet") continue;
             font.hasCharSet = 1;
             font.charSet = entry.tokens[1];
             FillCharSetCodes(font);
@@ -185,7 +193,12 @@ void TPdfDocument::ReadEncodingDicts() {
         ParseDict();
         for (const TDictEntry& entry : dictEntries) {
             const auto& tokens = entry.tokens;
-            if (tokens.size() >= 4 && tokens[0] == "/Differences" && tokens[1] == "[") ApplyDifferences(font, tokens);
+            if (tokens.size() >= 4 && tokens[0] == "/Differences" && tokens[1] == "[") {
+                ApplyDifferences(font, tokens);
+                font.hasDifferences = 1;
+            } else if (tokens.size() >= 2 && tokens[0] == "/BaseEncoding") {
+                font.encodingName = tokens[1];
+            }
         }
         DiscardEntries();
     }

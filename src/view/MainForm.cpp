@@ -36,14 +36,25 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "AboutBox.h"
 #include "ChangeFontForm.h"
 #include "ContentInterpreter.h"
+#include "ContentRewrite.h"
 #include "FileBrowser.h"
+#include "FontNames.h"
 #include "FontTable.h"
 #include "ImageBtn.h"
+#include "OpenOutcome.h"
 #include "OpenPDFForm.h"
 #include "PageView.h"
 #include "PdfWriter.h"
@@ -52,6 +63,9 @@
 namespace {
 
 const char* const kAppTitle = "PDF Glyphwell";
+constexpr int kFontColumns = 6;
+// The font table's last column names the replacement.
+constexpr int kReplacementColumn = 5;
 const QColor kHeaderColor(240, 202, 166);
 const QColor kSidePanelColor(192, 220, 192);
 const QColor kMaroon(128, 0, 0);
@@ -298,12 +312,11 @@ void TProgressPanel::paintEvent(QPaintEvent*) {
 // ---- construction ------------------------------------------------------------
 
 TMainForm::TMainForm(const QString& programDir, QWidget* parent)
-    : QMainWindow(parent), programDir_(programDir), doc_(*this) {
+    : QMainWindow(parent), programDir_(programDir) {
     if (!programDir_.endsWith('/')) programDir_ += '/';
-    doc_.programDir = QFile::encodeName(programDir_).toStdString();
-    AttachInterpreter(doc_);
+    doc_ = NewDocument();
 
-    setWindowTitle("Vostrel PDF Glyphwell 1.0");
+    UpdateTitle();
     setWindowIcon(LetterIcon());
     resize(622, 489);
     QFont windowFont("Sans Serif");
@@ -326,8 +339,11 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     setCentralWidget(central);
     CreateStatusBar();
 
-    OpenPDFForm = new TOpenPDFForm(doc_, this);
-    ChangeFontForm = new TChangeFontForm(doc_, this);
+    OpenPDFForm = new TOpenPDFForm(this);
+    connect(OpenPDFForm, &TOpenPDFForm::cancelClicked, this, [this] {
+        if (reading_) reading_->cancelRequested = 1;
+    });
+    ChangeFontForm = new TChangeFontForm(*doc_, this);
 
     measurer_.SetDpi(PageView->Dpi());
     screenFont_ = QFont("Arial");
@@ -335,6 +351,100 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     ApplyScreenFont();
     InfoFieldsChanged();
     ConnectInfoFields();
+    UpdateSaveAvailability();
+    CreateShortcuts();
+    setAcceptDrops(true);
+}
+
+void TMainForm::CreateShortcuts() {
+    auto add = [this](QWidget* scope, const QKeySequence& keys, auto handler) {
+        auto* shortcut = new QShortcut(keys, scope);
+        shortcut->setContext(scope == this ? Qt::WindowShortcut : Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    add(this, Qt::CTRL | Qt::Key_O, [this] {
+        PageControl1->setCurrentIndex(0);
+        FileBrowser->FileList()->setFocus();
+    });
+    add(this, Qt::CTRL | Qt::Key_S, [this] { SaveBtnClick(); });
+    add(this, Qt::CTRL | Qt::Key_Q, [this] { close(); });
+    add(this, Qt::Key_F1, [this] { wwwBtnClick(); });
+    // Page keys turn pages only on the tab with the page, so that the file
+    // list keeps them for scrolling.
+    QWidget* pageTab = PageControl1->widget(1);
+    add(pageTab, Qt::Key_PageDown, [this] { ShowPage(PageEd->value() + 1); });
+    add(pageTab, Qt::Key_PageUp, [this] { ShowPage(PageEd->value() - 1); });
+    add(pageTab, Qt::CTRL | Qt::Key_Home, [this] { ShowPage(1); });
+    add(pageTab, Qt::CTRL | Qt::Key_End, [this] { ShowPage(doc_->pageList.Count()); });
+    add(pageTab, QKeySequence::ZoomIn, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
+    add(pageTab, QKeySequence::ZoomOut, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), false)); });
+    add(pageTab, Qt::CTRL | Qt::Key_Equal, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
+}
+
+void TMainForm::ShowPage(int page) {
+    if (doc_->pageList.Count() < 1) return;
+    PageEd->setValue(std::clamp(page, 1, static_cast<int>(doc_->pageList.Count())));
+}
+
+void TMainForm::RestoreWindowState() {
+    const QSettings settings;
+    if (!restoreGeometry(settings.value("window/geometry").toByteArray())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            resize(std::max(622, available.width() * 4 / 5), std::max(489, available.height() * 4 / 5));
+            move(available.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    PageControl1->setCurrentIndex(std::clamp(settings.value("window/tab", 0).toInt(), 0, PageControl1->count() - 1));
+    ZoomEd->setValue(settings.value("view/zoom", 50).toInt());
+}
+
+void TMainForm::SaveWindowState() const {
+    QSettings settings;
+    settings.setValue("window/geometry", saveGeometry());
+    settings.setValue("window/tab", PageControl1->currentIndex());
+    settings.setValue("view/zoom", ZoomEd->value());
+}
+
+int TMainForm::FitWidthZoom() const {
+    const int page = PageEd->value();
+    if (page < 1 || page > doc_->pageList.Count()) return ZoomEd->value();
+    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
+    const double widthPt = box[2] - box[0];
+    // The room left of the vertical scroll bar, with a small margin.
+    const int room = ScrollBox1->viewport()->width() - ScrollBox1->verticalScrollBar()->sizeHint().width() - 4;
+    if (widthPt <= 0 || room <= 0) return ZoomEd->value();
+    const double zoom = room * 72.0 * 100.0 / (widthPt * PageView->Dpi());
+    return std::clamp(static_cast<int>(zoom), ZoomEd->minimum(), ZoomEd->maximum());
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".pdf", Qt::CaseInsensitive)) {
+            event->acceptProposedAction();
+            // After the drop has returned: the open runs its own event loop.
+            const QString path = url.toLocalFile();
+            QTimer::singleShot(0, this, [this, path] { openfilenow(path); });
+            return;
+        }
+    }
+}
+
+std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
+    auto doc = std::make_unique<TPdfDocument>(*this);
+    doc->programDir = QFile::encodeName(programDir_).toStdString();
+    doc->readPics = !ReadPicsCheck || ReadPicsCheck->isChecked();
+    AttachInterpreter(*doc);
+    return doc;
 }
 
 TMainForm::~TMainForm() {
@@ -357,8 +467,6 @@ QWidget* TMainForm::CreateOpenTab() {
     FontLabel = new QLabel("Optimieren auf:", tab);
     ReadPicsCheck = new QCheckBox("Bilder einlesen", tab);
     ReadPicsCheck->setChecked(true);
-    doc_.readPics = true;
-    connect(ReadPicsCheck, &QCheckBox::toggled, this, [this](bool on) { doc_.readPics = on; });
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(ChooseFontBtn);
@@ -447,12 +555,14 @@ QWidget* TMainForm::CreateFontsTab() {
     QPalette workspace = ScrollBox1->palette();
     workspace.setColor(QPalette::Dark, kAppWorkSpace);
     ScrollBox1->setPalette(workspace);
-    PageView = new TPageView(doc_);
+    PageView = new TPageView(*doc_);
+    // Focusable, so that the page keys work right after a click on the page.
+    PageView->setFocusPolicy(Qt::StrongFocus);
     PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
     ScrollBox1->setWidget(PageView);
     connect(tools, &QButtonGroup::idClicked, this,
             [this](int id) { PageView->SetTool(static_cast<TPageView::TTool>(id)); });
-    PreviewPane = new TPreviewPane(doc_, tab);
+    PreviewPane = new TPreviewPane(*doc_, tab);
     // In the preview the pointer tool still names the font under the
     // pointer: the renderings have the simplified drawing's geometry.
     connect(PreviewPane, &TPreviewPane::pointerMoved, this, [this](int x, int y) {
@@ -476,16 +586,16 @@ QWidget* TMainForm::CreateFontsTab() {
     warning->setWordWrap(true);
 
     FontListView = new QTreeWidget(tab);
-    FontListView->setColumnCount(2);
-    FontListView->setHeaderLabels({"Alte Schriftart", "Neue Schriftart"});
-    FontListView->setColumnWidth(0, 200);
-    FontListView->setColumnWidth(1, 200);
+    FontListView->setColumnCount(kFontColumns);
+    FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
+    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
+    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
     FontListView->setRootIsDecorated(false);
     FontListView->setItemsExpandable(false);
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
     FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FontListView->setAllColumnsShowFocus(true);
-    FontListView->setFixedHeight(104);
+    FontListView->setMinimumHeight(104);
     // The selection stays visible when the table loses the focus.
     QPalette tablePalette = FontListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -512,11 +622,14 @@ QWidget* TMainForm::CreateFontsTab() {
     layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", tab));
     layout->addLayout(fields);
     layout->addWidget(note);
-    layout->addLayout(pageArea, 1);
-    layout->addLayout(table);
+    // The page gets most of the height; what a large window has to spare
+    // goes partly to the font table.
+    layout->addLayout(pageArea, 3);
+    layout->addLayout(table, 1);
 
     connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
     connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
+    connect(PageView, &TPageView::fontHovered, this, &TMainForm::FontHovered);
     connect(PageView, &TPageView::statusTextChanged, this, [this](const QString& text) {
         if (StatusPanel0) StatusPanel0->setText(text);
     });
@@ -651,10 +764,17 @@ void TMainForm::CreateStatusBar() {
 void TMainForm::ConnectInfoFields() {
     for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
         connect(edit, &QLineEdit::textChanged, this, [this] { InfoFieldEdited(); });
-    for (QDateEdit* date : {DateTimePicker1, DateTimePicker3})
-        connect(date, &QDateEdit::dateChanged, this, [this] { InfoFieldEdited(); });
-    for (QTimeEdit* time : {DateTimePicker2, DateTimePicker4})
-        connect(time, &QTimeEdit::timeChanged, this, [this] { InfoFieldEdited(); });
+    // A date the user touched is written as set; the others keep the
+    // file's creation date and get the time of saving as modification.
+    auto dateEdited = [this](bool creation) {
+        if (fillingInfo_) return;
+        (creation ? doc_->creationDateEdited : doc_->modDateEdited) = true;
+        InfoFieldEdited();
+    };
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(true); });
+    connect(DateTimePicker2, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(true); });
+    connect(DateTimePicker3, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(false); });
+    connect(DateTimePicker4, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(false); });
 }
 
 // ---- start and end -------------------------------------------------------------
@@ -680,6 +800,7 @@ void TMainForm::FormShow(const QStringList& arguments) {
 }
 
 bool TMainForm::FormCloseQuery() {
+    if (!modified_) return true;
     return Ask(QMessageBox::Information, "Programm beenden",
                "Hiermit beenden Sie das Programm! Alle nicht gespeicherten Daten gehen verloren!",
                QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
@@ -694,15 +815,16 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (doc_.opening) {
+    if (reading_) {
         // The reader is on the stack below this handler: let it stop after
         // the current page and close once it has returned.
-        doc_.cancelRequested = 1;
+        reading_->cancelRequested = 1;
         closeAfterOpen_ = true;
         event->ignore();
         return;
     }
     closeConfirmed_ = true;
+    SaveWindowState();
     event->accept();
 }
 
@@ -734,8 +856,101 @@ void TMainForm::wwwBtnClick() {
 
 // ---- opening --------------------------------------------------------------------
 
-void TMainForm::openfilenow(const QString& path) {
-    doc_.openfilenow(QFile::encodeName(path).toStdString());
+bool TMainForm::openfilenow(const QString& path) {
+    if (reading_) return false;
+    if (!ConfirmDiscardChanges("PDF-Datei öffnen")) return false;
+    return ReadIntoFreshDocument(path);
+}
+
+bool TMainForm::ConfirmDiscardChanges(const QString& caption) {
+    if (!modified_) return true;
+    const QString text = "Die Änderungen an \"" + QFileInfo(documentPath_).fileName() +
+                         "\" sind noch nicht gespeichert und gehen verloren. Trotzdem fortfahren?";
+    return Ask(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+bool TMainForm::ReadIntoFreshDocument(const QString& path) {
+    std::unique_ptr<TPdfDocument> fresh = NewDocument();
+    reading_ = fresh.get();
+    readingVersionItem_ = -1;
+    errorsWhileReading_ = 0;
+    OpenPDFForm->StatusMemo->clear();
+    OpenPDFForm->ProgressBar1->setValue(0);
+    OpenPDFForm->SetReading(true);
+    UpdateSaveAvailability();
+    fresh->openfilenow(QFile::encodeName(path).toStdString());
+    OpenPDFForm->SetReading(false);
+    reading_ = nullptr;
+
+    const QString name = QFileInfo(path).fileName();
+    bool shown = false;
+    switch (OpenOutcome(*fresh, errorsWhileReading_)) {
+        case TOpenOutcome::Cancelled:
+            SetStatusText("Öffnen von " + name + " abgebrochen.");
+            break;
+        case TOpenOutcome::Refused:
+            SetStatusText(name + " konnte nicht geöffnet werden.");
+            break;
+        case TOpenOutcome::Opened:
+            ShowDocument(std::move(fresh), path);
+            shown = true;
+            break;
+    }
+    UpdateSaveAvailability();
+    if (closeAfterOpen_) {
+        closeConfirmed_ = true;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+    return shown;
+}
+
+void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path) {
+    // The dialog and the view refer to the document: point them at the new
+    // one before the old one goes.
+    PageView->SetDocument(*doc);
+    PreviewPane->SetDocument(*doc);
+    delete ChangeFontForm;
+    ChangeFontForm = new TChangeFontForm(*doc, this);
+    doc_ = std::move(doc);
+    documentPath_ = path;
+    if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
+    InfoFieldsChanged();
+    SetModified(false);
+    SetStatusText(QString());
+    const int32_t pageCount = doc_->pageList.Count();
+    Label6->setText("von " + QString::number(pageCount));
+    PageEd->setValue(1);
+    PageControl1->setCurrentIndex(1);
+    ZoomEd->setValue(FitWidthZoom());
+    // Setting the field to the value it already shows raises no change, but
+    // the table must show the new document's fonts all the same.
+    RefreshFontTable(PageEd->value());
+    PageView->InvalidateImageCache();
+    PageView->Refresh();
+    ShowPreviewPage();
+    PageControl1->setCurrentIndex(1);
+}
+
+void TMainForm::SetModified(bool modified) {
+    modified_ = modified;
+    UpdateTitle();
+}
+
+void TMainForm::UpdateTitle() {
+    const QString program = "Vostrel PDF Glyphwell 1.0";
+    if (documentPath_.isEmpty()) {
+        setWindowTitle(program);
+        return;
+    }
+    setWindowTitle(QFileInfo(documentPath_).fileName() + (modified_ ? "*" : "") + " – " + program);
+}
+
+void TMainForm::UpdateSaveAvailability() {
+    if (SaveBtn) SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_));
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    if (StatusPanel0) StatusPanel0->setText(text);
 }
 
 void TMainForm::ShowProgressWindow() {
@@ -757,7 +972,6 @@ void TMainForm::SetStatusLabel(const std::string& text) {
 
 void TMainForm::SetProStatus(int32_t percent) {
     OpenPDFForm->ProgressBar1->setValue(std::clamp(percent, 0, 100));
-    doc_.progressPercent = percent;
     StatusPanel1->SetPercent(percent);
 }
 
@@ -769,6 +983,11 @@ void TMainForm::PumpMessages() {
 }
 
 void TMainForm::SelectVersionItem(int32_t item) {
+    if (reading_) {
+        // The box belongs to the shown document until the new one replaces it.
+        readingVersionItem_ = item;
+        return;
+    }
     if (item >= 0 && item < PDFVersionBox->count()) PDFVersionBox->setCurrentIndex(item);
 }
 
@@ -777,17 +996,18 @@ int32_t TMainForm::VersionItem() {
 }
 
 void TMainForm::InfoFieldsChanged() {
+    if (reading_) return;
     fillingInfo_ = true;
-    Edit1->setText(FromCp1252(doc_.Edit1));
-    Edit2->setText(FromCp1252(doc_.Edit2));
-    Edit3->setText(FromCp1252(doc_.Edit3));
-    Edit4->setText(FromCp1252(doc_.Edit4));
-    Edit5->setText(FromCp1252(doc_.Edit5));
-    Edit6->setText(FromCp1252(doc_.Edit6));
-    const auto& d1 = doc_.DateTimePicker1;
-    const auto& t2 = doc_.DateTimePicker2;
-    const auto& d3 = doc_.DateTimePicker3;
-    const auto& t4 = doc_.DateTimePicker4;
+    Edit1->setText(QString::fromStdString(doc_->Edit1));
+    Edit2->setText(QString::fromStdString(doc_->Edit2));
+    Edit3->setText(QString::fromStdString(doc_->Edit3));
+    Edit4->setText(QString::fromStdString(doc_->Edit4));
+    Edit5->setText(QString::fromStdString(doc_->Edit5));
+    Edit6->setText(QString::fromStdString(doc_->Edit6));
+    const auto& d1 = doc_->DateTimePicker1;
+    const auto& t2 = doc_->DateTimePicker2;
+    const auto& d3 = doc_->DateTimePicker3;
+    const auto& t4 = doc_->DateTimePicker4;
     DateTimePicker1->setDate(QDate(d1.year, d1.month, d1.day));
     DateTimePicker2->setTime(QTime(t2.hour, t2.minute, t2.second));
     DateTimePicker3->setDate(QDate(d3.year, d3.month, d3.day));
@@ -799,43 +1019,35 @@ void TMainForm::InfoFieldsChanged() {
 
 void TMainForm::InfoFieldEdited() {
     if (fillingInfo_) return;
-    doc_.Edit1 = ToCp1252(Edit1->text());
-    doc_.Edit2 = ToCp1252(Edit2->text());
-    doc_.Edit3 = ToCp1252(Edit3->text());
-    doc_.Edit4 = ToCp1252(Edit4->text());
-    doc_.Edit5 = ToCp1252(Edit5->text());
-    doc_.Edit6 = ToCp1252(Edit6->text());
-    doc_.DateTimePicker1 = WithDate(doc_.DateTimePicker1, DateTimePicker1->date());
-    doc_.DateTimePicker2 = WithTime(doc_.DateTimePicker2, DateTimePicker2->time());
-    doc_.DateTimePicker3 = WithDate(doc_.DateTimePicker3, DateTimePicker3->date());
-    doc_.DateTimePicker4 = WithTime(doc_.DateTimePicker4, DateTimePicker4->time());
+    SetModified(true);
+    doc_->Edit1 = Edit1->text().toStdString();
+    doc_->Edit2 = Edit2->text().toStdString();
+    doc_->Edit3 = Edit3->text().toStdString();
+    doc_->Edit4 = Edit4->text().toStdString();
+    doc_->Edit5 = Edit5->text().toStdString();
+    doc_->Edit6 = Edit6->text().toStdString();
+    doc_->DateTimePicker1 = WithDate(doc_->DateTimePicker1, DateTimePicker1->date());
+    doc_->DateTimePicker2 = WithTime(doc_->DateTimePicker2, DateTimePicker2->time());
+    doc_->DateTimePicker3 = WithDate(doc_->DateTimePicker3, DateTimePicker3->date());
+    doc_->DateTimePicker4 = WithTime(doc_->DateTimePicker4, DateTimePicker4->time());
 }
 
-void TMainForm::OpenFinished(int32_t pageCount) {
-    Label6->setText("von " + QString::number(pageCount));
-    PageEd->setValue(1);
-    // Setting the field to the value it already shows raises no change, but
-    // the table must show the new document's fonts all the same.
-    RefreshFontTable(PageEd->value());
-    PageView->Refresh();
-    PreviewPane->DocumentOpened();
-    ShowPreviewPage();
-    PageControl1->setCurrentIndex(1);
-    if (closeAfterOpen_) {
-        closeConfirmed_ = true;
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+void TMainForm::OpenFinished(int32_t /*pageCount*/) {
+    // The window finishes an open itself once the reader has returned, and
+    // only when the document is to be shown.
 }
 
 // ---- page, zoom and the font table -------------------------------------------------
 
 void TMainForm::PageEdChange() {
-    const int pageCount = doc_.pageList.Count();
+    const int pageCount = doc_->pageList.Count();
     // The nested change event of the corrected value does the same work;
     // the outer run repeats it for the field's value, which is then final.
     if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
     RefreshFontTable(PageEd->value());
     PageView->Refresh();
+    // A new page starts at its top, not where the last one was scrolled to.
+    ScrollBox1->verticalScrollBar()->setValue(0);
     ShowPreviewPage();
 }
 
@@ -870,12 +1082,25 @@ void TMainForm::DiffBtnClick(bool on) {
 void TMainForm::RefreshFontTable(int page) {
     FontListView->setUpdatesEnabled(false);
     FontListView->clear();
-    for (const int32_t index : FontTableRows(doc_, page)) {
-        const TFontRecord& font = doc_.fontList[index];
+    for (const int32_t index : FontTableRows(*doc_, page)) {
+        const TFontRecord& font = doc_->fontList[index];
         const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
-        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FromCp1252(shown)}));
+        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
+                                                           FontEmbeddedText(font), FontEncodingText(font),
+                                                           FromCp1252(shown)}));
     }
     FontListView->setUpdatesEnabled(true);
+}
+
+void TMainForm::FontHovered(const QString& resName) {
+    if (resName.isEmpty()) return;
+    for (int row = 0; row < FontListView->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = FontListView->topLevelItem(row);
+        if (item->text(0) != resName) continue;
+        FontListView->setCurrentItem(item);
+        FontNameEd->setText(resName + (item->text(1).isEmpty() ? "" : " (" + item->text(1) + ")"));
+        return;
+    }
 }
 
 int TMainForm::SelectedFontRow() const {
@@ -887,19 +1112,19 @@ int TMainForm::SelectedFontRow() const {
 void TMainForm::ChangeBtnClick() {
     // The commands wait while a file is read: the table and the font list
     // are being rebuilt underneath them.
-    if (doc_.opening) return;
+    if (reading_) return;
     const int row = SelectedFontRow();
     if (row < 0) {
         ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
         return;
     }
     const int page = PageEd->value();
-    if (page < 1 || page > doc_.pageList.Count()) return;
+    if (page < 1 || page > doc_->pageList.Count()) return;
 
     QComboBox* choices = ChangeFontForm->ComboBox1;
     const int remembered = std::max(choices->currentIndex(), 0);
     choices->clear();
-    for (const std::string& name : ReplacementChoices(doc_, page)) choices->addItem(FromCp1252(name));
+    for (const std::string& name : ReplacementChoices(*doc_, page)) choices->addItem(FromCp1252(name));
     choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
     ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
 
@@ -908,25 +1133,29 @@ void TMainForm::ChangeBtnClick() {
     const QString chosen = choices->currentText();
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
-    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(1, chosen);
-    SetReplacement(doc_, page, row, ToCp1252(chosen));
+    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(kReplacementColumn, chosen);
+    SetReplacement(*doc_, page, row, ToCp1252(chosen));
+    SetModified(true);
     PreviewPane->ReplacementsChanged();
     ShowPreviewPage();
 }
 
 void TMainForm::OldFontBtnClick() {
-    if (doc_.opening) return;
+    if (reading_) return;
     const int row = SelectedFontRow();
     if (row < 0) return;
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
-    item->setText(1, item->text(0));
-    ClearReplacement(doc_, PageEd->value(), row);
+    item->setText(kReplacementColumn, item->text(0));
+    const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
+    const bool hadReplacement =
+        row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
+    if (ClearReplacement(*doc_, PageEd->value(), row) && hadReplacement) SetModified(true);
     PreviewPane->ReplacementsChanged();
     ShowPreviewPage();
 }
 
 void TMainForm::ChooseFontBtnClick() {
-    if (doc_.opening) return;
+    if (reading_) return;
     QFont font = screenFont_;
     bool accepted = false;
     if (testHooks.screenFont) {
@@ -959,8 +1188,27 @@ void TMainForm::NowBtnClick() {
 }
 
 void TMainForm::SaveBtnClick() {
-    if (doc_.opening) return;
-    SavePdfCommand(doc_);
+    if (reading_) return;
+    if (!DocumentIsSavable(*doc_)) {
+        // The button is disabled then; this answers the keyboard shortcut.
+        SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
+        return;
+    }
+    const std::optional<std::string> path = AskSaveFileName();
+    if (!path) return;
+    RewritePageContents(*doc_);
+    const TWriteOutcome outcome = WritePdfFile(*doc_, *path, VersionItem());
+    if (outcome.result != TWriteResult::Written) {
+        ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)
+                                                                 : WriteFailedMessage(*path, outcome.errorText),
+                    TMsgIcon::Error);
+        return;
+    }
+    SetModified(false);
+    if (ShowSavedFileWanted()) ShowFileInViewer(*path);
+    // The saved file becomes the shown document, so that what the window
+    // shows is what the file holds.
+    ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
 }
 
 std::optional<std::string> TMainForm::AskSaveFileName() {
@@ -1000,6 +1248,7 @@ QMessageBox::StandardButton TMainForm::Ask(QMessageBox::Icon icon, const QString
 }
 
 void TMainForm::ShowMessage(const std::string& text, TMsgIcon icon) {
+    if (reading_ && icon == TMsgIcon::Error) ++errorsWhileReading_;
     Ask(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, kAppTitle,
         QString::fromStdString(text), QMessageBox::Ok);
 }

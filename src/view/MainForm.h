@@ -1,7 +1,11 @@
-// TMainForm: the main window "Vostrel PDF Glyphwell 1.0". It owns the open
-// document and is the document's user interface: message boxes, the
+// TMainForm: the main window "Vostrel PDF Glyphwell 1.0". It owns the shown
+// document and is the documents' user interface: message boxes, the
 // progress window, the "Informationen" and "PDF Version:" controls, the
 // display font's measurer and the save dialog.
+//
+// A file is read into a fresh document; only a completely read one replaces
+// the shown document, so a refused or cancelled open leaves the previous
+// document (or none) in place.
 #pragma once
 
 #include <QElapsedTimer>
@@ -80,8 +84,19 @@ public:
     explicit TMainForm(const QString& programDir, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    TPdfDocument& Document() { return doc_; }
+    TPdfDocument& Document() { return *doc_; }
+    // Whether the shown document has changes that are not saved yet.
+    bool HasUnsavedChanges() const { return modified_; }
+    // The file the shown document was read from (empty: none).
+    const QString& DocumentPath() const { return documentPath_; }
     const QString& ProgramDir() const { return programDir_; }
+
+    // Size, position, tab and zoom as the user left them (QSettings); on
+    // the first start a size that suits the screen.
+    void RestoreWindowState();
+    void SaveWindowState() const;
+    // The zoom at which the current page fills the page area's width.
+    int FitWidthZoom() const;
 
     // Opens the file named by the first command-line argument (arguments
     // without the program name).
@@ -93,7 +108,9 @@ public:
                                                   const QString& workingDir);
 
     // ---- commands -----------------------------------------------------------
-    void openfilenow(const QString& path);
+    // Asks first when the shown document has unsaved changes. True when the
+    // file was read and is now the shown document.
+    bool openfilenow(const QString& path);
     void PageEdChange();
     void ZoomEdChange();
     void ChangeBtnClick();
@@ -180,15 +197,27 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool ReadIntoFreshDocument(const QString& path);
+    void ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path);
+    std::unique_ptr<TPdfDocument> NewDocument();
+    void SetModified(bool modified);
+    void UpdateTitle();
+    void UpdateSaveAvailability();
+    bool ConfirmDiscardChanges(const QString& caption);
+    void SetStatusText(const QString& text);
     QWidget* CreateOpenTab();
     QWidget* CreateFontsTab();
     QWidget* CreateInfoTab();
     QWidget* CreateSaveTab();
     QWidget* CreateBottomBar();
     void CreateStatusBar();
+    void CreateShortcuts();
+    void ShowPage(int page);
     void ConnectInfoFields();
     void InfoFieldEdited();
     void ApplyScreenFont();
@@ -198,10 +227,20 @@ private:
     int SelectedFontRow() const;
     bool PreviewShown() const;
     void ShowPreviewPage();
+    // The pointer is over text of this font: its row is selected and the
+    // field shows its name.
+    void FontHovered(const QString& resName);
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;
-    TPdfDocument doc_;
+    std::unique_ptr<TPdfDocument> doc_;
+    QString documentPath_;
+    // The document being read, while an open runs (it reports through this
+    // window, whose document callbacks then leave the shown one alone).
+    TPdfDocument* reading_ = nullptr;
+    int32_t readingVersionItem_ = -1;
+    int32_t errorsWhileReading_ = 0;
+    bool modified_ = false;
     QFont screenFont_;
     QElapsedTimer lastPump_;
     bool fillingInfo_ = false;

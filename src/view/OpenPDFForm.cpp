@@ -9,9 +9,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "PdfDocument.h"
-
-TOpenPDFForm::TOpenPDFForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
+TOpenPDFForm::TOpenPDFForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle("PDF-Datei öffnen...");
     setModal(false);
     setFixedSize(435, 248);
@@ -55,7 +53,7 @@ TOpenPDFForm::TOpenPDFForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent)
 }
 
 void TOpenPDFForm::BreakBtnClick() {
-    doc_.cancelRequested = 1;
+    emit cancelClicked();
 }
 
 void TOpenPDFForm::reject() {
@@ -65,7 +63,7 @@ void TOpenPDFForm::reject() {
 void TOpenPDFForm::closeEvent(QCloseEvent* event) {
     // Closing the window by its close box while a file is read would leave
     // the reader running without a way to stop it: treat it as a cancel.
-    if (doc_.opening) {
+    if (reading_) {
         BreakBtnClick();
         event->ignore();
         return;

@@ -1,7 +1,7 @@
 // TOpenPDFForm ("PDF-Datei öffnen..."): the progress window of an open. The
 // reader writes its lines into the status memo and the current step into
-// the status label; "Aktion abbrechen" (or Escape) asks it to stop after
-// the page it is on.
+// the status label; "Aktion abbrechen" (or Escape, or the close box while a
+// file is read) asks the window to stop the reader after the page it is on.
 #pragma once
 
 #include <QDialog>
@@ -10,22 +10,26 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class TPdfDocument;
 
 class TOpenPDFForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TOpenPDFForm(TPdfDocument& doc, QWidget* parent = nullptr);
+    explicit TOpenPDFForm(QWidget* parent = nullptr);
 
-    // Sets cancelRequested and nothing else.
+    // Emits cancelClicked and nothing else.
     void BreakBtnClick();
+    // While a file is read, closing the window means cancelling.
+    void SetReading(bool reading) { reading_ = reading; }
 
     QLabel* Label1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* BreakBtn = nullptr;
-    // Never emptied: the lines of earlier files stay above the new ones.
+    // Emptied at the start of every open.
     QPlainTextEdit* StatusMemo = nullptr;
+
+signals:
+    void cancelClicked();
 
 public slots:
     // Escape cancels the open; the window itself is closed by the reader only.
@@ -35,5 +39,5 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    TPdfDocument& doc_;
+    bool reading_ = false;
 };

@@ -22,6 +22,9 @@
 
 namespace {
 
+// Beyond this zoom a high-resolution repaint falls back to scaling up.
+constexpr int kMaxDeviceZoom = 1200;
+
 // Without a printer the page area of an invalid page number takes the size
 // of an A4 portrait sheet, in points.
 constexpr double kSheetWidthPt = 595;
@@ -210,12 +213,20 @@ QImage DibToImage(const TDib& dib, int64_t maxPixels) {
 
 // ---- the view ----------------------------------------------------------------
 
-TPageView::TPageView(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
+TPageView::TPageView(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(&doc) {
     displayFont_ = QFont(QStringLiteral("Arial"));
     displayFont_.setPixelSize(15);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(PageAreaSize(CurrentPage(), CurrentZoom()));
+}
+
+void TPageView::SetDocument(TPdfDocument& doc) {
+    doc_ = &doc;
+    markedItems_.clear();
+    imageCache_.clear();
+    panning_ = false;
+    Refresh();
 }
 
 void TPageView::AttachControls(QSpinBox* pageEd, QSpinBox* zoomEd, QLineEdit* fontNameEd, QScrollArea* scrollBox) {
@@ -244,13 +255,13 @@ int TPageView::CurrentPage() const { return pageEd_ ? pageEd_->value() : 1; }
 
 int TPageView::CurrentZoom() const { return zoomEd_ ? zoomEd_->value() : 50; }
 
-bool TPageView::PageValid(int page) const { return page >= 1 && page <= doc_.pageList.Count(); }
+bool TPageView::PageValid(int page) const { return page >= 1 && page <= doc_->pageList.Count(); }
 
 QSize TPageView::PageAreaSize(int page, int zoomPercent) const {
     const int dpi = Dpi();
     double widthPt = kSheetWidthPt, heightPt = kSheetHeightPt;
     if (PageValid(page)) {
-        const auto& box = doc_.pageList[static_cast<size_t>(page - 1)].mediaBox;
+        const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
         widthPt = box[2] - box[0];
         heightPt = box[3] - box[1];
     }
@@ -263,19 +274,19 @@ QSize TPageView::PageAreaSize(int page, int zoomPercent) const {
 
 std::vector<int32_t> TPageView::PageItems(int page) const {
     std::vector<int32_t> items;
-    const int32_t count = doc_.displayList.Count();
-    if (page >= 0 && static_cast<size_t>(page) < doc_.pageItemIndex.size()) {
-        const auto& index = doc_.pageItemIndex[static_cast<size_t>(page)];
+    const int32_t count = doc_->displayList.Count();
+    if (page >= 0 && static_cast<size_t>(page) < doc_->pageItemIndex.size()) {
+        const auto& index = doc_->pageItemIndex[static_cast<size_t>(page)];
         items.reserve(index.size());
         for (int32_t pos : index)
-            if (pos >= 0 && pos < count && doc_.displayList[static_cast<size_t>(pos)].pageNo == page)
+            if (pos >= 0 && pos < count && doc_->displayList[static_cast<size_t>(pos)].pageNo == page)
                 items.push_back(pos);
         return items;
     }
     // Lists filled without the index (older interpreter runs, tests) are
     // walked in full.
     for (int32_t i = 0; i < count; ++i)
-        if (doc_.displayList[static_cast<size_t>(i)].pageNo == page) items.push_back(i);
+        if (doc_->displayList[static_cast<size_t>(i)].pageNo == page) items.push_back(i);
     return items;
 }
 
@@ -292,7 +303,7 @@ QImage TPageView::RenderPageRegion(int page, int zoomPercent, const QRect& regio
     QImage image(part.size(), QImage::Format_RGB32);
     if (image.isNull()) return {};
     image.fill(Qt::white);
-    if (PageValid(page) && !doc_.opening) {
+    if (PageValid(page)) {
         QPainter painter(&image);
         painter.translate(-part.topLeft());
         DrawPage(painter, page, zoomPercent, Dpi(), size.height(), part);
@@ -301,14 +312,14 @@ QImage TPageView::RenderPageRegion(int page, int zoomPercent, const QRect& regio
 }
 
 void TPageView::Refresh() {
-    if (doc_.opening) return;
+    if (paintingPaused_) return;
     const QSize size = PageAreaSize(CurrentPage(), CurrentZoom());
     if (this->size() != size) resize(size);
     update();
 }
 
 void TPageView::paintEvent(QPaintEvent* event) {
-    if (doc_.opening) return;
+    if (paintingPaused_) return;
     const int page = CurrentPage();
     const int zoom = CurrentZoom();
     const QSize size = PageAreaSize(page, zoom);
@@ -323,10 +334,23 @@ void TPageView::paintEvent(QPaintEvent* event) {
     const QRect exposed = event->rect().intersected(rect());
     if (exposed.isEmpty()) return;
     if (PageValid(page)) {
-        doc_.pageList.Select(page - 1);
+        doc_->pageList.Select(page - 1);
         emit statusTextChanged(QString());
     }
-    const QImage image = RenderPageRegion(page, zoom, exposed);
+    // On a high-resolution screen the page is drawn at the screen's own
+    // pixels (a larger zoom), so text stays sharp instead of being scaled up.
+    const qreal ratio = devicePixelRatioF();
+    QImage image;
+    const int deviceZoom = static_cast<int>(std::lround(zoom * ratio));
+    if (ratio > 1.0 && deviceZoom <= kMaxDeviceZoom) {
+        const QRect deviceRect(QPoint(static_cast<int>(exposed.left() * ratio), static_cast<int>(exposed.top() * ratio)),
+                               QSize(static_cast<int>(std::ceil(exposed.width() * ratio)),
+                                     static_cast<int>(std::ceil(exposed.height() * ratio))));
+        image = RenderPageRegion(page, deviceZoom, deviceRect);
+        image.setDevicePixelRatio(ratio);
+    } else {
+        image = RenderPageRegion(page, zoom, exposed);
+    }
     QPainter painter(this);
     if (image.isNull())
         painter.fillRect(exposed, Qt::white);
@@ -335,12 +359,12 @@ void TPageView::paintEvent(QPaintEvent* event) {
 }
 
 void TPageView::DrawPage(QPainter& painter, int page, int zoomPercent, int dpi, int heightPx, const QRect& clip) const {
-    const auto& box = doc_.pageList[static_cast<size_t>(page - 1)].mediaBox;
+    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
     const double llx = box[0], lly = box[1];
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
     for (int32_t pos : PageItems(page)) {
-        const TDisplayItem& item = doc_.displayList[static_cast<size_t>(pos)];
+        const TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath)
             DrawPath(painter, item, llx, lly, zoomPercent, dpi, heightPx);
         else if (item.isImage)
@@ -385,7 +409,7 @@ void TPageView::DrawPath(QPainter& painter, const TDisplayItem& item, double llx
 
 void TPageView::DrawImage(QPainter& painter, const TDisplayItem& item, double llx, double lly, int zoomPercent,
                           int dpi, int heightPx) const {
-    if (item.imageIndex < 0 || item.imageIndex >= doc_.imageList.Count()) return;
+    if (item.imageIndex < 0 || item.imageIndex >= doc_->imageList.Count()) return;
     const QImage& image = CachedImage(item.imageIndex);
     if (image.isNull()) return;
     const int left = ClampCoord(Conv(item.x - llx, zoomPercent, dpi));
@@ -445,7 +469,7 @@ void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, double llx,
 }
 
 void TPageView::DrawAnnotations(QPainter& painter, int page, int zoomPercent, int dpi) const {
-    const TPageRecord& rec = doc_.pageList[static_cast<size_t>(page - 1)];
+    const TPageRecord& rec = doc_->pageList[static_cast<size_t>(page - 1)];
     if (rec.annotations.IsEmpty()) return;
     QFont font = displayFont_;
     // Points at the view's resolution, as the point size of a screen font
@@ -471,9 +495,9 @@ void TPageView::DrawAnnotations(QPainter& painter, int page, int zoomPercent, in
 }
 
 const QImage& TPageView::CachedImage(int32_t imageIndex) const {
-    const TDib& dib = doc_.imageList[static_cast<size_t>(imageIndex)].dib;
-    if (imageCache_.size() < static_cast<size_t>(doc_.imageList.Count()))
-        imageCache_.resize(static_cast<size_t>(doc_.imageList.Count()));
+    const TDib& dib = doc_->imageList[static_cast<size_t>(imageIndex)].dib;
+    if (imageCache_.size() < static_cast<size_t>(doc_->imageList.Count()))
+        imageCache_.resize(static_cast<size_t>(doc_->imageList.Count()));
     TCachedImage& entry = imageCache_[static_cast<size_t>(imageIndex)];
     const uint64_t sample = SampleBytes(dib.pixels);
     if (entry.pixels != dib.bits() || entry.byteCount != dib.pixels.size() || entry.width != dib.width ||
@@ -578,18 +602,18 @@ QString TPageView::HoverAt(int x, int y) {
     if (!PageValid(page)) return QString();
     const int zoom = CurrentZoom();
     const int dpi = Dpi();
-    const auto& box = doc_.pageList[static_cast<size_t>(page - 1)].mediaBox;
+    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
     const int heightPx = PageAreaSize(page, zoom).height();
-    const int32_t count = doc_.displayList.Count();
+    const int32_t count = doc_->displayList.Count();
 
     // Marks left by the previous movement (possibly on another page).
     for (int32_t pos : markedItems_)
-        if (pos >= 0 && pos < count) doc_.displayList[static_cast<size_t>(pos)].marked = 0;
+        if (pos >= 0 && pos < count) doc_->displayList[static_cast<size_t>(pos)].marked = 0;
     markedItems_.clear();
 
     std::string hovered;
     for (int32_t pos : PageItems(page)) {
-        TDisplayItem& item = doc_.displayList[static_cast<size_t>(pos)];
+        TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath || item.isImage) continue;
         item.marked = 0;
         const int pointSize = HoverPointSize(item.fontSize, zoom);
@@ -609,6 +633,7 @@ QString TPageView::HoverAt(int x, int y) {
     const QString name = QString::fromStdString(Cp1252ToUtf8(hovered));
     if (fontNameEd_) fontNameEd_->setText(name);
     update();
+    emit fontHovered(name);
     return name;
 }
 
@@ -618,11 +643,9 @@ void TPageView::MagnifyAt(int x, int y, bool zoomIn) {
     if (zoomEd_) zoomEd_->setValue(newZoom);
     const int zoomNow = CurrentZoom();
 
-    // Painting pauses while the area is resized and scrolled. A click that
-    // arrives while a file is being read (the progress window pumps
-    // messages) must not end the reader's own flag, so it is restored.
-    const uint8_t wasOpening = doc_.opening;
-    doc_.opening = 1;
+    // Painting pauses while the area is resized and scrolled, so that no
+    // half-scrolled state is drawn.
+    paintingPaused_ = true;
     const QSize size = PageAreaSize(CurrentPage(), zoomNow);
     if (this->size() != size) resize(size);
     if (scrollBox_) {
@@ -631,7 +654,7 @@ void TPageView::MagnifyAt(int x, int y, bool zoomIn) {
         scrollBox_->horizontalScrollBar()->setValue(sx);
         scrollBox_->verticalScrollBar()->setValue(sy);
     }
-    doc_.opening = wasOpening;
+    paintingPaused_ = false;
     Refresh();
 }
 
@@ -643,9 +666,8 @@ void TPageView::mousePressEvent(QMouseEvent* event) {
                 SetDragCursor();
                 break;
             case TTool::Hand:
-                doc_.panning = 1;
-                doc_.panStartX = pos.x();
-                doc_.panStartY = pos.y();
+                panning_ = true;
+                panStart_ = pos;
                 break;
             case TTool::Magnifier:
                 MagnifyAt(pos.x(), pos.y(), true);
@@ -658,18 +680,18 @@ void TPageView::mousePressEvent(QMouseEvent* event) {
 
 void TPageView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (doc_.panning) {
+    if (panning_) {
         if (!scrollBox_) return;
         QScrollBar* hbar = scrollBox_->horizontalScrollBar();
         QScrollBar* vbar = scrollBox_->verticalScrollBar();
-        const int h = ClampScroll(hbar->value() + (doc_.panStartX - pos.x()), width());
-        const int v = ClampScroll(vbar->value() + (doc_.panStartY - pos.y()), height());
+        const int h = ClampScroll(hbar->value() + (panStart_.x() - pos.x()), width());
+        const int v = ClampScroll(vbar->value() + (panStart_.y() - pos.y()), height());
         hbar->setValue(h);
         vbar->setValue(v);
         return;
     }
     SetDragCursor();
-    if (tool_ == TTool::Pointer && !doc_.opening) HoverAt(pos.x(), pos.y());
+    if (tool_ == TTool::Pointer) HoverAt(pos.x(), pos.y());
 }
 
-void TPageView::mouseReleaseEvent(QMouseEvent* /*event*/) { doc_.panning = 0; }
+void TPageView::mouseReleaseEvent(QMouseEvent* /*event*/) { panning_ = false; }

@@ -71,6 +71,10 @@ public:
 
     TPageView(TPdfDocument& doc, QWidget* parent = nullptr);
 
+    // Shows another document (the window swaps in a freshly read one); the
+    // marks and pictures of the previous one are dropped.
+    void SetDocument(TPdfDocument& doc);
+
     // The controls the view works with: the page field ("Seite:"), the zoom
     // field ("Zoom:"), the field "Gewählte Schriftart:" and the scroll box
     // that holds the view.
@@ -126,6 +130,9 @@ public:
 signals:
     // Text for the first panel of the window's status bar.
     void statusTextChanged(const QString& text);
+    // The pointer is over text of this font (resource name), or over paper
+    // (empty).
+    void fontHovered(const QString& resName);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -160,7 +167,7 @@ private:
     const QFontMetrics& MetricsForPixels(int px) const;
     void SetDragCursor();
 
-    TPdfDocument& doc_;
+    TPdfDocument* doc_;
     QSpinBox* pageEd_ = nullptr;
     QSpinBox* zoomEd_ = nullptr;
     QLineEdit* fontNameEd_ = nullptr;
@@ -169,6 +176,10 @@ private:
     QFont displayFont_;
     int dpiOverride_ = 0;
     TCursorShape cursorShape_ = TCursorShape::Arrow;
+    bool paintingPaused_ = false;
+    // The hand tool: where the drag started, in view pixels.
+    bool panning_ = false;
+    QPoint panStart_;
     // Runs marked by the last pointer movement, so the next one clears them
     // without walking the whole display list.
     std::vector<int32_t> markedItems_;

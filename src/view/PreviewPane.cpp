@@ -83,7 +83,7 @@ void Couple(QScrollBar* a, QScrollBar* b) {
 
 }  // namespace
 
-TPreviewPane::TPreviewPane(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
+TPreviewPane::TPreviewPane(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(&doc) {
     beforeSheet_ = new TPreviewSheet(*this);
     afterSheet_ = new TPreviewSheet(*this);
     beforeArea_ = MakeArea(beforeSheet_, this);
@@ -114,11 +114,16 @@ void TPreviewPane::DocumentOpened() {
     before_ = after_ = QImage();
 }
 
+void TPreviewPane::SetDocument(TPdfDocument& doc) {
+    doc_ = &doc;
+    DocumentOpened();
+}
+
 void TPreviewPane::ReadFile() {
     fileStale_ = false;
-    const bool readable = doc_.fileData && doc_.fileSize > 0 && doc_.pageList.Count() > 0;
+    const bool readable = doc_->fileData && doc_->sourceSize > 0 && doc_->pageList.Count() > 0;
     renderer_.SetDocument(TPreviewSide::Before,
-                          readable ? QByteArray(reinterpret_cast<const char*>(doc_.fileData), doc_.fileSize)
+                          readable ? QByteArray(reinterpret_cast<const char*>(doc_->fileData), doc_->sourceSize)
                                    : QByteArray());
 }
 
@@ -129,9 +134,9 @@ void TPreviewPane::ReplacementsChanged() {
 void TPreviewPane::WriteResult() {
     resultStale_ = false;
     QByteArray pdf;
-    if (doc_.pageList.Count() > 0) {
+    if (doc_->pageList.Count() > 0) {
         try {
-            const std::string bytes = WritePdfToMemory(doc_, doc_.Ui().VersionItem());
+            const std::string bytes = WritePdfToMemory(*doc_, doc_->Ui().VersionItem());
             pdf = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
         } catch (const std::exception&) {
             // Too little memory for a second copy of the file: the right
@@ -146,8 +151,8 @@ void TPreviewPane::ShowPage(int page, int zoomPercent) {
     page_ = page;
     zoom_ = zoomPercent;
     // Both wait for the reader: the model is being built underneath.
-    if (fileStale_ && !doc_.opening) ReadFile();
-    if (resultStale_ && !doc_.opening) WriteResult();
+    if (fileStale_ && !doc_->opening) ReadFile();
+    if (resultStale_ && !doc_->opening) WriteResult();
     Fetch();
 }
 
@@ -184,8 +189,8 @@ void TPreviewPane::SetDifferenceShown(bool shown) {
 
 void TPreviewPane::UpdateSheets() {
     QSize paper(PageGeometry::Conv(595, zoom_, Dpi()), PageGeometry::Conv(842, zoom_, Dpi()));
-    if (page_ >= 1 && page_ <= doc_.pageList.Count()) {
-        const auto& box = doc_.pageList[static_cast<size_t>(page_ - 1)].mediaBox;
+    if (page_ >= 1 && page_ <= doc_->pageList.Count()) {
+        const auto& box = doc_->pageList[static_cast<size_t>(page_ - 1)].mediaBox;
         paper = QSize(PageGeometry::Conv(box[2] - box[0], zoom_, Dpi()), PageGeometry::Conv(box[3] - box[1], zoom_, Dpi()));
     }
     paper = paper.expandedTo(QSize(1, 1)).boundedTo(QSize(20000, 20000));

@@ -32,6 +32,8 @@ public:
     // A file was read (or reading failed): the next ShowPage gives the left
     // side the file's bytes and writes the right side anew.
     void DocumentOpened();
+    // Another document is shown from now on; as after DocumentOpened.
+    void SetDocument(TPdfDocument& doc);
     // A replacement was set or taken back: the next ShowPage writes the
     // right side anew. (Writing costs time on large files, so a pane that
     // is not shown does not write.)
@@ -69,7 +71,7 @@ private:
     void UpdateSheets();
     void UpdateStatus();
 
-    TPdfDocument& doc_;
+    TPdfDocument* doc_;
     TPreviewRenderer renderer_;
     TPreviewSheet* beforeSheet_ = nullptr;
     TPreviewSheet* afterSheet_ = nullptr;

@@ -151,17 +151,20 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
 
 void RewritePageContents(TPdfDocument& doc) {
     const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
+    bool undecodable = false;
     for (int32_t j = 0; j < doc.pageList.Count(); ++j) {
         TPageRecord& page = doc.pageList[static_cast<size_t>(j)];
         if (!page.hasContent) {
             // A page without any content stream has nothing that could have
             // failed to decode.
-            if (!page.contentRefs.IsEmpty())
-                doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
+            if (!page.contentRefs.IsEmpty()) undecodable = true;
             continue;
         }
         RewritePageContent(page, page.content, replacements[static_cast<size_t>(j)]);
     }
+    // Said once: a file with thousands of such pages would otherwise need
+    // as many clicks.
+    if (undecodable) doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
 }
 
 void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "WriterParts_p.h"
 
@@ -19,6 +20,21 @@ std::string TwoDigits(int32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
     return buf;
+}
+
+// A hex string value exactly as the file has it (the tokenizer gives its
+// closing bracket as a token of its own).
+std::optional<std::string> HexStringAsWritten(const TPdfDocument& doc, const TDictEntry& entry) {
+    const std::string& value = entry.tokens[1];
+    if (value.size() < 2 || value[0] != '<' || value[1] == '<') return std::nullopt;
+    const int32_t start = entry.valuePos;
+    if (start <= 0 || start >= doc.fileSize || doc.fileData[start] != '<') return std::nullopt;
+    // A hex string holds hex digits and blanks only, so its end is the first ">".
+    for (int32_t end = start + 1; end < doc.fileSize; ++end) {
+        if (doc.fileData[end] == '>')
+            return std::string(reinterpret_cast<const char*>(doc.fileData) + start, static_cast<size_t>(end - start + 1));
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -79,27 +95,72 @@ std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time, 
            "'";
 }
 
-bool WillWriteInfoObject(const TPdfDocument& doc) { return doc.infoFound && doc.infoEntriesValid; }
+bool WillWriteInfoObject(const TPdfDocument& doc) {
+    if (doc.infoFound) return doc.infoEntriesValid;
+    // A file without information gets some only when the user gave some.
+    for (const std::string* text : {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6})
+        if (!text->empty()) return true;
+    return doc.creationDateEdited || doc.modDateEdited;
+}
+
+std::string TextStringToken(const std::string& utf8) {
+    const std::string bytes = Utf8ToTextString(utf8);
+    if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0xFE || static_cast<uint8_t>(bytes[1]) != 0xFF)
+        return "(" + EscapeLiteralString(bytes) + ")";
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex = "<";
+    for (const char c : bytes) {
+        hex += kDigits[static_cast<uint8_t>(c) >> 4];
+        hex += kDigits[static_cast<uint8_t>(c) & 15];
+    }
+    return hex + ">";
+}
 
 std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen) {
+    struct TText {
+        const char* key;
+        const std::string& value;
+    };
+    const TText texts[] = {{"/Producer", doc.Edit1}, {"/Creator", doc.Edit2}, {"/Author", doc.Edit3},
+                           {"/Title", doc.Edit4},    {"/Subject", doc.Edit5}, {"/Keywords", doc.Edit6}};
+    auto original = [&doc](const std::string& key) -> const TDictEntry* {
+        for (const TDictEntry& entry : doc.infoEntries)
+            if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
+        return nullptr;
+    };
     std::string out = std::to_string(objNum) + " " + std::to_string(gen) + " obj\r<<\r";
-    for (const TDictEntry& entry : doc.infoEntries) {
-        if (entry.tokens.empty() || IsEditedKey(entry.tokens[0])) continue;
+    auto writeAsRead = [&doc, &out](const TDictEntry& entry) {
+        if (const std::optional<std::string> hex = HexStringAsWritten(doc, entry)) {
+            out += entry.tokens[0] + " " + *hex + "\r";
+            return;
+        }
         const std::vector<std::string> tokens = WrittenTokens(doc, entry);
         for (size_t i = 0; i < tokens.size(); ++i) {
             if (i > 0) out += ' ';
             out += tokens[i];
         }
         out += '\r';
+    };
+    for (const TDictEntry& entry : doc.infoEntries)
+        if (!entry.tokens.empty() && !IsEditedKey(entry.tokens[0])) writeAsRead(entry);
+    for (const TText& text : texts) {
+        // An entry the user left as it was keeps its bytes, whichever of
+        // the ways to write the same text the producer chose.
+        const TDictEntry* old = original(text.key);
+        if (old && TextStringToUtf8(StringTokenBytes(old->tokens[1])) == text.value) writeAsRead(*old);
+        else if (!text.value.empty()) out += std::string(text.key) + " " + TextStringToken(text.value) + "\r";
     }
-    out += "/Producer (" + EscapeLiteralString(doc.Edit1) + ")\r";
-    out += "/Creator (" + EscapeLiteralString(doc.Edit2) + ")\r";
-    out += "/Author (" + EscapeLiteralString(doc.Edit3) + ")\r";
-    out += "/Title (" + EscapeLiteralString(doc.Edit4) + ")\r";
-    out += "/Subject (" + EscapeLiteralString(doc.Edit5) + ")\r";
-    out += "/Keywords (" + EscapeLiteralString(doc.Edit6) + ")\r";
-    out += "/CreationDate (" + PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2) + ")\r";
-    out += "/ModDate (" + PdfDateText(doc.DateTimePicker3, doc.DateTimePicker4) + ")\r";
+    if (doc.creationDateEdited) {
+        out += "/CreationDate (" + PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2) + ")\r";
+    } else if (const TDictEntry* old = original("/CreationDate")) {
+        writeAsRead(*old);
+    }
+    if (doc.modDateEdited) {
+        out += "/ModDate (" + PdfDateText(doc.DateTimePicker3, doc.DateTimePicker4) + ")\r";
+    } else {
+        const TDateTimeValue now = NowLocal();
+        out += "/ModDate (" + PdfDateText(now, now) + ")\r";
+    }
     out += ">>\rendobj\r";
     return out;
 }

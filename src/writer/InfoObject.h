@@ -20,12 +20,18 @@ int32_t LocalUtcOffsetMinutes(const TDateTimeValue& date, const TDateTimeValue& 
 std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time);
 std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time, int32_t utcOffsetMinutes);
 
-// Whether the writer writes an information object: only when the old file
-// had one that could be read.
+// Whether the writer writes an information object: when the old file had
+// one that could be read, or when it had none and the user filled a field.
 bool WillWriteInfoObject(const TPdfDocument& doc);
 
+// A text as a string token: a literal string of PDFDocEncoding, or a hex
+// string of UTF-16BE when a character has no code there.
+std::string TextStringToken(const std::string& utf8);
+
 // The object "objNum gen obj" ... "endobj", every line ended by a carriage
-// return: the old entries the tab does not show, in their order, then the six
-// texts and the two dates.
+// return: the old entries the tab does not show, in their order, then the
+// texts that are not empty (an unchanged one exactly as read), the creation
+// date as read or as the user set it, and the modification date: as the
+// user set it, else the time of writing.
 // Moves the document's cursor (kept entries are re-read for their strings).
 std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen);

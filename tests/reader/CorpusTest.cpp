@@ -48,7 +48,7 @@ TEST_P(CorpusTest, MatchesManifest) {
         if (!comparable) {
             EXPECT_FALSE(doc.Edit1.empty());
         } else if (row.infoProducer != "-") {
-            EXPECT_EQ(Cp1252ToUtf8(doc.Edit1), row.infoProducer);
+            EXPECT_EQ(doc.Edit1, row.infoProducer);
         } else {
             EXPECT_FALSE(doc.infoFound && doc.infoEntriesValid);
         }

@@ -263,7 +263,7 @@ TEST(InfoTest, TextFieldsAreUnescapedAndEntriesKept) {
     auto h = OpenBuilt("info-text.pdf", builder, "/Info 4 0 R");
     const TPdfDocument& doc = h->doc;
     EXPECT_EQ(doc.Edit1, "Acme (Druck) 1.0");
-    EXPECT_EQ(doc.Edit2, "Wr\xFCter");
+    EXPECT_EQ(doc.Edit2, "Wr\xC3\xBCter");  // Latin-1 in the file, UTF-8 in the model
     EXPECT_EQ(doc.Edit3, "Anna");
     EXPECT_EQ(doc.Edit4, "T");
     EXPECT_EQ(doc.Edit5, "S");

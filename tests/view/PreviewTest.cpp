@@ -303,6 +303,8 @@ TEST_F(PreviewWindowTest, OpeningAnotherFileReplacesBothSides) {
     WaitForPage();
     Open("mutool-create-noinfo-v17.pdf");
     ASSERT_EQ(form->Document().pageList.Count(), 2);
+    // A new file is fitted to the window's width; the sizes below are at 100 %.
+    form->ZoomEd->setValue(100);
     WaitForPage();
     for (const QImage& image : {Pane().BeforeImage(), Pane().AfterImage()}) {
         EXPECT_NEAR(image.width(), std::lround(420 * kDpi / 72.0), 1);
@@ -335,7 +337,8 @@ TEST_F(PreviewWindowTest, PointerOverTheRenderingNamesTheFont) {
     QMouseEvent move(QEvent::MouseMove, QPointF(centre), sheet->mapToGlobal(QPointF(centre)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(sheet, &move);
-    const QString font = form->FontNameEd->text();
+    // The field shows the resource name, then the font's own name.
+    const QString font = form->FontNameEd->text().section(' ', 0, 0);
     std::vector<std::string> pageFonts;
     for (int32_t row : FontTableRows(form->Document(), 1))
         pageFonts.push_back(form->Document().fontList[static_cast<size_t>(row)].resName);

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "TestSupport.h"
 
 inline void EnsureApplication() {
     if (QApplication::instance()) return;
@@ -11,4 +15,11 @@ inline void EnsureApplication() {
     // Left alive until the process ends: a static application object would
     // be destroyed after Qt's own globals and crash at exit.
     new QApplication(argc, argv);
+    // Window state and favourites go to a folder of the test run, never to
+    // the user's own configuration.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(ScratchDir("view-settings")));
+    QCoreApplication::setOrganizationName("VostrelTest");
+    QCoreApplication::setApplicationName("PDF Glyphwell");
 }

@@ -123,7 +123,7 @@ TEST(PageReplacements, OwnRecordsAndAddedFontsInListOrderFirstOneDecides) {
     EXPECT_EQ(byPage[1].count("/F2"), 0u);
 }
 
-TEST(RewritePages, FlagsDecodedPagesAndComplainsOnlyAboutUndecodableContent) {
+TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
     TPageRecord* decoded = doc.pageList.Append();
@@ -131,8 +131,8 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnlyAboutUndecodableContent) {
     decoded->content.assign(content.begin(), content.end());
     decoded->contentLength = static_cast<int32_t>(content.size());
     decoded->hasContent = 1;
-    TPageRecord* broken = doc.pageList.Append();
-    broken->contentRefs.Append()->objNum = 7;
+    // Many undecodable pages still make one message, not one each.
+    for (int i = 0; i < 50; ++i) doc.pageList.Append()->contentRefs.Append()->objNum = 7 + i;
     doc.pageList.Append();  // no content stream at all
     *doc.fontList.Append() = Font("/F1", 0, "/Helv");
 
@@ -141,7 +141,7 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnlyAboutUndecodableContent) {
     EXPECT_EQ(doc.pageList[0].contentLength, 24);
     EXPECT_EQ(doc.pageList[0].contentRewritten, 1);
     EXPECT_EQ(doc.pageList[1].contentRewritten, 0);
-    EXPECT_EQ(doc.pageList[2].contentRewritten, 0);
+    EXPECT_EQ(doc.pageList[51].contentRewritten, 0);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Der Inhalt der Seite konnte nicht dekodiert werden!");
 }

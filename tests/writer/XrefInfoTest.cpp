@@ -106,7 +106,7 @@ TEST(InfoDates, LocalTimeCarriesItsRealOffsetFromUtc) {
     }
 }
 
-TEST(InfoObject, KeptEntriesFirstThenTheSixTextsAndTwoDates) {
+TEST(InfoObject, KeptEntriesFirstThenTheTextsGivenAndTheDatesSet) {
     ZoneGuard zone("UTC");
     TPdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
@@ -122,10 +122,92 @@ TEST(InfoObject, KeptEntriesFirstThenTheSixTextsAndTwoDates) {
     doc.DateTimePicker2 = {2000, 1, 1, 9, 5, 3};
     doc.DateTimePicker3 = {2006, 12, 31, 0, 0, 0};
     doc.DateTimePicker4 = {2000, 1, 1, 23, 59, 59};
+    doc.creationDateEdited = doc.modDateEdited = true;
     EXPECT_EQ(InfoObjectText(doc, 3, 0),
-              "3 0 obj\r<<\r/Trapped /True\r/Custom (a\\)b \\(c\\))\r/Producer (Glyphwell)\r/Creator ()\r"
-              "/Author ()\r/Title (Bericht \\(2\\) \\\\ Anhang)\r/Subject ()\r/Keywords ()\r"
+              "3 0 obj\r<<\r/Trapped /True\r/Custom (a\\)b \\(c\\))\r/Producer (Glyphwell)\r"
+              "/Title (Bericht \\(2\\) \\\\ Anhang)\r"
               "/CreationDate (D:20050307090503Z)\r/ModDate (D:20061231235959Z)\r>>\rendobj\r");
+}
+
+// The entries of the information dictionary between "<<\r" and the
+// modification date, which is the only one that changes on every save.
+std::string EntriesBeforeModDate(const std::string& object) {
+    const size_t start = object.find("<<\r") + 3;
+    return object.substr(start, object.find("/ModDate") - start);
+}
+
+TEST(InfoObject, UnchangedEntriesKeepTheirBytesChangedOnesAreEncodedEmptyOnesLeftOut) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Object(3,
+             "<< /Title <FEFF03A903B1> /Author (M\\374ller) /Subject (\\101bc) /Keywords () "
+             "/CreationDate (D:20010203040506+01'00') /ModDate (D:2001) >>");
+    b.Trailer("/Root 1 0 R /Info 3 0 R");
+    auto h = OpenHeadless(b.WriteTo("info-kept.pdf"));
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.Edit4, "Ωα");
+    ASSERT_EQ(doc.Edit3, "Müller");
+    EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, 3, 0)),
+              "/Author (M\\374ller)\r/Title <FEFF03A903B1>\r/Subject (\\101bc)\r/Keywords ()\r"
+              "/CreationDate (D:20010203040506+01'00')\r");
+
+    struct TCase {
+        const char* what;
+        std::string title;
+        std::string written;
+    };
+    const TCase cases[] = {
+        {"PDFDocEncoding", "Bericht – 5 €", "/Title (Bericht \x85 5 \xA0)\r"},
+        {"UTF-16 for Greek", "–€α", "/Title <FEFF201320AC03B1>\r"},
+        {"emptied", "", ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        doc.Edit4 = c.title;
+        EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, 3, 0)),
+                  "/Author (M\\374ller)\r" + c.written + "/Subject (\\101bc)\r/Keywords ()\r"
+                  "/CreationDate (D:20010203040506+01'00')\r");
+    }
+}
+
+TEST(InfoObject, ModificationIsTheTimeOfSavingAndAMissingCreationStaysMissing) {
+    ZoneGuard zone("Europe/Berlin");
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Object(3, "<< /Producer (p) /ModDate (D:1999) >>");
+    b.Trailer("/Root 1 0 R /Info 3 0 R");
+    auto h = OpenHeadless(b.WriteTo("info-dates.pdf"));
+    const std::time_t before = std::time(nullptr);
+    const std::string text = InfoObjectText(h->doc, 3, 0);
+    EXPECT_EQ(text.find("/CreationDate"), std::string::npos);
+    const size_t at = text.find("/ModDate (D:");
+    ASSERT_NE(at, std::string::npos) << text;
+    // "D:YYYYMMDDHHmmSS+01'00'" or "+02'00'", within a few seconds of now.
+    const std::string date = text.substr(at + 12, 14);
+    std::tm local{};
+    localtime_r(&before, &local);
+    char expected[16];
+    std::strftime(expected, sizeof expected, "%Y%m%d%H", &local);
+    EXPECT_EQ(date.substr(0, 10), expected);
+    const std::string offset = text.substr(at + 12 + 14, 7);
+    EXPECT_TRUE(offset == "+01'00'" || offset == "+02'00'") << offset;
+}
+
+TEST(InfoObject, WrittenForAFileWithoutOneOnlyWhenTheUserGaveSomething) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    b.Trailer("/Root 1 0 R");
+    auto h = OpenHeadless(b.WriteTo("info-none.pdf"));
+    TPdfDocument& doc = h->doc;
+    EXPECT_FALSE(WillWriteInfoObject(doc));
+    doc.Edit3 = "Anna";
+    EXPECT_TRUE(WillWriteInfoObject(doc));
+    doc.Edit3.clear();
+    doc.creationDateEdited = true;
+    EXPECT_TRUE(WillWriteInfoObject(doc));
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+// The font table names each font as pdffonts does, and the pointer tool
+// finds the font's row.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <cstdio>
+#include <set>
+#include <tuple>
+
+#include "MainFormFixture.h"
+#include "PageView.h"
+
+namespace {
+
+using TFontRow = std::tuple<std::string, std::string, std::string>;  // name, type, embedded
+
+std::string Trimmed(const std::string& s) {
+    const size_t end = s.find_last_not_of(' ');
+    return end == std::string::npos ? "" : s.substr(0, end + 1);
+}
+
+// pdffonts' table of one page: fixed columns.
+std::multiset<TFontRow> PdfFontsOfPage(const std::string& path, int page) {
+    std::multiset<TFontRow> rows;
+    const std::string command =
+        "pdffonts -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + path + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return rows;
+    char line[512];
+    int lineNo = 0;
+    while (fgets(line, sizeof line, pipe)) {
+        const std::string text(line);
+        if (++lineNo <= 2 || text.size() < 76) continue;
+        std::string name = Trimmed(text.substr(0, 37));
+        if (name == "[none]") name.clear();
+        if (name.size() > 7 && name[6] == '+') name = name.substr(7);
+        rows.insert({name, Trimmed(text.substr(37, 18)), Trimmed(text.substr(72, 4)) == "yes" ? "ja" : "nein"});
+    }
+    pclose(pipe);
+    return rows;
+}
+
+class FontTableTest : public MainFormTest {};
+
+TEST_F(FontTableTest, RowsNameTypeAndEmbeddingAsPdffontsDoes) {
+    for (const char* file : {"cairo-truetype-flate-images-v14.pdf", "gs-std14-v12.pdf", "gs-type3-v13.pdf"}) {
+        SCOPED_TRACE(file);
+        Open(file);
+        std::multiset<TFontRow> table;
+        for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+            table.insert({item->text(1).toStdString(), item->text(2).toStdString(), item->text(3).toStdString()});
+            EXPECT_FALSE(item->text(4).isEmpty());  // some encoding is always named
+        }
+        const std::multiset<TFontRow> expected = PdfFontsOfPage(CorpusPath(file), 1);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(table, expected);
+    }
+}
+
+TEST_F(FontTableTest, EncodingsAreNamedFromTheFontDictionary) {
+    Open("gs-std14-v12.pdf");
+    std::set<std::string> encodings;
+    for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row)
+        encodings.insert(form->FontListView->topLevelItem(row)->text(4).toStdString());
+    // Fonts without /Encoding use their own; two have a dictionary with
+    // /Differences.
+    EXPECT_TRUE(encodings.count("eingebaut")) << *encodings.begin();
+    EXPECT_TRUE(std::any_of(encodings.begin(), encodings.end(),
+                            [](const std::string& e) { return e.find("Differences") != std::string::npos; }));
+}
+
+TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
+    Open("gs-std14-v12.pdf");
+    form->show();
+    QCoreApplication::processEvents();
+    form->FontListView->clearSelection();
+    QString hovered;
+    const QSize size = form->PageView->size();
+    for (int y = 0; y < size.height() && hovered.isEmpty(); y += 2)
+        for (int x = 0; x < size.width() && hovered.isEmpty(); x += 2) hovered = form->PageView->HoverAt(x, y);
+    ASSERT_FALSE(hovered.isEmpty());
+    const QList<QTreeWidgetItem*> selected = form->FontListView->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0]->text(0), hovered);
+    EXPECT_EQ(form->FontNameEd->text(), hovered + " (" + selected[0]->text(1) + ")");
+}
+
+}  // namespace
