@@ -50,6 +50,41 @@ std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
 
 bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
 
+// A box entry with its references resolved: "/MediaBox 9 0 R" (the array in
+// object 9) and "[0 0 7 0 R 8 0 R]" (numbers in objects) read like the
+// direct "[0 0 612 792]". Nothing when a referenced array cannot be read;
+// a direct array is passed on as written, so that a broken one still ends
+// the open as it always did. The cursor is kept.
+std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std::vector<std::string>& tokens) {
+    if (tokens.size() < 2) return std::nullopt;
+    constexpr size_t kMaxElements = 16;  // 4 values, each perhaps "n g R"
+    const int32_t saved = doc.filePos;
+    std::vector<std::string> elements;
+    const bool direct = tokens[1] == "[";
+    if (direct) {
+        for (size_t i = 2; i < tokens.size() && tokens[i] != "]"; ++i) elements.push_back(tokens[i]);
+    } else if (!IsDirectValue(tokens) && doc.FetchObject(TryStrToInt(tokens[1]).value_or(-1)) &&
+               doc.ReadToken() == "[") {
+        for (std::string tok; elements.size() < kMaxElements && (tok = doc.ReadToken()) != "]" && tok != "endobj" &&
+                              doc.filePos <= doc.fileSize;)
+            elements.push_back(tok);
+    }
+    std::vector<std::string> box{tokens[0], "["};
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (i + 2 < elements.size() && elements[i + 2] == "R") {
+            const auto num = TryStrToInt(elements[i]);
+            box.push_back(num && doc.FetchObject(*num) ? doc.ReadToken() : std::string());
+            i += 2;
+        } else {
+            box.push_back(elements[i]);
+        }
+    }
+    doc.filePos = saved;
+    if (!direct && box.size() < 6) return std::nullopt;
+    box.push_back("]");
+    return box;
+}
+
 std::optional<TPageRef> RefFromTokens(const std::string& num, const std::string& gen) {
     const auto objNum = TryStrToInt(num);
     const auto generation = TryStrToInt(gen);
@@ -171,8 +206,9 @@ bool TPdfDocument::ReadCatalog() {
     if (!pagesFound || !FetchObject(pagesObjNum)) return false;
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
-        if (entry.tokens.size() >= 2 && entry.tokens[0] == "/MediaBox" && entry.tokens[1] == "[") {
-            rootMediaBox = BoxFromTokens(entry.tokens);
+        if (entry.tokens.empty() || entry.tokens[0] != "/MediaBox") continue;
+        if (const auto box = ResolvedBox(*this, entry.tokens)) {
+            rootMediaBox = BoxFromTokens(*box);
             rootHasMediaBox = 1;
         }
     }
@@ -287,7 +323,7 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
     if (tokens.size() < 2) return;
     const std::string& key = tokens[0];
     if (key == "/MediaBox") {
-        if (tokens[1] == "[") page.mediaBox = BoxFromTokens(tokens);
+        if (const auto box = ResolvedBox(doc, tokens)) page.mediaBox = BoxFromTokens(*box);
     } else if (key == "/Resources") {
         if (IsDirectValue(tokens)) {
             page.resourcesDictPos = entry.valuePos;
