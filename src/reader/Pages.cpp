@@ -48,6 +48,35 @@ std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
     return box;
 }
 
+// The page objects of the table in file order, for a document whose page
+// tree root is lost; other readers show those pages too. The cursor and the
+// parsed entries are left as found.
+std::vector<TPageRef> PagesByScan(TPdfDocument& doc) {
+    std::vector<std::pair<int32_t, int32_t>> byOffset;  // offset, number
+    for (int32_t num = 0; num < doc.objCount; ++num) {
+        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
+        if (entry.kind == TObjKind::AtOffset && entry.inUse && !entry.structural) byOffset.emplace_back(entry.offset, num);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    const int32_t savedPos = doc.filePos;
+    const uint8_t savedFailed = doc.parseFailed;
+    TDictEntryList saved = doc.TakeDictEntries();
+    std::vector<TPageRef> pages;
+    for (const auto& [offset, num] : byOffset) {
+        if (!doc.FetchObject(num)) continue;
+        doc.ParseDict();
+        const bool isPage = std::any_of(doc.dictEntries.begin(), doc.dictEntries.end(), [](const TDictEntry& e) {
+            return e.tokens.size() >= 2 && e.tokens[0] == "/Type" && e.tokens[1] == "/Page";
+        });
+        doc.DiscardEntries();
+        if (isPage) pages.push_back({num, doc.objTable[static_cast<size_t>(num)].generation});
+    }
+    doc.dictEntries = std::move(saved);
+    doc.parseFailed = savedFailed;
+    doc.filePos = savedPos;
+    return pages;
+}
+
 bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
 
 // A box entry with its references resolved: "/MediaBox 9 0 R" (the array in
@@ -203,7 +232,9 @@ bool TPdfDocument::ReadCatalog() {
         }
     }
     DiscardEntries();
-    if (!pagesFound || !FetchObject(pagesObjNum)) return false;
+    if (!pagesFound) return false;
+    // A /Pages reference to nothing: ReadPageTree takes the pages the table holds.
+    if (!FetchObject(pagesObjNum)) return true;
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
         if (entry.tokens.empty() || entry.tokens[0] != "/MediaBox") continue;
@@ -256,7 +287,7 @@ void TPdfDocument::ReadPageTree() {
     std::unordered_set<int32_t> entered{pagesObjNum};
     pageRefs.Clear();
     if (FetchObject(pagesObjNum)) CollectKids(kids);
-    else parseFailed = 1;
+    else kids = PagesByScan(*this);
 
     std::vector<TPending> stack;
     for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1});
@@ -398,7 +429,6 @@ void TPdfDocument::ReadPageDicts() {
         ParseDict();
         for (const TDictEntry& entry : dictEntries) ReadPageEntry(*this, refArrays, page, entry);
         page.pageEntries = TakeDictEntries();
-        if (!rootReadable) parseFailed = 1;
         for (const TDictEntry& rootEntry : rootEntries) *page.pageEntries.Append() = rootEntry;
     }
 }

@@ -325,6 +325,22 @@ TEST(Tolerance, MediaBoxOfIndirectValues) {
     }
 }
 
+// A page tree root the file lost: the page objects of the file, in file
+// order, are the pages, as other readers show them.
+TEST(Tolerance, LostPageTreeRoot) {
+    TModernFile file = HelloFile();
+    file.packed.erase(2);
+    // A second page, a plain object, so that it stands before the packed one.
+    file.plain[7] = Replace(kPage, "/Parent 2 0 R", "/Parent 2 0 R /Rotate 0");
+    auto h = OpenBytes("lost-root.pdf", file.Build());
+    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Opened) << h->AllMessages();
+    ASSERT_EQ(h->doc.pageList.Count(), 2);
+    EXPECT_EQ(h->doc.pageList[0].objNum, 7);
+    EXPECT_EQ(h->doc.pageList[1].objNum, 3);
+    EXPECT_EQ(h->doc.fontList.Count(), 2);
+    EXPECT_TRUE(ShowsHallo(*h));
+}
+
 TEST(Repair, DirectEncryptDictionaryInATrailerIsEncryption) {
     const std::string pdf = Replace(Classic(), "/Root 1 0 R", "/Root 1 0 R /Encrypt << /Filter /Standard /V 2 >>");
     auto h = OpenBytes("encrypt-direct.pdf", pdf);
