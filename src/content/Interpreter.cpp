@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "Interpreter_p.h"
+#include "Lexer.h"
 
 namespace {
 
@@ -28,26 +29,6 @@ constexpr size_t kMaxTextOperands = size_t{1} << 22;
 // paths or repeats a huge saved path would otherwise exhaust the machine.
 constexpr size_t kPageBudgetBytes = size_t{256} << 20;
 
-// Restores the reader's cursor triple whatever way Run is left.
-class TCursorGuard {
-public:
-    explicit TCursorGuard(TPdfDocument& doc)
-        : doc_(doc), data_(doc.fileData), size_(doc.fileSize), pos_(doc.filePos) {}
-    ~TCursorGuard() {
-        doc_.fileData = data_;
-        doc_.fileSize = size_;
-        doc_.filePos = pos_;
-    }
-    TCursorGuard(const TCursorGuard&) = delete;
-    TCursorGuard& operator=(const TCursorGuard&) = delete;
-
-private:
-    TPdfDocument& doc_;
-    const uint8_t* data_;
-    int32_t size_;
-    int32_t pos_;
-};
-
 }  // namespace
 
 TContentInterpreter::TContentInterpreter(TPdfDocument& doc, int32_t pageNo)
@@ -63,7 +44,6 @@ void TContentInterpreter::Run(const uint8_t* content, int32_t length, bool pumpM
     if (dpi_ <= 0) dpi_ = 96;
 
     {
-        TCursorGuard cursor(doc_);
         // An item left in pageItems by an allocation failure must not reach
         // the next page's list.
         struct TPageItemsGuard {
@@ -74,18 +54,16 @@ void TContentInterpreter::Run(const uint8_t* content, int32_t length, bool pumpM
             }
         } pageItemsGuard{doc_};
 
-        doc_.fileData = content;
-        doc_.fileSize = length;
-        doc_.filePos = 0;
+        TLexer lexer(content, length);
         operands_.reserve(kTrimOperandsAt);
         tokenPositions_.reserve(kTrimOperandsAt);
 
-        // ReadToken always advances, so the loop ends at the end of the
-        // buffer whatever the bytes are.
-        while (doc_.filePos < doc_.fileSize) {
+        // Every token advances, so the loop ends at the end of the buffer
+        // whatever the bytes are.
+        while (!lexer.AtEnd()) {
             if (pumpMessages) ui_.PumpMessages();
-            tokenPositions_.push_back(doc_.filePos);
-            operands_.push_back(doc_.ReadToken());
+            tokenPositions_.push_back(lexer.Pos());
+            operands_.emplace_back(lexer.Next().text);
             const std::string& token = operands_.back();
             const char first = token.empty() ? '\0' : token[0];
             Dispatch(token);

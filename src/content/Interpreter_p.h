@@ -31,9 +31,8 @@ public:
     TContentInterpreter(const TContentInterpreter&) = delete;
     TContentInterpreter& operator=(const TContentInterpreter&) = delete;
 
-    // Interprets the content into doc.pageItems. The document's read cursor
-    // is pointed at the content meanwhile and restored afterwards, also when
-    // an allocation fails.
+    // Interprets the content into doc.pageItems; the document's own read
+    // cursor is left alone.
     void Run(const uint8_t* content, int32_t length, bool pumpMessages);
 
 private:

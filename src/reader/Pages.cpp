@@ -48,7 +48,71 @@ std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
     return box;
 }
 
+// The page objects of the table in file order, for a document whose page
+// tree root is lost; other readers show those pages too. The cursor and the
+// parsed entries are left as found.
+std::vector<TPageRef> PagesByScan(TPdfDocument& doc) {
+    std::vector<std::pair<int32_t, int32_t>> byOffset;  // offset, number
+    for (int32_t num = 0; num < doc.objCount; ++num) {
+        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
+        if (entry.kind == TObjKind::AtOffset && entry.inUse && !entry.structural) byOffset.emplace_back(entry.offset, num);
+    }
+    std::sort(byOffset.begin(), byOffset.end());
+    const int32_t savedPos = doc.filePos;
+    const uint8_t savedFailed = doc.parseFailed;
+    TDictEntryList saved = doc.TakeDictEntries();
+    std::vector<TPageRef> pages;
+    for (const auto& [offset, num] : byOffset) {
+        if (!doc.FetchObject(num)) continue;
+        doc.ParseDict();
+        const bool isPage = std::any_of(doc.dictEntries.begin(), doc.dictEntries.end(), [](const TDictEntry& e) {
+            return e.tokens.size() >= 2 && e.tokens[0] == "/Type" && e.tokens[1] == "/Page";
+        });
+        doc.DiscardEntries();
+        if (isPage) pages.push_back({num, doc.objTable[static_cast<size_t>(num)].generation});
+    }
+    doc.dictEntries = std::move(saved);
+    doc.parseFailed = savedFailed;
+    doc.filePos = savedPos;
+    return pages;
+}
+
 bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
+
+// A box entry with its references resolved: "/MediaBox 9 0 R" (the array in
+// object 9) and "[0 0 7 0 R 8 0 R]" (numbers in objects) read like the
+// direct "[0 0 612 792]". Nothing when a referenced array cannot be read;
+// a direct array is passed on as written, so that a broken one still ends
+// the open as it always did. The cursor is kept.
+std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std::vector<std::string>& tokens) {
+    if (tokens.size() < 2) return std::nullopt;
+    constexpr size_t kMaxElements = 16;  // 4 values, each perhaps "n g R"
+    const int32_t saved = doc.filePos;
+    std::vector<std::string> elements;
+    const bool direct = tokens[1] == "[";
+    if (direct) {
+        for (size_t i = 2; i < tokens.size() && tokens[i] != "]"; ++i) elements.push_back(tokens[i]);
+    } else if (!IsDirectValue(tokens) && doc.FetchObject(TryStrToInt(tokens[1]).value_or(-1)) &&
+               doc.ReadToken() == "[") {
+        for (std::string tok; elements.size() < kMaxElements && (tok = doc.ReadToken()) != "]" && tok != "endobj" &&
+                              doc.filePos <= doc.fileSize;)
+            elements.push_back(tok);
+    }
+    std::vector<std::string> box{tokens[0], "["};
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (i + 2 < elements.size() && elements[i + 2] == "R") {
+            const auto num = TryStrToInt(elements[i]);
+            box.push_back(num && doc.FetchObject(*num) ? doc.ReadToken() : std::string());
+            i += 2;
+        } else {
+            box.push_back(elements[i]);
+        }
+    }
+    doc.filePos = saved;
+    if (!direct && box.size() < 6) return std::nullopt;
+    box.push_back("]");
+    return box;
+}
 
 std::optional<TPageRef> RefFromTokens(const std::string& num, const std::string& gen) {
     const auto objNum = TryStrToInt(num);
@@ -168,11 +232,14 @@ bool TPdfDocument::ReadCatalog() {
         }
     }
     DiscardEntries();
-    if (!pagesFound || !FetchObject(pagesObjNum)) return false;
+    if (!pagesFound) return false;
+    // A /Pages reference to nothing: ReadPageTree takes the pages the table holds.
+    if (!FetchObject(pagesObjNum)) return true;
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
-        if (entry.tokens.size() >= 2 && entry.tokens[0] == "/MediaBox" && entry.tokens[1] == "[") {
-            rootMediaBox = BoxFromTokens(entry.tokens);
+        if (entry.tokens.empty() || entry.tokens[0] != "/MediaBox") continue;
+        if (const auto box = ResolvedBox(*this, entry.tokens)) {
+            rootMediaBox = BoxFromTokens(*box);
             rootHasMediaBox = 1;
         }
     }
@@ -220,7 +287,7 @@ void TPdfDocument::ReadPageTree() {
     std::unordered_set<int32_t> entered{pagesObjNum};
     pageRefs.Clear();
     if (FetchObject(pagesObjNum)) CollectKids(kids);
-    else parseFailed = 1;
+    else kids = PagesByScan(*this);
 
     std::vector<TPending> stack;
     for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1});
@@ -287,7 +354,7 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
     if (tokens.size() < 2) return;
     const std::string& key = tokens[0];
     if (key == "/MediaBox") {
-        if (tokens[1] == "[") page.mediaBox = BoxFromTokens(tokens);
+        if (const auto box = ResolvedBox(doc, tokens)) page.mediaBox = BoxFromTokens(*box);
     } else if (key == "/Resources") {
         if (IsDirectValue(tokens)) {
             page.resourcesDictPos = entry.valuePos;
@@ -362,7 +429,6 @@ void TPdfDocument::ReadPageDicts() {
         ParseDict();
         for (const TDictEntry& entry : dictEntries) ReadPageEntry(*this, refArrays, page, entry);
         page.pageEntries = TakeDictEntries();
-        if (!rootReadable) parseFailed = 1;
         for (const TDictEntry& rootEntry : rootEntries) *page.pageEntries.Append() = rootEntry;
     }
 }

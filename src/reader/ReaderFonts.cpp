@@ -94,8 +94,17 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
             // A dictionary written in place has no name to show.
             if (tokens[1].rfind('/', 0) == 0) font.encodingName = tokens[1];
         } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
-            font.encodingDictPos = *pos;
-            font.hasEncodingDict = 1;
+            // "/Encoding 9 0 R" may name an object that holds just a name.
+            const int32_t savedPos = doc.filePos;
+            doc.SetPos(*pos);
+            const std::string first = doc.ReadToken();
+            doc.SetPos(savedPos);
+            if (first.size() > 1 && first[0] == '/') {
+                font.encoding = EncodingFromName(first);
+            } else {
+                font.encodingDictPos = *pos;
+                font.hasEncodingDict = 1;
+            }
         }
     }
 }

@@ -1,18 +1,16 @@
-// The cursor, line and token level of the reader. Everything the program can
-// read goes through ReadToken and ParseDict, so their token boundaries and
-// their behaviour at the end of the data are kept exactly as they are: past
-// the end ReadByteSafe hands out filler bytes (a CR first, then alternating),
-// which ends every token and every scanning loop.
+// The cursor, line and token level of the reader. The tokens come from
+// TLexer over the document's bytes; past the end ReadByteSafe hands out the
+// same filler bytes as the lexer (a CR first, then alternating), which ends
+// every token and every scanning loop.
 #include <climits>
 #include <cstring>
 
+#include "Lexer.h"
 #include "PdfDocument.h"
 
 namespace {
 
 bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
-// PDF's six white-space characters.
-bool IsBlank(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
 
 }  // namespace
 
@@ -83,115 +81,22 @@ std::string TPdfDocument::ReadLine() {
 int32_t TPdfDocument::ReadLineInt() { return TryStrToInt(ReadLine()).value_or(0); }
 
 std::string TPdfDocument::ReadToken() {
-    std::string t;
-    bool inString = false;
-    bool escaped = false;      // in a string: the previous byte was an escaping backslash
-    int32_t nesting = 0;       // in a string: unescaped "(" not yet closed
-    int32_t escapes = 0;       // backslashes in the current run
-    int32_t sinceEscape = 0;   // bytes seen since the last backslash
-    uint8_t ch = 0;
-    bool taken = false;        // ch was consumed by the token and ends nothing
-    for (;;) {
-        ch = ReadByteSafe();
-
-        // A literal string keeps its escapes exactly as written, for Unescape
-        // and for the writer, which copies dictionary entries token by token;
-        // an escaped byte never ends the string, and balanced parentheses
-        // inside it are part of it, as PDF allows. ("\\" must stay two
-        // backslashes: a title "C:\\Daten" would otherwise read as "C:aten",
-        // "(C:\\)" would swallow the rest of its dictionary, and a title
-        // "Bericht (2) Anhang" would be cut after "(2".)
-        if (inString) {
-            taken = false;
-            t += static_cast<char>(ch);
-            if (escaped) {
-                escaped = false;
-            } else if (ch == '\\') {
-                escaped = true;
-            } else if (ch == '(') {
-                ++nesting;
-            } else if (ch == ')' && nesting-- == 0) {
-                break;
-            }
-            if (filePos > fileSize) break;
-            continue;
-        }
-
-        // A comment before the token is skipped like a blank; one right
-        // behind it ends it.
-        if (ch == '%' && escapes == 0 && t.empty() && filePos <= fileSize) {
-            SkipComment();
-            continue;
-        }
-
-        if (ch == '\\') {
-            ++escapes;
-            sinceEscape = 0;
-        } else if (escapes > 0) {
-            ++sinceEscape;
-            if (sinceEscape == 2) {
-                escapes = 0;
-            } else {
-                t += '\\';  // every other escape stays as written, for Unescape
-                escapes = 0;
-            }
-        }
-
-        taken = false;
-        if (escapes > 0) {
-            taken = true;
-        } else {
-            bool append;
-            switch (ch) {
-                case 13: case 10: case 32: case 9: case 12: case 0: case '%': append = false; break;
-                case '[': case ']': case '/': append = t.empty(); break;
-                case '<': append = t.empty() || t == "<"; break;
-                case '>': append = t.empty() || t == ">"; break;
-                case '(':
-                    append = t.empty();
-                    if (append) inString = true;
-                    break;
-                default: append = true; break;
-            }
-            if (append) {
-                t += static_cast<char>(ch);
-                if (t == ">>") {
-                    ch = 32;  // a complete ">>" ends the token at once
-                    break;
-                }
-                taken = true;
-            }
-        }
-
-        if (inString) {
-            // The "(" that opened the string: its bytes follow.
-            if (filePos > fileSize) break;
-            continue;
-        }
-        if (!taken && (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
-                       ch == '<' || ch == '>' || ch == '%'))
-            break;
-        if (t == "[" || t == "]") break;
-        if (filePos > fileSize) break;
-    }
-
-    if (!(t == "[" || t == "]" || (!taken && (IsBlank(ch) || ch == ')')))) --filePos;
-    SkipBlanksAndComments();
-    return t;
+    TLexer lexer(fileData, fileSize, filePos);
+    std::string text(lexer.Next().text);
+    filePos = lexer.Pos();
+    return text;
 }
 
 void TPdfDocument::SkipComment() {
-    while (filePos >= 0 && filePos < fileSize && !IsLineEnd(fileData[filePos])) ++filePos;
+    TLexer lexer(fileData, fileSize, filePos);
+    lexer.SkipComment();
+    filePos = lexer.Pos();
 }
 
 void TPdfDocument::SkipBlanksAndComments() {
-    for (;;) {
-        while (IsBlank(ReadByteSafe())) {
-        }
-        --filePos;
-        if (filePos < 0 || filePos >= fileSize || fileData[filePos] != '%') return;
-        SkipComment();
-    }
+    TLexer lexer(fileData, fileSize, filePos);
+    lexer.SkipBlanksAndComments();
+    filePos = lexer.Pos();
 }
 
 int32_t TPdfDocument::ReadInt() { return TryStrToInt(ReadToken()).value_or(0); }

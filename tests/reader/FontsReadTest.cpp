@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "Charsets.h"
 #include "TestSupport.h"
 
 namespace {
@@ -200,6 +201,24 @@ TEST(FontReadTest, SharedFontGivesOneRecordPerPage) {
     const TPageRecord& page = doc.pageList[0];
     ASSERT_GT(page.fontsFirstKeyPos, 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(doc.fileData) + page.fontsFirstKeyPos, 3), "/F1");
+}
+
+TEST(FontReadTest, EncodingNameInItsOwnObject) {
+    TPdfBuilder builder;
+    builder.Object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .Object(3, "<< /Type /Page /Resources << /Font << /F1 4 0 R /F2 5 0 R >> >> >>")
+        .Object(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding 9 0 R >>")
+        .Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding 10 0 R >>")
+        .Object(9, "/MacRomanEncoding")
+        .Object(10, "<< /Differences [65 /B] >>")
+        .Trailer("/Root 1 0 R");
+    auto h = OpenHeadless(builder.WriteTo("encoding-name-object.pdf"));
+    EXPECT_FALSE(h->HasMessage("Dies ist keine gültige PDF-Datei.")) << h->AllMessages();
+    ASSERT_EQ(h->doc.fontList.Count(), 2);
+    EXPECT_EQ(h->doc.fontList[0].encoding, kMacRomanEncoding);
+    EXPECT_FALSE(h->doc.fontList[0].hasEncodingDict);
+    EXPECT_TRUE(h->doc.fontList[1].hasEncodingDict);
 }
 
 TEST(FontReadTest, UnfetchableFontKeepsPositionZeroAndMarksTheFileInvalid) {

@@ -298,6 +298,49 @@ TEST(Repair, WhatCannotBeRepairedGetsItsOwnMessage) {
     }
 }
 
+TEST(Tolerance, MediaBoxOfIndirectValues) {
+    struct TCase {
+        const char* name;
+        const char* box;
+        std::map<int32_t, std::string> objects;
+        double width, height;
+    };
+    const TCase cases[] = {
+        {"numbers in objects", "[0 0 6 0 R 7 0 R]", {{6, "300"}, {7, "400.5"}}, 300, 400.5},
+        {"array in an object", "8 0 R", {{8, "[0 0 250 350]"}}, 250, 350},
+        {"array of references in an object", "8 0 R", {{8, "[0 0 6 0 R 7 0 R]"}, {6, "120"}, {7, "80"}}, 120, 80},
+        // Unreadable: the page keeps the size it inherits or the default.
+        {"reference to nothing", "9 0 R", {}, 595, 842},
+    };
+    for (const TCase& c : cases) {
+        TModernFile file = HelloFile();
+        file.packed[3] = Replace(kPage, "[0 0 200 200]", c.box);
+        for (const auto& [num, body] : c.objects) file.plain[num] = body;
+        auto h = OpenBytes("mediabox.pdf", file.Build());
+        ASSERT_EQ(h->doc.pageList.Count(), 1) << c.name << ": " << h->AllMessages();
+        const auto& box = h->doc.pageList.begin()->mediaBox;
+        EXPECT_DOUBLE_EQ(box[2] - box[0], c.width) << c.name;
+        EXPECT_DOUBLE_EQ(box[3] - box[1], c.height) << c.name;
+        EXPECT_TRUE(ShowsHallo(*h)) << c.name;
+    }
+}
+
+// A page tree root the file lost: the page objects of the file, in file
+// order, are the pages, as other readers show them.
+TEST(Tolerance, LostPageTreeRoot) {
+    TModernFile file = HelloFile();
+    file.packed.erase(2);
+    // A second page, a plain object, so that it stands before the packed one.
+    file.plain[7] = Replace(kPage, "/Parent 2 0 R", "/Parent 2 0 R /Rotate 0");
+    auto h = OpenBytes("lost-root.pdf", file.Build());
+    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Opened) << h->AllMessages();
+    ASSERT_EQ(h->doc.pageList.Count(), 2);
+    EXPECT_EQ(h->doc.pageList[0].objNum, 7);
+    EXPECT_EQ(h->doc.pageList[1].objNum, 3);
+    EXPECT_EQ(h->doc.fontList.Count(), 2);
+    EXPECT_TRUE(ShowsHallo(*h));
+}
+
 TEST(Repair, DirectEncryptDictionaryInATrailerIsEncryption) {
     const std::string pdf = Replace(Classic(), "/Root 1 0 R", "/Root 1 0 R /Encrypt << /Filter /Standard /V 2 >>");
     auto h = OpenBytes("encrypt-direct.pdf", pdf);

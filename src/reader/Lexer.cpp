@@ -1,0 +1,183 @@
+#include "Lexer.h"
+
+#include <climits>
+
+namespace {
+
+bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
+// PDF's six white-space characters.
+bool IsBlank(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
+bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+}  // namespace
+
+uint8_t TLexer::NextByte() {
+    uint8_t ch;
+    if (pos_ >= 0 && pos_ < size_) {
+        ch = data_[pos_];
+    } else {
+        const int64_t d = static_cast<int64_t>(size_) - pos_ + 1;
+        ch = (d % 2 != 0) ? 13 : 96;
+    }
+    if (pos_ < INT32_MAX) ++pos_;
+    return ch;
+}
+
+void TLexer::SkipComment() {
+    while (pos_ >= 0 && pos_ < size_ && !IsLineEnd(data_[pos_])) ++pos_;
+}
+
+void TLexer::SkipBlanksAndComments() {
+    for (;;) {
+        while (IsBlank(NextByte())) {
+        }
+        --pos_;
+        if (pos_ < 0 || pos_ >= size_ || data_[pos_] != '%') return;
+        SkipComment();
+    }
+}
+
+TToken TLexer::Next() {
+    // Normally the previous token left the position on a non-blank byte;
+    // at the start of the data, or after SetPos, it may not be.
+    if (pos_ >= 0 && pos_ < size_) {
+        SkipBlanksAndComments();
+        if (pos_ > size_) pos_ = size_;  // only filler was passed over
+    }
+    std::string& t = text_;
+    t.clear();
+    bool tooLong = false;
+    const auto append = [&](uint8_t c) {
+        if (t.size() < kMaxTokenBytes) t += static_cast<char>(c);
+        else tooLong = true;
+    };
+    bool inString = false;
+    bool escaped = false;      // in a string: the previous byte was an escaping backslash
+    int32_t nesting = 0;       // in a string: unescaped "(" not yet closed
+    int32_t escapes = 0;       // backslashes in the current run
+    int32_t sinceEscape = 0;   // bytes seen since the last backslash
+    bool closed = false;       // the string's closing ")" was read
+    uint8_t ch = 0;
+    bool taken = false;        // ch was consumed by the token and ends nothing
+    for (;;) {
+        ch = NextByte();
+
+        // A literal string keeps its escapes exactly as written, for Unescape
+        // and for the writer, which copies dictionary entries token by token;
+        // an escaped byte never ends the string, and balanced parentheses
+        // inside it are part of it, as PDF allows. ("\\" must stay two
+        // backslashes: a title "C:\\Daten" would otherwise read as "C:aten",
+        // "(C:\\)" would swallow the rest of its dictionary, and a title
+        // "Bericht (2) Anhang" would be cut after "(2".)
+        if (inString) {
+            taken = false;
+            // A filler byte never becomes part of the string.
+            if (pos_ > size_) break;
+            append(ch);
+            if (escaped) {
+                escaped = false;
+            } else if (ch == '\\') {
+                escaped = true;
+            } else if (ch == '(') {
+                ++nesting;
+            } else if (ch == ')' && nesting-- == 0) {
+                closed = true;
+                break;
+            }
+            continue;
+        }
+
+        // A comment before the token is skipped like a blank; one right
+        // behind it ends it.
+        if (ch == '%' && escapes == 0 && t.empty() && pos_ <= size_) {
+            SkipComment();
+            continue;
+        }
+
+        if (ch == '\\') {
+            ++escapes;
+            sinceEscape = 0;
+        } else if (escapes > 0) {
+            ++sinceEscape;
+            if (sinceEscape == 2) {
+                escapes = 0;
+            } else {
+                append('\\');  // every other escape stays as written, for Unescape
+                escapes = 0;
+            }
+        }
+
+        taken = false;
+        if (escapes > 0) {
+            taken = true;
+        } else {
+            bool take;
+            switch (ch) {
+                case 13: case 10: case 32: case 9: case 12: case 0: case '%': take = false; break;
+                case '[': case ']': case '/': take = t.empty(); break;
+                case '<': take = t.empty() || t == "<"; break;
+                case '>': take = t.empty() || t == ">"; break;
+                case '(':
+                    take = t.empty();
+                    if (take) inString = true;
+                    break;
+                default: take = true; break;
+            }
+            if (take) {
+                append(ch);
+                if (t == ">>") {
+                    ch = 32;  // a complete ">>" ends the token at once
+                    break;
+                }
+                taken = true;
+            }
+        }
+
+        if (inString) {
+            // The "(" that opened the string: its bytes follow.
+            if (pos_ > size_) break;
+            continue;
+        }
+        if (!taken && (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
+                       ch == '<' || ch == '>' || ch == '%'))
+            break;
+        if (t == "[" || t == "]") break;
+        if (pos_ > size_) break;
+    }
+
+    if (!(t == "[" || t == "]" || (!taken && (IsBlank(ch) || ch == ')')))) --pos_;
+    SkipBlanksAndComments();
+
+    TToken token;
+    token.text = t;
+    if (tooLong || (inString && !closed)) token.kind = TTokenKind::Error;
+    else token.kind = Classify(t);
+    return token;
+}
+
+TTokenKind TLexer::Classify(std::string_view text) {
+    if (text.empty()) return TTokenKind::End;
+    const char c0 = text[0];
+    switch (c0) {
+        case '/': return TTokenKind::Name;
+        case '(': return TTokenKind::LiteralString;
+        case '[': return TTokenKind::ArrayOpen;
+        case ']': return TTokenKind::ArrayClose;
+        case '{': if (text.size() == 1) return TTokenKind::BraceOpen; break;
+        case '}': if (text.size() == 1) return TTokenKind::BraceClose; break;
+        case '<': return text == "<<" ? TTokenKind::DictOpen : TTokenKind::HexString;
+        case '>': if (text == ">>") return TTokenKind::DictClose; break;
+        default: break;
+    }
+    // Numbers: an optional sign, digits and at most one point.
+    size_t i = (c0 == '+' || c0 == '-') ? 1 : 0;
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (IsDigit(text[i])) digits = true;
+        else if (text[i] == '.' && !point) point = true;
+        else break;
+    }
+    if (i == text.size() && digits) return point ? TTokenKind::Real : TTokenKind::Integer;
+    return TTokenKind::Keyword;
+}

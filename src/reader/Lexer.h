@@ -1,0 +1,73 @@
+// TLexer: PDF tokens over any byte range (the file, a decoded object stream,
+// a page's content). A value type: copying it saves a position, and two
+// lexers over the same bytes never disturb each other.
+//
+// The token text keeps the forms the rest of the reader and the writer rely
+// on: a literal string with its parentheses and escapes exactly as written;
+// a hex string as "<" and its digits, its closing ">" starting the next
+// token; ">>" always a token of its own. Past the end the lexer reads filler
+// bytes (a CR first, then alternating with "`"), which ends every token and
+// every scanning loop of its callers; a position past the end is how they
+// see the end of the data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum class TTokenKind : uint8_t {
+    Integer,
+    Real,
+    Name,
+    LiteralString,
+    HexString,
+    Keyword,
+    ArrayOpen,
+    ArrayClose,
+    DictOpen,
+    DictClose,
+    BraceOpen,
+    BraceClose,
+    End,    // nothing left before the end of the data
+    Error,  // longer than kMaxTokenBytes, or a string cut by the end
+};
+
+struct TToken {
+    TTokenKind kind = TTokenKind::End;
+    // Valid until the lexer reads the next token.
+    std::string_view text;
+};
+
+class TLexer {
+public:
+    // No real token comes near this; a longer one is cut to it (kind Error)
+    // so that a file cannot make one string take all memory.
+    static constexpr size_t kMaxTokenBytes = size_t{1} << 24;
+
+    TLexer() = default;
+    TLexer(const uint8_t* data, int32_t size, int32_t pos = 0) : data_(data), size_(size < 0 ? 0 : size), pos_(pos) {}
+
+    // The next token; afterwards the position stands on the first byte behind
+    // it that is neither white space nor part of a comment.
+    TToken Next();
+    void SkipBlanksAndComments();
+    // Skips to the line end that ends a comment (not past it).
+    void SkipComment();
+
+    int32_t Pos() const { return pos_; }
+    void SetPos(int32_t pos) { pos_ = pos; }
+    int32_t Size() const { return size_; }
+    bool AtEnd() const { return pos_ >= size_; }
+
+    // Sorts a token's text into its kind.
+    static TTokenKind Classify(std::string_view text);
+
+private:
+    uint8_t NextByte();
+
+    const uint8_t* data_ = nullptr;
+    int32_t size_ = 0;
+    int32_t pos_ = 0;
+    // Reused for every token, so that reading allocates only for the longest.
+    std::string text_;
+};
