@@ -50,6 +50,10 @@ std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
 
 bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size() < 4 || tokens[3] != "R"; }
 
+bool IsInheritableKey(const std::string& key) {
+    return std::find(std::begin(kInheritableKeys), std::end(kInheritableKeys), key) != std::end(kInheritableKeys);
+}
+
 std::optional<TPageRef> RefFromTokens(const std::string& num, const std::string& gen) {
     const auto objNum = TryStrToInt(num);
     const auto generation = TryStrToInt(gen);
@@ -180,7 +184,7 @@ bool TPdfDocument::ReadCatalog() {
     return true;
 }
 
-bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids) {
+bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEntry>* inheritable) {
     const size_t before = kids.size();
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
@@ -204,33 +208,20 @@ bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids) {
         }
         filePos = savedPos;
     }
+    const bool hasKids = kids.size() > before;
+    if (inheritable && hasKids)
+        for (TDictEntry& entry : dictEntries)
+            if (!entry.tokens.empty() && IsInheritableKey(entry.tokens[0])) inheritable->push_back(std::move(entry));
     DiscardEntries();
-    return kids.size() > before;
+    return hasKids;
 }
 
 namespace {
 
-bool IsInheritableKey(const std::string& key) {
-    return std::find(std::begin(kInheritableKeys), std::end(kInheritableKeys), key) != std::end(kInheritableKeys);
-}
-
 // The attributes a node passes to its kids: its own inheritable entries,
 // and for the keys it lacks those it got from above. A node without any
 // passes its parent's set on unchanged, so the pages share one set.
-TInheritedEntries NodeAttributes(TPdfDocument& doc, int32_t nodeObjNum, const TInheritedEntries& fromAbove) {
-    const int32_t savedPos = doc.filePos;
-    const uint8_t savedParseFailed = doc.parseFailed;
-    std::vector<TDictEntry> own;
-    if (doc.FetchObject(nodeObjNum)) {
-        doc.ParseDict();
-        for (TDictEntry& entry : doc.dictEntries)
-            if (!entry.tokens.empty() && IsInheritableKey(entry.tokens[0])) own.push_back(std::move(entry));
-        doc.DiscardEntries();
-    }
-    // The node was parsed once already by CollectKids; a fault here is
-    // reported there, not twice.
-    doc.parseFailed = savedParseFailed;
-    doc.filePos = savedPos;
+TInheritedEntries NodeAttributes(const std::vector<TDictEntry>& own, const TInheritedEntries& fromAbove) {
     if (own.empty()) return fromAbove;
     std::vector<TDictEntry> merged;
     for (const std::string_view key : kInheritableKeys) {
@@ -267,6 +258,7 @@ void TPdfDocument::ReadPageTree() {
         TInheritedEntries inherited;
     };
     std::vector<TPageRef> kids;
+    std::vector<TDictEntry> nodeEntries;
     // Nodes already entered: a /Kids entry that leads back to one of them
     // (a node listing itself, or a second parent listing it again) is not
     // followed, so each node's kids are taken once.
@@ -276,8 +268,8 @@ void TPdfDocument::ReadPageTree() {
     std::vector<TInheritedEntries> pageInherited;
     TInheritedEntries rootAttributes;
     if (FetchObject(pagesObjNum)) {
-        CollectKids(kids);
-        rootAttributes = NodeAttributes(*this, pagesObjNum, nullptr);
+        CollectKids(kids, &nodeEntries);
+        rootAttributes = NodeAttributes(nodeEntries, nullptr);
     } else {
         parseFailed = 1;
     }
@@ -295,7 +287,8 @@ void TPdfDocument::ReadPageTree() {
             continue;
         }
         kids.clear();
-        if (!CollectKids(kids)) {
+        nodeEntries.clear();
+        if (!CollectKids(kids, &nodeEntries)) {
             *pageRefs.Append() = pending.ref;
             pageInherited.push_back(pending.inherited);
             continue;
@@ -305,7 +298,7 @@ void TPdfDocument::ReadPageTree() {
             parseFailed = 1;
             continue;
         }
-        const TInheritedEntries passed = NodeAttributes(*this, pending.ref.objNum, pending.inherited);
+        const TInheritedEntries passed = NodeAttributes(nodeEntries, pending.inherited);
         for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1, passed});
     }
 

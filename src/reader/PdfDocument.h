@@ -94,7 +94,9 @@ public:
     // Document information, catalog, page tree and page dictionaries.
     void ReadDocumentInfo();
     bool ReadCatalog();
-    bool CollectKids(std::vector<TPageRef>& kids);
+    // Appends the node's kids; true when it has any. For such a node (not a
+    // page) its inheritable entries go to `inheritable` when given.
+    bool CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEntry>* inheritable = nullptr);
     void ReadPageTree();
     void ReadPageDicts();
     void ReadResources();
