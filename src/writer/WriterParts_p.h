@@ -38,8 +38,8 @@ void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, con
 // The tokens of a dictionary entry as the writer writes them: each literal
 // string as it stands in the old file (the tokenizer drops the backslash of
 // an escaped ")", which would unbalance the string when written back), the
-// other tokens as read. Entries without a file position (copies) keep their
-// tokens. Moves the document's cursor.
+// other tokens as read. An entry whose tokens no longer match the file at
+// its position keeps its tokens. Moves the document's cursor.
 std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entry);
 
 // The direct value of a /Resources entry (`tokens`, the key first) as the
