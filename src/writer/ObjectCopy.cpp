@@ -67,10 +67,6 @@ int32_t SearchStart(TPdfDocument& doc, int32_t offset) {
     return static_cast<int32_t>(dataPos + static_cast<size_t>(*length));
 }
 
-}  // namespace
-
-namespace {
-
 // The position just behind the "<<" that opens the dictionary at `dictPos`,
 // or nothing when no dictionary starts there.
 std::optional<int32_t> InsideDict(const TPdfDocument& doc, int32_t dictPos) {
