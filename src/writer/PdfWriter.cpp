@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "ContentRewrite.h"
@@ -138,6 +140,16 @@ private:
                 sharedResources_.emplace(resources->valuePos, TSharedResources{Allocate(), resources, &page});
         }
         insertions_ = BuildInsertions(doc_, fontRefList_);
+        lost_.insert(doc_.lostObjects.begin(), doc_.lostObjects.end());
+    }
+
+    // Where object `num`'s bytes stand: at its table offset when "N G obj"
+    // stands there for it, else where the reader's scan of the file found it.
+    std::optional<int32_t> ObjectOffset(int32_t num, const TObjEntry& old) const {
+        if (HoldsObject(doc_, old.offset, num)) return old.offset;
+        const auto scanned = doc_.scannedOffsets.find(num);
+        if (scanned != doc_.scannedOffsets.end() && HoldsObject(doc_, scanned->second, num)) return scanned->second;
+        return std::nullopt;
     }
 
     void CopyOldObjects() {
@@ -146,17 +158,23 @@ private:
         for (int32_t i = 1; i < count; ++i) {
             if (skip_[static_cast<size_t>(i)]) continue;
             const TObjEntry& old = doc_.objTable[static_cast<size_t>(i)];
-            Entry(i, old.generation, old.inUse);
-            if (!old.inUse) continue;
-            if (!HoldsObject(doc_, old.offset, i)) {
-                // Whatever stands there belongs to something else (the file
-                // header, another object): copied, it would damage the file.
+            // Cross-reference and object streams describe the old file's
+            // layout; the file written gets its own classic table. An object
+            // the repair of the table lost stays a number the file refers to.
+            const bool lost = lost_.count(i) > 0;
+            const bool copied = (old.inUse && !old.structural) || lost;
+            Entry(i, old.generation, copied);
+            if (!copied) continue;
+            const std::optional<int32_t> offset = lost ? std::nullopt : ObjectOffset(i, old);
+            if (!offset) {
+                // Whatever stands at the offset belongs to something else (the
+                // file header, another object): copied, it would damage the file.
                 Line(std::to_string(i) + " " + std::to_string(old.generation) + " obj null endobj");
                 ++report_.missingObjects;
                 continue;
             }
-            const int32_t end = OldObjectEnd(doc_, old.offset);
-            CopyWithInsertions(doc_, old.offset, end, insertions_, out_);
+            const int32_t end = OldObjectEnd(doc_, *offset);
+            CopyWithInsertions(doc_, *offset, end, insertions_, out_);
             out_.Write("\r", 1);
         }
         doc_.SetPos(savedPos);
@@ -346,6 +364,7 @@ private:
         const TPageRecord* firstPage = nullptr;  // the pages share its /Font and /XObject forms
     };
     std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
+    std::unordered_set<int32_t> lost_;
     TWriteReport report_;
 };
 

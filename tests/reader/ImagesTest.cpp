@@ -286,11 +286,29 @@ TEST(Images, UncheckedReadPicsLeavesTheListEmpty) {
     EXPECT_EQ(d->ui.statusLines.back(), "0 JPEG-Bilder gelesen...");
 }
 
-TEST(Images, CorruptFlateImageEndsTheOpen) {
+TEST(Images, CorruptFlateImageIsLeftOutAndNamed) {
     auto d = OneImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode", "garbage, not zlib");
     d->doc.CollectImages();
     d->doc.ReadImageDicts();
-    EXPECT_THROW(d->doc.DecodeImages(), TDecodeError);
+    EXPECT_NO_THROW(d->doc.DecodeImages());
+    EXPECT_EQ(d->doc.imageList.Count(), 0);
+    EXPECT_TRUE(std::find(d->ui.statusLines.begin(), d->ui.statusLines.end(),
+                          "Ein Bild auf Seite 1 ist beschädigt und wird nicht angezeigt.") != d->ui.statusLines.end());
+}
+
+TEST(Images, PngPredictedFlateImageIsUnpredicted) {
+    // Two rows of 2 grey pixels, "Up" filtered: the second row adds the first.
+    const std::vector<uint8_t> rows = {2, 10, 20, 2, 1, 1};
+    auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode "
+                             "/DecodeParms << /Predictor 12 /Columns 2 >>",
+                             Deflate(rows));
+    ASSERT_EQ(d->doc.imageList.Count(), 1);
+    const TDib& dib = d->doc.imageList[0].dib;
+    // Bitmap rows run bottom-up.
+    EXPECT_EQ(dib.Row(1)[0], 10);
+    EXPECT_EQ(dib.Row(1)[1], 20);
+    EXPECT_EQ(dib.Row(0)[0], 11);
+    EXPECT_EQ(dib.Row(0)[1], 21);
 }
 
 TEST(Images, AbsurdSizesGiveNoBitmapAndNoCrash) {

@@ -211,26 +211,25 @@ TEST(SaveResources, AddedFontJoinsEmptyDirectAndIndirectFontDictionariesOnce) {
     }
 }
 
-// Object 6's entry says offset 0 (the file header), object 7's points at
-// object 5; neither belongs to the page. Copied, those bytes would make a
-// damaged file.
-TEST(SaveCopy, EntriesThatDoNotPointAtTheirObjectAreWrittenAsNull) {
+// Object 6's entry is in use at offset 0 (the file header) and the object
+// is nowhere in the file; object 7's entry points at object 5. Copied as the
+// table says, those bytes would make a damaged file: 7 is taken from where
+// it really stands, 6 becomes null.
+TEST(SaveCopy, EntriesThatDoNotPointAtTheirObjectAreFoundOrWrittenAsNull) {
     TPdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
     b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F1 5 0 R >> >> "
-                "/Contents 4 0 R >>");
+                "/Contents 4 0 R /PieceInfo << /A 6 0 R /B 7 0 R >> >>");
     b.Stream(4, "", "BT /F1 12 Tf 10 100 Td (kept) Tj ET");
     b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    b.Object(6, "(six)");
     b.Object(7, "(seven)");
     b.Trailer("/Root 1 0 R");
     std::string bytes = b.Build();
     const size_t table = bytes.find("xref\n0 8\n") + 9;
     auto entry = [&](int32_t num) { return table + 20 * static_cast<size_t>(num); };
-    const std::string object5 = bytes.substr(entry(5), 10);
-    bytes.replace(entry(6), 10, "0000000000");
-    bytes.replace(entry(7), 10, object5);
+    bytes.replace(entry(6), 18, "0000000000 00000 n");
+    bytes.replace(entry(7), 10, bytes.substr(entry(5), 10));
 
     const std::string dir = ScratchDir("misplaced");
     WriteFileBytes(dir + "/in.pdf", bytes);
@@ -239,10 +238,10 @@ TEST(SaveCopy, EntriesThatDoNotPointAtTheirObjectAreWrittenAsNull) {
     const std::string out = SaveTo(*h, dir);
     const std::string written = ReadFileText(out);
     EXPECT_NE(written.find("\r6 0 obj null endobj\r"), std::string::npos);
-    EXPECT_NE(written.find("\r7 0 obj null endobj\r"), std::string::npos);
-    EXPECT_EQ(written.find("(six)"), std::string::npos);
+    EXPECT_EQ(ObjectText(written, 7), "(seven)\n");
     EXPECT_NE(ObjectText(written, 5).find("/BaseFont /Helvetica"), std::string::npos);
-    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(), MissingObjectsLine(2)),
+    EXPECT_EQ(written.find("%PDF", 10), std::string::npos) << "the header was copied as an object";
+    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(), MissingObjectsLine(1)),
               h->ui.statusLines.end());
     const TQpdfCheck check = QpdfCheck(out);
     EXPECT_EQ(check.status, 0) << check.output;
