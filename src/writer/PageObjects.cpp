@@ -59,6 +59,25 @@ std::string DirectResourcesText(const std::vector<std::string>& tokens, const TP
     return text;
 }
 
+bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() >= 2 && tokens[1] == "[") return std::find(tokens.begin(), tokens.end(), "<<") != tokens.end();
+    if (tokens.size() < 4 || tokens[3] != "R") return false;
+    const auto objNum = TryStrToInt(tokens[1]);
+    if (!objNum || !doc.FetchObject(*objNum) || doc.ReadToken() != "[") return false;
+    // Bounded like every array the reader follows: a missing "]" must not
+    // run on through the rest of the file.
+    constexpr int32_t kMaxTokens = 1000000;
+    int32_t nesting = 0;
+    for (int32_t read = 0; read < kMaxTokens && doc.filePos < doc.fileSize; ++read) {
+        const std::string token = doc.ReadToken();
+        if (token == "<<") return true;
+        if (token == "endobj" || (token == "]" && nesting-- == 0)) break;
+        if (token == "[") ++nesting;
+    }
+    return false;
+}
+
 std::string AnnotationObjectText(const TAnnotation& annot, double pageTop) {
     if (annot.annotKind == 0) return {};
     std::string out = std::to_string(annot.objNum) + " " + std::to_string(annot.gen) + " obj\r<<\r/Type /Annot\r";

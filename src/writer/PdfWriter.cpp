@@ -260,10 +260,23 @@ private:
         Entry(self.num, self.gen, true);
         Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
         Line("<<");
-        WritePageEntries(page, rewritten);
-        const int32_t annotsNum = Allocate();
+        const TDictEntry* ownAnnots = nullptr;
+        for (const TDictEntry& entry : page.pageEntries)
+            if (!entry.tokens.empty() && entry.tokens[0] == "/Annots") ownAnnots = &entry;
+        // Annotations written directly into the array have no number the
+        // annotation list could name: the array stays as the file has it.
+        const bool annotsAsRead = ownAnnots && AnnotsHoldDictionaries(doc_, *ownAnnots);
+        WritePageEntries(page, rewritten, annotsAsRead);
         if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
         Line(MediaBoxLine(page));
+        if (annotsAsRead) {
+            if (doc_.pagesFound)
+                Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
+            Line(">>");
+            Line("endobj");
+            return;
+        }
+        const int32_t annotsNum = Allocate();
         Line("/Annots " + std::to_string(annotsNum) + " 0 R");
         if (doc_.pagesFound)
             Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
@@ -282,12 +295,13 @@ private:
 
     // The page's own entries as read, then what it inherited from the tree
     // that the flat tree no longer gives it. The writer adds /Contents,
-    // /MediaBox, /Annots and /Parent itself.
-    void WritePageEntries(const TPageRecord& page, bool rewritten) {
+    // /MediaBox, /Parent and (unless kept as read) /Annots itself.
+    void WritePageEntries(const TPageRecord& page, bool rewritten, bool annotsAsRead) {
         for (const TDictEntry& entry : page.pageEntries) {
             if (entry.tokens.empty()) continue;
             const std::string& key = entry.tokens[0];
-            if (key == "/Parent" || key == "/Annots" || key == "/MediaBox" || (key == "/Contents" && rewritten))
+            if (key == "/Parent" || (key == "/Annots" && !annotsAsRead) || key == "/MediaBox" ||
+                (key == "/Contents" && rewritten))
                 continue;
             Line(key == "/Resources" ? ResourcesLine(page, entry) : JoinTokens(WrittenTokens(doc_, entry)));
         }

@@ -57,6 +57,11 @@ std::string JoinTokens(const std::vector<std::string>& tokens);
 // number, beyond +-1e15) are clamped first.
 std::string NumberText(double value);
 
+// Whether a page's /Annots entry (an array, or a reference to one) holds
+// annotation dictionaries written into the array itself. Moves the
+// document's cursor.
+bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
+
 // The annotation object of a page's annotation, lines ended by CR; empty
 // for an annotation of kind 0.
 std::string AnnotationObjectText(const TAnnotation& annot, double pageTop);
