@@ -248,6 +248,37 @@ TEST(SaveCopy, EntriesThatDoNotPointAtTheirObjectAreFoundOrWrittenAsNull) {
     EXPECT_EQ(PageTexts(out), std::vector<std::string>{"kept\n\n"});
 }
 
+// Some producers write annotation dictionaries straight into /Annots; such
+// annotations have no number, and the array stays as it is.
+TEST(SaveAnnotations, DictionariesInsideTheAnnotsArraySurviveASave) {
+    const std::string square = "<< /Type /Annot /Subtype /Square /Rect [20 20 180 90] /C [0 0 0] /IC [0 0 0] "
+                               "/Border [0 0 8] >>";
+    for (const bool indirectArray : {false, true}) {
+        TPdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F1 5 0 R >> >> "
+                    "/Contents 4 0 R /Annots " + (indirectArray ? std::string("6 0 R") : "[" + square + "]") + " >>");
+        b.Stream(4, "", "BT /F1 12 Tf 10 150 Td (note) Tj ET");
+        b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        b.Object(6, "[" + square + "]");
+        b.Trailer("/Root 1 0 R");
+        const std::string dir = ScratchDir(indirectArray ? "annots-indirect" : "annots-direct");
+        WriteFileBytes(dir + "/in.pdf", b.Build());
+        auto h = OpenHeadless(dir + "/in.pdf");
+        ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
+        const std::string out = SaveTo(*h, dir);
+        const TQpdfCheck check = QpdfCheck(out);
+        EXPECT_EQ(check.status, 0) << check.output;
+        const std::string page = ObjectText(ReadFileText(out), 3);
+        EXPECT_EQ(CountKey(page, "/Annots"), 1) << page;
+        EXPECT_EQ(page.find(" 0 0 R"), std::string::npos) << page;
+        const TRenderDiff render = CompareRenderings(dir + "/in.pdf", out, dir);
+        EXPECT_EQ(render.problem, "");
+        EXPECT_LE(render.maxPixelDiff, 16) << (indirectArray ? "indirect" : "direct");
+    }
+}
+
 TEST(SaveCopy, MissingObjectsLineCountsInTheProgramsWords) {
     EXPECT_EQ(MissingObjectsLine(1), "1 Objekt stand nicht an der in der Querverweistabelle angegebenen Stelle und "
                                      "wurde als leeres Objekt (null) gespeichert.");
