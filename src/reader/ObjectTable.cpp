@@ -314,9 +314,7 @@ bool TPdfDocument::ReadObjectStream(int32_t pos, std::vector<uint8_t>& data) {
     }
     if (!ReadStreamBytes(length, data)) return false;
     std::vector<std::string> filters;
-    if (const TDictEntry* entry = FindKey(dictEntries, "/Filter"))
-        for (size_t i = 1; i < entry->tokens.size(); ++i)
-            if (entry->tokens[i] != "[" && entry->tokens[i] != "]") filters.push_back(entry->tokens[i]);
+    if (const TDictEntry* entry = FindKey(dictEntries, "/Filter")) filters = FilterNames(*entry);
     const TDictEntry* parms = FindKey(dictEntries, "/DecodeParms");
     try {
         return DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data) == nullptr;

@@ -85,6 +85,9 @@ public:
     // when the data there do not start with "<<".
     void ParseDict();
     void DiscardEntries();
+    // The filter names of a /Filter entry: a name, an array, or a
+    // reference to either. The cursor is kept.
+    std::vector<std::string> FilterNames(const TDictEntry& entry);
     // Positions the cursor on the first value token of object n.
     bool FetchObject(int32_t objNum);
     // Takes the parsed list over and installs a fresh, empty dictEntries.

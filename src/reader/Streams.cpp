@@ -293,11 +293,10 @@ void TPdfDocument::ReadImageDicts() {
                 image.predictor = ReadPredictorParms(entry.tokens);
             } else if (key == "/Filter") {
                 image.hasFilter = 1;
-                for (size_t i = 1; i < entry.tokens.size(); ++i)
-                    if (entry.tokens[i] != "[" && entry.tokens[i] != "]") image.filterNames.push_back(entry.tokens[i]);
-                // Only a plain name counts: "[/DCTDecode]" has "[" here.
-                if (entry.tokens.size() >= 2) {
-                    const std::string& filter = entry.tokens[1];
+                image.filterNames = FilterNames(entry);
+                // Only a single filter is decoded: "[/DCTDecode]" counts, a chain does not.
+                if (image.filterNames.size() == 1) {
+                    const std::string& filter = image.filterNames[0];
                     image.filterKind = filter == "/DCTDecode"        ? kFilterDct
                                        : filter == "/FlateDecode"    ? kFilterFlate
                                        : filter == "/CCITTFaxDecode" ? kFilterCcitt
@@ -347,8 +346,7 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
         const std::string& key = entry.tokens[0];
         if (key == "/Filter" && entry.tokens.size() >= 2) {
             page.contentFiltered = 1;
-            for (size_t i = 1; i < entry.tokens.size(); ++i)
-                if (entry.tokens[i] != "[" && entry.tokens[i] != "]") page.contentFilters.push_back(entry.tokens[i]);
+            page.contentFilters = doc.FilterNames(entry);
         } else if (key == "/DecodeParms") {
             parms = ReadPredictorParms(entry.tokens);
         } else if (key == "/Length" && IsReference(entry)) {

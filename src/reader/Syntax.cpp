@@ -257,3 +257,26 @@ bool TPdfDocument::FetchObject(int32_t objNum) {
     ReadToken();
     return true;
 }
+
+std::vector<std::string> TPdfDocument::FilterNames(const TDictEntry& entry) {
+    std::vector<std::string> names;
+    // "/Filter 7 0 R": the name or the array is in object 7.
+    if (entry.tokens.size() >= 4 && entry.tokens[3] == "R") {
+        const int32_t saved = filePos;
+        if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) {
+            std::string tok = ReadToken();
+            if (tok == "[") {
+                // A filter chain longer than this is not a real one.
+                for (int i = 0; i < 16 && (tok = ReadToken()) != "]" && !tok.empty() && filePos <= fileSize; ++i)
+                    names.push_back(tok);
+            } else if (!tok.empty() && tok[0] == '/') {
+                names.push_back(tok);
+            }
+        }
+        SetPos(saved);
+        return names;
+    }
+    for (size_t i = 1; i < entry.tokens.size(); ++i)
+        if (entry.tokens[i] != "[" && entry.tokens[i] != "]") names.push_back(entry.tokens[i]);
+    return names;
+}

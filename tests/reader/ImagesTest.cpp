@@ -184,7 +184,8 @@ TEST(Images, DictionaryFieldsAndFilterKinds) {
         {"/Filter /DCTDecode", 1, {"/DCTDecode"}},
         {"/Filter /FlateDecode", 2, {"/FlateDecode"}},
         {"/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 7 >>", 3, {"/CCITTFaxDecode"}},
-        {"/Filter [/FlateDecode]", 0, {"/FlateDecode"}},
+        {"/Filter [/FlateDecode]", 2, {"/FlateDecode"}},  // a chain of one is that filter
+        {"/Filter 9 0 R", 0, {}},                          // a reference to nothing names none
         {"/Filter [/ASCII85Decode /DCTDecode]", 0, {"/ASCII85Decode", "/DCTDecode"}},
         {"/Filter /RunLengthDecode", 0, {"/RunLengthDecode"}},
     };
