@@ -267,11 +267,15 @@ TEST(Images, FlateRowsArePaddedToWholeBytesAndShortDataLeaveRowsEmpty) {
     EXPECT_EQ(dib.Row(0)[0], 0x00);  // the third data row does not exist
 }
 
-TEST(Images, ArrayFilterAndUnfilteredImagesAreDropped) {
+TEST(Images, OneFilterArrayDecodesChainsAndUnfilteredImagesAreDropped) {
     auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/FlateDecode]",
                              Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(d->doc.imageList.Count(), 0);
-    EXPECT_TRUE(d->HasStatusLine("0 JPEG-Bilder gelesen..."));
+    EXPECT_EQ(d->doc.imageList.Count(), 1);
+    EXPECT_TRUE(d->HasStatusLine("1 JPEG-Bilder gelesen..."));
+
+    auto chain = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/ASCIIHexDecode /FlateDecode]",
+                                 "00>");
+    EXPECT_EQ(chain->doc.imageList.Count(), 0);
 
     auto raw = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8", "abcd");
     EXPECT_EQ(raw->doc.imageList.Count(), 0);
