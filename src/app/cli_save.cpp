@@ -225,7 +225,8 @@ int CliSave(const TCliArgs& args) {
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
     const int32_t opensBefore = cli.ui.openFinishedCount;
-    const bool written = SavePDFNew(doc);
+    TWriteReport report;
+    const bool written = SavePDFNew(doc, &report);
     if (!written) {
         PrintMessages(cli.ui);
         return 4;
@@ -235,6 +236,7 @@ int CliSave(const TCliArgs& args) {
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;
     }
+    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
     std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
     return 0;
 }

@@ -379,6 +379,7 @@ void TPdfDocument::RebuildTable(bool chainUsable) {
         entry.kind = entry.inUse ? TObjKind::AtOffset : TObjKind::Free;
         entry.offset = entry.inUse ? found->second : 0;
         entry.generation = 0;
+        if (!entry.inUse) lostObjects.push_back(num);
     }
     badEntries.clear();
 

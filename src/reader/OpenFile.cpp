@@ -175,6 +175,7 @@ void TPdfDocument::ResetDocument() {
     objTable.shrink_to_fit();
     badEntries.clear();
     scannedOffsets.clear();
+    lostObjects.clear();
     repaired = false;
     encrypted = 0;
     objCount = 0;

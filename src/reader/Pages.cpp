@@ -114,6 +114,10 @@ std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std
     return box;
 }
 
+bool IsInheritableKey(const std::string& key) {
+    return std::find(std::begin(kInheritableKeys), std::end(kInheritableKeys), key) != std::end(kInheritableKeys);
+}
+
 std::optional<TPageRef> RefFromTokens(const std::string& num, const std::string& gen) {
     const auto objNum = TryStrToInt(num);
     const auto generation = TryStrToInt(gen);
@@ -247,7 +251,7 @@ bool TPdfDocument::ReadCatalog() {
     return true;
 }
 
-bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids) {
+bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEntry>* inheritable) {
     const size_t before = kids.size();
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
@@ -271,38 +275,89 @@ bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids) {
         }
         filePos = savedPos;
     }
+    const bool hasKids = kids.size() > before;
+    if (inheritable && hasKids)
+        for (TDictEntry& entry : dictEntries)
+            if (!entry.tokens.empty() && IsInheritableKey(entry.tokens[0])) inheritable->push_back(std::move(entry));
     DiscardEntries();
-    return kids.size() > before;
+    return hasKids;
+}
+
+namespace {
+
+// The attributes a node passes to its kids: its own inheritable entries,
+// and for the keys it lacks those it got from above. A node without any
+// passes its parent's set on unchanged, so the pages share one set.
+TInheritedEntries NodeAttributes(const std::vector<TDictEntry>& own, const TInheritedEntries& fromAbove) {
+    if (own.empty()) return fromAbove;
+    std::vector<TDictEntry> merged;
+    for (const std::string_view key : kInheritableKeys) {
+        auto byKey = [key](const TDictEntry& entry) { return entry.tokens[0] == key; };
+        if (auto found = std::find_if(own.begin(), own.end(), byKey); found != own.end()) {
+            merged.push_back(*found);
+        } else if (fromAbove) {
+            auto above = std::find_if(fromAbove->begin(), fromAbove->end(), byKey);
+            if (above != fromAbove->end()) merged.push_back(*above);
+        }
+    }
+    return std::make_shared<const std::vector<TDictEntry>>(std::move(merged));
+}
+
+}  // namespace
+
+const TDictEntry* EffectiveEntry(const TPageRecord& page, std::string_view key) {
+    for (const TDictEntry& entry : page.pageEntries)
+        if (!entry.tokens.empty() && entry.tokens[0] == key) return &entry;
+    if (page.inherited)
+        for (const TDictEntry& entry : *page.inherited)
+            if (entry.tokens[0] == key) return &entry;
+    return nullptr;
+}
+
+bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry) {
+    return page.inherited && &entry >= page.inherited->data() && &entry < page.inherited->data() + page.inherited->size();
 }
 
 void TPdfDocument::ReadPageTree() {
     struct TPending {
         TPageRef ref;
         int32_t depth;
+        TInheritedEntries inherited;
     };
     std::vector<TPageRef> kids;
+    std::vector<TDictEntry> nodeEntries;
     // Nodes already entered: a /Kids entry that leads back to one of them
     // (a node listing itself, or a second parent listing it again) is not
     // followed, so each node's kids are taken once.
     std::unordered_set<int32_t> entered{pagesObjNum};
     pageRefs.Clear();
-    if (FetchObject(pagesObjNum)) CollectKids(kids);
-    else kids = PagesByScan(*this);
+    // What each found page inherits, in the order of pageRefs.
+    std::vector<TInheritedEntries> pageInherited;
+    TInheritedEntries rootAttributes;
+    if (FetchObject(pagesObjNum)) {
+        CollectKids(kids, &nodeEntries);
+        rootAttributes = NodeAttributes(nodeEntries, nullptr);
+    } else {
+        kids = PagesByScan(*this);
+    }
 
     std::vector<TPending> stack;
-    for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1});
+    for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1, rootAttributes});
     while (!stack.empty()) {
-        const TPending pending = stack.back();
+        TPending pending = std::move(stack.back());
         stack.pop_back();
         if (entered.count(pending.ref.objNum)) continue;
         if (!FetchObject(pending.ref.objNum)) {
             parseFailed = 1;
             *pageRefs.Append() = pending.ref;
+            pageInherited.push_back(pending.inherited);
             continue;
         }
         kids.clear();
-        if (!CollectKids(kids)) {
+        nodeEntries.clear();
+        if (!CollectKids(kids, &nodeEntries)) {
             *pageRefs.Append() = pending.ref;
+            pageInherited.push_back(pending.inherited);
             continue;
         }
         entered.insert(pending.ref.objNum);
@@ -310,14 +365,17 @@ void TPdfDocument::ReadPageTree() {
             parseFailed = 1;
             continue;
         }
-        for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1});
+        const TInheritedEntries passed = NodeAttributes(nodeEntries, pending.inherited);
+        for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1, passed});
     }
 
-    for (const TPageRef& ref : pageRefs) {
+    for (int32_t i = 0; i < pageRefs.Count(); ++i) {
+        const TPageRef& ref = pageRefs[static_cast<size_t>(i)];
         TPageRecord* page = pageList.Append();
         page->annotations = TDynaArray<TAnnotation>(&curAnnot);
         page->contentRefs = TDynaArray<TContentRef>(&curContentRef);
         page->pageEntries = TDynaArray<TDictEntry>(&curDictEntry);
+        page->inherited = pageInherited[static_cast<size_t>(i)];
         page->mediaBox = rootHasMediaBox ? rootMediaBox : std::array<double, 4>{0, 0, 595, 842};
         page->objNum = ref.objNum;
         page->gen = ref.gen;
@@ -359,7 +417,9 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
         if (IsDirectValue(tokens)) {
             page.resourcesDictPos = entry.valuePos;
             page.hasResources = 1;
+            page.resourcesForm = TValueForm::Direct;
         } else {
+            page.resourcesForm = TValueForm::Indirect;
             const int32_t savedPos = doc.filePos;
             const auto objNum = TryStrToInt(tokens[1]);
             if (objNum && doc.FetchObject(*objNum)) {
@@ -402,24 +462,7 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
 }  // namespace
 
 void TPdfDocument::ReadPageDicts() {
-    // The root's /MediaBox and /Resources entries travel with every page for
-    // the writer; the root is read once, not once per page, so that a flat
-    // tree with thousands of kids costs one parse of its /Kids array.
-    std::vector<TDictEntry> rootEntries;
     TRefArrayCache refArrays;
-    bool rootReadable = FetchObject(pagesObjNum);
-    if (rootReadable) {
-        ParseDict();
-        for (const TDictEntry& entry : dictEntries) {
-            if (!entry.tokens.empty() && (entry.tokens[0] == "/MediaBox" || entry.tokens[0] == "/Resources")) {
-                TDictEntry copy;
-                copy.tokens = entry.tokens;
-                rootEntries.push_back(std::move(copy));
-            }
-        }
-        DiscardEntries();
-    }
-
     for (int32_t i = 0; i < pageList.Count(); ++i) {
         TPageRecord& page = *pageList.Select(i);
         if (!FetchObject(page.objNum)) {
@@ -429,9 +472,21 @@ void TPdfDocument::ReadPageDicts() {
         ParseDict();
         for (const TDictEntry& entry : dictEntries) ReadPageEntry(*this, refArrays, page, entry);
         page.pageEntries = TakeDictEntries();
-        for (const TDictEntry& rootEntry : rootEntries) *page.pageEntries.Append() = rootEntry;
+        if (!page.inherited) continue;
+        for (const TDictEntry& entry : *page.inherited)
+            if (EffectiveEntry(page, entry.tokens[0]) == &entry) ReadPageEntry(*this, refArrays, page, entry);
     }
 }
+
+namespace {
+
+// A /Font or /XObject key counts as present even when its reference cannot
+// be fetched: the writer must not give the dictionary a second such key.
+TValueForm FormOf(const std::vector<std::string>& tokens) {
+    return IsDirectValue(tokens) ? TValueForm::Direct : TValueForm::Indirect;
+}
+
+}  // namespace
 
 void TPdfDocument::ReadResources() {
     for (int32_t i = 0; i < pageList.Count(); ++i) {
@@ -448,6 +503,7 @@ void TPdfDocument::ReadResources() {
             if (!isFont && tokens[0] != "/XObject") continue;
             int32_t& dictPos = isFont ? page.fontDictPos : page.xobjectDictPos;
             uint8_t& found = isFont ? page.hasFonts : page.hasXObjects;
+            (isFont ? page.fontsForm : page.xobjectsForm) = FormOf(tokens);
             if (IsDirectValue(tokens)) {
                 dictPos = entry.valuePos;
                 found = 1;

@@ -130,7 +130,9 @@ public:
     // Document information, catalog, page tree and page dictionaries.
     void ReadDocumentInfo();
     bool ReadCatalog();
-    bool CollectKids(std::vector<TPageRef>& kids);
+    // Appends the node's kids; true when it has any. For such a node (not a
+    // page) its inheritable entries go to `inheritable` when given.
+    bool CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEntry>* inheritable = nullptr);
     void ReadPageTree();
     void ReadPageDicts();
     void ReadResources();
@@ -173,6 +175,10 @@ public:
     // the scan of the file found each object (the last one of a number).
     std::vector<int32_t> badEntries;
     std::unordered_map<int32_t, int32_t> scannedOffsets;
+    // Numbers whose in-use entry pointed at other bytes and which the scan
+    // did not find: the repaired table has them free, the writer writes them
+    // as null so that references to them keep meaning "nothing".
+    std::vector<int32_t> lostObjects;
 
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;

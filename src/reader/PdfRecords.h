@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,6 +69,20 @@ struct TPageRef {
     int32_t gen = 0;
 };
 
+// How a dictionary-valued key stands in its dictionary. The writer splices
+// added fonts into the bytes it copies (an indirect value's object) or into
+// the text it writes itself (a direct value inside a page it writes anew).
+enum class TValueForm : uint8_t { Absent, Direct, Indirect };
+
+// What a page may take from the nearest page-tree node above it that has
+// the key, when it lacks the key itself.
+inline constexpr std::string_view kInheritableKeys[] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate"};
+
+// For each inheritable key the entry of the nearest node that has it (in
+// the order of kInheritableKeys, keys nobody has left out). Shared by every
+// page below the node, so a flat tree of many pages holds it once.
+using TInheritedEntries = std::shared_ptr<const std::vector<TDictEntry>>;
+
 struct TPageRecord {
     int32_t objNum = 0;
     int32_t gen = 0;
@@ -80,11 +96,18 @@ struct TPageRecord {
     uint8_t hasXObjects = 0;
     uint8_t hasFonts = 0;
     uint8_t hasResources = 0;
+    // The form of the page's effective /Resources value, and of the /Font
+    // and /XObject values inside it (present even when they are empty
+    // dictionaries or cannot be fetched).
+    TValueForm resourcesForm = TValueForm::Absent;
+    TValueForm fontsForm = TValueForm::Absent;
+    TValueForm xobjectsForm = TValueForm::Absent;
     uint8_t contentFiltered = 0;
     std::vector<std::string> contentFilters;
     std::array<double, 4> mediaBox{};  // llx, lly, urx, ury in points
     TDynaArray<TContentRef> contentRefs;
-    TDynaArray<TDictEntry> pageEntries;
+    TDynaArray<TDictEntry> pageEntries;  // the page dictionary's own entries
+    TInheritedEntries inherited;         // null: no ancestor has any of them
     TDynaArray<TAnnotation> annotations;
     std::vector<uint8_t> content;  // all decoded content streams joined
     // The page's own /XObject entries: name and position of the object's
@@ -96,6 +119,12 @@ struct TPageRecord {
     uint8_t hasContent = 0;
     uint8_t contentRewritten = 0;
 };
+
+// The page's own entry for `key`, or the one it inherits; null when neither
+// exists.
+const TDictEntry* EffectiveEntry(const TPageRecord& page, std::string_view key);
+// Whether the entry came from a page-tree node rather than the page itself.
+bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry);
 
 struct TFontRecord {
     std::string replacementName;  // empty: the old font stays

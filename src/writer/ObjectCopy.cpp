@@ -1,6 +1,7 @@
 // Copying old objects byte for byte, with the added fonts spliced into the
 // pages' resource dictionaries on the way.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -12,9 +13,6 @@ namespace {
 
 // Each position collects its pieces in page order; equal pieces count once.
 void AddInsertion(std::map<int32_t, std::vector<std::string>>& pieces, int32_t pos, const std::string& text) {
-    // Position 0 is the "%PDF" header, never a dictionary key; pages whose
-    // resources were not found may carry it.
-    if (pos <= 0) return;
     auto& list = pieces[pos];
     if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(text);
 }
@@ -69,18 +67,34 @@ int32_t SearchStart(TPdfDocument& doc, int32_t offset) {
     return static_cast<int32_t>(dataPos + static_cast<size_t>(*length));
 }
 
+// The position just behind the "<<" that opens the dictionary at `dictPos`,
+// or nothing when no dictionary starts there.
+std::optional<int32_t> InsideDict(const TPdfDocument& doc, int32_t dictPos) {
+    const std::string_view file = FileView(doc);
+    if (dictPos <= 0 || static_cast<size_t>(dictPos) >= file.size() || file.substr(static_cast<size_t>(dictPos), 2) != "<<")
+        return std::nullopt;
+    return dictPos + 2;
+}
+
 }  // namespace
 
 TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList) {
     std::map<int32_t, std::vector<std::string>> pieces;
     for (const TPageRecord& page : doc.pageList) {
         if (!page.hasResources) continue;
-        std::string atResources;
-        if (page.fontsFirstKeyPos == -1) atResources += "/Font << " + fontRefList + " >> ";
-        if (page.xobjectsFirstKeyPos == -1) atResources += "/XObject <<  >> ";
-        if (!atResources.empty()) AddInsertion(pieces, page.resourcesFirstKeyPos, atResources);
-        AddInsertion(pieces, page.fontsFirstKeyPos, fontRefList + " ");
-        AddInsertion(pieces, page.xobjectsFirstKeyPos, " ");
+        // Resources written directly into a page dictionary are not copied:
+        // the writer adds to them as it writes the page (DirectResourcesText).
+        const bool resourcesCopied = page.resourcesForm == TValueForm::Indirect;
+        if (resourcesCopied) {
+            std::string missing;
+            if (page.fontsForm == TValueForm::Absent) missing += " /Font << " + fontRefList + " >>";
+            if (page.xobjectsForm == TValueForm::Absent) missing += " /XObject << >>";
+            const auto at = InsideDict(doc, page.resourcesDictPos);
+            if (at && !missing.empty()) AddInsertion(pieces, *at, missing);
+        }
+        const bool fontsCopied = resourcesCopied || page.fontsForm == TValueForm::Indirect;
+        if (fontsCopied && page.hasFonts && !fontRefList.empty())
+            if (const auto at = InsideDict(doc, page.fontDictPos)) AddInsertion(pieces, *at, " " + fontRefList);
     }
     TInsertionMap insertions;
     for (auto& [pos, list] : pieces) {
@@ -89,6 +103,33 @@ TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRe
         insertions.emplace(pos, std::move(joined));
     }
     return insertions;
+}
+
+bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum) {
+    const std::string_view file = FileView(doc);
+    if (offset < 0 || static_cast<size_t>(offset) >= file.size()) return false;
+    size_t at = static_cast<size_t>(offset);
+    while (at < file.size() && IsWhite(file[at])) ++at;
+    auto number = [&]() -> std::optional<int64_t> {
+        const size_t start = at;
+        int64_t value = 0;
+        while (at < file.size() && at - start < 10 && std::isdigit(static_cast<unsigned char>(file[at])))
+            value = value * 10 + (file[at++] - '0');
+        if (at == start) return std::nullopt;
+        return value;
+    };
+    auto blanks = [&]() {
+        const size_t start = at;
+        while (at < file.size() && IsWhite(file[at])) ++at;
+        return at > start;
+    };
+    const auto num = number();
+    if (!num || *num != objNum || !blanks() || !number()) return false;
+    blanks();
+    if (file.substr(at, 3) != "obj") return false;
+    at += 3;
+    // "obj" must end there: "object" or "objx" is something else.
+    return at >= file.size() || IsWhite(file[at]) || std::strchr("<[(/%", file[at]) != nullptr;
 }
 
 int32_t OldObjectEnd(TPdfDocument& doc, int32_t offset) {

@@ -1,19 +1,12 @@
 // The page dictionaries and annotation objects as the writer writes them.
-#include <set>
+#include <algorithm>
+#include <cstdio>
 
 #include "InfoObject.h"
 #include "PdfText.h"
 #include "WriterParts_p.h"
 
 namespace {
-
-bool IsOwnEntry(const TDictEntry& entry) { return entry.keyPos > 0; }
-
-bool HasOwnEntry(const TPageRecord& page, const std::string& key) {
-    for (const TDictEntry& entry : page.pageEntries)
-        if (IsOwnEntry(entry) && !entry.tokens.empty() && entry.tokens[0] == key) return true;
-    return false;
-}
 
 const char* const kIconNames[] = {
     "/Comment",     "/Insert",       "/Note",    "/Paragraph",    "/NewParagraph",     "/Key",
@@ -24,8 +17,7 @@ const char* const kIconNames[] = {
 constexpr int32_t kIconCount = static_cast<int32_t>(sizeof kIconNames / sizeof kIconNames[0]);
 constexpr int32_t kFirstStampKind = 7;
 
-// A chain of /Parent links longer than this is broken or hostile.
-constexpr int32_t kMaxAncestors = 256;
+}  // namespace
 
 std::string JoinTokens(const std::vector<std::string>& tokens) {
     std::string line;
@@ -33,116 +25,57 @@ std::string JoinTokens(const std::vector<std::string>& tokens) {
     return line;
 }
 
-int32_t ParentOf(const TDictEntryList& entries) {
-    for (const TDictEntry& entry : entries) {
-        const auto& tokens = entry.tokens;
-        if (tokens.size() >= 4 && tokens[0] == "/Parent" && tokens[3] == "R")
-            return TryStrToInt(tokens[1]).value_or(-1);
-    }
-    return -1;
-}
-
-}  // namespace
-
-const TInheritedAttributes::TNode& TInheritedAttributes::Node(int32_t objNum) {
-    const auto cached = nodes_.find(objNum);
-    if (cached != nodes_.end()) return cached->second;
-    TNode node;
-    if (doc_.FetchObject(objNum)) {
-        const uint8_t savedParseFailed = doc_.parseFailed;
-        doc_.ParseDict();
-        doc_.parseFailed = savedParseFailed;
-        const TDictEntryList entries = doc_.TakeDictEntries();
-        node.parent = ParentOf(entries);
-        for (const TDictEntry& entry : entries) {
-            if (entry.tokens.empty()) continue;
-            if (entry.tokens[0] == "/Rotate" && node.rotate.empty()) node.rotate = JoinTokens(entry.tokens);
-            if (entry.tokens[0] == "/CropBox" && node.cropBox.empty()) node.cropBox = JoinTokens(entry.tokens);
-        }
-    }
-    return nodes_.emplace(objNum, std::move(node)).first->second;
-}
-
-std::vector<std::string> TInheritedAttributes::LinesFor(const TPageRecord& page) {
-    bool needRotate = true, needCropBox = true;
-    for (const TDictEntry& entry : page.pageEntries) {
-        if (!IsOwnEntry(entry) || entry.tokens.empty()) continue;
-        if (entry.tokens[0] == "/Rotate") needRotate = false;
-        if (entry.tokens[0] == "/CropBox") needCropBox = false;
-    }
-    std::string rotate, cropBox;
-    int32_t parent = -1;
-    for (const TDictEntry& entry : page.pageEntries) {
-        const auto& tokens = entry.tokens;
-        if (IsOwnEntry(entry) && tokens.size() >= 4 && tokens[0] == "/Parent" && tokens[3] == "R")
-            parent = TryStrToInt(tokens[1]).value_or(-1);
-    }
-    std::set<int32_t> visited;
-    for (int32_t depth = 0; parent > 0 && (needRotate || needCropBox) && depth < kMaxAncestors; ++depth) {
-        if (!visited.insert(parent).second) break;
-        const TNode& node = Node(parent);
-        if (needRotate && !node.rotate.empty()) {
-            rotate = node.rotate;
-            needRotate = false;
-        }
-        if (needCropBox && !node.cropBox.empty()) {
-            cropBox = node.cropBox;
-            needCropBox = false;
-        }
-        parent = node.parent;
-    }
-    std::vector<std::string> lines;
-    if (!rotate.empty()) lines.push_back(rotate);
-    if (!cropBox.empty()) lines.push_back(cropBox);
-    return lines;
-}
-
-std::string RoundedText(double value) {
+std::string NumberText(double value) {
     constexpr double kLimit = 1e15;
     if (!(value == value)) value = 0;  // NaN
-    if (value > kLimit) value = kLimit;
-    if (value < -kLimit) value = -kLimit;
-    return std::to_string(RoundHalfEven(value));
+    value = std::clamp(value, -kLimit, kLimit);
+    char text[48];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    std::string result = text;
+    while (result.back() == '0') result.pop_back();
+    if (result.back() == '.') result.pop_back();
+    if (result == "-0") result = "0";
+    return result;
 }
 
-std::string PageEntryLine(const TDictEntry& entry, const std::vector<std::string>& tokens, const TPageRecord& page,
-                          const std::string& fontRefList) {
-    std::string line;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (i > 0) line += ' ';
-        line += tokens[i];
-        if (i == 0 || tokens[i] != "<<") continue;
-        const std::string& before = tokens[i - 1];
-        if (before == "/Resources") {
-            // Only the page's own resources: the -1 positions mean "looked
-            // for and not there" only where the page's resources were read.
-            if (!page.hasResources || !IsOwnEntry(entry)) continue;
-            if (page.xobjectsFirstKeyPos == -1) line += " /XObject <<  >> ";
-            if (page.fontsFirstKeyPos == -1) line += " /Font << " + fontRefList + " >> ";
-        } else if (before == "/Font") {
-            line += " " + fontRefList;
-        } else if (before == "/XObject") {
-            line += " ";
+std::string DirectResourcesText(const std::vector<std::string>& tokens, const TPageRecord& page,
+                                const std::string& fontRefList) {
+    std::string text;
+    int32_t depth = 0;  // dictionaries open around the current token
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        const std::string& token = tokens[i];
+        if (i > 1) text += ' ';
+        text += token;
+        if (token == ">>") --depth;
+        if (token != "<<") continue;
+        ++depth;
+        if (depth == 1) {
+            if (page.fontsForm == TValueForm::Absent) text += " /Font << " + fontRefList + " >>";
+            if (page.xobjectsForm == TValueForm::Absent) text += " /XObject << >>";
+        } else if (depth == 2 && tokens[i - 1] == "/Font" && !fontRefList.empty()) {
+            text += " " + fontRefList;
         }
     }
-    return line;
+    return text;
 }
 
-bool KeepPageEntry(const TDictEntry& entry, const TPageRecord& page, bool contentRewritten) {
-    if (entry.tokens.empty()) return false;
-    const std::string& key = entry.tokens[0];
-    if (key == "/Parent" || key == "/Annots" || key == "/MediaBox") return false;
-    if (key == "/Contents") return !contentRewritten;
-    if (key == "/CropBox") return IsOwnEntry(entry);
-    if (key == "/Resources" && !IsOwnEntry(entry)) {
-        if (HasOwnEntry(page, "/Resources")) return false;
-        // Of the root's copies only the first counts.
-        for (const TDictEntry& other : page.pageEntries) {
-            if (&other == &entry) return true;
-            if (!other.tokens.empty() && other.tokens[0] == "/Resources") return false;
-        }
+bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() >= 2 && tokens[1] == "[") return std::find(tokens.begin(), tokens.end(), "<<") != tokens.end();
+    if (tokens.size() < 4 || tokens[3] != "R") return false;
+    const auto objNum = TryStrToInt(tokens[1]);
+    if (!objNum || !doc.FetchObject(*objNum) || doc.ReadToken() != "[") return false;
+    // Bounded like every array the reader follows: a missing "]" must not
+    // run on through the rest of the file.
+    constexpr int32_t kMaxTokens = 1000000;
+    int32_t nesting = 0;
+    for (int32_t read = 0; read < kMaxTokens && doc.filePos < doc.fileSize; ++read) {
+        const std::string token = doc.ReadToken();
+        if (token == "<<") return true;
+        if (token == "endobj" || (token == "]" && nesting-- == 0)) break;
+        if (token == "[") ++nesting;
     }
-    return true;
+    return false;
 }
 
 std::string AnnotationObjectText(const TAnnotation& annot, double pageTop) {
@@ -160,8 +93,8 @@ std::string AnnotationObjectText(const TAnnotation& annot, double pageTop) {
         out += "/Subtype /Stamp\r";
         if (annot.iconKind < kIconCount) out += std::string("/Name ") + kIconNames[annot.iconKind] + "\r";
     }
-    out += "/Rect [ " + RoundedText(annot.x1 * 72) + " " + RoundedText(pageTop - annot.y1 * 72) + " " +
-           RoundedText(annot.x2 * 72) + " " + RoundedText(pageTop - annot.y2 * 72) + " ]\r";
+    out += "/Rect [ " + NumberText(annot.x1 * 72) + " " + NumberText(pageTop - annot.y1 * 72) + " " +
+           NumberText(annot.x2 * 72) + " " + NumberText(pageTop - annot.y2 * 72) + " ]\r";
     out += "/Contents (" + EscapeLiteralString(annot.contents) + ")\r";
     out += "/T (" + EscapeLiteralString(annot.title) + ")\r";
     out += ">>\rendobj\r";

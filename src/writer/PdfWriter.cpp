@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "ContentRewrite.h"
@@ -28,16 +30,18 @@ class TPdfWriter {
 public:
     TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.objCount - 1) {}
 
-    void Run(int32_t versionItem) {
+    TWriteReport Run(int32_t versionItem) {
         WriteHeader(versionItem);
         PlanAddedFonts();
         PlanNewObjects();
         CopyOldObjects();
         WriteAddedFonts();
+        WriteSharedResources();
         WriteInfo();
         WritePagesRoot();
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
         WriteXrefAndTrailer();
+        return report_;
     }
 
 private:
@@ -126,7 +130,26 @@ private:
         }
         for (size_t num = 0; num < skip_.size(); ++num)
             if (stillUsed[num] && !claimed_[num]) skip_[num] = 0;
+        // Resources that pages inherit as a direct dictionary of a page-tree
+        // node: the flat tree has no node for them, so they become one new
+        // object that those pages share.
+        for (const TPageRecord& page : doc_.pageList) {
+            const TDictEntry* resources = EffectiveEntry(page, "/Resources");
+            if (!resources || !IsInheritedEntry(page, *resources) || page.resourcesForm != TValueForm::Direct) continue;
+            if (!sharedResources_.count(resources->valuePos))
+                sharedResources_.emplace(resources->valuePos, TSharedResources{Allocate(), resources, &page});
+        }
         insertions_ = BuildInsertions(doc_, fontRefList_);
+        lost_.insert(doc_.lostObjects.begin(), doc_.lostObjects.end());
+    }
+
+    // Where object `num`'s bytes stand: at its table offset when "N G obj"
+    // stands there for it, else where the reader's scan of the file found it.
+    std::optional<int32_t> ObjectOffset(int32_t num, const TObjEntry& old) const {
+        if (HoldsObject(doc_, old.offset, num)) return old.offset;
+        const auto scanned = doc_.scannedOffsets.find(num);
+        if (scanned != doc_.scannedOffsets.end() && HoldsObject(doc_, scanned->second, num)) return scanned->second;
+        return std::nullopt;
     }
 
     void CopyOldObjects() {
@@ -136,12 +159,22 @@ private:
             if (skip_[static_cast<size_t>(i)]) continue;
             const TObjEntry& old = doc_.objTable[static_cast<size_t>(i)];
             // Cross-reference and object streams describe the old file's
-            // layout; the file written gets its own classic table.
-            const bool copied = old.inUse && !old.structural;
+            // layout; the file written gets its own classic table. An object
+            // the repair of the table lost stays a number the file refers to.
+            const bool lost = lost_.count(i) > 0;
+            const bool copied = (old.inUse && !old.structural) || lost;
             Entry(i, old.generation, copied);
             if (!copied) continue;
-            const int32_t end = OldObjectEnd(doc_, old.offset);
-            CopyWithInsertions(doc_, old.offset, end, insertions_, out_);
+            const std::optional<int32_t> offset = lost ? std::nullopt : ObjectOffset(i, old);
+            if (!offset) {
+                // Whatever stands at the offset belongs to something else (the
+                // file header, another object): copied, it would damage the file.
+                Line(std::to_string(i) + " " + std::to_string(old.generation) + " obj null endobj");
+                ++report_.missingObjects;
+                continue;
+            }
+            const int32_t end = OldObjectEnd(doc_, *offset);
+            CopyWithInsertions(doc_, *offset, end, insertions_, out_);
             out_.Write("\r", 1);
         }
         doc_.SetPos(savedPos);
@@ -162,6 +195,15 @@ private:
             Line("/BaseFont " + font.baseFontName);
             Line(font.fontDictExtra);
             Line(">>");
+            Line("endobj");
+        }
+    }
+
+    void WriteSharedResources() {
+        for (const auto& [pos, shared] : sharedResources_) {
+            Entry(shared.num, 0, true);
+            Line(std::to_string(shared.num) + " 0 obj");
+            Line(DirectResourcesText(WrittenTokens(doc_, *shared.entry), *shared.firstPage, fontRefList_));
             Line("endobj");
         }
     }
@@ -218,18 +260,23 @@ private:
         Entry(self.num, self.gen, true);
         Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
         Line("<<");
+        const TDictEntry* ownAnnots = nullptr;
         for (const TDictEntry& entry : page.pageEntries)
-            if (KeepPageEntry(entry, page, rewritten))
-                Line(PageEntryLine(entry, WrittenTokens(doc_, entry), page, fontRefList_));
-        for (const std::string& line : inherited_.LinesFor(page)) Line(line);
-        const int32_t annotsNum = Allocate();
+            if (!entry.tokens.empty() && entry.tokens[0] == "/Annots") ownAnnots = &entry;
+        // Annotations written directly into the array have no number the
+        // annotation list could name: the array stays as the file has it.
+        const bool annotsAsRead = ownAnnots && AnnotsHoldDictionaries(doc_, *ownAnnots);
+        WritePageEntries(page, rewritten, annotsAsRead);
         if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
-        std::string box = "/MediaBox [ ";
-        for (size_t k = 0; k < 4; ++k) {
-            if (k > 0) box += ' ';
-            box += RoundedText(page.mediaBox[k]);
+        Line(MediaBoxLine(page));
+        if (annotsAsRead) {
+            if (doc_.pagesFound)
+                Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
+            Line(">>");
+            Line("endobj");
+            return;
         }
-        Line(box + " ]");
+        const int32_t annotsNum = Allocate();
         Line("/Annots " + std::to_string(annotsNum) + " 0 R");
         if (doc_.pagesFound)
             Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
@@ -244,6 +291,43 @@ private:
         Line(array + "]");
         Line("endobj");
         for (const TAnnotation& annot : page.annotations) out_.Write(AnnotationObjectText(annot, page.mediaBox[3]));
+    }
+
+    // The page's own entries as read, then what it inherited from the tree
+    // that the flat tree no longer gives it. The writer adds /Contents,
+    // /MediaBox, /Parent and (unless kept as read) /Annots itself.
+    void WritePageEntries(const TPageRecord& page, bool rewritten, bool annotsAsRead) {
+        for (const TDictEntry& entry : page.pageEntries) {
+            if (entry.tokens.empty()) continue;
+            const std::string& key = entry.tokens[0];
+            if (key == "/Parent" || (key == "/Annots" && !annotsAsRead) || key == "/MediaBox" ||
+                (key == "/Contents" && rewritten))
+                continue;
+            Line(key == "/Resources" ? ResourcesLine(page, entry) : JoinTokens(WrittenTokens(doc_, entry)));
+        }
+        if (!page.inherited) return;
+        for (const std::string_view key : {"/Rotate", "/CropBox", "/Resources"}) {
+            const TDictEntry* entry = EffectiveEntry(page, key);
+            if (!entry || !IsInheritedEntry(page, *entry)) continue;
+            Line(key == "/Resources" ? ResourcesLine(page, *entry) : JoinTokens(WrittenTokens(doc_, *entry)));
+        }
+    }
+
+    std::string ResourcesLine(const TPageRecord& page, const TDictEntry& entry) {
+        if (page.resourcesForm != TValueForm::Direct) return JoinTokens(WrittenTokens(doc_, entry));
+        if (const auto shared = sharedResources_.find(entry.valuePos);
+            IsInheritedEntry(page, entry) && shared != sharedResources_.end())
+            return "/Resources " + std::to_string(shared->second.num) + " 0 R";
+        return "/Resources " + DirectResourcesText(WrittenTokens(doc_, entry), page, fontRefList_);
+    }
+
+    // The box exactly as the file gives it; the reader's default for a page
+    // that has none anywhere in its tree.
+    std::string MediaBoxLine(const TPageRecord& page) {
+        if (const TDictEntry* entry = EffectiveEntry(page, "/MediaBox")) return JoinTokens(WrittenTokens(doc_, *entry));
+        std::string box = "/MediaBox [ ";
+        for (size_t k = 0; k < 4; ++k) box += (k ? " " : "") + NumberText(page.mediaBox[k]);
+        return box + " ]";
     }
 
     void WriteXrefAndTrailer() {
@@ -288,12 +372,30 @@ private:
     std::vector<uint8_t> rewritten_;
     std::vector<TObjRef> contentRefs_;
     TInsertionMap insertions_;
-    TInheritedAttributes inherited_{doc_};
+    struct TSharedResources {
+        int32_t num = 0;
+        const TDictEntry* entry = nullptr;
+        const TPageRecord* firstPage = nullptr;  // the pages share its /Font and /XObject forms
+    };
+    std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
+    std::unordered_set<int32_t> lost_;
+    TWriteReport report_;
 };
 
 }  // namespace
 
-void WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) { TPdfWriter(doc, out).Run(versionItem); }
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
+    return TPdfWriter(doc, out).Run(versionItem);
+}
+
+std::string MissingObjectsLine(int32_t count) {
+    if (count == 1)
+        return "1 Objekt stand nicht an der in der Querverweistabelle angegebenen Stelle und wurde als leeres "
+               "Objekt (null) gespeichert.";
+    return std::to_string(count) +
+           " Objekte standen nicht an der in der Querverweistabelle angegebenen Stelle und wurden als leere "
+           "Objekte (null) gespeichert.";
+}
 
 namespace {
 
@@ -356,13 +458,13 @@ std::string WriteFailedMessage(const std::string& path, const std::string& reaso
 
 TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem) {
     TSafeOutputFile file;
-    if (!file.Open(path)) return {TWriteResult::CreateFailed, file.ErrorText()};
-    WritePdf(doc, file, versionItem);
-    if (!file.Commit()) return {TWriteResult::WriteFailed, file.ErrorText()};
-    return {TWriteResult::Written, {}};
+    if (!file.Open(path)) return {TWriteResult::CreateFailed, file.ErrorText(), {}};
+    const TWriteReport report = WritePdf(doc, file, versionItem);
+    if (!file.Commit()) return {TWriteResult::WriteFailed, file.ErrorText(), {}};
+    return {TWriteResult::Written, {}, report};
 }
 
-bool SavePDFNew(TPdfDocument& doc) {
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
     const std::optional<std::string> path = doc.Ui().AskSaveFileName();
     if (!path || path->empty()) return false;
     const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
@@ -379,6 +481,9 @@ bool SavePDFNew(TPdfDocument& doc) {
         case TWriteResult::Written:
             break;
     }
+    if (report) *report = outcome.report;
+    // Said before the written file is read again, whose lines follow.
+    if (outcome.report.missingObjects > 0) doc.Ui().AddStatusLine(MissingObjectsLine(outcome.report.missingObjects));
     if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
     doc.openfilenow(*path);
     return true;

@@ -13,16 +13,26 @@
 // written.
 bool SavePdfCommand(TPdfDocument& doc);
 
+// What a written file holds that the user should know about.
+struct TWriteReport {
+    // Objects the old table lists in use whose bytes are not where it says
+    // ("N G obj" for another number, the file header at offset 0): written
+    // as null.
+    int32_t missingObjects = 0;
+};
+
 // The writer half of the command: asks for the file name (cancel: nothing
 // happens), writes, reports failures, shows the file when wanted and opens
-// the written file. True when a file was written.
-bool SavePDFNew(TPdfDocument& doc);
+// the written file. True when a file was written; then `report`, when
+// given, says what the writer had to leave out.
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr);
 
 enum class TWriteResult { Written, CreateFailed, WriteFailed };
 
 struct TWriteOutcome {
     TWriteResult result = TWriteResult::Written;
     std::string errorText;  // the system's reason for a failure
+    TWriteReport report;
 };
 
 // Writes the document to `path` through a temporary file in the same
@@ -32,7 +42,10 @@ struct TWriteOutcome {
 TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem);
 
 // The same bytes into any sink (tests write to memory).
-void WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
+
+// The status line for objects written as null.
+std::string MissingObjectsLine(int32_t count);
 
 // The file that "PDF speichern unter..." would write now, with every
 // replacement applied, as bytes in memory. The document is left exactly as

@@ -10,13 +10,19 @@
 #include "PdfDocument.h"
 
 // Old-file position -> the text written in front of the byte there while
-// old objects are copied: the added fonts spliced into the pages' font
-// dictionaries, an empty /Font and /XObject dictionary where a page's
-// resources lack one. Pages that share a dictionary would each ask for the
-// same text at the same place; it is inserted once, as a second copy would
-// only repeat keys that the dictionary already has.
+// old objects are copied: the added fonts spliced into the font
+// dictionaries the writer copies, a /Font and an /XObject dictionary where
+// copied resources lack one. Each text goes right behind a dictionary's
+// "<<", so an empty dictionary takes it as well as a full one. Pages that
+// share a dictionary would each ask for the same text at the same place; it
+// is inserted once.
 using TInsertionMap = std::map<int32_t, std::string>;
 TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList);
+
+// Whether the old file holds "N G obj" for object number `objNum` at
+// `offset` (white space in front tolerated): the only bytes the writer may
+// copy as that object.
+bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum);
 
 // One past the last byte of the old object at `offset`: the end of the first
 // "endobj" from there, or the end of the file without one. Stream data whose
@@ -32,48 +38,29 @@ void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, con
 // The tokens of a dictionary entry as the writer writes them: each literal
 // string as it stands in the old file (the tokenizer drops the backslash of
 // an escaped ")", which would unbalance the string when written back), the
-// other tokens as read. Entries without a file position (copies) keep their
-// tokens. Moves the document's cursor.
+// other tokens as read. An entry whose tokens no longer match the file at
+// its position keeps its tokens. Moves the document's cursor.
 std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entry);
 
-// One line of a written page dictionary (without line end): the entry's
-// tokens joined by blanks, with the added fonts spliced in after a "<<"
-// that follows "/Font", and the missing /XObject and /Font dictionaries
-// after the "<<" of the page's own /Resources.
-std::string PageEntryLine(const TDictEntry& entry, const std::vector<std::string>& tokens, const TPageRecord& page,
-                          const std::string& fontRefList);
+// The direct value of a /Resources entry (`tokens`, the key first) as the
+// writer writes it: from its "<<" to its ">>", joined by blanks, with the page's missing /Font and /XObject
+// dictionaries added behind the first "<<" and the added fonts behind the
+// "<<" of its own /Font dictionary.
+std::string DirectResourcesText(const std::vector<std::string>& tokens, const TPageRecord& page,
+                                const std::string& fontRefList);
 
-// Whether the writer keeps this entry of pageEntries in the page object.
-// The page's own entries come first; the copies of the page-tree root's
-// /Resources and /MediaBox (keyPos 0) only stand in for missing own ones.
-bool KeepPageEntry(const TDictEntry& entry, const TPageRecord& page, bool contentRewritten);
+// The text of a page-dictionary entry as read (see WrittenTokens).
+std::string JoinTokens(const std::vector<std::string>& tokens);
 
-// The page-tree nodes' /Rotate and /CropBox, which a page inherits from
-// its nearest ancestor that has them. The written tree is flat, so a page
-// that relied on an ancestor for them must carry them itself.
-class TInheritedAttributes {
-public:
-    explicit TInheritedAttributes(TPdfDocument& doc) : doc_(doc) {}
-    // Entry lines ("/Rotate 90") for the attributes the page lacks, in the
-    // order /Rotate, /CropBox. Moves the document's cursor.
-    std::vector<std::string> LinesFor(const TPageRecord& page);
+// A number the program computed, as short as it stays exact to a
+// millionth: "595.276", "446", "-0.5". Values no page can have (not a
+// number, beyond +-1e15) are clamped first.
+std::string NumberText(double value);
 
-private:
-    struct TNode {
-        int32_t parent = -1;
-        std::string rotate;
-        std::string cropBox;
-    };
-    const TNode& Node(int32_t objNum);
-
-    TPdfDocument& doc_;
-    std::map<int32_t, TNode> nodes_;
-};
-
-// A coordinate rounded to the nearest integer (halves to even) as text. A
-// value no page can have (not a number, beyond +-1e15) is clamped first, so
-// the conversion to an integer stays defined.
-std::string RoundedText(double value);
+// Whether a page's /Annots entry (an array, or a reference to one) holds
+// annotation dictionaries written into the array itself. Moves the
+// document's cursor.
+bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
 
 // The annotation object of a page's annotation, lines ended by CR; empty
 // for an annotation of kind 0.

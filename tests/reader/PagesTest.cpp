@@ -185,21 +185,24 @@ TEST(PageDictTest, ContentsResourcesAndRootEntries) {
     EXPECT_TRUE(doc.pageList[0].hasResources && doc.pageList[0].hasFonts);
     EXPECT_FALSE(doc.pageList[0].hasXObjects);
     EXPECT_TRUE(doc.pageList[1].hasFonts && doc.pageList[1].hasXObjects);
-    // The root's /Resources is copied for the writer but not read.
-    EXPECT_FALSE(doc.pageList[2].hasResources);
-    EXPECT_EQ(doc.pageList[2].resourcesFirstKeyPos, -1);
-    EXPECT_EQ(doc.pageList[2].fontsFirstKeyPos, -1);
-
-    // Own entries first, then the root's /MediaBox and /Resources.
+    // Pages without their own /Resources use the root's, as PDF has it; the
+    // page's entries stay its own, and the root's come beside them.
+    EXPECT_TRUE(doc.pageList[2].hasResources && doc.pageList[2].hasFonts && doc.pageList[2].hasXObjects);
+    EXPECT_EQ(doc.pageList[2].resourcesForm, TValueForm::Indirect);
+    EXPECT_EQ(doc.pageList[2].fontsForm, TValueForm::Indirect);
+    EXPECT_EQ(doc.pageList[2].xobjectsForm, TValueForm::Direct);
     std::vector<std::string> keys;
     for (const TDictEntry& entry : doc.pageList[2].pageEntries) keys.push_back(entry.tokens.at(0));
-    EXPECT_EQ(keys, (std::vector<std::string>{"/Type", "/Contents", "/MediaBox", "/Resources"}));
-    EXPECT_EQ(doc.pageList[2].pageEntries[3].tokens, (std::vector<std::string>{"/Resources", "9", "0", "R"}));
-    EXPECT_EQ(doc.pageList[2].pageEntries[3].keyPos, 0);
+    EXPECT_EQ(keys, (std::vector<std::string>{"/Type", "/Contents"}));
+    const TDictEntry* resources = EffectiveEntry(doc.pageList[2], "/Resources");
+    ASSERT_NE(resources, nullptr);
+    EXPECT_TRUE(IsInheritedEntry(doc.pageList[2], *resources));
+    EXPECT_EQ(resources->tokens, (std::vector<std::string>{"/Resources", "9", "0", "R"}));
+    EXPECT_FALSE(IsInheritedEntry(doc.pageList[0], *EffectiveEntry(doc.pageList[0], "/Resources")));
 
     std::vector<std::string> fonts;
     for (const TFontRecord& font : doc.fontList) fonts.push_back(std::to_string(font.pageIndex) + font.resName);
-    EXPECT_EQ(fonts, (std::vector<std::string>{"0/F1", "1/F2"}));
+    EXPECT_EQ(fonts, (std::vector<std::string>{"0/F1", "1/F2", "2/F2", "3/F2", "4/F2"}));
 }
 
 // ---- document information ---------------------------------------------------

@@ -68,7 +68,7 @@ std::vector<TManifestRow> LoadManifest() {
     };
     const size_t cFile = column("file"), cVersion = column("version"), cClassic = column("classic_xref"),
                  cEnc = column("encrypted"), cExpected = column("expected"), cPages = column("pages"),
-                 cFonts = column("fonts"), cImages = column("images"), cProducer = column("info_producer");
+                 cOwnFonts = column("fonts"), cInheritedFonts = column("fonts_inherited"), cImages = column("images"), cProducer = column("info_producer");
     std::vector<TManifestRow> rows;
     while (std::getline(in, line)) {
         if (line.empty()) continue;
@@ -80,8 +80,10 @@ std::vector<TManifestRow> LoadManifest() {
         row.encrypted = f.at(cEnc) == "yes";
         row.expected = f.at(cExpected);
         row.pages = f.at(cPages) == "-" ? -1 : std::stoi(f.at(cPages));
-        if (f.at(cFonts) != "-" || row.pages == 1) {
-            for (const auto& page : Split(f.at(cFonts), ';')) {
+        // "=": inheritance adds nothing to the page's own fonts.
+        const std::string& fonts = f.at(cInheritedFonts) == "=" ? f.at(cOwnFonts) : f.at(cInheritedFonts);
+        if (fonts != "-" || row.pages == 1) {
+            for (const auto& page : Split(fonts, ';')) {
                 std::vector<std::string> names;
                 if (page != "-")
                     for (const auto& name : Split(page, ',')) names.push_back(name);

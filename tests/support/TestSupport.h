@@ -28,8 +28,9 @@ struct TManifestRow {
     bool encrypted = false;
     std::string expected;  // open, open-with-warnings, refuse-encrypted, refuse-invalid
     int pages = -1;        // -1 where the manifest says "-"
-    // Per page, the sorted font resource names of the page's own /Font
-    // dictionary.
+    // Per page, the sorted font resource names of the /Font dictionary the
+    // page uses: its own, or the one it inherits from the page tree (the
+    // manifest's "fonts_inherited" column where that is not "=").
     std::vector<std::vector<std::string>> fonts;
     std::vector<int> images;
     std::string infoProducer;

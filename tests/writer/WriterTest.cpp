@@ -9,6 +9,7 @@
 
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
+#include "SavedFileChecks.h"
 #include "TestSupport.h"
 #include "WriterParts_p.h"
 
@@ -26,20 +27,6 @@ void AddFont(TPdfDocument& doc, const std::string& resName) {
     font->resName = resName;
     font->baseFontName = resName + ",Bold";
     font->fontDictExtra = "/FirstChar 32 /LastChar 32 /Widths [250 ] ";
-}
-
-// The text between the last "N G obj" at a line start and its "endobj"
-// (copied objects keep their own line ends).
-std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen = 0) {
-    const std::string header = std::to_string(num) + " " + std::to_string(gen) + " obj";
-    size_t at = bytes.size();
-    while ((at = bytes.rfind(header, at == 0 ? 0 : at - 1)) != std::string::npos) {
-        if (at > 0 && (bytes[at - 1] == '\r' || bytes[at - 1] == '\n')) break;
-        if (at == 0) return {};
-    }
-    if (at == std::string::npos) return {};
-    const size_t body = at + header.size() + 1;
-    return bytes.substr(body, bytes.find("endobj", body) - body);
 }
 
 std::unique_ptr<THeadlessDoc> Open(const std::string& name, const std::string& bytes) {
@@ -83,7 +70,7 @@ TEST(WriterNumbering, AddedFontThenOneAnnotsArrayPerPageFlatKidsAndSize) {
     int32_t annots = 42;
     for (int32_t page : {3, 9, 15}) {
         const std::string dict = ObjectText(out, page);
-        EXPECT_NE(dict.find("/Contents " + std::to_string(page + 1) + " 0 R\r/MediaBox [ 0 0 596 842 ]\r/Annots " +
+        EXPECT_NE(dict.find("/Contents " + std::to_string(page + 1) + " 0 R\r/MediaBox [ 0 0 595.5 841.9 ]\r/Annots " +
                             std::to_string(annots) + " 0 R\r/Parent 2 0 R\r>>"),
                   std::string::npos)
             << dict;
@@ -92,7 +79,7 @@ TEST(WriterNumbering, AddedFontThenOneAnnotsArrayPerPageFlatKidsAndSize) {
     }
     // The resources shared by all pages receive the added font and the empty
     // image dictionary once, not once per page.
-    EXPECT_NE(ObjectText(out, 6).find("<< /XObject <<  >> /Font << /Arial 41 0 R /F1 5 0 R >> >>"), std::string::npos)
+    EXPECT_NE(ObjectText(out, 6).find("<< /XObject << >> /Font << /Arial 41 0 R /F1 5 0 R >> >>"), std::string::npos)
         << ObjectText(out, 6);
     // Objects 0..44; /Size counts the entries.
     EXPECT_NE(out.find("xref\r0 45\r0000000000 65535 f\r\n"), std::string::npos);
@@ -121,13 +108,13 @@ TEST(WriterResources, InsertionsAndPageLinesFollowWhereTheDictionariesAre) {
         const char* expected;
     } cases[] = {
         {"separate-font-dict", "<< /Type /Page /Parent 2 0 R /Resources 6 0 R /Contents 4 0 R >>",
-         "<< /Font << /F1 5 0 R >> >>", 6, "<< /XObject <<  >> /Font << /Arial 7 0 R /F1 5 0 R >> >>"},
+         "<< /Font << /F1 5 0 R >> >>", 6, "<< /XObject << >> /Font << /Arial 7 0 R /F1 5 0 R >> >>"},
         {"no-font-dict", "<< /Type /Page /Parent 2 0 R /Resources 6 0 R /Contents 4 0 R >>",
-         "<< /ProcSet [/PDF] >>", 6, "<< /Font << /Arial 7 0 R >> /XObject <<  >> /ProcSet [/PDF] >>"},
+         "<< /ProcSet [/PDF] >>", 6, "<< /Font << /Arial 7 0 R >> /XObject << >> /ProcSet [/PDF] >>"},
         {"direct", "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>", "",
-         3, "/Resources << /XObject <<  >>  /Font << /Arial 7 0 R /F1 5 0 R >> >>\r"},
+         3, "/Resources << /XObject << >> /Font << /Arial 7 0 R /F1 5 0 R >> >>\r"},
         {"direct-no-fonts", "<< /Type /Page /Parent 2 0 R /Resources << /ProcSet [/PDF] >> /Contents 4 0 R >>", "",
-         3, "/Resources << /XObject <<  >>  /Font << /Arial 7 0 R >>  /ProcSet [ /PDF ] >>\r"},
+         3, "/Resources << /Font << /Arial 7 0 R >> /XObject << >> /ProcSet [ /PDF ] >>\r"},
     };
     for (const auto& c : cases) {
         auto h = Open(c.name, OnePage(c.page, c.resources.empty() ? "(unused)" : c.resources));
@@ -145,11 +132,13 @@ TEST(WriterResources, InsertionsAndPageLinesFollowWhereTheDictionariesAre) {
     }
 }
 
-TEST(WriterResources, PageWithoutOwnResourcesGetsTheRootsCopy) {
+TEST(WriterResources, RootsDirectResourcesBecomeAnObjectOfTheirOwn) {
     auto h = Open("inherit", OnePage("<< /Type /Page /Parent 2 0 R /Contents 4 0 R /CropBox [1 1 99 99] >>"));
     RewritePageContents(h->doc);
-    const std::string page = ObjectText(Written(h->doc), 3);
-    EXPECT_NE(page.find("/Resources << /ProcSet [ /PDF ] >>\r"), std::string::npos) << page;
+    const std::string out = Written(h->doc);
+    const std::string page = ObjectText(out, 3);
+    EXPECT_NE(page.find("/Resources 6 0 R\r"), std::string::npos) << page;
+    EXPECT_EQ(ObjectText(out, 6), "<< /Font <<  >> /XObject << >> /ProcSet [ /PDF ] >>\r");
     EXPECT_NE(page.find("/CropBox [ 1 1 99 99 ]\r"), std::string::npos) << page;
     EXPECT_NE(page.find("/MediaBox [ 0 0 595 842 ]\r"), std::string::npos) << page;
 }
@@ -205,7 +194,7 @@ TEST(WriterNumbering, EmptyDocumentGivesOnlyObjectZero) {
               "startxref\r15\r%%EOF\r");
 }
 
-TEST(WriterAnnotations, ArrayKeepsTheOldObjectsAndRectIsRoundedFromInches) {
+TEST(WriterAnnotations, ArrayKeepsTheOldObjectsAndRectKeepsItsFractions) {
     TAnnotation annot;
     annot.objNum = 12;
     annot.annotKind = 1;
@@ -216,7 +205,7 @@ TEST(WriterAnnotations, ArrayKeepsTheOldObjectsAndRectIsRoundedFromInches) {
     annot.y2 = 192.5 / 72;
     annot.title = "T (1)";
     EXPECT_EQ(AnnotationObjectText(annot, 842),
-              "12 0 obj\r<<\r/Type /Annot\r/Subtype /Stamp\r/Name /TopSecret\r/Rect [ 50 700 100 650 ]\r"
+              "12 0 obj\r<<\r/Type /Annot\r/Subtype /Stamp\r/Name /TopSecret\r/Rect [ 50 700 100 649.5 ]\r"
               "/Contents ()\r/T (T \\(1\\))\r>>\rendobj\r");
     annot.iconKind = 2;
     annot.isOpen = 1;

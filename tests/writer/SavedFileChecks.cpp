@@ -1,0 +1,190 @@
+#include "SavedFileChecks.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+TToolResult RunTool(const std::string& command) {
+    TToolResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buf[4096];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, got);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string WithoutPathAndNumbers(std::string line, const std::string& path) {
+    for (size_t at; (at = line.find(path)) != std::string::npos;) line.replace(at, path.size(), "FILE");
+    std::string out;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(line[i]))) {
+            out += line[i];
+            continue;
+        }
+        out += '#';
+        while (i + 1 < line.size() && std::isdigit(static_cast<unsigned char>(line[i + 1]))) ++i;
+    }
+    return out;
+}
+
+}  // namespace
+
+TQpdfCheck QpdfCheck(const std::string& path) {
+    const TToolResult run = RunTool("qpdf --check " + Quoted(path));
+    TQpdfCheck check;
+    check.status = run.status;
+    check.output = run.output;
+    for (const std::string& line : Lines(run.output))
+        if (line.find("WARNING") != std::string::npos) check.warnings.push_back(WithoutPathAndNumbers(line, path));
+    return check;
+}
+
+std::vector<std::string> NewWarnings(const TQpdfCheck& original, const TQpdfCheck& saved) {
+    std::vector<std::string> added;
+    for (const std::string& warning : saved.warnings)
+        if (std::find(original.warnings.begin(), original.warnings.end(), warning) == original.warnings.end())
+            added.push_back(warning);
+    return added;
+}
+
+std::vector<TPageGeometry> PageGeometry(const std::string& path) {
+    const TToolResult info = RunTool("pdfinfo " + Quoted(path));
+    const size_t at = info.output.find("\nPages:");
+    if (info.status != 0 || at == std::string::npos) return {};
+    const int pages = std::atoi(info.output.c_str() + at + 7);
+    std::vector<TPageGeometry> geometry(static_cast<size_t>(std::max(pages, 0)));
+    if (pages <= 0) return geometry;
+    const TToolResult perPage = RunTool("pdfinfo -f 1 -l " + std::to_string(pages) + " " + Quoted(path));
+    for (const std::string& line : Lines(perPage.output)) {
+        int page = 0;
+        double width = 0, height = 0;
+        int rotation = 0;
+        if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &page, &width, &height) == 3 && page >= 1 &&
+            page <= pages) {
+            geometry[static_cast<size_t>(page - 1)].width = width;
+            geometry[static_cast<size_t>(page - 1)].height = height;
+        } else if (std::sscanf(line.c_str(), "Page %d rot: %d", &page, &rotation) == 2 && page >= 1 &&
+                   page <= pages) {
+            geometry[static_cast<size_t>(page - 1)].rotation = rotation;
+        }
+    }
+    return geometry;
+}
+
+std::vector<std::string> PageTexts(const std::string& path) {
+    const std::string text = RunTool("pdftotext -q " + Quoted(path) + " -").output;
+    std::vector<std::string> pages;
+    size_t start = 0, ff;
+    while ((ff = text.find('\f', start)) != std::string::npos) {
+        pages.push_back(text.substr(start, ff - start));
+        start = ff + 1;
+    }
+    return pages;
+}
+
+namespace {
+
+struct TGrayImage {
+    int width = 0;
+    int height = 0;
+    std::string pixels;
+};
+
+// A binary PGM as pdftoppm writes it ("P5 w h 255" and the bytes).
+bool ReadPgm(const std::string& path, TGrayImage& image) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    if (!(in >> magic >> image.width >> image.height >> maxValue) || magic != "P5" || maxValue != 255) return false;
+    in.get();
+    const size_t size = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+    image.pixels.resize(size);
+    return static_cast<bool>(in.read(image.pixels.data(), static_cast<std::streamsize>(size)));
+}
+
+std::vector<std::string> RenderPages(const std::string& pdf, const std::string& prefix, int dpi) {
+    RunTool("pdftoppm -q -r " + std::to_string(dpi) + " -gray " + Quoted(pdf) + " " + Quoted(prefix));
+    std::vector<std::string> files;
+    const std::filesystem::path dir = std::filesystem::path(prefix).parent_path();
+    const std::string stem = std::filesystem::path(prefix).filename().string() + "-";
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(stem, 0) == 0 && entry.path().extension() == ".pgm") files.push_back(entry.path().string());
+    }
+    // pdftoppm pads the page numbers to one width, so names sort in page order.
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir, int dpi) {
+    TRenderDiff diff;
+    const std::vector<std::string> pagesA = RenderPages(a, scratchDir + "/a", dpi);
+    const std::vector<std::string> pagesB = RenderPages(b, scratchDir + "/b", dpi);
+    if (pagesA.size() != pagesB.size()) {
+        diff.problem = std::to_string(pagesA.size()) + " against " + std::to_string(pagesB.size()) + " pages rendered";
+        return diff;
+    }
+    for (size_t page = 0; page < pagesA.size(); ++page) {
+        TGrayImage imageA, imageB;
+        if (!ReadPgm(pagesA[page], imageA) || !ReadPgm(pagesB[page], imageB)) {
+            diff.problem = "page " + std::to_string(page + 1) + " is no readable PGM";
+            return diff;
+        }
+        if (imageA.width != imageB.width || imageA.height != imageB.height) {
+            diff.problem = "page " + std::to_string(page + 1) + " renders at another size";
+            return diff;
+        }
+        for (size_t i = 0; i < imageA.pixels.size(); ++i) {
+            const int d = std::abs(static_cast<int>(static_cast<uint8_t>(imageA.pixels[i])) -
+                                   static_cast<int>(static_cast<uint8_t>(imageB.pixels[i])));
+            diff.maxPixelDiff = std::max(diff.maxPixelDiff, d);
+        }
+    }
+    return diff;
+}
+
+std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen) {
+    const std::string header = std::to_string(num) + " " + std::to_string(gen) + " obj";
+    size_t at = bytes.size();
+    while ((at = bytes.rfind(header, at == 0 ? 0 : at - 1)) != std::string::npos) {
+        if (at > 0 && (bytes[at - 1] == '\r' || bytes[at - 1] == '\n')) break;
+        if (at == 0) return {};
+    }
+    if (at == std::string::npos) return {};
+    const size_t body = at + header.size() + 1;
+    return bytes.substr(body, bytes.find("endobj", body) - body);
+}
+
+int CountKey(const std::string& text, const std::string& key) {
+    int count = 0;
+    for (size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        const size_t end = at + key.size();
+        if (end >= text.size() || std::strchr(" \t\r\n<[(/%", text[end]) != nullptr) ++count;
+    }
+    return count;
+}
+
+std::string CliPath() { return GW_CLI_PATH; }
