@@ -38,10 +38,15 @@ std::optional<int32_t> EncodingIndex(const std::string& name) {
 }
 
 // /BaseEncoding and /Differences of an encoding dictionary's tokens.
-void ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& names) {
+// True when the dictionary names its base encoding.
+bool ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& names) {
+    bool hasBase = false;
     for (size_t i = 0; i + 1 < tokens.size(); ++i) {
         if (tokens[i] != "/BaseEncoding") continue;
-        if (const auto base = EncodingIndex(tokens[i + 1])) names = StandardEncodingNames(*base);
+        if (const auto base = EncodingIndex(tokens[i + 1])) {
+            names = StandardEncodingNames(*base);
+            hasBase = true;
+        }
     }
     for (size_t i = 0; i + 1 < tokens.size(); ++i) {
         if (tokens[i] != "/Differences" || tokens[i + 1] != "[") continue;
@@ -57,6 +62,7 @@ void ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& 
         }
         break;
     }
+    return hasBase;
 }
 
 struct TDescriptorValues {
@@ -139,9 +145,12 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
     if (encoding) {
         const auto& tokens = encoding->tokens;
         if (!IsReference(tokens) && tokens[1] != "<<") {
-            if (const auto base = EncodingIndex(tokens[1])) old.glyphNames = StandardEncodingNames(*base);
-        } else {
-            ApplyEncodingDict(ValueTokens(doc, *encoding), old.glyphNames);
+            if (const auto base = EncodingIndex(tokens[1])) {
+                old.glyphNames = StandardEncodingNames(*base);
+                old.builtInGuessed = false;
+            }
+        } else if (ApplyEncodingDict(ValueTokens(doc, *encoding), old.glyphNames)) {
+            old.builtInGuessed = false;
         }
     }
 

@@ -853,9 +853,12 @@ void TMainForm::ChangeBtnClick() {
     for (const std::string& name : ReplacementChoices(doc_, page)) choices->addItem(FromCp1252(name));
     choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
     ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
+    const std::vector<int32_t> rows = FontTableRows(doc_, page);
+    ChangeFontForm->SetReplacedFont(row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : -1);
 
     const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
+    ChangeFontForm->StoreChoices();
     const QString chosen = choices->currentText();
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
