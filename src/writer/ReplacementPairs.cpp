@@ -43,18 +43,33 @@ std::map<int64_t, int32_t> ObjectsAt(const TPdfDocument& doc, const std::set<int
 
 }  // namespace
 
-int32_t AddedFontIndex(const TPdfDocument& doc, const TFontRecord& font) {
-    if (font.hidden || font.replacementName.empty()) return -1;
+namespace {
+
+// For every record, the fontList index of the added font its replacement
+// names, or -1 (no replacement, or one by another font of the page).
+std::vector<int32_t> AddedFontIndexes(const TPdfDocument& doc) {
+    std::map<std::string, int32_t> added;
     for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
-        const TFontRecord& added = doc.fontList[static_cast<size_t>(i)];
-        if (added.hidden && added.resName == font.replacementName) return i;
+        const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
+        if (font.hidden) added.emplace(font.resName, i);
     }
-    return -1;
+    std::vector<int32_t> indexes(static_cast<size_t>(doc.fontList.Count()), -1);
+    if (added.empty()) return indexes;
+    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+        const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
+        if (font.hidden || font.replacementName.empty()) continue;
+        if (const auto found = added.find(font.replacementName); found != added.end())
+            indexes[static_cast<size_t>(i)] = found->second;
+    }
+    return indexes;
 }
+
+}  // namespace
 
 namespace {
 
-void TakeOverOldObjects(const TPdfDocument& doc, std::vector<TReplacementPair>& pairs) {
+void TakeOverOldObjects(const TPdfDocument& doc, const std::vector<int32_t>& addedIndexes,
+                        std::vector<TReplacementPair>& pairs) {
     // Old font dictionary -> the one pair that replaces all of its records,
     // or none (-1) when some record stays or another pair also uses it.
     std::map<int64_t, int64_t> owner;
@@ -73,7 +88,7 @@ void TakeOverOldObjects(const TPdfDocument& doc, std::vector<TReplacementPair>& 
     for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
         const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
         if (font.hidden || font.fontDictPos <= 0) continue;
-        if (AddedFontIndex(doc, font) < 0) owner[font.fontDictPos] = -1;
+        if (addedIndexes[static_cast<size_t>(i)] < 0) owner[font.fontDictPos] = -1;
     }
     std::set<int64_t> positions;
     for (const auto& [pos, who] : owner)
@@ -96,9 +111,10 @@ std::vector<TReplacementPair> ReplacementPairs(const TPdfDocument& doc) {
     std::map<int32_t, int32_t> pairsOfAdded;
     std::set<std::string> taken;
     for (const TFontRecord& font : doc.fontList) taken.insert(font.resName);
+    const std::vector<int32_t> addedIndexes = AddedFontIndexes(doc);
     for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
         const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
-        const int32_t added = AddedFontIndex(doc, font);
+        const int32_t added = addedIndexes[static_cast<size_t>(i)];
         if (added < 0) continue;
         const int64_t oldKey = font.fontDictPos > 0 ? font.fontDictPos : -int64_t{1} - i;
         const auto key = std::make_pair(added, oldKey);
@@ -120,6 +136,6 @@ std::vector<TReplacementPair> ReplacementPairs(const TPdfDocument& doc) {
         }
         pairs[found->second].oldRecords.push_back(i);
     }
-    TakeOverOldObjects(doc, pairs);
+    TakeOverOldObjects(doc, addedIndexes, pairs);
     return pairs;
 }

@@ -30,7 +30,3 @@ struct TReplacementPair {
 // takes over the old object keeps the old names instead. The same document
 // always gives the same pairs.
 std::vector<TReplacementPair> ReplacementPairs(const TPdfDocument& doc);
-
-// The added font a record's replacement names, or -1 (no replacement, or
-// one by another font of the page).
-int32_t AddedFontIndex(const TPdfDocument& doc, const TFontRecord& font);
