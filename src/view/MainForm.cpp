@@ -39,6 +39,7 @@
 
 #include "AboutBox.h"
 #include "ChangeFontForm.h"
+#include "EmbedFontsForm.h"
 #include "ContentInterpreter.h"
 #include "FileBrowser.h"
 #include "FontTable.h"
@@ -447,6 +448,8 @@ QWidget* TMainForm::CreateFontsTab() {
     OldFontBtn = new QPushButton("Alte Schriftart verwenden", tab);
     connect(ChangeBtn, &QPushButton::clicked, this, &TMainForm::ChangeBtnClick);
     connect(OldFontBtn, &QPushButton::clicked, this, &TMainForm::OldFontBtnClick);
+    EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", tab);
+    connect(EmbedFontsBtn, &QPushButton::clicked, this, &TMainForm::EmbedFontsBtnClick);
     auto* warning = new QLabel(
         "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
         "Alte benutzt!",
@@ -474,6 +477,7 @@ QWidget* TMainForm::CreateFontsTab() {
     auto* commands = new QVBoxLayout;
     commands->addWidget(ChangeBtn);
     commands->addWidget(OldFontBtn);
+    commands->addWidget(EmbedFontsBtn);
     commands->addWidget(warning);
     commands->addStretch(1);
     auto* table = new QHBoxLayout;
@@ -873,6 +877,16 @@ void TMainForm::OldFontBtnClick() {
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
     item->setText(1, item->text(0));
     ClearReplacement(doc_, PageEd->value(), row);
+}
+
+void TMainForm::EmbedFontsBtnClick() {
+    if (doc_.opening || doc_.pageList.Count() == 0) return;
+    TEmbedFontsForm dialog(doc_, this);
+    dialog.Fill();
+    const int result = testHooks.embedFonts ? testHooks.embedFonts(dialog) : dialog.exec();
+    if (result != QDialog::Accepted) return;
+    dialog.Apply();
+    RefreshFontTable(PageEd->value());
 }
 
 void TMainForm::ChooseFontBtnClick() {

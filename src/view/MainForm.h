@@ -30,6 +30,7 @@ class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class TChangeFontForm;
+class TEmbedFontsForm;
 class TFileBrowser;
 class TImageBtn;
 class TOpenPDFForm;
@@ -66,6 +67,8 @@ struct TDialogHooks {
     // "Schriftart wechseln": returns the dialog's result (QDialog::Accepted
     // or Rejected) instead of running it.
     std::function<int(TChangeFontForm&)> changeFont;
+    // "Fehlende Schriften einbetten": the same for that dialog.
+    std::function<int(TEmbedFontsForm&)> embedFonts;
     // Called on every PumpMessages of the reader.
     std::function<void()> pump;
 };
@@ -96,6 +99,7 @@ public:
     void ZoomEdChange();
     void ChangeBtnClick();
     void OldFontBtnClick();
+    void EmbedFontsBtnClick();
     void ChooseFontBtnClick();
     void NowBtnClick();
     void SaveBtnClick();
@@ -144,6 +148,7 @@ public:
     TPageView* PageView = nullptr;
     QPushButton* ChangeBtn = nullptr;
     QPushButton* OldFontBtn = nullptr;
+    QPushButton* EmbedFontsBtn = nullptr;
     QTreeWidget* FontListView = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
