@@ -30,6 +30,15 @@ std::vector<std::string> ValueTokens(TPdfDocument& doc, const TDictEntry& entry)
     return flat;
 }
 
+// A name entry's value; early pdfTeX writes /BaseFont as a reference to a
+// name object of its own.
+std::string NameValue(TPdfDocument& doc, const TDictEntry& entry) {
+    if (!IsReference(entry.tokens)) return entry.tokens[1];
+    const auto objNum = TryStrToInt(entry.tokens[1]);
+    if (!objNum || !doc.FetchObject(*objNum)) return {};
+    return doc.ReadToken();
+}
+
 std::optional<int32_t> EncodingIndex(const std::string& name) {
     if (name == "/StandardEncoding") return kStandardEncoding;
     if (name == "/MacRomanEncoding") return kMacRomanEncoding;
@@ -126,8 +135,10 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
     const TDictEntry* encoding = nullptr;
     for (const TDictEntry& entry : entries) {
         if (entry.tokens.size() < 2) continue;
-        if (entry.tokens[0] == "/BaseFont" && entry.tokens[1].size() > 1) old.baseFont = entry.tokens[1].substr(1);
-        else if (entry.tokens[0] == "/Encoding") encoding = &entry;
+        if (entry.tokens[0] == "/BaseFont") {
+            const std::string name = NameValue(doc, entry);
+            if (name.size() > 1 && name[0] == '/') old.baseFont = name.substr(1);
+        } else if (entry.tokens[0] == "/Encoding") encoding = &entry;
     }
     const TDescriptorValues descriptor = ReadDescriptor(doc, font);
     const TStandardFontMetrics* standard = descriptor.embedded ? nullptr : StandardFontMetrics(old.baseFont);
