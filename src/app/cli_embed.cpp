@@ -243,6 +243,9 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
+    // Embedding reads the content's codes itself; the display lists the
+    // window draws from are not needed, here or in the re-reading.
+    doc.interpreter = nullptr;
     doc.readPics = false;
     doc.openfilenow(input);
     if (const int status = OpenExitStatus(cli.ui); status != 0) {
@@ -321,6 +324,7 @@ std::vector<int> RunInParallel(const TEmbedOptions& options) {
     const size_t count = options.inputs.size();
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     const size_t slots = cores > 0 ? static_cast<size_t>(cores) : 1;
+    PrepareFontMatching();
     std::vector<TChild> children(count);
     std::map<pid_t, size_t> running;
     size_t started = 0, printed = 0;

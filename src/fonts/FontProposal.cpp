@@ -7,6 +7,7 @@
 
 #include "AddedFonts.h"
 #include "FontFiles_p.h"
+#include "StandardFonts.h"
 
 namespace {
 
@@ -145,4 +146,12 @@ std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const
     face.path = match->path;
     face.faceIndex = match->faceIndex;
     return face;
+}
+
+void PrepareFontMatching() {
+    if (FcConfig* config = FcConfigGetCurrent()) GenericHeads(config);
+    for (const char* name : {"Times-Roman", "Times-Bold", "Times-Italic", "Times-BoldItalic", "Helvetica",
+                             "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique", "Courier",
+                             "Courier-Bold", "Courier-Oblique", "Courier-BoldOblique", "Symbol", "ZapfDingbats"})
+        StandardFontMetrics(name);
 }

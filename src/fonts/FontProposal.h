@@ -37,3 +37,8 @@ std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFon
 // The TrueType face of exactly this family and style, as a rule names it;
 // nothing when that family is not installed.
 std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const TFontStyle& style);
+
+// Loads fontconfig's configuration, the generic families and the standard
+// fonts' metrics now, so that processes forked afterwards share them
+// instead of each reading the configuration, caches and AFM files again.
+void PrepareFontMatching();
