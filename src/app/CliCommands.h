@@ -37,6 +37,7 @@ struct TCliDocument {
 void PrintMessages(const THeadlessUi& ui);
 // 0 without an error message, 1 for an invalid file, 2 for a file that could
 // not be read, 3 for an encrypted file.
-int OpenExitStatus(const THeadlessUi& ui);
+// 0 opened (also after repair), 1 invalid, 2 unreadable, 3 encrypted.
+int OpenExitStatus(TOpenResult result);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);

@@ -70,7 +70,7 @@ int CliAddFont(const TCliArgs& args) {
     if (cli.doc.pageList.Count() == 0) {
         if (json) PrintJson(cli.ui, nullptr, "");
         else PrintMessages(cli.ui);
-        const int status = OpenExitStatus(cli.ui);
+        const int status = OpenExitStatus(cli.doc.lastOpenResult);
         return status != 0 ? status : 1;
     }
 

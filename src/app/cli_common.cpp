@@ -17,15 +17,16 @@ void PrintMessages(const THeadlessUi& ui) {
                      message.text.c_str());
 }
 
-int OpenExitStatus(const THeadlessUi& ui) {
-    int status = 0;
-    for (const auto& message : ui.messages) {
-        if (message.icon != TMsgIcon::Error) continue;
-        if (message.text.rfind("Diese PDF-Datei ist verschlüsselt", 0) == 0) return 3;
-        if (message.text.rfind("Konnte die Datei ", 0) == 0) status = 2;
-        else if (status == 0) status = 1;
+int OpenExitStatus(TOpenResult result) {
+    switch (result) {
+        case TOpenResult::Opened:
+        case TOpenResult::Repaired: return 0;
+        case TOpenResult::Unreadable: return 2;
+        case TOpenResult::Encrypted: return 3;
+        case TOpenResult::Invalid:
+        case TOpenResult::Cancelled: break;
     }
-    return status;
+    return 1;
 }
 
 std::string JsonString(const std::string& utf8) {

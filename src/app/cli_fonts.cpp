@@ -26,8 +26,8 @@ const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
 void PrintJson(const TCliDocument& cli) {
     const TPdfDocument& doc = cli.doc;
-    std::printf("{\"pages\": %d, \"version\": %s, \"fonts\": [", doc.pageList.Count(),
-                JsonString(HeaderVersion(doc)).c_str());
+    std::printf("{\"pages\": %d, \"version\": %s, \"repaired\": %s, \"fonts\": [", doc.pageList.Count(),
+                JsonString(HeaderVersion(doc)).c_str(), JsonBool(doc.repaired));
     const char* separator = "";
     for (const TFontRecord& font : doc.fontList) {
         std::printf("%s{\"page\": %d, \"resource\": %s, \"type3\": %s, \"encoding\": %d, \"firstChar\": %d, "
@@ -98,5 +98,5 @@ int CliFonts(const TCliArgs& args) {
     cli.doc.openfilenow(files[0]);
     if (json) PrintJson(cli);
     else PrintPlain(cli);
-    return OpenExitStatus(cli.ui);
+    return OpenExitStatus(cli.doc.lastOpenResult);
 }

@@ -35,6 +35,7 @@ int CliInfo(const TCliArgs& args) {
     std::printf("/Info: %s\n", Reference(doc.infoFound, doc.infoObjNum, doc.infoGen).c_str());
     std::printf("/Encrypt: %s\n", Reference(doc.encrypted, doc.encryptObjNum, doc.encryptGen).c_str());
     std::printf("Seiten: %d\n", doc.pageList.Count());
+    std::printf("Querverweistabelle: %s\n", doc.repaired ? "neu aufgebaut" : "gelesen");
     if (doc.infoFound) {
         std::printf("Producer: %s\n", Cp1252ToUtf8(doc.Edit1).c_str());
         std::printf("Creator: %s\n", Cp1252ToUtf8(doc.Edit2).c_str());
@@ -46,5 +47,5 @@ int CliInfo(const TCliArgs& args) {
         std::printf("Geändert: %s\n", Date(doc.DateTimePicker3, doc.DateTimePicker4).c_str());
     }
     PrintMessages(cli.ui);
-    return OpenExitStatus(cli.ui);
+    return OpenExitStatus(cli.doc.lastOpenResult);
 }

@@ -122,5 +122,5 @@ int CliRuns(const TCliArgs& args) {
                         images[static_cast<size_t>(i)]);
     }
     PrintMessages(cli.ui);
-    return OpenExitStatus(cli.ui);
+    return OpenExitStatus(cli.doc.lastOpenResult);
 }

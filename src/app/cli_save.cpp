@@ -256,10 +256,11 @@ int CliSave(const TCliArgs& args) {
     TPdfDocument& doc = cli.doc;
     doc.readPics = options.readPics;
     doc.openfilenow(options.input);
-    if (const int status = OpenExitStatus(cli.ui); status != 0) {
+    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
         PrintMessages(cli.ui);
         return status;
     }
+    if (doc.repaired) std::fprintf(stderr, "%s\n", "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.");
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
 
@@ -295,7 +296,7 @@ int CliSave(const TCliArgs& args) {
         PrintMessages(cli.ui);
         return 4;
     }
-    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.ui) != 0) {
+    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
         PrintMessages(cli.ui);
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;

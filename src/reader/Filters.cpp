@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -214,4 +215,122 @@ std::vector<uint8_t> LZWDecode(const uint8_t* data, size_t size, bool earlyChang
     }
     if (out.size() > kMaxDecodedBytes) out.resize(kMaxDecodedBytes);
     return out;
+}
+
+TPredictorParms ReadPredictorParms(const std::vector<std::string>& tokens) {
+    TPredictorParms parms;
+    bool seenPredictor = false;
+    for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+        const std::string& key = tokens[i];
+        char* end = nullptr;
+        const long value = std::strtol(tokens[i + 1].c_str(), &end, 10);
+        if (end == tokens[i + 1].c_str() || *end != 0) continue;
+        if (key == "/Predictor" && !seenPredictor && value >= 1 && value <= 15) {
+            parms.predictor = static_cast<int>(value);
+            seenPredictor = true;
+        } else if (key == "/Colors" && value >= 1 && value <= 32) {
+            parms.colors = static_cast<int>(value);
+        } else if (key == "/BitsPerComponent" && (value == 1 || value == 2 || value == 4 || value == 8 || value == 16)) {
+            parms.bitsPerComponent = static_cast<int>(value);
+        } else if (key == "/Columns" && value >= 1 && value <= (1 << 24)) {
+            parms.columns = static_cast<int>(value);
+        }
+    }
+    return parms;
+}
+
+namespace {
+
+uint8_t Paeth(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
+    return static_cast<uint8_t>(pb <= pc ? b : c);
+}
+
+}  // namespace
+
+std::vector<uint8_t> Unpredict(const std::vector<uint8_t>& data, const TPredictorParms& parms) {
+    if (parms.predictor != 2 && parms.predictor < 10) return data;
+    const size_t bitsPerPixel = static_cast<size_t>(parms.colors) * static_cast<size_t>(parms.bitsPerComponent);
+    const size_t rowBytes = (bitsPerPixel * static_cast<size_t>(parms.columns) + 7) / 8;
+    const size_t pixelBytes = std::max<size_t>(1, (bitsPerPixel + 7) / 8);
+    std::vector<uint8_t> out;
+    if (parms.predictor == 2) {
+        out = data;
+        // Only whole-byte components are undone; fewer bits are rare enough
+        // to be left as they are.
+        if (parms.bitsPerComponent != 8) return out;
+        for (size_t row = 0; row + rowBytes <= out.size(); row += rowBytes)
+            for (size_t i = pixelBytes; i < rowBytes; ++i) out[row + i] = static_cast<uint8_t>(out[row + i] + out[row + i - pixelBytes]);
+        return out;
+    }
+    // PNG: every row starts with its own filter byte.
+    const size_t inRow = rowBytes + 1;
+    out.reserve(data.size() / inRow * rowBytes);
+    std::vector<uint8_t> previous(rowBytes, 0);
+    for (size_t pos = 0; pos + inRow <= data.size(); pos += inRow) {
+        const uint8_t type = data[pos];
+        const uint8_t* in = data.data() + pos + 1;
+        const size_t start = out.size();
+        out.resize(start + rowBytes);
+        uint8_t* row = out.data() + start;
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
+            const int up = previous[i];
+            const int upLeft = i >= pixelBytes ? previous[i - pixelBytes] : 0;
+            int value = in[i];
+            switch (type) {
+                case 1: value += left; break;
+                case 2: value += up; break;
+                case 3: value += (left + up) / 2; break;
+                case 4: value += Paeth(left, up, upLeft); break;
+                default: break;
+            }
+            row[i] = static_cast<uint8_t>(value);
+        }
+        std::memcpy(previous.data(), row, rowBytes);
+    }
+    return out;
+}
+
+std::vector<uint8_t> ASCIIHexDecode(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> out;
+    out.reserve(size / 2 + 1);
+    int high = -1;
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t ch = data[i];
+        if (ch == '>') break;
+        int digit;
+        if (ch >= '0' && ch <= '9') digit = ch - '0';
+        else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
+        else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
+        else continue;
+        if (high < 0) {
+            high = digit;
+        } else {
+            out.push_back(static_cast<uint8_t>(high << 4 | digit));
+            high = -1;
+        }
+    }
+    if (high >= 0) out.push_back(static_cast<uint8_t>(high << 4));
+    return out;
+}
+
+const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
+                                 std::vector<uint8_t>& data) {
+    for (const std::string& filter : filters) {
+        if (filter == "/FlateDecode" || filter == "/Fl") {
+            data = Unpredict(FlateDecode(data.data(), data.size(), data.size() * 10), parms);
+        } else if (filter == "/LZWDecode" || filter == "/LZW") {
+            data = Unpredict(LZWDecode(data.data(), data.size()), parms);
+        } else if (filter == "/ASCII85Decode" || filter == "/A85") {
+            data = ASCII85Decode(data.data(), data.size());
+        } else if (filter == "/ASCIIHexDecode" || filter == "/AHx") {
+            data = ASCIIHexDecode(data.data(), data.size());
+        } else {
+            return &filter;
+        }
+    }
+    return nullptr;
 }

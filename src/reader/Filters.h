@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 // The most bytes one stream may decode to (256 MiB).
@@ -37,3 +38,32 @@ std::vector<uint8_t> ASCII85Decode(const uint8_t* data, size_t size);
 // early. A code that the table cannot hold yet ends the data: what was
 // decoded before it is kept; so does reaching kMaxDecodedBytes.
 std::vector<uint8_t> LZWDecode(const uint8_t* data, size_t size, bool earlyChange = true);
+
+// The /DecodeParms that shape Flate and LZW data into rows.
+struct TPredictorParms {
+    int predictor = 1;
+    int colors = 1;
+    int bitsPerComponent = 8;
+    int columns = 1;
+};
+
+// Reads /Predictor, /Colors, /BitsPerComponent and /Columns from the tokens
+// of a /DecodeParms entry (a dictionary, or an array of them: the first
+// predictor found counts). Values out of range keep their defaults.
+TPredictorParms ReadPredictorParms(const std::vector<std::string>& tokens);
+
+// Undoes a TIFF (2) or PNG (10 to 15) predictor; other predictors leave the
+// data as they are. A last row cut short is dropped.
+std::vector<uint8_t> Unpredict(const std::vector<uint8_t>& data, const TPredictorParms& parms);
+
+// Runs data through the named filters in order (/FlateDecode, /LZWDecode,
+// /ASCII85Decode, /ASCIIHexDecode and their abbreviations), applying the
+// predictor after Flate and LZW. Returns the first filter that is not
+// supported (data then stand as the filters before it left them), or null.
+// Throws TDecodeError for corrupt Flate data.
+const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
+                   std::vector<uint8_t>& data);
+
+// Hexadecimal digits, blanks skipped, up to ">"; an odd last digit is
+// followed by 0.
+std::vector<uint8_t> ASCIIHexDecode(const uint8_t* data, size_t size);

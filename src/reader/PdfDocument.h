@@ -13,9 +13,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "DocumentUi.h"
+#include "OpenResult.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
 #include "TDynaArray.h"
@@ -42,9 +45,10 @@ public:
     TDocumentUi& Ui() { return ui_; }
 
     // ---- opening a file ---------------------------------------------------
-    // Reads the file at `path` into the model. No result: failures reach the
-    // user as message boxes, and the finishing steps run in every case.
-    void openfilenow(const std::string& path);
+    // Reads the file at `path` into the model. Failures reach the user as
+    // message boxes, and the finishing steps run in every case; the result
+    // (also kept in lastOpenResult) is for callers that act on it.
+    TOpenResult openfilenow(const std::string& path);
 
     // Runs one page's decoded content through the content interpreter (set
     // by the content library with AttachInterpreter); nothing without one.
@@ -74,20 +78,52 @@ public:
     // The next token; afterwards filePos stands on the first non-blank byte
     // behind it.
     std::string ReadToken();
+    void SkipComment();
+    void SkipBlanksAndComments();
     int32_t ReadInt();
     // Parses the dictionary at filePos into dictEntries; sets parseFailed
     // when the data there do not start with "<<".
     void ParseDict();
     void DiscardEntries();
+    // The filter names of a /Filter entry: a name, an array, or a
+    // reference to either. The cursor is kept.
+    std::vector<std::string> FilterNames(const TDictEntry& entry);
     // Positions the cursor on the first value token of object n.
     bool FetchObject(int32_t objNum);
     // Takes the parsed list over and installs a fresh, empty dictEntries.
     TDictEntryList TakeDictEntries();
 
+    // Copies up to `length` bytes of the stream whose "stream" keyword is at
+    // the cursor; a missing or wrong length is found from "endstream".
+    // False without the keyword.
+    bool ReadStreamBytes(int32_t length, std::vector<uint8_t>& data);
+
     // ---- stages of the open (one file each) --------------------------------
     void ResetDocument();
+    TOpenResult ReadFile(const std::string& path);
+    // Fills objTable from the cross-reference chain, rebuilding it by a scan
+    // of the file where the chain is unusable (sets `repaired`), and copies
+    // the objects of object streams behind the file's bytes. False when no
+    // catalog was found.
+    bool BuildObjectTable();
     bool LocateStartXref(int32_t& sectionPos);
-    void ReadXrefChain(int32_t sectionPos);
+    bool ReadXrefChain(int32_t sectionPos);
+    bool ReadClassicSection(std::vector<int32_t>& freedHere);
+    bool ReadXrefStream(int32_t pos, const std::vector<int32_t>& overridable);
+    // Parses the stream object at pos into dictEntries and decodes its data.
+    bool ReadObjectStream(int32_t pos, std::vector<uint8_t>& data);
+    void TakeTrailerKeys(int32_t& prev, int32_t& xrefStm);
+    void ValidateTable();
+    void ScanForObjects();
+    void RebuildTable(bool chainUsable);
+    void FindCatalogByScan(const std::vector<std::pair<int32_t, int32_t>>& objects);
+    void MaterializeObjectStreams();
+    void MarkStructural(int32_t num, int32_t pos);
+    void SetTableEntry(int64_t num, const TObjEntry& value);
+    int64_t TableRoom() const;
+    // The (object number, offset) pairs at the start of an object stream.
+    static std::vector<std::pair<int32_t, int32_t>> ObjectStreamIndex(const std::vector<uint8_t>& data,
+                                                                      int64_t count);
     void ReadDocumentStructure();
     void FinishOpen();
 
@@ -127,6 +163,13 @@ public:
 
     std::vector<TObjEntry> objTable;
     int32_t objCount = 0;
+    // The last open: how it ended, and whether the table had to be rebuilt.
+    TOpenResult lastOpenResult = TOpenResult::Invalid;
+    bool repaired = false;
+    // Numbers whose table entry does not point at their object, and where
+    // the scan of the file found each object (the last one of a number).
+    std::vector<int32_t> badEntries;
+    std::unordered_map<int32_t, int32_t> scannedOffsets;
 
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dib.h"
+#include "Filters.h"
 #include "TDynaArray.h"
 
 // One key of a parsed dictionary with every token of its value.
@@ -20,11 +21,21 @@ struct TDictEntry {
 using TDictEntryList = TDynaArray<TDictEntry>;
 
 // One object number's cross-reference line.
+// One row of the object table. Objects that live in an object stream are
+// copied out as ordinary objects behind the file's bytes when the file is
+// opened (see ObjectTable.cpp), so after the open every object in use is "at
+// an offset" and everything reads it by position.
+enum class TObjKind : uint8_t { Free, AtOffset, InStream };
+
 struct TObjEntry {
-    int32_t offset = 0;
-    int32_t generation = 0;
-    uint8_t known = 0;
+    int32_t offset = 0;      // AtOffset: byte position; InStream: the stream's object number
+    int32_t generation = 0;  // InStream: the index inside the stream
+    uint8_t known = 0;       // set by the newest section that lists it
     uint8_t inUse = 0;
+    TObjKind kind = TObjKind::Free;
+    // Cross-reference streams and object-stream containers: structure of
+    // this file, not content; a saved file gets its own classic table.
+    uint8_t structural = 0;
 };
 
 struct TContentRef {
@@ -131,6 +142,7 @@ struct TImageRecord {
     uint8_t hasFilter = 0;
     uint8_t isImage = 0;
     std::vector<std::string> filterNames;
+    TPredictorParms predictor;
     TDib dib;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "Filters.h"
@@ -53,7 +54,8 @@ std::optional<int32_t> ReferencedInt(TPdfDocument& doc, const std::string& objNu
     return value;
 }
 
-bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32; }
+bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
+bool IsLineEndByte(uint8_t ch) { return ch == 13 || ch == 10; }
 
 // Whether "endstream" follows at pos, after blanks.
 bool EndstreamAt(const TPdfDocument& doc, int64_t pos) {
@@ -61,33 +63,6 @@ bool EndstreamAt(const TPdfDocument& doc, int64_t pos) {
     static const char kEnd[] = "endstream";
     const int64_t len = sizeof kEnd - 1;
     return pos >= 0 && pos + len <= doc.fileSize && std::memcmp(doc.fileData + pos, kEnd, len) == 0;
-}
-
-// Reads the "stream" keyword at the cursor and copies up to `length` bytes
-// of data; false without the keyword. The data start behind the blanks that
-// follow the keyword. Binary data may themselves begin with a blank byte
-// (fax data do): when the data that start right behind the keyword's line
-// end are followed by "endstream" at exactly /Length, those are taken. A
-// /Length beyond the end of the file gives the bytes that are there; a
-// negative one gives none.
-bool ReadStreamData(TPdfDocument& doc, int32_t length, std::vector<uint8_t>& data) {
-    data.clear();
-    const int64_t keywordPos = doc.GetPos();
-    if (doc.ReadToken() != "stream") return false;
-    int64_t start = doc.GetPos();
-    // Past the end of the file ReadToken may have stepped over filler bytes.
-    const int64_t limit = std::min<int64_t>(start, doc.fileSize);
-    int64_t strict = keywordPos + 6;
-    while (strict < limit && doc.fileData[strict] == ' ') ++strict;
-    if (strict < limit && doc.fileData[strict] == 13) ++strict;
-    if (strict < limit && doc.fileData[strict] == 10) ++strict;
-    if (strict < start && length > 0 && EndstreamAt(doc, strict + length)) start = strict;
-
-    const int64_t available = std::max<int64_t>(0, doc.fileSize - start);
-    const int64_t count = std::clamp<int64_t>(length, 0, available);
-    if (count > 0) data.assign(doc.fileData + start, doc.fileData + start + count);
-    doc.SetPos(static_cast<int32_t>(std::min<int64_t>(start + count, INT32_MAX)));
-    return true;
 }
 
 // ---- images ---------------------------------------------------------------
@@ -183,14 +158,14 @@ std::vector<uint8_t> CcittTiff(const std::vector<uint8_t>& data, int32_t width, 
 }
 
 // Gives the record its bitmap when its data can be decoded. Corrupt Flate
-// data throw TDecodeError, which ends the open.
+// data throw TDecodeError.
 void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
     if (!image.isImage || image.bitsPerComponent <= 0 || image.length <= 0) return;
     const int32_t minSize = image.filterKind == kFilterCcitt ? 2 : 1;
     if (image.filterKind == kFilterOther || image.width < minSize || image.height < minSize) return;
     doc.SetPos(image.streamPos);
     std::vector<uint8_t> data;
-    if (!ReadStreamData(doc, image.length, data)) return;
+    if (!doc.ReadStreamBytes(image.length, data)) return;
 
     switch (image.filterKind) {
         case kFilterDct:
@@ -199,7 +174,8 @@ void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
             break;
         case kFilterFlate: {
             const size_t estimate = static_cast<size_t>(image.length) * 10;
-            const std::vector<uint8_t> decoded = FlateDecode(data.data(), data.size(), estimate);
+            const std::vector<uint8_t> decoded =
+                Unpredict(FlateDecode(data.data(), data.size(), estimate), image.predictor);
             if (!decoded.empty())
                 image.dib = FlateBitmap(decoded, image.width, image.height, image.bitsPerComponent);
             break;
@@ -214,6 +190,45 @@ void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
 }
 
 }  // namespace
+
+// The data start behind the line end that follows the keyword. Binary data
+// may themselves begin with a blank byte (fax data do): when the data that
+// start right behind the keyword's line end are followed by "endstream" at
+// exactly /Length, those are taken; otherwise blanks are skipped. A /Length
+// that "endstream" does not confirm (or none at all, -1) is replaced by the
+// distance to the next "endstream"; without one, the bytes that are there
+// up to /Length are taken, and a negative length gives none.
+bool TPdfDocument::ReadStreamBytes(int32_t length, std::vector<uint8_t>& data) {
+    data.clear();
+    const int64_t keywordPos = GetPos();
+    if (!MatchAt("stream")) {
+        SetPos(static_cast<int32_t>(keywordPos));
+        return false;
+    }
+    int64_t strict = keywordPos + 6;
+    while (strict < fileSize && fileData[strict] == ' ') ++strict;
+    if (strict < fileSize && fileData[strict] == 13) ++strict;
+    if (strict < fileSize && fileData[strict] == 10) ++strict;
+    int64_t start = strict;
+    if (!(length > 0 && EndstreamAt(*this, strict + length))) {
+        while (start < fileSize && IsBlankByte(fileData[start])) ++start;
+    }
+    int64_t count = length;
+    if (!(length >= 0 && EndstreamAt(*this, start + length))) {
+        const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
+        const size_t end = start <= fileSize ? file.find("endstream", static_cast<size_t>(start)) : std::string_view::npos;
+        if (end != std::string_view::npos) {
+            size_t trimmed = end;
+            while (trimmed > static_cast<size_t>(start) && IsLineEndByte(fileData[trimmed - 1])) --trimmed;
+            count = static_cast<int64_t>(trimmed) - start;
+        }
+    }
+    const int64_t available = std::max<int64_t>(0, fileSize - start);
+    count = std::clamp<int64_t>(count, 0, available);
+    if (count > 0) data.assign(fileData + start, fileData + start + count);
+    SetPos(static_cast<int32_t>(std::min<int64_t>(start + count, INT32_MAX)));
+    return true;
+}
 
 void TPdfDocument::CollectImages() {
     std::unordered_set<std::string> names;
@@ -274,13 +289,14 @@ void TPdfDocument::ReadImageDicts() {
                 } else if (entry.tokens.size() == 2) {
                     image.length = TokenInt(entry, 1);
                 }
+            } else if (key == "/DecodeParms") {
+                image.predictor = ReadPredictorParms(entry.tokens);
             } else if (key == "/Filter") {
                 image.hasFilter = 1;
-                for (size_t i = 1; i < entry.tokens.size(); ++i)
-                    if (entry.tokens[i] != "[" && entry.tokens[i] != "]") image.filterNames.push_back(entry.tokens[i]);
-                // Only a plain name counts: "[/DCTDecode]" has "[" here.
-                if (entry.tokens.size() >= 2) {
-                    const std::string& filter = entry.tokens[1];
+                image.filterNames = FilterNames(entry);
+                // Only a single filter is decoded: "[/DCTDecode]" counts, a chain does not.
+                if (image.filterNames.size() == 1) {
+                    const std::string& filter = image.filterNames[0];
                     image.filterKind = filter == "/DCTDecode"        ? kFilterDct
                                        : filter == "/FlateDecode"    ? kFilterFlate
                                        : filter == "/CCITTFaxDecode" ? kFilterCcitt
@@ -297,7 +313,13 @@ void TPdfDocument::DecodeImages() {
     if (readPics) {
         for (TImageRecord& image : imageList) {
             if (!image.hasFilter) continue;
-            DecodeImage(*this, image);
+            try {
+                DecodeImage(*this, image);
+            } catch (const TDecodeError&) {
+                // A corrupt picture is left out; the page keeps the rest.
+                ui_.AddStatusLine("Ein Bild auf Seite " + std::to_string(int64_t{image.pageIndex} + 1) +
+                                  " ist beschädigt und wird nicht angezeigt.");
+            }
             if (image.dib.bits()) ++decodedCount;
         }
     }
@@ -312,9 +334,9 @@ void TPdfDocument::DecodeImages() {
 
 namespace {
 
-// Reads the content stream dictionary at the cursor into the reference and
-// the page's filter list.
-void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref) {
+// Reads the content stream dictionary at the cursor into the reference, the
+// page's filter list and the predictor.
+void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPredictorParms& parms) {
     doc.DiscardEntries();
     doc.ParseDict();
     page.contentFiltered = 0;
@@ -324,8 +346,9 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref) {
         const std::string& key = entry.tokens[0];
         if (key == "/Filter" && entry.tokens.size() >= 2) {
             page.contentFiltered = 1;
-            for (size_t i = 1; i < entry.tokens.size(); ++i)
-                if (entry.tokens[i] != "[" && entry.tokens[i] != "]") page.contentFilters.push_back(entry.tokens[i]);
+            page.contentFilters = doc.FilterNames(entry);
+        } else if (key == "/DecodeParms") {
+            parms = ReadPredictorParms(entry.tokens);
         } else if (key == "/Length" && IsReference(entry)) {
             if (auto length = ReferencedInt(doc, entry.tokens[1])) {
                 ref.length = *length;
@@ -356,26 +379,23 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
             break;
         }
         if (!ref.valid || !FetchObject(ref.objNum)) continue;
-        ReadContentDict(*this, page, ref);
-        if (!ref.lengthKnown || !ReadStreamData(*this, ref.length, data)) {
-            parseFailed = 1;
-            continue;
-        }
+        TPredictorParms parms;
+        ReadContentDict(*this, page, ref, parms);
+        // Without a usable length the data end at "endstream".
+        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) continue;
         if (!data.empty() && page.contentFiltered) {
-            for (const std::string& filter : page.contentFilters) {
-                if (filter == "/ASCII85Decode") {
-                    data = ASCII85Decode(data.data(), data.size());
-                } else if (filter == "/FlateDecode") {
-                    data = FlateDecode(data.data(), data.size(), data.size() * 10);
-                } else if (filter == "/LZWDecode") {
-                    data = LZWDecode(data.data(), data.size());
-                } else {
-                    ui_.AddStatusLine("Die Komprimierung " + Cp1252ToUtf8(filter) +
+            try {
+                if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
+                    ui_.AddStatusLine("Die Komprimierung " + Cp1252ToUtf8(*unsupported) +
                                       " wird nicht unterstützt, deshalb kann die Seite " + pageNo +
                                       " nicht gelesen werden!");
                     readable = false;
-                    break;
                 }
+            } catch (const TDecodeError& error) {
+                // Corrupt data cost this page, not the file.
+                ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird nicht gelesen (" +
+                                  error.what() + ").");
+                readable = false;
             }
         }
         page.contentFilters.clear();

@@ -11,7 +11,8 @@
 namespace {
 
 bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
-bool IsBlank(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32; }
+// PDF's six white-space characters.
+bool IsBlank(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
 
 }  // namespace
 
@@ -89,6 +90,7 @@ std::string TPdfDocument::ReadToken() {
     int32_t escapes = 0;       // backslashes in the current run
     int32_t sinceEscape = 0;   // bytes seen since the last backslash
     uint8_t ch = 0;
+    bool taken = false;        // ch was consumed by the token and ends nothing
     for (;;) {
         ch = ReadByteSafe();
 
@@ -100,6 +102,7 @@ std::string TPdfDocument::ReadToken() {
         // "(C:\\)" would swallow the rest of its dictionary, and a title
         // "Bericht (2) Anhang" would be cut after "(2".)
         if (inString) {
+            taken = false;
             t += static_cast<char>(ch);
             if (escaped) {
                 escaped = false;
@@ -111,6 +114,13 @@ std::string TPdfDocument::ReadToken() {
                 break;
             }
             if (filePos > fileSize) break;
+            continue;
+        }
+
+        // A comment before the token is skipped like a blank; one right
+        // behind it ends it.
+        if (ch == '%' && escapes == 0 && t.empty() && filePos <= fileSize) {
+            SkipComment();
             continue;
         }
 
@@ -127,12 +137,13 @@ std::string TPdfDocument::ReadToken() {
             }
         }
 
+        taken = false;
         if (escapes > 0) {
-            ch = 0;
+            taken = true;
         } else {
             bool append;
             switch (ch) {
-                case 13: case 10: case 32: append = false; break;
+                case 13: case 10: case 32: case 9: case 12: case 0: case '%': append = false; break;
                 case '[': case ']': case '/': append = t.empty(); break;
                 case '<': append = t.empty() || t == "<"; break;
                 case '>': append = t.empty() || t == ">"; break;
@@ -148,7 +159,7 @@ std::string TPdfDocument::ReadToken() {
                     ch = 32;  // a complete ">>" ends the token at once
                     break;
                 }
-                ch = 0;
+                taken = true;
             }
         }
 
@@ -157,17 +168,30 @@ std::string TPdfDocument::ReadToken() {
             if (filePos > fileSize) break;
             continue;
         }
-        if (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' || ch == '<' ||
-            ch == '>' || t == "[" || t == "]")
+        if (!taken && (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
+                       ch == '<' || ch == '>' || ch == '%'))
             break;
+        if (t == "[" || t == "]") break;
         if (filePos > fileSize) break;
     }
 
-    if (!(t == "[" || t == "]" || IsBlank(ch) || ch == ')')) --filePos;
-    while (IsBlank(ReadByteSafe())) {
-    }
-    --filePos;
+    if (!(t == "[" || t == "]" || (!taken && (IsBlank(ch) || ch == ')')))) --filePos;
+    SkipBlanksAndComments();
     return t;
+}
+
+void TPdfDocument::SkipComment() {
+    while (filePos >= 0 && filePos < fileSize && !IsLineEnd(fileData[filePos])) ++filePos;
+}
+
+void TPdfDocument::SkipBlanksAndComments() {
+    for (;;) {
+        while (IsBlank(ReadByteSafe())) {
+        }
+        --filePos;
+        if (filePos < 0 || filePos >= fileSize || fileData[filePos] != '%') return;
+        SkipComment();
+    }
 }
 
 int32_t TPdfDocument::ReadInt() { return TryStrToInt(ReadToken()).value_or(0); }
@@ -225,9 +249,34 @@ TDictEntryList TPdfDocument::TakeDictEntries() {
 
 bool TPdfDocument::FetchObject(int32_t objNum) {
     if (objNum < 0 || objNum >= objCount) return false;
-    SetPos(objTable[static_cast<size_t>(objNum)].offset);
+    const TObjEntry& entry = objTable[static_cast<size_t>(objNum)];
+    if (entry.kind != TObjKind::AtOffset || !entry.inUse) return false;
+    SetPos(entry.offset);
     ReadToken();
     ReadToken();
     ReadToken();
     return true;
+}
+
+std::vector<std::string> TPdfDocument::FilterNames(const TDictEntry& entry) {
+    std::vector<std::string> names;
+    // "/Filter 7 0 R": the name or the array is in object 7.
+    if (entry.tokens.size() >= 4 && entry.tokens[3] == "R") {
+        const int32_t saved = filePos;
+        if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) {
+            std::string tok = ReadToken();
+            if (tok == "[") {
+                // A filter chain longer than this is not a real one.
+                for (int i = 0; i < 16 && (tok = ReadToken()) != "]" && !tok.empty() && filePos <= fileSize; ++i)
+                    names.push_back(tok);
+            } else if (!tok.empty() && tok[0] == '/') {
+                names.push_back(tok);
+            }
+        }
+        SetPos(saved);
+        return names;
+    }
+    for (size_t i = 1; i < entry.tokens.size(); ++i)
+        if (entry.tokens[i] != "[" && entry.tokens[i] != "]") names.push_back(entry.tokens[i]);
+    return names;
 }

@@ -146,8 +146,11 @@ private:
         for (int32_t i = 1; i < count; ++i) {
             if (skip_[static_cast<size_t>(i)]) continue;
             const TObjEntry& old = doc_.objTable[static_cast<size_t>(i)];
-            Entry(i, old.generation, old.inUse);
-            if (!old.inUse) continue;
+            // Cross-reference and object streams describe the old file's
+            // layout; the file written gets its own classic table.
+            const bool copied = old.inUse && !old.structural;
+            Entry(i, old.generation, copied);
+            if (!copied) continue;
             const int32_t end = OldObjectEnd(doc_, old.offset);
             CopyWithInsertions(doc_, old.offset, end, insertions_, out_);
             out_.Write("\r", 1);

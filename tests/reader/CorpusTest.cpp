@@ -10,6 +10,7 @@ namespace {
 
 const char* const kEncrypted = "Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!";
 const char* const kInvalid = "Dies ist keine gültige PDF-Datei.";
+const std::string kRepairedLine = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
 
 class CorpusTest : public ::testing::TestWithParam<TManifestRow> {};
 
@@ -27,13 +28,16 @@ TEST_P(CorpusTest, MatchesManifest) {
     const TPdfDocument& doc = h->doc;
     EXPECT_EQ(h->ui.openFinishedCount, 1);
 
-    if (row.expected == "open" || row.expected == "open-with-warnings") {
+    const bool repaired = row.expected == "open-repaired";
+    if (row.expected == "open" || row.expected == "open-with-warnings" || repaired) {
+        EXPECT_EQ(doc.lastOpenResult, repaired ? TOpenResult::Repaired : TOpenResult::Opened);
+        EXPECT_EQ(std::count(h->ui.statusLines.begin(), h->ui.statusLines.end(), kRepairedLine), repaired ? 1 : 0);
         ASSERT_EQ(doc.pageList.Count(), row.pages) << h->AllMessages();
         ASSERT_EQ(row.fonts.size(), static_cast<size_t>(row.pages));
         for (int32_t i = 0; i < row.pages; ++i) {
             EXPECT_EQ(FontsOfPage(doc, i), row.fonts[static_cast<size_t>(i)]) << "page " << i + 1;
         }
-        if (row.expected == "open") {
+        if (row.expected == "open" || repaired) {
             EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
         }
         // The manifest is UTF-8, the field Windows-1252 as read. The program
@@ -52,6 +56,7 @@ TEST_P(CorpusTest, MatchesManifest) {
         ASSERT_EQ(h->ui.messages.size(), 2u) << h->AllMessages();
         EXPECT_EQ(h->ui.messages[0].text, kEncrypted);
         EXPECT_EQ(h->ui.messages[1].text, kInvalid);
+        EXPECT_EQ(doc.lastOpenResult, TOpenResult::Encrypted);
         EXPECT_EQ(doc.pageList.Count(), 0);
         EXPECT_EQ(doc.fontList.Count(), 0);
     } else {

@@ -184,7 +184,8 @@ TEST(Images, DictionaryFieldsAndFilterKinds) {
         {"/Filter /DCTDecode", 1, {"/DCTDecode"}},
         {"/Filter /FlateDecode", 2, {"/FlateDecode"}},
         {"/Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns 7 >>", 3, {"/CCITTFaxDecode"}},
-        {"/Filter [/FlateDecode]", 0, {"/FlateDecode"}},
+        {"/Filter [/FlateDecode]", 2, {"/FlateDecode"}},  // a chain of one is that filter
+        {"/Filter 9 0 R", 0, {}},                          // a reference to nothing names none
         {"/Filter [/ASCII85Decode /DCTDecode]", 0, {"/ASCII85Decode", "/DCTDecode"}},
         {"/Filter /RunLengthDecode", 0, {"/RunLengthDecode"}},
     };
@@ -266,11 +267,15 @@ TEST(Images, FlateRowsArePaddedToWholeBytesAndShortDataLeaveRowsEmpty) {
     EXPECT_EQ(dib.Row(0)[0], 0x00);  // the third data row does not exist
 }
 
-TEST(Images, ArrayFilterAndUnfilteredImagesAreDropped) {
+TEST(Images, OneFilterArrayDecodesChainsAndUnfilteredImagesAreDropped) {
     auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/FlateDecode]",
                              Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(d->doc.imageList.Count(), 0);
-    EXPECT_TRUE(d->HasStatusLine("0 JPEG-Bilder gelesen..."));
+    EXPECT_EQ(d->doc.imageList.Count(), 1);
+    EXPECT_TRUE(d->HasStatusLine("1 JPEG-Bilder gelesen..."));
+
+    auto chain = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/ASCIIHexDecode /FlateDecode]",
+                                 "00>");
+    EXPECT_EQ(chain->doc.imageList.Count(), 0);
 
     auto raw = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8", "abcd");
     EXPECT_EQ(raw->doc.imageList.Count(), 0);
@@ -286,11 +291,29 @@ TEST(Images, UncheckedReadPicsLeavesTheListEmpty) {
     EXPECT_EQ(d->ui.statusLines.back(), "0 JPEG-Bilder gelesen...");
 }
 
-TEST(Images, CorruptFlateImageEndsTheOpen) {
+TEST(Images, CorruptFlateImageIsLeftOutAndNamed) {
     auto d = OneImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode", "garbage, not zlib");
     d->doc.CollectImages();
     d->doc.ReadImageDicts();
-    EXPECT_THROW(d->doc.DecodeImages(), TDecodeError);
+    EXPECT_NO_THROW(d->doc.DecodeImages());
+    EXPECT_EQ(d->doc.imageList.Count(), 0);
+    EXPECT_TRUE(std::find(d->ui.statusLines.begin(), d->ui.statusLines.end(),
+                          "Ein Bild auf Seite 1 ist beschädigt und wird nicht angezeigt.") != d->ui.statusLines.end());
+}
+
+TEST(Images, PngPredictedFlateImageIsUnpredicted) {
+    // Two rows of 2 grey pixels, "Up" filtered: the second row adds the first.
+    const std::vector<uint8_t> rows = {2, 10, 20, 2, 1, 1};
+    auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode "
+                             "/DecodeParms << /Predictor 12 /Columns 2 >>",
+                             Deflate(rows));
+    ASSERT_EQ(d->doc.imageList.Count(), 1);
+    const TDib& dib = d->doc.imageList[0].dib;
+    // Bitmap rows run bottom-up.
+    EXPECT_EQ(dib.Row(1)[0], 10);
+    EXPECT_EQ(dib.Row(1)[1], 20);
+    EXPECT_EQ(dib.Row(0)[0], 11);
+    EXPECT_EQ(dib.Row(0)[1], 21);
 }
 
 TEST(Images, AbsurdSizesGiveNoBitmapAndNoCrash) {

@@ -54,7 +54,9 @@ TEST_F(SyntaxTest, TokenBoundaries) {
         {"[<41>-120<42>]TJ", {"[", "<41", ">-120", "<42", ">", "]", "TJ"}},
         {"5 0 R", {"5", "0", "R"}},
         {"<<<</A 1>>>>", {"<<", "<<", "/A", "1", ">>", ">>"}},
-        {"\t1\f2", {"\t1\f2"}},  // tab and form feed are ordinary characters
+        {"1\t2\f3", {"1", "2", "3"}},  // tab and form feed separate like blanks
+        {"1 % note\n2%x\r3", {"1", "2", "3"}},  // comments are skipped like blanks
+        {"/A%c\n/B", {"/A", "/B"}},
         {"1\r\n\r\n2", {"1", "2"}},
     };
     for (const auto& c : cases) EXPECT_EQ(Tokens(c.input), c.tokens) << c.input;
@@ -191,8 +193,14 @@ TEST_F(SyntaxTest, FetchObjectPositionsOnTheBody) {
     doc.objTable.resize(2);
     doc.objCount = 2;
     doc.objTable[1].offset = 0;
+    doc.objTable[1].inUse = 1;
+    doc.objTable[1].kind = TObjKind::AtOffset;
     ASSERT_TRUE(doc.FetchObject(1));
     EXPECT_EQ(doc.ReadToken(), "<<");
+    // A free entry is not an object, wherever its offset points.
+    doc.objTable[1].inUse = 0;
+    doc.objTable[1].kind = TObjKind::Free;
+    EXPECT_FALSE(doc.FetchObject(1));
     EXPECT_FALSE(doc.FetchObject(2));
     EXPECT_FALSE(doc.FetchObject(-1));
 }

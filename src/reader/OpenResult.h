@@ -1,0 +1,15 @@
+// How an open ended, for callers that act on it (exit codes, the window's
+// state); the messages the user reads are reported beside it.
+#pragma once
+
+enum class TOpenResult {
+    Opened,      // read as written
+    Repaired,    // read after rebuilding a damaged cross-reference table
+    Unreadable,  // the file itself could not be read (missing, no access)
+    Invalid,     // not a PDF file, or damaged beyond repair
+    Encrypted,   // encrypted; decrypting is not supported
+    Cancelled,   // the user stopped the open
+};
+
+// Whether the document holds the file's pages afterwards.
+inline bool IsOpened(TOpenResult result) { return result == TOpenResult::Opened || result == TOpenResult::Repaired; }
