@@ -248,7 +248,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     doc.interpreter = nullptr;
     doc.readPics = false;
     doc.openfilenow(input);
-    if (const int status = OpenExitStatus(cli.ui); status != 0) {
+    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
         PrintMessagesOf(input, cli.ui);
         return Report(options, input, output, status, -1, {});
     }
@@ -281,7 +281,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, 4, -1, outcomes);
     }
     // The re-open's progress lines are no news; its errors are.
-    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.ui) != 0) {
+    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
         PrintMessagesOf(input, cli.ui);
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", output.c_str());
         return Report(options, input, output, 5, -1, outcomes);
