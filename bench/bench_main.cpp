@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     BenchPaintStages(doc);
+    BenchPreviewStages(doc);
 #endif
     for (const auto& message : ui.messages) std::fprintf(stderr, "Meldung: %s\n", message.text.c_str());
     return ui.messages.empty() ? 0 : 1;

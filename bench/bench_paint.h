@@ -8,3 +8,8 @@ class TPdfDocument;
 // 100 and the slowest page, and the pointer tool's time per mouse movement
 // on the page with the most items. A QApplication must exist.
 void BenchPaintStages(TPdfDocument& doc);
+
+// Prints the preview's figures: writing into memory, loading both versions
+// into Poppler, render time per page at zoom 100 and the slowest page, and
+// the time of the pixel comparison. A QApplication must exist.
+void BenchPreviewStages(TPdfDocument& doc);

@@ -23,5 +23,5 @@ fi
 
 build=${GW_BUILD_DIR:-build}
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGW_WERROR=ON "$@" >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -110,8 +110,8 @@ int CliRuns(const TCliArgs& args) {
         std::string pathCounts, imageCounts;
         for (int32_t i = 0; i < shown; ++i) {
             const char* separator = i > 0 ? ", " : "";
-            pathCounts += separator + std::to_string(paths[static_cast<size_t>(i)]);
-            imageCounts += separator + std::to_string(images[static_cast<size_t>(i)]);
+            pathCounts.append(separator).append(std::to_string(paths[static_cast<size_t>(i)]));
+            imageCounts.append(separator).append(std::to_string(images[static_cast<size_t>(i)]));
         }
         std::printf("{\"pages\": %d,\n \"runs\": [%s%s],\n \"paths\": [%s],\n \"images\": [%s]}\n", pages,
                     runs.empty() ? "" : "\n  ", runs.c_str(), pathCounts.c_str(), imageCounts.c_str());

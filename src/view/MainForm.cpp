@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -47,6 +48,7 @@
 #include "OpenPDFForm.h"
 #include "PageView.h"
 #include "PdfWriter.h"
+#include "PreviewPane.h"
 
 namespace {
 
@@ -392,11 +394,19 @@ QWidget* TMainForm::CreateFontsTab() {
     tools->addButton(PointerBtn, static_cast<int>(TPageView::TTool::Pointer));
     tools->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
     tools->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
+    PreviewBtn = makeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
+    DiffBtn = makeTool("Unter-\nschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
+    DiffBtn->setEnabled(false);
+    connect(PreviewBtn, &QToolButton::toggled, this, &TMainForm::PreviewBtnClick);
+    connect(DiffBtn, &QToolButton::toggled, this, &TMainForm::DiffBtnClick);
     auto* toolBar = new QVBoxLayout;
     toolBar->setSpacing(2);
     toolBar->addWidget(PointerBtn);
     toolBar->addWidget(LupeBtn);
     toolBar->addWidget(HandBtn);
+    toolBar->addSpacing(8);
+    toolBar->addWidget(PreviewBtn);
+    toolBar->addWidget(DiffBtn);
     toolBar->addStretch(1);
 
     ZoomEd = new TSpinEdit(tab);
@@ -443,6 +453,18 @@ QWidget* TMainForm::CreateFontsTab() {
     ScrollBox1->setWidget(PageView);
     connect(tools, &QButtonGroup::idClicked, this,
             [this](int id) { PageView->SetTool(static_cast<TPageView::TTool>(id)); });
+    PreviewPane = new TPreviewPane(doc_, tab);
+    // In the preview the pointer tool still names the font under the
+    // pointer: the renderings have the simplified drawing's geometry.
+    connect(PreviewPane, &TPreviewPane::pointerMoved, this, [this](int x, int y) {
+        if (PageView->Tool() == TPageView::TTool::Pointer) PageView->HoverAt(x, y);
+    });
+    connect(PreviewPane, &TPreviewPane::statusTextChanged, this, [this](const QString& text) {
+        if (StatusPanel0) StatusPanel0->setText(text);
+    });
+    PageStack = new QStackedWidget(tab);
+    PageStack->addWidget(ScrollBox1);
+    PageStack->addWidget(PreviewPane);
 
     ChangeBtn = new QPushButton("Schriftart ersetzen...", tab);
     OldFontBtn = new QPushButton("Alte Schriftart verwenden", tab);
@@ -486,7 +508,7 @@ QWidget* TMainForm::CreateFontsTab() {
 
     auto* pageArea = new QHBoxLayout;
     pageArea->addLayout(toolBar);
-    pageArea->addWidget(ScrollBox1, 1);
+    pageArea->addWidget(PageStack, 1);
 
     auto* layout = new QVBoxLayout(tab);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -800,6 +822,8 @@ void TMainForm::OpenFinished(int32_t pageCount) {
     // the table must show the new document's fonts all the same.
     RefreshFontTable(PageEd->value());
     PageView->Refresh();
+    PreviewPane->DocumentOpened();
+    ShowPreviewPage();
     PageControl1->setCurrentIndex(1);
     if (closeAfterOpen_) {
         closeConfirmed_ = true;
@@ -816,10 +840,35 @@ void TMainForm::PageEdChange() {
     if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
     RefreshFontTable(PageEd->value());
     PageView->Refresh();
+    ShowPreviewPage();
 }
 
 void TMainForm::ZoomEdChange() {
     PageView->Refresh();
+    ShowPreviewPage();
+}
+
+bool TMainForm::PreviewShown() const {
+    return PageStack->currentWidget() == PreviewPane;
+}
+
+void TMainForm::ShowPreviewPage() {
+    if (PreviewShown()) PreviewPane->ShowPage(PageEd->value(), ZoomEd->value());
+}
+
+void TMainForm::PreviewBtnClick(bool on) {
+    PageStack->setCurrentWidget(on ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
+    DiffBtn->setEnabled(on);
+    if (!on) {
+        DiffBtn->setChecked(false);
+        StatusPanel0->clear();
+    }
+    PreviewPane->SetDpi(PageView->Dpi());
+    ShowPreviewPage();
+}
+
+void TMainForm::DiffBtnClick(bool on) {
+    PreviewPane->SetDifferenceShown(on);
 }
 
 void TMainForm::RefreshFontTable(int page) {
@@ -868,6 +917,8 @@ void TMainForm::ChangeBtnClick() {
     // dialog is modal, but the row is looked up again to be sure).
     if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(1, chosen);
     SetReplacement(doc_, page, row, ToCp1252(chosen));
+    PreviewPane->ReplacementsChanged();
+    ShowPreviewPage();
 }
 
 void TMainForm::OldFontBtnClick() {
@@ -877,6 +928,8 @@ void TMainForm::OldFontBtnClick() {
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
     item->setText(1, item->text(0));
     ClearReplacement(doc_, PageEd->value(), row);
+    PreviewPane->ReplacementsChanged();
+    ShowPreviewPage();
 }
 
 void TMainForm::EmbedFontsBtnClick() {

@@ -26,6 +26,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
+class QStackedWidget;
 class QTabWidget;
 class QToolButton;
 class QTreeWidget;
@@ -35,6 +36,7 @@ class TFileBrowser;
 class TImageBtn;
 class TOpenPDFForm;
 class TPageView;
+class TPreviewPane;
 class QTimeEdit;
 
 // Panel 1 of the status bar: the navy progress bar of an open, drawn from
@@ -100,6 +102,11 @@ public:
     void ChangeBtnClick();
     void OldFontBtnClick();
     void EmbedFontsBtnClick();
+    // The view modes of the page area: the simplified drawing, or "Vorschau"
+    // (Poppler's renderings before and after saving), optionally with the
+    // changed pixels marked ("Unterschied").
+    void PreviewBtnClick(bool on);
+    void DiffBtnClick(bool on);
     void ChooseFontBtnClick();
     void NowBtnClick();
     void SaveBtnClick();
@@ -146,6 +153,10 @@ public:
     QLineEdit* FontNameEd = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     TPageView* PageView = nullptr;
+    QToolButton* PreviewBtn = nullptr;
+    QToolButton* DiffBtn = nullptr;
+    QStackedWidget* PageStack = nullptr;  // ScrollBox1 or PreviewPane
+    TPreviewPane* PreviewPane = nullptr;
     QPushButton* ChangeBtn = nullptr;
     QPushButton* OldFontBtn = nullptr;
     QPushButton* EmbedFontsBtn = nullptr;
@@ -190,6 +201,8 @@ private:
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
     int SelectedFontRow() const;
+    bool PreviewShown() const;
+    void ShowPreviewPage();
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;

@@ -174,10 +174,13 @@ void RewritePageContents(TPdfDocument& doc) {
                 doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
             continue;
         }
-        const size_t length =
-            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-        page.content = RewriteContent(page.content.data(), length, replacements[static_cast<size_t>(j)]);
-        page.contentLength = static_cast<int32_t>(page.content.size());
-        page.contentRewritten = 1;
+        RewritePageContent(page, page.content, replacements[static_cast<size_t>(j)]);
     }
+}
+
+void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements) {
+    const size_t length = page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), source.size());
+    page.content = RewriteContent(source.data(), length, replacements);
+    page.contentLength = static_cast<int32_t>(page.content.size());
+    page.contentRewritten = 1;
 }

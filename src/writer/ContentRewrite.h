@@ -47,6 +47,10 @@ std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFon
 // a resource name that has a replacement decides.
 std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc);
 
+// Replaces a page's decoded content by its rewritten bytes and marks it
+// rewritten; `source` may be the page's own content.
+void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements);
+
 // The rewriting half of "PDF speichern unter...": every page with decoded
 // content gets the rewritten bytes and contentRewritten = 1; a page whose
 // content could not be decoded gets a message box and stays as it was.

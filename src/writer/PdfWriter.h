@@ -34,6 +34,12 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
 // The same bytes into any sink (tests write to memory).
 void WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
 
+// The file that "PDF speichern unter..." would write now, with every
+// replacement applied, as bytes in memory. The document is left exactly as
+// it was: its pages keep their decoded contents, and no message is shown
+// for a page whose content could not be decoded (it is written unchanged).
+std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem);
+
 // The messages of a failed save, in the program's words.
 std::string CreateFailedMessage(const std::string& path);
 std::string WriteFailedMessage(const std::string& path, const std::string& reason);

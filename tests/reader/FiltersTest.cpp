@@ -119,7 +119,7 @@ TEST(LZW, CorpusContentMatchesQpdf) {
     const auto file = ReadFileBytes(CorpusPath("lzw-content-v12.pdf"));
     const std::string pdf(file.begin(), file.end());
     for (int objNum : {7, 9, 11}) {
-        const std::string header = "\n" + std::to_string(objNum) + " 0 obj";
+        const std::string header = std::string("\n").append(std::to_string(objNum)).append(" 0 obj");
         const size_t objPos = pdf.find(header);
         ASSERT_NE(objPos, std::string::npos);
         const size_t lengthPos = pdf.find("/Length ", objPos);

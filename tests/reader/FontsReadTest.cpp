@@ -118,10 +118,11 @@ TEST_P(WidthsTest, SlotsFollowTheArray) {
 
 std::vector<double> ManyWidths(size_t n) { return std::vector<double>(n, 250); }
 
-std::string ManyWidthTokens(size_t n) {
-    std::string out;
+// An array of n widths of 250.
+std::string ManyWidthsArray(size_t n) {
+    std::string out = "[";
     for (size_t i = 0; i < n; ++i) out += "250 ";
-    return out;
+    return out + "]";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,8 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {500, 600.5, -1, 700}},
         TWidthsCase{"referenced", "/FirstChar 65 /Widths 11 0 R", {{11, "[ 1 2.25 3 ]"}}, 65, {1, 2.25, 3}},
         TWidthsCase{"bad_first_char_left_at_zero", "/FirstChar x /Widths [7]", {}, 0, {7}},
-        TWidthsCase{"inline_more_than_256", "/Widths [" + ManyWidthTokens(300) + "]", {}, 0, ManyWidths(256)},
-        TWidthsCase{"referenced_more_than_256", "/Widths 11 0 R", {{11, "[" + ManyWidthTokens(300) + "]"}}, 0,
+        TWidthsCase{"inline_more_than_256", "/Widths " + ManyWidthsArray(300), {}, 0, ManyWidths(256)},
+        TWidthsCase{"referenced_more_than_256", "/Widths 11 0 R", {{11, ManyWidthsArray(300)}}, 0,
                     ManyWidths(256)}),
     [](const ::testing::TestParamInfo<TWidthsCase>& param) { return std::string(param.param.name); });
 

@@ -190,7 +190,7 @@ TEST_F(SyntaxTest, DictionaryOpeningWithANestedDictionaryDoesNotCrash) {
 
 TEST_F(SyntaxTest, FetchObjectPositionsOnTheBody) {
     Load("1 0 obj\n<< /Type /Catalog >>\nendobj\n");
-    doc.objTable.resize(2);
+    doc.objTable.assign(2, TObjEntry{});
     doc.objCount = 2;
     doc.objTable[1].offset = 0;
     doc.objTable[1].inUse = 1;

@@ -1,0 +1,88 @@
+// Writing the file into memory for the preview: the bytes are those that
+// saving writes, and the document is left as it was, so that a replacement
+// taken back is gone from the next preview.
+#include <gtest/gtest.h>
+
+#include "ContentRewrite.h"
+#include "FontTable.h"
+#include "PdfWriter.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct TContentSnapshot {
+    std::vector<std::vector<uint8_t>> contents;
+    std::vector<int32_t> lengths;
+    std::vector<uint8_t> rewritten;
+    bool operator==(const TContentSnapshot&) const = default;
+};
+
+TContentSnapshot Snapshot(const TPdfDocument& doc) {
+    TContentSnapshot s;
+    for (const TPageRecord& page : doc.pageList) {
+        s.contents.push_back(page.content);
+        s.lengths.push_back(page.contentLength);
+        s.rewritten.push_back(page.contentRewritten);
+    }
+    return s;
+}
+
+// What "PDF speichern unter..." writes, on a second copy of the document.
+std::string SavedBytes(const std::string& path, int32_t page, int32_t row, const std::string& replacement) {
+    auto opened = OpenHeadless(path);
+    if (!replacement.empty()) SetReplacement(opened->doc, page, row, replacement);
+    RewritePageContents(opened->doc);
+    TStringSink sink;
+    WritePdf(opened->doc, sink, 2);
+    return sink.bytes;
+}
+
+TEST(MemoryWrite, GivesTheSavedBytesAndLeavesTheDocumentAsItWas) {
+    const std::string path = CorpusPath("gs-std14-v12.pdf");
+    auto opened = OpenHeadless(path);
+    TPdfDocument& doc = opened->doc;
+    ASSERT_GE(doc.pageList.Count(), 1);
+    const std::vector<std::string> choices = ReplacementChoices(doc, 1);
+    ASSERT_GE(choices.size(), 2u);
+    const std::vector<int32_t> rows = FontTableRows(doc, 1);
+    const std::string oldName = doc.fontList[static_cast<size_t>(rows[0])].resName;
+    const std::string newName = choices[0] == oldName ? choices[1] : choices[0];
+    const TContentSnapshot before = Snapshot(doc);
+
+    const std::string plain = WritePdfToMemory(doc, 2);
+    EXPECT_EQ(plain, SavedBytes(path, 1, 0, ""));
+    EXPECT_EQ(Snapshot(doc), before);
+
+    ASSERT_TRUE(SetReplacement(doc, 1, 0, newName));
+    const std::string replaced = WritePdfToMemory(doc, 2);
+    EXPECT_EQ(replaced, SavedBytes(path, 1, 0, newName));
+    EXPECT_NE(replaced, plain);
+    EXPECT_EQ(Snapshot(doc), before) << "the document's own contents must not be rewritten";
+
+    ASSERT_TRUE(ClearReplacement(doc, 1, 0));
+    EXPECT_EQ(WritePdfToMemory(doc, 2), plain) << "a replacement taken back must be gone";
+    EXPECT_EQ(Snapshot(doc), before);
+}
+
+// A page whose content could not be decoded is written with its old
+// content, and the preview shows no message box for it.
+TEST(MemoryWrite, PageWithoutDecodedContentStaysSilent) {
+    const std::string path = ScratchDir("memory-undecodable") + "/in.pdf";
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+    b.Stream(4, "/Filter /FlateDecode", "this is not deflate data");
+    b.Trailer("/Root 1 0 R");
+    WriteFileBytes(path, b.Build());
+    auto opened = OpenHeadless(path);
+    ASSERT_EQ(opened->doc.pageList.Count(), 1);
+    ASSERT_FALSE(opened->doc.pageList[0].hasContent);
+    const size_t messagesBefore = opened->ui.messages.size();
+    const std::string bytes = WritePdfToMemory(opened->doc, 2);
+    EXPECT_EQ(opened->ui.messages.size(), messagesBefore);
+    EXPECT_NE(bytes.find("this is not deflate data"), std::string::npos);
+    EXPECT_NE(bytes.find("%%EOF"), std::string::npos);
+}
+
+}  // namespace
