@@ -19,6 +19,9 @@ int CliSave(const TCliArgs& args);
 // runs [--json] [--page N] FILE: the text runs of the display list and the
 // number of path and image items per page.
 int CliRuns(const TCliArgs& args);
+// embed IN... [-o OUT | --suffix S] [--rule R]... [--rules FILE] [--dry-run] [--json]:
+// replaces and embeds every font that is not embedded, input by input.
+int CliEmbed(const TCliArgs& args);
 
 // A document opened without a window: messages are collected, text is
 // measured with the same fonts as in the window.

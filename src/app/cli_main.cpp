@@ -31,6 +31,11 @@ const char* const kUsage =
     "                 liest die PDF-Datei und listet die Textstücke jeder Seite\n"
     "                 (Seite, Schriftart, Größe, x, y, Breite, Text) und die Zahl\n"
     "                 der Pfade und Bilder je Seite\n"
+    "  embed EINGABE... [-o AUSGABE | --suffix -embedded] [--rule REGEL]...\n"
+    "       [--rules DATEI] [--dry-run] [--json]\n"
+    "                 ersetzt jede nicht eingebettete Schriftart nach Regeln oder\n"
+    "                 dem Vorschlag von fontconfig durch eine eingebettete\n"
+    "                 (6: für eine Schriftart keine gute Entsprechung)\n"
     "\n"
     "Rückgabewert: 0 ohne Fehlermeldung, 1 bei ungültiger PDF-Datei,\n"
     "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei.\n";
@@ -44,6 +49,7 @@ int main(int argc, char** argv) {
         {"fonts", CliFonts},
         {"save", CliSave},
         {"runs", CliRuns},
+        {"embed", CliEmbed},
     };
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);

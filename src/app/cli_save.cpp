@@ -6,6 +6,7 @@
 #include "CliCommands.h"
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
+#include "ReplacementFonts.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ const char* const kSaveUsage =
     "Aufruf: glyphwell-cli save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
     "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
-    "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n";
+    "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
+    "         [--no-embed] [--natural-widths] [--json]\n";
 
 struct TReplaceOption {
     int32_t page = 0;  // 1-based; 0 = every page
@@ -31,6 +33,9 @@ struct TSaveOptions {
     std::optional<std::string> created;
     std::optional<std::string> modified;
     bool readPics = true;
+    bool embed = true;
+    bool keepWidths = true;
+    bool json = false;
 };
 
 int Usage(const std::string& problem) {
@@ -92,6 +97,12 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
         bool known = true;
         if (arg == "--no-images") {
             options.readPics = false;
+        } else if (arg == "--no-embed") {
+            options.embed = false;
+        } else if (arg == "--natural-widths") {
+            options.keepWidths = false;
+        } else if (arg == "--json") {
+            options.json = true;
         } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
                    arg == "--created" || arg == "--modified") {
             const auto v = value();
@@ -135,7 +146,7 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
     return std::nullopt;
 }
 
-bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& fontArgs) {
+bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& fontArgs, bool quiet) {
     for (const std::string& fontArg : fontArgs) {
         std::string family = fontArg;
         bool bold = false, italic = false;
@@ -153,7 +164,7 @@ bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& fontArgs) {
             std::fprintf(stderr, "Keine TrueType-Schriftart gefunden: %s\n", fontArg.c_str());
             return false;
         }
-        std::printf("%s\n", Cp1252ToUtf8(*resName).c_str());
+        if (!quiet) std::printf("%s\n", Cp1252ToUtf8(*resName).c_str());
     }
     return true;
 }
@@ -185,6 +196,56 @@ bool ApplyReplacements(TPdfDocument& doc, const std::vector<TReplaceOption>& rep
     return true;
 }
 
+const char* EmbedStateName(TEmbedState state) {
+    switch (state) {
+        case TEmbedState::Embedded: return "embedded";
+        case TEmbedState::NotWanted: return "not-wanted";
+        case TEmbedState::Restricted: return "restricted-licence";
+        case TEmbedState::BitmapOnly: return "bitmap-only";
+        case TEmbedState::Unreadable: return "unreadable";
+    }
+    return "";
+}
+
+std::string ReplacementsJson(const std::vector<TReplacementReport>& reports) {
+    std::string json = "[";
+    for (size_t k = 0; k < reports.size(); ++k) {
+        const TReplacementReport& r = reports[k];
+        json += k ? ", " : "";
+        json += "{\"resource\": " + JsonString(Cp1252ToUtf8(r.resName)) + ", \"font\": " + JsonString(r.addedFont) +
+                ", \"replaces\": " + JsonString(Cp1252ToUtf8(r.oldFont)) + ", \"pages\": [";
+        for (size_t p = 0; p < r.pages.size(); ++p) json += (p ? ", " : "") + std::to_string(r.pages[p]);
+        json += "], \"embedded\": ";
+        json += r.embed == TEmbedState::Embedded ? "true" : "false";
+        json += ", \"embedding\": " + JsonString(EmbedStateName(r.embed));
+        json += ", \"keptWidths\": ";
+        json += r.keptWidths ? "true" : "false";
+        json += ", \"symbolic\": ";
+        json += r.symbolic ? "true" : "false";
+        json += ", \"missing\": [";
+        for (size_t m = 0; m < r.missing.size(); ++m)
+            json += (m ? ", " : "") + JsonString(MissingCharactersText({r.missing[m]}));
+        json += "]}";
+    }
+    return json + "]";
+}
+
+// What the user must know before trusting the saved file, on stderr.
+void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
+    std::vector<std::string> embedNotices;
+    for (const TReplacementReport& report : reports) {
+        const std::string embed = EmbedStateNotice(report.addedFont, report.embed);
+        bool seen = false;
+        for (const std::string& notice : embedNotices) seen = seen || notice == embed;
+        if (!embed.empty() && !seen) {
+            embedNotices.push_back(embed);
+            std::fprintf(stderr, "%s\n", embed.c_str());
+        }
+        const std::string missing = MissingCharactersNotice(report);
+        if (!missing.empty()) std::fprintf(stderr, "Seite %d: %s\n", report.pages.empty() ? 0 : report.pages.front(), missing.c_str());
+    }
+}
+
 }  // namespace
 
 int CliSave(const TCliArgs& args) {
@@ -203,8 +264,15 @@ int CliSave(const TCliArgs& args) {
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
 
-    if (!AddFonts(doc, options.addFonts)) return 1;
+    if (!AddFonts(doc, options.addFonts, options.json)) return 1;
+    for (TFontRecord& font : doc.fontList) {
+        if (!font.hidden) continue;
+        font.embed = options.embed;
+        font.keepWidths = options.keepWidths;
+    }
     if (!ApplyReplacements(doc, options.replacements)) return 1;
+    const std::vector<TReplacementReport> reports = DescribeReplacements(doc);
+    PrintReplacementNotices(reports);
     std::string* const fields[6] = {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6};
     for (int k = 0; k < 6; ++k)
         if (options.texts[k]) *fields[k] = *options.texts[k];
@@ -237,6 +305,10 @@ int CliSave(const TCliArgs& args) {
         return 5;
     }
     if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
-    std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
+    if (options.json)
+        std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s}\n", JsonString(options.output).c_str(),
+                    doc.pageList.Count(), ReplacementsJson(reports).c_str());
+    else
+        std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
     return 0;
 }

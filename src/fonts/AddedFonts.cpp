@@ -212,6 +212,8 @@ std::optional<std::string> AddTrueTypeFont(TPdfDocument& doc, const std::string&
     font.resName = resName;
     font.baseFontName = MakeBaseFontName(family, bold, italic);
     font.fontDictExtra = FontDictExtraText(*metrics);
+    font.fontFile = match->path;
+    font.fontFaceIndex = match->faceIndex;
     for (int32_t code = metrics->firstChar; code <= metrics->lastChar; ++code) {
         font.widths[code] = metrics->widths[code];
         font.widthSet[code] = 1;

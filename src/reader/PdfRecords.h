@@ -139,6 +139,12 @@ struct TFontRecord {
     uint8_t hasDifferences = 0;
     uint8_t embedded = 0;
     std::string fontDictExtra;    // added fonts only
+    // Added fonts only: the installed font file, and how the fonts it
+    // replaces are written.
+    std::string fontFile;
+    int32_t fontFaceIndex = 0;
+    uint8_t embed = 1;       // the font program goes into the file
+    uint8_t keepWidths = 1;  // each code keeps the advance of the font it replaces
     int32_t pageIndex = 0;
     int32_t encodingDictPos = 0;
     int32_t firstChar = 0;

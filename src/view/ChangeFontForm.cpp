@@ -1,5 +1,6 @@
 #include "ChangeFontForm.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDialog>
 #include <QFrame>
@@ -10,6 +11,7 @@
 
 #include "AddedFonts.h"
 #include "PdfDocument.h"
+#include "ReplacementFonts.h"
 
 TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
     setWindowTitle("Schriftart wechseln");
@@ -26,6 +28,7 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     // `activated` comes from the user only: selecting the added font by
     // program must leave OK as it was.
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this](int) { UpdateReplacementInfo(); });
 
     NewFontBtn = new QPushButton("Neue Schriftart hinzufügen...", this);
     NewFontBtn->setAutoDefault(false);
@@ -40,6 +43,15 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     info->setWordWrap(true);
     auto* infoLayout = new QVBoxLayout(infoPanel);
     infoLayout->addWidget(info);
+
+    EmbedBox = new QCheckBox("Schriftart in die Datei einbetten", this);
+    EmbedBox->setChecked(true);
+    KeepWidthsBox = new QCheckBox("Zeichenbreiten der alten Schriftart beibehalten", this);
+    KeepWidthsBox->setChecked(true);
+    ReplacementInfo = new QLabel(this);
+    ReplacementInfo->setWordWrap(true);
+    ReplacementInfo->setMaximumWidth(360);
+    ReplacementInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     OkBtn = new QPushButton("OK", this);
     OkBtn->setEnabled(false);
@@ -57,6 +69,9 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     layout->addWidget(caption);
     layout->addWidget(ComboBox1);
     layout->addWidget(NewFontBtn, 0, Qt::AlignLeft);
+    layout->addWidget(EmbedBox);
+    layout->addWidget(KeepWidthsBox);
+    layout->addWidget(ReplacementInfo);
     layout->addWidget(infoPanel);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -92,4 +107,56 @@ void TChangeFontForm::NewFontBtnClick() {
     }
     ComboBox1->addItem(QString::fromStdString(Cp1252ToUtf8(*resName)));
     ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
+}
+
+void TChangeFontForm::SetReplacedFont(int32_t fontIndex) {
+    replacedFont_ = fontIndex >= 0 && fontIndex < doc_.fontList.Count() ? fontIndex : -1;
+    UpdateReplacementInfo();
+}
+
+int32_t TChangeFontForm::ChosenAddedFont() const {
+    if (ComboBox1->currentIndex() < 0) return -1;
+    const std::string name = Utf8ToCp1252(ComboBox1->currentText().toStdString());
+    for (int32_t i = 0; i < doc_.fontList.Count(); ++i) {
+        const TFontRecord& font = doc_.fontList[static_cast<size_t>(i)];
+        if (font.hidden && font.resName == name) return i;
+    }
+    return -1;
+}
+
+void TChangeFontForm::UpdateReplacementInfo() {
+    const int32_t added = ChosenAddedFont();
+    // Another font of the page is already in the file: nothing to embed,
+    // and its widths are its own.
+    EmbedBox->setEnabled(added >= 0);
+    KeepWidthsBox->setEnabled(added >= 0);
+    if (added < 0) {
+        ReplacementInfo->clear();
+        return;
+    }
+    const TFontRecord& font = doc_.fontList[static_cast<size_t>(added)];
+    EmbedBox->setChecked(font.embed != 0);
+    KeepWidthsBox->setChecked(font.keepWidths != 0);
+    if (replacedFont_ < 0) {
+        ReplacementInfo->clear();
+        return;
+    }
+    const TReplacementReport report = DescribeReplacement(doc_, replacedFont_, added);
+    QStringList lines;
+    const std::string licence = EmbedStateNotice(report.addedFont, report.embed);
+    if (!licence.empty()) lines << QString::fromStdString(licence);
+    const std::string missing = MissingCharactersNotice(report);
+    if (!missing.empty()) lines << QString::fromStdString(missing);
+    if (lines.isEmpty())
+        lines << QString::fromStdString(report.addedFont + " enthält alle Zeichen, die auf dieser Seite mit " +
+                                        report.oldFont + " gesetzt sind.");
+    ReplacementInfo->setText(lines.join("\n"));
+}
+
+void TChangeFontForm::StoreChoices() {
+    const int32_t added = ChosenAddedFont();
+    if (added < 0) return;
+    TFontRecord& font = doc_.fontList[static_cast<size_t>(added)];
+    font.embed = EmbedBox->isChecked();
+    font.keepWidths = KeepWidthsBox->isChecked();
 }

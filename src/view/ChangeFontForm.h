@@ -1,14 +1,19 @@
 // TChangeFontForm ("Schriftart wechseln"): the replacement dialog of the
 // font table. The window fills ComboBox1 with the names the page offers;
 // "Neue Schriftart hinzufügen..." adds an installed TrueType font to the
-// document and offers it at once.
+// document and offers it at once. When the chosen font is an added one,
+// the dialog says which characters of the replaced text it lacks, and
+// offers to embed it and to keep the old widths.
 #pragma once
 
 #include <QDialog>
 #include <QFont>
+#include <cstdint>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 class TPdfDocument;
 
@@ -20,6 +25,13 @@ public:
     // OK is enabled iff the list has entries and one is selected.
     void ComboBox1Change();
     void NewFontBtnClick();
+    // The font record (fontList index) that the dialog replaces; -1 for none.
+    void SetReplacedFont(int32_t fontIndex);
+    // Shows what the chosen pair means: missing characters, licence, and
+    // the chosen added font's check box states.
+    void UpdateReplacementInfo();
+    // Stores the check boxes in the chosen added font (after OK).
+    void StoreChoices();
 
     // Answers the font chooser instead of showing it (tests): gets the
     // initial font, returns whether the user chose OK.
@@ -29,10 +41,16 @@ public:
     QPushButton* NewFontBtn = nullptr;
     QPushButton* OkBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
+    QCheckBox* EmbedBox = nullptr;
+    QCheckBox* KeepWidthsBox = nullptr;
+    QLabel* ReplacementInfo = nullptr;
 
 private:
     bool ChooseFont(QFont& font);
+    // fontList index of the added font chosen in the list, or -1.
+    int32_t ChosenAddedFont() const;
 
     TPdfDocument& doc_;
     QFont chooserFont_;
+    int32_t replacedFont_ = -1;
 };

@@ -48,6 +48,7 @@
 
 #include "AboutBox.h"
 #include "ChangeFontForm.h"
+#include "EmbedFontsForm.h"
 #include "ContentInterpreter.h"
 #include "ContentRewrite.h"
 #include "FileBrowser.h"
@@ -579,6 +580,8 @@ QWidget* TMainForm::CreateFontsTab() {
     OldFontBtn = new QPushButton("Alte Schriftart verwenden", tab);
     connect(ChangeBtn, &QPushButton::clicked, this, &TMainForm::ChangeBtnClick);
     connect(OldFontBtn, &QPushButton::clicked, this, &TMainForm::OldFontBtnClick);
+    EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", tab);
+    connect(EmbedFontsBtn, &QPushButton::clicked, this, &TMainForm::EmbedFontsBtnClick);
     auto* warning = new QLabel(
         "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
         "Alte benutzt!",
@@ -606,6 +609,7 @@ QWidget* TMainForm::CreateFontsTab() {
     auto* commands = new QVBoxLayout;
     commands->addWidget(ChangeBtn);
     commands->addWidget(OldFontBtn);
+    commands->addWidget(EmbedFontsBtn);
     commands->addWidget(warning);
     commands->addStretch(1);
     auto* table = new QHBoxLayout;
@@ -1127,9 +1131,12 @@ void TMainForm::ChangeBtnClick() {
     for (const std::string& name : ReplacementChoices(*doc_, page)) choices->addItem(FromCp1252(name));
     choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
     ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
+    const std::vector<int32_t> rows = FontTableRows(*doc_, page);
+    ChangeFontForm->SetReplacedFont(row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : -1);
 
     const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
+    ChangeFontForm->StoreChoices();
     const QString chosen = choices->currentText();
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
@@ -1150,6 +1157,19 @@ void TMainForm::OldFontBtnClick() {
     const bool hadReplacement =
         row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
     if (ClearReplacement(*doc_, PageEd->value(), row) && hadReplacement) SetModified(true);
+    PreviewPane->ReplacementsChanged();
+    ShowPreviewPage();
+}
+
+void TMainForm::EmbedFontsBtnClick() {
+    if (reading_ || doc_->pageList.Count() == 0) return;
+    TEmbedFontsForm dialog(*doc_, this);
+    dialog.Fill();
+    const int result = testHooks.embedFonts ? testHooks.embedFonts(dialog) : dialog.exec();
+    if (result != QDialog::Accepted) return;
+    dialog.Apply();
+    SetModified(true);
+    RefreshFontTable(PageEd->value());
     PreviewPane->ReplacementsChanged();
     ShowPreviewPage();
 }

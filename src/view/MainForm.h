@@ -35,6 +35,7 @@ class QTabWidget;
 class QToolButton;
 class QTreeWidget;
 class TChangeFontForm;
+class TEmbedFontsForm;
 class TFileBrowser;
 class TImageBtn;
 class TOpenPDFForm;
@@ -72,6 +73,8 @@ struct TDialogHooks {
     // "Schriftart wechseln": returns the dialog's result (QDialog::Accepted
     // or Rejected) instead of running it.
     std::function<int(TChangeFontForm&)> changeFont;
+    // "Fehlende Schriften einbetten": the same for that dialog.
+    std::function<int(TEmbedFontsForm&)> embedFonts;
     // Called on every PumpMessages of the reader.
     std::function<void()> pump;
 };
@@ -115,6 +118,7 @@ public:
     void ZoomEdChange();
     void ChangeBtnClick();
     void OldFontBtnClick();
+    void EmbedFontsBtnClick();
     // The view modes of the page area: the simplified drawing, or "Vorschau"
     // (Poppler's renderings before and after saving), optionally with the
     // changed pixels marked ("Unterschied").
@@ -172,6 +176,7 @@ public:
     TPreviewPane* PreviewPane = nullptr;
     QPushButton* ChangeBtn = nullptr;
     QPushButton* OldFontBtn = nullptr;
+    QPushButton* EmbedFontsBtn = nullptr;
     QTreeWidget* FontListView = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;

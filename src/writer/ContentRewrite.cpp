@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ReplacementPairs.h"
+
 namespace {
 
 bool IsSeparator(char ch) { return ch == ' ' || ch == '\n' || ch == '\r'; }
@@ -120,6 +122,12 @@ std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFon
 
 std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
     const int32_t pageCount = doc.pageList.Count();
+    // A font replaced by an added font selects the dictionary written for
+    // that pair, which keeps the old font's encoding and widths.
+    std::unordered_map<int32_t, const std::string*> pairNames;
+    const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
+    for (const TReplacementPair& pair : pairs)
+        for (int32_t record : pair.oldRecords) pairNames[record] = &pair.resName;
     std::vector<TFontReplacements> byPage(static_cast<size_t>(pageCount));
     // Added fonts belong to every page; a record's place in the font list
     // decides which of two records for the same name counts, so the added
@@ -140,10 +148,16 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
         size_t a = 0, b = 0;
         while (a < own.size() || b < hiddenRecords.size()) {
             const bool takeOwn = b >= hiddenRecords.size() || (a < own.size() && own[a] < hiddenRecords[b]);
-            const TFontRecord& font = doc.fontList[static_cast<size_t>(takeOwn ? own[a++] : hiddenRecords[b++])];
+            const int32_t index = takeOwn ? own[a++] : hiddenRecords[b++];
+            const TFontRecord& font = doc.fontList[static_cast<size_t>(index)];
+            const auto pairName = pairNames.find(index);
+            // A pair written in place of the old font object keeps the old name.
+            const std::string& name = pairName == pairNames.end() ? font.replacementName
+                                      : pairName->second->empty() ? font.resName
+                                                                  : *pairName->second;
             // The name goes into the escaped text; escaping it keeps a "#"
             // in the chosen name from being read as an escape afterwards.
-            map.emplace(font.resName, EscapeContentText(font.replacementName));
+            map.emplace(font.resName, EscapeContentText(name));
         }
     }
     return byPage;

@@ -14,6 +14,7 @@
 #include "ContentRewrite.h"
 #include "InfoObject.h"
 #include "PdfText.h"
+#include "ReplacementFonts.h"
 #include "WriterParts_p.h"
 #include "XrefTable.h"
 
@@ -75,10 +76,18 @@ private:
     }
 
     // The added fonts take the first numbers after the old table; the list
-    // of their references is spliced into every page's font resources.
+    // of their references is spliced into every page's font resources. An
+    // added font that replaces fonts is written as one dictionary per
+    // replaced font instead of its plain one.
     void PlanAddedFonts() {
-        for (const TFontRecord& font : doc_.fontList) {
+        fontRefList_ = replacementFonts_.Plan();
+        for (int32_t i = 0; i < doc_.fontList.Count(); ++i) {
+            const TFontRecord& font = doc_.fontList[static_cast<size_t>(i)];
             if (!font.hidden) continue;
+            if (replacementFonts_.HasPairs(i)) {
+                fontNums_.push_back(0);
+                continue;
+            }
             const int32_t num = Allocate();
             fontNums_.push_back(num);
             if (!fontRefList_.empty()) fontRefList_ += ' ';
@@ -89,6 +98,8 @@ private:
     // Numbers of the objects written anew, and the old objects not copied.
     void PlanNewObjects() {
         claimed_.assign(static_cast<size_t>(doc_.objCount > 0 ? doc_.objCount : 0), 0);
+        for (int32_t num : replacementFonts_.TakenOverObjects())
+            if (InRange(num)) claimed_[static_cast<size_t>(num)] = 1;
         if (doc_.pagesFound) pagesRoot_ = Claim(doc_.pagesObjNum, doc_.pagesGen);
         writeInfo_ = WillWriteInfoObject(doc_);
         if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
@@ -181,10 +192,15 @@ private:
     }
 
     void WriteAddedFonts() {
+        replacementFonts_.Write([this](int32_t num, const std::string& text) {
+            Entry(num, 0, true);
+            out_.Write(text);
+        });
         size_t k = 0;
         for (const TFontRecord& font : doc_.fontList) {
             if (!font.hidden) continue;
             const int32_t num = fontNums_[k++];
+            if (num == 0) continue;
             Entry(num, 0, true);
             Line(std::to_string(num) + " 0 obj");
             Line("<<");
@@ -380,6 +396,7 @@ private:
     std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
     std::unordered_set<int32_t> lost_;
     TWriteReport report_;
+    TReplacementFontWriter replacementFonts_{doc_, [this] { return Allocate(); }};
 };
 
 }  // namespace

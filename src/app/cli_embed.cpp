@@ -1,0 +1,401 @@
+// glyphwell-cli embed: every font that is not embedded replaced by an
+// installed face (by rule or fontconfig's proposal) and embedded, over
+// many files at once.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <variant>
+
+#include "CliCommands.h"
+#include "ContentRewrite.h"
+#include "FontProgram.h"
+#include "MissingFonts.h"
+#include "PdfWriter.h"
+
+namespace {
+
+constexpr int kNoGoodMatch = 6;
+
+const char* const kEmbedUsage =
+    "Aufruf: glyphwell-cli embed EINGABE... [-o AUSGABE | --suffix -embedded] [--rule REGEL]...\n"
+    "         [--rules DATEI] [--dry-run] [--json]\n"
+    "  REGEL: ALT[,SCHNITT]=FAMILIE[:SCHNITT], z. B. \"Times-*=Liberation Serif\",\n"
+    "         \"Arial,Bold=Liberation Sans:Bold\"; SCHNITT: Regular, Bold, Italic, BoldItalic\n"
+    "  Mit mehreren Eingaben muss -o ein Ordner sein.\n"
+    "Rückgabewert: 0 alles eingebettet, 6 wenn für eine Schriftart keine gute Entsprechung\n"
+    "installiert ist (die Datei wird mit den übrigen geschrieben), 1, 2, 3 wie beim Öffnen,\n"
+    "4 nicht geschrieben, 5 lässt sich nicht wieder öffnen.\n";
+
+struct TEmbedOptions {
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string suffix = "-embedded";
+    std::vector<TReplacementRule> rules;
+    bool dryRun = false;
+    bool json = false;
+};
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+    std::fputs(kEmbedUsage, stderr);
+    return 64;
+}
+
+std::optional<std::string> ParseArgs(const TCliArgs& args, TEmbedOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "-o" || arg == "--suffix" || arg == "--rule" || arg == "--rules";
+        if (takesValue && i + 1 >= args.size()) return arg + " braucht einen Wert";
+        if (arg == "--dry-run") {
+            options.dryRun = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "-o") {
+            options.output = args[++i];
+        } else if (arg == "--suffix") {
+            options.suffix = args[++i];
+            if (options.suffix.empty() || options.suffix.find('/') != std::string::npos)
+                return "Ungültige Endung: " + options.suffix;
+        } else if (arg == "--rule") {
+            auto rule = ParseRule(args[++i]);
+            if (const auto* error = std::get_if<TRuleError>(&rule))
+                return "Ungültige Regel \"" + args[i] + "\": " + error->message;
+            options.rules.push_back(std::get<TReplacementRule>(rule));
+        } else if (arg == "--rules") {
+            auto rules = LoadRulesFile(args[++i]);
+            if (const auto* error = std::get_if<TRuleError>(&rules)) {
+                if (error->line == 0) return error->message;
+                return args[i] + ", Zeile " + std::to_string(error->line) + ": " + error->message;
+            }
+            for (const TReplacementRule& rule : std::get<std::vector<TReplacementRule>>(rules))
+                options.rules.push_back(rule);
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return "Unbekannte Option: " + arg;
+        } else {
+            options.inputs.push_back(arg);
+        }
+    }
+    if (options.inputs.empty()) return std::string("Keine Eingabedatei angegeben");
+    return std::nullopt;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Beside the input with the suffix before ".pdf"; into the folder -o names
+// when there are several inputs.
+std::string OutputPath(const TEmbedOptions& options, const std::string& input) {
+    if (!options.output.empty() && !IsDirectory(options.output)) return options.output;
+    std::string name = options.output.empty() ? input : options.output + "/" + BaseName(input);
+    if (!options.output.empty()) return name;
+    const size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && name.find('/', dot) == std::string::npos;
+    if (!hasExtension) return name + options.suffix;
+    return name.substr(0, dot) + options.suffix + name.substr(dot);
+}
+
+std::string PagesText(const std::vector<int32_t>& pages) {
+    std::string text;
+    for (size_t i = 0; i < pages.size();) {
+        size_t j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(pages[i]);
+        if (j > i) text += "-" + std::to_string(pages[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string PagesJson(const std::vector<int32_t>& pages) {
+    std::string json = "[";
+    for (size_t i = 0; i < pages.size(); ++i) json += (i ? ", " : "") + std::to_string(pages[i]);
+    return json + "]";
+}
+
+const char* KindName(TChoiceKind kind) {
+    switch (kind) {
+        case TChoiceKind::Rule: return "rule";
+        case TChoiceKind::Proposal: return "proposal";
+        case TChoiceKind::NoGoodMatch: return "no-good-match";
+        case TChoiceKind::MissingFace: return "family-not-installed";
+        case TChoiceKind::LeftAlone: return "left-alone";
+    }
+    return "";
+}
+
+std::string StyleSuffix(const TFontStyle& style) {
+    if (style.bold && style.italic) return ":Bold:Italic";
+    if (style.bold) return ":Bold";
+    if (style.italic) return ":Italic";
+    return "";
+}
+
+// What was (or would be) done with one font, for both report forms.
+struct TFontOutcome {
+    const TDocumentFont* font = nullptr;
+    TFontChoice choice;
+    std::optional<TChoiceCheck> check;
+    bool embedded = true;  // false: the face's licence forbids embedding
+};
+
+std::string OutcomeJson(const TFontOutcome& outcome) {
+    const TDocumentFont& font = *outcome.font;
+    std::string json = "{\"font\": " + JsonString(Cp1252ToUtf8(font.baseFont)) + ", \"pages\": " + PagesJson(font.pages) +
+                       ", \"action\": " + JsonString(KindName(outcome.choice.kind));
+    if (!outcome.choice.rule.empty()) json += ", \"rule\": " + JsonString(outcome.choice.rule);
+    if (outcome.choice.face) {
+        const TInstalledFace& face = *outcome.choice.face;
+        json += std::string(outcome.choice.Replaces() ? ", \"replacement\": " : ", \"fallback\": ") +
+                JsonString(face.family + StyleSuffix(face.style));
+    }
+    if (outcome.choice.Replaces()) {
+        json += std::string(", \"embedded\": ") + (outcome.embedded ? "true" : "false");
+        if (outcome.check) {
+            json += std::string(", \"keptWidths\": ") + (outcome.check->keepsWidths ? "true" : "false");
+            json += ", \"missing\": [";
+            for (size_t m = 0; m < outcome.check->missing.size(); ++m)
+                json += (m ? ", " : "") + JsonString(MissingCharactersText({outcome.check->missing[m]}));
+            json += "]";
+        }
+    }
+    if (outcome.choice.kind == TChoiceKind::LeftAlone)
+        json += ", \"reason\": " + JsonString(font.type3 ? "type3" : font.composite ? "composite" : "embedded");
+    return json + "}";
+}
+
+std::string OutcomeLine(const TFontOutcome& outcome) {
+    const TDocumentFont& font = *outcome.font;
+    std::string line = "  " + Cp1252ToUtf8(font.baseFont) + " (Seite" + (font.pages.size() == 1 ? " " : "n ") +
+                       PagesText(font.pages) + "): ";
+    const TFontChoice& choice = outcome.choice;
+    switch (choice.kind) {
+        case TChoiceKind::Rule:
+        case TChoiceKind::Proposal:
+            line += choice.face->family + StyleSuffix(choice.face->style) +
+                    (choice.kind == TChoiceKind::Rule ? " (Regel " + choice.rule + ")" : " (Vorschlag)");
+            if (!outcome.embedded) line += ", nicht eingebettet (Lizenz)";
+            if (outcome.check && !outcome.check->keepsWidths) line += ", Breiten der neuen Schriftart";
+            if (outcome.check && !outcome.check->missing.empty())
+                line += ", fehlende Zeichen: " + MissingCharactersText(outcome.check->missing);
+            break;
+        case TChoiceKind::NoGoodMatch:
+            line += "keine gute Entsprechung";
+            if (choice.face) line += " (nur " + choice.face->family + ")";
+            break;
+        case TChoiceKind::MissingFace:
+            line += "Regel " + choice.rule + ": Schriftart nicht installiert";
+            break;
+        case TChoiceKind::LeftAlone:
+            line += font.type3 ? "Type 3, bleibt" : font.composite ? "Type 0, bleibt" : "eingebettet, bleibt";
+            break;
+    }
+    return line;
+}
+
+bool EmbedAllowed(const TInstalledFace& face) {
+    const auto info = ReadFontProgramInfo(face.path, face.faceIndex);
+    return info && info->permission != TEmbedPermission::Restricted &&
+           info->permission != TEmbedPermission::BitmapOnly;
+}
+
+// With many inputs each line must say which file it is about.
+void PrintMessagesOf(const std::string& input, const THeadlessUi& ui) {
+    for (const auto& line : ui.statusLines) std::fprintf(stderr, "%s: %s\n", input.c_str(), line.c_str());
+    for (const auto& message : ui.messages)
+        std::fprintf(stderr, "%s: %s: %s\n", input.c_str(), message.icon == TMsgIcon::Error ? "Fehler" : "Hinweis",
+                     message.text.c_str());
+}
+
+int Report(const TEmbedOptions& options, const std::string& input, const std::string& output, int status,
+           int32_t pages, const std::vector<TFontOutcome>& outcomes) {
+    if (options.json) {
+        std::string json = "{\"input\": " + JsonString(input) + ", \"status\": " + std::to_string(status);
+        if (!options.dryRun && (status == 0 || status == kNoGoodMatch)) json += ", \"output\": " + JsonString(output);
+        if (pages >= 0) json += ", \"pages\": " + std::to_string(pages);
+        json += ", \"fonts\": [";
+        for (size_t k = 0; k < outcomes.size(); ++k) json += (k ? ", " : "") + OutcomeJson(outcomes[k]);
+        std::printf("%s]}", json.c_str());
+        return status;
+    }
+    std::printf("%s", input.c_str());
+    if (!options.dryRun && (status == 0 || status == kNoGoodMatch)) std::printf(" -> %s", output.c_str());
+    std::printf("\n");
+    for (const TFontOutcome& outcome : outcomes) std::printf("%s\n", OutcomeLine(outcome).c_str());
+    return status;
+}
+
+int EmbedOne(const TEmbedOptions& options, const std::string& input) {
+    const std::string output = OutputPath(options, input);
+    if (output == input && options.output != input) {
+        std::fprintf(stderr, "%s: die Ausgabe würde die Eingabe überschreiben\n", input.c_str());
+        return Report(options, input, output, 4, -1, {});
+    }
+    TCliDocument cli;
+    TPdfDocument& doc = cli.doc;
+    // Embedding reads the content's codes itself; the display lists the
+    // window draws from are not needed, here or in the re-reading.
+    doc.interpreter = nullptr;
+    doc.readPics = false;
+    doc.openfilenow(input);
+    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
+        PrintMessagesOf(input, cli.ui);
+        return Report(options, input, output, status, -1, {});
+    }
+    cli.ui.statusLines.clear();
+    cli.ui.messages.clear();
+
+    const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
+    std::vector<TFontChoice> choices;
+    std::vector<TFontOutcome> outcomes;
+    int status = 0;
+    for (const TDocumentFont& font : fonts) {
+        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules), std::nullopt, true};
+        if (outcome.choice.Replaces()) {
+            outcome.check = CheckChoice(doc, font, *outcome.choice.face);
+            outcome.embedded = EmbedAllowed(*outcome.choice.face);
+        }
+        if (outcome.choice.kind == TChoiceKind::NoGoodMatch || outcome.choice.kind == TChoiceKind::MissingFace)
+            status = kNoGoodMatch;
+        choices.push_back(outcome.choice);
+        outcomes.push_back(std::move(outcome));
+    }
+    ApplyChoices(doc, fonts, choices);
+    if (options.dryRun) return Report(options, input, output, status, doc.pageList.Count(), outcomes);
+
+    RewritePageContents(doc);
+    cli.ui.saveFileName = output;
+    const int32_t opensBefore = cli.ui.openFinishedCount;
+    if (!SavePDFNew(doc)) {
+        PrintMessagesOf(input, cli.ui);
+        return Report(options, input, output, 4, -1, outcomes);
+    }
+    // The re-open's progress lines are no news; its errors are.
+    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
+        PrintMessagesOf(input, cli.ui);
+        std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", output.c_str());
+        return Report(options, input, output, 5, -1, outcomes);
+    }
+    return Report(options, input, output, status, doc.pageList.Count(), outcomes);
+}
+
+// The overall status: the first failure in input order, else 6 when some
+// font found no good match.
+int Combined(const std::vector<int>& statuses) {
+    for (int status : statuses)
+        if (status != 0 && status != kNoGoodMatch) return status;
+    for (int status : statuses)
+        if (status == kNoGoodMatch) return status;
+    return 0;
+}
+
+struct TChild {
+    pid_t pid = -1;
+    FILE* out = nullptr;
+    FILE* err = nullptr;
+    int status = -1;
+    bool done = false;
+};
+
+void CopyAndClose(FILE*& from, FILE* to) {
+    if (!from) return;
+    std::rewind(from);
+    char buffer[8192];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, from)) > 0) std::fwrite(buffer, 1, got, to);
+    std::fclose(from);
+    from = nullptr;
+}
+
+// Each input in a process of its own: the documents share nothing, and the
+// reader's and fontconfig's state needs no locks that way. Each child's
+// output waits in a temporary file until the inputs before it are printed.
+std::vector<int> RunInParallel(const TEmbedOptions& options) {
+    const size_t count = options.inputs.size();
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    const size_t slots = cores > 0 ? static_cast<size_t>(cores) : 1;
+    PrepareFontMatching();
+    std::vector<TChild> children(count);
+    std::map<pid_t, size_t> running;
+    size_t started = 0, printed = 0;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    while (printed < count) {
+        while (started < count && running.size() < slots) {
+            TChild& child = children[started];
+            child.out = std::tmpfile();
+            child.err = std::tmpfile();
+            const pid_t pid = child.out && child.err ? fork() : -1;
+            if (pid == 0) {
+                dup2(fileno(child.out), STDOUT_FILENO);
+                dup2(fileno(child.err), STDERR_FILENO);
+                const int status = EmbedOne(options, options.inputs[started]);
+                std::fflush(stdout);
+                std::fflush(stderr);
+                _exit(status);
+            }
+            if (pid < 0) {
+                // No process to spare: this input runs here.
+                child.status = EmbedOne(options, options.inputs[started]);
+                std::fflush(stdout);
+                child.done = true;
+                if (child.out) std::fclose(child.out);
+                if (child.err) std::fclose(child.err);
+                child.out = child.err = nullptr;
+            } else {
+                child.pid = pid;
+                running.emplace(pid, started);
+            }
+            ++started;
+        }
+        while (printed < count && children[printed].done) {
+            if (options.json && printed > 0) std::fputs(",\n", stdout);
+            CopyAndClose(children[printed].out, stdout);
+            CopyAndClose(children[printed].err, stderr);
+            std::fflush(stdout);
+            std::fflush(stderr);
+            ++printed;
+        }
+        if (running.empty()) continue;
+        int raw = 0;
+        const pid_t pid = waitpid(-1, &raw, 0);
+        if (pid < 0) break;
+        const auto found = running.find(pid);
+        if (found == running.end()) continue;
+        TChild& child = children[found->second];
+        child.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 2;
+        child.done = true;
+        running.erase(found);
+    }
+    std::vector<int> statuses;
+    for (const TChild& child : children) statuses.push_back(child.status);
+    return statuses;
+}
+
+}  // namespace
+
+int CliEmbed(const TCliArgs& args) {
+    TEmbedOptions options;
+    if (const auto problem = ParseArgs(args, options)) return Usage(*problem);
+    if (options.inputs.size() > 1 && !options.output.empty() && !IsDirectory(options.output))
+        return Usage("Mit mehreren Eingaben muss -o ein vorhandener Ordner sein");
+    if (options.json) std::fputs("[\n", stdout);
+    std::vector<int> statuses;
+    if (options.inputs.size() == 1) {
+        statuses.push_back(EmbedOne(options, options.inputs.front()));
+    } else {
+        statuses = RunInParallel(options);
+    }
+    if (options.json) std::fputs("\n]\n", stdout);
+    return Combined(statuses);
+}

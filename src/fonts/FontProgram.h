@@ -1,0 +1,48 @@
+// An installed TrueType font as a PDF file embeds it: the licence bits of
+// its OS/2 table, the descriptor values that only the font program knows,
+// the subset of the glyphs a document needs, and the subset's tag.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+enum class TEmbedPermission {
+    Subset,      // embedding and subsetting allowed
+    WholeFont,   // fsType 0x0100: embedding only without subsetting
+    Restricted,  // fsType 0x0002 alone: the licence forbids embedding
+    BitmapOnly,  // fsType 0x0200: only bitmaps may be embedded, and there are none in a PDF font
+};
+
+// The licence of an OS/2 fsType value. The permissive bits (0x0004, 0x0008)
+// override the restricted bit, as the OpenType specification says.
+TEmbedPermission PermissionOf(uint16_t fsType);
+
+struct TFontProgramInfo {
+    std::string postScriptName;  // "LiberationSans-Bold"
+    uint16_t fsType = 0;
+    TEmbedPermission permission = TEmbedPermission::Subset;
+    // In thousandths of the em.
+    int32_t capHeight = 0;
+    int32_t stemV = 0;
+    bool fixedPitch = false;
+};
+
+// Nothing when the file cannot be opened as a font.
+std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int32_t faceIndex);
+
+// The font reduced to the glyphs of these characters (and .notdef, and the
+// components of composite glyphs), with its Unicode character map and glyph
+// names, without hinting and layout tables. With wholeFont the file comes
+// back as it is. Nothing when HarfBuzz cannot subset it.
+std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
+                                             const std::set<char32_t>& characters, bool wholeFont);
+
+// Six capital letters derived from the font's name and character set, so
+// the same subset always gets the same tag and different ones differ.
+std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters);
+
+// A /ToUnicode CMap for the codes with a character (0 = none).
+std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters);

@@ -1,0 +1,157 @@
+#include "FontProposal.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "AddedFonts.h"
+#include "FontFiles_p.h"
+#include "StandardFonts.h"
+
+namespace {
+
+std::string FamilyKey(const std::string& name) {
+    std::string key;
+    for (char ch : name) {
+        if (ch == ' ') continue;
+        key += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    }
+    return key;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() > tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+FcPattern* TrueTypeRequest(const std::string& family, const TFontStyle& style) {
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return nullptr;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, style.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, style.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    // The format outranks the family in fontconfig's scoring: among the
+    // TrueType fonts (the only ones that can be embedded here) the family
+    // then decides.
+    FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));
+    return pattern;
+}
+
+std::vector<std::string> SubstitutedFamilies(FcConfig* config, FcPattern* pattern) {
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    std::vector<std::string> families;
+    FcChar8* value = nullptr;
+    for (int n = 0; FcPatternGetString(pattern, FC_FAMILY, n, &value) == FcResultMatch; ++n)
+        if (value) families.push_back(FamilyKey(reinterpret_cast<const char*>(value)));
+    return families;
+}
+
+// fontconfig appends the generic families to every request and replaces
+// each by its list of preferred fonts; the first font of each such list
+// marks where the fallbacks begin.
+const std::vector<std::string>& GenericHeads(FcConfig* config) {
+    static const std::vector<std::string> heads = [config] {
+        std::vector<std::string> found;
+        for (const char* generic : {"sans-serif", "serif", "monospace"}) {
+            FcPattern* pattern = FcPatternCreate();
+            if (!pattern) continue;
+            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
+            const std::vector<std::string> families = SubstitutedFamilies(config, pattern);
+            FcPatternDestroy(pattern);
+            if (!families.empty()) found.push_back(families.front());
+        }
+        return found;
+    }();
+    return heads;
+}
+
+// The families of the substituted request before the generic fallbacks:
+// the font asked for and the aliases the configuration gives it.
+std::vector<std::string> NamedFamilies(const std::vector<std::string>& substituted,
+                                       const std::vector<std::string>& genericHeads) {
+    std::vector<std::string> named;
+    for (const std::string& family : substituted) {
+        if (std::find(genericHeads.begin(), genericHeads.end(), family) != genericHeads.end()) break;
+        named.push_back(family);
+    }
+    return named;
+}
+
+bool HasAnyFamily(FcPattern* font, const std::vector<std::string>& keys) {
+    FcChar8* value = nullptr;
+    for (int n = 0; FcPatternGetString(font, FC_FAMILY, n, &value) == FcResultMatch; ++n) {
+        if (!value) continue;
+        const std::string key = FamilyKey(reinterpret_cast<const char*>(value));
+        for (const std::string& wanted : keys)
+            if (key == wanted) return true;
+    }
+    return false;
+}
+
+std::optional<TInstalledFace> FaceOf(FcPattern* font, const TFontStyle& style) {
+    FcChar8* file = nullptr;
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || !file) return std::nullopt;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch || !family) return std::nullopt;
+    TInstalledFace face;
+    face.path = reinterpret_cast<const char*>(file);
+    face.family = reinterpret_cast<const char*>(family);
+    face.style = style;
+    int index = 0;
+    if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch) face.faceIndex = index;
+    // The writer needs TrueType outlines and Windows-1252 coverage.
+    if (!ReadTrueTypeMetrics(face.path, face.faceIndex)) return std::nullopt;
+    return face;
+}
+
+}  // namespace
+
+std::string RequestedFamily(const std::string& baseFont) {
+    std::string name = WithoutStyleSuffix(WithoutSubsetTag(baseFont));
+    if (const size_t dash = name.find('-'); dash != std::string::npos && dash > 0) name.erase(dash);
+    for (const char* tail : {"PSMT", "MT", "PS"}) {
+        if (EndsWith(name, tail)) {
+            name.erase(name.size() - std::string(tail).size());
+            break;
+        }
+    }
+    return name;
+}
+
+std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFontStyle& style) {
+    FcConfig* config = FcConfigGetCurrent();
+    if (!config) return std::nullopt;
+    FcPattern* pattern = TrueTypeRequest(RequestedFamily(baseFont), style);
+    if (!pattern) return std::nullopt;
+    const std::vector<std::string> named = NamedFamilies(SubstitutedFamilies(config, pattern), GenericHeads(config));
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return std::nullopt;
+    std::optional<TFontProposal> proposal;
+    if (const auto face = FaceOf(match, style)) proposal = TFontProposal{*face, HasAnyFamily(match, named)};
+    FcPatternDestroy(match);
+    return proposal;
+}
+
+std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const TFontStyle& style) {
+    const auto match = MatchFontFile(family, style.bold, style.italic);
+    if (!match || !match->familyMatches) return std::nullopt;
+    if (!ReadTrueTypeMetrics(match->path, match->faceIndex, match->fontFormat == "TrueType")) return std::nullopt;
+    TInstalledFace face;
+    face.family = match->family;
+    face.style = style;
+    face.path = match->path;
+    face.faceIndex = match->faceIndex;
+    return face;
+}
+
+void PrepareFontMatching() {
+    if (FcConfig* config = FcConfigGetCurrent()) GenericHeads(config);
+    for (const char* name : {"Times-Roman", "Times-Bold", "Times-Italic", "Times-BoldItalic", "Helvetica",
+                             "Helvetica-Bold", "Helvetica-Oblique", "Helvetica-BoldOblique", "Courier",
+                             "Courier-Bold", "Courier-Oblique", "Courier-BoldOblique", "Symbol", "ZapfDingbats"})
+        StandardFontMetrics(name);
+}

@@ -1,0 +1,151 @@
+#include "MissingFonts.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "AddedFonts.h"
+#include "PdfText.h"
+
+namespace {
+
+struct TDictFacts {
+    bool composite = false;
+    bool embedded = false;
+    int32_t flags = 0;
+};
+
+TDictFacts ReadDictFacts(TPdfDocument& doc, const TFontRecord& record) {
+    TDictFacts facts;
+    doc.SetPos(record.fontDictPos);
+    doc.ParseDict();
+    for (const TDictEntry& entry : doc.TakeDictEntries())
+        if (entry.tokens.size() >= 2 && entry.tokens[0] == "/Subtype") facts.composite = entry.tokens[1] == "/Type0";
+    doc.parseFailed = 0;
+    if (!record.hasDescriptor) return facts;
+    doc.SetPos(record.descriptorPos);
+    doc.ParseDict();
+    for (const TDictEntry& entry : doc.TakeDictEntries()) {
+        const auto& tokens = entry.tokens;
+        if (tokens.size() < 2) continue;
+        if (tokens[0] == "/Flags") facts.flags = TryStrToInt(tokens[1]).value_or(0);
+        else if (tokens[0] == "/FontFile" || tokens[0] == "/FontFile2" || tokens[0] == "/FontFile3")
+            facts.embedded = true;
+    }
+    doc.parseFailed = 0;
+    return facts;
+}
+
+TCodesByFont PageCodes(const TPdfDocument& doc, int32_t pageIndex) {
+    const TPageRecord& page = doc.pageList[static_cast<size_t>(pageIndex)];
+    const size_t length =
+        page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+    return CodesByFont(page.content.data(), length);
+}
+
+void Describe(TPdfDocument& doc, TDocumentFont& font) {
+    const TFontRecord& first = doc.fontList[static_cast<size_t>(font.records.front())];
+    const TOldFont old = ReadOldFont(doc, first);
+    const TDictFacts facts = ReadDictFacts(doc, first);
+    font.baseFont = old.baseFont;
+    font.type3 = first.isType3 != 0;
+    font.composite = facts.composite;
+    font.embedded = facts.embedded;
+    font.symbolic = old.symbolic;
+    font.style = OldFontStyle(WithoutSubsetTag(old.baseFont), facts.flags);
+}
+
+bool SameFace(const TInstalledFace& a, const TInstalledFace& b) {
+    return a.family == b.family && a.style == b.style;
+}
+
+}  // namespace
+
+std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
+    std::vector<TDocumentFont> fonts;
+    std::map<int64_t, size_t> byDict;
+    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+        const TFontRecord& record = doc.fontList[static_cast<size_t>(i)];
+        if (record.hidden) continue;
+        // A record whose dictionary was not found stands for itself.
+        const int64_t key = record.fontDictPos > 0 ? record.fontDictPos : -int64_t{1} - i;
+        auto found = byDict.find(key);
+        if (found == byDict.end()) {
+            found = byDict.emplace(key, fonts.size()).first;
+            fonts.emplace_back();
+        }
+        fonts[found->second].records.push_back(i);
+    }
+
+    std::unordered_map<int32_t, TCodesByFont> codesByPage;
+    for (TDocumentFont& font : fonts) {
+        Describe(doc, font);
+        for (int32_t index : font.records) {
+            const TFontRecord& record = doc.fontList[static_cast<size_t>(index)];
+            if (record.pageIndex < 0 || record.pageIndex >= doc.pageList.Count()) continue;
+            font.pages.push_back(record.pageIndex + 1);
+            auto page = codesByPage.find(record.pageIndex);
+            if (page == codesByPage.end()) page = codesByPage.emplace(record.pageIndex, PageCodes(doc, record.pageIndex)).first;
+            if (const auto codes = page->second.find(record.resName); codes != page->second.end())
+                font.codes |= codes->second;
+        }
+        std::sort(font.pages.begin(), font.pages.end());
+        font.pages.erase(std::unique(font.pages.begin(), font.pages.end()), font.pages.end());
+    }
+    return fonts;
+}
+
+TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules) {
+    TFontChoice choice;
+    // Type 3 glyphs are drawings of the file's own; two-byte codes cannot
+    // be carried over into a simple TrueType font.
+    if (font.type3 || font.composite) return choice;
+    if (const TReplacementRule* rule = FindRule(rules, font.baseFont, font.style)) {
+        choice.rule = FormatRule(*rule);
+        choice.face = FindInstalledFace(rule->family, rule->newStyle.value_or(font.style));
+        choice.kind = choice.face ? TChoiceKind::Rule : TChoiceKind::MissingFace;
+        return choice;
+    }
+    if (font.embedded) return choice;
+    const auto proposal = ProposeFont(font.baseFont, font.style);
+    if (proposal) choice.face = proposal->face;
+    // A text font for a symbol font would change every character.
+    choice.kind = proposal && proposal->good && !font.symbolic ? TChoiceKind::Proposal : TChoiceKind::NoGoodMatch;
+    return choice;
+}
+
+std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
+    const int32_t savedPos = doc.GetPos();
+    const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(font.records.front())]);
+    doc.SetPos(savedPos);
+    const auto glyphs = MapReplacementGlyphs(old, font.codes, face.path, face.faceIndex, true);
+    if (!glyphs) return std::nullopt;
+    TChoiceCheck check;
+    check.missing = glyphs->missing;
+    for (size_t code = 0; code < 256; ++code)
+        if (font.codes.test(code) && !old.hasWidth.test(code)) check.keepsWidths = false;
+    return check;
+}
+
+std::vector<std::string> ApplyChoices(TPdfDocument& doc, const std::vector<TDocumentFont>& fonts,
+                                      const std::vector<TFontChoice>& choices) {
+    std::vector<std::string> names(fonts.size());
+    std::vector<std::pair<TInstalledFace, std::string>> added;
+    for (size_t k = 0; k < fonts.size() && k < choices.size(); ++k) {
+        if (!choices[k].Replaces()) continue;
+        const TInstalledFace& face = *choices[k].face;
+        auto known = std::find_if(added.begin(), added.end(), [&](const auto& entry) { return SameFace(entry.first, face); });
+        if (known == added.end()) {
+            const auto resName =
+                AddTrueTypeFont(doc, Utf8ToCp1252(face.family), face.style.bold, face.style.italic);
+            if (!resName) continue;
+            TFontRecord& record = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
+            record.embed = 1;
+            record.keepWidths = 1;
+            known = added.emplace(added.end(), face, *resName);
+        }
+        names[k] = known->second;
+        for (int32_t index : fonts[k].records) doc.fontList[static_cast<size_t>(index)].replacementName = known->second;
+    }
+    return names;
+}

@@ -1,0 +1,66 @@
+// The fonts of a document as "Fehlende Schriften einbetten…" sees them: one
+// entry per old font dictionary however many pages use it, the face that
+// replaces it (by rule or by fontconfig's proposal), and setting those
+// replacements on every page.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FontProposal.h"
+#include "PdfDocument.h"
+#include "ReplacementGlyphs.h"
+#include "ReplacementRules.h"
+#include "UsedCodes.h"
+
+struct TDocumentFont {
+    std::string baseFont;            // /BaseFont as written, without the slash
+    std::vector<int32_t> records;    // fontList indexes, one per page
+    std::vector<int32_t> pages;      // 1-based, ascending
+    bool embedded = false;           // the descriptor holds a font program
+    bool type3 = false;
+    bool composite = false;          // Type0: two-byte codes a simple font cannot take
+    bool symbolic = false;           // Symbol, ZapfDingbats and fonts whose codes are no text
+    TFontStyle style;
+    TCodeSet codes;                  // what the pages show with it
+};
+
+// Every font of the document's pages, in order of first use. Moves the
+// document's cursor.
+std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc);
+
+enum class TChoiceKind {
+    Rule,         // a rule names the face
+    Proposal,     // fontconfig's match is the font itself or an alias of it
+    NoGoodMatch,  // nothing but a generic fallback, or a symbol font
+    MissingFace,  // a rule names a family that is not installed
+    LeftAlone,    // embedded and named by no rule, Type 3, or composite
+};
+
+struct TFontChoice {
+    TChoiceKind kind = TChoiceKind::LeftAlone;
+    std::optional<TInstalledFace> face;  // set for Rule and Proposal; the fallback for NoGoodMatch
+    std::string rule;                    // the rule's text for Rule and MissingFace
+
+    bool Replaces() const { return (kind == TChoiceKind::Rule || kind == TChoiceKind::Proposal) && face; }
+};
+
+// The first rule naming the font decides; a non-embedded font without one
+// gets fontconfig's proposal.
+TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules);
+
+// What the dialog shows for a choice before it is applied.
+struct TChoiceCheck {
+    bool keepsWidths = true;  // the old font states a width for each code
+    std::vector<TMissingCharacter> missing;
+};
+// Nothing when the face's file cannot be read. Moves the document's cursor.
+std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face);
+
+// Adds each chosen face once (embedded, keeping widths) and sets it as the
+// replacement on every record of its font. Returns per font the added
+// font's resource name, empty where nothing was set.
+std::vector<std::string> ApplyChoices(TPdfDocument& doc, const std::vector<TDocumentFont>& fonts,
+                                      const std::vector<TFontChoice>& choices);

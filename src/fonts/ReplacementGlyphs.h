@@ -1,0 +1,63 @@
+// What a replaced font meant for each code it shows, and how a new font
+// can mean the same: the glyph name and character of every code, the width
+// the old font gave it, whether the new font has that character.
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "GlyphNames.h"
+#include "PdfDocument.h"
+#include "UsedCodes.h"
+
+// The old font's encoding and widths as its dictionary defines them.
+struct TOldFont {
+    std::string baseFont;  // without the slash; empty when the dictionary has none
+    TGlyphNameTable glyphNames;  // by code, after base encoding and /Differences
+    std::array<double, 256> widths{};
+    TCodeSet hasWidth;
+    // Symbol, ZapfDingbats, or a font that says it is symbolic and has no
+    // encoding of its own: its codes are no Latin text.
+    bool symbolic = false;
+    // The built-in encoding of a font program embedded in the file is not
+    // read; StandardEncoding stands in for it.
+    bool builtInGuessed = false;
+};
+
+// Reads the dictionary of a font record (and its encoding and descriptor).
+// Moves the document's cursor.
+TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font);
+
+struct TMissingCharacter {
+    uint8_t code = 0;
+    char32_t character = 0;  // 0: the old font's glyph name stands for no known character
+    std::string glyphName;   // empty: the old encoding leaves the code unassigned
+};
+
+// The codes of one replacement as the new font shows them.
+struct TReplacementGlyphs {
+    TCodeSet codes;  // the codes the pages show with the old font
+    TGlyphNameTable glyphNames;
+    std::array<char32_t, 256> characters{};
+    std::array<uint32_t, 256> newGlyphs{};  // glyph index in the new font, 0 = none
+    std::array<double, 256> widths{};       // thousandths of the em
+    std::vector<TMissingCharacter> missing;
+    bool symbolic = false;        // the old font's codes are no Latin text
+    bool oldWidthsKnown = true;   // false: neither /Widths nor standard metrics
+};
+
+// Maps the codes `used` of the old font onto the new font file. With
+// keepWidths each code keeps the old font's advance where the old font
+// states one; otherwise (and where it states none) it gets the new font's.
+// Nothing when the new font file cannot be opened.
+std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, const TCodeSet& used,
+                                                       const std::string& newFontPath, int32_t newFaceIndex,
+                                                       bool keepWidths);
+
+// "ä ö ü" etc.: the missing characters as UTF-8 text for messages, each
+// unknown one as its glyph name or code.
+std::string MissingCharactersText(const std::vector<TMissingCharacter>& missing);

@@ -1,0 +1,160 @@
+#include "UsedCodes.h"
+
+#include <string_view>
+#include <vector>
+
+namespace {
+
+bool IsWhite(uint8_t ch) { return ch == 0 || ch == 9 || ch == 10 || ch == 12 || ch == 13 || ch == 32; }
+bool IsDelimiter(uint8_t ch) {
+    return ch == '(' || ch == ')' || ch == '<' || ch == '>' || ch == '[' || ch == ']' || ch == '{' || ch == '}' ||
+           ch == '/' || ch == '%';
+}
+int32_t HexDigit(uint8_t ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return -1;
+}
+
+// Walks the content once; operands are kept only as far as the text
+// operators need them: the last name, and the strings since the last
+// operator.
+class TCodeScanner {
+public:
+    TCodeScanner(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    TCodesByFont Run() {
+        while (pos_ < size_) {
+            const uint8_t ch = data_[pos_];
+            if (IsWhite(ch)) {
+                ++pos_;
+            } else if (ch == '%') {
+                while (pos_ < size_ && data_[pos_] != 10 && data_[pos_] != 13) ++pos_;
+            } else if (ch == '(') {
+                strings_.push_back(LiteralString());
+            } else if (ch == '<' && pos_ + 1 < size_ && data_[pos_ + 1] == '<') {
+                pos_ += 2;
+            } else if (ch == '<') {
+                strings_.push_back(HexString());
+            } else if (ch == '/') {
+                ++pos_;
+                lastName_ = "/" + std::string(Word());
+            } else if (ch == '[' || ch == ']' || ch == '>' || ch == '{' || ch == '}' || ch == ')') {
+                ++pos_;
+            } else {
+                Operator(Word());
+            }
+        }
+        return std::move(result_);
+    }
+
+private:
+    std::string_view Word() {
+        const size_t start = pos_;
+        while (pos_ < size_ && !IsWhite(data_[pos_]) && !IsDelimiter(data_[pos_])) ++pos_;
+        if (pos_ == start) ++pos_;  // a stray byte: step over it
+        return {reinterpret_cast<const char*>(data_ + start), pos_ - start};
+    }
+
+    void Operator(std::string_view word) {
+        const bool isNumber = !word.empty() && (word[0] == '-' || word[0] == '+' || word[0] == '.' ||
+                                                (word[0] >= '0' && word[0] <= '9'));
+        if (isNumber) return;
+        if (word == "Tf") {
+            font_ = lastName_;
+        } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
+            TCodeSet& codes = result_[font_];
+            for (const std::string& text : strings_)
+                for (unsigned char code : text) codes.set(code);
+        } else if (word == "ID") {
+            SkipInlineImage();
+        }
+        strings_.clear();
+    }
+
+    std::string LiteralString() {
+        std::string text;
+        int32_t depth = 0;
+        ++pos_;
+        while (pos_ < size_) {
+            const uint8_t ch = data_[pos_++];
+            if (ch == '(') {
+                ++depth;
+            } else if (ch == ')') {
+                if (depth-- == 0) break;
+            } else if (ch == '\\') {
+                if (pos_ >= size_) break;
+                const uint8_t next = data_[pos_++];
+                switch (next) {
+                    case 'n': text += '\n'; continue;
+                    case 'r': text += '\r'; continue;
+                    case 't': text += '\t'; continue;
+                    case 'b': text += '\b'; continue;
+                    case 'f': text += '\f'; continue;
+                    case 10: continue;
+                    case 13:
+                        if (pos_ < size_ && data_[pos_] == 10) ++pos_;
+                        continue;
+                    default: break;
+                }
+                if (next >= '0' && next <= '7') {
+                    int32_t value = next - '0';
+                    for (int k = 0; k < 2 && pos_ < size_ && data_[pos_] >= '0' && data_[pos_] <= '7'; ++k)
+                        value = value * 8 + (data_[pos_++] - '0');
+                    text += static_cast<char>(value & 0xFF);
+                } else {
+                    text += static_cast<char>(next);
+                }
+                continue;
+            }
+            text += static_cast<char>(ch);
+        }
+        return text;
+    }
+
+    std::string HexString() {
+        std::string text;
+        int32_t high = -1;
+        ++pos_;
+        while (pos_ < size_ && data_[pos_] != '>') {
+            const int32_t digit = HexDigit(data_[pos_++]);
+            if (digit < 0) continue;
+            if (high < 0) {
+                high = digit;
+            } else {
+                text += static_cast<char>(high * 16 + digit);
+                high = -1;
+            }
+        }
+        if (high >= 0) text += static_cast<char>(high * 16);
+        ++pos_;
+        return text;
+    }
+
+    // The data after "ID" end at "EI" standing alone between white space.
+    void SkipInlineImage() {
+        if (pos_ < size_) ++pos_;
+        while (pos_ + 1 < size_) {
+            if (data_[pos_] == 'E' && data_[pos_ + 1] == 'I' && IsWhite(data_[pos_ - 1]) &&
+                (pos_ + 2 >= size_ || IsWhite(data_[pos_ + 2]))) {
+                pos_ += 2;
+                return;
+            }
+            ++pos_;
+        }
+        pos_ = size_;
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+    std::string lastName_;
+    std::string font_;
+    std::vector<std::string> strings_;
+    TCodesByFont result_;
+};
+
+}  // namespace
+
+TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }

@@ -1,0 +1,347 @@
+#include "ReplacementFonts.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <unordered_map>
+
+#include "AddedFonts.h"
+#include "Charsets.h"
+#include "PdfText.h"
+#include "UsedCodes.h"
+
+namespace {
+
+std::string Ref(int32_t num) { return std::to_string(num) + " 0 R"; }
+
+std::string Compressed(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string packed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(data.size()), 9) != Z_OK)
+        return {};
+    packed.resize(size);
+    return packed;
+}
+
+// A Flate stream object; `extra` holds further dictionary entries.
+std::string StreamObject(int32_t num, const std::string& data, const std::string& extra) {
+    const std::string packed = Compressed(data);
+    std::string text = std::to_string(num) + " 0 obj\r<< /Length " + std::to_string(packed.size()) +
+                       " /Filter /FlateDecode" + extra + " >>\rstream\n";
+    text += packed;
+    text += "\nendstream\rendobj\r";
+    return text;
+}
+
+// A PDF name from a font's PostScript name: characters outside "!".."~" and
+// the delimiters as #XX.
+std::string NameToken(const std::string& name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string token = "/";
+    for (unsigned char ch : name) {
+        const bool plain = ch > ' ' && ch <= '~' && std::string("#%()/<>[]{}").find(static_cast<char>(ch)) == std::string::npos;
+        if (plain) {
+            token += static_cast<char>(ch);
+        } else {
+            token += '#';
+            token += kHex[ch >> 4];
+            token += kHex[ch & 15];
+        }
+    }
+    return token;
+}
+
+TEmbedState EmbedStateOf(const TFontRecord& added, const std::optional<TFontProgramInfo>& info) {
+    if (!added.embed) return TEmbedState::NotWanted;
+    if (!info) return TEmbedState::Unreadable;
+    if (info->permission == TEmbedPermission::Restricted) return TEmbedState::Restricted;
+    if (info->permission == TEmbedPermission::BitmapOnly) return TEmbedState::BitmapOnly;
+    return TEmbedState::Embedded;
+}
+
+// The name an added font goes by in the file: its PostScript name, or the
+// family name it was added under when the file cannot be read.
+std::string AddedFontName(const TFontRecord& added, const std::optional<TFontProgramInfo>& info) {
+    if (info && !info->postScriptName.empty()) return info->postScriptName;
+    return added.baseFontName.size() > 1 ? added.baseFontName.substr(1) : added.resName.substr(1);
+}
+
+// The replacement's glyphs; when the new font file cannot be read, the
+// codes keep their names and old widths and count as missing.
+TReplacementGlyphs GlyphsFor(const TOldFont& old, const TCodeSet& codes, const TFontRecord& added) {
+    if (auto glyphs = MapReplacementGlyphs(old, codes, added.fontFile, added.fontFaceIndex, added.keepWidths != 0))
+        return *glyphs;
+    TReplacementGlyphs glyphs;
+    glyphs.codes = codes;
+    glyphs.symbolic = old.symbolic;
+    glyphs.oldWidthsKnown = old.hasWidth.any();
+    for (size_t code = 0; code < 256; ++code) {
+        if (!codes.test(code)) continue;
+        glyphs.glyphNames[code] = old.glyphNames[code];
+        glyphs.characters[code] = GlyphNameToUnicode(old.glyphNames[code]).value_or(0);
+        glyphs.widths[code] = old.widths[code];
+    }
+    return glyphs;
+}
+
+std::vector<int32_t> PagesOf(const TPdfDocument& doc, const TReplacementPair& pair) {
+    std::set<int32_t> pages;
+    for (int32_t record : pair.oldRecords) pages.insert(doc.fontList[static_cast<size_t>(record)].pageIndex + 1);
+    return {pages.begin(), pages.end()};
+}
+
+}  // namespace
+
+std::string WidthText(double value) {
+    if (!std::isfinite(value)) return "0";
+    const double rounded = std::round(value * 1000.0) / 1000.0;
+    if (rounded == std::trunc(rounded)) return std::to_string(static_cast<int64_t>(rounded));
+    std::string text = std::to_string(rounded);
+    while (!text.empty() && text.back() == '0') text.pop_back();
+    return text;
+}
+
+std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) {
+    std::unordered_map<int32_t, TCodesByFont> byPage;
+    std::vector<TCodeSet> result(pairs.size());
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        for (int32_t record : pairs[k].oldRecords) {
+            const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
+            if (font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
+            const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
+            auto found = byPage.find(font.pageIndex);
+            if (found == byPage.end()) {
+                const size_t length = page.contentLength < 0
+                                          ? 0
+                                          : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+                found = byPage.emplace(font.pageIndex, CodesByFont(page.content.data(), length)).first;
+            }
+            const bool renamed = page.contentRewritten && !pairs[k].resName.empty();
+            const std::string& name = renamed ? pairs[k].resName : font.resName;
+            if (const auto codes = found->second.find(name); codes != found->second.end()) result[k] |= codes->second;
+        }
+    }
+    return result;
+}
+
+namespace {
+
+TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, const TCodeSet& codes) {
+    const TFontRecord& added = doc.fontList[static_cast<size_t>(pair.addedIndex)];
+    const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(pair.oldRecords.front())]);
+    const TReplacementGlyphs glyphs = GlyphsFor(old, codes, added);
+    const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
+    TReplacementReport report;
+    report.resName = pair.resName.empty() ? doc.fontList[static_cast<size_t>(pair.oldRecords.front())].resName
+                                          : pair.resName;
+    report.addedFont = AddedFontName(added, info);
+    report.oldFont = old.baseFont;
+    report.pages = PagesOf(doc, pair);
+    report.missing = glyphs.missing;
+    report.symbolic = glyphs.symbolic;
+    report.builtInGuessed = old.builtInGuessed;
+    report.keptWidths = added.keepWidths && glyphs.oldWidthsKnown;
+    report.embed = EmbedStateOf(added, info);
+    return report;
+}
+
+}  // namespace
+
+std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
+    const int32_t savedPos = doc.GetPos();
+    const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
+    const std::vector<TCodeSet> codes = PairCodes(doc, pairs);
+    std::vector<TReplacementReport> reports;
+    for (size_t k = 0; k < pairs.size(); ++k) reports.push_back(Describe(doc, pairs[k], codes[k]));
+    doc.SetPos(savedPos);
+    return reports;
+}
+
+TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int32_t addedIndex) {
+    const int32_t savedPos = doc.GetPos();
+    TReplacementPair pair;
+    pair.addedIndex = addedIndex;
+    pair.resName = doc.fontList[static_cast<size_t>(addedIndex)].resName;
+    pair.oldRecords.push_back(oldRecord);
+    TCodeSet codes;
+    const TFontRecord& font = doc.fontList[static_cast<size_t>(oldRecord)];
+    if (font.pageIndex >= 0 && font.pageIndex < doc.pageList.Count()) {
+        const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
+        const size_t length =
+            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+        const TCodesByFont byFont = CodesByFont(page.content.data(), length);
+        if (const auto found = byFont.find(font.resName); found != byFont.end()) codes = found->second;
+    }
+    TReplacementReport report = Describe(doc, pair, codes);
+    doc.SetPos(savedPos);
+    return report;
+}
+
+std::string EmbedStateNotice(const std::string& fontName, TEmbedState state) {
+    switch (state) {
+        case TEmbedState::Restricted:
+            return "Die Schriftart " + fontName +
+                   " darf laut ihrer Lizenz nicht eingebettet werden; sie wird nur mit ihrem Namen eingetragen.";
+        case TEmbedState::BitmapOnly:
+            return "Die Schriftart " + fontName +
+                   " darf laut ihrer Lizenz nur als Bitmap eingebettet werden; sie wird nur mit ihrem Namen "
+                   "eingetragen.";
+        case TEmbedState::Unreadable:
+            return "Die Schriftdatei von " + fontName +
+                   " konnte nicht gelesen werden; die Schriftart wird nur mit ihrem Namen eingetragen.";
+        case TEmbedState::Embedded:
+        case TEmbedState::NotWanted:
+            break;
+    }
+    return {};
+}
+
+std::string MissingCharactersNotice(const TReplacementReport& report) {
+    std::string text;
+    if (report.symbolic)
+        text = report.oldFont + " ist eine Symbolschrift; " + report.addedFont +
+               " ist eine Textschrift und zeigt ihre Zeichen nicht.";
+    if (!report.missing.empty()) {
+        if (!text.empty()) text += ' ';
+        text += report.addedFont + " fehlen Zeichen, die mit " + report.oldFont +
+                " gesetzt sind: " + MissingCharactersText(report.missing);
+    }
+    return text;
+}
+
+std::string TReplacementFontWriter::Plan() {
+    const int32_t savedPos = doc_.GetPos();
+    pairs_ = ReplacementPairs(doc_);
+    const std::vector<TCodeSet> codes = PairCodes(doc_, pairs_);
+    std::string refs;
+    for (size_t k = 0; k < pairs_.size(); ++k) {
+        const TReplacementPair& pair = pairs_[k];
+        const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
+        TCodeSet used = codes[k];
+        // A font selected but never shown still needs a valid dictionary.
+        if (used.none()) used.set(' ');
+        const TOldFont old = ReadOldFont(doc_, doc_.fontList[static_cast<size_t>(pair.oldRecords.front())]);
+        glyphs_.push_back(GlyphsFor(old, used, added));
+        faces_[pair.addedIndex].pairs.push_back(k);
+        dictNums_.push_back(pair.takesOverObject != 0 ? pair.takesOverObject : allocate_());
+        toUnicodeNums_.push_back(allocate_());
+        if (pair.takesOverObject != 0) continue;
+        if (!refs.empty()) refs += ' ';
+        refs += pair.resName + " " + Ref(dictNums_.back());
+    }
+    for (auto& [addedIndex, face] : faces_) {
+        const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
+        const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
+        face.embed = EmbedStateOf(added, info);
+        if (info) face.info = *info;
+        face.descriptorNum = allocate_();
+        if (face.embed == TEmbedState::Embedded) face.programNum = allocate_();
+        const std::string notice = EmbedStateNotice(AddedFontName(added, info), face.embed);
+        if (!notice.empty()) doc_.Ui().AddStatusLine(notice);
+    }
+    doc_.SetPos(savedPos);
+    return refs;
+}
+
+std::vector<int32_t> TReplacementFontWriter::TakenOverObjects() const {
+    std::vector<int32_t> numbers;
+    for (const TReplacementPair& pair : pairs_)
+        if (pair.takesOverObject != 0) numbers.push_back(pair.takesOverObject);
+    return numbers;
+}
+
+std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFace& face,
+                                                   const std::string& fontName) const {
+    const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
+    const auto metrics = ReadTrueTypeMetrics(added.fontFile, added.fontFaceIndex, true);
+    TAddedFontMetrics m = metrics.value_or(TAddedFontMetrics{});
+    int32_t flags = 32;
+    if (face.info.fixedPitch) flags |= 1;
+    if (m.italicAngleFixed != 0) flags |= 64;
+    std::string text = std::to_string(face.descriptorNum) + " 0 obj\r<< /Type /FontDescriptor /FontName " +
+                       NameToken(fontName) + " /Flags " + std::to_string(flags);
+    text += " /FontBBox [" + std::to_string(m.bboxLeft) + " " + std::to_string(m.bboxBottom) + " " +
+            std::to_string(m.bboxRight) + " " + std::to_string(m.bboxTop) + "]";
+    text += " /ItalicAngle " + FormatItalicAngle(m.italicAngleFixed);
+    text += " /Ascent " + std::to_string(m.ascent) + " /Descent " + std::to_string(m.outline ? m.descent : -m.descent);
+    text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
+    if (face.programNum != 0) text += " /FontFile2 " + Ref(face.programNum);
+    text += " >>\rendobj\r";
+    return text;
+}
+
+std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, const std::string& baseFont) const {
+    const TReplacementGlyphs& glyphs = glyphs_[k];
+    size_t first = 0, last = 255;
+    while (first < 255 && !glyphs.codes.test(first)) ++first;
+    while (last > first && !glyphs.codes.test(last)) --last;
+    std::string text = std::to_string(dictNums_[k]) + " 0 obj\r<< /Type /Font /Subtype /TrueType /BaseFont " +
+                       NameToken(baseFont) + " /FirstChar " + std::to_string(first) + " /LastChar " +
+                       std::to_string(last) + "\r/Widths [";
+    for (size_t code = first; code <= last; ++code) {
+        text += code == first ? "" : " ";
+        text += glyphs.codes.test(code) ? WidthText(glyphs.widths[code]) : "0";
+    }
+    // The old font's names where WinAnsi would name another glyph, so each
+    // code still stands for the character it stood for.
+    const TGlyphNameTable& winAnsi = StandardEncodingNames(kWinAnsiEncoding);
+    std::string differences;
+    int32_t next = -1;
+    for (size_t code = first; code <= last; ++code) {
+        const std::string& name = glyphs.glyphNames[code];
+        if (!glyphs.codes.test(code) || name.empty() || name == winAnsi[code]) continue;
+        if (static_cast<int32_t>(code) != next) differences += " " + std::to_string(code);
+        differences += " " + NameToken(name);
+        next = static_cast<int32_t>(code) + 1;
+    }
+    text += "]\r/Encoding << /Type /Encoding /BaseEncoding /WinAnsiEncoding";
+    if (!differences.empty()) text += " /Differences [" + differences + " ]";
+    text += " >>\r/FontDescriptor " + Ref(face.descriptorNum) + " /ToUnicode " + Ref(toUnicodeNums_[k]) +
+            " >>\rendobj\r";
+    return text;
+}
+
+void TReplacementFontWriter::Write(const TEmit& emit) {
+    for (const auto& [addedIndex, face] : faces_) {
+        const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
+        std::set<char32_t> characters;
+        for (size_t k : face.pairs)
+            for (size_t code = 0; code < 256; ++code)
+                if (glyphs_[k].codes.test(code) && glyphs_[k].newGlyphs[code] != 0)
+                    characters.insert(glyphs_[k].characters[code]);
+        std::string fontName = face.info.postScriptName.empty() ? AddedFontName(added, std::nullopt)
+                                                                : face.info.postScriptName;
+        std::optional<std::string> program;
+        if (face.embed == TEmbedState::Embedded) {
+            const bool whole = face.info.permission == TEmbedPermission::WholeFont;
+            program = SubsetFontProgram(added.fontFile, added.fontFaceIndex, characters, whole);
+            // A subset carries a tag, so that two subsets of one font in
+            // different files are never taken for each other.
+            if (program && !whole) fontName = SubsetTag(fontName, characters) + "+" + fontName;
+        }
+        TFace written = face;
+        if (face.embed == TEmbedState::Embedded) {
+            // HarfBuzz refusing the font leaves an empty program object
+            // rather than a dangling reference; the font is then named only.
+            if (program) {
+                emit(face.programNum, StreamObject(face.programNum, *program,
+                                                   " /Length1 " + std::to_string(program->size())));
+            } else {
+                emit(face.programNum, std::to_string(face.programNum) + " 0 obj\rnull\rendobj\r");
+                written.programNum = 0;
+                doc_.Ui().AddStatusLine(EmbedStateNotice(fontName, TEmbedState::Unreadable));
+            }
+        }
+        emit(face.descriptorNum, DescriptorText(addedIndex, written, fontName));
+        for (size_t k : face.pairs) {
+            emit(dictNums_[k], PairDictText(k, written, fontName));
+            std::vector<std::pair<uint8_t, char32_t>> map;
+            for (size_t code = 0; code < 256; ++code)
+                if (glyphs_[k].codes.test(code)) map.emplace_back(static_cast<uint8_t>(code), glyphs_[k].characters[code]);
+            emit(toUnicodeNums_[k], StreamObject(toUnicodeNums_[k], ToUnicodeCMap(map), ""));
+        }
+    }
+}

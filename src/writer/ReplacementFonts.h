@@ -1,0 +1,99 @@
+// The font dictionaries of replacements by added fonts: per pair (added
+// font, replaced font) the old font's encoding and widths, and per added
+// font one embedded subset of its font program shared by all its pairs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FontProgram.h"
+#include "PdfDocument.h"
+#include "ReplacementGlyphs.h"
+#include "ReplacementPairs.h"
+
+// Why an added font is written without its font program.
+enum class TEmbedState { Embedded, NotWanted, Restricted, BitmapOnly, Unreadable };
+
+// One replacement as the user sees it before and after saving.
+struct TReplacementReport {
+    std::string resName;      // the pair's resource name
+    std::string addedFont;    // the added font's PostScript name
+    std::string oldFont;      // /BaseFont of the replaced font
+    std::vector<int32_t> pages;  // 1-based
+    std::vector<TMissingCharacter> missing;
+    bool symbolic = false;
+    // The replaced font's own program defines its encoding, which is not
+    // read: its codes were taken as StandardEncoding.
+    bool builtInGuessed = false;
+    bool keptWidths = true;   // false: natural widths, chosen or for want of old ones
+    TEmbedState embed = TEmbedState::Embedded;
+};
+
+// The codes each pair's pages show with the replaced font: from the
+// content as read, or, where a page's content has already been rewritten
+// for saving, under the pair's own name.
+std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
+
+// Every replacement by an added font, with the characters the new font
+// lacks. Moves the document's cursor.
+std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc);
+
+// The replacement of one old font record by an added font as the dialog
+// shows it when that pair is chosen, before any replacement is set: the
+// codes are those the record's page shows with it. Moves the document's
+// cursor.
+TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int32_t addedIndex);
+
+// A sentence for the status line, the dialog and stderr when an added font
+// is not embedded for its licence ("" otherwise).
+std::string EmbedStateNotice(const std::string& fontName, TEmbedState state);
+// A sentence about the characters a replacement cannot show and about a
+// symbolic font replaced by a text font ("" when there is nothing to say).
+std::string MissingCharactersNotice(const TReplacementReport& report);
+
+// Writes the objects. Plan() first (numbers come from `allocate`), then
+// Write() after the old objects.
+class TReplacementFontWriter {
+public:
+    using TAllocate = std::function<int32_t()>;
+    // Receives each object's number and its complete text ("N 0 obj ... endobj").
+    using TEmit = std::function<void(int32_t, const std::string&)>;
+
+    TReplacementFontWriter(TPdfDocument& doc, TAllocate allocate) : doc_(doc), allocate_(std::move(allocate)) {}
+
+    // Numbers every object; returns the /Font entries ("/Name N 0 R ...") of
+    // the pair dictionaries.
+    std::string Plan();
+    // Whether the added font at this fontList index is written through its
+    // pairs (its plain dictionary is then not needed).
+    bool HasPairs(int32_t addedIndex) const { return faces_.count(addedIndex) != 0; }
+    // Old font objects whose numbers the pair dictionaries take over; they
+    // are not copied.
+    std::vector<int32_t> TakenOverObjects() const;
+    void Write(const TEmit& emit);
+
+private:
+    struct TFace {
+        std::vector<size_t> pairs;
+        TEmbedState embed = TEmbedState::Embedded;
+        TFontProgramInfo info;
+        int32_t descriptorNum = 0;
+        int32_t programNum = 0;
+    };
+    std::string PairDictText(size_t k, const TFace& face, const std::string& baseFont) const;
+    std::string DescriptorText(int32_t addedIndex, const TFace& face, const std::string& fontName) const;
+
+    TPdfDocument& doc_;
+    TAllocate allocate_;
+    std::vector<TReplacementPair> pairs_;
+    std::vector<TReplacementGlyphs> glyphs_;
+    std::vector<int32_t> dictNums_;
+    std::vector<int32_t> toUnicodeNums_;
+    std::map<int32_t, TFace> faces_;
+};
+
+// A PDF number for a width: the integer, or up to three decimals.
+std::string WidthText(double value);

@@ -1,0 +1,295 @@
+// Replacing fonts by embedded TrueType subsets, checked with poppler's
+// tools and qpdf on the saved files: the text, every word's horizontal
+// extent, the fonts' embedding and the glyphs of the embedded programs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <tuple>
+
+#include "AddedFonts.h"
+#include "ContentRewrite.h"
+#include "FontFiles_p.h"
+#include "PdfWriter.h"
+#include "ReplacementFonts.h"
+#include "TestSupport.h"
+
+namespace {
+
+std::string RunTool(const std::string& command, int* status = nullptr) {
+    std::string output;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return output;
+    char buf[4096];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, got);
+    const int raw = pclose(pipe);
+    if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+struct TWord {
+    double xMin = 0, xMax = 0;
+    std::string text;
+};
+
+// The words of `pdftotext -bbox`, page by page.
+std::vector<std::vector<TWord>> WordBoxes(const std::string& path) {
+    const std::string html = RunTool("pdftotext -bbox " + Quoted(path) + " -");
+    std::vector<std::vector<TWord>> pages;
+    const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        if (m[0].str() == "<page ") {
+            pages.emplace_back();
+            continue;
+        }
+        if (pages.empty()) pages.emplace_back();
+        pages.back().push_back({std::stod(m[1]), std::stod(m[2]), m[3]});
+    }
+    return pages;
+}
+
+// Largest difference of xMin or xMax between words that must be the same;
+// infinity when the words differ.
+double LargestShift(const std::vector<std::vector<TWord>>& a, const std::vector<std::vector<TWord>>& b) {
+    if (a.size() != b.size()) return INFINITY;
+    double largest = 0;
+    for (size_t p = 0; p < a.size(); ++p) {
+        if (a[p].size() != b[p].size()) return INFINITY;
+        for (size_t w = 0; w < a[p].size(); ++w) {
+            if (a[p][w].text != b[p][w].text) return INFINITY;
+            largest = std::max({largest, std::fabs(a[p][w].xMin - b[p][w].xMin), std::fabs(a[p][w].xMax - b[p][w].xMax)});
+        }
+    }
+    return largest;
+}
+
+struct TPdfFontLine {
+    std::string name, type, emb, sub, uni;
+    int32_t objNum = 0;
+};
+
+std::vector<TPdfFontLine> PdfFonts(const std::string& path) {
+    std::vector<TPdfFontLine> fonts;
+    const std::string text = RunTool("pdffonts " + Quoted(path));
+    const std::regex line(R"(^(\S+)\s+(Type 1|TrueType|Type 3|Type 1C|CID \S+)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)\s+(\d+)\s+\d+\s*$)");
+    std::istringstream lines(text);
+    std::string row;
+    while (std::getline(lines, row)) {
+        std::smatch m;
+        if (std::regex_match(row, m, line)) fonts.push_back({m[1], m[2], m[3], m[4], m[5], std::stoi(m[6])});
+    }
+    return fonts;
+}
+
+std::optional<int32_t> RefOf(const std::string& object, const std::string& key) {
+    std::smatch m;
+    if (!std::regex_search(object, m, std::regex(key + R"(\s+(\d+)\s+0\s+R)"))) return std::nullopt;
+    return std::stoi(m[1]);
+}
+
+// The characters the font's /ToUnicode gives its codes, and whether each
+// has a glyph in its embedded program, opened with FreeType.
+struct TEmbeddedCheck {
+    bool opened = false;
+    std::u32string characters;
+    std::u32string lacking;
+};
+
+TEmbeddedCheck CheckEmbedded(const std::string& path, int32_t fontObj) {
+    TEmbeddedCheck check;
+    const std::string dict = RunTool("qpdf --show-object=" + std::to_string(fontObj) + " " + Quoted(path));
+    const auto descriptor = RefOf(dict, "/FontDescriptor");
+    const auto toUnicode = RefOf(dict, "/ToUnicode");
+    if (!descriptor || !toUnicode) return check;
+    const auto program = RefOf(RunTool("qpdf --show-object=" + std::to_string(*descriptor) + " " + Quoted(path)), "/FontFile2");
+    if (!program) return check;
+    const std::string bytes =
+        RunTool("qpdf --show-object=" + std::to_string(*program) + " --filtered-stream-data " + Quoted(path));
+    const std::string cmap =
+        RunTool("qpdf --show-object=" + std::to_string(*toUnicode) + " --filtered-stream-data " + Quoted(path));
+    const std::regex entry(R"(<[0-9A-F]{2}> <([0-9A-F]{4})>)");
+    for (auto it = std::sregex_iterator(cmap.begin(), cmap.end(), entry); it != std::sregex_iterator(); ++it)
+        check.characters += static_cast<char32_t>(std::stoul((*it)[1], nullptr, 16));
+    FT_Library library;
+    FT_Init_FreeType(&library);
+    FT_Face face;
+    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes.data()), static_cast<FT_Long>(bytes.size()),
+                           0, &face) == 0) {
+        check.opened = true;
+        for (char32_t ch : check.characters)
+            if (ch != U' ' && FT_Get_Char_Index(face, ch) == 0) check.lacking += ch;
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+    return check;
+}
+
+// Times -> Liberation Serif, Helvetica -> Liberation Sans, Courier ->
+// Liberation Mono, each style; Symbol and ZapfDingbats stay.
+struct TFaceChoice {
+    std::string family;
+    bool bold = false, italic = false;
+};
+std::optional<TFaceChoice> MetricTwin(const std::string& baseFont) {
+    TFaceChoice choice;
+    if (baseFont.rfind("Times", 0) == 0) choice.family = "Liberation Serif";
+    else if (baseFont.rfind("Helvetica", 0) == 0) choice.family = "Liberation Sans";
+    else if (baseFont.rfind("Courier", 0) == 0) choice.family = "Liberation Mono";
+    else return std::nullopt;
+    choice.bold = baseFont.find("Bold") != std::string::npos;
+    choice.italic = baseFont.find("Italic") != std::string::npos || baseFont.find("Oblique") != std::string::npos;
+    return choice;
+}
+
+// Replaces every text font of the file by `pick` (nothing: the font stays)
+// and saves; the added fonts get the given choices.
+std::string SaveReplaced(const std::string& in, const std::string& name,
+                         const std::function<std::optional<TFaceChoice>(const std::string&)>& pick, bool keepWidths,
+                         std::vector<TReplacementReport>* reports = nullptr, std::string* statusLines = nullptr,
+                         const std::string& fontFileOverride = "") {
+    const std::string out = ScratchDir(name) + "/out.pdf";
+    auto h = OpenHeadless(in, false);
+    TPdfDocument& doc = h->doc;
+    std::map<std::tuple<std::string, bool, bool>, std::string> added;
+    const int32_t oldCount = doc.fontList.Count();
+    for (int32_t i = 0; i < oldCount; ++i) {
+        const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(i)]);
+        const auto choice = pick(old.baseFont);
+        if (!choice) continue;
+        const auto key = std::make_tuple(choice->family, choice->bold, choice->italic);
+        if (!added.count(key)) {
+            const auto resName = AddTrueTypeFont(doc, choice->family, choice->bold, choice->italic);
+            EXPECT_TRUE(resName.has_value()) << choice->family;
+            if (!resName) return out;
+            added[key] = *resName;
+            TFontRecord& record = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
+            record.keepWidths = keepWidths;
+            if (!fontFileOverride.empty()) record.fontFile = fontFileOverride;
+        }
+        doc.fontList[static_cast<size_t>(i)].replacementName = added[key];
+    }
+    if (reports) *reports = DescribeReplacements(doc);
+    RewritePageContents(doc);
+    EXPECT_EQ(WritePdfFile(doc, out, 1).result, TWriteResult::Written);
+    if (statusLines)
+        for (const std::string& line : h->ui.statusLines) *statusLines += line + "\n";
+    return out;
+}
+
+std::vector<std::string> PageTexts(const std::string& path) {
+    std::vector<std::string> pages;
+    const std::string text = RunTool("pdftotext -q " + Quoted(path) + " -");
+    size_t start = 0, ff;
+    while ((ff = text.find('\f', start)) != std::string::npos) {
+        pages.push_back(text.substr(start, ff - start));
+        start = ff + 1;
+    }
+    return pages;
+}
+
+class EmbedStd14 : public ::testing::Test {
+protected:
+    const std::string in = CorpusPath("gs-std14-v12.pdf");
+};
+
+TEST_F(EmbedStd14, MetricTwinsAreEmbeddedSubsetsThatKeepTextAndLayout) {
+    std::vector<TReplacementReport> reports;
+    const std::string out = SaveReplaced(in, "std14-liberation", MetricTwin, true, &reports);
+
+    int status = -1;
+    RunTool("qpdf --check " + Quoted(out), &status);
+    EXPECT_EQ(status, 0) << RunTool("qpdf --check " + Quoted(out));
+
+    const auto fonts = PdfFonts(out);
+    ASSERT_FALSE(fonts.empty());
+    int32_t embedded = 0;
+    for (const TPdfFontLine& font : fonts) {
+        if (font.name == "Symbol" || font.name == "ZapfDingbats") continue;
+        EXPECT_TRUE(std::regex_match(font.name, std::regex("[A-Z]{6}\\+Liberation(Serif|Sans|Mono).*"))) << font.name;
+        EXPECT_EQ(font.type, "TrueType") << font.name;
+        EXPECT_EQ(font.emb + font.sub + font.uni, "yesyesyes") << font.name;
+        const TEmbeddedCheck check = CheckEmbedded(out, font.objNum);
+        EXPECT_TRUE(check.opened) << font.name;
+        EXPECT_FALSE(check.characters.empty()) << font.name;
+        EXPECT_TRUE(check.lacking.empty()) << font.name;
+        ++embedded;
+    }
+    EXPECT_EQ(embedded, 12);
+
+    EXPECT_EQ(PageTexts(out), PageTexts(in));
+    EXPECT_LE(LargestShift(WordBoxes(in), WordBoxes(out)), 0.01);
+
+    // Each face costs about ten kilobytes.
+    EXPECT_LE(ReadFileBytes(out).size(), ReadFileBytes(in).size() + 200 * 1024);
+
+    for (const TReplacementReport& report : reports) {
+        EXPECT_TRUE(report.missing.empty()) << report.oldFont << ": " << MissingCharactersText(report.missing);
+        EXPECT_FALSE(report.symbolic) << report.oldFont;
+        EXPECT_EQ(report.embed, TEmbedState::Embedded);
+        EXPECT_TRUE(report.keptWidths);
+    }
+}
+
+TEST_F(EmbedStd14, AccentedLettersOfDifferencesFontsSurvive) {
+    // Times-Roman and Helvetica carry /Differences with ö ü ß and more.
+    const std::string out = SaveReplaced(
+        in, "std14-differences",
+        [](const std::string& base) -> std::optional<TFaceChoice> {
+            if (base == "Times-Roman" || base == "Helvetica") return TFaceChoice{"DejaVu Sans"};
+            return std::nullopt;
+        },
+        true);
+    const std::string before = RunTool("pdftotext -q " + Quoted(in) + " -");
+    const std::string after = RunTool("pdftotext -q " + Quoted(out) + " -");
+    for (const char* letter : {"ü", "ß", "ö", "à", "é", "î", "õ", "Ä", "Ö", "Ü", "©", "°", "½"}) {
+        ASSERT_NE(before.find(letter), std::string::npos) << letter;
+        EXPECT_NE(after.find(letter), std::string::npos) << letter;
+    }
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(EmbedStd14, OtherWidthsAreKeptOrNaturalAsChosen) {
+    auto dejaVuForTimes = [](const std::string& base) -> std::optional<TFaceChoice> {
+        if (base == "Times-Roman") return TFaceChoice{"DejaVu Sans"};
+        return std::nullopt;
+    };
+    const auto boxesIn = WordBoxes(in);
+    const std::string kept = SaveReplaced(in, "dejavu-kept", dejaVuForTimes, true);
+    EXPECT_LE(LargestShift(boxesIn, WordBoxes(kept)), 0.01);
+
+    const std::string natural = SaveReplaced(in, "dejavu-natural", dejaVuForTimes, false);
+    const auto boxesNatural = WordBoxes(natural);
+    ASSERT_EQ(boxesNatural.size(), boxesIn.size());
+    ASSERT_FALSE(boxesIn[0].empty());
+    // The first line is set in Times-Roman: DejaVu Sans is wider, so its
+    // words end further right, by more than rounding could explain.
+    ASSERT_EQ(boxesNatural[0][1].text, "The");
+    EXPECT_GT(boxesNatural[0][1].xMax - boxesNatural[0][1].xMin, boxesIn[0][1].xMax - boxesIn[0][1].xMin + 1.0);
+    // And the width is DejaVu Sans's own: T, h and e at 14 pt.
+    const auto match = MatchFontFile("DejaVu Sans", false, false);
+    ASSERT_TRUE(match.has_value());
+    FT_Library library;
+    FT_Init_FreeType(&library);
+    FT_Face face;
+    ASSERT_EQ(FT_New_Face(library, match->path.c_str(), match->faceIndex, &face), 0);
+    double width = 0;
+    for (char ch : std::string("The")) {
+        FT_Load_Char(face, static_cast<FT_ULong>(ch), FT_LOAD_NO_SCALE);
+        width += std::trunc(face->glyph->advance.x * 1000.0 / face->units_per_EM) * 14 / 1000;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    EXPECT_NEAR(boxesNatural[0][1].xMax - boxesNatural[0][1].xMin, width, 0.01);
+}
+
+}  // namespace
