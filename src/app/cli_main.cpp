@@ -23,7 +23,7 @@ const char* const kUsage =
     "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
     "       [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "       [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now]\n"
-    "       [--no-images]\n"
+    "       [--no-images] [--no-embed] [--natural-widths] [--json]\n"
     "                 ersetzt Schriftarten und schreibt eine neue PDF-Datei, die\n"
     "                 danach wieder geöffnet wird (4: nicht geschrieben,\n"
     "                 5: lässt sich nicht wieder öffnen)\n"
