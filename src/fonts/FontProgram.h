@@ -17,7 +17,8 @@ enum class TEmbedPermission {
 };
 
 // The licence of an OS/2 fsType value. The permissive bits (0x0004, 0x0008)
-// override the restricted bit, as the OpenType specification says.
+// override the restricted bit: a font that allows preview or editable
+// embedding may be embedded even when 0x0002 is set too.
 TEmbedPermission PermissionOf(uint16_t fsType);
 
 struct TFontProgramInfo {
