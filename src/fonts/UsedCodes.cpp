@@ -1,11 +1,11 @@
 #include "UsedCodes.h"
+#include "Lexer.h"
 
 #include <string_view>
 #include <vector>
 
 namespace {
 
-bool IsWhite(uint8_t ch) { return ch == 0 || ch == 9 || ch == 10 || ch == 12 || ch == 13 || ch == 32; }
 bool IsDelimiter(uint8_t ch) {
     return ch == '(' || ch == ')' || ch == '<' || ch == '>' || ch == '[' || ch == ']' || ch == '{' || ch == '}' ||
            ch == '/' || ch == '%';
@@ -27,7 +27,7 @@ public:
     TCodesByFont Run() {
         while (pos_ < size_) {
             const uint8_t ch = data_[pos_];
-            if (IsWhite(ch)) {
+            if (IsPdfWhiteSpace(ch)) {
                 ++pos_;
             } else if (ch == '%') {
                 while (pos_ < size_ && data_[pos_] != 10 && data_[pos_] != 13) ++pos_;
@@ -52,7 +52,7 @@ public:
 private:
     std::string_view Word() {
         const size_t start = pos_;
-        while (pos_ < size_ && !IsWhite(data_[pos_]) && !IsDelimiter(data_[pos_])) ++pos_;
+        while (pos_ < size_ && !IsPdfWhiteSpace(data_[pos_]) && !IsDelimiter(data_[pos_])) ++pos_;
         if (pos_ == start) ++pos_;  // a stray byte: step over it
         return {reinterpret_cast<const char*>(data_ + start), pos_ - start};
     }
@@ -136,8 +136,8 @@ private:
     void SkipInlineImage() {
         if (pos_ < size_) ++pos_;
         while (pos_ + 1 < size_) {
-            if (data_[pos_] == 'E' && data_[pos_ + 1] == 'I' && IsWhite(data_[pos_ - 1]) &&
-                (pos_ + 2 >= size_ || IsWhite(data_[pos_ + 2]))) {
+            if (data_[pos_] == 'E' && data_[pos_ + 1] == 'I' && IsPdfWhiteSpace(data_[pos_ - 1]) &&
+                (pos_ + 2 >= size_ || IsPdfWhiteSpace(data_[pos_ + 2]))) {
                 pos_ += 2;
                 return;
             }

@@ -5,8 +5,6 @@
 namespace {
 
 bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
-// PDF's six white-space characters.
-bool IsBlank(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
 }  // namespace
@@ -29,7 +27,7 @@ void TLexer::SkipComment() {
 
 void TLexer::SkipBlanksAndComments() {
     for (;;) {
-        while (IsBlank(NextByte())) {
+        while (IsPdfWhiteSpace(NextByte())) {
         }
         --pos_;
         if (pos_ < 0 || pos_ >= size_ || data_[pos_] != '%') return;
@@ -138,14 +136,14 @@ TToken TLexer::Next() {
             if (pos_ > size_) break;
             continue;
         }
-        if (!taken && (IsBlank(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
+        if (!taken && (IsPdfWhiteSpace(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
                        ch == '<' || ch == '>' || ch == '%'))
             break;
         if (t == "[" || t == "]") break;
         if (pos_ > size_) break;
     }
 
-    if (!(t == "[" || t == "]" || (!taken && (IsBlank(ch) || ch == ')')))) --pos_;
+    if (!(t == "[" || t == "]" || (!taken && (IsPdfWhiteSpace(ch) || ch == ')')))) --pos_;
     SkipBlanksAndComments();
 
     TToken token;

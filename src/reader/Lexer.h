@@ -15,6 +15,11 @@
 #include <string>
 #include <string_view>
 
+// PDF's six white-space characters: NUL, TAB, LF, FF, CR and space.
+constexpr bool IsPdfWhiteSpace(uint8_t ch) {
+    return ch == 32 || ch == 10 || ch == 13 || ch == 9 || ch == 12 || ch == 0;
+}
+
 enum class TTokenKind : uint8_t {
     Integer,
     Real,

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "Filters.h"
+#include "Lexer.h"
 #include "PdfDocument.h"
 
 namespace {
@@ -40,7 +41,6 @@ constexpr int64_t kMinExtension = int64_t{64} << 20;
 // How far into a dictionary the scan looks for the type of a stream.
 constexpr size_t kTypeLookahead = 1024;
 
-bool IsWhite(uint8_t ch) { return ch == 0 || ch == 9 || ch == 10 || ch == 12 || ch == 13 || ch == 32; }
 bool IsDigit(uint8_t ch) { return ch >= '0' && ch <= '9'; }
 bool IsDelimiter(uint8_t ch) {
     return ch == '(' || ch == ')' || ch == '<' || ch == '>' || ch == '[' || ch == ']' || ch == '{' || ch == '}' ||
@@ -81,16 +81,16 @@ std::vector<int64_t> EntryInts(const TDictEntryList& entries, std::string_view k
 std::optional<int32_t> ObjectHeaderAt(const uint8_t* data, int32_t size, int32_t pos) {
     if (pos < 0 || pos >= size) return std::nullopt;
     int64_t p = pos;
-    while (p < size && IsWhite(data[p])) ++p;
+    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
     int64_t num = 0;
     const int64_t numStart = p;
     while (p < size && IsDigit(data[p]) && p - numStart < 10) num = num * 10 + (data[p++] - '0');
-    if (p == numStart || p >= size || !IsWhite(data[p])) return std::nullopt;
-    while (p < size && IsWhite(data[p])) ++p;
+    if (p == numStart || p >= size || !IsPdfWhiteSpace(data[p])) return std::nullopt;
+    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
     const int64_t genStart = p;
     while (p < size && IsDigit(data[p]) && p - genStart < 10) ++p;
     if (p == genStart) return std::nullopt;
-    while (p < size && IsWhite(data[p])) ++p;
+    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
     if (p + 3 > size || std::memcmp(data + p, "obj", 3) != 0) return std::nullopt;
     if (num > INT32_MAX) return std::nullopt;
     return static_cast<int32_t>(num);
@@ -128,7 +128,7 @@ bool TPdfDocument::LocateStartXref(int32_t& sectionPos) {
     const size_t at = file.rfind("startxref");
     if (at == std::string_view::npos) return false;
     size_t p = at + 9;
-    while (p < file.size() && IsWhite(static_cast<uint8_t>(file[p]))) ++p;
+    while (p < file.size() && IsPdfWhiteSpace(static_cast<uint8_t>(file[p]))) ++p;
     int64_t value = 0;
     const size_t digits = p;
     while (p < file.size() && IsDigit(static_cast<uint8_t>(file[p])) && p - digits < 10)
@@ -260,7 +260,7 @@ bool TPdfDocument::ReadXrefChain(int32_t sectionPos) {
     int32_t next = sectionPos;
     while (next >= 0 && next < fileSize && visited.insert(next).second) {
         int32_t pos = next;
-        while (pos < fileSize && IsWhite(fileData[pos])) ++pos;
+        while (pos < fileSize && IsPdfWhiteSpace(fileData[pos])) ++pos;
         int32_t prev = -1;
         int32_t xrefStm = -1;
         SetPos(pos);
@@ -337,24 +337,24 @@ void TPdfDocument::ScanForObjects() {
     scannedOffsets.clear();
     const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
     for (size_t at = file.find("obj"); at != std::string_view::npos; at = file.find("obj", at + 3)) {
-        if (at + 3 < file.size() && !IsWhite(static_cast<uint8_t>(file[at + 3])) &&
+        if (at + 3 < file.size() && !IsPdfWhiteSpace(static_cast<uint8_t>(file[at + 3])) &&
             !IsDelimiter(static_cast<uint8_t>(file[at + 3])))
             continue;
         // Backwards over "num gen ": at least one blank between the parts.
         size_t p = at;
         size_t blanks = 0;
-        while (p > 0 && IsWhite(static_cast<uint8_t>(file[p - 1]))) --p, ++blanks;
+        while (p > 0 && IsPdfWhiteSpace(static_cast<uint8_t>(file[p - 1]))) --p, ++blanks;
         if (blanks == 0) continue;
         const size_t genEnd = p;
         while (p > 0 && IsDigit(static_cast<uint8_t>(file[p - 1])) && genEnd - p < 10) --p;
         if (p == genEnd) continue;
         blanks = 0;
-        while (p > 0 && IsWhite(static_cast<uint8_t>(file[p - 1]))) --p, ++blanks;
+        while (p > 0 && IsPdfWhiteSpace(static_cast<uint8_t>(file[p - 1]))) --p, ++blanks;
         if (blanks == 0) continue;
         const size_t numEnd = p;
         while (p > 0 && IsDigit(static_cast<uint8_t>(file[p - 1])) && numEnd - p < 10) --p;
         if (p == numEnd) continue;
-        if (p > 0 && !IsWhite(static_cast<uint8_t>(file[p - 1])) && !IsDelimiter(static_cast<uint8_t>(file[p - 1])))
+        if (p > 0 && !IsPdfWhiteSpace(static_cast<uint8_t>(file[p - 1])) && !IsDelimiter(static_cast<uint8_t>(file[p - 1])))
             continue;
         const auto num = TryStrToInt(std::string(file.substr(p, numEnd - p)));
         if (!num || *num < 0 || *num >= TableRoom()) continue;
@@ -473,7 +473,7 @@ std::vector<std::pair<int32_t, int32_t>> TPdfDocument::ObjectStreamIndex(const s
     count = std::clamp<int64_t>(count, 0, static_cast<int64_t>(data.size() / 4));
     size_t p = 0;
     auto readInt = [&]() -> std::optional<int32_t> {
-        while (p < data.size() && IsWhite(data[p])) ++p;
+        while (p < data.size() && IsPdfWhiteSpace(data[p])) ++p;
         int64_t value = 0;
         const size_t start = p;
         while (p < data.size() && IsDigit(data[p]) && p - start < 10) value = value * 10 + (data[p++] - '0');

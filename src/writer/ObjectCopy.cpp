@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Lexer.h"
 #include "WriterParts_p.h"
 
 namespace {
@@ -22,7 +23,7 @@ std::string_view FileView(const TPdfDocument& doc) {
     return {reinterpret_cast<const char*>(doc.fileData), static_cast<size_t>(doc.fileSize)};
 }
 
-bool IsWhite(char ch) { return ch == ' ' || ch == '\r' || ch == '\n' || ch == '\t' || ch == '\f' || ch == '\0'; }
+bool IsWhite(char ch) { return IsPdfWhiteSpace(static_cast<uint8_t>(ch)); }
 
 // The /Length of a stream dictionary: a direct number, or a reference to an
 // object holding one.

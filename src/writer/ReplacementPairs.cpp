@@ -1,4 +1,5 @@
 #include "ReplacementPairs.h"
+#include "Lexer.h"
 
 #include <algorithm>
 #include <map>
@@ -7,7 +8,6 @@
 
 namespace {
 
-bool IsWhite(uint8_t ch) { return ch == 0 || ch == 9 || ch == 10 || ch == 12 || ch == 13 || ch == 32; }
 
 // Where the body of the object at `offset` starts: behind "N G obj" and its
 // blanks; -1 when the bytes there are not that.
@@ -19,11 +19,11 @@ int64_t BodyPos(const TPdfDocument& doc, int64_t offset) {
         const int64_t start = pos;
         while (pos < size && data[pos] >= '0' && data[pos] <= '9') ++pos;
         if (pos == start) return -1;
-        while (pos < size && IsWhite(data[pos])) ++pos;
+        while (pos < size && IsPdfWhiteSpace(data[pos])) ++pos;
     }
     if (pos + 3 > size || data[pos] != 'o' || data[pos + 1] != 'b' || data[pos + 2] != 'j') return -1;
     pos += 3;
-    while (pos < size && IsWhite(data[pos])) ++pos;
+    while (pos < size && IsPdfWhiteSpace(data[pos])) ++pos;
     return pos;
 }
 
