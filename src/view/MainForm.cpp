@@ -1216,8 +1216,13 @@ void TMainForm::SaveBtnClick() {
     }
     const std::optional<std::string> path = AskSaveFileName();
     if (!path) return;
-    RewritePageContents(*doc_);
-    const TWriteOutcome outcome = WritePdfFile(*doc_, *path, VersionItem());
+    const TWriteOutcome outcome = [&] {
+        // A failed write leaves the contents as read, so that saving again
+        // starts from them.
+        TRewrittenPageContents rewritten(*doc_);
+        TellUndecodablePages(*doc_);
+        return WritePdfFile(*doc_, *path, VersionItem());
+    }();
     if (outcome.result != TWriteResult::Written) {
         ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)
                                                                  : WriteFailedMessage(*path, outcome.errorText),

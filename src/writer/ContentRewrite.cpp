@@ -163,22 +163,24 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
     return byPage;
 }
 
+void TellUndecodablePages(TPdfDocument& doc) {
+    // A page without any content stream has nothing that could have failed
+    // to decode. Said once: a file with thousands of such pages would
+    // otherwise need as many clicks.
+    for (const TPageRecord& page : doc.pageList)
+        if (!page.hasContent && !page.contentRefs.IsEmpty()) {
+            doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
+            return;
+        }
+}
+
 void RewritePageContents(TPdfDocument& doc) {
     const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
-    bool undecodable = false;
     for (int32_t j = 0; j < doc.pageList.Count(); ++j) {
         TPageRecord& page = doc.pageList[static_cast<size_t>(j)];
-        if (!page.hasContent) {
-            // A page without any content stream has nothing that could have
-            // failed to decode.
-            if (!page.contentRefs.IsEmpty()) undecodable = true;
-            continue;
-        }
-        RewritePageContent(page, page.content, replacements[static_cast<size_t>(j)]);
+        if (page.hasContent) RewritePageContent(page, page.content, replacements[static_cast<size_t>(j)]);
     }
-    // Said once: a file with thousands of such pages would otherwise need
-    // as many clicks.
-    if (undecodable) doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
+    TellUndecodablePages(doc);
 }
 
 void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements) {
@@ -186,4 +188,25 @@ void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, c
     page.content = RewriteContent(source.data(), length, replacements);
     page.contentLength = static_cast<int32_t>(page.content.size());
     page.contentRewritten = 1;
+}
+
+TRewrittenPageContents::TRewrittenPageContents(TPdfDocument& doc) : doc_(doc) {
+    const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
+    saved_.resize(replacements.size());
+    for (size_t j = 0; j < saved_.size(); ++j) {
+        TPageRecord& page = doc.pageList[j];
+        if (!page.hasContent) continue;
+        saved_[j] = {std::move(page.content), page.contentLength, page.contentRewritten, true};
+        RewritePageContent(page, saved_[j].content, replacements[j]);
+    }
+}
+
+TRewrittenPageContents::~TRewrittenPageContents() {
+    for (size_t j = 0; j < saved_.size(); ++j) {
+        if (!saved_[j].taken) continue;
+        TPageRecord& page = doc_.pageList[j];
+        page.content = std::move(saved_[j].content);
+        page.contentLength = saved_[j].length;
+        page.contentRewritten = saved_[j].rewritten;
+    }
 }

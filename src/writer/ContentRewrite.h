@@ -55,3 +55,28 @@ void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, c
 // content gets the rewritten bytes and contentRewritten = 1; a page whose
 // content could not be decoded gets a message box and stays as it was.
 void RewritePageContents(TPdfDocument& doc);
+// The message box for pages whose content could not be decoded, once.
+void TellUndecodablePages(TPdfDocument& doc);
+
+// The same for the time of one write: the decoded contents are put aside
+// while the rewritten copies take their place, and come back when the guard
+// ends, also when writing fails or throws. A second attempt then rewrites
+// the original again, not the rewritten text (where two fonts of a page
+// swap names, rewriting twice would swap them back).
+class TRewrittenPageContents {
+public:
+    explicit TRewrittenPageContents(TPdfDocument& doc);
+    ~TRewrittenPageContents();
+    TRewrittenPageContents(const TRewrittenPageContents&) = delete;
+    TRewrittenPageContents& operator=(const TRewrittenPageContents&) = delete;
+
+private:
+    struct TSaved {
+        std::vector<uint8_t> content;
+        int32_t length = 0;
+        uint8_t rewritten = 0;
+        bool taken = false;
+    };
+    TPdfDocument& doc_;
+    std::vector<TSaved> saved_;
+};

@@ -414,49 +414,8 @@ std::string MissingObjectsLine(int32_t count) {
            "Objekte (null) gespeichert.";
 }
 
-namespace {
-
-// Puts the decoded page contents aside while rewritten copies take their
-// place, and gives them back when it ends, also when writing throws.
-class TRewrittenContents {
-public:
-    explicit TRewrittenContents(TPdfDocument& doc) : doc_(doc) {
-        const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
-        saved_.resize(replacements.size());
-        for (size_t j = 0; j < saved_.size(); ++j) {
-            TPageRecord& page = doc.pageList[j];
-            if (!page.hasContent) continue;
-            saved_[j] = {std::move(page.content), page.contentLength, page.contentRewritten, true};
-            RewritePageContent(page, saved_[j].content, replacements[j]);
-        }
-    }
-    ~TRewrittenContents() {
-        for (size_t j = 0; j < saved_.size(); ++j) {
-            if (!saved_[j].taken) continue;
-            TPageRecord& page = doc_.pageList[j];
-            page.content = std::move(saved_[j].content);
-            page.contentLength = saved_[j].length;
-            page.contentRewritten = saved_[j].rewritten;
-        }
-    }
-    TRewrittenContents(const TRewrittenContents&) = delete;
-    TRewrittenContents& operator=(const TRewrittenContents&) = delete;
-
-private:
-    struct TSaved {
-        std::vector<uint8_t> content;
-        int32_t length = 0;
-        uint8_t rewritten = 0;
-        bool taken = false;
-    };
-    TPdfDocument& doc_;
-    std::vector<TSaved> saved_;
-};
-
-}  // namespace
-
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
-    TRewrittenContents rewritten(doc);
+    TRewrittenPageContents rewritten(doc);
     TStringSink sink;
     WritePdf(doc, sink, versionItem);
     return std::move(sink.bytes);

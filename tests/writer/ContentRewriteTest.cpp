@@ -146,4 +146,28 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     EXPECT_EQ(ui.messages[0].text, "Der Inhalt der Seite konnte nicht dekodiert werden!");
 }
 
+// Two fonts of a page swapped: each write sees the swap applied once, and
+// after it the page holds what was read, so a second attempt after a failed
+// write does not swap the names back.
+TEST(RewritePages, GuardRewritesForOneWriteAndGivesTheContentBack) {
+    THeadlessUi ui;
+    TPdfDocument doc(ui);
+    TPageRecord* page = doc.pageList.Append();
+    const std::string content = "BT /F1 12 Tf (a) Tj /F2 12 Tf (b) Tj ET";
+    page->content.assign(content.begin(), content.end());
+    page->contentLength = static_cast<int32_t>(content.size());
+    page->hasContent = 1;
+    *doc.fontList.Append() = Font("/F1", 0, "/F2");
+    *doc.fontList.Append() = Font("/F2", 0, "/F1");
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TRewrittenPageContents rewritten(doc);
+        EXPECT_EQ(std::string(page->content.begin(), page->content.end()),
+                  "BT /F2 12 Tf (a) Tj /F1 12 Tf (b) Tj ET") << "attempt " << attempt;
+        EXPECT_EQ(page->contentRewritten, 1);
+    }
+    EXPECT_EQ(std::string(page->content.begin(), page->content.end()), content);
+    EXPECT_EQ(page->contentRewritten, 0);
+}
+
 }  // namespace
