@@ -35,7 +35,9 @@ std::optional<char32_t> HexCodePoint(const std::string& digits) {
 }
 
 std::array<TGlyphNameTable, 4> BuildNameTables() {
-    std::array<TGlyphNameTable, 4> tables{};
+    // Strings start empty without value-initialisation; clang 14's constant
+    // evaluator crashes on `{}` for nested arrays of strings.
+    std::array<TGlyphNameTable, 4> tables;
     const TCodeTable& codes = CodeTable();
     const auto& rows = LatinCharsetRows();
     for (size_t i = 0; i < rows.size(); ++i) {
