@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "Lexer.h"
 #include "PdfDocument.h"
 
 namespace {
@@ -177,7 +178,7 @@ void ForEachInlineRef(const std::vector<std::string>& tokens, Add add) {
 // Reads "a b R c d R ... ]" behind an opening "[" at the cursor: a group of
 // three tokens per reference, up to "]". Also ends at "endobj", where the
 // object ends whatever its brackets say.
-std::vector<TPageRef> ReadRefArray(TPdfDocument& doc, bool requireR) {
+std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
     std::vector<TPageRef> refs;
     for (int32_t read = 0; read < kMaxArrayRefs && doc.filePos < doc.fileSize; ++read) {
         const std::string num = doc.ReadToken();
@@ -186,7 +187,6 @@ std::vector<TPageRef> ReadRefArray(TPdfDocument& doc, bool requireR) {
         if (gen == "]" || gen == "endobj") break;
         const std::string third = doc.ReadToken();
         if (third == "]" || third == "endobj") break;
-        if (requireR && third != "R") continue;
         if (auto ref = RefFromTokens(num, gen)) refs.push_back(*ref);
     }
     return refs;
@@ -270,7 +270,7 @@ bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEnt
         const int32_t savedPos = filePos;
         const auto arrayObj = TryStrToInt(tokens[1]);
         if (arrayObj && FetchObject(*arrayObj) && ReadToken() == "[") {
-            const std::vector<TPageRef> refs = ReadRefArray(*this, false);
+            const std::vector<TPageRef> refs = ReadRefArray(*this);
             kids.insert(kids.end(), refs.begin(), refs.end());
         }
         filePos = savedPos;
@@ -386,25 +386,77 @@ void TPdfDocument::ReadPageTree() {
 
 namespace {
 
-// Referenced /Contents and /Annots arrays by object number (and whether the
-// third token of a group must be "R"), read once per open: pages that share
-// one array object do not read it again.
-using TRefArrayCache = std::map<std::pair<int32_t, bool>, std::vector<TPageRef>>;
+// Where an annotation is found: by reference, or (dictPos >= 0) as a
+// dictionary written into the array itself.
+struct TAnnotPlace {
+    TPageRef ref;
+    int32_t dictPos = -1;
+};
 
-// The references of the array object `objNum`, or for /Contents the object
+// Referenced /Contents and /Annots arrays by object number, read once per
+// open: pages that share one array object do not read it again.
+struct TRefArrayCache {
+    std::map<int32_t, std::vector<TPageRef>> contents;
+    std::map<int32_t, std::vector<TAnnotPlace>> annots;
+};
+
+// The references of the /Contents array object `objNum`, or the object
 // itself when it is not an array; empty when it cannot be fetched.
-const std::vector<TPageRef>& ReferencedRefs(TPdfDocument& doc, TRefArrayCache& cache, int32_t objNum, int32_t gen,
-                                            bool isAnnots) {
-    const auto key = std::make_pair(objNum, isAnnots);
-    if (auto found = cache.find(key); found != cache.end()) return found->second;
-    std::vector<TPageRef>& refs = cache[key];
+const std::vector<TPageRef>& ReferencedContents(TPdfDocument& doc, TRefArrayCache& cache, int32_t objNum, int32_t gen) {
+    if (auto found = cache.contents.find(objNum); found != cache.contents.end()) return found->second;
+    std::vector<TPageRef>& refs = cache.contents[objNum];
     const int32_t savedPos = doc.filePos;
     if (doc.FetchObject(objNum)) {
-        if (doc.ReadToken() == "[") refs = ReadRefArray(doc, isAnnots);
-        else if (!isAnnots) refs.push_back({objNum, gen});
+        if (doc.ReadToken() == "[") refs = ReadRefArray(doc);
+        else refs.push_back({objNum, gen});
     }
     doc.filePos = savedPos;
     return refs;
+}
+
+// The annotations of the /Annots array whose "[" stands at `arrayPos`:
+// "n g R" references and dictionaries written into the array, which are
+// passed over to their matching ">>". Anything else is skipped; the array
+// ends at its "]", at "endobj", or after as many tokens as any real page has.
+std::vector<TAnnotPlace> AnnotsArray(const TPdfDocument& doc, int32_t arrayPos) {
+    std::vector<TAnnotPlace> places;
+    TLexer lexer(doc.fileData, doc.fileSize, arrayPos);
+    if (lexer.Next().kind != TTokenKind::ArrayOpen) return places;
+    std::string num, gen;  // the two tokens before the current one
+    for (int32_t read = 0; read < kMaxArrayRefs && !lexer.AtEnd(); ++read) {
+        const int32_t tokenPos = lexer.Pos();
+        const TToken token = lexer.Next();
+        if (token.kind == TTokenKind::ArrayClose || token.kind == TTokenKind::Error || token.text == "endobj") break;
+        if (token.kind == TTokenKind::DictOpen) {
+            places.push_back({{}, tokenPos});
+            for (int32_t depth = 1; depth > 0 && read < kMaxArrayRefs && !lexer.AtEnd(); ++read) {
+                const TTokenKind kind = lexer.Next().kind;
+                if (kind == TTokenKind::DictOpen) ++depth;
+                else if (kind == TTokenKind::DictClose) --depth;
+            }
+        } else if (token.text == "R") {
+            if (auto ref = RefFromTokens(num, gen)) places.push_back({*ref, -1});
+        }
+        num = std::move(gen);
+        gen = token.kind == TTokenKind::Integer ? std::string(token.text) : std::string();
+    }
+    return places;
+}
+
+// The annotations of a page's /Annots entry: an array in the page, or a
+// reference to an array object.
+std::vector<TAnnotPlace> AnnotsOfEntry(TPdfDocument& doc, TRefArrayCache& cache, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens[1] == "[") return AnnotsArray(doc, entry.valuePos);
+    if (tokens.size() < 4 || tokens[3] != "R") return {};
+    const auto objNum = TryStrToInt(tokens[1]);
+    if (!objNum) return {};
+    if (auto found = cache.annots.find(*objNum); found != cache.annots.end()) return found->second;
+    std::vector<TAnnotPlace>& places = cache.annots[*objNum];
+    const int32_t savedPos = doc.filePos;
+    if (doc.FetchObject(*objNum)) places = AnnotsArray(doc, doc.filePos);
+    doc.filePos = savedPos;
+    return places;
 }
 
 void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, const TDictEntry& entry) {
@@ -439,22 +491,17 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
             ForEachInlineRef(tokens, addContent);
         } else if (tokens[3] == "R") {
             if (auto ref = RefFromTokens(tokens[1], tokens[2]))
-                for (const TPageRef& content : ReferencedRefs(doc, cache, ref->objNum, ref->gen, false)) addContent(content);
+                for (const TPageRef& content : ReferencedContents(doc, cache, ref->objNum, ref->gen)) addContent(content);
         }
-    } else if (key == "/Annots" && tokens.size() >= 4) {
-        auto addAnnot = [&page](const TPageRef& ref) {
+    } else if (key == "/Annots") {
+        for (const TAnnotPlace& place : AnnotsOfEntry(doc, cache, entry)) {
             TAnnotation* annot = page.annotations.Append();
             annot->present = 1;
-            annot->objNum = ref.objNum;
-            annot->gen = ref.gen;
-            annot->isRef = 1;
+            annot->objNum = place.ref.objNum;
+            annot->gen = place.ref.gen;
+            annot->isRef = place.dictPos < 0;
+            annot->dictPos = place.dictPos;
             annot->iconKind = kDefaultIconKind;
-        };
-        if (tokens[1] == "[") {
-            ForEachInlineRef(tokens, addAnnot);
-        } else if (tokens[3] == "R") {
-            if (auto ref = RefFromTokens(tokens[1], tokens[2]))
-                for (const TPageRef& annot : ReferencedRefs(doc, cache, ref->objNum, ref->gen, true)) addAnnot(annot);
         }
     }
 }
@@ -560,7 +607,11 @@ void TPdfDocument::ReadAnnotations(TPageRecord& page) {
         annot.isOpen = 0;
         annot.isFreeText = 0;
         annot.iconKind = kDefaultIconKind;
-        if (!annot.isRef || !FetchObject(annot.objNum)) continue;
+        if (annot.isRef) {
+            if (!FetchObject(annot.objNum)) continue;
+        } else {
+            SetPos(annot.dictPos);
+        }
         ParseDict();
         for (const TDictEntry& entry : dictEntries) {
             const auto& tokens = entry.tokens;

@@ -61,6 +61,9 @@ struct TAnnotation {
     int32_t annotKind = 0;  // 0 other, 1 /Text, 2 /FreeText, 3 /Stamp
     int32_t objNum = 0;
     int32_t gen = 0;
+    // An annotation written straight into the /Annots array has no number:
+    // where its "<<" stands in the file instead.
+    int32_t dictPos = -1;
 };
 
 // A kid found in a /Kids array while the page tree is walked.

@@ -340,6 +340,39 @@ TEST(AnnotationTest, RectSwappedCornersInInchesFromTheTop) {
     EXPECT_EQ(a.title, "Autor");
 }
 
+// Some producers write annotation dictionaries straight into /Annots, with
+// nested dictionaries and arrays of their own, beside references.
+TEST(AnnotationTest, DictionariesWrittenIntoTheArrayReadLikeReferencedOnes) {
+    const std::string items =
+        "<< /Type /Annot /Subtype /Text /Rect [100 700 120 720] /Contents (direkt) /AP << /N << >> >> >>"
+        " 10 0 R <</Subtype/Stamp/Name/Draft/Rect[0 0 72 72]>>";
+    for (const bool indirectArray : {false, true}) {
+        SCOPED_TRACE(indirectArray ? "array object" : "array in the page");
+        TPdfBuilder builder;
+        builder.Object(2, "<< /Kids [3 0 R] /MediaBox [0 0 595 842] >>")
+            .Object(3, Page("/Annots " + (indirectArray ? std::string("11 0 R") : "[" + items + "]")))
+            .Object(10, "<< /Subtype /FreeText /Contents (Verweis) >>")
+            .Object(11, "[" + items + "]");
+        auto h = OpenBuilt(std::string("annot-direct-") + (indirectArray ? "object" : "inline") + ".pdf", builder);
+        ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
+        const auto& annots = h->doc.pageList[0].annotations;
+        ASSERT_EQ(annots.Count(), 3);
+        EXPECT_FALSE(annots[0].isRef);
+        EXPECT_EQ(annots[0].annotKind, 1);
+        EXPECT_EQ(annots[0].contents, "direkt");
+        EXPECT_DOUBLE_EQ(annots[0].x1, 100.0 / 72);
+        EXPECT_DOUBLE_EQ(annots[0].y1, 122.0 / 72);
+        EXPECT_TRUE(annots[1].isRef);
+        EXPECT_EQ(annots[1].objNum, 10);
+        EXPECT_EQ(annots[1].annotKind, 2);
+        EXPECT_EQ(annots[1].contents, "Verweis");
+        EXPECT_FALSE(annots[2].isRef);
+        EXPECT_EQ(annots[2].annotKind, 3);
+        EXPECT_EQ(annots[2].iconKind, 11);  // /Draft
+        EXPECT_DOUBLE_EQ(annots[2].y2, (842.0 - 0) / 72);
+    }
+}
+
 TEST(PageLoopTest, CancelBeforeTheLoopLeavesPagesWithoutContentButFontsRead) {
     THeadlessDoc h;
     const std::string path = ScratchDir("cancel") + "/two.pdf";
