@@ -27,12 +27,12 @@ const std::array<TCodeMap, 4>& WinAnsiMaps() {
     return maps;
 }
 
-// A digit that is not hexadecimal counts as 0.
+// -1 for the blanks and the closing ">" of a hex string token.
 int32_t HexValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
     if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return 0;
+    return -1;
 }
 
 // Em heights above this are measured at this height and scaled: the
@@ -156,12 +156,13 @@ void TContentInterpreter::ShowText(bool isTJ, bool nextLineFirst) {
     if (!runText_.empty()) BuildRun();
 }
 
-// The token holds "<" and the digits; the closing ">" comes as the start of
-// the next token. Zero bytes and an odd last digit are dropped.
+// The token holds the string as written, blanks between the digits and
+// its closing ">" included. Zero bytes and an odd last digit are dropped.
 void TContentInterpreter::AppendHexString(const std::string& token) {
     int32_t high = -1;
     for (size_t i = 1; i < token.size(); ++i) {
         const int32_t digit = HexValue(token[i]);
+        if (digit < 0) continue;
         if (high < 0) {
             high = digit;
             continue;
@@ -179,16 +180,10 @@ void TContentInterpreter::AppendLiteralString(const std::string& token) {
 // A number in a "TJ" array moves the next character: it becomes the
 // spacing after the last character so far, replacing an earlier one. A
 // number before the first character and anything that is not a number
-// ("[", "]", the ">" ending a hexadecimal string, names) count for nothing.
+// ("[", "]", names) count for nothing.
 void TContentInterpreter::AppendAdjustment(const std::string& token) {
     if (runSpacings_.empty()) return;
-    std::optional<double> t;
-    if (token[0] == '>') {
-        if (token.size() == 1) return;
-        t = TryStrToFloat(token.substr(1));
-    } else {
-        t = TryStrToFloat(token);
-    }
+    const std::optional<double> t = TryStrToFloat(token);
     if (!t) return;
     runSpacings_.back() = std::fabs(textFontSize_ * textMatrix_.d * ctm_.d) * (-*t) / 1000.0;
 }

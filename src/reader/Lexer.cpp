@@ -6,6 +6,7 @@ namespace {
 
 bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+bool IsHexDigit(uint8_t ch) { return IsDigit(static_cast<char>(ch)) || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F'); }
 
 }  // namespace
 
@@ -42,6 +43,8 @@ TToken TLexer::Next() {
         SkipBlanksAndComments();
         if (pos_ > size_) pos_ = size_;  // only filler was passed over
     }
+    if (pos_ >= 0 && pos_ < size_ && data_[pos_] == '<' && (pos_ + 1 == size_ || data_[pos_ + 1] != '<'))
+        return NextHexString();
     std::string& t = text_;
     t.clear();
     bool tooLong = false;
@@ -150,6 +153,33 @@ TToken TLexer::Next() {
     token.text = t;
     if (tooLong || (inString && !closed)) token.kind = TTokenKind::Error;
     else token.kind = Classify(t);
+    return token;
+}
+
+// Digits and white space up to ">", all one token as written. A byte that
+// belongs in no hex string, or the end of the data, ends it unclosed; such
+// a token is an error, like a literal string cut by the end.
+TToken TLexer::NextHexString() {
+    std::string& t = text_;
+    t.assign(1, '<');
+    ++pos_;
+    bool closed = false;
+    bool tooLong = false;
+    while (pos_ < size_) {
+        const uint8_t ch = data_[pos_];
+        if (ch != '>' && !IsHexDigit(ch) && !IsPdfWhiteSpace(ch)) break;
+        ++pos_;
+        if (t.size() < kMaxTokenBytes) t += static_cast<char>(ch);
+        else tooLong = true;
+        if (ch == '>') {
+            closed = true;
+            break;
+        }
+    }
+    SkipBlanksAndComments();
+    TToken token;
+    token.text = t;
+    token.kind = closed && !tooLong ? TTokenKind::HexString : TTokenKind::Error;
     return token;
 }
 

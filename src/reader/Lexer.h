@@ -4,8 +4,8 @@
 //
 // The token text keeps the forms the rest of the reader and the writer rely
 // on: a literal string with its parentheses and escapes exactly as written;
-// a hex string as "<" and its digits, its closing ">" starting the next
-// token; ">>" always a token of its own. Past the end the lexer reads filler
+// a hex string from "<" to ">" with the blanks between its digits; ">>"
+// always a token of its own. Past the end the lexer reads filler
 // bytes (a CR first, then alternating with "`"), which ends every token and
 // every scanning loop of its callers; a position past the end is how they
 // see the end of the data.
@@ -34,7 +34,7 @@ enum class TTokenKind : uint8_t {
     BraceOpen,
     BraceClose,
     End,    // nothing left before the end of the data
-    Error,  // longer than kMaxTokenBytes, or a string cut by the end
+    Error,  // longer than kMaxTokenBytes, or a string cut by the end (a hex string also by a stray byte)
 };
 
 struct TToken {
@@ -69,6 +69,7 @@ public:
 
 private:
     uint8_t NextByte();
+    TToken NextHexString();
 
     const uint8_t* data_ = nullptr;
     int32_t size_ = 0;

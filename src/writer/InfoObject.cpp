@@ -22,21 +22,6 @@ std::string TwoDigits(int32_t v) {
     return buf;
 }
 
-// A hex string value exactly as the file has it (the tokenizer gives its
-// closing bracket as a token of its own).
-std::optional<std::string> HexStringAsWritten(const TPdfDocument& doc, const TDictEntry& entry) {
-    const std::string& value = entry.tokens[1];
-    if (value.size() < 2 || value[0] != '<' || value[1] == '<') return std::nullopt;
-    const int32_t start = entry.valuePos;
-    if (start <= 0 || start >= doc.fileSize || doc.fileData[start] != '<') return std::nullopt;
-    // A hex string holds hex digits and blanks only, so its end is the first ">".
-    for (int32_t end = start + 1; end < doc.fileSize; ++end) {
-        if (doc.fileData[end] == '>')
-            return std::string(reinterpret_cast<const char*>(doc.fileData) + start, static_cast<size_t>(end - start + 1));
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::string EscapeLiteralString(const std::string& text) {
@@ -130,10 +115,6 @@ std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen) {
     };
     std::string out = std::to_string(objNum) + " " + std::to_string(gen) + " obj\r<<\r";
     auto writeAsRead = [&doc, &out](const TDictEntry& entry) {
-        if (const std::optional<std::string> hex = HexStringAsWritten(doc, entry)) {
-            out += entry.tokens[0] + " " + *hex + "\r";
-            return;
-        }
         const std::vector<std::string> tokens = WrittenTokens(doc, entry);
         for (size_t i = 0; i < tokens.size(); ++i) {
             if (i > 0) out += ' ';

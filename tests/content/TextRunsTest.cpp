@@ -54,7 +54,7 @@ TEST_F(InterpreterTest, ArrayAdjustmentsBecomeSpacings) {
         {"[(A) -1000 (B)] TJ", "AB", {10, 0}},
         {"[(A) -100 -50 (B)] TJ", "AB", {0.5, 0}},  // only the last number counts
         {"[-500 (A) 250] TJ", "A", {-2.5}},          // a leading number is ignored
-        {"[<41>-120<42>]TJ", "AB", {1.2, 0}},        // ">-120" carries the number
+        {"[<41>-120<42>]TJ", "AB", {1.2, 0}},        // a number right behind a hex string
         {"[(A) /Name (B) 100] TJ", "AB", {0, -1}},
         {"[(A) -100] Tj", "A", {0}},                 // "Tj" takes no adjustments
     };
@@ -81,8 +81,9 @@ TEST_F(InterpreterTest, StringDecoding) {
         {"<48656C6C6F> Tj", "Hello"},
         {"<414> Tj", "A"},          // the odd last digit is dropped
         {"<0041> Tj", "A"},         // so is the zero byte
-        {"<41>Tj", nullptr},        // the operator arrives as ">Tj"
-        {"<4G> Tj", "@"},           // a non-hexadecimal digit counts as 0
+        {"<48 65\n6C> Tj", "Hel"},  // blanks between the digits
+        {"<41>Tj", "A"},            // the ">" ends the string, the operator follows
+        {"<4G> Tj", nullptr},       // a byte that is no digit ends the string unclosed
         {"(\\101\\102) Tj", "AB"},
         {"(a\\)b) Tj", "a)b"},
         {"(a\\nb) Tj", "a\nb"},

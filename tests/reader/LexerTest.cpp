@@ -48,9 +48,15 @@ TEST(LexerTest, EveryTokenKind) {
         {"/Type/Page", {{K::Name, "/Type"}, {K::Name, "/Page"}}},
         {"/A#20B", {{K::Name, "/A#20B"}}},
         {"(a (b) \\) c)", {{K::LiteralString, "(a (b) \\) c)"}}},
-        // A hex string carries its "<" and digits; the ">" starts the next token.
-        {"<48 65>", {{K::HexString, "<48"}, {K::Integer, "65"}, {K::Keyword, ">"}}},
-        {"<4865>", {{K::HexString, "<4865"}, {K::Keyword, ">"}}},
+        // A hex string is one token as written, blanks between its digits included.
+        {"<4865>", {{K::HexString, "<4865>"}}},
+        {"<48 65\r\n6C>", {{K::HexString, "<48 65\r\n6C>"}}},
+        {"<>", {{K::HexString, "<>"}}},
+        {"[<48>-250<6c>]", {{K::ArrayOpen, "["}, {K::HexString, "<48>"}, {K::Integer, "-250"},
+                            {K::HexString, "<6c>"}, {K::ArrayClose, "]"}}},
+        {"<</ID<ab>>>", {{K::DictOpen, "<<"}, {K::Name, "/ID"}, {K::HexString, "<ab>"}, {K::DictClose, ">>"}}},
+        // A byte that belongs in no hex string ends it unclosed.
+        {"<4 x", {{K::Error, "<4 "}, {K::Keyword, "x"}}},
         {"obj endobj R true null", {{K::Keyword, "obj"}, {K::Keyword, "endobj"}, {K::Keyword, "R"},
                                     {K::Keyword, "true"}, {K::Keyword, "null"}}},
         {"1.2.3 --1 -", {{K::Keyword, "1.2.3"}, {K::Keyword, "--1"}, {K::Keyword, "-"}}},
@@ -73,6 +79,7 @@ TEST(LexerTest, EveryWhiteSpaceSeparatesAndIsSkipped) {
             {"<<" + w + "/A" + w + "(x" + w + "y)" + w + ">>",
              {{K::DictOpen, "<<"}, {K::Name, "/A"}, {K::LiteralString, "(x" + w + "y)"}, {K::DictClose, ">>"}}},
             {"[" + w + "1" + w + "]", {{K::ArrayOpen, "["}, {K::Integer, "1"}, {K::ArrayClose, "]"}}},
+            {"<4" + w + "1>" + w + "2", {{K::HexString, "<4" + w + "1>"}, {K::Integer, "2"}}},
         });
     }
     ExpectCases({{std::string("\t\f\r\n\0 7", 7), {{K::Integer, "7"}}}});
@@ -99,7 +106,8 @@ TEST(LexerTest, BoundsAtTheEndOfTheData) {
         {"12", {{K::Integer, "12"}}},
         {"(abc", {{K::Error, "(abc"}}},
         {"(a\\", {{K::Error, "(a\\"}}},
-        {"<41", {{K::HexString, "<41"}}},
+        {"<41", {{K::Error, "<41"}}},
+        {"<", {{K::Error, "<"}}},
         {"<< /A 1", {{K::DictOpen, "<<"}, {K::Name, "/A"}, {K::Integer, "1"}}},
         {"%", {{K::End, ""}}},
         {"1 %", {{K::Integer, "1"}}},
