@@ -5,7 +5,6 @@
 // every reader and the writer find them by position like any other object.
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -76,24 +75,20 @@ std::vector<int64_t> EntryInts(const TDictEntryList& entries, std::string_view k
     return values;
 }
 
-// Where the bytes at pos hold "num gen obj" (blanks before allowed), the
-// object number; nothing otherwise.
+// A non-negative integer token that fits an object number.
+std::optional<int32_t> ObjectNumber(const TToken& token) {
+    if (token.kind != TTokenKind::Integer || token.text[0] == '-' || token.text[0] == '+') return std::nullopt;
+    return TryStrToInt(std::string(token.text));
+}
+
+// Where the bytes at pos hold "num gen obj", the object number; nothing
+// otherwise.
 std::optional<int32_t> ObjectHeaderAt(const uint8_t* data, int32_t size, int32_t pos) {
     if (pos < 0 || pos >= size) return std::nullopt;
-    int64_t p = pos;
-    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
-    int64_t num = 0;
-    const int64_t numStart = p;
-    while (p < size && IsDigit(data[p]) && p - numStart < 10) num = num * 10 + (data[p++] - '0');
-    if (p == numStart || p >= size || !IsPdfWhiteSpace(data[p])) return std::nullopt;
-    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
-    const int64_t genStart = p;
-    while (p < size && IsDigit(data[p]) && p - genStart < 10) ++p;
-    if (p == genStart) return std::nullopt;
-    while (p < size && IsPdfWhiteSpace(data[p])) ++p;
-    if (p + 3 > size || std::memcmp(data + p, "obj", 3) != 0) return std::nullopt;
-    if (num > INT32_MAX) return std::nullopt;
-    return static_cast<int32_t>(num);
+    TLexer lexer(data, size, pos);
+    const auto num = ObjectNumber(lexer.Next());
+    if (!num || !ObjectNumber(lexer.Next()) || lexer.Next().text != "obj") return std::nullopt;
+    return num;
 }
 
 }  // namespace
@@ -127,14 +122,10 @@ bool TPdfDocument::LocateStartXref(int32_t& sectionPos) {
     const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
     const size_t at = file.rfind("startxref");
     if (at == std::string_view::npos) return false;
-    size_t p = at + 9;
-    while (p < file.size() && IsPdfWhiteSpace(static_cast<uint8_t>(file[p]))) ++p;
-    int64_t value = 0;
-    const size_t digits = p;
-    while (p < file.size() && IsDigit(static_cast<uint8_t>(file[p])) && p - digits < 10)
-        value = value * 10 + (file[p++] - '0');
-    if (p == digits || value >= fileSize) return false;
-    sectionPos = static_cast<int32_t>(value);
+    TLexer lexer(fileData, fileSize, static_cast<int32_t>(at + 9));
+    const auto value = ObjectNumber(lexer.Next());
+    if (!value || *value >= fileSize) return false;
+    sectionPos = *value;
     return true;
 }
 
@@ -471,18 +462,10 @@ std::vector<std::pair<int32_t, int32_t>> TPdfDocument::ObjectStreamIndex(const s
     std::vector<std::pair<int32_t, int32_t>> pairs;
     // Every pair takes at least four bytes ("1 0 ").
     count = std::clamp<int64_t>(count, 0, static_cast<int64_t>(data.size() / 4));
-    size_t p = 0;
-    auto readInt = [&]() -> std::optional<int32_t> {
-        while (p < data.size() && IsPdfWhiteSpace(data[p])) ++p;
-        int64_t value = 0;
-        const size_t start = p;
-        while (p < data.size() && IsDigit(data[p]) && p - start < 10) value = value * 10 + (data[p++] - '0');
-        if (p == start || value > INT32_MAX) return std::nullopt;
-        return static_cast<int32_t>(value);
-    };
+    TLexer lexer(data.data(), static_cast<int32_t>(std::min<size_t>(data.size(), INT32_MAX)));
     for (int64_t i = 0; i < count; ++i) {
-        const auto num = readInt();
-        const auto offset = readInt();
+        const auto num = ObjectNumber(lexer.Next());
+        const auto offset = ObjectNumber(lexer.Next());
         if (!num || !offset) break;
         pairs.emplace_back(*num, *offset);
     }
