@@ -152,13 +152,18 @@ void TPdfDocument::CollectFonts() {
         page.fontsFirstKeyPos = dictEntries.IsEmpty() ? -1 : dictEntries[0].keyPos;
         for (const TDictEntry& entry : dictEntries) {
             if (entry.tokens.empty()) continue;
+            // A reference to an object the file lacks is PDF's null: no font,
+            // as other readers see it. The writer copies the entry as it is.
+            const std::optional<int32_t> dictPos = IsDirectValue(entry.tokens)
+                                                       ? std::optional<int32_t>(entry.valuePos)
+                                                       : ReferencedBodyPos(*this, entry.tokens[1]);
+            if (!dictPos) continue;
             TFontRecord& font = *fontList.Append();
             font.pageIndex = i;
             font.encoding = kPDFDocEncoding;
             font.bboxWidth = font.bboxHeight = 1.0;
             font.resName = entry.tokens[0];
-            if (IsDirectValue(entry.tokens)) font.fontDictPos = entry.valuePos;
-            else font.fontDictPos = ReferencedBodyPos(*this, entry.tokens[1]).value_or(0);
+            font.fontDictPos = *dictPos;
         }
         DiscardEntries();
     }

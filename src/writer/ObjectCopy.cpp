@@ -133,15 +133,16 @@ bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum) {
     return at >= file.size() || IsWhite(file[at]) || std::strchr("<[(/%", file[at]) != nullptr;
 }
 
-int32_t OldObjectEnd(TPdfDocument& doc, int32_t offset) {
+std::optional<int32_t> OldObjectEnd(TPdfDocument& doc, int32_t offset) {
     const std::string_view file = FileView(doc);
-    if (offset < 0 || offset >= doc.fileSize) return offset < 0 ? 0 : doc.fileSize;
+    if (offset < 0 || offset >= doc.fileSize) return std::nullopt;
     const uint8_t savedParseFailed = doc.parseFailed;
     doc.parseFailed = 0;
     const int32_t searchFrom = SearchStart(doc, offset);
     doc.parseFailed = savedParseFailed;
     const size_t found = file.find("endobj", static_cast<size_t>(searchFrom));
-    return found == std::string_view::npos ? doc.fileSize : static_cast<int32_t>(found + 6);
+    if (found == std::string_view::npos) return std::nullopt;
+    return static_cast<int32_t>(found + 6);
 }
 
 void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, const TInsertionMap& insertions,

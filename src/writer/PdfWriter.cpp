@@ -177,15 +177,16 @@ private:
             Entry(i, old.generation, copied);
             if (!copied) continue;
             const std::optional<int32_t> offset = lost ? std::nullopt : ObjectOffset(i, old);
-            if (!offset) {
+            const std::optional<int32_t> end = offset ? OldObjectEnd(doc_, *offset) : std::nullopt;
+            if (!end) {
                 // Whatever stands at the offset belongs to something else (the
-                // file header, another object): copied, it would damage the file.
+                // file header, another object), or the object has no end:
+                // copied, it would damage the file.
                 Line(std::to_string(i) + " " + std::to_string(old.generation) + " obj null endobj");
                 ++report_.missingObjects;
                 continue;
             }
-            const int32_t end = OldObjectEnd(doc_, *offset);
-            CopyWithInsertions(doc_, *offset, end, insertions_, out_);
+            CopyWithInsertions(doc_, *offset, *end, insertions_, out_);
             out_.Write("\r", 1);
         }
         doc_.SetPos(savedPos);

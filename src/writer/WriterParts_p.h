@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,12 @@ TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRe
 bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum);
 
 // One past the last byte of the old object at `offset`: the end of the first
-// "endobj" from there, or the end of the file without one. Stream data whose
-// /Length is known and which is followed by "endstream" is stepped over
-// first, so data that happen to contain "endobj" are not cut. Moves the
-// document's cursor.
-int32_t OldObjectEnd(TPdfDocument& doc, int32_t offset);
+// "endobj" from there; nothing when none follows (a file cut short or
+// filled up with zeros), since such an object copied would run on to the end
+// of the new file. Stream data whose /Length is known and which is followed
+// by "endstream" is stepped over first, so data that happen to contain
+// "endobj" are not cut. Moves the document's cursor.
+std::optional<int32_t> OldObjectEnd(TPdfDocument& doc, int32_t offset);
 
 // Copies old bytes [start, end) with the insertions that fall in the range.
 void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, const TInsertionMap& insertions,

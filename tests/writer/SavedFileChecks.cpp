@@ -89,6 +89,11 @@ std::vector<TPageGeometry> PageGeometry(const std::string& path) {
             geometry[static_cast<size_t>(page - 1)].rotation = rotation;
         }
     }
+    // Every page 0 x 0: pdfinfo found no page, only a count (a linearized
+    // file's first-page dictionary states one), and has nothing to compare.
+    const bool measured = std::any_of(geometry.begin(), geometry.end(),
+                                      [](const TPageGeometry& page) { return page.width > 0 || page.height > 0; });
+    if (!measured) return {};
     return geometry;
 }
 

@@ -32,7 +32,7 @@ struct TPageGeometry {
     int rotation = 0;
 };
 // pdfinfo's page count and per-page sizes and rotations; empty when pdfinfo
-// cannot read the file.
+// cannot read the file or measures none of its pages.
 std::vector<TPageGeometry> PageGeometry(const std::string& path);
 
 // pdftotext's text of every page.
