@@ -351,6 +351,37 @@ TEST(WriterCopy, UnusedStreamsBecomeFreeOldFreeEntriesKeepTheirGenerationAnnotsL
 
 namespace {
 
+// A file cut short, or filled up with zeros behind a stream's data: the
+// object has no "endobj". Copied, it would run on through the rest of the
+// new file; it is written as null and counted as missing instead.
+TEST(WriterCopy, ObjectWithoutEndobjIsWrittenAsNull) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+    b.Stream(4, "", "0 0 m 10 10 l S");
+    b.Stream(5, "", "unused data");
+    b.Trailer("/Root 1 0 R");
+    std::string bytes = b.Build();
+    const size_t lastStreamEnd = bytes.rfind("endstream");
+    const size_t xref = bytes.find("xref");
+    ASSERT_LT(lastStreamEnd, xref);
+    bytes.replace(lastStreamEnd, xref - lastStreamEnd, std::string(xref - lastStreamEnd, '\0'));
+
+    auto h = Open("no-endobj", bytes);
+    ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
+    TStringSink sink;
+    const TWriteReport report = WritePdf(h->doc, sink, 2);
+    EXPECT_EQ(report.missingObjects, 1);
+    EXPECT_EQ(ObjectText(sink.bytes, 5), "null ");
+    EXPECT_NE(ObjectText(sink.bytes, 4).find("0 0 m 10 10 l S"), std::string::npos);
+
+    const std::string out = ScratchDir("no-endobj") + "/out.pdf";
+    WriteFileBytes(out, sink.bytes);
+    const TQpdfCheck check = QpdfCheck(out);
+    EXPECT_EQ(check.status, 0) << check.output;
+}
+
 TEST(WriterNumbering, PageListedTwiceAndMissingPageGetFreshNumbersNeverDuplicates) {
     TPdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
