@@ -24,6 +24,7 @@ int OpenExitStatus(TOpenResult result) {
         case TOpenResult::Unreadable: return 2;
         case TOpenResult::Encrypted: return 3;
         case TOpenResult::Invalid:
+        case TOpenResult::Unsupported:
         case TOpenResult::Cancelled: break;
     }
     return 1;

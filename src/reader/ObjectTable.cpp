@@ -308,7 +308,10 @@ bool TPdfDocument::ReadObjectStream(int32_t pos, std::vector<uint8_t>& data) {
     if (const TDictEntry* entry = FindKey(dictEntries, "/Filter")) filters = FilterNames(*entry);
     const TDictEntry* parms = FindKey(dictEntries, "/DecodeParms");
     try {
-        return DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data) == nullptr;
+        const std::string* unsupported =
+            DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data);
+        if (unsupported) unsupportedFeature = *unsupported;
+        return unsupported == nullptr;
     } catch (const TDecodeError&) {
         return false;
     }

@@ -25,6 +25,8 @@ const char* const kInvalidFile = "Dies ist keine gültige PDF-Datei.";
 const char* const kEncryptedFile = "Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!";
 const char* const kEmptyFile = "Die Datei ist leer.";
 const char* const kNotPdf = "Diese Datei ist keine PDF-Datei.";
+const char* const kUnsupportedStart = "Diese PDF-Datei nutzt eine Funktion, die das Programm nicht unterstützt (";
+const char* const kUnsupportedEnd = "), und kann deshalb nicht gelesen werden!";
 const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
 
 // How far into the file the "%PDF-" header may stand (some writers put
@@ -138,6 +140,13 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     }
     if (infoFound) ReadDocumentInfo();
     if (catalogFound) ReadDocumentStructure();
+    // The structure could not be read because a stream of it needs what the
+    // reader cannot do: that, not damage, is what the user should hear.
+    if ((!catalogFound || parseFailed) && !unsupportedFeature.empty()) {
+        ui_.ShowMessage(kUnsupportedStart + ("Komprimierung " + Cp1252ToUtf8(unsupportedFeature)) + kUnsupportedEnd,
+                        TMsgIcon::Error);
+        return TOpenResult::Unsupported;
+    }
     if (!catalogFound || parseFailed) {
         ui_.ShowMessage(kInvalidFile, TMsgIcon::Error);
         return TOpenResult::Invalid;
@@ -176,6 +185,7 @@ void TPdfDocument::ResetDocument() {
     badEntries.clear();
     scannedOffsets.clear();
     lostObjects.clear();
+    unsupportedFeature.clear();
     repaired = false;
     encrypted = 0;
     objCount = 0;

@@ -8,6 +8,7 @@ enum class TOpenResult {
     Unreadable,  // the file itself could not be read (missing, no access)
     Invalid,     // not a PDF file, or damaged beyond repair
     Encrypted,   // encrypted; decrypting is not supported
+    Unsupported, // its structure needs what the reader cannot do (a stream filter it lacks)
     Cancelled,   // the user stopped the open
 };
 

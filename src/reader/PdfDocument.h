@@ -179,6 +179,10 @@ public:
     // did not find: the repaired table has them free, the writer writes them
     // as null so that references to them keep meaning "nothing".
     std::vector<int32_t> lostObjects;
+    // What the reader met and cannot do, where the file's structure needed
+    // it (the filter of an object or cross-reference stream, "/RunLengthDecode");
+    // it explains an open that could not read the catalog or the pages.
+    std::string unsupportedFeature;
 
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;

@@ -208,7 +208,6 @@ struct TDisplayItem {
     int32_t startPos = 0;
     int32_t endPos = 0;
     int32_t pageNo = 0;
-    uint8_t marked = 0;
     uint8_t stroked = 0;
     uint8_t filled = 0;
     uint8_t isPath = 0;

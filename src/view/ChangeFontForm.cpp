@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "AddedFonts.h"
+#include "FontNames.h"
 #include "PdfDocument.h"
 #include "ReplacementFonts.h"
 
@@ -105,7 +106,11 @@ void TChangeFontForm::NewFontBtnClick() {
                               TMsgIcon::Error);
         return;
     }
-    ComboBox1->addItem(QString::fromStdString(Cp1252ToUtf8(*resName)));
+    const QString resText = QString::fromStdString(Cp1252ToUtf8(*resName));
+    QString caption = resText;
+    for (const TFontRecord& record : doc_.fontList)
+        if (record.hidden && record.resName == *resName) caption = FontCaption(record);
+    ComboBox1->addItem(caption, resText);
     ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
 }
 
@@ -114,9 +119,14 @@ void TChangeFontForm::SetReplacedFont(int32_t fontIndex) {
     UpdateReplacementInfo();
 }
 
+QString TChangeFontForm::ChosenResourceName() const {
+    const QVariant resName = ComboBox1->currentData();
+    return resName.isValid() ? resName.toString() : ComboBox1->currentText();
+}
+
 int32_t TChangeFontForm::ChosenAddedFont() const {
     if (ComboBox1->currentIndex() < 0) return -1;
-    const std::string name = Utf8ToCp1252(ComboBox1->currentText().toStdString());
+    const std::string name = Utf8ToCp1252(ChosenResourceName().toStdString());
     for (int32_t i = 0; i < doc_.fontList.Count(); ++i) {
         const TFontRecord& font = doc_.fontList[static_cast<size_t>(i)];
         if (font.hidden && font.resName == name) return i;

@@ -1,5 +1,6 @@
 // TChangeFontForm ("Schriftart wechseln"): the replacement dialog of the
-// font table. The window fills ComboBox1 with the names the page offers;
+// font table. The window fills ComboBox1 with the fonts the page offers,
+// each shown as "/F1 (Times-Roman)" with its resource name as item data;
 // "Neue Schriftart hinzufügen..." adds an installed TrueType font to the
 // document and offers it at once. When the chosen font is an added one,
 // the dialog says which characters of the replaced text it lacks, and
@@ -21,6 +22,9 @@ class TChangeFontForm : public QDialog {
     Q_OBJECT
 public:
     explicit TChangeFontForm(TPdfDocument& doc, QWidget* parent = nullptr);
+
+    // The resource name of the font chosen in the list (empty: none).
+    QString ChosenResourceName() const;
 
     // OK is enabled iff the list has entries and one is selected.
     void ComboBox1Change();

@@ -1,5 +1,6 @@
 #include "FileBrowser.h"
 
+#include <QAction>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -51,13 +53,6 @@ QStringList SplitLines(const QByteArray& bytes) {
 
 TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget(parent), programDir_(programDir) {
     if (!programDir_.isEmpty() && !programDir_.endsWith(QLatin1Char('/'))) programDir_ += QLatin1Char('/');
-
-    prefListBox_ = new QListWidget(this);
-    prefListBox_->setObjectName(QStringLiteral("PrefListBox"));
-    prefListBox_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // About two lines high.
-    const int lineHeight = prefListBox_->fontMetrics().height();
-    prefListBox_->setFixedHeight(2 * lineHeight + 2 * prefListBox_->frameWidth() + 6);
 
     dirModel_ = new QFileSystemModel(this);
     dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
@@ -103,18 +98,9 @@ TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({241, 400});
 
-    auto* favouritesCaption = new QLabel(QStringLiteral("Lieblings Ordner:"), this);
-    QFont bold = favouritesCaption->font();
-    bold.setBold(true);
-    favouritesCaption->setFont(bold);
-    favouritesCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* favouritesRow = new QHBoxLayout;
-    favouritesRow->addWidget(favouritesCaption);
-    favouritesRow->addWidget(prefListBox_, 1);
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(favouritesRow);
+    layout->addWidget(CreateFavouritesRow());
     layout->addWidget(splitter, 1);
 
     connect(folderTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -125,12 +111,70 @@ TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget
             [this](QListWidgetItem* item) { ActivateFavourite(prefListBox_->row(item)); });
     fileList_->installEventFilter(this);
     prefListBox_->installEventFilter(this);
+    // Top to bottom, left to right: favourites and their buttons, the
+    // folder tree, the file list.
+    setTabOrder(prefListBox_, addFavouriteBtn_);
+    setTabOrder(addFavouriteBtn_, removeFavouriteBtn_);
+    setTabOrder(removeFavouriteBtn_, folderTree_);
+    setTabOrder(folderTree_, fileList_);
 
     LoadFavourites();
     SetFolder(QDir::homePath());
 }
 
+QWidget* TFileBrowser::CreateFavouritesRow() {
+    auto* row = new QWidget(this);
+    prefListBox_ = new QListWidget(row);
+    prefListBox_->setObjectName(QStringLiteral("PrefListBox"));
+    prefListBox_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // About three lines high.
+    const int lineHeight = prefListBox_->fontMetrics().height();
+    prefListBox_->setFixedHeight(3 * lineHeight + 2 * prefListBox_->frameWidth() + 6);
+
+    auto* caption = new QLabel(QStringLiteral("Lieblings Ordner:"), row);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    caption->setBuddy(prefListBox_);
+
+    addFavouriteBtn_ = new QPushButton(QStringLiteral("Ordner hinzufügen"), row);
+    addFavouriteBtn_->setToolTip(QStringLiteral("Nimmt den angezeigten Ordner in die Lieblings Ordner auf"));
+    removeFavouriteBtn_ = new QPushButton(QStringLiteral("Entfernen"), row);
+    removeFavouriteBtn_->setToolTip(QStringLiteral("Entfernt den markierten Lieblings Ordner aus der Liste"));
+    connect(addFavouriteBtn_, &QPushButton::clicked, this, &TFileBrowser::AddCurrentFolder);
+    connect(removeFavouriteBtn_, &QPushButton::clicked, this, &TFileBrowser::RemoveSelectedFavourite);
+    auto updateRemove = [this] { removeFavouriteBtn_->setEnabled(prefListBox_->currentRow() >= 0); };
+    connect(prefListBox_, &QListWidget::currentRowChanged, this, updateRemove);
+    updateRemove();
+
+    // The same two commands on the list's context menu.
+    auto* addAction = new QAction(addFavouriteBtn_->text(), prefListBox_);
+    auto* removeAction = new QAction(removeFavouriteBtn_->text(), prefListBox_);
+    connect(addAction, &QAction::triggered, this, &TFileBrowser::AddCurrentFolder);
+    connect(removeAction, &QAction::triggered, this, &TFileBrowser::RemoveSelectedFavourite);
+    prefListBox_->addActions({addAction, removeAction});
+    prefListBox_->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->addWidget(addFavouriteBtn_);
+    buttons->addWidget(removeFavouriteBtn_);
+    buttons->addStretch(1);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(caption);
+    layout->addWidget(prefListBox_, 1);
+    layout->addLayout(buttons);
+    return row;
+}
+
 bool TFileBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == prefListBox_ && event->type() == QEvent::KeyPress &&
+        static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        RemoveSelectedFavourite();
+        return true;
+    }
     if (IsEnterKey(event)) {
         // Names cannot be edited in the list (no edit triggers), and an open
         // editor would take the key itself, so Enter here always means open.
@@ -184,7 +228,8 @@ void TFileBrowser::ActivateListEntry(const QModelIndex& index) {
     QString folder = CurrentFolder();
     if (folder.isEmpty()) folder = QFileInfo(path).absolutePath();
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    AddToPrefFolders(folder);
+    // Whether the folder becomes a favourite depends on the open's success:
+    // the window decides.
     emit openRequested(folder + fileModel_->fileName(index));
 }
 
@@ -211,26 +256,32 @@ void TFileBrowser::AddToPrefFolders(const QString& folder) {
     SaveFavourites();
 }
 
-QString TFileBrowser::FavouritesFile() const {
-    if (!favouritesFile_.isEmpty()) return favouritesFile_;
-    return programDir_ + kFavouritesName;
+void TFileBrowser::AddCurrentFolder() {
+    QString folder = CurrentFolder();
+    if (folder.isEmpty()) return;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    AddToPrefFolders(folder);
+    prefListBox_->setCurrentRow(0);
 }
 
+void TFileBrowser::RemoveSelectedFavourite() {
+    const int row = prefListBox_->currentRow();
+    if (row < 0 || row >= prefListBox_->count()) return;
+    delete prefListBox_->takeItem(row);
+    SaveFavourites();
+}
+
+QString TFileBrowser::UserFavouritesFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QLatin1Char('/') + kFavouritesName;
+}
+
+QString TFileBrowser::FavouritesFile() const { return favouritesFile_; }
+
 void TFileBrowser::LoadFavourites() {
-    const QString programFile = programDir_ + kFavouritesName;
-    const QFileInfo dirInfo(programDir_.isEmpty() ? QStringLiteral(".") : programDir_);
-    QString readFrom = programFile;
-    favouritesFile_ = programFile;
-    if (!dirInfo.isDir() || !dirInfo.isWritable()) {
-        // An installed program's folder is read-only: the favourites live
-        // in the user's configuration folder, first taken over from the
-        // program's folder if only that one has them.
-        const QString configDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-        if (!configDir.isEmpty()) {
-            favouritesFile_ = configDir + QLatin1Char('/') + kFavouritesName;
-            if (QFile::exists(favouritesFile_)) readFrom = favouritesFile_;
-        }
-    }
+    favouritesFile_ = UserFavouritesFile();
+    // Older versions kept the list beside the program; it is taken over
+    // until the first change writes the user's own.
+    const QString readFrom = QFile::exists(favouritesFile_) ? favouritesFile_ : programDir_ + kFavouritesName;
     QFile file(readFrom);
     if (!file.open(QIODevice::ReadOnly)) return;
     prefListBox_->addItems(SplitLines(file.readAll()));

@@ -1,5 +1,11 @@
 // The tab "PDF-Datei öffnen": favourite folders ("Lieblings Ordner:"), the
 // folder tree and the list of subfolders and PDF files.
+//
+// The favourites live in "folders.dat" in the user's configuration folder;
+// a list left in the program's folder by an older version is taken over
+// once. The user adds the shown folder and removes a favourite by hand
+// (buttons, context menu, Delete); the window adds the folder of every file
+// it opened successfully.
 #pragma once
 
 #include <QString>
@@ -9,14 +15,18 @@
 class QFileSystemModel;
 class QListWidget;
 class QModelIndex;
+class QPushButton;
 class QTreeView;
 
 class TFileBrowser : public QWidget {
     Q_OBJECT
 public:
-    // `programDir` ends in "/"; "folders.dat" is looked for there (and in
-    // the user's configuration folder when that folder is not writable).
+    // `programDir` ends in "/"; an old "folders.dat" there is read when the
+    // configuration folder has none yet.
     explicit TFileBrowser(const QString& programDir, QWidget* parent = nullptr);
+    // Where the favourites are kept: "folders.dat" in the user's
+    // configuration folder.
+    static QString UserFavouritesFile();
 
     // Shows a folder in the tree and the list.
     void SetFolder(const QString& folder);
@@ -26,10 +36,16 @@ public:
     QStringList Favourites() const;
     // Puts a folder at the top of the favourites and writes "folders.dat".
     void AddToPrefFolders(const QString& folder);
+    // The commands of the buttons and the context menu: the shown folder
+    // becomes a favourite; the selected favourite is removed.
+    void AddCurrentFolder();
+    void RemoveSelectedFavourite();
     QString FavouritesFile() const;
 
     // The controls, for the window's layout and for tests.
     QListWidget* PrefListBox() const { return prefListBox_; }
+    QPushButton* AddFavouriteButton() const { return addFavouriteBtn_; }
+    QPushButton* RemoveFavouriteButton() const { return removeFavouriteBtn_; }
     QTreeView* FolderTree() const { return folderTree_; }
     QTreeView* FileList() const { return fileList_; }
 
@@ -40,8 +56,7 @@ public:
     void ActivateFavourite(int row);
 
 signals:
-    // A PDF file was chosen (double click or Enter in the list); its folder
-    // is already first among the favourites.
+    // A PDF file was chosen (double click or Enter in the list).
     void openRequested(const QString& path);
 
 protected:
@@ -49,6 +64,7 @@ protected:
 
 private:
     void LoadFavourites();
+    QWidget* CreateFavouritesRow();
     void SaveFavourites();
     void TreeFolderChosen(const QModelIndex& index);
 
@@ -59,5 +75,7 @@ private:
     QTreeView* folderTree_ = nullptr;
     QTreeView* fileList_ = nullptr;
     QListWidget* prefListBox_ = nullptr;
+    QPushButton* addFavouriteBtn_ = nullptr;
+    QPushButton* removeFavouriteBtn_ = nullptr;
     QString currentFolder_;
 };

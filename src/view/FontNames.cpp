@@ -43,3 +43,10 @@ QString FontEncodingText(const TFontRecord& font) {
     if (font.hasDifferences) text = text.isEmpty() ? "Differences" : text + " + Differences";
     return text.isEmpty() ? "eingebaut" : text;
 }
+
+QString FontCaption(const TFontRecord& font) {
+    const QString resName = QString::fromStdString(Cp1252ToUtf8(font.resName));
+    QString name = FontName(font);
+    if (name.isEmpty()) name = NameText(font.baseFontName);
+    return name.isEmpty() ? resName : resName + " (" + name + ")";
+}

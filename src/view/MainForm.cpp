@@ -3,291 +3,71 @@
 #include <algorithm>
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
-#include <QFrame>
-#include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QSpinBox>
-#include <QStackedWidget>
-#include <QStatusBar>
-#include <QTabWidget>
-#include <QTimeEdit>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeWidget>
-#include <QUrl>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "AboutBox.h"
 #include "ChangeFontForm.h"
-#include "EmbedFontsForm.h"
 #include "ContentInterpreter.h"
 #include "ContentRewrite.h"
+#include "EmbedFontsForm.h"
 #include "FileBrowser.h"
 #include "FontNames.h"
 #include "FontTable.h"
+#include "FontsTab.h"
 #include "ImageBtn.h"
+#include "InfoTab.h"
 #include "OpenOutcome.h"
 #include "OpenPDFForm.h"
+#include "OpenTab.h"
 #include "PageView.h"
 #include "PdfWriter.h"
 #include "PreviewPane.h"
+#include "ReaderBridge.h"
+#include "RecentFiles.h"
+#include "SaveTab.h"
+#include "WindowParts.h"
 
 namespace {
 
 const char* const kAppTitle = "PDF Glyphwell";
-constexpr int kFontColumns = 6;
-// The font table's last column names the replacement.
-constexpr int kReplacementColumn = 5;
-const QColor kHeaderColor(240, 202, 166);
-const QColor kSidePanelColor(192, 220, 192);
-const QColor kMaroon(128, 0, 0);
-// The workspace grey behind the page.
-const QColor kAppWorkSpace(171, 171, 171);
-// Pumping events costs more than the interpretation of a token; a few
-// milliseconds between pumps keep the cancel button responsive.
-constexpr qint64 kPumpIntervalMs = 8;
 
-QString FromCp1252(const std::string& s) {
-    return QString::fromStdString(Cp1252ToUtf8(s));
-}
-
-std::string ToCp1252(const QString& s) {
-    return Utf8ToCp1252(s.toStdString());
-}
-
-// A spin field whose text, when it is not a number (an emptied field), reads
-// as the field's minimum, so that emptying the page field shows page 1.
-class TSpinEdit : public QSpinBox {
-public:
-    using QSpinBox::QSpinBox;
-
-protected:
-    QValidator::State validate(QString& text, int& pos) const override {
-        if (text.trimmed().isEmpty()) return QValidator::Acceptable;
-        return QSpinBox::validate(text, pos);
-    }
-    int valueFromText(const QString& text) const override {
-        bool ok = false;
-        const int value = text.trimmed().toInt(&ok);
-        return ok ? value : minimum();
-    }
-};
-
-// ---- pictures, drawn here so that the program ships no image files -------
-
-QPixmap NewPixmap(int width, int height) {
-    QPixmap pixmap(width, height);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
-}
-
-QIcon FolderIcon() {
-    QPixmap pixmap = NewPixmap(16, 16);
-    QPainter p(&pixmap);
-    p.setPen(QColor(120, 90, 10));
-    p.setBrush(QColor(240, 200, 80));
-    p.drawRect(1, 4, 14, 10);
-    p.drawRect(1, 2, 6, 2);
-    return QIcon(pixmap);
-}
-
-QIcon LetterIcon() {
-    QPixmap pixmap = NewPixmap(16, 16);
-    QPainter p(&pixmap);
-    QFont font("DejaVu Serif");
-    font.setPixelSize(15);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(kMaroon);
-    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, "A");
-    return QIcon(pixmap);
-}
-
-QIcon InfoIcon() {
-    QPixmap pixmap = NewPixmap(16, 16);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 160));
-    p.drawEllipse(1, 1, 14, 14);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(11);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, "i");
-    return QIcon(pixmap);
-}
-
-QIcon DiskIcon() {
-    QPixmap pixmap = NewPixmap(16, 16);
-    QPainter p(&pixmap);
-    p.setPen(QColor(20, 20, 60));
-    p.setBrush(QColor(60, 60, 140));
-    p.drawRect(1, 1, 13, 13);
-    p.setBrush(Qt::white);
-    p.drawRect(4, 1, 7, 5);
-    p.setBrush(QColor(200, 200, 200));
-    p.drawRect(3, 9, 9, 5);
-    return QIcon(pixmap);
-}
-
-// The bottom bar's round buttons: a symbol on a disc; pressed, the disc is
-// darker and the symbol moves down by one pixel.
-QPixmap RoundButtonPicture(bool pressed, const QColor& disc, const std::function<void(QPainter&)>& symbol) {
-    QPixmap pixmap = NewPixmap(32, 32);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 1));
-    p.setBrush(pressed ? disc.darker(140) : disc);
-    p.drawEllipse(QRectF(1.5, 1.5, 29, 29));
-    if (pressed) p.translate(1, 1);
-    symbol(p);
-    return pixmap;
-}
-
-void DrawInfoSymbol(QPainter& p) {
-    QFont font("DejaVu Serif");
-    font.setPixelSize(22);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, "i");
-}
-
-void DrawExitSymbol(QPainter& p) {
-    p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(11, 11, 21, 21);
-    p.drawLine(21, 11, 11, 21);
-}
-
-// The decorative pictures of the side panels.
-QPixmap SheetPicture() {
-    QPixmap pixmap = NewPixmap(96, 120);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 2));
-    p.setBrush(Qt::white);
-    p.drawRect(8, 4, 80, 108);
-    p.setPen(QPen(QColor(150, 150, 150), 3));
-    for (int y = 48; y <= 100; y += 12) p.drawLine(18, y, 78, y);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 160));
-    p.drawEllipse(34, 12, 28, 28);
-    QFont font("DejaVu Serif");
-    font.setPixelSize(22);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(34, 12, 28, 28), Qt::AlignCenter, "i");
-    return pixmap;
-}
-
-QPixmap DiskPicture() {
-    QPixmap pixmap = NewPixmap(96, 96);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(20, 20, 60), 2));
-    p.setBrush(QColor(60, 60, 140));
-    QPainterPath body;
-    body.moveTo(6, 6);
-    body.lineTo(76, 6);
-    body.lineTo(90, 20);
-    body.lineTo(90, 90);
-    body.lineTo(6, 90);
-    body.closeSubpath();
-    p.drawPath(body);
-    p.setBrush(QColor(210, 210, 210));
-    p.drawRect(22, 6, 48, 28);
-    p.setBrush(QColor(60, 60, 140));
-    p.drawRect(54, 10, 10, 20);
-    p.setBrush(Qt::white);
-    p.drawRect(16, 50, 64, 40);
-    return pixmap;
-}
-
-QLabel* MakeHeader(const QString& text, QWidget* parent) {
-    auto* header = new QLabel(text, parent);
-    header->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    header->setAutoFillBackground(true);
-    QPalette palette = header->palette();
-    palette.setColor(QPalette::Window, kHeaderColor);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    header->setPalette(palette);
-    QFont font = header->font();
-    font.setBold(true);
-    header->setFont(font);
-    header->setContentsMargins(6, 3, 6, 3);
-    return header;
-}
-
-QFrame* MakeSidePanel(const QString& title, const QPixmap& picture, QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, kSidePanelColor);
-    palette.setColor(QPalette::WindowText, kMaroon);
-    panel->setPalette(palette);
-    panel->setFixedWidth(184);
-    auto* caption = new QLabel(title, panel);
-    QFont font("Arial Black");
-    font.setPixelSize(19);
-    font.setWeight(QFont::Black);
-    caption->setFont(font);
-    caption->setWordWrap(true);
-    caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    auto* image = new QLabel(panel);
-    image->setPixmap(picture);
-    image->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    auto* layout = new QVBoxLayout(panel);
-    layout->addWidget(caption);
-    layout->addWidget(image);
-    layout->addStretch(1);
-    return panel;
-}
-
-TDateTimeValue WithDate(TDateTimeValue value, const QDate& date) {
-    value.year = date.year();
-    value.month = date.month();
-    value.day = date.day();
-    return value;
-}
-
-TDateTimeValue WithTime(TDateTimeValue value, const QTime& time) {
-    value.hour = time.hour();
-    value.minute = time.minute();
-    value.second = time.second();
-    return value;
+// The dialog's text for a name ReplacementChoices offers on a page: that
+// font's caption (a font of the page, or an added one).
+QString ChoiceCaption(const TPdfDocument& doc, int page, const std::string& resName) {
+    for (const TFontRecord& font : doc.fontList)
+        if (font.resName == resName && (font.hidden == 1 || font.pageIndex == page - 1)) return FontCaption(font);
+    return FromCp1252(resName);
 }
 
 }  // namespace
@@ -313,7 +93,7 @@ void TProgressPanel::paintEvent(QPaintEvent*) {
 // ---- construction ------------------------------------------------------------
 
 TMainForm::TMainForm(const QString& programDir, QWidget* parent)
-    : QMainWindow(parent), programDir_(programDir) {
+    : QMainWindow(parent), programDir_(programDir), bridge_(std::make_unique<TReaderBridge>(*this)) {
     if (!programDir_.endsWith('/')) programDir_ += '/';
     doc_ = NewDocument();
 
@@ -342,8 +122,9 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
 
     OpenPDFForm = new TOpenPDFForm(this);
     connect(OpenPDFForm, &TOpenPDFForm::cancelClicked, this, [this] {
-        if (reading_) reading_->cancelRequested = 1;
+        if (reading_) bridge_->RequestCancel();
     });
+    ConnectReaderBridge();
     ChangeFontForm = new TChangeFontForm(*doc_, this);
 
     measurer_.SetDpi(PageView->Dpi());
@@ -351,7 +132,6 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     screenFont_.setPixelSize(15);
     ApplyScreenFont();
     InfoFieldsChanged();
-    ConnectInfoFields();
     UpdateSaveAvailability();
     CreateShortcuts();
     setAcceptDrops(true);
@@ -373,18 +153,13 @@ void TMainForm::CreateShortcuts() {
     // Page keys turn pages only on the tab with the page, so that the file
     // list keeps them for scrolling.
     QWidget* pageTab = PageControl1->widget(1);
-    add(pageTab, Qt::Key_PageDown, [this] { ShowPage(PageEd->value() + 1); });
-    add(pageTab, Qt::Key_PageUp, [this] { ShowPage(PageEd->value() - 1); });
-    add(pageTab, Qt::CTRL | Qt::Key_Home, [this] { ShowPage(1); });
-    add(pageTab, Qt::CTRL | Qt::Key_End, [this] { ShowPage(doc_->pageList.Count()); });
+    add(pageTab, Qt::Key_PageDown, [this] { FontsTab->ShowPage(PageEd->value() + 1); });
+    add(pageTab, Qt::Key_PageUp, [this] { FontsTab->ShowPage(PageEd->value() - 1); });
+    add(pageTab, Qt::CTRL | Qt::Key_Home, [this] { FontsTab->ShowPage(1); });
+    add(pageTab, Qt::CTRL | Qt::Key_End, [this] { FontsTab->ShowPage(doc_->pageList.Count()); });
     add(pageTab, QKeySequence::ZoomIn, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
     add(pageTab, QKeySequence::ZoomOut, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), false)); });
     add(pageTab, Qt::CTRL | Qt::Key_Equal, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
-}
-
-void TMainForm::ShowPage(int page) {
-    if (doc_->pageList.Count() < 1) return;
-    PageEd->setValue(std::clamp(page, 1, static_cast<int>(doc_->pageList.Count())));
 }
 
 void TMainForm::RestoreWindowState() {
@@ -408,15 +183,7 @@ void TMainForm::SaveWindowState() const {
 }
 
 int TMainForm::FitWidthZoom() const {
-    const int page = PageEd->value();
-    if (page < 1 || page > doc_->pageList.Count()) return ZoomEd->value();
-    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
-    const double widthPt = box[2] - box[0];
-    // The room left of the vertical scroll bar, with a small margin.
-    const int room = ScrollBox1->viewport()->width() - ScrollBox1->verticalScrollBar()->sizeHint().width() - 4;
-    if (widthPt <= 0 || room <= 0) return ZoomEd->value();
-    const double zoom = room * 72.0 * 100.0 / (widthPt * PageView->Dpi());
-    return std::clamp(static_cast<int>(zoom), ZoomEd->minimum(), ZoomEd->maximum());
+    return FontsTab->FitWidthZoom();
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -441,7 +208,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
-    auto doc = std::make_unique<TPdfDocument>(*this);
+    auto doc = std::make_unique<TPdfDocument>(*bridge_);
     doc->programDir = QFile::encodeName(programDir_).toStdString();
     doc->readPics = !ReadPicsCheck || ReadPicsCheck->isChecked();
     AttachInterpreter(*doc);
@@ -452,280 +219,84 @@ TMainForm::~TMainForm() {
     // The widgets refer to the document and their signals reach this
     // window's handlers: remove them while the document still exists.
     testHooks = TDialogHooks{};
+    if (readerThread_) {
+        bridge_->RequestCancel();
+        readerThread_->wait();
+    }
     delete OpenPDFForm;
     delete ChangeFontForm;
     delete takeCentralWidget();
 }
 
 QWidget* TMainForm::CreateOpenTab() {
-    auto* tab = new QWidget;
-    FileBrowser = new TFileBrowser(programDir_, tab);
-    FileBrowser->SetFolder(programDir_);
-    connect(FileBrowser, &TFileBrowser::openRequested, this, [this](const QString& path) { openfilenow(path); });
-
-    ChooseFontBtn = new QPushButton("Schriftart auswählen:", tab);
+    OpenTab = new TOpenTab(programDir_);
+    FileBrowser = OpenTab->FileBrowser;
+    RecentFiles = OpenTab->RecentFiles;
+    ChooseFontBtn = OpenTab->ChooseFontBtn;
+    FontLabel = OpenTab->FontLabel;
+    ReadPicsCheck = OpenTab->ReadPicsCheck;
+    connect(OpenTab, &TOpenTab::openRequested, this, [this](const QString& path) { openfilenow(path); });
     connect(ChooseFontBtn, &QPushButton::clicked, this, &TMainForm::ChooseFontBtnClick);
-    FontLabel = new QLabel("Optimieren auf:", tab);
-    ReadPicsCheck = new QCheckBox("Bilder einlesen", tab);
-    ReadPicsCheck->setChecked(true);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(ChooseFontBtn);
-    bottom->addWidget(FontLabel, 1);
-    bottom->addWidget(ReadPicsCheck);
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(MakeHeader("PDF-Datei öffnen - Wählen Sie die zu öffnende PDF-Datei aus", tab));
-    layout->addWidget(FileBrowser, 1);
-    layout->addLayout(bottom);
-    return tab;
+    return OpenTab;
 }
 
 QWidget* TMainForm::CreateFontsTab() {
-    auto* tab = new QWidget;
-
-    auto makeTool = [tab](const QString& text, const QString& hint) {
-        auto* button = new QToolButton(tab);
-        button->setText(text);
-        button->setToolTip(hint);
-        button->setCheckable(true);
-        button->setAutoRaise(true);
-        button->setFixedWidth(48);
-        return button;
-    };
-    PointerBtn = makeTool("Zeiger", "Zeigt die Schriftart des Textes unter dem Mauszeiger");
-    LupeBtn = makeTool("Lupe", "Vergrößert (linke Maustaste) oder verkleinert (rechte Maustaste)");
-    HandBtn = makeTool("Hand", "Verschiebt die Seite");
-    PointerBtn->setChecked(true);
-    auto* tools = new QButtonGroup(tab);
-    tools->setExclusive(true);
-    tools->addButton(PointerBtn, static_cast<int>(TPageView::TTool::Pointer));
-    tools->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
-    tools->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
-    PreviewBtn = makeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
-    DiffBtn = makeTool("Unter-\nschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
-    DiffBtn->setEnabled(false);
-    connect(PreviewBtn, &QToolButton::toggled, this, &TMainForm::PreviewBtnClick);
-    connect(DiffBtn, &QToolButton::toggled, this, &TMainForm::DiffBtnClick);
-    auto* toolBar = new QVBoxLayout;
-    toolBar->setSpacing(2);
-    toolBar->addWidget(PointerBtn);
-    toolBar->addWidget(LupeBtn);
-    toolBar->addWidget(HandBtn);
-    toolBar->addSpacing(8);
-    toolBar->addWidget(PreviewBtn);
-    toolBar->addWidget(DiffBtn);
-    toolBar->addStretch(1);
-
-    ZoomEd = new TSpinEdit(tab);
-    ZoomEd->setRange(10, 300);
-    ZoomEd->setSingleStep(10);
-    ZoomEd->setValue(50);
-    PageEd = new TSpinEdit(tab);
-    PageEd->setRange(1, 10000);
-    PageEd->setSingleStep(1);
-    PageEd->setValue(1);
-    for (QSpinBox* field : {ZoomEd, PageEd}) {
-        // The wheel neither turns pages nor zooms: only a field that has the
-        // focus takes it; over the page area it scrolls.
-        field->setFocusPolicy(Qt::StrongFocus);
-        field->installEventFilter(this);
-    }
-    Label6 = new QLabel("von 0", tab);
-    FontNameEd = new QLineEdit(tab);
-    FontNameEd->setReadOnly(true);
-    auto* fields = new QHBoxLayout;
-    fields->addWidget(new QLabel("Zoom:", tab));
-    fields->addWidget(ZoomEd);
-    fields->addSpacing(8);
-    fields->addWidget(new QLabel("Seite:", tab));
-    fields->addWidget(PageEd);
-    fields->addWidget(Label6);
-    fields->addSpacing(8);
-    fields->addWidget(new QLabel("Gewählte Schriftart:", tab));
-    fields->addWidget(FontNameEd, 1);
-
-    auto* note = new QLabel("Dies ist eine vereinfachte Darstellung der Seite, der Inhalt bleibt aber 100% erhalten!", tab);
-    QFont bold = note->font();
-    bold.setBold(true);
-    note->setFont(bold);
-
-    ScrollBox1 = new QScrollArea(tab);
-    ScrollBox1->setWidgetResizable(false);
-    ScrollBox1->setBackgroundRole(QPalette::Dark);
-    QPalette workspace = ScrollBox1->palette();
-    workspace.setColor(QPalette::Dark, kAppWorkSpace);
-    ScrollBox1->setPalette(workspace);
-    PageView = new TPageView(*doc_);
-    // Focusable, so that the page keys work right after a click on the page.
-    PageView->setFocusPolicy(Qt::StrongFocus);
-    PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
-    ScrollBox1->setWidget(PageView);
-    connect(tools, &QButtonGroup::idClicked, this,
-            [this](int id) { PageView->SetTool(static_cast<TPageView::TTool>(id)); });
-    PreviewPane = new TPreviewPane(*doc_, tab);
-    // In the preview the pointer tool still names the font under the
-    // pointer: the renderings have the simplified drawing's geometry.
-    connect(PreviewPane, &TPreviewPane::pointerMoved, this, [this](int x, int y) {
-        if (PageView->Tool() == TPageView::TTool::Pointer) PageView->HoverAt(x, y);
-    });
-    connect(PreviewPane, &TPreviewPane::statusTextChanged, this, [this](const QString& text) {
-        if (StatusPanel0) StatusPanel0->setText(text);
-    });
-    PageStack = new QStackedWidget(tab);
-    PageStack->addWidget(ScrollBox1);
-    PageStack->addWidget(PreviewPane);
-
-    ChangeBtn = new QPushButton("Schriftart ersetzen...", tab);
-    OldFontBtn = new QPushButton("Alte Schriftart verwenden", tab);
+    FontsTab = new TFontsTab(*doc_);
+    PointerBtn = FontsTab->PointerBtn;
+    LupeBtn = FontsTab->LupeBtn;
+    HandBtn = FontsTab->HandBtn;
+    ZoomEd = FontsTab->ZoomEd;
+    PageEd = FontsTab->PageEd;
+    Label6 = FontsTab->Label6;
+    FontNameEd = FontsTab->FontNameEd;
+    ScrollBox1 = FontsTab->ScrollBox1;
+    PageView = FontsTab->PageView;
+    PreviewBtn = FontsTab->PreviewBtn;
+    DiffBtn = FontsTab->DiffBtn;
+    PageStack = FontsTab->PageStack;
+    PreviewPane = FontsTab->PreviewPane;
+    ChangeBtn = FontsTab->ChangeBtn;
+    OldFontBtn = FontsTab->OldFontBtn;
+    EmbedFontsBtn = FontsTab->EmbedFontsBtn;
+    FontListView = FontsTab->FontListView;
     connect(ChangeBtn, &QPushButton::clicked, this, &TMainForm::ChangeBtnClick);
     connect(OldFontBtn, &QPushButton::clicked, this, &TMainForm::OldFontBtnClick);
-    EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", tab);
     connect(EmbedFontsBtn, &QPushButton::clicked, this, &TMainForm::EmbedFontsBtnClick);
-    auto* warning = new QLabel(
-        "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
-        "Alte benutzt!",
-        tab);
-    warning->setWordWrap(true);
-
-    FontListView = new QTreeWidget(tab);
-    FontListView->setColumnCount(kFontColumns);
-    FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
-    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
-    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
-    FontListView->setRootIsDecorated(false);
-    FontListView->setItemsExpandable(false);
-    FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
-    FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    FontListView->setAllColumnsShowFocus(true);
-    FontListView->setMinimumHeight(104);
-    // The selection stays visible when the table loses the focus.
-    QPalette tablePalette = FontListView->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        tablePalette.setColor(QPalette::Inactive, role, tablePalette.color(QPalette::Active, role));
-    FontListView->setPalette(tablePalette);
-    connect(FontListView, &QTreeWidget::itemDoubleClicked, this, [this] { ChangeBtnClick(); });
-
-    auto* commands = new QVBoxLayout;
-    commands->addWidget(ChangeBtn);
-    commands->addWidget(OldFontBtn);
-    commands->addWidget(EmbedFontsBtn);
-    commands->addWidget(warning);
-    commands->addStretch(1);
-    auto* table = new QHBoxLayout;
-    table->addLayout(commands);
-    table->addWidget(FontListView, 1);
-
-    auto* pageArea = new QHBoxLayout;
-    pageArea->addLayout(toolBar);
-    pageArea->addWidget(PageStack, 1);
-
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
-    layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", tab));
-    layout->addLayout(fields);
-    layout->addWidget(note);
-    // The page gets most of the height; what a large window has to spare
-    // goes partly to the font table.
-    layout->addLayout(pageArea, 3);
-    layout->addLayout(table, 1);
-
-    connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
-    connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
-    connect(PageView, &TPageView::fontHovered, this, &TMainForm::FontHovered);
-    connect(PageView, &TPageView::statusTextChanged, this, [this](const QString& text) {
-        if (StatusPanel0) StatusPanel0->setText(text);
-    });
-    return tab;
+    connect(FontsTab, &TFontsTab::statusTextChanged, this, [this](const QString& text) { SetStatusText(text); });
+    return FontsTab;
 }
 
 QWidget* TMainForm::CreateInfoTab() {
-    auto* tab = new QWidget;
-    Edit1 = new QLineEdit(tab);
-    Edit2 = new QLineEdit(tab);
-    Edit3 = new QLineEdit(tab);
-    Edit4 = new QLineEdit(tab);
-    Edit5 = new QLineEdit(tab);
-    Edit6 = new QLineEdit(tab);
-    DateTimePicker1 = new QDateEdit(tab);
-    DateTimePicker2 = new QTimeEdit(tab);
-    DateTimePicker3 = new QDateEdit(tab);
-    DateTimePicker4 = new QTimeEdit(tab);
-    for (QDateEdit* date : {DateTimePicker1, DateTimePicker3}) {
-        date->setDisplayFormat("dd.MM.yyyy");
-        date->setCalendarPopup(true);
-    }
-    for (QTimeEdit* time : {DateTimePicker2, DateTimePicker4}) time->setDisplayFormat("HH:mm:ss");
-    NowBtn = new QPushButton("Auf jetzt setzen", tab);
-    connect(NowBtn, &QPushButton::clicked, this, &TMainForm::NowBtnClick);
-
-    auto* form = new QGridLayout;
-    const std::pair<const char*, QLineEdit*> texts[] = {
-        {"Producer (Acrobat...):", Edit1}, {"Creator (Word...):", Edit2}, {"Autor:", Edit3},
-        {"Titel:", Edit4},                 {"Betreff:", Edit5},           {"Stichworte:", Edit6}};
-    int row = 0;
-    for (const auto& [caption, edit] : texts) {
-        form->addWidget(new QLabel(caption, tab), row, 0);
-        form->addWidget(edit, row, 1, 1, 3);
-        ++row;
-    }
-    form->addWidget(new QLabel("Erstellt:", tab), row, 0);
-    form->addWidget(DateTimePicker1, row, 1);
-    form->addWidget(DateTimePicker2, row, 2);
-    ++row;
-    form->addWidget(new QLabel("Geändert:", tab), row, 0);
-    form->addWidget(DateTimePicker3, row, 1);
-    form->addWidget(DateTimePicker4, row, 2);
-    form->addWidget(NowBtn, row, 3, Qt::AlignLeft);
-    form->setColumnStretch(3, 1);
-    form->setRowStretch(row + 1, 1);
-
-    auto* body = new QHBoxLayout;
-    body->addWidget(MakeSidePanel("Dokument Informationen", SheetPicture(), tab));
-    body->addLayout(form, 1);
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(MakeHeader("Dokumenten Informationen - Hier können Sie einige Informationen zum Dokument", tab));
-    layout->addLayout(body, 1);
-    return tab;
+    InfoTab = new TInfoTab;
+    Edit1 = InfoTab->Edit1;
+    Edit2 = InfoTab->Edit2;
+    Edit3 = InfoTab->Edit3;
+    Edit4 = InfoTab->Edit4;
+    Edit5 = InfoTab->Edit5;
+    Edit6 = InfoTab->Edit6;
+    DateTimePicker1 = InfoTab->DateTimePicker1;
+    DateTimePicker2 = InfoTab->DateTimePicker2;
+    DateTimePicker3 = InfoTab->DateTimePicker3;
+    DateTimePicker4 = InfoTab->DateTimePicker4;
+    NowBtn = InfoTab->NowBtn;
+    // A date the user touched is written as set; the others keep the
+    // file's creation date and get the time of saving as modification.
+    connect(InfoTab, &TInfoTab::edited, this, [this](TInfoTab::TField field) {
+        if (field == TInfoTab::TField::CreationDate) doc_->creationDateEdited = true;
+        if (field == TInfoTab::TField::ModDate) doc_->modDateEdited = true;
+        InfoTab->StoreValues(*doc_);
+        SetModified(true);
+    });
+    return InfoTab;
 }
 
 QWidget* TMainForm::CreateSaveTab() {
-    auto* tab = new QWidget;
-    SaveBtn = new QPushButton("PDF speichern unter...", tab);
+    SaveTab = new TSaveTab;
+    SaveBtn = SaveTab->SaveBtn;
+    ShowPDFCheck = SaveTab->ShowPDFCheck;
+    PDFVersionBox = SaveTab->PDFVersionBox;
     connect(SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
-    ShowPDFCheck = new QCheckBox("PDF Datei nach dem Speichern anzeigen", tab);
-    ShowPDFCheck->setChecked(true);
-    PDFVersionBox = new QComboBox(tab);
-    PDFVersionBox->addItems({"1.2 (Acrobat 3 and later)", "1.3 (Acrobat 4 and later)", "1.4 (Acrobat 5 and later)"});
-    PDFVersionBox->setCurrentIndex(1);
-    auto* note = new QLabel(
-        "Achtung: Die Datei wird nach dem Speichern unmittelbar wieder neu im Programm geöffnet, so dass die jetzt "
-        "neuen Schriftarten als \"alte Schriftarten\" erscheinen!",
-        tab);
-    note->setWordWrap(true);
-
-    auto* version = new QHBoxLayout;
-    version->addWidget(new QLabel("PDF Version:", tab));
-    version->addWidget(PDFVersionBox);
-    version->addStretch(1);
-    auto* controls = new QVBoxLayout;
-    controls->addWidget(SaveBtn, 0, Qt::AlignLeft);
-    controls->addWidget(ShowPDFCheck);
-    controls->addLayout(version);
-    controls->addSpacing(12);
-    controls->addWidget(note);
-    controls->addStretch(1);
-
-    auto* body = new QHBoxLayout;
-    body->addWidget(MakeSidePanel("PDF-Datei speichern", DiskPicture(), tab));
-    body->addLayout(controls, 1);
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(MakeHeader("Text ausgeben - Sie können nun den Text ansehen und speichern", tab));
-    layout->addLayout(body, 1);
-    return tab;
+    return SaveTab;
 }
 
 QWidget* TMainForm::CreateBottomBar() {
@@ -737,13 +308,13 @@ QWidget* TMainForm::CreateBottomBar() {
     connect(WwwBtn, &QPushButton::clicked, this, &TMainForm::wwwBtnClick);
 
     UeberBtn = new TImageBtn(bar);
-    UeberBtn->SetPicture(RoundButtonPicture(false, QColor(0, 0, 160), DrawInfoSymbol));
-    UeberBtn->SetPicture2(RoundButtonPicture(true, QColor(0, 0, 160), DrawInfoSymbol));
+    UeberBtn->SetPicture(InfoButtonPicture(false));
+    UeberBtn->SetPicture2(InfoButtonPicture(true));
     UeberBtn->setToolTip("Informationen über das Programm");
     connect(UeberBtn, &TImageBtn::clicked, this, &TMainForm::ueberbtnClick);
     EndeBtn = new TImageBtn(bar);
-    EndeBtn->SetPicture(RoundButtonPicture(false, QColor(176, 0, 0), DrawExitSymbol));
-    EndeBtn->SetPicture2(RoundButtonPicture(true, QColor(176, 0, 0), DrawExitSymbol));
+    EndeBtn->SetPicture(ExitButtonPicture(false));
+    EndeBtn->SetPicture2(ExitButtonPicture(true));
     EndeBtn->setToolTip("Hiermit verlassen Sie das Programm");
     connect(EndeBtn, &TImageBtn::clicked, this, &TMainForm::EndeBtnClick);
 
@@ -763,22 +334,6 @@ void TMainForm::CreateStatusBar() {
     StatusPanel1 = new TProgressPanel(this);
     statusBar()->addWidget(StatusPanel0);
     statusBar()->addWidget(StatusPanel1);
-}
-
-void TMainForm::ConnectInfoFields() {
-    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
-        connect(edit, &QLineEdit::textChanged, this, [this] { InfoFieldEdited(); });
-    // A date the user touched is written as set; the others keep the
-    // file's creation date and get the time of saving as modification.
-    auto dateEdited = [this](bool creation) {
-        if (fillingInfo_) return;
-        (creation ? doc_->creationDateEdited : doc_->modDateEdited) = true;
-        InfoFieldEdited();
-    };
-    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(true); });
-    connect(DateTimePicker2, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(true); });
-    connect(DateTimePicker3, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(false); });
-    connect(DateTimePicker4, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(false); });
 }
 
 // ---- start and end -------------------------------------------------------------
@@ -822,7 +377,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     if (reading_) {
         // The reader is on the stack below this handler: let it stop after
         // the current page and close once it has returned.
-        reading_->cancelRequested = 1;
+        bridge_->RequestCancel();
         closeAfterOpen_ = true;
         event->ignore();
         return;
@@ -877,18 +432,27 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
     std::unique_ptr<TPdfDocument> fresh = NewDocument();
     reading_ = fresh.get();
     readingVersionItem_ = -1;
-    errorsWhileReading_ = 0;
+    readerMessages_.clear();
     OpenPDFForm->StatusMemo->clear();
+    OpenPDFForm->Label2->clear();
     OpenPDFForm->ProgressBar1->setValue(0);
     OpenPDFForm->SetReading(true);
     UpdateSaveAvailability();
-    fresh->openfilenow(QFile::encodeName(path).toStdString());
+    ShowProgressWindow();
+    ReadOnReaderThread(*fresh, QFile::encodeName(path).toStdString());
+    CloseProgressWindow();
     OpenPDFForm->SetReading(false);
     reading_ = nullptr;
+    int32_t errorMessages = 0;
+    for (const auto& [text, isError] : readerMessages_) {
+        if (isError) ++errorMessages;
+        ShowMessage(text.toStdString(), isError ? TMsgIcon::Error : TMsgIcon::Information);
+    }
+    readerMessages_.clear();
 
     const QString name = QFileInfo(path).fileName();
     bool shown = false;
-    switch (OpenOutcome(*fresh, errorsWhileReading_)) {
+    switch (OpenOutcome(*fresh, errorMessages)) {
         case TOpenOutcome::Cancelled:
             SetStatusText("Öffnen von " + name + " abgebrochen.");
             break;
@@ -897,6 +461,7 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
             break;
         case TOpenOutcome::Opened:
             ShowDocument(std::move(fresh), path);
+            RememberOpenedFile(path);
             shown = true;
             break;
     }
@@ -908,11 +473,47 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
     return shown;
 }
 
+void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path) {
+    bridge_->readerStep = testHooks.readerStep;
+    bridge_->BeginReading(fresh, VersionItem(), screenFont_.family().toStdString(),
+                          screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), PageView->Dpi());
+    QEventLoop loop;
+    readerThread_ = QThread::create([&fresh, path] { fresh.openfilenow(path); });
+    // Queued behind everything the reader sent on its way, so the loop ends
+    // only after the last status line and message have arrived.
+    connect(readerThread_, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    readerThread_->start();
+    loop.exec();
+    readerThread_->wait();
+    delete readerThread_;
+    readerThread_ = nullptr;
+    bridge_->EndReading();
+    bridge_->readerStep = nullptr;
+}
+
+void TMainForm::ConnectReaderBridge() {
+    TReaderBridge* bridge = bridge_.get();
+    connect(bridge, &TReaderBridge::readerMessage, this,
+            [this](const QString& text, bool isError) { readerMessages_.emplace_back(text, isError); });
+    connect(bridge, &TReaderBridge::readerStatusLine, this, [this](const QString& line) { AddStatusLine(line.toStdString()); });
+    connect(bridge, &TReaderBridge::readerStatusLabel, this,
+            [this](const QString& text) { OpenPDFForm->Label2->setText(text); });
+    connect(bridge, &TReaderBridge::readerProgress, this, [this](int percent) { SetProStatus(percent); });
+    connect(bridge, &TReaderBridge::readerVersionItem, this, [this](int item) { SelectVersionItem(item); });
+}
+
+// Only a file that opened is worth offering again: its folder becomes the
+// first favourite and the file the first of the last files.
+void TMainForm::RememberOpenedFile(const QString& path) {
+    const QFileInfo file(path);
+    FileBrowser->AddToPrefFolders(file.absolutePath() + '/');
+    RecentFiles->Add(file.absoluteFilePath());
+}
+
 void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path) {
     // The dialog and the view refer to the document: point them at the new
     // one before the old one goes.
-    PageView->SetDocument(*doc);
-    PreviewPane->SetDocument(*doc);
+    FontsTab->SetDocument(*doc);
     delete ChangeFontForm;
     ChangeFontForm = new TChangeFontForm(*doc, this);
     doc_ = std::move(doc);
@@ -928,10 +529,10 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     ZoomEd->setValue(FitWidthZoom());
     // Setting the field to the value it already shows raises no change, but
     // the table must show the new document's fonts all the same.
-    RefreshFontTable(PageEd->value());
+    FontsTab->RefreshFontTable(PageEd->value());
     PageView->InvalidateImageCache();
     PageView->Refresh();
-    ShowPreviewPage();
+    FontsTab->ShowPreviewPage();
     PageControl1->setCurrentIndex(1);
 }
 
@@ -960,6 +561,8 @@ void TMainForm::SetStatusText(const QString& text) {
 void TMainForm::ShowProgressWindow() {
     OpenPDFForm->show();
     OpenPDFForm->raise();
+    // Painted before the reader starts, not once it has found the pages.
+    OpenPDFForm->repaint();
 }
 
 void TMainForm::CloseProgressWindow() {
@@ -979,12 +582,9 @@ void TMainForm::SetProStatus(int32_t percent) {
     StatusPanel1->SetPercent(percent);
 }
 
-void TMainForm::PumpMessages() {
-    if (testHooks.pump) testHooks.pump();
-    if (lastPump_.isValid() && lastPump_.elapsed() < kPumpIntervalMs) return;
-    QCoreApplication::processEvents();
-    lastPump_.restart();
-}
+// The reader runs on its own thread while the window's event loop goes on;
+// work done on the window's thread (drawing a page) has nothing to pump.
+void TMainForm::PumpMessages() {}
 
 void TMainForm::SelectVersionItem(int32_t item) {
     if (reading_) {
@@ -1000,40 +600,7 @@ int32_t TMainForm::VersionItem() {
 }
 
 void TMainForm::InfoFieldsChanged() {
-    if (reading_) return;
-    fillingInfo_ = true;
-    Edit1->setText(QString::fromStdString(doc_->Edit1));
-    Edit2->setText(QString::fromStdString(doc_->Edit2));
-    Edit3->setText(QString::fromStdString(doc_->Edit3));
-    Edit4->setText(QString::fromStdString(doc_->Edit4));
-    Edit5->setText(QString::fromStdString(doc_->Edit5));
-    Edit6->setText(QString::fromStdString(doc_->Edit6));
-    const auto& d1 = doc_->DateTimePicker1;
-    const auto& t2 = doc_->DateTimePicker2;
-    const auto& d3 = doc_->DateTimePicker3;
-    const auto& t4 = doc_->DateTimePicker4;
-    DateTimePicker1->setDate(QDate(d1.year, d1.month, d1.day));
-    DateTimePicker2->setTime(QTime(t2.hour, t2.minute, t2.second));
-    DateTimePicker3->setDate(QDate(d3.year, d3.month, d3.day));
-    DateTimePicker4->setTime(QTime(t4.hour, t4.minute, t4.second));
-    // Long texts show their beginning, not their end.
-    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) edit->setCursorPosition(0);
-    fillingInfo_ = false;
-}
-
-void TMainForm::InfoFieldEdited() {
-    if (fillingInfo_) return;
-    SetModified(true);
-    doc_->Edit1 = Edit1->text().toStdString();
-    doc_->Edit2 = Edit2->text().toStdString();
-    doc_->Edit3 = Edit3->text().toStdString();
-    doc_->Edit4 = Edit4->text().toStdString();
-    doc_->Edit5 = Edit5->text().toStdString();
-    doc_->Edit6 = Edit6->text().toStdString();
-    doc_->DateTimePicker1 = WithDate(doc_->DateTimePicker1, DateTimePicker1->date());
-    doc_->DateTimePicker2 = WithTime(doc_->DateTimePicker2, DateTimePicker2->time());
-    doc_->DateTimePicker3 = WithDate(doc_->DateTimePicker3, DateTimePicker3->date());
-    doc_->DateTimePicker4 = WithTime(doc_->DateTimePicker4, DateTimePicker4->time());
+    if (!reading_) InfoTab->ShowValues(*doc_);
 }
 
 void TMainForm::OpenFinished(int32_t /*pageCount*/) {
@@ -1041,83 +608,13 @@ void TMainForm::OpenFinished(int32_t /*pageCount*/) {
     // only when the document is to be shown.
 }
 
-// ---- page, zoom and the font table -------------------------------------------------
-
-void TMainForm::PageEdChange() {
-    const int pageCount = doc_->pageList.Count();
-    // The nested change event of the corrected value does the same work;
-    // the outer run repeats it for the field's value, which is then final.
-    if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
-    RefreshFontTable(PageEd->value());
-    PageView->Refresh();
-    // A new page starts at its top, not where the last one was scrolled to.
-    ScrollBox1->verticalScrollBar()->setValue(0);
-    ShowPreviewPage();
-}
-
-void TMainForm::ZoomEdChange() {
-    PageView->Refresh();
-    ShowPreviewPage();
-}
-
-bool TMainForm::PreviewShown() const {
-    return PageStack->currentWidget() == PreviewPane;
-}
-
-void TMainForm::ShowPreviewPage() {
-    if (PreviewShown()) PreviewPane->ShowPage(PageEd->value(), ZoomEd->value());
-}
-
-void TMainForm::PreviewBtnClick(bool on) {
-    PageStack->setCurrentWidget(on ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
-    DiffBtn->setEnabled(on);
-    if (!on) {
-        DiffBtn->setChecked(false);
-        StatusPanel0->clear();
-    }
-    PreviewPane->SetDpi(PageView->Dpi());
-    ShowPreviewPage();
-}
-
-void TMainForm::DiffBtnClick(bool on) {
-    PreviewPane->SetDifferenceShown(on);
-}
-
-void TMainForm::RefreshFontTable(int page) {
-    FontListView->setUpdatesEnabled(false);
-    FontListView->clear();
-    for (const int32_t index : FontTableRows(*doc_, page)) {
-        const TFontRecord& font = doc_->fontList[index];
-        const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
-        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
-                                                           FontEmbeddedText(font), FontEncodingText(font),
-                                                           FromCp1252(shown)}));
-    }
-    FontListView->setUpdatesEnabled(true);
-}
-
-void TMainForm::FontHovered(const QString& resName) {
-    if (resName.isEmpty()) return;
-    for (int row = 0; row < FontListView->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = FontListView->topLevelItem(row);
-        if (item->text(0) != resName) continue;
-        FontListView->setCurrentItem(item);
-        FontNameEd->setText(resName + (item->text(1).isEmpty() ? "" : " (" + item->text(1) + ")"));
-        return;
-    }
-}
-
-int TMainForm::SelectedFontRow() const {
-    const QList<QTreeWidgetItem*> selected = FontListView->selectedItems();
-    if (selected.isEmpty()) return -1;
-    return FontListView->indexOfTopLevelItem(selected.first());
-}
+// ---- the font table's commands ----------------------------------------------------
 
 void TMainForm::ChangeBtnClick() {
     // The commands wait while a file is read: the table and the font list
     // are being rebuilt underneath them.
     if (reading_) return;
-    const int row = SelectedFontRow();
+    const int row = FontsTab->SelectedFontRow();
     if (row < 0) {
         ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
         return;
@@ -1128,7 +625,10 @@ void TMainForm::ChangeBtnClick() {
     QComboBox* choices = ChangeFontForm->ComboBox1;
     const int remembered = std::max(choices->currentIndex(), 0);
     choices->clear();
-    for (const std::string& name : ReplacementChoices(*doc_, page)) choices->addItem(FromCp1252(name));
+    // Shown with the fonts' names; the item's data is the resource name that
+    // the replacement is made with.
+    for (const std::string& name : ReplacementChoices(*doc_, page))
+        choices->addItem(ChoiceCaption(*doc_, page, name), FromCp1252(name));
     choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
     ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
     const std::vector<int32_t> rows = FontTableRows(*doc_, page);
@@ -1137,28 +637,28 @@ void TMainForm::ChangeBtnClick() {
     const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
     ChangeFontForm->StoreChoices();
-    const QString chosen = choices->currentText();
+    const QString chosen = ChangeFontForm->ChosenResourceName();
     // The table may have been refilled meanwhile (it is not while the
     // dialog is modal, but the row is looked up again to be sure).
-    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(kReplacementColumn, chosen);
+    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(TFontsTab::kReplacementColumn, chosen);
     SetReplacement(*doc_, page, row, ToCp1252(chosen));
     SetModified(true);
     PreviewPane->ReplacementsChanged();
-    ShowPreviewPage();
+    FontsTab->ShowPreviewPage();
 }
 
 void TMainForm::OldFontBtnClick() {
     if (reading_) return;
-    const int row = SelectedFontRow();
+    const int row = FontsTab->SelectedFontRow();
     if (row < 0) return;
     QTreeWidgetItem* item = FontListView->topLevelItem(row);
-    item->setText(kReplacementColumn, item->text(0));
+    item->setText(TFontsTab::kReplacementColumn, item->text(0));
     const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
     const bool hadReplacement =
         row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
     if (ClearReplacement(*doc_, PageEd->value(), row) && hadReplacement) SetModified(true);
     PreviewPane->ReplacementsChanged();
-    ShowPreviewPage();
+    FontsTab->ShowPreviewPage();
 }
 
 void TMainForm::EmbedFontsBtnClick() {
@@ -1169,9 +669,9 @@ void TMainForm::EmbedFontsBtnClick() {
     if (result != QDialog::Accepted) return;
     dialog.Apply();
     SetModified(true);
-    RefreshFontTable(PageEd->value());
+    FontsTab->RefreshFontTable(PageEd->value());
     PreviewPane->ReplacementsChanged();
-    ShowPreviewPage();
+    FontsTab->ShowPreviewPage();
 }
 
 void TMainForm::ChooseFontBtnClick() {
@@ -1200,12 +700,6 @@ void TMainForm::ApplyScreenFont() {
 }
 
 // ---- information and saving ------------------------------------------------------
-
-void TMainForm::NowBtnClick() {
-    const QDateTime now = QDateTime::currentDateTime();
-    DateTimePicker3->setDate(now.date());
-    DateTimePicker4->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-}
 
 void TMainForm::SaveBtnClick() {
     if (reading_) return;
@@ -1273,14 +767,7 @@ QMessageBox::StandardButton TMainForm::Ask(QMessageBox::Icon icon, const QString
 }
 
 void TMainForm::ShowMessage(const std::string& text, TMsgIcon icon) {
-    if (reading_ && icon == TMsgIcon::Error) ++errorsWhileReading_;
     Ask(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, kAppTitle,
         QString::fromStdString(text), QMessageBox::Ok);
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel && (watched == PageEd || watched == ZoomEd)) {
-        if (!static_cast<QWidget*>(watched)->hasFocus()) return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}

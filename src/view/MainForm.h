@@ -3,12 +3,12 @@
 // progress window, the "Informationen" and "PDF Version:" controls, the
 // display font's measurer and the save dialog.
 //
-// A file is read into a fresh document; only a completely read one replaces
-// the shown document, so a refused or cancelled open leaves the previous
-// document (or none) in place.
+// A file is read into a fresh document on a thread of its own while the
+// window keeps answering; only a completely read one replaces the shown
+// document, so a refused or cancelled open leaves the previous document (or
+// none) in place.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "DocumentUi.h"
 #include "FontMeasurer.h"
@@ -38,9 +40,16 @@ class TChangeFontForm;
 class TEmbedFontsForm;
 class TFileBrowser;
 class TImageBtn;
+class TFontsTab;
+class TInfoTab;
+class TOpenTab;
+class TRecentFiles;
+class TSaveTab;
 class TOpenPDFForm;
 class TPageView;
 class TPreviewPane;
+class TReaderBridge;
+class QThread;
 class QTimeEdit;
 
 // Panel 1 of the status bar: the navy progress bar of an open, drawn from
@@ -75,8 +84,10 @@ struct TDialogHooks {
     std::function<int(TChangeFontForm&)> changeFont;
     // "Fehlende Schriften einbetten": the same for that dialog.
     std::function<int(TEmbedFontsForm&)> embedFonts;
-    // Called on every PumpMessages of the reader.
-    std::function<void()> pump;
+    // Called on the reader's thread each time the reader of an open looks up
+    // from its work, with the status label it set last. A hook that acts on
+    // the window must do so on the window's thread (a blocking queued call).
+    std::function<void(const QString& statusLabel)> readerStep;
 };
 
 class TMainForm : public QMainWindow, public TDocumentUi {
@@ -114,24 +125,14 @@ public:
     // Asks first when the shown document has unsaved changes. True when the
     // file was read and is now the shown document.
     bool openfilenow(const QString& path);
-    void PageEdChange();
-    void ZoomEdChange();
     void ChangeBtnClick();
     void OldFontBtnClick();
     void EmbedFontsBtnClick();
-    // The view modes of the page area: the simplified drawing, or "Vorschau"
-    // (Poppler's renderings before and after saving), optionally with the
-    // changed pixels marked ("Unterschied").
-    void PreviewBtnClick(bool on);
-    void DiffBtnClick(bool on);
     void ChooseFontBtnClick();
-    void NowBtnClick();
     void SaveBtnClick();
     void ueberbtnClick();
     void wwwBtnClick();
     void EndeBtnClick();
-    // Refills the font table for page p.
-    void RefreshFontTable(int page);
     // What the link button opens: the README beside the program or in the
     // source tree above it.
     QString LinkTarget() const;
@@ -157,7 +158,13 @@ public:
 
     // ---- controls (named as the handlers name them) ---------------------------
     QTabWidget* PageControl1 = nullptr;
+    // The tabs, each a widget of its own; the controls below are theirs.
+    TOpenTab* OpenTab = nullptr;
+    TFontsTab* FontsTab = nullptr;
+    TInfoTab* InfoTab = nullptr;
+    TSaveTab* SaveTab = nullptr;
     TFileBrowser* FileBrowser = nullptr;
+    TRecentFiles* RecentFiles = nullptr;
     QPushButton* ChooseFontBtn = nullptr;
     QLabel* FontLabel = nullptr;  // "Optimieren auf: ..."
     QCheckBox* ReadPicsCheck = nullptr;
@@ -204,11 +211,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool ReadIntoFreshDocument(const QString& path);
+    // Runs the reader on its own thread and the window's events meanwhile.
+    void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path);
+    void ConnectReaderBridge();
     void ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path);
+    void RememberOpenedFile(const QString& path);
     std::unique_ptr<TPdfDocument> NewDocument();
     void SetModified(bool modified);
     void UpdateTitle();
@@ -222,33 +232,28 @@ private:
     QWidget* CreateBottomBar();
     void CreateStatusBar();
     void CreateShortcuts();
-    void ShowPage(int page);
-    void ConnectInfoFields();
-    void InfoFieldEdited();
     void ApplyScreenFont();
     bool FormCloseQuery();
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
-    int SelectedFontRow() const;
-    bool PreviewShown() const;
-    void ShowPreviewPage();
-    // The pointer is over text of this font: its row is selected and the
-    // field shows its name.
-    void FontHovered(const QString& resName);
 
     QString programDir_;
     TFreeTypeMeasurer measurer_;
+    // Every document reports through the bridge, so it is made before the
+    // first document and goes after the last.
+    std::unique_ptr<TReaderBridge> bridge_;
     std::unique_ptr<TPdfDocument> doc_;
     QString documentPath_;
-    // The document being read, while an open runs (it reports through this
-    // window, whose document callbacks then leave the shown one alone).
+    // The document being read and the thread reading it, while an open
+    // runs; the window's document callbacks then leave the shown one alone.
     TPdfDocument* reading_ = nullptr;
+    QThread* readerThread_ = nullptr;
     int32_t readingVersionItem_ = -1;
-    int32_t errorsWhileReading_ = 0;
+    // The reader's messages, shown once the open has ended (not over the
+    // progress window while the reader goes on).
+    std::vector<std::pair<QString, bool>> readerMessages_;
     bool modified_ = false;
     QFont screenFont_;
-    QElapsedTimer lastPump_;
-    bool fillingInfo_ = false;
     bool closeAfterOpen_ = false;
     bool closeConfirmed_ = false;
 };

@@ -221,6 +221,10 @@ TPageView::TPageView(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     resize(PageAreaSize(CurrentPage(), CurrentZoom()));
 }
 
+bool TPageView::IsMarked(int32_t pos) const {
+    return std::find(markedItems_.begin(), markedItems_.end(), pos) != markedItems_.end();
+}
+
 void TPageView::SetDocument(TPdfDocument& doc) {
     doc_ = &doc;
     markedItems_.clear();
@@ -370,7 +374,7 @@ void TPageView::DrawPage(QPainter& painter, int page, int zoomPercent, int dpi, 
         else if (item.isImage)
             DrawImage(painter, item, llx, lly, zoomPercent, dpi, heightPx);
         else
-            DrawRun(painter, item, llx, lly, zoomPercent, dpi, heightPx, clip);
+            DrawRun(painter, item, IsMarked(pos), llx, lly, zoomPercent, dpi, heightPx, clip);
     }
     DrawAnnotations(painter, page, zoomPercent, dpi);
 }
@@ -426,7 +430,7 @@ void TPageView::DrawImage(QPainter& painter, const TDisplayItem& item, double ll
     painter.restore();
 }
 
-void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, double llx, double lly, int zoomPercent,
+void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, bool marked, double llx, double lly, int zoomPercent,
                         int dpi, int heightPx, const QRect& clip) const {
     if (item.text.empty()) return;
     const int em = RunEmPixels(item.fontSize, zoomPercent, dpi);
@@ -437,7 +441,7 @@ void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, double llx,
     const int top = static_cast<int>(top64);
     const QRawFont& raw = RawFontForEm(em);
     const QString text = TextFromCp1252(item.text);
-    const QColor color = item.marked ? QColor(255, 0, 0) : ColorFromRef(item.fillColor);
+    const QColor color = marked ? QColor(255, 0, 0) : ColorFromRef(item.fillColor);
     painter.setPen(color);
 
     // Each character sits at its own position from the run's advances; the
@@ -604,18 +608,13 @@ QString TPageView::HoverAt(int x, int y) {
     const int dpi = Dpi();
     const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
     const int heightPx = PageAreaSize(page, zoom).height();
-    const int32_t count = doc_->displayList.Count();
-
     // Marks left by the previous movement (possibly on another page).
-    for (int32_t pos : markedItems_)
-        if (pos >= 0 && pos < count) doc_->displayList[static_cast<size_t>(pos)].marked = 0;
     markedItems_.clear();
 
     std::string hovered;
     for (int32_t pos : PageItems(page)) {
-        TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
+        const TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath || item.isImage) continue;
-        item.marked = 0;
         const int pointSize = HoverPointSize(item.fontSize, zoom);
         const int pixels = std::clamp<int>(static_cast<int>(RoundHalfEven(pointSize * dpi / 72.0)), 1, kMaxEmPixels);
         const QFontMetrics& fm = MetricsForPixels(pixels);
@@ -626,7 +625,6 @@ QString TPageView::HoverAt(int x, int y) {
         const int width = fm.horizontalAdvance(TextFromCp1252(item.text));
         if (BoxContains(left, static_cast<int>(top), width, fm.height(), x, y)) {
             hovered = item.fontName;
-            item.marked = 1;
             markedItems_.push_back(pos);
         }
     }

@@ -107,11 +107,14 @@ public:
     void Refresh();
 
     // The pointer tool's work for one mouse position: marks the runs of the
-    // current page under it, shows the font of the last one in the field
+    // current page under it (and only those), shows the font of the last one in the field
     // "Gewählte Schriftart:" and repaints. Returns that font name (UTF-8
     // of the resource name, empty over paper); nothing happens and an empty
     // text is returned when the page number is not valid.
     QString HoverAt(int x, int y);
+    // Whether the last pointer movement marked the run at this position of
+    // the display list.
+    bool IsMarked(int32_t pos) const;
     // The magnifier's click: zoom in or out about a page-area point.
     void MagnifyAt(int x, int y, bool zoomIn);
     // Pictures are converted once per open; the window calls this after a
@@ -159,7 +162,7 @@ private:
                   int zoomPercent, int dpi, int heightPx) const;
     void DrawImage(QPainter& painter, const TDisplayItem& item, double llx, double lly,
                    int zoomPercent, int dpi, int heightPx) const;
-    void DrawRun(QPainter& painter, const TDisplayItem& item, double llx, double lly,
+    void DrawRun(QPainter& painter, const TDisplayItem& item, bool marked, double llx, double lly,
                  int zoomPercent, int dpi, int heightPx, const QRect& clip) const;
     void DrawAnnotations(QPainter& painter, int page, int zoomPercent, int dpi) const;
     const QImage& CachedImage(int32_t imageIndex) const;
@@ -180,8 +183,8 @@ private:
     // The hand tool: where the drag started, in view pixels.
     bool panning_ = false;
     QPoint panStart_;
-    // Runs marked by the last pointer movement, so the next one clears them
-    // without walking the whole display list.
+    // Positions in the display list of the runs the last pointer movement
+    // marked (drawn red): the view's own state, the document is not touched.
     std::vector<int32_t> markedItems_;
     mutable std::vector<TCachedImage> imageCache_;
     mutable std::map<int, QRawFont> rawFonts_;

@@ -255,3 +255,19 @@ TEST(OpenFileTest, CrossReferenceStreamFileOpens) {
 }
 
 }  // namespace
+
+// The catalog stands in an object stream whose filter the reader lacks: the
+// file is not damaged, the reader says what it cannot do.
+TEST(OpenFileTest, AStructureBehindAnUnsupportedFilterIsReportedAsSuch) {
+    auto h = OpenHeadless(DataPath("xref/objstm-runlength.pdf"));
+    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Unsupported);
+    ASSERT_EQ(h->ui.messages.size(), 1u) << h->AllMessages();
+    EXPECT_EQ(h->ui.messages[0].text,
+              "Diese PDF-Datei nutzt eine Funktion, die das Programm nicht unterstützt (Komprimierung "
+              "/RunLengthDecode), und kann deshalb nicht gelesen werden!");
+    EXPECT_FALSE(h->HasMessage(kInvalid));
+    EXPECT_EQ(h->doc.pageList.Count(), 0);
+    // The next open of the same document starts without the old reason.
+    EXPECT_EQ(h->doc.openfilenow(DataPath("xref/gs-std14-objstm.pdf")), TOpenResult::Opened);
+    EXPECT_EQ(h->doc.unsupportedFeature, "");
+}

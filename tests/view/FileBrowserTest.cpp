@@ -1,13 +1,17 @@
-// The file browser: favourites in "folders.dat" and the folder/file list
-// rules, on real folders below the build tree (offscreen).
+// The file browser: favourites in "folders.dat" in the user's configuration
+// folder, added and removed by hand, and the folder/file list rules, on real
+// folders below the build tree (offscreen).
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -60,29 +64,36 @@ QModelIndex ListIndexOf(TFileBrowser& browser, const QString& path) {
 
 class FileBrowserTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        EnsureApplication();
-        // Never touch the real user's configuration folder.
-        QStandardPaths::setTestModeEnabled(true);
+    static void SetUpTestSuite() { EnsureApplication(); }
+    // Each test starts without favourites of its own.
+    void SetUp() override {
+        QDir().mkpath(QFileInfo(Config()).absolutePath());
+        QFile::remove(Config());
     }
+    void TearDown() override { QFile::remove(Config()); }
+
+    static QString Config() { return TFileBrowser::UserFavouritesFile(); }
 };
 
 TEST_F(FileBrowserTest, LoadsFavouritesInStoredOrderWithEmptyEntries) {
     const QString dir = Scratch("fb-load");
-    WriteBytes(dir + "folders.dat", "/b/\r\n\r\n/a/\r\n/last-without-line-end/");
+    WriteBytes(Config(), "/b/\r\n\r\n/a/\r\n/last-without-line-end/");
     TFileBrowser browser(dir);
-    EXPECT_EQ(browser.FavouritesFile(), dir + "folders.dat");
+    EXPECT_EQ(browser.FavouritesFile(), Config());
+    EXPECT_TRUE(Config().startsWith(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
     EXPECT_EQ(browser.Favourites(), (QStringList{"/b/", "", "/a/", "/last-without-line-end/"}));
     // The empty entry survives a save as an empty line.
     browser.AddToPrefFolders("/a/");
-    EXPECT_EQ(FileBytes(dir + "folders.dat"), QByteArray("/a/\r\n/b/\r\n\r\n/last-without-line-end/\r\n"));
+    EXPECT_EQ(FileBytes(Config()), QByteArray("/a/\r\n/b/\r\n\r\n/last-without-line-end/\r\n"));
+    EXPECT_FALSE(QFile::exists(dir + "folders.dat"));  // never beside the program
 }
 
 TEST_F(FileBrowserTest, MissingFileGivesEmptyList) {
     const QString dir = Scratch("fb-missing");
     TFileBrowser browser(dir);
     EXPECT_TRUE(browser.Favourites().isEmpty());
-    EXPECT_FALSE(QFile::exists(dir + "folders.dat"));  // nothing written at start
+    EXPECT_FALSE(QFile::exists(Config()));  // nothing written at start
+    EXPECT_FALSE(QFile::exists(dir + "folders.dat"));
 }
 
 TEST_F(FileBrowserTest, AddToPrefFoldersMovesTheFolderToTheTop) {
@@ -101,23 +112,23 @@ TEST_F(FileBrowserTest, AddToPrefFoldersMovesTheFolderToTheTop) {
     };
     for (const Case& c : cases) {
         const QString dir = Scratch("fb-add");
-        WriteBytes(dir + "folders.dat", c.stored);
+        WriteBytes(Config(), c.stored);
         TFileBrowser browser(dir);
         browser.AddToPrefFolders(c.folder);
         EXPECT_EQ(browser.Favourites(), c.expected) << c.stored.constData();
         QByteArray bytes;
         for (const QString& e : c.expected) bytes += e.toLocal8Bit() + "\r\n";
-        EXPECT_EQ(FileBytes(dir + "folders.dat"), bytes);
+        EXPECT_EQ(FileBytes(Config()), bytes);
     }
 }
 
 TEST_F(FileBrowserTest, FileIsWrittenEvenWhenUnchanged) {
     const QString dir = Scratch("fb-rewrite");
-    WriteBytes(dir + "folders.dat", "/a/\r\n");
+    WriteBytes(Config(), "/a/\r\n");
     TFileBrowser browser(dir);
-    QFile::remove(dir + "folders.dat");
+    QFile::remove(Config());
     browser.AddToPrefFolders("/a/");
-    EXPECT_EQ(FileBytes(dir + "folders.dat"), QByteArray("/a/\r\n"));
+    EXPECT_EQ(FileBytes(Config()), QByteArray("/a/\r\n"));
 }
 
 TEST_F(FileBrowserTest, NonUtf8AndUmlautFoldersRoundTrip) {
@@ -129,19 +140,57 @@ TEST_F(FileBrowserTest, NonUtf8AndUmlautFoldersRoundTrip) {
     EXPECT_EQ(again.Favourites(), QStringList{folder});
 }
 
-TEST_F(FileBrowserTest, ReadOnlyProgramFolderUsesTheConfigurationFolder) {
-    // A program folder that does not exist cannot be written either.
-    const QString programDir = Scratch("fb-readonly") + "no-such-folder/";
+// A list an older version kept beside the program is taken over; the first
+// change writes the user's own, and the old file is left as it was.
+TEST_F(FileBrowserTest, AnOldListBesideTheProgramIsTakenOver) {
+    const QString programDir = Scratch("fb-takeover");
+    WriteBytes(programDir + "folders.dat", "/old/\r\n");
     TFileBrowser browser(programDir);
-    const QString configFile =
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/folders.dat");
-    QFile::remove(configFile);
-    EXPECT_EQ(browser.FavouritesFile(), configFile);
+    EXPECT_EQ(browser.Favourites(), QStringList{"/old/"});
     browser.AddToPrefFolders("/p/");
-    EXPECT_EQ(FileBytes(configFile), QByteArray("/p/\r\n"));
+    EXPECT_EQ(FileBytes(Config()), QByteArray("/p/\r\n/old/\r\n"));
+    EXPECT_EQ(FileBytes(programDir + "folders.dat"), QByteArray("/old/\r\n"));
+    // From now on the user's list wins.
+    WriteBytes(programDir + "folders.dat", "/changed/\r\n");
     TFileBrowser again(programDir);
-    EXPECT_EQ(again.Favourites(), QStringList{"/p/"});
-    QFile::remove(configFile);
+    EXPECT_EQ(again.Favourites(), (QStringList{"/p/", "/old/"}));
+}
+
+// By hand: the buttons, the context menu and the Delete key.
+TEST_F(FileBrowserTest, FavouritesAreAddedAndRemovedByHand) {
+    const QString shown = Scratch("fb-hand-shown");
+    WriteBytes(Config(), "/a/\r\n/b/\r\n");
+    TFileBrowser browser(Scratch("fb-hand-prog"));
+    browser.SetFolder(shown);
+    EXPECT_FALSE(browser.RemoveFavouriteButton()->isEnabled());  // nothing selected
+
+    QTest::mouseClick(browser.AddFavouriteButton(), Qt::LeftButton);
+    EXPECT_EQ(browser.Favourites(), (QStringList{shown, "/a/", "/b/"}));
+    EXPECT_EQ(FileBytes(Config()), (shown + "\r\n/a/\r\n/b/\r\n").toLocal8Bit());
+
+    browser.PrefListBox()->setCurrentRow(1);
+    ASSERT_TRUE(browser.RemoveFavouriteButton()->isEnabled());
+    QTest::mouseClick(browser.RemoveFavouriteButton(), Qt::LeftButton);
+    EXPECT_EQ(browser.Favourites(), (QStringList{shown, "/b/"}));
+
+    browser.PrefListBox()->setCurrentRow(1);
+    QTest::keyClick(browser.PrefListBox(), Qt::Key_Delete);
+    EXPECT_EQ(browser.Favourites(), QStringList{shown});
+
+    // The context menu offers the same two commands.
+    const QList<QAction*> menu = browser.PrefListBox()->actions();
+    ASSERT_EQ(menu.size(), 2);
+    EXPECT_EQ(menu[0]->text(), "Ordner hinzufügen");
+    EXPECT_EQ(menu[1]->text(), "Entfernen");
+    browser.PrefListBox()->setCurrentRow(0);
+    menu[1]->trigger();
+    EXPECT_TRUE(browser.Favourites().isEmpty());
+    EXPECT_EQ(FileBytes(Config()), QByteArray());
+    menu[0]->trigger();
+    EXPECT_EQ(browser.Favourites(), QStringList{shown});
+
+    TFileBrowser again(Scratch("fb-hand-prog"));
+    EXPECT_EQ(again.Favourites(), QStringList{shown});
 }
 
 TEST_F(FileBrowserTest, ListShowsSubfoldersAndPdfFilesInAnyCase) {
@@ -160,12 +209,14 @@ TEST_F(FileBrowserTest, ListShowsSubfoldersAndPdfFilesInAnyCase) {
     EXPECT_EQ(treeModel->filePath(browser.FolderTree()->currentIndex()), QDir::cleanPath(dir));
 }
 
-TEST_F(FileBrowserTest, OpeningAFileFromTheListPutsItsFolderFirst) {
+// Choosing a file asks the window to open it; whether its folder becomes a
+// favourite is the window's decision, after the open.
+TEST_F(FileBrowserTest, ChoosingAFileAsksForItsOpenAndLeavesTheFavourites) {
     const QString dir = Scratch("fb-open");
     Touch(dir + "Report.PDF");
     QDir(dir).mkdir("sub");
     const QString programDir = Scratch("fb-open-prog");
-    WriteBytes(programDir + "folders.dat", "/elsewhere/\r\n");
+    WriteBytes(Config(), "/elsewhere/\r\n");
     TFileBrowser browser(programDir);
     browser.SetFolder(dir);
     ListedNames(browser, 2);
@@ -182,8 +233,8 @@ TEST_F(FileBrowserTest, OpeningAFileFromTheListPutsItsFolderFirst) {
     browser.ActivateListEntry(ListIndexOf(browser, dir + "Report.PDF"));
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toString(), dir + "Report.PDF");
-    EXPECT_EQ(browser.Favourites(), (QStringList{dir, "/elsewhere/"}));
-    EXPECT_EQ(FileBytes(programDir + "folders.dat"), (dir + "\r\n/elsewhere/\r\n").toLocal8Bit());
+    EXPECT_EQ(browser.Favourites(), QStringList{"/elsewhere/"});
+    EXPECT_EQ(FileBytes(Config()), QByteArray("/elsewhere/\r\n"));
 }
 
 TEST_F(FileBrowserTest, EnterOnTheSelectedFileOpensIt) {
@@ -221,7 +272,7 @@ TEST_F(FileBrowserTest, FavouriteTakesTheBrowserThere) {
     browser.PrefListBox()->setCurrentRow(1);
     QTest::keyClick(browser.PrefListBox(), Qt::Key_Return);
     EXPECT_EQ(browser.CurrentFolder(), QDir::cleanPath(target));
-    // Only opening a file reorders the favourites.
+    // Going to a favourite does not reorder them.
     EXPECT_EQ(browser.Favourites(), (QStringList{"", target, "/no/such/folder/"}));
 }
 

@@ -1,14 +1,18 @@
-// The font table names each font as pdffonts does, and the pointer tool
-// finds the font's row.
+// The font table names each font as pdffonts does, the pointer tool finds
+// the font's row, and the replacement dialog uses the same names.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <tuple>
 
+#include "ChangeFontForm.h"
 #include "MainFormFixture.h"
 #include "PageView.h"
 
@@ -86,6 +90,37 @@ TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(selected[0]->text(0), hovered);
     EXPECT_EQ(form->FontNameEd->text(), hovered + " (" + selected[0]->text(1) + ")");
+}
+
+// The replacement dialog offers the page's fonts under the names the table
+// gives them, and replacing by such an entry still uses its resource name.
+TEST_F(FontTableTest, TheReplacementListNamesTheFontsAsTheTableDoes) {
+    Open("gs-std14-v12.pdf");
+    std::map<QString, QString> tableNames;  // resource name -> font name
+    for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+        tableNames[item->text(0)] = item->text(1);
+    }
+    QStringList captions, resNames;
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        for (int i = 0; i < dialog.ComboBox1->count(); ++i) captions << dialog.ComboBox1->itemText(i);
+        resNames = Items(dialog.ComboBox1);
+        // The Times-Roman entry is chosen by its caption, as a user reads it.
+        dialog.ComboBox1->setCurrentIndex(dialog.ComboBox1->findText("Times-Roman", Qt::MatchContains));
+        return int(QDialog::Accepted);
+    };
+    SelectRow(0);
+    form->ChangeBtn->click();
+    ASSERT_EQ(captions.size(), static_cast<qsizetype>(tableNames.size()));
+    for (qsizetype i = 0; i < captions.size(); ++i) {
+        ASSERT_TRUE(tableNames.count(resNames[i])) << resNames[i].toStdString();
+        EXPECT_EQ(captions[i], resNames[i] + " (" + tableNames[resNames[i]] + ")");
+    }
+    const qsizetype times = captions.indexOf(QRegularExpression(".*\\(Times-Roman\\)"));
+    ASSERT_GE(times, 0) << captions.join(", ").toStdString();
+    const QString timesRes = resNames[times];
+    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(kNewFont), timesRes);
+    EXPECT_EQ(RecordOfRow(0).replacementName, timesRes.toStdString());
 }
 
 }  // namespace

@@ -6,14 +6,17 @@
 
 #include <QComboBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "MainForm.h"
+#include "OpenPDFForm.h"
 #include "TestSupport.h"
 #include "ViewTestApp.h"
 
@@ -79,9 +82,25 @@ protected:
         throw std::runtime_error("no such row");
     }
 
+    // Runs `act` on the window's thread and waits for it: what a reader hook
+    // (on the reader's thread) does to the window, as a user would meanwhile.
+    void OnWindowThread(const std::function<void()>& act) {
+        QMetaObject::invokeMethod(form.get(), act, Qt::BlockingQueuedConnection);
+    }
+
+    // Clicks "Aktion abbrechen" while the reader is on `label` (once).
+    void CancelWhileOn(const QString& label) {
+        form->testHooks.readerStep = [this, label, clicked = std::make_shared<bool>(false)](const QString& now) {
+            if (*clicked || now != label) return;
+            *clicked = true;
+            OnWindowThread([this] { form->OpenPDFForm->BreakBtn->click(); });
+        };
+    }
+
+    // The resource names a list of fonts offers (its items' data).
     static QStringList Items(const QComboBox* box) {
         QStringList items;
-        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        for (int i = 0; i < box->count(); ++i) items << box->itemData(i).toString();
         return items;
     }
 

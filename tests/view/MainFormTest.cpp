@@ -4,6 +4,8 @@
 // dialog "Schriftart wechseln", the screen font, the information tab.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -182,12 +184,12 @@ TEST_F(MainFormTest, TheProgressLogStartsEmptyForEachOpen) {
 }
 
 TEST_F(MainFormTest, CancelStopsAfterTheCurrentPage) {
-    bool cancelled = false;
-    form->testHooks.pump = [this, &cancelled] {
-        if (!cancelled && form->OpenPDFForm->Label2->text() == "Lese Seite 1...") {
-            form->OpenPDFForm->BreakBtn->click();
-            cancelled = true;
-        }
+    std::atomic<bool> cancelled = false;
+    form->testHooks.readerStep = [this, &cancelled](const QString& label) {
+        if (cancelled || label != "Lese Seite 1...") return;
+        // The window answers while the reader works: the click lands now.
+        OnWindowThread([this] { form->OpenPDFForm->BreakBtn->click(); });
+        cancelled = true;
     };
     Open("gs-std14-v12.pdf");
     ASSERT_TRUE(cancelled);
@@ -198,7 +200,7 @@ TEST_F(MainFormTest, CancelStopsAfterTheCurrentPage) {
     EXPECT_EQ(form->Document().pageList.Count(), 0);
     EXPECT_FALSE(form->OpenPDFForm->isVisible());
     // The next open starts afresh and reads every page.
-    form->testHooks.pump = nullptr;
+    form->testHooks.readerStep = nullptr;
     Open("gs-std14-v12.pdf");
     EXPECT_EQ(form->Label6->text(), "von 3");
     EXPECT_EQ(form->Document().pageList[2].hasContent, 1);
@@ -255,19 +257,18 @@ TEST_F(MainFormTest, ClosingWithChangesAsksAndCancelKeepsEverything) {
 
 TEST_F(MainFormTest, ClosingWhileReadingStopsTheReaderFirst) {
     form->show();
-    bool asked = false;
-    form->testHooks.pump = [this, &asked] {
-        if (!asked && form->OpenPDFForm->Label2->text() == "Lese Seite 1...") {
-            asked = true;
-            EXPECT_FALSE(form->close());  // not while the reader is on the stack
-        }
+    std::atomic<bool> asked = false;
+    form->testHooks.readerStep = [this, &asked](const QString& label) {
+        if (asked || label != "Lese Seite 1...") return;
+        asked = true;
+        OnWindowThread([this] { EXPECT_FALSE(form->close()); });  // not while the reader runs
     };
     Open("gs-std14-v12.pdf");
     ASSERT_TRUE(asked);
     EXPECT_TRUE(messages.empty());  // nothing unsaved, nothing to ask
     EXPECT_EQ(form->OpenPDFForm->Label2->text(), "Lese Seite 1...");  // stopped after page 1
     EXPECT_TRUE(form->isVisible());
-    QCoreApplication::processEvents();  // the close follows once the open has returned
+    QCoreApplication::processEvents();  // the close follows once the open has ended
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(messages.empty());
 }
@@ -285,7 +286,7 @@ TEST_F(MainFormTest, ReplaceAndKeepOnTheSelectedRow) {
     SelectRow(0);
     form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
         EXPECT_TRUE(dialog.OkBtn->isEnabled());
-        dialog.ComboBox1->setCurrentIndex(dialog.ComboBox1->findText(other));
+        dialog.ComboBox1->setCurrentIndex(dialog.ComboBox1->findData(other));
         return int(QDialog::Accepted);
     };
     form->ChangeBtn->click();
@@ -359,7 +360,7 @@ TEST_F(MainFormTest, TheDialogOffersThePageFontsAndTheAddedFont) {
         EXPECT_EQ(dialog.ComboBox1->count(), 3);
         EXPECT_EQ(dialog.ComboBox1->currentIndex(), 2);
         EXPECT_EQ(dialog.OkBtn->isEnabled(), okBefore);  // adding does not re-evaluate OK
-        added = dialog.ComboBox1->itemText(2);
+        added = dialog.ComboBox1->itemData(2).toString();
         return int(QDialog::Rejected);  // the added font stays all the same
     };
     SelectRow(0);
@@ -483,7 +484,7 @@ TEST_F(MainFormTest, SaveWritesTheFileAndOpensItAgain) {
     SelectRow(0);
     form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
         dialog.NewFontBtnClick();
-        added = dialog.ComboBox1->currentText();
+        added = dialog.ChosenResourceName();
         return int(QDialog::Accepted);
     };
     form->ChangeBtn->click();

@@ -274,10 +274,12 @@ TEST_F(PageViewTest, TextRunDrawnAtItsPlaceOnly) {
 
 TEST_F(PageViewTest, MarkedRunIsRedAndOthersKeepTheirColour) {
     t.AddPage(0, 0, 612, 792);
-    t.AddRun(1, "/F1", "MM", 72, 720, 24, 20).marked = 1;
+    t.AddRun(1, "/F1", "MM", 72, 720, 24, 20);
     t.AddRun(1, "/F2", "MM", 72, 500, 24, 20).fillColor = 0xFF0000;  // blue
     TPageView v(t.doc);
     v.SetDpi(96);
+    // The pointer over the first run (the view's zoom is 50 without fields).
+    ASSERT_EQ(v.HoverAt(55, 52), QStringLiteral("/F1"));
     const QImage image = v.RenderPage(1, 100);
     const QRect firstRun(96, 96, 100, 48);
     const auto [redInside, redOutside] = CountPixels(image, firstRun, IsRed);
@@ -388,14 +390,13 @@ TEST_F(PageViewTest, ASwappedInDocumentReplacesTheShownOne) {
     TPageView v(t.doc);
     v.SetDpi(96);
     v.HoverAt(55, 52);
-    ASSERT_EQ(t.doc.displayList[0].marked, 1);
+    ASSERT_TRUE(v.IsMarked(0));
     v.SetDocument(other.doc);
     EXPECT_EQ(v.PageAreaSize(1, 100), QSize(400, 266));
     EXPECT_EQ(CountPixels(v.RenderPage(1, 100), QRect(), IsDark).second, 0);
-    // The old document's marks are no business of the new one: pointing
-    // on the empty page leaves the list of the old document alone.
+    // The old document's marks went with it.
+    EXPECT_FALSE(v.IsMarked(0));
     EXPECT_EQ(v.HoverAt(55, 52), QString());
-    EXPECT_EQ(t.doc.displayList[0].marked, 1);
 }
 
 TEST_F(PageViewTest, PaintingClearsStatusTextOnValidPagesOnly) {
@@ -465,14 +466,12 @@ TEST_F(PageViewTest, PointerMarksRunsUnderItAndNamesTheLastOne) {
     t.AddRun(1, "/F3", "Other", 72, 400, 24, 14);
     MakeWindowControls(600, 500);
     zoomEd->setValue(100);
-    auto& list = t.doc.displayList;
+    auto marks = [this] { return std::vector<bool>{view->IsMarked(0), view->IsMarked(1), view->IsMarked(2)}; };
 
     // View (100, 100) is inside the first two runs' boxes (top 96).
     EXPECT_EQ(view->HoverAt(100, 100), QStringLiteral("/F2"));
     EXPECT_EQ(fontNameEd->text(), QStringLiteral("/F2"));
-    EXPECT_EQ(list[0].marked, 1);
-    EXPECT_EQ(list[1].marked, 1);
-    EXPECT_EQ(list[2].marked, 0);
+    EXPECT_EQ(marks(), (std::vector<bool>{true, true, false}));
 
     // The marked runs paint red.
     const QImage image = view->RenderPage(1, 100);
@@ -480,13 +479,12 @@ TEST_F(PageViewTest, PointerMarksRunsUnderItAndNamesTheLastOne) {
 
     // Over the third run (top 1056 - 533 = 523).
     EXPECT_EQ(view->HoverAt(100, 530), QStringLiteral("/F3"));
-    EXPECT_EQ(list[0].marked + list[1].marked, 0);
-    EXPECT_EQ(list[2].marked, 1);
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, true}));
 
     // Empty paper clears the marks and the field.
     EXPECT_EQ(view->HoverAt(700, 900), QString());
     EXPECT_EQ(fontNameEd->text(), QString());
-    EXPECT_EQ(list[2].marked, 0);
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false}));
 
     // Left of the run's start: the box's left bound is included, one
     // pixel less is not.
@@ -507,8 +505,8 @@ TEST_F(PageViewTest, PointerUsesThePageIndexWhenPresent) {
     pageEd->setValue(2);
     EXPECT_EQ(view->HoverAt(100, 100), QStringLiteral("/F9"));
     // The mark of page 1's run went with the movement on page 2.
-    EXPECT_EQ(t.doc.displayList[1].marked, 0);
-    EXPECT_EQ(t.doc.displayList[0].marked, 1);
+    EXPECT_FALSE(view->IsMarked(1));
+    EXPECT_TRUE(view->IsMarked(0));
 }
 
 TEST_F(PageViewTest, PointerWithoutValidPageKeepsTheField) {
@@ -667,7 +665,7 @@ TEST_F(PageViewTest, CorpusFileWithAnnotationsPaintsAndHovers) {
     const QString name = v.HoverAt(left + 2, top + 2);
     EXPECT_TRUE(name == "/R7" || name == "/R32" || name == "/R35") << name.toStdString();
     EXPECT_EQ(nameField.text(), name);
-    EXPECT_EQ(firstRun->marked, 1);
+    EXPECT_TRUE(v.IsMarked(static_cast<int32_t>(firstRun - &doc.displayList[0])));
     EXPECT_GT(CountPixels(v.RenderPage(1, 100), QRect(), IsRed).second, 20);
 }
 

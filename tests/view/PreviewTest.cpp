@@ -207,7 +207,7 @@ protected:
         form->FontListView->setCurrentItem(form->FontListView->topLevelItem(row));
         const QString old = form->FontListView->topLevelItem(row)->text(0);
         form->testHooks.changeFont = [old](TChangeFontForm& dialog) {
-            const int other = dialog.ComboBox1->itemText(0) == old ? 1 : 0;
+            const int other = dialog.ComboBox1->itemData(0).toString() == old ? 1 : 0;
             dialog.ComboBox1->setCurrentIndex(other);
             return int(QDialog::Accepted);
         };

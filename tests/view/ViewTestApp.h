@@ -14,10 +14,11 @@ inline void EnsureApplication() {
     static char* argv[] = {name, nullptr};
     // Left alive until the process ends: a static application object would
     // be destroyed after Qt's own globals and crash at exit.
+    // Window state, favourites and recent files go to a folder of this test
+    // process, never to the user's own configuration (and never to another
+    // test's: ctest runs them side by side).
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(ScratchDir("view-config")));
     new QApplication(argc, argv);
-    // Window state and favourites go to a folder of the test run, never to
-    // the user's own configuration.
-    QStandardPaths::setTestModeEnabled(true);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(ScratchDir("view-settings")));
     QCoreApplication::setOrganizationName("VostrelTest");

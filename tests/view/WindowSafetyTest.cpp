@@ -37,11 +37,7 @@ protected:
     }
 
     // Cancels an open while its first page is read.
-    void CancelWhileReading() {
-        form->testHooks.pump = [this] {
-            if (form->OpenPDFForm->Label2->text() == "Lese Seite 1...") form->OpenPDFForm->BreakBtn->click();
-        };
-    }
+    void CancelWhileReading() { CancelWhileOn("Lese Seite 1..."); }
 
     std::string Target() const { return ScratchDir("safety-" + std::string(::testing::UnitTest::GetInstance()
                                                                                ->current_test_info()
@@ -104,7 +100,7 @@ TEST_F(WindowSafetyTest, ARefusedOrCancelledOpenKeepsThePreviousDocumentAndItsCh
     // A cancelled open of a readable file.
     CancelWhileReading();
     EXPECT_FALSE(form->openfilenow(QString::fromStdString(CorpusPath("gs-std14-v12.pdf"))));
-    form->testHooks.pump = nullptr;
+    form->testHooks.readerStep = nullptr;
 
     EXPECT_EQ(form->Label6->text(), "von 2");
     EXPECT_EQ(form->Document().pageList.Count(), 2);

@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -16,9 +17,14 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
+#include <QToolButton>
+#include <QLineEdit>
 #include <QUrl>
 
 #include "FileBrowser.h"
+#include "OpenPDFForm.h"
+#include "RecentFiles.h"
 #include "MainFormFixture.h"
 #include "PageView.h"
 #include "Translations.h"
@@ -133,6 +139,104 @@ TEST_F(WindowUsabilityTest, ADroppedPdfFileIsOpened) {
     other.setAccepted(false);
     QCoreApplication::sendEvent(form.get(), &other);
     EXPECT_FALSE(other.isAccepted());
+}
+
+// Only files that opened are offered again: the last ten, newest first, kept
+// across starts; a failed open adds neither a file nor a favourite folder.
+TEST_F(WindowUsabilityTest, TheLastFilesAreOfferedAndOnlySuccessfulOpensAreRemembered) {
+    const QStringList favouritesBefore = form->FileBrowser->Favourites();
+    const std::string textFile = ScratchDir("recent-text") + "/notes.pdf";
+    WriteFileBytes(textFile, "Nur Text.\n");
+    EXPECT_FALSE(form->openfilenow(QString::fromStdString(textFile)));
+    EXPECT_TRUE(form->RecentFiles->Files().isEmpty());
+    EXPECT_EQ(form->FileBrowser->Favourites(), favouritesBefore);
+
+    const QString first = QString::fromStdString(CorpusPath("gs-type3-v13.pdf"));
+    const QString second = QString::fromStdString(CorpusPath("gs-std14-v12.pdf"));
+    ASSERT_TRUE(form->openfilenow(first));
+    ASSERT_TRUE(form->openfilenow(second));
+    EXPECT_EQ(form->RecentFiles->Files(), (QStringList{QFileInfo(second).absoluteFilePath(),
+                                                        QFileInfo(first).absoluteFilePath()}));
+    EXPECT_EQ(form->FileBrowser->Favourites().value(0), QFileInfo(first).absolutePath() + "/");
+
+    // Enter on an entry opens it, as a double click does.
+    form->show();
+    form->PageControl1->setCurrentIndex(0);
+    form->RecentFiles->setCurrentRow(1);
+    QTest::keyClick(form->RecentFiles, Qt::Key_Return);
+    EXPECT_EQ(form->DocumentPath(), QFileInfo(first).absoluteFilePath());
+    EXPECT_EQ(form->Label6->text(), "von 2");
+
+    // Ten at most, a file once, and the list is there at the next start.
+    for (int i = 0; i < 12; ++i) form->RecentFiles->Add(QString("/tmp/datei-%1.pdf").arg(i));
+    form->RecentFiles->Add("/tmp/datei-5.pdf");
+    QStringList expected{"/tmp/datei-5.pdf"};
+    for (int i = 11; expected.size() < TRecentFiles::kMaxFiles; --i)
+        if (i != 5) expected << QString("/tmp/datei-%1.pdf").arg(i);
+    EXPECT_EQ(form->RecentFiles->Files(), expected);
+    TMainForm again(programDir);
+    EXPECT_EQ(again.RecentFiles->Files(), expected);
+}
+
+// Tab walks the font tab as the eye reads it, and the page shows when it
+// has the focus.
+TEST_F(WindowUsabilityTest, TabFollowsTheReadingOrderAndThePageShowsItsFocus) {
+    Open("gs-std14-v12.pdf");
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->ZoomEd->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), form->ZoomEd);
+    // The three tools are one choice, like radio buttons: Tab stops at the
+    // chosen one only.
+    const QWidget* expected[] = {form->PageEd,     form->FontNameEd,   form->PointerBtn, form->PreviewBtn,
+                                 form->PageView,   form->FontListView, form->ChangeBtn,  form->OldFontBtn,
+                                 form->EmbedFontsBtn};
+    auto frameColour = [this] {
+        const QImage frame = form->ScrollBox1->grab().toImage();
+        return frame.pixelColor(0, frame.height() / 2);
+    };
+    const QColor highlight = form->palette().color(QPalette::Active, QPalette::Highlight);
+    for (size_t step = 0; step < std::size(expected); ++step) {
+        const QWidget* next = expected[step];
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), next) << "step " << step;
+        // The difference button is off while the preview is: Tab skips it.
+        EXPECT_EQ(frameColour() == highlight, next == form->PageView) << "step " << step;
+    }
+}
+
+// The progress window is on screen and painted before the reader has got to
+// the pages, and the window answers while the reader works.
+TEST_F(WindowUsabilityTest, TheProgressWindowPaintsAtOnceAndTheWindowAnswersWhileReading) {
+    struct TPaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    form->show();
+    form->OpenPDFForm->installEventFilter(&counter);
+    int paintsAtFirstPage = -1;
+    bool visibleAtFirstPage = false;
+    int tabWhileReading = -1;
+    form->testHooks.readerStep = [&](const QString& label) {
+        if (paintsAtFirstPage >= 0 || label != "Lese Seite 1...") return;
+        OnWindowThread([&] {
+            paintsAtFirstPage = counter.paints;
+            visibleAtFirstPage = form->OpenPDFForm->isVisible();
+            form->PageControl1->setCurrentIndex(2);
+            tabWhileReading = form->PageControl1->currentIndex();
+        });
+    };
+    Open("gs-std14-v12.pdf");
+    form->OpenPDFForm->removeEventFilter(&counter);
+    EXPECT_GE(paintsAtFirstPage, 1);
+    EXPECT_TRUE(visibleAtFirstPage);
+    EXPECT_EQ(tabWhileReading, 2);
+    EXPECT_EQ(form->Label6->text(), "von 3");
+    EXPECT_FALSE(form->OpenPDFForm->isVisible());
 }
 
 }  // namespace

@@ -1,0 +1,303 @@
+#include "FontsTab.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "FontNames.h"
+#include "FontTable.h"
+#include "PageView.h"
+#include "PdfDocument.h"
+#include "PreviewPane.h"
+#include "WindowParts.h"
+
+namespace {
+
+constexpr int kFontColumns = 6;
+// The workspace grey behind the page.
+const QColor kAppWorkSpace(171, 171, 171);
+
+}  // namespace
+
+TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(&doc) {
+
+    auto makeTool = [this](const QString& text, const QString& hint) {
+        auto* button = new QToolButton(this);
+        button->setText(text);
+        button->setToolTip(hint);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setFixedWidth(48);
+        return button;
+    };
+    PointerBtn = makeTool("Zeiger", "Zeigt die Schriftart des Textes unter dem Mauszeiger");
+    LupeBtn = makeTool("Lupe", "Vergrößert (linke Maustaste) oder verkleinert (rechte Maustaste)");
+    HandBtn = makeTool("Hand", "Verschiebt die Seite");
+    PointerBtn->setChecked(true);
+    auto* tools = new QButtonGroup(this);
+    tools->setExclusive(true);
+    tools->addButton(PointerBtn, static_cast<int>(TPageView::TTool::Pointer));
+    tools->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
+    tools->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
+    PreviewBtn = makeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
+    DiffBtn = makeTool("Unter-\nschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
+    DiffBtn->setEnabled(false);
+    connect(PreviewBtn, &QToolButton::toggled, this, &TFontsTab::PreviewBtnClick);
+    connect(DiffBtn, &QToolButton::toggled, this, &TFontsTab::DiffBtnClick);
+    auto* toolBar = new QVBoxLayout;
+    toolBar->setSpacing(2);
+    toolBar->addWidget(PointerBtn);
+    toolBar->addWidget(LupeBtn);
+    toolBar->addWidget(HandBtn);
+    toolBar->addSpacing(8);
+    toolBar->addWidget(PreviewBtn);
+    toolBar->addWidget(DiffBtn);
+    toolBar->addStretch(1);
+
+    ZoomEd = new TSpinEdit(this);
+    ZoomEd->setRange(10, 300);
+    ZoomEd->setSingleStep(10);
+    ZoomEd->setValue(50);
+    PageEd = new TSpinEdit(this);
+    PageEd->setRange(1, 10000);
+    PageEd->setSingleStep(1);
+    PageEd->setValue(1);
+    for (QSpinBox* field : {ZoomEd, PageEd}) {
+        // The wheel neither turns pages nor zooms: only a field that has the
+        // focus takes it; over the page area it scrolls.
+        field->setFocusPolicy(Qt::StrongFocus);
+        field->installEventFilter(this);
+    }
+    Label6 = new QLabel("von 0", this);
+    FontNameEd = new QLineEdit(this);
+    FontNameEd->setReadOnly(true);
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(new QLabel("Zoom:", this));
+    fields->addWidget(ZoomEd);
+    fields->addSpacing(8);
+    fields->addWidget(new QLabel("Seite:", this));
+    fields->addWidget(PageEd);
+    fields->addWidget(Label6);
+    fields->addSpacing(8);
+    fields->addWidget(new QLabel("Gewählte Schriftart:", this));
+    fields->addWidget(FontNameEd, 1);
+
+    auto* note = new QLabel("Dies ist eine vereinfachte Darstellung der Seite, der Inhalt bleibt aber 100% erhalten!", this);
+    QFont bold = note->font();
+    bold.setBold(true);
+    note->setFont(bold);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setBackgroundRole(QPalette::Dark);
+    QPalette workspace = ScrollBox1->palette();
+    workspace.setColor(QPalette::Dark, kAppWorkSpace);
+    ScrollBox1->setPalette(workspace);
+    PageView = new TPageView(doc);
+    // Focusable, so that the page keys work right after a click on the page.
+    PageView->setFocusPolicy(Qt::StrongFocus);
+    PageView->installEventFilter(this);
+    PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
+    ScrollBox1->setWidget(PageView);
+    connect(tools, &QButtonGroup::idClicked, this,
+            [this](int id) { PageView->SetTool(static_cast<TPageView::TTool>(id)); });
+    PreviewPane = new TPreviewPane(doc, this);
+    // In the preview the pointer tool still names the font under the
+    // pointer: the renderings have the simplified drawing's geometry.
+    connect(PreviewPane, &TPreviewPane::pointerMoved, this, [this](int x, int y) {
+        if (PageView->Tool() == TPageView::TTool::Pointer) PageView->HoverAt(x, y);
+    });
+    connect(PreviewPane, &TPreviewPane::statusTextChanged, this, &TFontsTab::statusTextChanged);
+    PageStack = new QStackedWidget(this);
+    PageStack->addWidget(ScrollBox1);
+    PageStack->addWidget(PreviewPane);
+
+    ChangeBtn = new QPushButton("Schriftart ersetzen...", this);
+    OldFontBtn = new QPushButton("Alte Schriftart verwenden", this);
+    EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", this);
+    auto* warning = new QLabel(
+        "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
+        "Alte benutzt!",
+        this);
+    warning->setWordWrap(true);
+
+    FontListView = new QTreeWidget(this);
+    FontListView->setColumnCount(kFontColumns);
+    FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
+    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
+    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
+    FontListView->setRootIsDecorated(false);
+    FontListView->setItemsExpandable(false);
+    FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    FontListView->setAllColumnsShowFocus(true);
+    FontListView->setMinimumHeight(104);
+    // The selection stays visible when the table loses the focus.
+    QPalette tablePalette = FontListView->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        tablePalette.setColor(QPalette::Inactive, role, tablePalette.color(QPalette::Active, role));
+    FontListView->setPalette(tablePalette);
+    connect(FontListView, &QTreeWidget::itemDoubleClicked, this, [this] { ChangeBtn->click(); });
+
+    auto* commands = new QVBoxLayout;
+    commands->addWidget(ChangeBtn);
+    commands->addWidget(OldFontBtn);
+    commands->addWidget(EmbedFontsBtn);
+    commands->addWidget(warning);
+    commands->addStretch(1);
+    auto* table = new QHBoxLayout;
+    table->addLayout(commands);
+    table->addWidget(FontListView, 1);
+
+    auto* pageArea = new QHBoxLayout;
+    pageArea->addLayout(toolBar);
+    pageArea->addWidget(PageStack, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+    layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", this));
+    layout->addLayout(fields);
+    layout->addWidget(note);
+    // The page gets most of the height; what a large window has to spare
+    // goes partly to the font table.
+    layout->addLayout(pageArea, 3);
+    layout->addLayout(table, 1);
+
+    connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
+    connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
+    connect(PageView, &TPageView::fontHovered, this, &TFontsTab::FontHovered);
+    connect(PageView, &TPageView::statusTextChanged, this, &TFontsTab::statusTextChanged);
+    SetTabOrder();
+    ShowPageFocus(false);
+}
+
+void TFontsTab::SetTabOrder() {
+    // The eye's order: the fields, the tools, the page, then the table and
+    // the commands on its rows.
+    QWidget* const order[] = {ZoomEd,     PageEd,   FontNameEd,   PointerBtn, LupeBtn,    HandBtn,      PreviewBtn,
+                              DiffBtn,    PageView, FontListView, ChangeBtn,  OldFontBtn, EmbedFontsBtn};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
+
+bool TFontsTab::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (watched == PageEd || watched == ZoomEd)) {
+        if (!static_cast<QWidget*>(watched)->hasFocus()) return true;
+    }
+    if (watched == PageView && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        ShowPageFocus(event->type() == QEvent::FocusIn);
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFontsTab::ShowPageFocus(bool focused) {
+    // The page has no frame of its own: the scroll box's frame shows the
+    // focus in the highlight colour, and is workspace grey without it.
+    const QColor line = focused ? palette().color(QPalette::Active, QPalette::Highlight) : kAppWorkSpace;
+    ScrollBox1->setStyleSheet(QString("QScrollArea { border: 2px solid %1; }").arg(line.name()));
+}
+
+void TFontsTab::SetDocument(TPdfDocument& doc) {
+    doc_ = &doc;
+    PageView->SetDocument(doc);
+    PreviewPane->SetDocument(doc);
+}
+
+void TFontsTab::ShowPage(int page) {
+    if (doc_->pageList.Count() < 1) return;
+    PageEd->setValue(std::clamp(page, 1, static_cast<int>(doc_->pageList.Count())));
+}
+
+int TFontsTab::FitWidthZoom() const {
+    const int page = PageEd->value();
+    if (page < 1 || page > doc_->pageList.Count()) return ZoomEd->value();
+    const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
+    const double widthPt = box[2] - box[0];
+    // The room left of the vertical scroll bar, with a small margin.
+    const int room = ScrollBox1->viewport()->width() - ScrollBox1->verticalScrollBar()->sizeHint().width() - 4;
+    if (widthPt <= 0 || room <= 0) return ZoomEd->value();
+    const double zoom = room * 72.0 * 100.0 / (widthPt * PageView->Dpi());
+    return std::clamp(static_cast<int>(zoom), ZoomEd->minimum(), ZoomEd->maximum());
+}
+
+void TFontsTab::PageEdChange() {
+    const int pageCount = doc_->pageList.Count();
+    // The nested change event of the corrected value does the same work;
+    // the outer run repeats it for the field's value, which is then final.
+    if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
+    RefreshFontTable(PageEd->value());
+    PageView->Refresh();
+    // A new page starts at its top, not where the last one was scrolled to.
+    ScrollBox1->verticalScrollBar()->setValue(0);
+    ShowPreviewPage();
+}
+
+void TFontsTab::ZoomEdChange() {
+    PageView->Refresh();
+    ShowPreviewPage();
+}
+
+bool TFontsTab::PreviewShown() const {
+    return PageStack->currentWidget() == PreviewPane;
+}
+
+void TFontsTab::ShowPreviewPage() {
+    if (PreviewShown()) PreviewPane->ShowPage(PageEd->value(), ZoomEd->value());
+}
+
+void TFontsTab::PreviewBtnClick(bool on) {
+    PageStack->setCurrentWidget(on ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
+    DiffBtn->setEnabled(on);
+    if (!on) {
+        DiffBtn->setChecked(false);
+        emit statusTextChanged(QString());
+    }
+    PreviewPane->SetDpi(PageView->Dpi());
+    ShowPreviewPage();
+}
+
+void TFontsTab::DiffBtnClick(bool on) {
+    PreviewPane->SetDifferenceShown(on);
+}
+
+void TFontsTab::RefreshFontTable(int page) {
+    FontListView->setUpdatesEnabled(false);
+    FontListView->clear();
+    for (const int32_t index : FontTableRows(*doc_, page)) {
+        const TFontRecord& font = doc_->fontList[static_cast<size_t>(index)];
+        const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
+        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
+                                                           FontEmbeddedText(font), FontEncodingText(font),
+                                                           FromCp1252(shown)}));
+    }
+    FontListView->setUpdatesEnabled(true);
+}
+
+void TFontsTab::FontHovered(const QString& resName) {
+    if (resName.isEmpty()) return;
+    const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
+    for (int row = 0; row < FontListView->topLevelItemCount() && row < static_cast<int>(rows.size()); ++row) {
+        const TFontRecord& font = doc_->fontList[static_cast<size_t>(rows[static_cast<size_t>(row)])];
+        if (FromCp1252(font.resName) != resName) continue;
+        FontListView->setCurrentItem(FontListView->topLevelItem(row));
+        FontNameEd->setText(FontCaption(font));
+        return;
+    }
+}
+
+int TFontsTab::SelectedFontRow() const {
+    const QList<QTreeWidgetItem*> selected = FontListView->selectedItems();
+    if (selected.isEmpty()) return -1;
+    return FontListView->indexOfTopLevelItem(selected.first());
+}

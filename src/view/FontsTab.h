@@ -1,0 +1,81 @@
+// The tab "Schriftarten": the page field and the zoom, the simplified page
+// drawing (or Poppler's preview) with the mouse tools, and the font table
+// of the current page with its commands. The tab shows a document and keeps
+// its own view state; the commands that change the document (replace, keep,
+// embed) are the window's, which connects to the buttons.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+class TPdfDocument;
+class TPageView;
+class TPreviewPane;
+
+class TFontsTab : public QWidget {
+    Q_OBJECT
+public:
+    // The table's last column names the replacement.
+    static constexpr int kReplacementColumn = 5;
+
+    explicit TFontsTab(TPdfDocument& doc, QWidget* parent = nullptr);
+
+    // Shows another document (the window swaps in a freshly read one).
+    void SetDocument(TPdfDocument& doc);
+    // Refills the font table for page p.
+    void RefreshFontTable(int page);
+    // The selected row of the table, or -1.
+    int SelectedFontRow() const;
+    // Turns to a page, kept within the document's pages.
+    void ShowPage(int page);
+    // The zoom at which the current page fills the page area's width.
+    int FitWidthZoom() const;
+    // The preview follows page and zoom while it is shown.
+    void ShowPreviewPage();
+    void PreviewBtnClick(bool on);
+    void DiffBtnClick(bool on);
+
+    QToolButton* PointerBtn = nullptr;
+    QToolButton* LupeBtn = nullptr;
+    QToolButton* HandBtn = nullptr;
+    QSpinBox* ZoomEd = nullptr;
+    QSpinBox* PageEd = nullptr;
+    QLabel* Label6 = nullptr;  // "von " + page count
+    QLineEdit* FontNameEd = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    TPageView* PageView = nullptr;
+    QToolButton* PreviewBtn = nullptr;
+    QToolButton* DiffBtn = nullptr;
+    QStackedWidget* PageStack = nullptr;  // ScrollBox1 or PreviewPane
+    TPreviewPane* PreviewPane = nullptr;
+    QPushButton* ChangeBtn = nullptr;
+    QPushButton* OldFontBtn = nullptr;
+    QPushButton* EmbedFontsBtn = nullptr;
+    QTreeWidget* FontListView = nullptr;
+
+signals:
+    // Text for the first panel of the window's status bar.
+    void statusTextChanged(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void PageEdChange();
+    void ZoomEdChange();
+    bool PreviewShown() const;
+    // The pointer is over text of this font: its row is selected and the
+    // field shows its name.
+    void FontHovered(const QString& resName);
+    void SetTabOrder();
+    void ShowPageFocus(bool focused);
+
+    TPdfDocument* doc_;
+};

@@ -1,0 +1,206 @@
+#include "WindowParts.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "PdfText.h"
+
+namespace {
+
+const QColor kHeaderColor(240, 202, 166);
+const QColor kSidePanelColor(192, 220, 192);
+const QColor kMaroon(128, 0, 0);
+
+QPixmap NewPixmap(int width, int height) {
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+// The bottom bar's round buttons: a symbol on a disc; pressed, the disc is
+// darker and the symbol moves down by one pixel.
+QPixmap RoundButtonPicture(bool pressed, const QColor& disc, const std::function<void(QPainter&)>& symbol) {
+    QPixmap pixmap = NewPixmap(32, 32);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(pressed ? disc.darker(140) : disc);
+    p.drawEllipse(QRectF(1.5, 1.5, 29, 29));
+    if (pressed) p.translate(1, 1);
+    symbol(p);
+    return pixmap;
+}
+
+void DrawInfoSymbol(QPainter& p) {
+    QFont font("DejaVu Serif");
+    font.setPixelSize(22);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, "i");
+}
+
+void DrawExitSymbol(QPainter& p) {
+    p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(11, 11, 21, 21);
+    p.drawLine(21, 11, 11, 21);
+}
+
+}  // namespace
+
+QString FromCp1252(const std::string& s) {
+    return QString::fromStdString(Cp1252ToUtf8(s));
+}
+
+std::string ToCp1252(const QString& s) {
+    return Utf8ToCp1252(s.toStdString());
+}
+
+QIcon FolderIcon() {
+    QPixmap pixmap = NewPixmap(16, 16);
+    QPainter p(&pixmap);
+    p.setPen(QColor(120, 90, 10));
+    p.setBrush(QColor(240, 200, 80));
+    p.drawRect(1, 4, 14, 10);
+    p.drawRect(1, 2, 6, 2);
+    return QIcon(pixmap);
+}
+
+QIcon LetterIcon() {
+    QPixmap pixmap = NewPixmap(16, 16);
+    QPainter p(&pixmap);
+    QFont font("DejaVu Serif");
+    font.setPixelSize(15);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(kMaroon);
+    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, "A");
+    return QIcon(pixmap);
+}
+
+QIcon InfoIcon() {
+    QPixmap pixmap = NewPixmap(16, 16);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 160));
+    p.drawEllipse(1, 1, 14, 14);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(11);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, "i");
+    return QIcon(pixmap);
+}
+
+QIcon DiskIcon() {
+    QPixmap pixmap = NewPixmap(16, 16);
+    QPainter p(&pixmap);
+    p.setPen(QColor(20, 20, 60));
+    p.setBrush(QColor(60, 60, 140));
+    p.drawRect(1, 1, 13, 13);
+    p.setBrush(Qt::white);
+    p.drawRect(4, 1, 7, 5);
+    p.setBrush(QColor(200, 200, 200));
+    p.drawRect(3, 9, 9, 5);
+    return QIcon(pixmap);
+}
+
+QPixmap InfoButtonPicture(bool pressed) {
+    return RoundButtonPicture(pressed, QColor(0, 0, 160), DrawInfoSymbol);
+}
+
+QPixmap ExitButtonPicture(bool pressed) {
+    return RoundButtonPicture(pressed, QColor(176, 0, 0), DrawExitSymbol);
+}
+
+// The decorative pictures of the side panels.
+QPixmap SheetPicture() {
+    QPixmap pixmap = NewPixmap(96, 120);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(Qt::white);
+    p.drawRect(8, 4, 80, 108);
+    p.setPen(QPen(QColor(150, 150, 150), 3));
+    for (int y = 48; y <= 100; y += 12) p.drawLine(18, y, 78, y);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 160));
+    p.drawEllipse(34, 12, 28, 28);
+    QFont font("DejaVu Serif");
+    font.setPixelSize(22);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(34, 12, 28, 28), Qt::AlignCenter, "i");
+    return pixmap;
+}
+
+QPixmap DiskPicture() {
+    QPixmap pixmap = NewPixmap(96, 96);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(20, 20, 60), 2));
+    p.setBrush(QColor(60, 60, 140));
+    QPainterPath body;
+    body.moveTo(6, 6);
+    body.lineTo(76, 6);
+    body.lineTo(90, 20);
+    body.lineTo(90, 90);
+    body.lineTo(6, 90);
+    body.closeSubpath();
+    p.drawPath(body);
+    p.setBrush(QColor(210, 210, 210));
+    p.drawRect(22, 6, 48, 28);
+    p.setBrush(QColor(60, 60, 140));
+    p.drawRect(54, 10, 10, 20);
+    p.setBrush(Qt::white);
+    p.drawRect(16, 50, 64, 40);
+    return pixmap;
+}
+
+QLabel* MakeHeader(const QString& text, QWidget* parent) {
+    auto* header = new QLabel(text, parent);
+    header->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    header->setAutoFillBackground(true);
+    QPalette palette = header->palette();
+    palette.setColor(QPalette::Window, kHeaderColor);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    header->setPalette(palette);
+    QFont font = header->font();
+    font.setBold(true);
+    header->setFont(font);
+    header->setContentsMargins(6, 3, 6, 3);
+    return header;
+}
+
+QFrame* MakeSidePanel(const QString& title, const QPixmap& picture, QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, kSidePanelColor);
+    palette.setColor(QPalette::WindowText, kMaroon);
+    panel->setPalette(palette);
+    panel->setFixedWidth(184);
+    auto* caption = new QLabel(title, panel);
+    QFont font("Arial Black");
+    font.setPixelSize(19);
+    font.setWeight(QFont::Black);
+    caption->setFont(font);
+    caption->setWordWrap(true);
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    auto* image = new QLabel(panel);
+    image->setPixmap(picture);
+    image->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    auto* layout = new QVBoxLayout(panel);
+    layout->addWidget(caption);
+    layout->addWidget(image);
+    layout->addStretch(1);
+    return panel;
+}
