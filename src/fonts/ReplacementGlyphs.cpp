@@ -86,6 +86,8 @@ struct TDescriptorValues {
     int32_t flags = 0;
     double missingWidth = 0;
     bool embedded = false;
+    std::optional<double> ascent;
+    std::optional<double> descent;
 };
 
 TDescriptorValues ReadDescriptor(TPdfDocument& doc, const TFontRecord& font) {
@@ -100,6 +102,8 @@ TDescriptorValues ReadDescriptor(TPdfDocument& doc, const TFontRecord& font) {
         if (tokens.size() < 2) continue;
         if (tokens[0] == "/Flags") values.flags = TryStrToInt(tokens[1]).value_or(0);
         else if (tokens[0] == "/MissingWidth") values.missingWidth = TryStrToFloat(FixDecimalPoint(tokens[1])).value_or(0);
+        else if (tokens[0] == "/Ascent") values.ascent = TryStrToFloat(FixDecimalPoint(tokens[1]));
+        else if (tokens[0] == "/Descent") values.descent = TryStrToFloat(FixDecimalPoint(tokens[1]));
         else if (tokens[0] == "/FontFile" || tokens[0] == "/FontFile2" || tokens[0] == "/FontFile3")
             values.embedded = true;
     }
@@ -156,7 +160,16 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
     if (standard) {
         old.glyphNames = standard->builtInEncoding;
         old.symbolic = standard->symbolic;
+        old.ascent = standard->ascent;
+        old.descent = standard->descent;
     } else {
+        // Values of three ems and more are no real font's.
+        const double ascent = descriptor.ascent.value_or(0);
+        const double descent = descriptor.descent.value_or(0);
+        if (ascent > 0 && ascent < 3000 && descent <= 0 && descent > -3000) {
+            old.ascent = static_cast<int32_t>(std::lround(ascent));
+            old.descent = static_cast<int32_t>(std::lround(descent));
+        }
         old.glyphNames = StandardEncodingNames(kStandardEncoding);
         old.builtInGuessed = descriptor.embedded;
         old.symbolic = (descriptor.flags & 4) != 0 && !encoding;
@@ -228,6 +241,10 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
     }
     if (used.any() && !anyCharacter) result.symbolic = true;
     result.oldWidthsKnown = old.hasWidth.any();
+    if (keepWidths) {
+        result.ascent = old.ascent;
+        result.descent = old.descent;
+    }
     return result;
 }
 

@@ -26,6 +26,10 @@ struct TOldFont {
     // The built-in encoding of a font program embedded in the file is not
     // read; StandardEncoding stands in for it.
     bool builtInGuessed = false;
+    // Thousandths of the em above and below the baseline as viewers take
+    // them; both 0 when the old font states none.
+    int32_t ascent = 0;
+    int32_t descent = 0;
 };
 
 // Reads the dictionary of a font record (and its encoding and descriptor).
@@ -45,6 +49,11 @@ struct TReplacementGlyphs {
     std::array<char32_t, 256> characters{};
     std::array<uint32_t, 256> newGlyphs{};  // glyph index in the new font, 0 = none
     std::array<double, 256> widths{};       // thousandths of the em
+    // With kept widths, the old font's ascent and descent: the new font's
+    // descriptor states them, so that text keeps its height too. Both 0:
+    // the new font's own.
+    int32_t ascent = 0;
+    int32_t descent = 0;
     std::vector<TMissingCharacter> missing;
     bool symbolic = false;        // the old font's codes are no Latin text
     bool oldWidthsKnown = true;   // false: neither /Widths nor standard metrics

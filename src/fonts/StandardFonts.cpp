@@ -48,6 +48,22 @@ std::optional<TStandardName> StandardName(std::string name) {
     return result;
 }
 
+// The published ascender and descender of each family: viewers give a
+// standard font that is not embedded these, whatever its descriptor says.
+void SetVerticalMetrics(const std::string& family, TStandardFontMetrics& metrics) {
+    struct TVertical {
+        const char* family;
+        int32_t ascent;
+        int32_t descent;
+    };
+    static const TVertical kFamilies[] = {{"Times", 683, -217}, {"Helvetica", 718, -207}, {"Courier", 629, -157}};
+    for (const TVertical& vertical : kFamilies) {
+        if (family != vertical.family) continue;
+        metrics.ascent = vertical.ascent;
+        metrics.descent = vertical.descent;
+    }
+}
+
 std::string AfmFileName(const TStandardName& name) {
     if (name.family == "Symbol") return "StandardSymbolsPS";
     if (name.family == "ZapfDingbats") return "D050000L";
@@ -115,6 +131,7 @@ const TStandardFontMetrics* StandardFontMetrics(const std::string& baseFont) {
             text << in.rdbuf();
             metrics = std::make_unique<TStandardFontMetrics>(ParseAfm(text.str()));
             metrics->symbolic = name->family == "Symbol" || name->family == "ZapfDingbats";
+            SetVerticalMetrics(name->family, *metrics);
             if (metrics->widths.empty()) metrics.reset();
         }
         found = cache.emplace(file, std::move(metrics)).first;

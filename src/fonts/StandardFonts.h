@@ -15,6 +15,10 @@ struct TStandardFontMetrics {
     std::array<std::string, 256> builtInEncoding;
     // Symbol and ZapfDingbats: their codes name no Latin characters.
     bool symbolic = false;
+    // Thousandths of the em above and below the baseline, the standard
+    // font's own (the URW files state none); 0 for the symbol fonts.
+    int32_t ascent = 0;
+    int32_t descent = 0;
 };
 
 // The metrics for a /BaseFont value (without the slash; a subset tag is

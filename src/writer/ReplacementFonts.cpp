@@ -266,7 +266,16 @@ std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFa
     text += " /FontBBox [" + std::to_string(m.bboxLeft) + " " + std::to_string(m.bboxBottom) + " " +
             std::to_string(m.bboxRight) + " " + std::to_string(m.bboxTop) + "]";
     text += " /ItalicAngle " + FormatItalicAngle(m.italicAngleFixed);
-    text += " /Ascent " + std::to_string(m.ascent) + " /Descent " + std::to_string(m.outline ? m.descent : -m.descent);
+    // A face that keeps the widths of the font it replaces keeps its ascent
+    // and descent too, which text extraction and selection measure height
+    // with. One descriptor serves every pair of the face: the first speaks.
+    int32_t ascent = m.ascent;
+    int32_t descent = m.outline ? m.descent : -m.descent;
+    if (const TReplacementGlyphs& first = glyphs_[face.pairs.front()]; first.ascent > 0) {
+        ascent = first.ascent;
+        descent = first.descent;
+    }
+    text += " /Ascent " + std::to_string(ascent) + " /Descent " + std::to_string(descent);
     text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
     if (face.programNum != 0) text += " /FontFile2 " + Ref(face.programNum);
     text += " >>\rendobj\r";

@@ -240,6 +240,57 @@ TEST_F(EmbedStd14, MetricTwinsAreEmbeddedSubsetsThatKeepTextAndLayout) {
     }
 }
 
+// Text turned by 90 degrees spans, across the page, the height the font
+// states: the replacement keeps the ascent and descent that viewers gave the
+// old font. A standard font not embedded gets the standard font's, whatever
+// its descriptor says; another font its descriptor's.
+TEST(EmbedVerticalMetrics, TurnedTextKeepsItsExtentAcrossThePage) {
+    std::string widths = "/FirstChar 32 /LastChar 122 /Widths [";
+    for (int code = 32; code <= 122; ++code) widths += " 556";
+    widths += " ]";
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 400] /Contents 4 0 R "
+                "/Resources << /Font << /F1 5 0 R /F2 7 0 R >> >> >>");
+    b.Stream(4, "", "BT /F1 20 Tf 0 1 -1 0 100 50 Tm (Standard) Tj ET BT /F2 20 Tf 0 1 -1 0 300 50 Tm (Other) Tj ET");
+    b.Object(5, "<< /Type /Font /Subtype /TrueType /BaseFont /ArialMT /Encoding /WinAnsiEncoding " + widths +
+                    " /FontDescriptor 6 0 R >>");
+    b.Object(6, "<< /Type /FontDescriptor /FontName /ArialMT /Flags 32 /FontBBox [-665 -325 2000 1006] "
+                "/ItalicAngle 0 /Ascent 1491 /Descent -431 /CapHeight 716 /StemV 80 >>");
+    b.Object(7, "<< /Type /Font /Subtype /TrueType /BaseFont /OwnSans /Encoding /WinAnsiEncoding " + widths +
+                    " /FontDescriptor 8 0 R >>");
+    b.Object(8, "<< /Type /FontDescriptor /FontName /OwnSans /Flags 32 /FontBBox [-500 -300 1500 1100] "
+                "/ItalicAngle 0 /Ascent 1005 /Descent -210 /CapHeight 700 /StemV 80 >>");
+    b.Trailer("/Root 1 0 R");
+    const std::string in = ScratchDir("turned-text") + "/in.pdf";
+    WriteFileBytes(in, b.Build());
+
+    const auto twoFaces = [](const std::string& baseFont) -> std::optional<TFaceChoice> {
+        return TFaceChoice{baseFont == "ArialMT" ? "Liberation Sans" : "Liberation Serif"};
+    };
+    const auto boxesIn = WordBoxes(in);
+    ASSERT_EQ(boxesIn.size(), 1u);
+    ASSERT_EQ(boxesIn[0].size(), 2u);
+    const std::string kept = SaveReplaced(in, "turned-kept", twoFaces, true);
+    EXPECT_LE(LargestShift(boxesIn, WordBoxes(kept)), 0.01);
+    // The new descriptors' values; the old descriptors are copied as they are.
+    const auto newVertical = [](const std::string& path, const std::string& face) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(path);
+        const std::string text(bytes.begin(), bytes.end());
+        std::smatch m;
+        const std::regex descriptor("/FontName /[A-Z]{6}\\+" + face + " [^>]*/Ascent (-?[0-9]+) /Descent (-?[0-9]+)");
+        return std::regex_search(text, m, descriptor) ? m[1].str() + " " + m[2].str() : std::string("none");
+    };
+    EXPECT_EQ(newVertical(kept, "LiberationSans"), "718 -207");
+    EXPECT_EQ(newVertical(kept, "LiberationSerif"), "1005 -210");
+
+    // With natural widths the new font's own metrics stand.
+    const std::string natural = SaveReplaced(in, "turned-natural", twoFaces, false);
+    EXPECT_NE(newVertical(natural, "LiberationSerif"), "1005 -210");
+    EXPECT_NE(newVertical(natural, "LiberationSerif"), "none");
+}
+
 TEST_F(EmbedStd14, AccentedLettersOfDifferencesFontsSurvive) {
     // Times-Roman and Helvetica carry /Differences with ö ü ß and more.
     const std::string out = SaveReplaced(
