@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     }
     double contentBytes = 0, imageBytes = 0;
     for (const TPageRecord& page : doc.pageList) contentBytes += static_cast<double>(page.content.size());
-    for (const TImageRecord& image : doc.imageList) imageBytes += static_cast<double>(image.dib.pixels.size());
+    imageBytes = static_cast<double>(doc.imageBitmaps.Bytes());
     Line("file_size", doc.fileSize / 1048576.0, "MiB");
     Line("decoded_content", contentBytes / 1048576.0, "MiB");
     Line("decoded_images", imageBytes / 1048576.0, "MiB");
@@ -186,8 +186,11 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     BenchPaintStages(doc);
+    Line("image_cache_after_paint", static_cast<double>(doc.imageBitmaps.Bytes()) / 1048576.0, "MiB");
+    Line("peak_rss_after_paint", PeakRssMiB(), "MiB");
     BenchPreviewStages(doc);
 #endif
+    Line("peak_rss_end", PeakRssMiB(), "MiB");
     for (const auto& message : ui.messages) std::fprintf(stderr, "Meldung: %s\n", message.text.c_str());
     return ui.messages.empty() ? 0 : 1;
 }

@@ -150,7 +150,7 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
 }
 
 void TPdfDocument::ResetDocument() {
-    for (TImageRecord& image : imageList) deldib(image.dib);
+    imageBitmaps.Clear();
     imageList.Clear();
     displayList.Clear();
     pageItems.Clear();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DocumentUi.h"
+#include "ImageBitmaps.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
@@ -148,7 +149,13 @@ public:
     // Streams and images.
     void CollectImages();
     void ReadImageDicts();
+    // Keeps the records of the pictures that can be shown (a JPEG judged by
+    // its header); the pixels are decoded when they are drawn.
     void DecodeImages();
+    // The picture of image record `index` at 1/scaleDenom of its size (1, 2,
+    // 4 or 8), decoded now or kept from an earlier call; null when it cannot
+    // be decoded. The cursor is kept.
+    TImageBitmaps::TBitmap ImageBitmap(int32_t index, int32_t scaleDenom = 1);
     // Reads, decodes and joins the page's content streams into `joined`;
     // false when the page cannot be interpreted.
     bool ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined);
@@ -218,6 +225,8 @@ public:
 
     TImageRecord* curImage = nullptr;
     TDynaArray<TImageRecord> imageList{&curImage};
+    // Decoded pictures by record index, within a memory budget.
+    TImageBitmaps imageBitmaps;
 
     TDisplayItem* curItem = nullptr;
     TDynaArray<TDisplayItem> displayList{&curItem};

@@ -17,7 +17,7 @@ TEST(ImagePlacement, EachPageShowsItsOwnPictureOfASharedName) {
     for (const TDisplayItem& item : h.doc.displayList)
         if (item.isImage) placements.emplace_back(item.pageNo, item.imageIndex);
     EXPECT_EQ(placements, (std::vector<std::pair<int32_t, int32_t>>{{1, 0}, {2, 1}}));
-    EXPECT_EQ(h.doc.imageList[1].dib.width, 300);
+    EXPECT_EQ(h.doc.ImageBitmap(1)->width, 300);
 }
 
 }  // namespace
