@@ -155,6 +155,9 @@ void TPdfDocument::ResetDocument() {
     displayList.Clear();
     pageItems.Clear();
     pageItemIndex.clear();
+    shownPages.clear();
+    shownPagesBytes = 0;
+    ++displayListDrops;
     fontList.Clear();
     pagesFound = 0;
     Edit1.clear();

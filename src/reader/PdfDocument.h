@@ -53,6 +53,8 @@ public:
 
     // Runs one page's decoded content through the content interpreter (set
     // by the content library with AttachInterpreter); nothing without one.
+    // The open does not interpret: a page is interpreted when it is shown,
+    // hovered or its text is needed (EnsurePageItems in ContentInterpreter.h).
     void InterPretPage(const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo);
     std::function<void(TPdfDocument&, const uint8_t*, int32_t, bool, int32_t)> interpreter;
 
@@ -237,6 +239,19 @@ public:
     // list order; kept by the content interpreter so that painting and the
     // pointer tool need not walk the whole list.
     std::vector<std::vector<int32_t>> pageItemIndex;
+    // The pages whose items the display list holds because they were asked
+    // for, least recently asked first, with the memory their items take; the
+    // first give their items up when the sum exceeds the budget.
+    struct TShownPage {
+        int32_t pageNo = 0;
+        size_t bytes = 0;
+    };
+    std::vector<TShownPage> shownPages;
+    size_t shownPagesBytes = 0;
+    size_t displayListBudget = size_t{48} << 20;
+    // Counts the times items left the display list, so that positions kept
+    // by a view (marks) are known to be stale.
+    uint32_t displayListDrops = 0;
 
     // The "Informationen" tab's values (UTF-8).
     std::string Edit1;  // Producer

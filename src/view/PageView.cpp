@@ -16,6 +16,7 @@
 #include <cmath>
 #include <limits>
 
+#include "ContentInterpreter.h"
 #include "PdfDocument.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
@@ -68,18 +69,6 @@ QString TextFromCp1252(const std::string& text) {
     return s;
 }
 
-// The largest reduction (1, 2, 4 or 8) at which a picture of imageWidth x
-// imageHeight pixels still has at least one pixel per view pixel of its
-// rectangle; 1 when the picture's size is not known.
-int32_t ScaleDenomFor(int32_t imageWidth, int32_t imageHeight, int targetWidth, int targetHeight) {
-    if (imageWidth <= 0 || imageHeight <= 0) return 1;
-    int32_t denom = 1;
-    for (int32_t next = 2; next <= 8; next *= 2) {
-        if ((imageWidth + next - 1) / next < targetWidth || (imageHeight + next - 1) / next < targetHeight) break;
-        denom = next;
-    }
-    return denom;
-}
 
 }  // namespace
 
@@ -142,6 +131,16 @@ int MagnifierScroll(int clickPos, int oldZoom, int newZoom, int viewportExtent, 
 
 bool BoxContains(int left, int top, int width, int height, int x, int y) {
     return int64_t{left} <= x && x <= int64_t{left} + width && int64_t{top} <= y && y <= int64_t{top} + height;
+}
+
+int32_t ScaleDenomFor(int32_t imageWidth, int32_t imageHeight, int targetWidth, int targetHeight) {
+    if (imageWidth <= 0 || imageHeight <= 0) return 1;
+    int32_t denom = 1;
+    for (int32_t next = 2; next <= 8; next *= 2) {
+        if ((imageWidth + next - 1) / next < targetWidth || (imageHeight + next - 1) / next < targetHeight) break;
+        denom = next;
+    }
+    return denom;
 }
 
 }  // namespace PageGeometry
@@ -273,6 +272,7 @@ QSize TPageView::PageAreaSize(int page, int zoomPercent) const {
 }
 
 std::vector<int32_t> TPageView::PageItems(int page) const {
+    EnsurePageItems(*doc_, page);
     std::vector<int32_t> items;
     const int32_t count = doc_->displayList.Count();
     if (page >= 0 && static_cast<size_t>(page) < doc_->pageItemIndex.size()) {
@@ -625,13 +625,20 @@ QString TPageView::HoverAt(int x, int y) {
     const int heightPx = PageAreaSize(page, zoom).height();
     const int32_t count = doc_->displayList.Count();
 
-    // Marks left by the previous movement (possibly on another page).
+    // Marks left by the previous movement (possibly on another page). When
+    // pages gave their items up since, the kept positions mean other items.
+    const std::vector<int32_t> items = PageItems(page);
+    if (marksDrops_ != doc_->displayListDrops) {
+        for (TDisplayItem& item : doc_->displayList) item.marked = 0;
+        markedItems_.clear();
+    }
     for (int32_t pos : markedItems_)
         if (pos >= 0 && pos < count) doc_->displayList[static_cast<size_t>(pos)].marked = 0;
     markedItems_.clear();
+    marksDrops_ = doc_->displayListDrops;
 
     std::string hovered;
-    for (int32_t pos : PageItems(page)) {
+    for (int32_t pos : items) {
         TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath || item.isImage) continue;
         item.marked = 0;

@@ -60,6 +60,10 @@ int ClampScroll(int pos, int extent);
 int MagnifierScroll(int clickPos, int oldZoom, int newZoom, int viewportExtent, int pageExtent);
 // Whether a point lies in a run's text box, all four bounds included.
 bool BoxContains(int left, int top, int width, int height, int x, int y);
+// The largest reduction (1, 2, 4 or 8) at which a picture of imageWidth x
+// imageHeight pixels still has at least one pixel per view pixel of its
+// rectangle; 1 when the picture's size is not known.
+int32_t ScaleDenomFor(int32_t imageWidth, int32_t imageHeight, int targetWidth, int targetHeight);
 }  // namespace PageGeometry
 
 // A picture of the model turned into a QImage for drawing: rows top-down,
@@ -153,7 +157,7 @@ private:
         std::weak_ptr<const TDib> source;
         QImage image;
     };
-    static constexpr size_t kImageCacheBudget = size_t{48} << 20;
+    static constexpr size_t kImageCacheBudget = size_t{32} << 20;
 
     bool PageValid(int page) const;
     // Positions in displayList of the items of a page, in list order.
@@ -190,6 +194,7 @@ private:
     // Runs marked by the last pointer movement, so the next one clears them
     // without walking the whole display list.
     std::vector<int32_t> markedItems_;
+    uint32_t marksDrops_ = 0;  // the document's displayListDrops when they were marked
     mutable std::list<TCachedImage> imageCache_;  // most recently used first
     mutable size_t imageCacheBytes_ = 0;
     mutable std::map<int, QRawFont> rawFonts_;

@@ -640,6 +640,7 @@ TEST_F(PageViewTest, CorpusFileWithAnnotationsPaintsAndHovers) {
     AttachInterpreter(doc);
     doc.openfilenow(CorpusPath("gs-annots-v14.pdf"));
     ASSERT_EQ(doc.pageList.Count(), 2);
+    InterpretAllPages(doc);
     const TDisplayItem* firstRun = nullptr;
     for (const TDisplayItem& item : doc.displayList)
         if (item.pageNo == 1 && !item.isPath && !item.isImage && !item.text.empty()) {
