@@ -1,8 +1,6 @@
 // The frame of an open: guard, reset, reading the file, the cross-reference
 // chain and the trailers, the messages, and the finishing steps that leave
 // the program ready for the next open whatever happened.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -32,7 +30,7 @@ const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde 
 constexpr size_t kHeaderSearch = 1024;
 
 // Where the header starts, or npos.
-size_t HeaderPos(const std::vector<uint8_t>& file) {
+size_t HeaderPos(const TFileBytes& file) {
     const std::string_view head(reinterpret_cast<const char*>(file.data()), std::min(file.size(), kHeaderSearch));
     return head.find("%PDF-");
 }
@@ -89,18 +87,8 @@ TOpenResult TPdfDocument::openfilenow(const std::string& path) {
 
 TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     auto stageStart = Clock::now();
-    bool readable = false;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        struct stat info {};
-        // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
-        if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= INT32_MAX) {
-            fileBuffer.assign(static_cast<size_t>(info.st_size), 0);
-            readable = std::fread(fileBuffer.data(), 1, fileBuffer.size(), file) == fileBuffer.size();
-        }
-        std::fclose(file);
-    }
-    if (!readable) {
-        fileBuffer.clear();
+    // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
+    if (!fileBuffer.Load(path)) {
         fileData = nullptr;
         fileSize = 0;
         ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);

@@ -1,6 +1,6 @@
 // TPdfDocument: the open document and the reader that fills it.
 //
-// The whole file is held in memory and read through one cursor
+// The whole file is mapped into memory and read through one cursor
 // (fileData, fileSize, filePos); dictionaries become flat lists of token
 // lists; every list of the model is a TDynaArray whose current element is
 // mirrored into one of the cur* fields below. The window owns one document;
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DocumentUi.h"
+#include "FileBytes.h"
 #include "ImageBitmaps.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
@@ -166,14 +167,14 @@ public:
     std::string programDir;  // the program's folder, ending in "/"
 
     // The bytes being read: the open file, or a page's content while the
-    // interpreter runs. fileBuffer owns the file's bytes.
+    // interpreter runs. fileBuffer holds the file's bytes.
     const uint8_t* fileData = nullptr;
     int32_t fileSize = 0;
     // The bytes of the file itself: objects taken out of object streams
     // stand behind them, up to fileSize.
     int32_t sourceSize = 0;
     int32_t filePos = 0;
-    std::vector<uint8_t> fileBuffer;
+    TFileBytes fileBuffer;
 
     std::vector<TObjEntry> objTable;
     int32_t objCount = 0;
