@@ -8,6 +8,7 @@
 #include <ctime>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "PdfDocument.h"
 
@@ -33,6 +34,50 @@ constexpr size_t kHeaderSearch = 1024;
 size_t HeaderPos(const TFileBytes& file) {
     const std::string_view head(reinterpret_cast<const char*>(file.data()), std::min(file.size(), kHeaderSearch));
     return head.find("%PDF-");
+}
+
+// Pages that share a font dictionary share what it says: each dictionary is
+// read once and what was read is copied to the records of the other pages
+// (2000 pages in five fonts read five dictionaries, not 10000).
+void ReadFontsOncePerDictionary(TPdfDocument& doc) {
+    struct TUse {
+        int32_t pageIndex = 0;
+        std::string resName;
+        size_t readAs = 0;  // index among the records read
+    };
+    std::vector<TFontRecord> records = std::move(doc.fontList.data);
+    doc.fontList.Clear();
+    std::vector<TUse> uses(records.size());
+    std::unordered_map<int32_t, size_t> byDict;
+    for (size_t i = 0; i < records.size(); ++i) {
+        TFontRecord& record = records[i];
+        uses[i].pageIndex = record.pageIndex;
+        uses[i].resName = record.resName;
+        // A record whose dictionary was not found reads nothing; it is kept
+        // on its own all the same.
+        const auto [found, first] = byDict.emplace(record.fontDictPos, static_cast<size_t>(doc.fontList.Count()));
+        if (!first && record.fontDictPos > 0) {
+            uses[i].readAs = found->second;
+            continue;
+        }
+        uses[i].readAs = static_cast<size_t>(doc.fontList.Count());
+        *doc.fontList.Append() = std::move(record);
+    }
+    std::vector<TFontRecord>().swap(records);
+
+    doc.ReadFontDicts();
+    doc.ReadDescriptors();
+    doc.ReadEncodingDicts();
+
+    std::vector<TFontRecord> read = std::move(doc.fontList.data);
+    doc.fontList.Clear();
+    doc.fontList.data.reserve(uses.size());
+    for (TUse& use : uses) {
+        TFontRecord& record = *doc.fontList.Append();
+        record = read[use.readAs];
+        record.pageIndex = use.pageIndex;
+        record.resName = std::move(use.resName);
+    }
 }
 
 }  // namespace
@@ -188,9 +233,7 @@ void TPdfDocument::ReadDocumentStructure() {
 
     stageStart = Clock::now();
     CollectFonts();
-    ReadFontDicts();
-    ReadDescriptors();
-    ReadEncodingDicts();
+    ReadFontsOncePerDictionary(*this);
     timings.fonts = SecondsSince(stageStart);
 
     stageStart = Clock::now();
