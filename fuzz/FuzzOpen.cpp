@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.programDir = path.substr(0, path.rfind('/') + 1);
     AttachInterpreter(doc);
     doc.openfilenow(path);
+    InterpretAllPages(doc);
 
     if (doc.pageList.Count() > 0) {
         RewritePageContents(doc);

@@ -40,7 +40,6 @@ void PrintJson(const TCliDocument& cli) {
     std::printf("], \"images\": [");
     separator = "";
     for (const TImageRecord& image : doc.imageList) {
-        if (!image.dib.bits()) continue;
         std::printf("%s{\"resource\": %s, \"page\": %d, \"width\": %d, \"height\": %d, \"filter\": %s}", separator,
                     JsonString(Cp1252ToUtf8(image.resName)).c_str(), image.pageIndex + 1, image.width,
                     image.height, JsonString(FirstFilter(image)).c_str());
@@ -68,11 +67,9 @@ void PrintPlain(const TCliDocument& cli) {
                     font.pageIndex + 1, Cp1252ToUtf8(font.resName).c_str(), JaNein(font.isType3), font.encoding,
                     font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JaNein(font.hasCharSet));
     }
-    int32_t images = 0;
-    for (const TImageRecord& image : doc.imageList) images += image.dib.bits() ? 1 : 0;
-    std::printf("Bilder: %d\n", images);
+    // The open keeps only the records of pictures that can be shown.
+    std::printf("Bilder: %d\n", doc.imageList.Count());
     for (const TImageRecord& image : doc.imageList) {
-        if (!image.dib.bits()) continue;
         std::printf("  Seite %d: %s, %d x %d Pixel, Filter: %s\n", image.pageIndex + 1,
                     Cp1252ToUtf8(image.resName).c_str(), image.width, image.height, FirstFilter(image).c_str());
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "ContentInterpreter.h"
 
 namespace {
 
@@ -79,30 +80,34 @@ int CliRuns(const TCliArgs& args) {
     std::vector<int32_t> images(static_cast<size_t>(shown), 0);
 
     std::string runs;
-    for (const TDisplayItem& item : doc.displayList) {
-        if (item.pageNo < firstPage || item.pageNo > lastPage) continue;
-        const auto slot = static_cast<size_t>(item.pageNo - firstPage);
-        if (item.isPath) {
-            ++paths[slot];
-            continue;
-        }
-        if (item.isImage) {
-            ++images[slot];
-            continue;
-        }
-        const std::string text = Cp1252ToUtf8(item.text);
-        if (options.json) {
-            if (!runs.empty()) runs += ",\n  ";
-            runs += "{\"page\": " + std::to_string(item.pageNo) + ", \"font\": " +
-                    JsonString(Cp1252ToUtf8(item.fontName)) + ", \"size\": " + JsonNumber(item.fontSize) +
-                    ", \"x\": " + JsonNumber(item.x) + ", \"y\": " + JsonNumber(item.y) +
-                    ", \"width\": " + JsonNumber(item.runWidth) + ", \"text\": " + JsonString(text) + "}";
-        } else {
-            char numbers[160];
-            std::snprintf(numbers, sizeof numbers, "\t%.2f\t%.2f\t%.2f\t%.2f\t", item.fontSize, item.x, item.y,
-                          item.runWidth);
-            runs += std::to_string(item.pageNo) + "\t" + Printable(Cp1252ToUtf8(item.fontName)) + numbers +
-                    Printable(text) + "\n";
+    // Page by page: each page is interpreted when its turn comes.
+    for (int32_t pageNo = firstPage; pageNo <= lastPage; ++pageNo) {
+        EnsurePageItems(doc, pageNo);
+        for (const int32_t pos : ItemsOfPage(doc, pageNo)) {
+            const TDisplayItem& item = doc.displayList[static_cast<size_t>(pos)];
+            const auto slot = static_cast<size_t>(item.pageNo - firstPage);
+            if (item.isPath) {
+                ++paths[slot];
+                continue;
+            }
+            if (item.isImage) {
+                ++images[slot];
+                continue;
+            }
+            const std::string text = Cp1252ToUtf8(item.text);
+            if (options.json) {
+                if (!runs.empty()) runs += ",\n  ";
+                runs += "{\"page\": " + std::to_string(item.pageNo) + ", \"font\": " +
+                        JsonString(Cp1252ToUtf8(item.fontName)) + ", \"size\": " + JsonNumber(item.fontSize) +
+                        ", \"x\": " + JsonNumber(item.x) + ", \"y\": " + JsonNumber(item.y) +
+                        ", \"width\": " + JsonNumber(item.runWidth) + ", \"text\": " + JsonString(text) + "}";
+            } else {
+                char numbers[160];
+                std::snprintf(numbers, sizeof numbers, "\t%.2f\t%.2f\t%.2f\t%.2f\t", item.fontSize, item.x, item.y,
+                              item.runWidth);
+                runs += std::to_string(item.pageNo) + "\t" + Printable(Cp1252ToUtf8(item.fontName)) + numbers +
+                        Printable(text) + "\n";
+            }
         }
     }
 

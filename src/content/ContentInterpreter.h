@@ -12,3 +12,19 @@ void AttachInterpreter(TPdfDocument& doc);
 // outside 1..kMaxIndexedPage are not indexed.
 void RebuildPageItemIndex(TPdfDocument& doc);
 constexpr int32_t kMaxIndexedPage = 8388608;
+
+// "The items of page N": makes sure the display list holds the items of page
+// pageNo (1-based), interpreting its content now when it does not. Pages
+// asked for longest ago give their items up once the pages together exceed
+// doc.displayListBudget (the page asked for stays). False when the page has
+// no content that could be read; a list filled by other means is left alone
+// for such a page.
+bool EnsurePageItems(TPdfDocument& doc, int32_t pageNo);
+// The positions in doc.displayList of the page's items, in list order,
+// after EnsurePageItems.
+const std::vector<int32_t>& ItemsOfPage(TPdfDocument& doc, int32_t pageNo);
+// Interprets every page in turn (for a whole-document look at the items);
+// with a budget smaller than the document the earlier pages give way.
+void InterpretAllPages(TPdfDocument& doc);
+// Removes the items of the given pages from the display list.
+void DropPageItems(TPdfDocument& doc, const std::vector<int32_t>& pageNos);

@@ -1,7 +1,10 @@
-// Handing a page's items over to the display list, and the per-page index
-// of the list that spares painting and the pointer tool a walk over the
-// items of every page.
+// Handing a page's items over to the display list, the per-page index of
+// the list that spares painting and the pointer tool a walk over the items
+// of every page, and the pages interpreted on demand: the list holds the
+// pages asked for last, within a memory budget.
 #include <algorithm>
+#include <chrono>
+#include <unordered_set>
 
 #include "ContentInterpreter.h"
 #include "Interpreter_p.h"
@@ -26,7 +29,87 @@ void AddToIndex(TPdfDocument& doc, int32_t pageNo, int32_t position) {
     index[slot].push_back(position);
 }
 
+// An estimate of what a page's items hold, with what they own.
+size_t ItemBytes(TPdfDocument& doc, int32_t pageNo) {
+    size_t bytes = 0;
+    for (const int32_t pos : ItemsOfPage(doc, pageNo)) {
+        const TDisplayItem& item = doc.displayList[static_cast<size_t>(pos)];
+        bytes += sizeof(TDisplayItem) + item.text.capacity() + item.fontName.capacity() +
+                 (item.advances.capacity() + item.spacings.capacity()) * sizeof(double) +
+                 static_cast<size_t>(item.segments.Count()) * sizeof(TPathSegment);
+    }
+    return bytes;
+}
+
+void TrimShownPages(TPdfDocument& doc) {
+    if (doc.shownPagesBytes <= doc.displayListBudget) return;
+    // Dropping costs a pass over the list: a quarter of the budget is freed
+    // at once rather than one page per page shown.
+    const size_t target = doc.displayListBudget / 4 * 3;
+    std::vector<int32_t> dropped;
+    size_t dropCount = 0;
+    while (doc.shownPagesBytes > target && dropCount + 1 < doc.shownPages.size()) {
+        doc.shownPagesBytes -= doc.shownPages[dropCount].bytes;
+        dropped.push_back(doc.shownPages[dropCount].pageNo);
+        ++dropCount;
+    }
+    if (dropped.empty()) return;
+    doc.shownPages.erase(doc.shownPages.begin(), doc.shownPages.begin() + static_cast<std::ptrdiff_t>(dropCount));
+    DropPageItems(doc, dropped);
+}
+
+const std::vector<int32_t> kNoItems;
+
 }  // namespace
+
+bool EnsurePageItems(TPdfDocument& doc, int32_t pageNo) {
+    if (pageNo < 1 || pageNo > doc.pageList.Count()) return false;
+    auto& shown = doc.shownPages;
+    const auto found = std::find_if(shown.begin(), shown.end(),
+                                    [pageNo](const TPdfDocument::TShownPage& page) { return page.pageNo == pageNo; });
+    if (found != shown.end()) {
+        std::rotate(found, found + 1, shown.end());
+        return true;
+    }
+    TPageRecord& page = doc.pageList[static_cast<size_t>(pageNo - 1)];
+    if (!page.hasContent) return false;
+    const size_t length =
+        page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+    const auto start = std::chrono::steady_clock::now();
+    doc.InterPretPage(page.content.data(), static_cast<int32_t>(length), false, pageNo);
+    doc.timings.interpretation += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const size_t bytes = ItemBytes(doc, pageNo);
+    shown.push_back({pageNo, bytes});
+    doc.shownPagesBytes += bytes;
+    TrimShownPages(doc);
+    return true;
+}
+
+const std::vector<int32_t>& ItemsOfPage(TPdfDocument& doc, int32_t pageNo) {
+    if (!Indexable(pageNo)) return kNoItems;
+    if (!IndexCoversList(doc)) RebuildPageItemIndex(doc);
+    const auto slot = static_cast<size_t>(pageNo);
+    return slot < doc.pageItemIndex.size() ? doc.pageItemIndex[slot] : kNoItems;
+}
+
+void InterpretAllPages(TPdfDocument& doc) {
+    for (int32_t pageNo = 1; pageNo <= doc.pageList.Count(); ++pageNo) EnsurePageItems(doc, pageNo);
+}
+
+void DropPageItems(TPdfDocument& doc, const std::vector<int32_t>& pageNos) {
+    const std::unordered_set<int32_t> drop(pageNos.begin(), pageNos.end());
+    auto& list = doc.displayList;
+    auto& items = list.data;
+    items.erase(std::remove_if(items.begin(), items.end(),
+                               [&drop](const TDisplayItem& item) { return drop.count(item.pageNo) > 0; }),
+                items.end());
+    list.count = static_cast<uint32_t>(items.size());
+    list.Shrink();
+    RebuildPageItemIndex(doc);
+    if (list.Count() > 0) list.Select(list.Count() - 1);
+    else list.Clear();
+    ++doc.displayListDrops;
+}
 
 void RebuildPageItemIndex(TPdfDocument& doc) {
     for (auto& positions : doc.pageItemIndex) positions.clear();

@@ -54,6 +54,8 @@ std::vector<uint32_t> GreyTable(int32_t bitsPerPixel) {
     return table;
 }
 
+bool IsGreyTable(const TDib& dib) { return dib.colorTable == GreyTable(8); }
+
 // ---- JPEG ---------------------------------------------------------------
 
 struct TJpegErrorManager {
@@ -91,7 +93,11 @@ void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
     }
 }
 
-bool DecodeJpeg(const uint8_t* bytes, size_t size, TDib& dib) {
+// Decodes at 1/scaleDenom of the full size (1, 2, 4 or 8): libjpeg-turbo
+// then skips most of the inverse transform, so a photo shown a few hundred
+// pixels wide costs a fraction of its full decode. With headerOnly the
+// picture is checked as far as its header tells and nothing is decoded.
+bool DecodeJpeg(const uint8_t* bytes, size_t size, int32_t scaleDenom, bool headerOnly, TDib& dib) {
     jpeg_decompress_struct info{};
     TJpegErrorManager errors{};
     info.err = jpeg_std_error(&errors.manager);
@@ -124,6 +130,12 @@ bool DecodeJpeg(const uint8_t* bytes, size_t size, TDib& dib) {
         jpeg_destroy_decompress(&info);
         return false;
     }
+    if (headerOnly) {
+        jpeg_destroy_decompress(&info);
+        return true;
+    }
+    info.scale_num = 1;
+    info.scale_denom = static_cast<unsigned int>(scaleDenom);
     jpeg_start_decompress(&info);
     const int32_t width = static_cast<int32_t>(info.output_width);
     const int32_t height = static_cast<int32_t>(info.output_height);
@@ -266,12 +278,67 @@ bool IsTiff(const uint8_t* bytes, size_t size) {
 
 }  // namespace
 
-TDib OpenDib(const uint8_t* fileBytes, size_t size) {
+TDib OpenDib(const uint8_t* fileBytes, size_t size, int32_t scaleDenom) {
     TDib dib;
     if (!fileBytes || size == 0) return dib;
-    const bool ok = IsTiff(fileBytes, size) ? DecodeTiff(fileBytes, size, dib) : DecodeJpeg(fileBytes, size, dib);
+    scaleDenom = ValidScaleDenom(scaleDenom);
+    bool ok;
+    if (IsTiff(fileBytes, size)) {
+        ok = DecodeTiff(fileBytes, size, dib);
+        if (ok && scaleDenom > 1) dib = ReduceDib(dib, scaleDenom);
+    } else {
+        ok = DecodeJpeg(fileBytes, size, scaleDenom, false, dib);
+    }
     if (!ok) dib = TDib{};
     return dib;
+}
+
+bool JpegLooksDecodable(const uint8_t* fileBytes, size_t size) {
+    TDib unused;
+    return fileBytes && size > 0 && !IsTiff(fileBytes, size) && DecodeJpeg(fileBytes, size, 1, true, unused);
+}
+
+int32_t ValidScaleDenom(int32_t scaleDenom) {
+    return scaleDenom >= 8 ? 8 : scaleDenom >= 4 ? 4 : scaleDenom >= 2 ? 2 : 1;
+}
+
+TDib ReduceDib(const TDib& dib, int32_t scaleDenom) {
+    scaleDenom = ValidScaleDenom(scaleDenom);
+    const int32_t bytesPerPixel = dib.bitsPerPixel / 8;
+    // Indexed pictures below 8 bits (fax scans, masks) lose their strokes
+    // when averaged and are small anyway: they stay as they are.
+    if (scaleDenom == 1 || !dib.bits() || dib.bitsPerPixel < 8 || (dib.bitsPerPixel == 8 && !IsGreyTable(dib)))
+        return dib;
+    const int32_t width = (dib.width + scaleDenom - 1) / scaleDenom;
+    const int32_t height = (dib.height + scaleDenom - 1) / scaleDenom;
+    TDib reduced = newdib(width, height, dib.bitsPerPixel);
+    if (!reduced.bits()) return dib;
+    // Each target pixel is the mean of the source block it covers (the last
+    // row and column of blocks may be cut off by the picture's edge).
+    std::vector<uint32_t> sums(static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel));
+    std::vector<uint32_t> counts(static_cast<size_t>(width));
+    for (int32_t r = 0; r < height; ++r) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        std::fill(counts.begin(), counts.end(), 0u);
+        const int32_t lastRow = std::min(dib.height, (r + 1) * scaleDenom);
+        for (int32_t sr = r * scaleDenom; sr < lastRow; ++sr) {
+            const uint8_t* source = dib.Row(sr);
+            for (int32_t sc = 0; sc < dib.width; ++sc) {
+                const size_t target = static_cast<size_t>(sc / scaleDenom);
+                ++counts[target];
+                for (int32_t b = 0; b < bytesPerPixel; ++b)
+                    sums[target * static_cast<size_t>(bytesPerPixel) + static_cast<size_t>(b)] +=
+                        source[static_cast<size_t>(sc) * static_cast<size_t>(bytesPerPixel) + static_cast<size_t>(b)];
+            }
+        }
+        uint8_t* out = reduced.Row(r);
+        for (size_t c = 0; c < static_cast<size_t>(width); ++c)
+            for (size_t b = 0; b < static_cast<size_t>(bytesPerPixel); ++b)
+                out[c * static_cast<size_t>(bytesPerPixel) + b] =
+                    static_cast<uint8_t>(sums[c * static_cast<size_t>(bytesPerPixel) + b] / counts[c]);
+    }
+    reduced.colorTable = dib.colorTable;
+    return reduced;
 }
 
 TDib newdib(int32_t width, int32_t height, int32_t bitsPerPixel) {

@@ -32,8 +32,22 @@ struct TDib {
 constexpr int64_t kMaxDibPixels = int64_t{1} << 28;
 
 // Decodes a JPEG file image, or a TIFF file image with CCITT data, held in
-// memory. Unreadable data give a block without pixels.
-TDib OpenDib(const uint8_t* fileBytes, size_t size);
+// memory, at 1/scaleDenom of its size in each direction (1, 2, 4 or 8;
+// other values round down to one of them). Unreadable data give a block
+// without pixels.
+TDib OpenDib(const uint8_t* fileBytes, size_t size, int32_t scaleDenom = 1);
+
+// Whether a JPEG's header promises a picture OpenDib can decode (a kind of
+// colour it knows, a size it allows), without decoding it.
+bool JpegLooksDecodable(const uint8_t* fileBytes, size_t size);
+
+// The reduction OpenDib and ReduceDib actually use for a requested one.
+int32_t ValidScaleDenom(int32_t scaleDenom);
+
+// The bitmap at 1/scaleDenom of its size, each pixel the mean of the block
+// it stands for. Bitmaps of fewer than 8 bits per pixel, and 8-bit ones with
+// a colour table that is not grey, are returned as they are.
+TDib ReduceDib(const TDib& dib, int32_t scaleDenom);
 
 // A zero-filled bitmap of the given size; 1, 4 and 8 bits per pixel get a
 // grey colour table. Sizes out of range give a block without pixels.

@@ -535,7 +535,7 @@ void TPdfDocument::MaterializeObjectStreams() {
             entry.inUse = 0;
         }
     }
-    fileBuffer.insert(fileBuffer.end(), extension.begin(), extension.end());
+    fileBuffer.Append(extension);
     fileData = fileBuffer.data();
     fileSize = static_cast<int32_t>(fileBuffer.size());
 }

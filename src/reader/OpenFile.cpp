@@ -1,8 +1,6 @@
 // The frame of an open: guard, reset, reading the file, the cross-reference
 // chain and the trailers, the messages, and the finishing steps that leave
 // the program ready for the next open whatever happened.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -10,6 +8,7 @@
 #include <ctime>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "PdfDocument.h"
 
@@ -34,9 +33,53 @@ const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde 
 constexpr size_t kHeaderSearch = 1024;
 
 // Where the header starts, or npos.
-size_t HeaderPos(const std::vector<uint8_t>& file) {
+size_t HeaderPos(const TFileBytes& file) {
     const std::string_view head(reinterpret_cast<const char*>(file.data()), std::min(file.size(), kHeaderSearch));
     return head.find("%PDF-");
+}
+
+// Pages that share a font dictionary share what it says: each dictionary is
+// read once and what was read is copied to the records of the other pages
+// (2000 pages in five fonts read five dictionaries, not 10000).
+void ReadFontsOncePerDictionary(TPdfDocument& doc) {
+    struct TUse {
+        int32_t pageIndex = 0;
+        std::string resName;
+        size_t readAs = 0;  // index among the records read
+    };
+    std::vector<TFontRecord> records = std::move(doc.fontList.data);
+    doc.fontList.Clear();
+    std::vector<TUse> uses(records.size());
+    std::unordered_map<int32_t, size_t> byDict;
+    for (size_t i = 0; i < records.size(); ++i) {
+        TFontRecord& record = records[i];
+        uses[i].pageIndex = record.pageIndex;
+        uses[i].resName = record.resName;
+        // A record whose dictionary was not found reads nothing; it is kept
+        // on its own all the same.
+        const auto [found, first] = byDict.emplace(record.fontDictPos, static_cast<size_t>(doc.fontList.Count()));
+        if (!first && record.fontDictPos > 0) {
+            uses[i].readAs = found->second;
+            continue;
+        }
+        uses[i].readAs = static_cast<size_t>(doc.fontList.Count());
+        *doc.fontList.Append() = std::move(record);
+    }
+    std::vector<TFontRecord>().swap(records);
+
+    doc.ReadFontDicts();
+    doc.ReadDescriptors();
+    doc.ReadEncodingDicts();
+
+    std::vector<TFontRecord> read = std::move(doc.fontList.data);
+    doc.fontList.Clear();
+    doc.fontList.data.reserve(uses.size());
+    for (TUse& use : uses) {
+        TFontRecord& record = *doc.fontList.Append();
+        record = read[use.readAs];
+        record.pageIndex = use.pageIndex;
+        record.resName = std::move(use.resName);
+    }
 }
 
 }  // namespace
@@ -91,18 +134,8 @@ TOpenResult TPdfDocument::openfilenow(const std::string& path) {
 
 TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     auto stageStart = Clock::now();
-    bool readable = false;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        struct stat info {};
-        // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
-        if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= INT32_MAX) {
-            fileBuffer.assign(static_cast<size_t>(info.st_size), 0);
-            readable = std::fread(fileBuffer.data(), 1, fileBuffer.size(), file) == fileBuffer.size();
-        }
-        std::fclose(file);
-    }
-    if (!readable) {
-        fileBuffer.clear();
+    // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
+    if (!fileBuffer.Load(path)) {
         fileData = nullptr;
         fileSize = 0;
         ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);
@@ -159,11 +192,14 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
 }
 
 void TPdfDocument::ResetDocument() {
-    for (TImageRecord& image : imageList) deldib(image.dib);
+    imageBitmaps.Clear();
     imageList.Clear();
     displayList.Clear();
     pageItems.Clear();
     pageItemIndex.clear();
+    shownPages.clear();
+    shownPagesBytes = 0;
+    ++displayListDrops;
     fontList.Clear();
     pagesFound = 0;
     Edit1.clear();
@@ -207,9 +243,7 @@ void TPdfDocument::ReadDocumentStructure() {
 
     stageStart = Clock::now();
     CollectFonts();
-    ReadFontDicts();
-    ReadDescriptors();
-    ReadEncodingDicts();
+    ReadFontsOncePerDictionary(*this);
     timings.fonts = SecondsSince(stageStart);
 
     stageStart = Clock::now();

@@ -585,10 +585,7 @@ void TPdfDocument::ReadPageLoop() {
         timings.contentDecode += SecondsSince(start);
         if (!readable || joined.empty()) continue;
 
-        start = Clock::now();
-        InterPretPage(joined.data(), static_cast<int32_t>(joined.size()), true, i + 1);
-        timings.interpretation += SecondsSince(start);
-        // The page owns the buffer from here on; moving keeps its address.
+        // Interpreted when the page is shown or its text is needed.
         TPageRecord& page = pageList[static_cast<size_t>(i)];
         page.contentLength = static_cast<int32_t>(joined.size());
         page.content = std::move(joined);

@@ -1,6 +1,6 @@
 // TPdfDocument: the open document and the reader that fills it.
 //
-// The whole file is held in memory and read through one cursor
+// The whole file is mapped into memory and read through one cursor
 // (fileData, fileSize, filePos); dictionaries become flat lists of token
 // lists; every list of the model is a TDynaArray whose current element is
 // mirrored into one of the cur* fields below. The window owns one document;
@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "DocumentUi.h"
+#include "FileBytes.h"
+#include "ImageBitmaps.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
@@ -52,6 +54,8 @@ public:
 
     // Runs one page's decoded content through the content interpreter (set
     // by the content library with AttachInterpreter); nothing without one.
+    // The open does not interpret: a page is interpreted when it is shown,
+    // hovered or its text is needed (EnsurePageItems in ContentInterpreter.h).
     void InterPretPage(const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo);
     std::function<void(TPdfDocument&, const uint8_t*, int32_t, bool, int32_t)> interpreter;
 
@@ -148,7 +152,13 @@ public:
     // Streams and images.
     void CollectImages();
     void ReadImageDicts();
+    // Keeps the records of the pictures that can be shown (a JPEG judged by
+    // its header); the pixels are decoded when they are drawn.
     void DecodeImages();
+    // The picture of image record `index` at 1/scaleDenom of its size (1, 2,
+    // 4 or 8), decoded now or kept from an earlier call; null when it cannot
+    // be decoded. The cursor is kept.
+    TImageBitmaps::TBitmap ImageBitmap(int32_t index, int32_t scaleDenom = 1);
     // Reads, decodes and joins the page's content streams into `joined`;
     // false when the page cannot be interpreted.
     bool ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined);
@@ -157,14 +167,14 @@ public:
     std::string programDir;  // the program's folder, ending in "/"
 
     // The bytes being read: the open file, or a page's content while the
-    // interpreter runs. fileBuffer owns the file's bytes.
+    // interpreter runs. fileBuffer holds the file's bytes.
     const uint8_t* fileData = nullptr;
     int32_t fileSize = 0;
     // The bytes of the file itself: objects taken out of object streams
     // stand behind them, up to fileSize.
     int32_t sourceSize = 0;
     int32_t filePos = 0;
-    std::vector<uint8_t> fileBuffer;
+    TFileBytes fileBuffer;
 
     std::vector<TObjEntry> objTable;
     int32_t objCount = 0;
@@ -222,6 +232,8 @@ public:
 
     TImageRecord* curImage = nullptr;
     TDynaArray<TImageRecord> imageList{&curImage};
+    // Decoded pictures by record index, within a memory budget.
+    TImageBitmaps imageBitmaps;
 
     TDisplayItem* curItem = nullptr;
     TDynaArray<TDisplayItem> displayList{&curItem};
@@ -232,6 +244,19 @@ public:
     // list order; kept by the content interpreter so that painting and the
     // pointer tool need not walk the whole list.
     std::vector<std::vector<int32_t>> pageItemIndex;
+    // The pages whose items the display list holds because they were asked
+    // for, least recently asked first, with the memory their items take; the
+    // first give their items up when the sum exceeds the budget.
+    struct TShownPage {
+        int32_t pageNo = 0;
+        size_t bytes = 0;
+    };
+    std::vector<TShownPage> shownPages;
+    size_t shownPagesBytes = 0;
+    size_t displayListBudget = size_t{48} << 20;
+    // Counts the times items left the display list, so that positions kept
+    // by a view (marks) are known to be stale.
+    uint32_t displayListDrops = 0;
 
     // The "Informationen" tab's values (UTF-8).
     std::string Edit1;  // Producer

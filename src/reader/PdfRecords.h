@@ -183,7 +183,6 @@ struct TImageRecord {
     uint8_t isImage = 0;
     std::vector<std::string> filterNames;
     TPredictorParms predictor;
-    TDib dib;
 };
 
 struct TPathSegment {

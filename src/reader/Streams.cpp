@@ -157,36 +157,51 @@ std::vector<uint8_t> CcittTiff(const std::vector<uint8_t>& data, int32_t width, 
     return tiff;
 }
 
-// Gives the record its bitmap when its data can be decoded. Corrupt Flate
-// data throw TDecodeError.
-void DecodeImage(TPdfDocument& doc, TImageRecord& image) {
-    if (!image.isImage || image.bitsPerComponent <= 0 || image.length <= 0) return;
+// The record's stream data, when the record is a picture of a kind and size
+// we decode. The cursor is kept.
+bool ReadImageData(TPdfDocument& doc, const TImageRecord& image, std::vector<uint8_t>& data) {
+    data.clear();
+    if (!image.isImage || image.bitsPerComponent <= 0 || image.length <= 0) return false;
     const int32_t minSize = image.filterKind == kFilterCcitt ? 2 : 1;
-    if (image.filterKind == kFilterOther || image.width < minSize || image.height < minSize) return;
+    if (image.filterKind == kFilterOther || image.width < minSize || image.height < minSize) return false;
+    const int32_t saved = doc.GetPos();
     doc.SetPos(image.streamPos);
-    std::vector<uint8_t> data;
-    if (!doc.ReadStreamBytes(image.length, data)) return;
+    const bool read = doc.ReadStreamBytes(image.length, data);
+    doc.SetPos(saved);
+    return read;
+}
 
+// The picture the data hold, at 1/scaleDenom of its size. Corrupt Flate
+// data throw TDecodeError.
+TDib BitmapFromData(const TImageRecord& image, const std::vector<uint8_t>& data, int32_t scaleDenom) {
     switch (image.filterKind) {
         case kFilterDct:
             // The JPEG's own size wins over /Width and /Height.
-            image.dib = OpenDib(data.data(), data.size());
-            break;
+            return OpenDib(data.data(), data.size(), scaleDenom);
         case kFilterFlate: {
             const size_t estimate = static_cast<size_t>(image.length) * 10;
             const std::vector<uint8_t> decoded =
                 Unpredict(FlateDecode(data.data(), data.size(), estimate), image.predictor);
-            if (!decoded.empty())
-                image.dib = FlateBitmap(decoded, image.width, image.height, image.bitsPerComponent);
-            break;
+            if (decoded.empty()) return TDib{};
+            return ReduceDib(FlateBitmap(decoded, image.width, image.height, image.bitsPerComponent), scaleDenom);
         }
         case kFilterCcitt: {
             const std::vector<uint8_t> tiff = CcittTiff(data, image.width, image.height);
-            image.dib = OpenDib(tiff.data(), tiff.size());
-            break;
+            return OpenDib(tiff.data(), tiff.size(), scaleDenom);
         }
-        default: break;
+        default: return TDib{};
     }
+}
+
+// Whether the record's picture can be shown. A JPEG is judged by its header,
+// so that opening a catalogue of photos does not decode them; other data are
+// decoded (and dropped again), since only that shows whether they fill the
+// picture. Corrupt Flate data throw TDecodeError.
+bool ImageDecodable(TPdfDocument& doc, const TImageRecord& image) {
+    std::vector<uint8_t> data;
+    if (!ReadImageData(doc, image, data)) return false;
+    if (image.filterKind == kFilterDct) return JpegLooksDecodable(data.data(), data.size());
+    return BitmapFromData(image, data, 1).bits() != nullptr;
 }
 
 }  // namespace
@@ -309,27 +324,42 @@ void TPdfDocument::ReadImageDicts() {
 }
 
 void TPdfDocument::DecodeImages() {
+    imageBitmaps.Clear();
+    std::vector<uint8_t> decodable(static_cast<size_t>(imageList.Count()), 0);
     int32_t decodedCount = 0;
     if (readPics) {
-        for (TImageRecord& image : imageList) {
+        for (int32_t i = 0; i < imageList.Count(); ++i) {
+            const TImageRecord& image = imageList[static_cast<size_t>(i)];
             if (!image.hasFilter) continue;
             try {
-                DecodeImage(*this, image);
+                decodable[static_cast<size_t>(i)] = ImageDecodable(*this, image);
             } catch (const TDecodeError&) {
                 // A corrupt picture is left out; the page keeps the rest.
                 ui_.AddStatusLine("Ein Bild auf Seite " + std::to_string(int64_t{image.pageIndex} + 1) +
                                   " ist beschädigt und wird nicht angezeigt.");
             }
-            if (image.dib.bits()) ++decodedCount;
+            if (decodable[static_cast<size_t>(i)]) ++decodedCount;
         }
     }
-    for (int32_t i = imageList.Count() - 1; i >= 0; --i) {
-        TImageRecord& image = imageList[static_cast<size_t>(i)];
-        if (image.dib.bits()) continue;
-        deldib(image.dib);
-        imageList.Delete(i);
-    }
+    for (int32_t i = imageList.Count() - 1; i >= 0; --i)
+        if (!decodable[static_cast<size_t>(i)]) imageList.Delete(i);
     ui_.AddStatusLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
+}
+
+TImageBitmaps::TBitmap TPdfDocument::ImageBitmap(int32_t index, int32_t scaleDenom) {
+    if (index < 0 || index >= imageList.Count()) return nullptr;
+    scaleDenom = ValidScaleDenom(scaleDenom);
+    if (auto kept = imageBitmaps.Find(index, scaleDenom)) return kept->bits() ? kept : nullptr;
+    const TImageRecord& image = imageList[static_cast<size_t>(index)];
+    TDib dib;
+    std::vector<uint8_t> data;
+    try {
+        if (ReadImageData(*this, image, data)) dib = BitmapFromData(image, data, scaleDenom);
+    } catch (const TDecodeError&) {
+        // Said when the file was opened.
+    }
+    auto bitmap = imageBitmaps.Put(index, scaleDenom, std::move(dib));
+    return bitmap->bits() ? bitmap : nullptr;
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <limits>
 
+#include "ContentInterpreter.h"
 #include "PdfDocument.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
@@ -68,18 +69,6 @@ QString TextFromCp1252(const std::string& text) {
     return s;
 }
 
-uint64_t SampleBytes(const std::vector<uint8_t>& bytes) {
-    // FNV-1a over up to 64 bytes spread over the block: enough to notice a
-    // block that was refilled at the same address by a later open.
-    uint64_t h = 1469598103934665603ull ^ bytes.size();
-    if (bytes.empty()) return h;
-    const size_t step = std::max<size_t>(1, bytes.size() / 64);
-    for (size_t i = 0; i < bytes.size(); i += step) {
-        h ^= bytes[i];
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 }  // namespace
 
@@ -142,6 +131,16 @@ int MagnifierScroll(int clickPos, int oldZoom, int newZoom, int viewportExtent, 
 
 bool BoxContains(int left, int top, int width, int height, int x, int y) {
     return int64_t{left} <= x && x <= int64_t{left} + width && int64_t{top} <= y && y <= int64_t{top} + height;
+}
+
+int32_t ScaleDenomFor(int32_t imageWidth, int32_t imageHeight, int targetWidth, int targetHeight) {
+    if (imageWidth <= 0 || imageHeight <= 0) return 1;
+    int32_t denom = 1;
+    for (int32_t next = 2; next <= 8; next *= 2) {
+        if ((imageWidth + next - 1) / next < targetWidth || (imageHeight + next - 1) / next < targetHeight) break;
+        denom = next;
+    }
+    return denom;
 }
 
 }  // namespace PageGeometry
@@ -222,13 +221,15 @@ TPageView::TPageView(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
 }
 
 bool TPageView::IsMarked(int32_t pos) const {
+    // Positions kept from before pages gave their items up mean other items.
+    if (marksDrops_ != doc_->displayListDrops) return false;
     return std::find(markedItems_.begin(), markedItems_.end(), pos) != markedItems_.end();
 }
 
 void TPageView::SetDocument(TPdfDocument& doc) {
     doc_ = &doc;
     markedItems_.clear();
-    imageCache_.clear();
+    InvalidateImageCache();
     panning_ = false;
     Refresh();
 }
@@ -277,6 +278,7 @@ QSize TPageView::PageAreaSize(int page, int zoomPercent) const {
 }
 
 std::vector<int32_t> TPageView::PageItems(int page) const {
+    EnsurePageItems(*doc_, page);
     std::vector<int32_t> items;
     const int32_t count = doc_->displayList.Count();
     if (page >= 0 && static_cast<size_t>(page) < doc_->pageItemIndex.size()) {
@@ -414,13 +416,20 @@ void TPageView::DrawPath(QPainter& painter, const TDisplayItem& item, double llx
 void TPageView::DrawImage(QPainter& painter, const TDisplayItem& item, double llx, double lly, int zoomPercent,
                           int dpi, int heightPx) const {
     if (item.imageIndex < 0 || item.imageIndex >= doc_->imageList.Count()) return;
-    const QImage& image = CachedImage(item.imageIndex);
-    if (image.isNull()) return;
     const int left = ClampCoord(Conv(item.x - llx, zoomPercent, dpi));
     const int top = ViewY(heightPx, Conv(item.y + item.scaleY - lly, zoomPercent, dpi));
     const int width = ClampCoord(Conv(item.scaleX, zoomPercent, dpi));
     const int height = ClampCoord(Conv(item.scaleY, zoomPercent, dpi));
     if (width == 0 || height == 0) return;
+    // Decoded no finer than the rectangle shows it (the device pixel ratio
+    // counted in, so a sharp screen gets sharp pictures).
+    const TImageRecord& record = doc_->imageList[static_cast<size_t>(item.imageIndex)];
+    const double ratio = std::max(1.0, painter.device() ? painter.device()->devicePixelRatioF() : 1.0);
+    const int32_t denom =
+        ScaleDenomFor(record.width, record.height, static_cast<int>(std::ceil(std::abs(width) * ratio)),
+                      static_cast<int>(std::ceil(std::abs(height) * ratio)));
+    const QImage image = CachedImage(item.imageIndex, denom);
+    if (image.isNull()) return;
     // A negative extent mirrors the picture, as a stretch onto a reversed
     // rectangle does.
     painter.save();
@@ -498,26 +507,38 @@ void TPageView::DrawAnnotations(QPainter& painter, int page, int zoomPercent, in
     }
 }
 
-const QImage& TPageView::CachedImage(int32_t imageIndex) const {
-    const TDib& dib = doc_->imageList[static_cast<size_t>(imageIndex)].dib;
-    if (imageCache_.size() < static_cast<size_t>(doc_->imageList.Count()))
-        imageCache_.resize(static_cast<size_t>(doc_->imageList.Count()));
-    TCachedImage& entry = imageCache_[static_cast<size_t>(imageIndex)];
-    const uint64_t sample = SampleBytes(dib.pixels);
-    if (entry.pixels != dib.bits() || entry.byteCount != dib.pixels.size() || entry.width != dib.width ||
-        entry.height != dib.height || entry.bitsPerPixel != dib.bitsPerPixel || entry.sample != sample) {
-        entry.image = DibToImage(dib);
-        entry.pixels = dib.bits();
-        entry.byteCount = dib.pixels.size();
-        entry.width = dib.width;
-        entry.height = dib.height;
-        entry.bitsPerPixel = dib.bitsPerPixel;
-        entry.sample = sample;
+QImage TPageView::CachedImage(int32_t imageIndex, int32_t scaleDenom) const {
+    const int64_t key = int64_t{imageIndex} << 8 | scaleDenom;
+    auto entry = std::find_if(imageCache_.begin(), imageCache_.end(),
+                              [key](const TCachedImage& cached) { return cached.key == key; });
+    // The document may have dropped its bitmap since (the converted image is
+    // still good) or hold another one for the record (then it is converted
+    // afresh).
+    const TImageBitmaps::TBitmap kept = doc_->imageBitmaps.Find(imageIndex, scaleDenom);
+    if (entry != imageCache_.end() && (!kept || entry->source.lock() == kept)) {
+        imageCache_.splice(imageCache_.begin(), imageCache_, entry);
+        return entry->image;
     }
-    return entry.image;
+    if (entry != imageCache_.end()) {
+        imageCacheBytes_ -= static_cast<size_t>(entry->image.sizeInBytes());
+        imageCache_.erase(entry);
+    }
+    const TImageBitmaps::TBitmap bitmap = kept ? kept : doc_->ImageBitmap(imageIndex, scaleDenom);
+    TCachedImage fresh{key, bitmap, bitmap ? DibToImage(*bitmap) : QImage()};
+    imageCacheBytes_ += static_cast<size_t>(fresh.image.sizeInBytes());
+    imageCache_.push_front(std::move(fresh));
+    while (imageCacheBytes_ > kImageCacheBudget && imageCache_.size() > 1) {
+        imageCacheBytes_ -= static_cast<size_t>(imageCache_.back().image.sizeInBytes());
+        imageCache_.pop_back();
+    }
+    return imageCache_.front().image;
 }
 
-void TPageView::InvalidateImageCache() { imageCache_.clear(); }
+void TPageView::InvalidateImageCache() {
+    imageCache_.clear();
+    imageCacheBytes_ = 0;
+}
+
 
 const QRawFont& TPageView::RawFontForEm(int emPx) const {
     auto it = rawFonts_.find(emPx);
@@ -608,11 +629,15 @@ QString TPageView::HoverAt(int x, int y) {
     const int dpi = Dpi();
     const auto& box = doc_->pageList[static_cast<size_t>(page - 1)].mediaBox;
     const int heightPx = PageAreaSize(page, zoom).height();
-    // Marks left by the previous movement (possibly on another page).
+    // Marks left by the previous movement (possibly on another page). Asking
+    // for this page's items may make older pages give theirs up, which
+    // shifts the positions of the items kept.
+    const std::vector<int32_t> items = PageItems(page);
     markedItems_.clear();
+    marksDrops_ = doc_->displayListDrops;
 
     std::string hovered;
-    for (int32_t pos : PageItems(page)) {
+    for (int32_t pos : items) {
         const TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath || item.isImage) continue;
         const int pointSize = HoverPointSize(item.fontSize, zoom);

@@ -3,7 +3,8 @@
 //
 // The page number and the zoom live in the window's two spin fields; the
 // view reads them afresh on every paint and the magnifier writes the zoom
-// field. Painting reads the model and never calls the reader.
+// field. Painting reads the model; pictures are decoded by the document
+// when they are first drawn at a size.
 #pragma once
 
 #include <QCursor>
@@ -15,7 +16,9 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <list>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QLineEdit;
@@ -57,6 +60,10 @@ int ClampScroll(int pos, int extent);
 int MagnifierScroll(int clickPos, int oldZoom, int newZoom, int viewportExtent, int pageExtent);
 // Whether a point lies in a run's text box, all four bounds included.
 bool BoxContains(int left, int top, int width, int height, int x, int y);
+// The largest reduction (1, 2, 4 or 8) at which a picture of imageWidth x
+// imageHeight pixels still has at least one pixel per view pixel of its
+// rectangle; 1 when the picture's size is not known.
+int32_t ScaleDenomFor(int32_t imageWidth, int32_t imageHeight, int targetWidth, int targetHeight);
 }  // namespace PageGeometry
 
 // A picture of the model turned into a QImage for drawing: rows top-down,
@@ -117,8 +124,9 @@ public:
     bool IsMarked(int32_t pos) const;
     // The magnifier's click: zoom in or out about a page-area point.
     void MagnifyAt(int x, int y, bool zoomIn);
-    // Pictures are converted once per open; the window calls this after a
-    // file was read (a changed picture is also noticed on its own).
+    // Pictures are converted when first drawn and kept within a budget; the
+    // window calls this after a file was read (a bitmap the document
+    // replaced is also noticed on its own).
     void InvalidateImageCache();
 
     // The current page and zoom as the two fields hold them (page 1 and
@@ -145,13 +153,14 @@ protected:
 
 private:
     enum class TCursorShape { Arrow, Lupe, Hand };
+    // A picture converted for the screen, for the document's bitmap it was
+    // made from.
     struct TCachedImage {
+        int64_t key = 0;  // image index << 8 | reduction
+        std::weak_ptr<const TDib> source;
         QImage image;
-        const uint8_t* pixels = nullptr;
-        size_t byteCount = 0;
-        int32_t width = 0, height = 0, bitsPerPixel = 0;
-        uint64_t sample = 0;
     };
+    static constexpr size_t kImageCacheBudget = size_t{32} << 20;
 
     bool PageValid(int page) const;
     // Positions in displayList of the items of a page, in list order.
@@ -165,7 +174,9 @@ private:
     void DrawRun(QPainter& painter, const TDisplayItem& item, bool marked, double llx, double lly,
                  int zoomPercent, int dpi, int heightPx, const QRect& clip) const;
     void DrawAnnotations(QPainter& painter, int page, int zoomPercent, int dpi) const;
-    const QImage& CachedImage(int32_t imageIndex) const;
+    // The picture at 1/scaleDenom of its size, decoded by the document when
+    // neither keeps it.
+    QImage CachedImage(int32_t imageIndex, int32_t scaleDenom) const;
     const QRawFont& RawFontForEm(int emPx) const;
     const QFontMetrics& MetricsForPixels(int px) const;
     void SetDragCursor();
@@ -186,7 +197,9 @@ private:
     // Positions in the display list of the runs the last pointer movement
     // marked (drawn red): the view's own state, the document is not touched.
     std::vector<int32_t> markedItems_;
-    mutable std::vector<TCachedImage> imageCache_;
+    uint32_t marksDrops_ = 0;  // the document's displayListDrops when they were marked
+    mutable std::list<TCachedImage> imageCache_;  // most recently used first
+    mutable size_t imageCacheBytes_ = 0;
     mutable std::map<int, QRawFont> rawFonts_;
     mutable std::map<int, QFontMetrics> metrics_;
 };

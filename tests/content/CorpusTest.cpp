@@ -17,6 +17,7 @@ struct TOpened {
     explicit TOpened(const std::string& file) {
         AttachInterpreter(doc);
         doc.openfilenow(CorpusPath(file));
+        InterpretAllPages(doc);
     }
 };
 

@@ -222,8 +222,8 @@ TEST(Images, IndirectLengthIsFetched) {
     d->ReadAndDecodeImages();
     ASSERT_EQ(d->doc.imageList.Count(), 1);
     EXPECT_EQ(d->doc.imageList[0].length, static_cast<int32_t>(Deflate({10, 200}).size()));
-    ASSERT_NE(d->doc.imageList[0].dib.bits(), nullptr);
-    EXPECT_EQ(d->doc.imageList[0].dib.Row(0)[1], 200);
+    ASSERT_NE(d->doc.ImageBitmap(0), nullptr);
+    EXPECT_EQ(d->doc.ImageBitmap(0)->Row(0)[1], 200);
 }
 
 // ---- Flate images ----------------------------------------------------------
@@ -232,7 +232,9 @@ TEST(Images, FlateRgbIsStoredBottomUpBlueFirst) {
     auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceRGB /Filter /FlateDecode",
                              Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    const TDib& dib = d->doc.imageList[0].dib;
+    const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
     ASSERT_EQ(dib.bitsPerPixel, 24);
     EXPECT_EQ(std::vector<uint8_t>(dib.Row(1), dib.Row(1) + 6), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
     EXPECT_EQ(std::vector<uint8_t>(dib.Row(0), dib.Row(0) + 6), (std::vector<uint8_t>{9, 8, 7, 12, 11, 10}));
@@ -243,7 +245,9 @@ TEST(Images, FlateOtherSizesAreCopiedRowByRowBottomRowFirst) {
     auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /FlateDecode",
                              Deflate({10, 20, 30, 40}));
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    const TDib& dib = d->doc.imageList[0].dib;
+    const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
     ASSERT_EQ(dib.bitsPerPixel, 8);
     EXPECT_EQ(dib.Row(0)[0], 30);
     EXPECT_EQ(dib.Row(0)[1], 40);
@@ -259,7 +263,9 @@ TEST(Images, FlateRowsArePaddedToWholeBytesAndShortDataLeaveRowsEmpty) {
     auto d = DecodedImageDoc("/Width 10 /Height 3 /BitsPerComponent 1 /Filter /FlateDecode",
                              Deflate({0xFF, 0xC0, 0x81, 0x40}));
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    const TDib& dib = d->doc.imageList[0].dib;
+    const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
     EXPECT_EQ(dib.Row(2)[0], 0xFF);
     EXPECT_EQ(dib.Row(2)[1], 0xC0);
     EXPECT_EQ(dib.Row(1)[0], 0x81);
@@ -308,7 +314,9 @@ TEST(Images, PngPredictedFlateImageIsUnpredicted) {
                              "/DecodeParms << /Predictor 12 /Columns 2 >>",
                              Deflate(rows));
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    const TDib& dib = d->doc.imageList[0].dib;
+    const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
     // Bitmap rows run bottom-up.
     EXPECT_EQ(dib.Row(1)[0], 10);
     EXPECT_EQ(dib.Row(1)[1], 20);
@@ -335,7 +343,7 @@ TEST(Images, LengthBeyondTheEndOfTheFileReadsWhatIsThere) {
     const std::string jpeg = ReadDataFile("streams/cmyk-adobe-16x16.jpg");
     auto d = DecodedImageDoc(dict, jpeg, "/Length 2000000000");
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    EXPECT_EQ(d->doc.imageList[0].dib.width, 16);
+    EXPECT_EQ(d->doc.ImageBitmap(0)->width, 16);
 
     EXPECT_EQ(DecodedImageDoc(dict, jpeg, "/Length -5")->doc.imageList.Count(), 0);
     EXPECT_EQ(DecodedImageDoc(dict, jpeg, "/Length -2147483648")->doc.imageList.Count(), 0);
@@ -345,8 +353,8 @@ TEST(Images, JpegSizeWinsOverTheDictionary) {
     auto d = DecodedImageDoc("/Width 3 /Height 99 /BitsPerComponent 8 /Filter /DCTDecode",
                              ReadDataFile("streams/cmyk-adobe-16x16.jpg"));
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    EXPECT_EQ(d->doc.imageList[0].dib.width, 16);
-    EXPECT_EQ(d->doc.imageList[0].dib.height, 16);
+    EXPECT_EQ(d->doc.ImageBitmap(0)->width, 16);
+    EXPECT_EQ(d->doc.ImageBitmap(0)->height, 16);
 }
 
 // ---- corpus images, against pdfimages -list and pdfimages' pixels -----------
@@ -399,7 +407,9 @@ TEST(Images, CorpusJpegAndFlateImagesMatchPdfimages) {
         d->AddImage("/Im", c.objNum);
         d->ReadAndDecodeImages();
         ASSERT_EQ(d->doc.imageList.Count(), 1);
-        const TDib& dib = d->doc.imageList[0].dib;
+        const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
         EXPECT_EQ(dib.width, c.width);
         EXPECT_EQ(dib.height, c.height);
         EXPECT_EQ(dib.bitsPerPixel, c.bits);
@@ -420,7 +430,9 @@ TEST(Images, CorpusCcittImageHasBlackAndWhitePixels) {
     d->AddImage("/Im1", 8);
     d->ReadAndDecodeImages();
     ASSERT_EQ(d->doc.imageList.Count(), 1);
-    const TDib& dib = d->doc.imageList[0].dib;
+    const auto bitmap = d->doc.ImageBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    const TDib& dib = *bitmap;
     EXPECT_EQ(dib.width, 200);
     EXPECT_EQ(dib.height, 120);
     ASSERT_EQ(dib.bitsPerPixel, 1);
@@ -460,11 +472,11 @@ TEST(Images, OpenKeepsEveryPictureOfASharedNameAndNoneWithoutReadPics) {
     ASSERT_EQ(withPics->doc.imageList.Count(), 2);
     EXPECT_EQ(withPics->doc.imageList[0].resName, "/Im0");
     EXPECT_EQ(withPics->doc.imageList[0].pageIndex, 0);
-    EXPECT_EQ(withPics->doc.imageList[0].dib.width, 400);
+    EXPECT_EQ(withPics->doc.ImageBitmap(0)->width, 400);
     EXPECT_EQ(withPics->doc.imageList[1].resName, "/Im0");
     EXPECT_EQ(withPics->doc.imageList[1].pageIndex, 1);
-    EXPECT_EQ(withPics->doc.imageList[1].dib.width, 300);
-    EXPECT_EQ(withPics->doc.imageList[1].dib.height, 200);
+    EXPECT_EQ(withPics->doc.ImageBitmap(1)->width, 300);
+    EXPECT_EQ(withPics->doc.ImageBitmap(1)->height, 200);
 
     auto withoutPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), false);
     EXPECT_EQ(withoutPics->doc.imageList.Count(), 0);

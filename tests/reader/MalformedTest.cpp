@@ -31,7 +31,8 @@ struct TMalformedDoc {
         return std::any_of(ui.messages.begin(), ui.messages.end(),
                            [&](const THeadlessUi::TMessage& m) { return m.text == text; });
     }
-    bool HasText(const std::string& text) const {
+    bool HasText(const std::string& text) {
+        InterpretAllPages(doc);
         return std::any_of(doc.displayList.begin(), doc.displayList.end(),
                            [&](const TDisplayItem& item) { return !item.isPath && item.text == text; });
     }
@@ -70,6 +71,7 @@ TEST_P(MalformedFile, EndsCleanlyAndTheDocumentStaysUsable) {
     EXPECT_EQ(h.doc.pageList.Count(), kGoodPages);
     EXPECT_TRUE(h.ui.messages.empty()) << h.Messages();
     EXPECT_EQ(h.ui.openFinishedCount, 2);
+    InterpretAllPages(h.doc);
     for (const TDisplayItem& item : h.doc.displayList) {
         EXPECT_GE(item.pageNo, 1);
         EXPECT_LE(item.pageNo, kGoodPages);
@@ -150,6 +152,7 @@ TEST(MalformedFiles, SharedContentBombStopsAtTheBudgetAndSaysSo) {
     // 64 MB of budget hold 31 copies of the 2 MB content (each with its
     // line feed); the pages after that are not decoded.
     int32_t pagesShown = 0;
+    InterpretAllPages(h.doc);
     for (int32_t page = 1; page <= 40; ++page)
         if (static_cast<size_t>(page) < h.doc.pageItemIndex.size() && !h.doc.pageItemIndex[static_cast<size_t>(page)].empty()) ++pagesShown;
     EXPECT_GT(pagesShown, 0);

@@ -113,7 +113,8 @@ TModernFile HelloFile() {
     return file;
 }
 
-bool ShowsHallo(const THeadlessDoc& h) {
+bool ShowsHallo(THeadlessDoc& h) {
+    InterpretAllPages(h.doc);
     return std::any_of(h.doc.displayList.begin(), h.doc.displayList.end(),
                        [](const TDisplayItem& item) { return !item.isPath && item.text == "Hallo"; });
 }

@@ -320,10 +320,11 @@ TEST_F(PageViewTest, FilledPathHasNoOutlineAndStrokedPathNoFill) {
 
 TEST_F(PageViewTest, ImageStretchedIntoItsRectangle) {
     t.AddPage(0, 0, 612, 792);
-    TImageRecord& rec = *t.doc.imageList.Append();
-    rec.dib = newdib(2, 1, 24);
+    t.doc.imageList.Append();
+    TDib dib = newdib(2, 1, 24);
     const uint8_t row[] = {0, 0, 255, 255, 0, 0};  // red, blue
-    std::copy(std::begin(row), std::end(row), rec.dib.Row(0));
+    std::copy(std::begin(row), std::end(row), dib.Row(0));
+    t.doc.imageBitmaps.Put(0, 1, dib);
     TDisplayItem& item = *t.doc.displayList.Append();
     item.pageNo = 1;
     item.isImage = 1;
@@ -345,8 +346,9 @@ TEST_F(PageViewTest, ImageStretchedIntoItsRectangle) {
     EXPECT_TRUE(IsWhite(image.pixel(100, 860)));
     EXPECT_TRUE(IsWhite(image.pixel(100, 962)));
     // A new picture in the same record is seen at the next paint.
-    rec.dib.Row(0)[2] = 0;
-    rec.dib.Row(0)[1] = 255;
+    dib.Row(0)[2] = 0;
+    dib.Row(0)[1] = 255;
+    t.doc.imageBitmaps.Put(0, 1, dib);
     EXPECT_EQ(v.RenderPage(1, 100).pixel(100, 900) & 0xFFFFFF, 0x00FF00u);
 }
 
@@ -428,8 +430,8 @@ TEST_F(PageViewTest, DamagedModelValuesDrawWithoutHarm) {
     TDisplayItem& path = t.AddPolygon(1, {{1e300, -1e300}, {std::nan(""), 5}, {72, 72}});
     path.filled = path.stroked = 1;
     path.segments[0].lineWidth = 1e300;
-    TImageRecord& rec = *t.doc.imageList.Append();
-    rec.dib = newdib(3, 3, 8);
+    t.doc.imageList.Append();
+    t.doc.imageBitmaps.Put(0, 1, newdib(3, 3, 8));
     TDisplayItem& mirrored = *t.doc.displayList.Append();
     mirrored.pageNo = 3;
     mirrored.isImage = 1;
@@ -636,6 +638,7 @@ TEST_F(PageViewTest, CorpusFileWithAnnotationsPaintsAndHovers) {
     AttachInterpreter(doc);
     doc.openfilenow(CorpusPath("gs-annots-v14.pdf"));
     ASSERT_EQ(doc.pageList.Count(), 2);
+    InterpretAllPages(doc);
     const TDisplayItem* firstRun = nullptr;
     for (const TDisplayItem& item : doc.displayList)
         if (item.pageNo == 1 && !item.isPath && !item.isImage && !item.text.empty()) {
