@@ -156,6 +156,7 @@ void TPdfDocument::ResetDocument() {
     pageItems.Clear();
     pageItemIndex.clear();
     fontList.Clear();
+    formCatalog.Clear();
     pagesFound = 0;
     Edit1.clear();
     Edit2.clear();
@@ -197,6 +198,7 @@ void TPdfDocument::ReadDocumentStructure() {
 
     stageStart = Clock::now();
     CollectFonts();
+    CollectFormFonts();
     ReadFontDicts();
     ReadDescriptors();
     ReadEncodingDicts();

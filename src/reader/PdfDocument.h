@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DocumentUi.h"
+#include "FormRecords.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
 #include "PdfText.h"
@@ -141,6 +142,9 @@ public:
 
     // Fonts and encodings.
     void CollectFonts();
+    // Fonts of the forms and annotation appearances each page may draw,
+    // appended behind the pages' own font records (see FormFonts.cpp).
+    void CollectFormFonts();
     void ReadFontDicts();
     void ReadDescriptors();
     void ReadEncodingDicts();
@@ -215,6 +219,8 @@ public:
 
     TFontRecord* curFont = nullptr;
     TDynaArray<TFontRecord> fontList{&curFont};
+
+    TFormCatalog formCatalog;
 
     TImageRecord* curImage = nullptr;
     TDynaArray<TImageRecord> imageList{&curImage};

@@ -139,6 +139,8 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
         const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
         if (font.replacementName.empty()) continue;
         if (font.hidden) hiddenRecords.push_back(i);
+        // Fonts of forms and appearances are selected in their own content.
+        else if (font.scopePos >= 0) continue;
         else if (font.pageIndex >= 0 && font.pageIndex < pageCount)
             recordsOfPage[static_cast<size_t>(font.pageIndex)].push_back(i);
     }
