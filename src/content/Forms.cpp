@@ -88,24 +88,12 @@ void TContentInterpreter::InvokeXObject() {
 // A form's decoded content, read once per page; null when it cannot be read.
 const std::vector<uint8_t>* TContentInterpreter::FormContent(const TFormRecord& form) {
     if (const auto found = formContents_.find(form.dictPos); found != formContents_.end()) return &found->second;
-    std::vector<uint8_t> data;
-    bool readable = form.streamPos > 0;
-    const int32_t savedPos = doc_.GetPos();
-    doc_.SetPos(form.streamPos);
-    readable = readable && doc_.ReadStreamBytes(form.length, data);
-    doc_.SetPos(savedPos);
-    if (readable && !form.filters.empty() && !data.empty()) {
-        try {
-            if (DecodeFilters(form.filters, form.predictor, data)) readable = false;
-        } catch (const TDecodeError&) {
-            readable = false;
-        }
-    }
-    if (!readable) {
+    std::optional<std::vector<uint8_t>> data = ReadFormContent(doc_, form);
+    if (!data) {
         ui_.AddStatusLine("Seite " + std::to_string(pageNo_) + ": ein Formularobjekt kann nicht gelesen werden.");
-        data.clear();
+        data.emplace();
     }
-    return &formContents_.emplace(form.dictPos, std::move(data)).first->second;
+    return &formContents_.emplace(form.dictPos, std::move(*data)).first->second;
 }
 
 // Each call runs the whole form again: a page that draws a large form

@@ -9,6 +9,7 @@
 // resources, do not give a font twice.
 #include <map>
 #include <optional>
+#include <tuple>
 #include <unordered_set>
 
 #include "Charsets.h"
@@ -126,7 +127,10 @@ TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
             continue;
         }
         auto& list = key == "/XObject" ? parts.xobjects : parts.patterns;
-        for (TNamedValue& value : NamedValues(doc, *pos)) list.emplace_back(std::move(value.name), value.pos);
+        for (TNamedValue& value : NamedValues(doc, *pos)) {
+            if (value.objNum > 0) doc.formCatalog.refByDictPos.emplace(value.pos, std::make_pair(value.objNum, value.gen));
+            list.emplace_back(std::move(value.name), value.pos);
+        }
     }
     return parts;
 }
@@ -147,6 +151,8 @@ int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t ge
     TFormRecord form;
     form.objNum = objNum;
     form.gen = gen;
+    if (const auto ref = catalog.refByDictPos.find(dictPos); objNum <= 0 && ref != catalog.refByDictPos.end())
+        std::tie(form.objNum, form.gen) = ref->second;
     form.dictPos = dictPos;
     form.streamPos = dict.isStream ? dict.endPos : 0;
     for (const TDictEntry& entry : dict.entries) {
@@ -285,6 +291,23 @@ std::array<double, 6> AppearanceMatrix(const TFormRecord& form, const std::array
     const double ex = rect[0] - minX * sx, ey = rect[1] - minY * sy;
     // matrix × [sx 0 0 sy ex ey]
     return {m[0] * sx, m[1] * sy, m[2] * sx, m[3] * sy, m[4] * sx + ex, m[5] * sy + ey};
+}
+
+std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form) {
+    if (form.streamPos <= 0) return std::nullopt;
+    std::vector<uint8_t> data;
+    const int32_t savedPos = doc.GetPos();
+    doc.SetPos(form.streamPos);
+    const bool read = doc.ReadStreamBytes(form.length, data);
+    doc.SetPos(savedPos);
+    if (!read) return std::nullopt;
+    if (form.filters.empty() || data.empty()) return data;
+    try {
+        if (DecodeFilters(form.filters, form.predictor, data)) return std::nullopt;
+    } catch (const TDecodeError&) {
+        return std::nullopt;
+    }
+    return data;
 }
 
 void TPdfDocument::CollectFormFonts() {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -44,6 +45,8 @@ struct TAnnotAppearance {
 struct TFormCatalog {
     std::vector<TFormRecord> forms;
     std::unordered_map<int32_t, int32_t> byDictPos;  // dictPos -> index in forms
+    // The object number and generation of a dictionary reached by reference.
+    std::unordered_map<int32_t, std::pair<int32_t, int32_t>> refByDictPos;
     // Per page index: the appearances of its annotations, in /Annots order.
     std::vector<std::vector<TAnnotAppearance>> appearances;
 
@@ -54,6 +57,7 @@ struct TFormCatalog {
     void Clear() {
         forms.clear();
         byDictPos.clear();
+        refByDictPos.clear();
         appearances.clear();
     }
 };
@@ -66,3 +70,10 @@ constexpr int32_t kMaxFormDepth = 16;
 // the annotation's /Rect receives. Returns [sx 0 0 sy tx ty] mapping that
 // rectangle onto `rect`, then combined with the form's own matrix.
 std::array<double, 6> AppearanceMatrix(const TFormRecord& form, const std::array<double, 4>& rect);
+
+class TPdfDocument;
+
+// A form's decoded content; nothing when its stream cannot be read or one
+// of its filters is not supported or finds corrupt data. The document's
+// cursor is kept.
+std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form);
