@@ -24,17 +24,40 @@ std::string FirstFilter(const TImageRecord& image) {
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
+// Where the page draws with the font: {"content": true}, {"form": "/Fm0"}
+// or {"annotation": 12} (the annotation's object number).
+std::string UsedInJson(const TFontRecord& font) {
+    switch (font.use) {
+        case TFontUse::Form: return "{\"form\": " + JsonString(Cp1252ToUtf8(font.usedBy)) + "}";
+        case TFontUse::Annotation: return "{\"annotation\": " + std::to_string(TryStrToInt(font.usedBy).value_or(0)) + "}";
+        case TFontUse::PageContent: break;
+    }
+    return "{\"content\": true}";
+}
+
+// The plain listing's words for the same.
+std::string UsedInText(const TFontRecord& font) {
+    switch (font.use) {
+        case TFontUse::Form: return ", in Formular " + Cp1252ToUtf8(font.usedBy);
+        case TFontUse::Annotation: return ", in Anmerkung " + font.usedBy;
+        case TFontUse::PageContent: break;
+    }
+    return "";
+}
+
 void PrintJson(const TCliDocument& cli) {
     const TPdfDocument& doc = cli.doc;
     std::printf("{\"pages\": %d, \"version\": %s, \"repaired\": %s, \"fonts\": [", doc.pageList.Count(),
                 JsonString(HeaderVersion(doc)).c_str(), JsonBool(doc.repaired));
     const char* separator = "";
     for (const TFontRecord& font : doc.fontList) {
-        std::printf("%s{\"page\": %d, \"resource\": %s, \"type3\": %s, \"encoding\": %d, \"firstChar\": %d, "
+        std::printf("%s{\"page\": %d, \"resource\": %s, \"baseFont\": %s, \"subtype\": %s, \"embedded\": %s, "
+                    "\"usedIn\": %s, \"type3\": %s, \"encoding\": %d, \"firstChar\": %d, "
                     "\"widths\": %d, \"differences\": %d, \"charSet\": %s}",
                     separator, font.pageIndex + 1, JsonString(Cp1252ToUtf8(font.resName)).c_str(),
-                    JsonBool(font.isType3), font.encoding, font.firstChar, CountSet(font.widthSet),
-                    CountSet(font.differenceSet), JsonBool(font.hasCharSet));
+                    JsonString(Cp1252ToUtf8(font.baseFont)).c_str(), JsonString(Cp1252ToUtf8(font.subtype)).c_str(),
+                    JsonBool(font.embedded), UsedInJson(font).c_str(), JsonBool(font.isType3), font.encoding,
+                    font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JsonBool(font.hasCharSet));
         separator = ", ";
     }
     std::printf("], \"images\": [");
@@ -62,10 +85,11 @@ void PrintPlain(const TCliDocument& cli) {
     std::printf("Seiten: %d\n", doc.pageList.Count());
     std::printf("Schriftarten: %d\n", doc.fontList.Count());
     for (const TFontRecord& font : doc.fontList) {
-        std::printf("  Seite %d: %s, Type3: %s, Kodierung: %d, erstes Zeichen: %d, Breiten: %d, "
+        std::printf("  Seite %d: %s%s, Type3: %s, Kodierung: %d, erstes Zeichen: %d, Breiten: %d, "
                     "Differences: %d, CharSet: %s\n",
-                    font.pageIndex + 1, Cp1252ToUtf8(font.resName).c_str(), JaNein(font.isType3), font.encoding,
-                    font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JaNein(font.hasCharSet));
+                    font.pageIndex + 1, Cp1252ToUtf8(font.resName).c_str(), UsedInText(font).c_str(),
+                    JaNein(font.isType3), font.encoding, font.firstChar, CountSet(font.widthSet),
+                    CountSet(font.differenceSet), JaNein(font.hasCharSet));
     }
     // The open keeps only the records of pictures that can be shown.
     std::printf("Bilder: %d\n", doc.imageList.Count());

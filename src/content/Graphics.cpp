@@ -291,16 +291,21 @@ void TContentInterpreter::PaintPath(bool close, bool stroked, bool filled) {
     currentPath_ = TSegmentList(&doc_.curSegment);
 }
 
-// ---- "cm" and "Do" ------------------------------------------------------------
+// ---- "cm" and images ------------------------------------------------------------
 
 void TContentInterpreter::Concat() {
     if (!Has(7)) return;
-    double m[6];
+    std::array<double, 6> m;
     for (size_t i = 0; i < 6; ++i) {
         const auto v = Number(7 - i);
         if (!v) return;
         m[i] = *v;
     }
+    MultiplyCtm(m);
+}
+
+// ctm = m × ctm
+void TContentInterpreter::MultiplyCtm(const std::array<double, 6>& m) {
     const TMatrix old = ctm_;
     ctm_.a = m[0] * old.a + m[1] * old.c;
     ctm_.b = m[0] * old.b + m[1] * old.d;
@@ -310,42 +315,10 @@ void TContentInterpreter::Concat() {
     ctm_.f = m[4] * old.b + m[5] * old.d + old.f;
 }
 
-// The image list holds the images of all pages. The page's own /XObject
-// entry says which picture the name stands for on this page (scans often
-// call every page's picture "/Im0"); without one, the first record with the
-// name wins, whichever page it belongs to. Form XObjects have no record.
-void TContentInterpreter::PlaceImage() {
-    if (!Has(2)) return;
-    const std::string& name = Operand(2);
-    auto found = imageIndex_.find(name);
-    if (found == imageIndex_.end()) {
-        int32_t objectPos = -1;
-        if (pageNo_ >= 1 && pageNo_ <= doc_.pageList.Count()) {
-            for (const auto& [entryName, pos] : doc_.pageList[static_cast<size_t>(pageNo_ - 1)].xobjectPositions) {
-                if (entryName == name) {
-                    objectPos = pos;
-                    break;
-                }
-            }
-        }
-        int32_t position = -1;
-        int32_t firstByName = -1;
-        for (int32_t i = 0; i < doc_.imageList.Count(); ++i) {
-            const TImageRecord& image = doc_.imageList[static_cast<size_t>(i)];
-            if (image.resName != name) continue;
-            if (firstByName < 0) firstByName = i;
-            if (image.objectPos == objectPos) {
-                position = i;
-                break;
-            }
-        }
-        if (position < 0) position = firstByName;
-        found = imageIndex_.emplace(name, position).first;
-    }
-    const int32_t position = found->second;
-    if (position < 0 || position >= doc_.imageList.Count()) return;
+// An image of the image list, placed by the current matrix; the item spans
+// the name and "Do".
+void TContentInterpreter::PlaceImage(int32_t position) {
     doc_.imageList.Select(position);
-
     TDisplayItem* item = AppendItem();
     if (!item) return;
     item->isImage = 1;

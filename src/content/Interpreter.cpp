@@ -32,7 +32,9 @@ constexpr size_t kPageBudgetBytes = size_t{256} << 20;
 }  // namespace
 
 TContentInterpreter::TContentInterpreter(TPdfDocument& doc, int32_t pageNo)
-    : doc_(doc), ui_(doc.Ui()), pageNo_(pageNo), currentPath_(&doc.curSegment), budgetBytes_(kPageBudgetBytes) {}
+    : doc_(doc), ui_(doc.Ui()), pageNo_(pageNo), currentPath_(&doc.curSegment), budgetBytes_(kPageBudgetBytes) {
+    formBytesLeft_ = kPageBudgetBytes;
+}
 
 TContentInterpreter::~TContentInterpreter() = default;
 
@@ -54,26 +56,8 @@ void TContentInterpreter::Run(const uint8_t* content, int32_t length, bool pumpM
             }
         } pageItemsGuard{doc_};
 
-        TLexer lexer(content, length);
-        operands_.reserve(kTrimOperandsAt);
-        tokenPositions_.reserve(kTrimOperandsAt);
-
-        // Every token advances, so the loop ends at the end of the buffer
-        // whatever the bytes are.
-        while (!lexer.AtEnd()) {
-            if (pumpMessages) ui_.PumpMessages();
-            tokenPositions_.push_back(lexer.Pos());
-            operands_.emplace_back(lexer.Next().text);
-            const std::string& token = operands_.back();
-            const char first = token.empty() ? '\0' : token[0];
-            Dispatch(token);
-            if (inTextObject_) {
-                if (first == 'T' || first == '\'') ClearOperands();
-                else if (operands_.size() >= kMaxTextOperands) TrimOperands();
-            } else if (operands_.size() >= kTrimOperandsAt) {
-                TrimOperands();
-            }
-        }
+        RunTokens(content, length, pumpMessages);
+        DrawAppearances();
         pageItemsGuard.done = true;
     }
 
@@ -81,6 +65,29 @@ void TContentInterpreter::Run(const uint8_t* content, int32_t length, bool pumpM
     // The current path's storage goes away with this object; the mirrored
     // cursor must not point into it.
     doc_.curSegment = nullptr;
+}
+
+void TContentInterpreter::RunTokens(const uint8_t* content, int32_t length, bool pumpMessages) {
+    TLexer lexer(content, length);
+    operands_.reserve(kTrimOperandsAt);
+    tokenPositions_.reserve(kTrimOperandsAt);
+
+    // Every token advances, so the loop ends at the end of the buffer
+    // whatever the bytes are.
+    while (!lexer.AtEnd()) {
+        if (pumpMessages) ui_.PumpMessages();
+        tokenPositions_.push_back(lexer.Pos());
+        operands_.emplace_back(lexer.Next().text);
+        const std::string& token = operands_.back();
+        const char first = token.empty() ? '\0' : token[0];
+        Dispatch(token);
+        if (inTextObject_) {
+            if (first == 'T' || first == '\'') ClearOperands();
+            else if (operands_.size() >= kMaxTextOperands) TrimOperands();
+        } else if (operands_.size() >= kTrimOperandsAt) {
+            TrimOperands();
+        }
+    }
 }
 
 void TContentInterpreter::ClearOperands() {
@@ -135,7 +142,7 @@ void TContentInterpreter::Dispatch(const std::string& token) {
         return;
     }
     switch (c0) {
-        case 'D': if (c1 == 'o') PlaceImage(); return;
+        case 'D': if (c1 == 'o') InvokeXObject(); return;
         case 'r':
             if (c1 == 'g') { if (Has(4)) SetRgb(fillColor_, 4); }
             else if (c1 == 'e') Rectangle();

@@ -42,6 +42,7 @@ private:
     };
 
     // ---- token loop (Interpreter.cpp) -------------------------------------
+    void RunTokens(const uint8_t* content, int32_t length, bool pumpMessages);
     void Dispatch(const std::string& token);
     void ClearOperands();
     void TrimOperands();
@@ -66,10 +67,20 @@ private:
     void PaintPath(bool close, bool stroked, bool filled);
     void SetLineWidth();
     void Concat();
-    void PlaceImage();
+    void MultiplyCtm(const std::array<double, 6>& m);
+    void PlaceImage(int32_t position);
     TPathSegment* AppendSegment(bool drawn);
     TDisplayItem* AppendItem();
     bool Spend(size_t bytes);
+
+    // ---- XObjects, forms and appearances (Forms.cpp) ------------------------
+    void InvokeXObject();
+    int32_t ImagePosition(const std::string& name, int32_t objectPos);
+    void DrawForm(const TFormRecord& form, const std::array<double, 6>& matrix);
+    const std::vector<uint8_t>* FormContent(const TFormRecord& form);
+    void DrawAppearances();
+    // The record of a font name in the current resources; -1 for none.
+    int32_t FontPosition(const std::string& resName);
 
     // ---- text operators (TextOperators.cpp) -------------------------------
     void BeginText();
@@ -135,6 +146,17 @@ private:
     // name's walk over the lists of all pages is made once per page.
     std::unordered_map<std::string, int32_t> fontIndex_;
     std::unordered_map<std::string, int32_t> imageIndex_;
+
+    // The resources that names are looked up in: the page's (-1, null), or
+    // those of the form being drawn (its /Resources position and /XObject
+    // entries). Forms being drawn, innermost last, stop cycles.
+    int32_t fontScope_ = -1;
+    const std::vector<std::pair<std::string, int32_t>>* formXObjects_ = nullptr;
+    std::vector<int32_t> formStack_;
+    std::unordered_map<int32_t, std::vector<uint8_t>> formContents_;
+    // Content bytes that forms may still run on this page; see DrawForm.
+    size_t formBytesLeft_ = 0;
+    bool formLimitTold_ = false;
     std::vector<std::unique_ptr<TEmMetrics>> metrics_;
 
     // Memory the page's items may still take; see Spend.

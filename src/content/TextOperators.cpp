@@ -68,8 +68,8 @@ void TContentInterpreter::SetLeading() {
     if (const auto v = Number(2)) leading_ = *v;
 }
 
-// The font list holds the records of all pages; the first record with the
-// name wins. Without a match the copies of the previous font stay.
+// The record comes from FontPosition. Without a match the copies of the
+// previous font stay.
 void TContentInterpreter::SelectFont() {
     if (!Has(3)) return;
     fontResName_ = Operand(3);
@@ -78,18 +78,7 @@ void TContentInterpreter::SelectFont() {
     textFontSize_ = *size;
 
     auto& fonts = doc_.fontList;
-    auto found = fontIndex_.find(fontResName_);
-    if (found == fontIndex_.end()) {
-        int32_t position = -1;
-        for (int32_t i = 0; i < fonts.Count(); ++i) {
-            if (fonts[static_cast<size_t>(i)].resName == fontResName_) {
-                position = i;
-                break;
-            }
-        }
-        found = fontIndex_.emplace(fontResName_, position).first;
-    }
-    const int32_t position = found->second;
+    const int32_t position = FontPosition(fontResName_);
     if (position < 0 || position >= fonts.Count()) {
         // The walk over all records ends on the last one.
         if (fonts.Count() > 0) fonts.Select(fonts.Count() - 1);

@@ -78,12 +78,21 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
     }
 
     std::unordered_map<int32_t, TCodesByFont> codesByPage;
+    std::unordered_map<int32_t, TCodesByFont> codesByScope;  // fonts of forms and appearances
     for (TDocumentFont& font : fonts) {
         Describe(doc, font);
         for (int32_t index : font.records) {
             const TFontRecord& record = doc.fontList[static_cast<size_t>(index)];
             if (record.pageIndex < 0 || record.pageIndex >= doc.pageList.Count()) continue;
             font.pages.push_back(record.pageIndex + 1);
+            if (record.scopePos >= 0) {
+                auto scope = codesByScope.find(record.scopePos);
+                if (scope == codesByScope.end())
+                    scope = codesByScope.emplace(record.scopePos, ScopeCodes(doc, record.scopePos)).first;
+                if (const auto codes = scope->second.find(record.resName); codes != scope->second.end())
+                    font.codes |= codes->second;
+                continue;
+            }
             auto page = codesByPage.find(record.pageIndex);
             if (page == codesByPage.end()) page = codesByPage.emplace(record.pageIndex, PageCodes(doc, record.pageIndex)).first;
             if (const auto codes = page->second.find(record.resName); codes != page->second.end())

@@ -1,5 +1,6 @@
 #include "UsedCodes.h"
 #include "Lexer.h"
+#include "PdfDocument.h"
 
 #include <string_view>
 #include <vector>
@@ -158,3 +159,14 @@ private:
 }  // namespace
 
 TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }
+
+TCodesByFont ScopeCodes(TPdfDocument& doc, int32_t scopePos) {
+    TCodesByFont codes;
+    for (const TFormRecord& form : doc.formCatalog.forms) {
+        if (form.resourcesPos != scopePos || !form.isForm) continue;
+        const auto content = ReadFormContent(doc, form);
+        if (!content) continue;
+        for (const auto& [name, set] : CodesByFont(content->data(), content->size())) codes[name] |= set;
+    }
+    return codes;
+}

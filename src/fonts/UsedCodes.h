@@ -15,3 +15,8 @@ using TCodesByFont = std::map<std::string, TCodeSet>;
 // their bytes under the font selected by the last Tf. Inline image data is
 // stepped over; a damaged content is read as far as it makes sense.
 TCodesByFont CodesByFont(const uint8_t* data, size_t size);
+
+class TPdfDocument;
+// The codes shown with each font name by the forms and appearances whose
+// resources stand at `scopePos` (a font record's scopePos).
+TCodesByFont ScopeCodes(TPdfDocument& doc, int32_t scopePos);

@@ -43,8 +43,13 @@ size_t HeaderPos(const TFileBytes& file) {
 // (2000 pages in five fonts read five dictionaries, not 10000).
 void ReadFontsOncePerDictionary(TPdfDocument& doc) {
     struct TUse {
+        // What the record says of where it is used; the rest comes from
+        // its dictionary.
         int32_t pageIndex = 0;
         std::string resName;
+        TFontUse use = TFontUse::PageContent;
+        int32_t scopePos = -1;
+        std::string usedBy;
         size_t readAs = 0;  // index among the records read
     };
     std::vector<TFontRecord> records = std::move(doc.fontList.data);
@@ -55,6 +60,9 @@ void ReadFontsOncePerDictionary(TPdfDocument& doc) {
         TFontRecord& record = records[i];
         uses[i].pageIndex = record.pageIndex;
         uses[i].resName = record.resName;
+        uses[i].use = record.use;
+        uses[i].scopePos = record.scopePos;
+        uses[i].usedBy = record.usedBy;
         // A record whose dictionary was not found reads nothing; it is kept
         // on its own all the same.
         const auto [found, first] = byDict.emplace(record.fontDictPos, static_cast<size_t>(doc.fontList.Count()));
@@ -79,6 +87,9 @@ void ReadFontsOncePerDictionary(TPdfDocument& doc) {
         record = read[use.readAs];
         record.pageIndex = use.pageIndex;
         record.resName = std::move(use.resName);
+        record.use = use.use;
+        record.scopePos = use.scopePos;
+        record.usedBy = std::move(use.usedBy);
     }
 }
 
@@ -201,6 +212,7 @@ void TPdfDocument::ResetDocument() {
     shownPagesBytes = 0;
     ++displayListDrops;
     fontList.Clear();
+    formCatalog.Clear();
     pagesFound = 0;
     Edit1.clear();
     Edit2.clear();
@@ -243,6 +255,7 @@ void TPdfDocument::ReadDocumentStructure() {
 
     stageStart = Clock::now();
     CollectFonts();
+    CollectFormFonts();
     ReadFontsOncePerDictionary(*this);
     timings.fonts = SecondsSince(stageStart);
 

@@ -583,7 +583,10 @@ void TPdfDocument::ReadPageLoop() {
         auto start = Clock::now();
         const bool readable = ReadPageContent(pageList[static_cast<size_t>(i)], i, joined);
         timings.contentDecode += SecondsSince(start);
-        if (!readable || joined.empty()) continue;
+        // A page without content may still show its annotations' appearances.
+        const bool hasAppearances = static_cast<size_t>(i) < formCatalog.appearances.size() &&
+                                    !formCatalog.appearances[static_cast<size_t>(i)].empty();
+        if (!readable || (joined.empty() && !hasAppearances)) continue;
 
         // Interpreted when the page is shown or its text is needed.
         TPageRecord& page = pageList[static_cast<size_t>(i)];

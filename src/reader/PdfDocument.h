@@ -19,6 +19,7 @@
 
 #include "DocumentUi.h"
 #include "FileBytes.h"
+#include "FormRecords.h"
 #include "ImageBitmaps.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
@@ -145,6 +146,9 @@ public:
 
     // Fonts and encodings.
     void CollectFonts();
+    // Fonts of the forms and annotation appearances each page may draw,
+    // appended behind the pages' own font records (see FormFonts.cpp).
+    void CollectFormFonts();
     void ReadFontDicts();
     void ReadDescriptors();
     void ReadEncodingDicts();
@@ -229,6 +233,8 @@ public:
 
     TFontRecord* curFont = nullptr;
     TDynaArray<TFontRecord> fontList{&curFont};
+
+    TFormCatalog formCatalog;
 
     TImageRecord* curImage = nullptr;
     TDynaArray<TImageRecord> imageList{&curImage};

@@ -129,6 +129,10 @@ const TDictEntry* EffectiveEntry(const TPageRecord& page, std::string_view key);
 // Whether the entry came from a page-tree node rather than the page itself.
 bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry);
 
+// Where a page draws with a font: its own content, a form XObject it
+// draws, or an annotation's appearance.
+enum class TFontUse : uint8_t { PageContent, Form, Annotation };
+
 struct TFontRecord {
     std::string replacementName;  // empty: the old font stays
     std::string resName;          // key of the /Font entry, with its slash
@@ -149,6 +153,12 @@ struct TFontRecord {
     uint8_t embed = 1;       // the font program goes into the file
     uint8_t keepWidths = 1;  // each code keeps the advance of the font it replaces
     int32_t pageIndex = 0;
+    // Fonts of forms and appearances: the /Resources dictionary that holds
+    // them (-1: the page's own) and, in usedBy, the form's resource name or
+    // the annotation's object number.
+    TFontUse use = TFontUse::PageContent;
+    int32_t scopePos = -1;
+    std::string usedBy;
     int32_t encodingDictPos = 0;
     int32_t firstChar = 0;
     int32_t descriptorPos = 0;

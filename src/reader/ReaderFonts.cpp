@@ -67,6 +67,16 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
         font.subtype = tokens[1];
     } else if (key == "/BaseFont") {
         font.baseFont = tokens[1];
+        // Early pdfTeX writes the name as an object of its own.
+        if (!IsDirectValue(tokens)) {
+            if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
+                const int32_t savedPos = doc.filePos;
+                doc.SetPos(*pos);
+                const std::string name = doc.ReadToken();
+                doc.SetPos(savedPos);
+                font.baseFont = name.rfind('/', 0) == 0 ? name : "";
+            }
+        }
     } else if (key == "/FirstChar") {
         if (auto first = TryStrToInt(tokens[1])) font.firstChar = *first;
     } else if (key == "/Widths") {

@@ -120,14 +120,32 @@ std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFon
     return out;
 }
 
-std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
-    const int32_t pageCount = doc.pageList.Count();
+std::unordered_map<int32_t, std::string> ReplacementNames(const TPdfDocument& doc) {
     // A font replaced by an added font selects the dictionary written for
     // that pair, which keeps the old font's encoding and widths.
     std::unordered_map<int32_t, const std::string*> pairNames;
     const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
     for (const TReplacementPair& pair : pairs)
         for (int32_t record : pair.oldRecords) pairNames[record] = &pair.resName;
+    std::unordered_map<int32_t, std::string> names;
+    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+        const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
+        if (font.replacementName.empty()) continue;
+        const auto pairName = pairNames.find(i);
+        // A pair written in place of the old font object keeps the old name.
+        const std::string& name = pairName == pairNames.end() ? font.replacementName
+                                  : pairName->second->empty() ? font.resName
+                                                              : *pairName->second;
+        // The name goes into the escaped text; escaping it keeps a "#" in
+        // the chosen name from being read as an escape afterwards.
+        names.emplace(i, EscapeContentText(name));
+    }
+    return names;
+}
+
+std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
+    const int32_t pageCount = doc.pageList.Count();
+    const std::unordered_map<int32_t, std::string> names = ReplacementNames(doc);
     std::vector<TFontReplacements> byPage(static_cast<size_t>(pageCount));
     // Added fonts belong to every page; a record's place in the font list
     // decides which of two records for the same name counts, so the added
@@ -139,6 +157,8 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
         const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
         if (font.replacementName.empty()) continue;
         if (font.hidden) hiddenRecords.push_back(i);
+        // Fonts of forms and appearances are selected in their own content.
+        else if (font.scopePos >= 0) continue;
         else if (font.pageIndex >= 0 && font.pageIndex < pageCount)
             recordsOfPage[static_cast<size_t>(font.pageIndex)].push_back(i);
     }
@@ -149,15 +169,7 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc) {
         while (a < own.size() || b < hiddenRecords.size()) {
             const bool takeOwn = b >= hiddenRecords.size() || (a < own.size() && own[a] < hiddenRecords[b]);
             const int32_t index = takeOwn ? own[a++] : hiddenRecords[b++];
-            const TFontRecord& font = doc.fontList[static_cast<size_t>(index)];
-            const auto pairName = pairNames.find(index);
-            // A pair written in place of the old font object keeps the old name.
-            const std::string& name = pairName == pairNames.end() ? font.replacementName
-                                      : pairName->second->empty() ? font.resName
-                                                                  : *pairName->second;
-            // The name goes into the escaped text; escaping it keeps a "#"
-            // in the chosen name from being read as an escape afterwards.
-            map.emplace(font.resName, EscapeContentText(name));
+            map.emplace(doc.fontList[static_cast<size_t>(index)].resName, names.at(index));
         }
     }
     return byPage;

@@ -42,6 +42,10 @@ void UnescapeContentText(const std::string& text, std::vector<uint8_t>& out);
 // The whole round trip for one content.
 std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFontReplacements& replacements);
 
+// For every font record with a replacement, the escaped name that its
+// selections take in a rewritten content.
+std::unordered_map<int32_t, std::string> ReplacementNames(const TPdfDocument& doc);
+
 // For every page, the replacements that apply to its content: the page's own
 // font records and the added fonts, in font-list order; the first record of
 // a resource name that has a replacement decides.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ContentRewrite.h"
+#include "FormRewrite.h"
 #include "InfoObject.h"
 #include "PdfText.h"
 #include "ReplacementFonts.h"
@@ -36,6 +37,7 @@ public:
         PlanAddedFonts();
         PlanNewObjects();
         CopyOldObjects();
+        WriteFormRewrites();
         WriteAddedFonts();
         WriteSharedResources();
         WriteInfo();
@@ -152,6 +154,25 @@ private:
         }
         insertions_ = BuildInsertions(doc_, fontRefList_);
         lost_.insert(doc_.lostObjects.begin(), doc_.lostObjects.end());
+        // Forms rewritten in place are written anew under their own number.
+        formRewrites_ = PlanFormRewrites(doc_, [this] { return Allocate(); });
+        for (const TFormRewrite& rewrite : formRewrites_)
+            if (rewrite.pages.empty() && InRange(rewrite.objNum)) skip_[static_cast<size_t>(rewrite.objNum)] = 1;
+        redirects_ = RedirectedXObjects(formRewrites_);
+    }
+
+    void WriteFormRewrites() {
+        const int32_t savedPos = doc_.GetPos();
+        for (const TFormRewrite& rewrite : formRewrites_) {
+            const std::string text = RewrittenFormObject(doc_, rewrite, fontRefList_);
+            Entry(rewrite.objNum, rewrite.gen, true);
+            // Read once already when planned; should it fail now, the
+            // number still needs an object.
+            out_.Write(text.empty() ? std::to_string(rewrite.objNum) + " " + std::to_string(rewrite.gen) +
+                                          " obj null endobj\r"
+                                    : text);
+        }
+        doc_.SetPos(savedPos);
     }
 
     // Where object `num`'s bytes stand: at its table offset when "N G obj"
@@ -268,6 +289,7 @@ private:
 
     void WritePage(size_t i) {
         TPageRecord& page = doc_.pageList[i];
+        pageIndex_ = static_cast<int32_t>(i);
         const bool rewritten = rewritten_[i];
         TObjRef& content = contentRefs_[i];
         if (rewritten) WriteContentStream(i, content);
@@ -331,6 +353,10 @@ private:
     }
 
     std::string ResourcesLine(const TPageRecord& page, const TDictEntry& entry) {
+        // A page that draws its own copy of a form names it in resources of its own.
+        if (const auto redirect = redirects_.find(pageIndex_); redirect != redirects_.end())
+            return "/Resources " +
+                   DirectResourcesText(RedirectedResourcesTokens(doc_, entry, redirect->second), page, fontRefList_);
         if (page.resourcesForm != TValueForm::Direct) return JoinTokens(WrittenTokens(doc_, entry));
         if (const auto shared = sharedResources_.find(entry.valuePos);
             IsInheritedEntry(page, entry) && shared != sharedResources_.end())
@@ -396,6 +422,9 @@ private:
     };
     std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
     std::unordered_set<int32_t> lost_;
+    std::vector<TFormRewrite> formRewrites_;
+    std::map<int32_t, std::map<std::string, int32_t>> redirects_;  // page index -> form name -> copy
+    int32_t pageIndex_ = -1;  // the page being written
     TWriteReport report_;
     TReplacementFontWriter replacementFonts_{doc_, [this] { return Allocate(); }};
 };

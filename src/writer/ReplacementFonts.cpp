@@ -106,11 +106,19 @@ std::string WidthText(double value) {
 
 std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) {
     std::unordered_map<int32_t, TCodesByFont> byPage;
+    std::unordered_map<int32_t, TCodesByFont> byScope;  // fonts of forms and appearances
     std::vector<TCodeSet> result(pairs.size());
     for (size_t k = 0; k < pairs.size(); ++k) {
         for (int32_t record : pairs[k].oldRecords) {
             const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
             if (font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
+            if (font.scopePos >= 0) {
+                auto scope = byScope.find(font.scopePos);
+                if (scope == byScope.end()) scope = byScope.emplace(font.scopePos, ScopeCodes(doc, font.scopePos)).first;
+                if (const auto codes = scope->second.find(font.resName); codes != scope->second.end())
+                    result[k] |= codes->second;
+                continue;
+            }
             const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
             auto found = byPage.find(font.pageIndex);
             if (found == byPage.end()) {
@@ -172,7 +180,8 @@ TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int
         const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
         const size_t length =
             page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-        const TCodesByFont byFont = CodesByFont(page.content.data(), length);
+        const TCodesByFont byFont =
+            font.scopePos >= 0 ? ScopeCodes(doc, font.scopePos) : CodesByFont(page.content.data(), length);
         if (const auto found = byFont.find(font.resName); found != byFont.end()) codes = found->second;
     }
     TReplacementReport report = Describe(doc, pair, codes);

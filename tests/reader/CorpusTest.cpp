@@ -17,7 +17,7 @@ class CorpusTest : public ::testing::TestWithParam<TManifestRow> {};
 std::vector<std::string> FontsOfPage(const TPdfDocument& doc, int32_t pageIndex) {
     std::vector<std::string> names;
     for (const TFontRecord& font : doc.fontList)
-        if (font.pageIndex == pageIndex) names.push_back(font.resName);
+        if (font.pageIndex == pageIndex && font.use == TFontUse::PageContent) names.push_back(font.resName);
     std::sort(names.begin(), names.end());
     return names;
 }

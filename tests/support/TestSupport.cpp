@@ -163,6 +163,39 @@ std::string SimpleDocument(const std::vector<std::string>& pageContents) {
     return b.Build();
 }
 
+std::string FormsDocument() {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [7 0 R 8 0 R] /Count 2 >>");
+    b.Object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Object(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding 17 0 R >>");
+    b.Object(17, "<< /Type /Encoding /BaseEncoding /WinAnsiEncoding /Differences [65 /B] >>");
+    b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman /Encoding /WinAnsiEncoding >>");
+    b.Stream(6, "/Type /XObject /Subtype /Form /BBox [0 0 200 50] /Matrix [1 0 0 1 10 5] "
+                "/Resources << /Font << /Fx 4 0 R >> /XObject << /Fm1 10 0 R /Fm0 6 0 R >> >>",
+             "BT /Fx 10 Tf 0 0 Td (AAA) Tj ET /Fm1 Do /Fm0 Do");
+    const std::string resources = "/Resources << /Font << /Fx 3 0 R >> /XObject << /Fm0 6 0 R >> >>";
+    b.Object(7, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] " + resources +
+                    " /Contents 15 0 R /Annots [9 0 R] >>");
+    b.Object(8, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] " + resources +
+                    " /Contents 16 0 R /Annots [12 0 R] >>");
+    b.Object(9, "<< /Type /Annot /Subtype /FreeText /Rect [300 100 400 150] /Contents (Note) "
+                "/DA (/FT 10 Tf 0 g) /AP << /N 11 0 R >> >>");
+    b.Stream(10, "/Type /XObject /Subtype /Form /BBox [0 0 100 100]",
+             "BT /Fx 8 Tf 0 20 Td (Nested) Tj ET /Fm0 Do");
+    b.Stream(11, "/Type /XObject /Subtype /Form /BBox [0 0 50 25] /Resources << /Font << /FT 5 0 R >> >>",
+             "BT /FT 10 Tf 2 5 Td (Stamped) Tj ET");
+    b.Object(12, "<< /Type /Annot /Subtype /Widget /Rect [50 50 150 80] /FT /Btn /T (box) /AS /On "
+                 "/AP << /N << /On 13 0 R /Off 14 0 R >> >> >>");
+    const std::string stateForm = "/Type /XObject /Subtype /Form /BBox [0 0 100 30] /Resources << /Font << /FT 5 0 R >> >>";
+    b.Stream(13, stateForm, "BT /FT 12 Tf 5 5 Td (On) Tj ET");
+    b.Stream(14, stateForm, "BT /FT 12 Tf 5 5 Td (Off) Tj ET");
+    b.Stream(15, "", "BT /Fx 12 Tf 72 700 Td (Page A) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
+    b.Stream(16, "", "/Fm0 Do");
+    b.Trailer("/Root 1 0 R");
+    return b.Build();
+}
+
 bool THeadlessDoc::HasMessage(const std::string& text) const {
     for (const auto& m : ui.messages)
         if (m.text == text) return true;

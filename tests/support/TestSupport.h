@@ -65,6 +65,17 @@ private:
 // (Helvetica) in its resources.
 std::string SimpleDocument(const std::vector<std::string>& pageContents);
 
+// Two pages that draw one form (/Fm0, object 6) and an annotation
+// appearance each. The page's /Fx is Helvetica (3); the form's /Fx is
+// Courier (4) with /Differences mapping "A" to "B", used nowhere else; the
+// appearances' /FT is Times-Roman (5), used nowhere else. The form calls
+// itself and a nested form without resources (10) that calls it back.
+// Page 1 (7): "(Page A)" at 72 700, the form at 100 500, a FreeText
+// annotation (9) at [300 100 400 150] whose 50x25 appearance (11) shows
+// "(Stamped)". Page 2 (8): the form at 0 0 and a widget (12) in state /On
+// of /On (13, "(On)") and /Off (14, "(Off)").
+std::string FormsDocument();
+
 // A document opened with a headless user interface.
 struct THeadlessDoc {
     THeadlessUi ui;

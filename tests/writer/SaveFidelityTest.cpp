@@ -19,7 +19,8 @@ namespace {
 std::vector<std::string> FontsOfPage(const TPdfDocument& doc, int32_t pageIndex) {
     std::vector<std::string> names;
     for (const TFontRecord& font : doc.fontList)
-        if (font.pageIndex == pageIndex && !font.hidden) names.push_back(font.resName);
+        if (font.pageIndex == pageIndex && !font.hidden && font.use == TFontUse::PageContent)
+            names.push_back(font.resName);
     std::sort(names.begin(), names.end());
     return names;
 }

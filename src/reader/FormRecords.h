@@ -1,0 +1,79 @@
+// Form XObjects and annotation appearances: what the reader knows of each
+// form a page may draw. The font listing adds the fonts of their resources
+// to the pages; the interpreter draws them; the writer rewrites them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Filters.h"
+
+struct TFormRecord {
+    int32_t objNum = 0;  // the stream object (forms are always streams)
+    int32_t gen = 0;
+    int32_t dictPos = 0;  // the stream dictionary's "<<"
+    bool isForm = false;  // /Subtype /Form; other XObjects only carry resources
+    std::array<double, 6> matrix{1, 0, 0, 1, 0, 0};
+    std::array<double, 4> bbox{};
+    // Its own /Resources dictionary and the /Font dictionary inside it; -1
+    // where it has none (a form without resources uses its caller's).
+    int32_t resourcesPos = -1;
+    int32_t fontDictPos = -1;
+    // /XObject and /Pattern entries of its resources: name, dictionary position.
+    std::vector<std::pair<std::string, int32_t>> xobjects;
+    std::vector<std::pair<std::string, int32_t>> patterns;
+    // The "stream" keyword, the /Length (-1: unknown) and the filters.
+    int32_t streamPos = 0;
+    int32_t length = -1;
+    std::vector<std::string> filters;
+    TPredictorParms predictor;
+};
+
+// An annotation's normal appearance, drawn at its rectangle.
+struct TAnnotAppearance {
+    int32_t annotObjNum = 0;
+    int32_t formIndex = -1;
+    bool hidden = false;  // /F says hidden or not to be shown on screen
+    std::array<double, 4> rect{};  // /Rect in points, llx lly urx ury
+};
+
+struct TFormCatalog {
+    std::vector<TFormRecord> forms;
+    std::unordered_map<int32_t, int32_t> byDictPos;  // dictPos -> index in forms
+    // The object number and generation of a dictionary reached by reference.
+    std::unordered_map<int32_t, std::pair<int32_t, int32_t>> refByDictPos;
+    // Per page index: the appearances of its annotations, in /Annots order.
+    std::vector<std::vector<TAnnotAppearance>> appearances;
+
+    const TFormRecord* FormAt(int32_t dictPos) const {
+        const auto found = byDictPos.find(dictPos);
+        return found == byDictPos.end() ? nullptr : &forms[static_cast<size_t>(found->second)];
+    }
+    void Clear() {
+        forms.clear();
+        byDictPos.clear();
+        refByDictPos.clear();
+        appearances.clear();
+    }
+};
+
+// Deeper nesting of forms in forms is no real producer's output; the
+// listing and the interpreter stop there.
+constexpr int32_t kMaxFormDepth = 16;
+
+// A /Matrix applied to a /BBox: the rectangle the appearance covers, which
+// the annotation's /Rect receives. Returns [sx 0 0 sy tx ty] mapping that
+// rectangle onto `rect`, then combined with the form's own matrix.
+std::array<double, 6> AppearanceMatrix(const TFormRecord& form, const std::array<double, 4>& rect);
+
+class TPdfDocument;
+
+// A form's decoded content; nothing when its stream cannot be read or one
+// of its filters is not supported or finds corrupt data. The document's
+// cursor is kept.
+std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form);

@@ -1,0 +1,148 @@
+// Form XObjects and annotation appearances: drawn with their own matrix,
+// resources and fonts, nested forms drawn, cycles stopped, and their fonts
+// listed for each page that can draw them.
+#include <gtest/gtest.h>
+
+#include "ContentInterpreter.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct TRun {
+    std::string text;
+    double x = 0;
+    double fontSize = 0;
+    std::string fontName;
+    int32_t startPos = 0;
+};
+
+class FormsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AttachInterpreter(h.doc);
+        path = ScratchDir("forms") + "/forms.pdf";
+        WriteFileBytes(path, FormsDocument());
+        h.doc.openfilenow(path);
+        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    }
+
+    std::vector<TRun> RunsOfPage(int32_t pageNo) const {
+        std::vector<TRun> runs;
+        for (const TDisplayItem& item : h.doc.displayList)
+            if (item.pageNo == pageNo && !item.isPath && !item.isImage)
+                runs.push_back({item.text, item.x, item.fontSize, item.fontName, item.startPos});
+        return runs;
+    }
+
+    static const TRun* Find(const std::vector<TRun>& runs, const std::string& text) {
+        for (const TRun& run : runs)
+            if (run.text == text) return &run;
+        return nullptr;
+    }
+
+    static int Count(const std::vector<TRun>& runs, const std::string& text) {
+        int count = 0;
+        for (const TRun& run : runs) count += run.text == text;
+        return count;
+    }
+
+    THeadlessDoc h;
+    std::string path;
+};
+
+TEST_F(FormsTest, FormTextIsDrawnWithTheFormsMatrixAndItsOwnFont) {
+    const std::vector<TRun> runs = RunsOfPage(1);
+    const TRun* page = Find(runs, "Page A");
+    ASSERT_NE(page, nullptr);
+    EXPECT_DOUBLE_EQ(page->x, 72.0);
+    // The form's /Fx maps "A" to "B"; the page's /Fx of the same name does not.
+    const TRun* form = Find(runs, "BBB");
+    ASSERT_NE(form, nullptr);
+    EXPECT_DOUBLE_EQ(form->x, 110.0);  // the page's "cm" and the form's /Matrix
+    EXPECT_DOUBLE_EQ(form->fontSize, 10.0);
+    EXPECT_EQ(form->fontName, "/Fx");
+    // The form's items span the page's call of it.
+    const std::string content = "BT /Fx 12 Tf 72 700 Td (Page A) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q";
+    EXPECT_EQ(form->startPos, static_cast<int32_t>(content.find("/Fm0")));
+    EXPECT_EQ(Find(runs, "AAA"), nullptr);
+}
+
+TEST_F(FormsTest, NestedFormsAreDrawnOnceAndCyclesStop) {
+    // Form 6 calls itself and form 10, which calls form 6 again: each is
+    // drawn once per call from the page.
+    for (int32_t pageNo : {1, 2}) {
+        const std::vector<TRun> runs = RunsOfPage(pageNo);
+        EXPECT_EQ(Count(runs, "BBB"), 1) << "page " << pageNo;
+        EXPECT_EQ(Count(runs, "Nested"), 1) << "page " << pageNo;
+    }
+    // Form 10 has no resources: it draws with its caller's /Fx.
+    const TRun* nested = Find(RunsOfPage(2), "Nested");
+    ASSERT_NE(nested, nullptr);
+    EXPECT_DOUBLE_EQ(nested->x, 10.0);
+    EXPECT_DOUBLE_EQ(nested->fontSize, 8.0);
+}
+
+TEST_F(FormsTest, AppearancesAreFittedToTheAnnotationRectangle) {
+    const TRun* stamped = Find(RunsOfPage(1), "Stamped");
+    ASSERT_NE(stamped, nullptr);
+    // The 50x25 box fills [300 100 400 150]: scaled by 2, moved to 300.
+    EXPECT_DOUBLE_EQ(stamped->x, 304.0);
+    EXPECT_DOUBLE_EQ(stamped->fontSize, 20.0);
+    // /AS picks the /On state of the widget's appearances.
+    const std::vector<TRun> page2 = RunsOfPage(2);
+    const TRun* on = Find(page2, "On");
+    ASSERT_NE(on, nullptr);
+    EXPECT_DOUBLE_EQ(on->x, 55.0);
+    EXPECT_EQ(Find(page2, "Off"), nullptr);
+    EXPECT_EQ(Find(page2, "Stamped"), nullptr);
+}
+
+TEST_F(FormsTest, FontsOfFormsAndAppearancesAreListedForEachPage) {
+    struct TExpected {
+        int32_t pageIndex;
+        std::string resName, baseFont;
+        TFontUse use;
+        std::string usedBy;
+    };
+    const std::vector<TExpected> expected = {
+        {0, "/Fx", "/Helvetica", TFontUse::PageContent, ""}, {1, "/Fx", "/Helvetica", TFontUse::PageContent, ""},
+        {0, "/Fx", "/Courier", TFontUse::Form, "/Fm0"},      {0, "/FT", "/Times-Roman", TFontUse::Annotation, "9"},
+        {1, "/Fx", "/Courier", TFontUse::Form, "/Fm0"},      {1, "/FT", "/Times-Roman", TFontUse::Annotation, "12"},
+    };
+    ASSERT_EQ(h.doc.fontList.Count(), static_cast<int32_t>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const TFontRecord& font = h.doc.fontList[i];
+        EXPECT_EQ(font.pageIndex, expected[i].pageIndex) << i;
+        EXPECT_EQ(font.resName, expected[i].resName) << i;
+        EXPECT_EQ(font.baseFont, expected[i].baseFont) << i;
+        EXPECT_EQ(font.use, expected[i].use) << i;
+        EXPECT_EQ(font.usedBy, expected[i].usedBy) << i;
+    }
+}
+
+TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
+    // Each form calls the next twice: 2^40 calls unless depth and the
+    // per-page budget stop them.
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] "
+                "/Resources << /XObject << /X 10 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", "/X Do");
+    for (int32_t i = 10; i < 50; ++i)
+        b.Stream(i, "/Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << /X " + std::to_string(i + 1) + " 0 R >> >>",
+                 "0 0 1 1 re f /X Do /X Do");
+    b.Stream(50, "/Subtype /Form /BBox [0 0 1 1]", "0 0 1 1 re f");
+    b.Trailer("/Root 1 0 R");
+    THeadlessDoc h;
+    AttachInterpreter(h.doc);
+    h.doc.openfilenow(b.WriteTo("form-tree.pdf"));
+    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    int32_t paths = 0;
+    for (const TDisplayItem& item : h.doc.displayList) paths += item.isPath;
+    // Sixteen levels deep at most: 2^16 - 1 calls.
+    EXPECT_GT(paths, 0);
+    EXPECT_LE(paths, (1 << 16) - 1);
+}
+
+}  // namespace
