@@ -275,7 +275,8 @@ bool TCMap::Empty() const {
 bool TCMap::Full() const { return unicode_.size() + cids_.size() >= kMaxEntries; }
 
 void TCMap::AddUnicode(uint32_t code, std::u16string text) {
-    if (text.empty() || Full()) return;
+    // A target of nothing but U+0000 says nothing.
+    if (text.find_first_not_of(u'\0') == std::u16string::npos || Full()) return;
     unicode_[code] = std::move(text);
 }
 
