@@ -128,6 +128,40 @@ TCMap PredefinedCMap(const std::string& name, int32_t depth = 0) {
     return {};
 }
 
+// "Japan1" from a /CIDSystemInfo entry, written in place or referenced.
+std::string CollectionOrdering(TPdfDocument& doc, const TDictEntry& entry) {
+    std::vector<std::string> tokens = entry.tokens;
+    if (auto objNum = ReferencedObject(tokens); objNum && doc.FetchObject(*objNum)) {
+        doc.ParseDict();
+        tokens.clear();
+        for (const TDictEntry& inner : doc.dictEntries) tokens.insert(tokens.end(), inner.tokens.begin(), inner.tokens.end());
+        doc.DiscardEntries();
+    }
+    for (size_t i = 0; i + 1 < tokens.size(); ++i)
+        if (tokens[i] == "/Ordering") return StripParens(tokens[i + 1]);
+    return {};
+}
+
+// One hexadecimal code point a line, line n for CID n.
+std::vector<char32_t> CollectionTable(const std::string& ordering) {
+    std::vector<char32_t> table;
+    if (ordering.empty() || ordering.find('/') != std::string::npos || ordering.find("..") != std::string::npos)
+        return table;
+    std::ifstream in(CidToUnicodeFolder() + "/Adobe-" + ordering);
+    std::string line;
+    while (std::getline(in, line) && table.size() < kMaxWidthRanges) {
+        char32_t cp = 0;
+        for (const char ch : line) {
+            const int32_t digit = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : -1;
+            if (digit < 0 || cp > 0x10FFFF) break;
+            cp = cp * 16 + static_cast<char32_t>(digit);
+        }
+        table.push_back(cp);
+    }
+    return table;
+}
+
 bool IsUnicodeCMapName(const std::string& name) {
     return name.rfind("Uni", 0) == 0 && (name.find("UCS2") != std::string::npos || name.find("UTF16") != std::string::npos);
 }
@@ -303,6 +337,7 @@ void ReadComposite(TPdfDocument& doc, const TFontRecord& font, TFontText& text) 
     doc.ParseDict();
     TDictEntryList entries = doc.TakeDictEntries();
     std::string cidToGid;
+    std::string ordering;
     for (const TDictEntry& entry : entries) {
         if (entry.tokens.size() < 2) continue;
         const std::string& key = entry.tokens[0];
@@ -310,12 +345,18 @@ void ReadComposite(TPdfDocument& doc, const TFontRecord& font, TFontText& text) 
             if (auto width = Number(entry.tokens[1])) text.defaultWidth = *width;
         } else if (key == "/W") {
             ReadCidWidths(ValueTokens(doc, entry), text);
+        } else if (key == "/CIDSystemInfo") {
+            ordering = CollectionOrdering(doc, entry);
         } else if (key == "/CIDToGIDMap") {
             if (auto objNum = ReferencedObject(entry.tokens)) cidToGid = StreamText(doc, *objNum);
         }
     }
     if (font.fontFileObj > 0 && font.fontFileKind == 2)
         ReadCidCharacters(StreamText(doc, font.fontFileObj), cidToGid, text);
+    // An identity ordering has no table; the others are what non-embedded
+    // CJK fonts name their glyphs by.
+    if (!text.toUnicode.HasUnicode() && text.cidText.empty() && !text.unicodeCodes && ordering != "Identity")
+        text.collectionText = CollectionTable(ordering);
 }
 
 std::shared_ptr<const TFontText> BuildFontText(TPdfDocument& doc, const TFontRecord& font) {
@@ -354,8 +395,10 @@ std::string TFontText::CharactersOf(uint32_t code) const {
         AppendUtf8(characters, code);
         return characters;
     }
-    if (auto found = cidText.find(encoding.Cid(code)); found != cidText.end()) return found->second;
-    return {};
+    const uint32_t cid = encoding.Cid(code);
+    if (auto found = cidText.find(cid); found != cidText.end()) return found->second;
+    if (cid < collectionText.size() && collectionText[cid] != 0) AppendUtf8(characters, collectionText[cid]);
+    return characters;
 }
 
 const TFontText* FontTextOf(TPdfDocument& doc, TFontRecord& font) {
@@ -365,6 +408,11 @@ const TFontText* FontTextOf(TPdfDocument& doc, TFontRecord& font) {
         font.text = BuildFontText(doc, font);
     }
     return font.text.get();
+}
+
+std::string& CidToUnicodeFolder() {
+    static std::string folder = "/usr/share/poppler/cidToUnicode";
+    return folder;
 }
 
 std::vector<std::string>& PredefinedCMapFolders() {

@@ -32,6 +32,9 @@ struct TFontText {
     bool unicodeCodes = false;
     // CID to UTF-8, from the embedded font program's own character map.
     std::unordered_map<uint32_t, std::string> cidText;
+    // CID to character for the font's character collection (Adobe-Japan1
+    // and the like), where nothing above says; 0 where the table has none.
+    std::vector<char32_t> collectionText;
     struct TWidthRange {
         uint32_t first = 0;
         uint32_t last = 0;
@@ -55,3 +58,5 @@ const TFontText* FontTextOf(TPdfDocument& doc, TFontRecord& font);
 // Folders searched for the predefined CMaps, in order (the first that has
 // the named map wins); replaceable for tests.
 std::vector<std::string>& PredefinedCMapFolders();
+// The folder of the character collections' CID-to-Unicode tables.
+std::string& CidToUnicodeFolder();

@@ -60,12 +60,18 @@ int32_t EncodingFromName(const std::string& name) {
 
 // "/DescendantFonts [12 0 R]", or a reference to such an array: the body
 // of the one descendant font's dictionary.
-void ReadDescendantRef(TPdfDocument& doc, TFontRecord& font, const std::vector<std::string>& tokens) {
+void ReadDescendantRef(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
     std::string objNum;
     if (tokens.size() >= 5 && tokens[1] == "[" && tokens[4] == "R") {
         objNum = tokens[2];
     } else if (tokens.size() >= 3 && tokens[1] == "[" && tokens[2] == "<<") {
-        return;  // a dictionary written into the array has no position of its own to read again
+        // A dictionary written into the array: it starts behind the "[".
+        const int32_t savedPos = doc.filePos;
+        doc.SetPos(entry.valuePos);
+        if (doc.ReadToken() == "[") font.descendantPos = doc.filePos;
+        doc.SetPos(savedPos);
+        return;
     } else if (!IsDirectValue(tokens)) {
         if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
             const int32_t savedPos = doc.filePos;
@@ -138,7 +144,7 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
     } else if (key == "/ToUnicode") {
         if (!IsDirectValue(tokens)) font.toUnicodeObj = TryStrToInt(tokens[1]).value_or(0);
     } else if (key == "/DescendantFonts") {
-        ReadDescendantRef(doc, font, tokens);
+        ReadDescendantRef(doc, font, entry);
     } else if (key == "/Encoding") {
         font.encodingGiven = 1;
         if (!IsDirectValue(tokens)) font.encodingCMapObj = TryStrToInt(tokens[1]).value_or(0);

@@ -46,10 +46,6 @@ const std::map<std::string, std::string> kKnownShortfalls = {
     // Paths and images of its pages come through, the text does not; not
     // yet found why.
     {"pdfminer__samples__contrib__issue-1062-filters.pdf", "text lost, cause not yet found"},
-    // Japanese in non-embedded fonts with predefined CMaps and no /ToUnicode:
-    // the characters need the CID-to-Unicode tables.
-    {"pdfminer__samples__jo.pdf", "predefined CMap without ToUnicode"},
-    {"pdfminer__samples__simple3.pdf", "predefined CMap without ToUnicode"},
     // Digits, dashes and dots of one subset font, and two CJK characters,
     // come out differently from pdftotext; not yet found why.
     {"pdfminer__samples__contrib__issue-598-cmap-other-fonts.pdf", "one font's digits, cause not yet found"},
