@@ -247,11 +247,18 @@ void TContentInterpreter::AppendCharacter(uint8_t code) {
     // The widths stay with the mapped code; the text prefers what the font
     // says about the code itself.
     if (fontText_) {
-        const std::string characters = fontText_->CharactersOf(code);
+        const std::string& characters = fontText_->SimpleCharacters(code);
         if (!characters.empty()) {
             AppendGlyph(mapped, characters);
             return;
         }
+    }
+    // ASCII, the common case, needs no table.
+    if (mapped != 0 && mapped < 0x80 && !runTextEnded_) {
+        runText_ += static_cast<char>(mapped);
+        runGlyphs_.push_back({mapped, 1});
+        runSpacings_.push_back(0.0);
+        return;
     }
     AppendGlyph(mapped, WinAnsiUtf8()[mapped]);
 }
@@ -277,7 +284,7 @@ void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& char
     if (characters.empty() || characters[0] == 0) runTextEnded_ = true;
     if (!runTextEnded_) {
         runText_ += characters;
-        glyph.characters = CountCharacters(characters);
+        glyph.characters = characters.size() == 1 ? 1 : CountCharacters(characters);
     }
     runGlyphs_.push_back(glyph);
     runSpacings_.push_back(0.0);

@@ -375,10 +375,20 @@ std::shared_ptr<const TFontText> BuildFontText(TPdfDocument& doc, const TFontRec
         ReadBuiltInEncoding(StreamText(doc, font.fontFileObj), *text);
         for (const std::string& characters : text->codeText) useful = useful || !characters.empty();
     }
+    text->FillCodeTable();
     return useful ? text : nullptr;
 }
 
 }  // namespace
+
+void TFontText::FillCodeTable() {
+    // /ToUnicode wins over the names; a simple font's codes are looked up
+    // in the table alone.
+    for (uint32_t code = 0; code < 256; ++code) {
+        std::string characters = toUnicode.Unicode(code);
+        if (!characters.empty()) codeText[code] = std::move(characters);
+    }
+}
 
 double TFontText::CidWidth(uint32_t cid) const {
     if (auto found = cidWidths.find(cid); found != cidWidths.end()) return found->second;

@@ -20,9 +20,10 @@
 struct TFontText {
     // /ToUnicode, empty without one.
     TCMap toUnicode;
-    // Simple fonts: UTF-8 characters for codes whose glyph name has no
-    // WinAnsi code (ligatures, Greek, a program's private encoding); empty
-    // where the encoding's own character stands.
+    // Simple fonts: UTF-8 characters of each code, from /ToUnicode or, for
+    // glyph names without a WinAnsi code (ligatures, Greek, a program's
+    // private encoding), from the name; empty where the encoding's own
+    // character stands.
     std::array<std::string, 256> codeText;
 
     // Composite fonts only.
@@ -48,6 +49,11 @@ struct TFontText {
     double CidWidth(uint32_t cid) const;
     // The characters of one code; empty when nothing says.
     std::string CharactersOf(uint32_t code) const;
+    // The same for a simple font's code, looked up in a table built once.
+    const std::string& SimpleCharacters(uint8_t code) const { return codeText[code]; }
+    // Puts the /ToUnicode characters of the codes 0 to 255 into codeText,
+    // over what the glyph names gave.
+    void FillCodeTable();
 };
 
 // The text description of `font`, read on first call and kept in the

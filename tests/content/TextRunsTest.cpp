@@ -317,6 +317,7 @@ TEST_F(InterpreterTest, ToUnicodeGivesTheTextAndTheEncodingKeepsTheWidths) {
     font.widths[0x61] = 300;
     auto text = std::make_shared<TFontText>();
     text->toUnicode = TCMap::Parse("2 beginbfchar <61> <03B1> <62> <00660066> endbfchar");
+    text->FillCodeTable();
     font.text = text;
     font.textRead = 1;
     Run("BT /F1 10 Tf [(abc) -1000 (b)] TJ ET");
