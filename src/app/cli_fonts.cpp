@@ -1,4 +1,5 @@
 // glyphwell-cli fonts: the pages, font records and decoded images of a file.
+#include <algorithm>
 #include <cstdio>
 
 #include "CliCommands.h"
@@ -45,18 +46,43 @@ std::string UsedInText(const TFontRecord& font) {
     return "";
 }
 
+// The font's type in the words pdffonts uses.
+std::string FontType(const TFontRecord& font) {
+    const bool compact = font.fontFileKind == 3;
+    if (font.subtype == "/Type0") {
+        if (font.cidSubtype == "/CIDFontType0") return compact ? "CID Type 0C" : "CID Type 0";
+        if (font.cidSubtype == "/CIDFontType2") return "CID TrueType";
+        return "Type 0";
+    }
+    if (font.subtype == "/Type1" || font.subtype == "/MMType1") return compact ? "Type 1C" : "Type 1";
+    if (font.subtype == "/TrueType") return "TrueType";
+    if (font.subtype == "/Type3") return "Type 3";
+    return font.subtype.size() > 1 ? font.subtype.substr(1) : "";
+}
+
+// /BaseFont without its slash and subset tag ("ABCDEF+").
+std::string FontName(const TFontRecord& font) {
+    std::string name = font.baseFont.size() > 1 ? font.baseFont.substr(1) : "";
+    if (name.size() > 7 && name[6] == '+' &&
+        std::all_of(name.begin(), name.begin() + 6, [](char ch) { return ch >= 'A' && ch <= 'Z'; }))
+        name.erase(0, 7);
+    return Cp1252ToUtf8(name);
+}
+
 void PrintJson(const TCliDocument& cli) {
     const TPdfDocument& doc = cli.doc;
     std::printf("{\"pages\": %d, \"version\": %s, \"repaired\": %s, \"fonts\": [", doc.pageList.Count(),
                 JsonString(HeaderVersion(doc)).c_str(), JsonBool(doc.repaired));
     const char* separator = "";
     for (const TFontRecord& font : doc.fontList) {
-        std::printf("%s{\"page\": %d, \"resource\": %s, \"baseFont\": %s, \"subtype\": %s, \"embedded\": %s, "
-                    "\"usedIn\": %s, \"type3\": %s, \"encoding\": %d, \"firstChar\": %d, "
-                    "\"widths\": %d, \"differences\": %d, \"charSet\": %s}",
+        std::printf("%s{\"page\": %d, \"resource\": %s, \"name\": %s, \"type\": %s, \"baseFont\": %s, "
+                    "\"subtype\": %s, \"embedded\": %s, \"toUnicode\": %s, \"usedIn\": %s, \"type3\": %s, "
+                    "\"encoding\": %d, \"firstChar\": %d, \"widths\": %d, \"differences\": %d, \"charSet\": %s}",
                     separator, font.pageIndex + 1, JsonString(Cp1252ToUtf8(font.resName)).c_str(),
+                    JsonString(FontName(font)).c_str(), JsonString(FontType(font)).c_str(),
                     JsonString(Cp1252ToUtf8(font.baseFont)).c_str(), JsonString(Cp1252ToUtf8(font.subtype)).c_str(),
-                    JsonBool(font.embedded), UsedInJson(font).c_str(), JsonBool(font.isType3), font.encoding,
+                    JsonBool(font.embedded), JsonBool(font.toUnicodeObj > 0), UsedInJson(font).c_str(),
+                    JsonBool(font.isType3), font.encoding,
                     font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JsonBool(font.hasCharSet));
         separator = ", ";
     }

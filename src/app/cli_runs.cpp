@@ -94,7 +94,7 @@ int CliRuns(const TCliArgs& args) {
                 ++images[slot];
                 continue;
             }
-            const std::string text = Cp1252ToUtf8(item.text);
+            const std::string& text = item.text;  // UTF-8 already
             if (options.json) {
                 if (!runs.empty()) runs += ",\n  ";
                 runs += "{\"page\": " + std::to_string(item.pageNo) + ", \"font\": " +

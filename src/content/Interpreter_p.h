@@ -12,6 +12,8 @@
 
 #include "PdfDocument.h"
 
+struct TFontText;
+
 struct TMatrix {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
 };
@@ -96,6 +98,8 @@ private:
     void AppendLiteralString(const std::string& token);
     void AppendAdjustment(const std::string& token);
     void AppendCharacter(uint8_t code);
+    void AppendCompositeCodes(const std::string& bytes);
+    void AppendGlyph(uint32_t widthKey, const std::string& characters);
     void BuildRun();
     TEmMetrics& MetricsFor(int32_t emPx);
     double CharAdvance(uint8_t ch, double scale, int32_t emPx, double emScale);
@@ -138,8 +142,22 @@ private:
     // Code to WinAnsi conversion of the selected font's encoding; null: the
     // codes pass unchanged.
     const std::array<uint8_t, 256>* encodingMap_ = nullptr;
+    // The selected font's text beyond its encoding (ToUnicode, a program's
+    // own encoding, a composite font's codes); null: the encoding alone.
+    const TFontText* fontText_ = nullptr;
+    // The run being built: its text (UTF-8) and per glyph the key its width
+    // is found by (the WinAnsi code of a simple font, the CID of a composite
+    // one), the number of characters it added to the text, and its spacing.
+    struct TRunGlyph {
+        uint32_t widthKey = 0;
+        uint32_t characters = 1;
+    };
     std::string runText_;
+    std::vector<TRunGlyph> runGlyphs_;
     std::vector<double> runSpacings_;
+    // A glyph without any character ended the run's text; the glyphs
+    // behind it still take their room.
+    bool runTextEnded_ = false;
     int32_t dpi_ = 96;
 
     // Resource name to list position (-1: no record has it), so that a

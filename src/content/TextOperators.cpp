@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "Charsets.h"
+#include "FontText.h"
 #include "Interpreter_p.h"
 
 namespace {
@@ -27,12 +28,48 @@ const std::array<TCodeMap, 4>& WinAnsiMaps() {
     return maps;
 }
 
+// The UTF-8 form of each WinAnsi code, computed once.
+const std::array<std::string, 256>& WinAnsiUtf8() {
+    static const std::array<std::string, 256> texts = [] {
+        std::array<std::string, 256> built{};
+        for (int32_t code = 1; code < 256; ++code) built[static_cast<size_t>(code)] = Cp1252ToUtf8(std::string(1, static_cast<char>(code)));
+        return built;
+    }();
+    return texts;
+}
+
+// Code points in a UTF-8 text.
+uint32_t CountCharacters(const std::string& utf8) {
+    uint32_t count = 0;
+    for (const char ch : utf8) count += (static_cast<uint8_t>(ch) & 0xC0) != 0x80;
+    return count;
+}
+
 // -1 for the blanks and the closing ">" of a hex string token.
 int32_t HexValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
     if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
     return -1;
+}
+
+// The bytes of a hexadecimal string token ("<" and its digits), zero bytes
+// included; an odd last digit counts as followed by 0.
+std::string HexStringBytes(const std::string& token) {
+    std::string bytes;
+    int32_t high = -1;
+    for (size_t i = 1; i < token.size(); ++i) {
+        const int32_t digit = HexValue(token[i]);
+        if (digit < 0) continue;
+        if (high < 0) {
+            high = digit;
+            continue;
+        }
+        bytes += static_cast<char>(high * 16 + digit);
+        high = -1;
+    }
+    if (high >= 0) bytes += static_cast<char>(high * 16);
+    return bytes;
 }
 
 // Em heights above this are measured at this height and scaled: the
@@ -96,6 +133,7 @@ void TContentInterpreter::SelectFont() {
     bboxHeight_ = font.bboxHeight;
     encodingMap_ = font.encoding >= 0 && font.encoding < 4 ? &WinAnsiMaps()[static_cast<size_t>(font.encoding)]
                                                            : nullptr;
+    fontText_ = FontTextOf(doc_, *fonts.Select(position));
 }
 
 void TContentInterpreter::NextLine() {
@@ -134,15 +172,25 @@ void TContentInterpreter::SetTextMatrix() {
 void TContentInterpreter::ShowText(bool isTJ, bool nextLineFirst) {
     if (nextLineFirst) NextLine();
     runText_.clear();
+    runGlyphs_.clear();
     runSpacings_.clear();
+    runTextEnded_ = false;
+    const bool composite = fontText_ && fontText_->composite;
     const size_t count = operands_.size() - 1;  // the operator itself is last
     for (size_t i = 0; i < count; ++i) {
         const std::string& entry = operands_[i];
-        if (entry.size() > 1 && entry[0] == '<') AppendHexString(entry);
-        else if (entry.size() > 1 && entry[0] == '(') AppendLiteralString(entry);
-        else if (isTJ && !entry.empty()) AppendAdjustment(entry);
+        if (composite && entry.size() > 1 && (entry[0] == '<' || entry[0] == '(')) {
+            // Every byte counts here, zero bytes too: codes are wider than one.
+            AppendCompositeCodes(entry[0] == '<' ? HexStringBytes(entry) : Unescape(StripParens(entry)));
+        } else if (entry.size() > 1 && entry[0] == '<') {
+            AppendHexString(entry);
+        } else if (entry.size() > 1 && entry[0] == '(') {
+            AppendLiteralString(entry);
+        } else if (isTJ && !entry.empty()) {
+            AppendAdjustment(entry);
+        }
     }
-    if (!runText_.empty()) BuildRun();
+    if (!runGlyphs_.empty()) BuildRun();
 }
 
 // The token holds the string as written, blanks between the digits and
@@ -181,7 +229,49 @@ void TContentInterpreter::AppendCharacter(uint8_t code) {
     uint8_t mapped = code;
     if (differenceSet_[code]) mapped = differences_[code];
     else if (encodingMap_) mapped = (*encodingMap_)[code];
-    runText_ += static_cast<char>(mapped);
+    // The widths stay with the mapped code; the text prefers what the font
+    // says about the code itself.
+    if (fontText_) {
+        const std::string& characters = fontText_->SimpleCharacters(code);
+        if (!characters.empty()) {
+            AppendGlyph(mapped, characters);
+            return;
+        }
+    }
+    // ASCII, the common case, needs no table.
+    if (mapped != 0 && mapped < 0x80 && !runTextEnded_) {
+        runText_ += static_cast<char>(mapped);
+        runGlyphs_.push_back({mapped, 1});
+        runSpacings_.push_back(0.0);
+        return;
+    }
+    AppendGlyph(mapped, WinAnsiUtf8()[mapped]);
+}
+
+// Codes of a composite font: split by its CMap, each one glyph whose width
+// is its CID's. A code nothing gives characters for still shows, as the
+// replacement character.
+void TContentInterpreter::AppendCompositeCodes(const std::string& bytes) {
+    static const std::string kReplacement = "\xEF\xBF\xBD";
+    std::string_view rest(bytes);
+    while (!rest.empty()) {
+        const TCMap::TCode code = fontText_->encoding.NextCode(rest);
+        if (code.length == 0) break;
+        rest.remove_prefix(code.length);
+        const std::string characters = fontText_->CharactersOf(code.value);
+        AppendGlyph(fontText_->encoding.Cid(code.value), characters.empty() ? kReplacement : characters);
+    }
+}
+
+void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& characters) {
+    TRunGlyph glyph;
+    glyph.widthKey = widthKey;
+    if (characters.empty() || characters[0] == 0) runTextEnded_ = true;
+    if (!runTextEnded_) {
+        runText_ += characters;
+        glyph.characters = characters.size() == 1 ? 1 : CountCharacters(characters);
+    }
+    runGlyphs_.push_back(glyph);
     runSpacings_.push_back(0.0);
 }
 
@@ -199,7 +289,8 @@ TEmMetrics& TContentInterpreter::MetricsFor(int32_t emPx) {
 }
 
 void TContentInterpreter::BuildRun() {
-    const size_t count = runText_.size();
+    size_t count = 0;
+    for (const TRunGlyph& glyph : runGlyphs_) count += glyph.characters;
     if (!Spend(sizeof(TDisplayItem) + count * (2 * sizeof(double) + 1))) {
         runText_.clear();
         return;
@@ -211,7 +302,7 @@ void TContentInterpreter::BuildRun() {
     item->endPos = tokenPositions_.back();
     // A character that mapped to 0 ends the stored text; its advance and
     // those after it still count.
-    item->text.assign(runText_.c_str());
+    item->text = runText_;
     item->x = textMatrix_.e * ctm_.a + textMatrix_.f * ctm_.c + ctm_.e + lineAdvance_;
     item->fontSize =
         std::fabs((textMatrix_.d + textMatrix_.b) * (ctm_.d + ctm_.b) * textFontSize_ * bboxHeight_);
@@ -244,23 +335,37 @@ void TContentInterpreter::BuildRun() {
     const double start = lineAdvance_;
     const double scale = std::fabs(textFontSize_ * textMatrix_.d * ctm_.d);
     const double charSpacing = std::fabs(textMatrix_.d * ctm_.d) * charSpacing_;
-    for (size_t i = 0; i < count; ++i) {
-        const auto ch = static_cast<uint8_t>(runText_[i]);
-        // The widths are looked up with the mapped code.
-        const int64_t slot = static_cast<int64_t>(ch) - firstChar_;
+    const bool composite = fontText_ && fontText_->composite;
+    size_t k = 0;
+    for (size_t g = 0; g < runGlyphs_.size(); ++g) {
+        const TRunGlyph& glyph = runGlyphs_[g];
         double advance;
-        if (slot >= 0 && slot <= 255 && widthSet_[static_cast<size_t>(slot)]) {
-            const double width = widths_[static_cast<size_t>(slot)];
-            advance = isType3_ ? scale * width : width / 1000.0 * scale;
+        if (composite) {
+            advance = fontText_->CidWidth(glyph.widthKey) / 1000.0 * scale;
         } else {
-            int32_t& widthPx = metrics.charWidthPx[ch];
-            if (widthPx < 0) widthPx = measurer.CharWidth(ch, emPx);
-            advance = widthPx * emScale * pxToPt;
+            // The widths are looked up with the mapped code.
+            const auto ch = static_cast<uint8_t>(glyph.widthKey);
+            const int64_t slot = static_cast<int64_t>(ch) - firstChar_;
+            if (slot >= 0 && slot <= 255 && widthSet_[static_cast<size_t>(slot)]) {
+                const double width = widths_[static_cast<size_t>(slot)];
+                advance = isType3_ ? scale * width : width / 1000.0 * scale;
+            } else {
+                int32_t& widthPx = metrics.charWidthPx[ch];
+                if (widthPx < 0) widthPx = measurer.CharWidth(ch, emPx);
+                advance = widthPx * emScale * pxToPt;
+            }
         }
-        item->advances[i] = advance;
-        item->spacings[i] = charSpacing + runSpacings_[i];
-        lineAdvance_ += advance + item->spacings[i];
+        const double spacing = charSpacing + runSpacings_[g];
+        // A glyph of several characters (a ligature) shares its advance
+        // among them; the spacing follows its last one.
+        const uint32_t n = glyph.characters;
+        for (uint32_t c = 0; c < n && k < count; ++c, ++k) {
+            item->advances[k] = advance / n;
+            item->spacings[k] = c + 1 == n ? spacing : 0.0;
+        }
+        lineAdvance_ += advance + spacing;
     }
     item->runWidth = lineAdvance_ - start;
     runText_.clear();
+    runGlyphs_.clear();
 }

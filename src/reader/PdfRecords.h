@@ -133,6 +133,8 @@ bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry);
 // draws, or an annotation's appearance.
 enum class TFontUse : uint8_t { PageContent, Form, Annotation };
 
+struct TFontText;
+
 struct TFontRecord {
     std::string replacementName;  // empty: the old font stays
     std::string resName;          // key of the /Font entry, with its slash
@@ -177,6 +179,20 @@ struct TFontRecord {
     std::array<uint8_t, 256> differenceSet{};
     std::array<double, 256> widths{};
     std::array<uint8_t, 256> widthSet{};
+    // Where the font's text comes from beyond its encoding (0: nowhere):
+    // the /ToUnicode stream, a composite font's embedded CMap stream and
+    // descendant font dictionary, the descriptor's font program (kind 1, 2
+    // or 3 for /FontFile, /FontFile2, /FontFile3).
+    int32_t toUnicodeObj = 0;
+    int32_t encodingCMapObj = 0;
+    int32_t descendantPos = 0;
+    int32_t fontFileObj = 0;
+    uint8_t fontFileKind = 0;
+    uint8_t encodingGiven = 0;  // the dictionary has an /Encoding key
+    std::string cidSubtype;     // the descendant's /Subtype
+    // Built from the above on first use (see FontText.h in the fonts library).
+    std::shared_ptr<const TFontText> text;
+    uint8_t textRead = 0;
 };
 
 struct TImageRecord {

@@ -58,6 +58,59 @@ int32_t EncodingFromName(const std::string& name) {
     return kPDFDocEncoding;
 }
 
+// "/DescendantFonts [12 0 R]", or a reference to such an array: the body
+// of the one descendant font's dictionary.
+void ReadDescendantRef(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    std::string objNum;
+    if (tokens.size() >= 5 && tokens[1] == "[" && tokens[4] == "R") {
+        objNum = tokens[2];
+    } else if (tokens.size() >= 3 && tokens[1] == "[" && tokens[2] == "<<") {
+        // A dictionary written into the array: it starts behind the "[".
+        const int32_t savedPos = doc.filePos;
+        doc.SetPos(entry.valuePos);
+        if (doc.ReadToken() == "[") font.descendantPos = doc.filePos;
+        doc.SetPos(savedPos);
+        return;
+    } else if (!IsDirectValue(tokens)) {
+        if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
+            const int32_t savedPos = doc.filePos;
+            doc.SetPos(*pos);
+            if (doc.ReadToken() == "[") {
+                objNum = doc.ReadToken();
+                doc.ReadToken();
+                if (doc.ReadToken() != "R") objNum.clear();
+            }
+            doc.SetPos(savedPos);
+        }
+    }
+    if (!objNum.empty()) font.descendantPos = ReferencedBodyPos(doc, objNum).value_or(0);
+}
+
+// A composite font's name, type and descriptor are its descendant's.
+void ReadDescendant(TPdfDocument& doc, TFontRecord& font) {
+    doc.SetPos(font.descendantPos);
+    doc.ParseDict();
+    for (const TDictEntry& entry : doc.dictEntries) {
+        const auto& tokens = entry.tokens;
+        if (tokens.size() < 2) continue;
+        if (tokens[0] == "/Subtype") {
+            font.cidSubtype = tokens[1];
+        } else if (tokens[0] == "/BaseFont" && font.baseFont.empty()) {
+            font.baseFont = tokens[1];
+        } else if (tokens[0] == "/FontDescriptor" && !font.hasDescriptor) {
+            if (IsDirectValue(tokens)) {
+                font.descriptorPos = entry.valuePos;
+                font.hasDescriptor = 1;
+            } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
+                font.descriptorPos = *pos;
+                font.hasDescriptor = 1;
+            }
+        }
+    }
+    doc.DiscardEntries();
+}
+
 void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry) {
     const auto& tokens = entry.tokens;
     if (tokens.size() < 2) return;
@@ -98,7 +151,13 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
             font.bboxWidth = *urx - *llx;
             font.bboxHeight = *ury - *lly;
         }
+    } else if (key == "/ToUnicode") {
+        if (!IsDirectValue(tokens)) font.toUnicodeObj = TryStrToInt(tokens[1]).value_or(0);
+    } else if (key == "/DescendantFonts") {
+        ReadDescendantRef(doc, font, entry);
     } else if (key == "/Encoding") {
+        font.encodingGiven = 1;
+        if (!IsDirectValue(tokens)) font.encodingCMapObj = TryStrToInt(tokens[1]).value_or(0);
         if (IsDirectValue(tokens)) {
             font.encoding = EncodingFromName(tokens[1]);
             // A dictionary written in place has no name to show.
@@ -187,6 +246,10 @@ void TPdfDocument::ReadFontDicts() {
         ParseDict();
         for (const TDictEntry& entry : dictEntries) ReadFontEntry(*this, font, entry);
         DiscardEntries();
+        if (font.subtype != "/Type0") continue;
+        // Its /Encoding names a CMap, never a /Differences dictionary.
+        font.hasEncodingDict = 0;
+        if (font.descendantPos > 0) ReadDescendant(*this, font);
     }
 }
 
@@ -199,7 +262,11 @@ void TPdfDocument::ReadDescriptors() {
         for (const TDictEntry& entry : dictEntries) {
             if (entry.tokens.size() < 2) continue;
             const std::string& key = entry.tokens[0];
-            if (key == "/FontFile" || key == "/FontFile2" || key == "/FontFile3") font.embedded = 1;
+            if (key == "/FontFile" || key == "/FontFile2" || key == "/FontFile3") {
+                font.embedded = 1;
+                font.fontFileKind = static_cast<uint8_t>(key == "/FontFile" ? 1 : key == "/FontFile2" ? 2 : 3);
+                if (!IsDirectValue(entry.tokens)) font.fontFileObj = TryStrToInt(entry.tokens[1]).value_or(0);
+            }
             if (key != "/CharSet") continue;
             font.hasCharSet = 1;
             font.charSet = entry.tokens[1];

@@ -79,7 +79,11 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
 }
 
 void TChangeFontForm::ComboBox1Change() {
-    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0);
+    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0 && !ReplacedIsComposite());
+}
+
+bool TChangeFontForm::ReplacedIsComposite() const {
+    return replacedFont_ >= 0 && doc_.fontList[static_cast<size_t>(replacedFont_)].subtype == "/Type0";
 }
 
 bool TChangeFontForm::ChooseFont(QFont& font) {
@@ -135,6 +139,13 @@ int32_t TChangeFontForm::ChosenAddedFont() const {
 }
 
 void TChangeFontForm::UpdateReplacementInfo() {
+    if (ReplacedIsComposite()) {
+        OkBtn->setEnabled(false);
+        ReplacementInfo->setText(
+            "Diese Schrift ist eine zusammengesetzte Schrift (Type 0, etwa für chinesische, japanische oder "
+            "koreanische Zeichen). Solche Schriften können noch nicht ersetzt werden.");
+        return;
+    }
     const int32_t added = ChosenAddedFont();
     // Another font of the page is already in the file: nothing to embed,
     // and its widths are its own.

@@ -34,6 +34,8 @@ public:
     // Shows what the chosen pair means: missing characters, licence, and
     // the chosen added font's check box states.
     void UpdateReplacementInfo();
+    // Composite fonts cannot be replaced yet: the dialog says so and offers no OK.
+    bool ReplacedIsComposite() const;
     // Stores the check boxes in the chosen added font (after OK).
     void StoreChoices();
 

@@ -449,24 +449,30 @@ void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, bool marked
     if (top64 > clip.bottom() + 1 || top64 + 2 * int64_t{em} < clip.top()) return;
     const int top = static_cast<int>(top64);
     const QRawFont& raw = RawFontForEm(em);
-    const QString text = TextFromCp1252(item.text);
+    const QString text = QString::fromUtf8(item.text);
     const QColor color = marked ? QColor(255, 0, 0) : ColorFromRef(item.fillColor);
     painter.setPen(color);
 
-    // Each character sits at its own position from the run's advances; the
-    // screen font's widths play no part.
+    // Each character sits at its own position from the run's advances (one
+    // per character, a character outside the 16-bit range being two units
+    // of the string); the screen font's widths play no part.
     QList<QPointF> positions;
     positions.reserve(text.size());
     double d = 0;
     const qreal baseline = top + (raw.isValid() ? raw.ascent() : em * 0.8);
+    size_t k = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         positions.append(QPointF(ClampCoord(Conv(d + item.x - llx, zoomPercent, dpi)), baseline));
-        const auto k = static_cast<size_t>(i);
+        if (text[i].isHighSurrogate()) continue;
         d += (k < item.advances.size() ? item.advances[k] : 0.0) + (k < item.spacings.size() ? item.spacings[k] : 0.0);
+        ++k;
     }
     if (raw.isValid()) {
         const QList<quint32> glyphs = raw.glyphIndexesForString(text);
-        if (glyphs.size() == positions.size()) {
+        // Characters the display font lacks (CJK, for one) are left to Qt's
+        // font fallback below.
+        const bool complete = std::none_of(glyphs.begin(), glyphs.end(), [](quint32 glyph) { return glyph == 0; });
+        if (glyphs.size() == positions.size() && complete) {
             QGlyphRun run;
             run.setRawFont(raw);
             run.setGlyphIndexes(glyphs);
@@ -478,7 +484,11 @@ void TPageView::DrawRun(QPainter& painter, const TDisplayItem& item, bool marked
     QFont font = displayFont_;
     font.setPixelSize(em);
     painter.setFont(font);
-    for (qsizetype i = 0; i < text.size(); ++i) painter.drawText(positions[i], QString(text[i]));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isLowSurrogate()) continue;
+        const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        painter.drawText(positions[i], text.mid(i, units));
+    }
 }
 
 void TPageView::DrawAnnotations(QPainter& painter, int page, int zoomPercent, int dpi) const {
@@ -647,7 +657,7 @@ QString TPageView::HoverAt(int x, int y) {
         const int64_t top = heightPx - int64_t{Conv(item.y - box[1], zoom, dpi)};
         // Most runs are not on the pointer's line; only those are measured.
         if (y < top || y > top + fm.height() || x < left) continue;
-        const int width = fm.horizontalAdvance(TextFromCp1252(item.text));
+        const int width = fm.horizontalAdvance(QString::fromUtf8(item.text));
         if (BoxContains(left, static_cast<int>(top), width, fm.height(), x, y)) {
             hovered = item.fontName;
             markedItems_.push_back(pos);

@@ -47,7 +47,7 @@ void ExpectConsistentDisplayList(const TPdfDocument& doc) {
             EXPECT_LT(item.imageIndex, doc.imageList.Count());
         } else if (!item.isPath) {
             EXPECT_EQ(item.advances.size(), item.spacings.size());
-            EXPECT_LE(item.text.size(), item.advances.size());
+            EXPECT_LE(CodePointCount(item.text), item.advances.size());
             EXPECT_FALSE(item.advances.empty());
         }
     }
@@ -139,7 +139,7 @@ TEST(CorpusTest, RunsHoldTheTextThatPdftotextFinds) {
             if (!c.pages.empty() && !c.pages.count(pageNo)) continue;
             std::string ours;
             for (const TDisplayItem& item : doc.displayList)
-                if (item.pageNo == pageNo && !item.isPath && !item.isImage) ours += Cp1252ToUtf8(item.text);
+                if (item.pageNo == pageNo && !item.isPath && !item.isImage) ours += item.text;
             const auto theirs = NonBlankCharacters(pageTexts[static_cast<size_t>(pageNo - 1)]);
             const auto mine = NonBlankCharacters(ours);
             int64_t total = 0, covered = 0;

@@ -1,6 +1,7 @@
 // Text operators: runs, their geometry, string decoding and font selection.
 #include <gtest/gtest.h>
 
+#include "FontText.h"
 #include "InterpreterFixture.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST_F(InterpreterTest, CodesConvertFromTheFontsEncodingToWinAnsi) {
     AddFont("/M", 500, 0, 1);  // MacRoman: 0x80 is Adieresis, 0xC4 in WinAnsi
     AddFont("/S", 500, 0, 0);  // Standard: 0xA9 is quotesingle, 0x27 in WinAnsi
     Run("BT /M 10 Tf (\\200A) Tj /S 10 Tf (\\251) Tj ET");
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"\xC4" "A", "'"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"\xC3\x84" "A", "'"}));  // UTF-8
 }
 
 TEST_F(InterpreterTest, CharacterMappedToZeroEndsTheStoredText) {
@@ -276,4 +277,54 @@ TEST_F(InterpreterTest, ColoursAndCharacterSpacingReachTheRun) {
     EXPECT_EQ(run.strokeColor, 255);
     EXPECT_EQ(run.spacings, Repeat(1.0, 2));  // |d| × Tc
     EXPECT_EQ(run.advances, Repeat(10.0, 2));
+}
+
+// Fonts whose text comes from more than their encoding: the records carry
+// a ready text description, as the reader builds it on first use.
+namespace {
+
+std::shared_ptr<TFontText> CompositeText() {
+    auto text = std::make_shared<TFontText>();
+    text->composite = true;
+    text->encoding = TCMap::Identity(false);
+    text->toUnicode = TCMap::Parse("1 beginbfchar <0041> <0048> <0042> <00660069> <0000> <0058> endbfchar");
+    text->defaultWidth = 1000;
+    text->cidWidths[0x42] = 600;
+    return text;
+}
+
+}  // namespace
+
+TEST_F(InterpreterTest, CompositeFontsSplitCodesByTheirCMapAndTakeCidWidths) {
+    TFontRecord& font = AddFont("/C0");
+    font.subtype = "/Type0";
+    font.text = CompositeText();
+    font.textRead = 1;
+    // <0000> is a code of its own here, not a dropped zero byte; 0x0099 has
+    // no character and shows as the replacement character.
+    Run("BT /C0 10 Tf <0041004200000099> Tj (\\000A) Tj ET");
+    auto items = ItemsOf(1);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0]->text, "HfiX\xEF\xBF\xBD");
+    // 0x41: the default width; 0x42: 600, shared by its two characters.
+    EXPECT_EQ(items[0]->advances, (std::vector<double>{10, 3, 3, 10, 10}));
+    EXPECT_DOUBLE_EQ(items[0]->runWidth, 36);
+    EXPECT_EQ(items[1]->text, "H");
+    EXPECT_EQ(measurer.charWidthCalls, 0);
+}
+
+TEST_F(InterpreterTest, ToUnicodeGivesTheTextAndTheEncodingKeepsTheWidths) {
+    TFontRecord& font = AddFont("/F1", 500);
+    font.widths[0x61] = 300;
+    auto text = std::make_shared<TFontText>();
+    text->toUnicode = TCMap::Parse("2 beginbfchar <61> <03B1> <62> <00660066> endbfchar");
+    text->FillCodeTable();
+    font.text = text;
+    font.textRead = 1;
+    Run("BT /F1 10 Tf [(abc) -1000 (b)] TJ ET");
+    const TDisplayItem& run = Only();
+    EXPECT_EQ(run.text, "\xCE\xB1" "ffcff");  // alpha, the ff ligature, c unmapped
+    EXPECT_EQ(run.advances, (std::vector<double>{3, 2.5, 2.5, 5, 2.5, 2.5}));
+    // The adjustment follows the glyph: after c, the last character of "c".
+    EXPECT_EQ(run.spacings, (std::vector<double>{0, 0, 0, 10, 0, 0}));
 }

@@ -214,3 +214,9 @@ std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPic
     h->doc.openfilenow(path);
     return h;
 }
+
+size_t CodePointCount(const std::string& utf8) {
+    size_t count = 0;
+    for (const char ch : utf8) count += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    return count;
+}

@@ -84,3 +84,6 @@ struct THeadlessDoc {
     std::string AllMessages() const;
 };
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
+
+// Code points in a UTF-8 text (the display list's run texts are UTF-8).
+size_t CodePointCount(const std::string& utf8);
