@@ -46,8 +46,9 @@ public:
     // The progress window's one-line status label.
     virtual void SetStatusLabel(const std::string& text) = 0;
     virtual void SetProStatus(int32_t percent) = 0;
-    // Lets the window system handle pending events (repaints, the cancel
-    // button). Called very often while pages are interpreted.
+    // The reader looks up from its work: the moment to take a cancel the
+    // user asked for (the window reads on a thread of its own and sets the
+    // document's flag here). Called very often while pages are interpreted.
     virtual void PumpMessages() = 0;
 
     // The item of "PDF Version:" (0 = 1.2, 1 = 1.3, 2 = 1.4).

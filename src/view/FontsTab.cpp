@@ -39,7 +39,7 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
         button->setToolTip(hint);
         button->setCheckable(true);
         button->setAutoRaise(true);
-        button->setFixedWidth(48);
+        button->setMinimumWidth(48);
         return button;
     };
     PointerBtn = makeTool("Zeiger", "Zeigt die Schriftart des Textes unter dem Mauszeiger");
@@ -52,11 +52,13 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     tools->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
     tools->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
     PreviewBtn = makeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
-    DiffBtn = makeTool("Unter-\nschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
+    DiffBtn = makeTool("Unterschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
     DiffBtn->setEnabled(false);
     connect(PreviewBtn, &QToolButton::toggled, this, &TFontsTab::PreviewBtnClick);
     connect(DiffBtn, &QToolButton::toggled, this, &TFontsTab::DiffBtnClick);
-    auto* toolBar = new QVBoxLayout;
+    // The tools stand in the row of the fields, so that the page below has
+    // the whole width and, on a small screen, the height the column took.
+    auto* toolBar = new QHBoxLayout;
     toolBar->setSpacing(2);
     toolBar->addWidget(PointerBtn);
     toolBar->addWidget(LupeBtn);
@@ -64,7 +66,6 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     toolBar->addSpacing(8);
     toolBar->addWidget(PreviewBtn);
     toolBar->addWidget(DiffBtn);
-    toolBar->addStretch(1);
 
     ZoomEd = new TSpinEdit(this);
     ZoomEd->setRange(10, 300);
@@ -90,6 +91,8 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     fields->addWidget(new QLabel("Seite:", this));
     fields->addWidget(PageEd);
     fields->addWidget(Label6);
+    fields->addSpacing(8);
+    fields->addLayout(toolBar);
     fields->addSpacing(8);
     fields->addWidget(new QLabel("Gewählte Schriftart:", this));
     fields->addWidget(FontNameEd, 1);
@@ -144,6 +147,13 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FontListView->setAllColumnsShowFocus(true);
     FontListView->setMinimumHeight(104);
+    // Page and table share the height 3 : 1 by their stretch alone; their
+    // size hints would otherwise let the table win on a small screen.
+    for (QWidget* area : {static_cast<QWidget*>(PageStack), static_cast<QWidget*>(FontListView)})
+        area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    // The preview's own minimum (two renderings and their captions) would
+    // push the table and its commands off a small screen.
+    PageStack->setMinimumHeight(120);
     // The selection stays visible when the table loses the focus.
     QPalette tablePalette = FontListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -151,19 +161,17 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     FontListView->setPalette(tablePalette);
     connect(FontListView, &QTreeWidget::itemDoubleClicked, this, [this] { ChangeBtn->click(); });
 
-    auto* commands = new QVBoxLayout;
+    // The commands in one row under the table, so that the table and the
+    // page share the height and a small screen still shows the page.
+    auto* commands = new QHBoxLayout;
     commands->addWidget(ChangeBtn);
     commands->addWidget(OldFontBtn);
     commands->addWidget(EmbedFontsBtn);
-    commands->addWidget(warning);
-    commands->addStretch(1);
-    auto* table = new QHBoxLayout;
-    table->addLayout(commands);
+    commands->addWidget(warning, 1);
+    auto* table = new QVBoxLayout;
     table->addWidget(FontListView, 1);
+    table->addLayout(commands);
 
-    auto* pageArea = new QHBoxLayout;
-    pageArea->addLayout(toolBar);
-    pageArea->addWidget(PageStack, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -173,7 +181,7 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     layout->addWidget(note);
     // The page gets most of the height; what a large window has to spare
     // goes partly to the font table.
-    layout->addLayout(pageArea, 3);
+    layout->addWidget(PageStack, 3);
     layout->addLayout(table, 1);
 
     connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
@@ -185,10 +193,10 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
 }
 
 void TFontsTab::SetTabOrder() {
-    // The eye's order: the fields, the tools, the page, then the table and
-    // the commands on its rows.
-    QWidget* const order[] = {ZoomEd,     PageEd,   FontNameEd,   PointerBtn, LupeBtn,    HandBtn,      PreviewBtn,
-                              DiffBtn,    PageView, FontListView, ChangeBtn,  OldFontBtn, EmbedFontsBtn};
+    // The eye's order: the row of fields and tools, the page, then the
+    // table and the commands on its rows.
+    QWidget* const order[] = {ZoomEd,     PageEd,   PointerBtn,   LupeBtn,   HandBtn,    PreviewBtn,   DiffBtn,
+                              FontNameEd, PageView, FontListView, ChangeBtn, OldFontBtn, EmbedFontsBtn};
     for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 

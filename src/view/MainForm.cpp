@@ -166,8 +166,14 @@ void TMainForm::RestoreWindowState() {
     const QSettings settings;
     if (!restoreGeometry(settings.value("window/geometry").toByteArray())) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // Four fifths of the screen; a small screen (or one scaled up) is
+            // used whole, so that the page keeps a useful height.
             const QRect available = screen->availableGeometry();
-            resize(std::max(622, available.width() * 4 / 5), std::max(489, available.height() * 4 / 5));
+            const QSize wanted(std::max(1000, available.width() * 4 / 5), std::max(700, available.height() * 4 / 5));
+            resize(wanted.boundedTo(available.size()));
+            // The window manager fits a maximized window, frame and all.
+            if (wanted.width() >= available.width() || wanted.height() >= available.height())
+                setWindowState(windowState() | Qt::WindowMaximized);
             move(available.center() - QPoint(width() / 2, height() / 2));
         }
     }

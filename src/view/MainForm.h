@@ -93,8 +93,8 @@ struct TDialogHooks {
 class TMainForm : public QMainWindow, public TDocumentUi {
     Q_OBJECT
 public:
-    // `programDir` ends in "/"; "folders.dat" lives there, and a bare file
-    // name on the command line is looked for there first.
+    // `programDir` ends in "/"; a bare file name on the command line is
+    // looked for there first (and an old favourites list is taken over).
     explicit TMainForm(const QString& programDir, QWidget* parent = nullptr);
     ~TMainForm() override;
 
