@@ -71,7 +71,6 @@ public:
 private:
     enum class TSection : uint8_t { None, CodeSpace, BfChar, BfRange, CidChar, CidRange, Other };
 
-    std::string ReadHex(TLexer& lexer, std::string_view first);
     void Keyword(std::string_view word);
     void Operand(TCMapOperand operand);
     void Apply();
@@ -86,25 +85,6 @@ private:
     int64_t lastNumber_ = 0;
 };
 
-std::string TCMapParser::ReadHex(TLexer& lexer, std::string_view first) {
-    // The lexer hands out "<" and the digits; digits after a blank come as
-    // tokens of their own, and the ">" starts the token after them.
-    std::string digits(first.substr(1));
-    for (size_t pieces = 0; pieces < 64 && !lexer.AtEnd(); ++pieces) {
-        TLexer peek = lexer;
-        const TToken token = peek.Next();
-        if (token.text.empty() || token.text[0] == '>') {
-            if (!token.text.empty() && token.text.size() == 1) lexer = peek;
-            break;
-        }
-        if (token.kind != TTokenKind::Integer && token.kind != TTokenKind::Keyword) break;
-        if (std::any_of(token.text.begin(), token.text.end(), [](char ch) { return HexDigit(ch) < 0; })) break;
-        digits += token.text;
-        lexer = peek;
-    }
-    return HexBytes(digits);
-}
-
 void TCMapParser::Run(std::string_view text) {
     TLexer lexer(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()));
     bool inArray = false;
@@ -115,7 +95,8 @@ void TCMapParser::Run(std::string_view text) {
         if (token.kind == TTokenKind::End || token.kind == TTokenKind::Error) break;
         switch (token.kind) {
             case TTokenKind::HexString: {
-                std::string bytes = ReadHex(lexer, token.text);
+                // The token is the whole string, "<", blanks and ">" included.
+                std::string bytes = HexBytes(token.text);
                 if (inArray) {
                     if (array.items.size() < TCMap::kMaxEntries) array.items.push_back(std::move(bytes));
                 } else {

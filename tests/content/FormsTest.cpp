@@ -24,6 +24,7 @@ protected:
         WriteFileBytes(path, FormsDocument());
         h.doc.openfilenow(path);
         ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        InterpretAllPages(h.doc);
     }
 
     std::vector<TRun> RunsOfPage(int32_t pageNo) const {
@@ -137,6 +138,7 @@ TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     THeadlessDoc h;
     AttachInterpreter(h.doc);
     h.doc.openfilenow(b.WriteTo("form-tree.pdf"));
+    InterpretAllPages(h.doc);
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     int32_t paths = 0;
     for (const TDisplayItem& item : h.doc.displayList) paths += item.isPath;

@@ -50,6 +50,7 @@ TEST(FontSharing, RecordsEqualThoseReadPageByPageOnEveryCorpusFile) {
         // Every page's dictionary read on its own, as the reader does it.
         doc.fontList.Clear();
         doc.CollectFonts();
+        doc.CollectFormFonts();
         doc.ReadFontDicts();
         doc.ReadDescriptors();
         doc.ReadEncodingDicts();
