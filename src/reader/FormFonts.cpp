@@ -139,6 +139,7 @@ TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
 int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t gen) {
     TFormCatalog& catalog = doc.formCatalog;
     if (const auto found = catalog.byDictPos.find(dictPos); found != catalog.byDictPos.end()) {
+        if (found->second < 0) return -1;  // looked at before: no dictionary there
         TFormRecord& known = catalog.forms[static_cast<size_t>(found->second)];
         if (known.objNum == 0 && objNum > 0) known.objNum = objNum, known.gen = gen;
         return found->second;
