@@ -77,14 +77,16 @@ TEST_F(FormsTest, NestedFormsAreDrawnOnceAndCyclesStop) {
         EXPECT_EQ(Count(runs, "Nested"), 1) << "page " << pageNo;
     }
     // Form 10 has no resources: it draws with its caller's /Fx.
-    const TRun* nested = Find(RunsOfPage(2), "Nested");
+    const std::vector<TRun> page2 = RunsOfPage(2);
+    const TRun* nested = Find(page2, "Nested");
     ASSERT_NE(nested, nullptr);
     EXPECT_DOUBLE_EQ(nested->x, 10.0);
     EXPECT_DOUBLE_EQ(nested->fontSize, 8.0);
 }
 
 TEST_F(FormsTest, AppearancesAreFittedToTheAnnotationRectangle) {
-    const TRun* stamped = Find(RunsOfPage(1), "Stamped");
+    const std::vector<TRun> page1 = RunsOfPage(1);
+    const TRun* stamped = Find(page1, "Stamped");
     ASSERT_NE(stamped, nullptr);
     // The 50x25 box fills [300 100 400 150]: scaled by 2, moved to 300.
     EXPECT_DOUBLE_EQ(stamped->x, 304.0);
