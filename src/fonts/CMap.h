@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "PdfText.h"  // AppendUtf8
+
 class TCMap {
 public:
     // Parses the program text of a CMap (the decoded stream, or a file of
@@ -83,5 +85,3 @@ private:
 // UTF-16 (as ToUnicode maps hold it) to UTF-8; an unpaired surrogate
 // becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
-// One code point as UTF-8.
-void AppendUtf8(std::string& out, char32_t cp);

@@ -43,6 +43,8 @@ double StrToFloat(const std::string& s);
 std::string Cp1252ToUtf8(const std::string& s);
 // Characters that Windows-1252 lacks become "?".
 std::string Utf8ToCp1252(const std::string& s);
+// One code point as UTF-8; surrogates and values beyond Unicode become U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
 // The Unicode value of a Windows-1252 byte (0 for the five unassigned codes).
 char32_t Cp1252ToUnicode(uint8_t ch);
 
