@@ -19,18 +19,6 @@
 
 namespace {
 
-std::string RunTool(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, got);
-    const int raw = pclose(pipe);
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
-}
-
 // pdffonts names the kind of font after its program ("Type 1C", "TrueType
 // (OT)"); the dictionary's /Subtype says the same family.
 std::string FamilyOfPdffontsType(const std::string& type) {
@@ -77,10 +65,11 @@ std::optional<TPageFonts> PdffontsOfPage(const std::string& path, int page) {
     static const std::regex line(
         R"(^(.*?)\s+(Type 1C \(OT\)|Type 1C|Type 1|Type 3|TrueType \(OT\)|TrueType|CID Type 0C \(OT\)|CID Type 0C|CID Type 0|CID TrueType \(OT\)|CID TrueType|unknown)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)\s+\S+\s+\S+\s*$)");
     TPageFonts fonts;
-    int status = 0;
-    std::istringstream lines(RunTool("pdffonts -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
-                                     path + "'", &status));
-    if (status != 0) return std::nullopt;
+    const TToolResult pdffonts = RunTool(
+        "pdffonts -f " + std::to_string(page) + " -l " + std::to_string(page) + " " + Quoted(path),
+        TToolStreams::OutputOnly);
+    if (pdffonts.status != 0) return std::nullopt;
+    std::istringstream lines(pdffonts.output);
     std::string text;
     while (std::getline(lines, text)) {
         std::smatch m;

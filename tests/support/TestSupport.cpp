@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -220,3 +222,18 @@ size_t CodePointCount(const std::string& utf8) {
     for (const char ch : utf8) count += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
     return count;
 }
+
+TToolResult RunTool(const std::string& command, TToolStreams streams) {
+    TToolResult result;
+    const char* redirect = streams == TToolStreams::OutputOnly ? " 2>/dev/null" : " 2>&1";
+    FILE* pipe = popen((command + redirect).c_str(), "r");
+    if (!pipe) return result;
+    char buf[4096];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, got);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }

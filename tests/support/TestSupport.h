@@ -15,6 +15,22 @@
 std::string DataPath(const std::string& relative);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
+
+// An independent tool run through the shell: its exit status (-1 when it
+// did not run or was killed) and what it wrote, standard output alone or
+// with its error output.
+struct TToolResult {
+    int status = -1;
+    std::string output;
+};
+enum class TToolStreams { OutputOnly, OutputAndErrors };
+TToolResult RunTool(const std::string& command, TToolStreams streams = TToolStreams::OutputAndErrors);
+// Standard output alone, for tools whose output is parsed.
+inline std::string ToolOutput(const std::string& command) {
+    return RunTool(command, TToolStreams::OutputOnly).output;
+}
+// A path quoted for the shell.
+std::string Quoted(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // A fresh, empty folder below the build tree for one test's files (one
 // tree per process, so test programs may run side by side).

@@ -18,17 +18,6 @@
 
 namespace {
 
-std::string RunTool(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, got);
-    pclose(pipe);
-    return output;
-}
-
 int RowOf(const TEmbedFontsForm& dialog, const QString& name) {
     for (int row = 0; row < dialog.Table->rowCount(); ++row)
         if (dialog.Table->item(row, TEmbedFontsForm::NameColumn)->text() == name) return row;
@@ -125,13 +114,13 @@ TEST_F(EmbedFontsFormTest, OkReplacesOnEveryPageAndTheSavedFileShowsTheHandPicke
     form->testHooks.saveFileName = [&] { return std::optional<QString>(QString::fromStdString(target)); };
     form->SaveBtn->click();
     ASSERT_TRUE(messages.empty()) << messages.join("\n").toStdString();
-    const std::string fonts = RunTool("pdffonts '" + target + "'");
+    const std::string fonts = ToolOutput("pdffonts '" + target + "'");
     EXPECT_NE(fonts.find("+DejaVuSerif "), std::string::npos) << fonts;
     EXPECT_NE(fonts.find("+LiberationSerif-Bold "), std::string::npos) << fonts;
     EXPECT_EQ(fonts.find("Times-Roman"), std::string::npos) << fonts;
     EXPECT_EQ(fonts.find("LiberationSerif "), std::string::npos) << fonts;
-    EXPECT_EQ(RunTool("pdftotext -q '" + target + "' -"),
-              RunTool("pdftotext -q '" + CorpusPath("gs-std14-v12.pdf") + "' -"));
+    EXPECT_EQ(ToolOutput("pdftotext -q '" + target + "' -"),
+              ToolOutput("pdftotext -q '" + CorpusPath("gs-std14-v12.pdf") + "' -"));
 }
 
 }  // namespace

@@ -22,20 +22,6 @@
 
 namespace {
 
-std::string RunTool(const std::string& command, int* status = nullptr) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, got);
-    const int raw = pclose(pipe);
-    if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return output;
-}
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 struct TWord {
     double xMin = 0, xMax = 0;
     std::string text;
@@ -43,7 +29,7 @@ struct TWord {
 
 // The words of `pdftotext -bbox`, page by page.
 std::vector<std::vector<TWord>> WordBoxes(const std::string& path) {
-    const std::string html = RunTool("pdftotext -bbox " + Quoted(path) + " -");
+    const std::string html = ToolOutput("pdftotext -bbox " + Quoted(path) + " -");
     std::vector<std::vector<TWord>> pages;
     const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
     for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator(); ++it) {
@@ -80,7 +66,7 @@ struct TPdfFontLine {
 
 std::vector<TPdfFontLine> PdfFonts(const std::string& path) {
     std::vector<TPdfFontLine> fonts;
-    const std::string text = RunTool("pdffonts " + Quoted(path));
+    const std::string text = ToolOutput("pdffonts " + Quoted(path));
     const std::regex line(R"(^(\S+)\s+(Type 1|TrueType|Type 3|Type 1C|CID \S+)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)\s+(\d+)\s+\d+\s*$)");
     std::istringstream lines(text);
     std::string row;
@@ -107,16 +93,16 @@ struct TEmbeddedCheck {
 
 TEmbeddedCheck CheckEmbedded(const std::string& path, int32_t fontObj) {
     TEmbeddedCheck check;
-    const std::string dict = RunTool("qpdf --show-object=" + std::to_string(fontObj) + " " + Quoted(path));
+    const std::string dict = ToolOutput("qpdf --show-object=" + std::to_string(fontObj) + " " + Quoted(path));
     const auto descriptor = RefOf(dict, "/FontDescriptor");
     const auto toUnicode = RefOf(dict, "/ToUnicode");
     if (!descriptor || !toUnicode) return check;
-    const auto program = RefOf(RunTool("qpdf --show-object=" + std::to_string(*descriptor) + " " + Quoted(path)), "/FontFile2");
+    const auto program = RefOf(ToolOutput("qpdf --show-object=" + std::to_string(*descriptor) + " " + Quoted(path)), "/FontFile2");
     if (!program) return check;
     const std::string bytes =
-        RunTool("qpdf --show-object=" + std::to_string(*program) + " --filtered-stream-data " + Quoted(path));
+        ToolOutput("qpdf --show-object=" + std::to_string(*program) + " --filtered-stream-data " + Quoted(path));
     const std::string cmap =
-        RunTool("qpdf --show-object=" + std::to_string(*toUnicode) + " --filtered-stream-data " + Quoted(path));
+        ToolOutput("qpdf --show-object=" + std::to_string(*toUnicode) + " --filtered-stream-data " + Quoted(path));
     const std::regex entry(R"(<[0-9A-F]{2}> <([0-9A-F]{4})>)");
     for (auto it = std::sregex_iterator(cmap.begin(), cmap.end(), entry); it != std::sregex_iterator(); ++it)
         check.characters += static_cast<char32_t>(std::stoul((*it)[1], nullptr, 16));
@@ -188,7 +174,7 @@ std::string SaveReplaced(const std::string& in, const std::string& name,
 
 std::vector<std::string> PageTexts(const std::string& path) {
     std::vector<std::string> pages;
-    const std::string text = RunTool("pdftotext -q " + Quoted(path) + " -");
+    const std::string text = ToolOutput("pdftotext -q " + Quoted(path) + " -");
     size_t start = 0, ff;
     while ((ff = text.find('\f', start)) != std::string::npos) {
         pages.push_back(text.substr(start, ff - start));
@@ -206,9 +192,8 @@ TEST_F(EmbedStd14, MetricTwinsAreEmbeddedSubsetsThatKeepTextAndLayout) {
     std::vector<TReplacementReport> reports;
     const std::string out = SaveReplaced(in, "std14-liberation", MetricTwin, true, &reports);
 
-    int status = -1;
-    RunTool("qpdf --check " + Quoted(out), &status);
-    EXPECT_EQ(status, 0) << RunTool("qpdf --check " + Quoted(out));
+    const TToolResult qpdf = RunTool("qpdf --check " + Quoted(out));
+    EXPECT_EQ(qpdf.status, 0) << qpdf.output;
 
     const auto fonts = PdfFonts(out);
     ASSERT_FALSE(fonts.empty());
@@ -300,8 +285,8 @@ TEST_F(EmbedStd14, AccentedLettersOfDifferencesFontsSurvive) {
             return std::nullopt;
         },
         true);
-    const std::string before = RunTool("pdftotext -q " + Quoted(in) + " -");
-    const std::string after = RunTool("pdftotext -q " + Quoted(out) + " -");
+    const std::string before = ToolOutput("pdftotext -q " + Quoted(in) + " -");
+    const std::string after = ToolOutput("pdftotext -q " + Quoted(out) + " -");
     for (const char* letter : {"ü", "ß", "ö", "à", "é", "î", "õ", "Ä", "Ö", "Ü", "©", "°", "½"}) {
         ASSERT_NE(before.find(letter), std::string::npos) << letter;
         EXPECT_NE(after.find(letter), std::string::npos) << letter;

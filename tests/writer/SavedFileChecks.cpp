@@ -11,19 +11,6 @@
 #include <fstream>
 #include <sstream>
 
-TToolResult RunTool(const std::string& command) {
-    TToolResult result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) result.output.append(buf, got);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 namespace {
 

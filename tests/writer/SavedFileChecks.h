@@ -7,12 +7,8 @@
 #include <string>
 #include <vector>
 
-struct TToolResult {
-    int status = -1;  // the exit status; -1 when the tool did not run or was killed
-    std::string output;  // stdout and stderr together
-};
-TToolResult RunTool(const std::string& command);
-std::string Quoted(const std::string& path);
+#include "TestSupport.h"
+
 
 // qpdf --check: its exit status (0 clean, 2 errors, 3 warnings) and its
 // warnings with the file name and every number blanked, so that the same
