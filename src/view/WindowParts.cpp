@@ -82,19 +82,24 @@ QIcon LetterIcon() {
     return QIcon(pixmap);
 }
 
-QIcon InfoIcon() {
-    QPixmap pixmap = NewPixmap(16, 16);
-    QPainter p(&pixmap);
+// The white "i" on a blue disc of the information pictures.
+static void DrawInfoDisc(QPainter& p, const QRect& disc, const char* family, int pixelSize) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 160));
-    p.drawEllipse(1, 1, 14, 14);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(11);
+    p.drawEllipse(disc);
+    QFont font(family);
+    font.setPixelSize(pixelSize);
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRect(1, 1, 14, 14), Qt::AlignCenter, "i");
+    p.drawText(disc, Qt::AlignCenter, "i");
+}
+
+QIcon InfoIcon() {
+    QPixmap pixmap = NewPixmap(16, 16);
+    QPainter p(&pixmap);
+    DrawInfoDisc(p, QRect(1, 1, 14, 14), "DejaVu Sans", 11);
     return QIcon(pixmap);
 }
 
@@ -129,15 +134,7 @@ QPixmap SheetPicture() {
     p.drawRect(8, 4, 80, 108);
     p.setPen(QPen(QColor(150, 150, 150), 3));
     for (int y = 48; y <= 100; y += 12) p.drawLine(18, y, 78, y);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 160));
-    p.drawEllipse(34, 12, 28, 28);
-    QFont font("DejaVu Serif");
-    font.setPixelSize(22);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(34, 12, 28, 28), Qt::AlignCenter, "i");
+    DrawInfoDisc(p, QRect(34, 12, 28, 28), "DejaVu Serif", 22);
     return pixmap;
 }
 
