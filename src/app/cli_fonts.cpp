@@ -83,7 +83,7 @@ void PrintJson(const TCliDocument& cli) {
                     JsonString(Cp1252ToUtf8(font.baseFont)).c_str(), JsonString(Cp1252ToUtf8(font.subtype)).c_str(),
                     JsonBool(font.embedded), JsonBool(font.toUnicodeObj > 0), UsedInJson(font).c_str(),
                     JsonBool(font.isType3), font.encoding,
-                    font.firstChar, CountSet(font.widthSet), CountSet(font.differenceSet), JsonBool(font.hasCharSet));
+                    font.firstChar, CountSet(font.Codes().widthSet), CountSet(font.Codes().differenceSet), JsonBool(font.hasCharSet));
         separator = ", ";
     }
     std::printf("], \"images\": [");
@@ -114,8 +114,8 @@ void PrintPlain(const TCliDocument& cli) {
         std::printf("  Seite %d: %s%s, Type3: %s, Kodierung: %d, erstes Zeichen: %d, Breiten: %d, "
                     "Differences: %d, CharSet: %s\n",
                     font.pageIndex + 1, Cp1252ToUtf8(font.resName).c_str(), UsedInText(font).c_str(),
-                    JaNein(font.isType3), font.encoding, font.firstChar, CountSet(font.widthSet),
-                    CountSet(font.differenceSet), JaNein(font.hasCharSet));
+                    JaNein(font.isType3), font.encoding, font.firstChar, CountSet(font.Codes().widthSet),
+                    CountSet(font.Codes().differenceSet), JaNein(font.hasCharSet));
     }
     // The open keeps only the records of pictures that can be shown.
     std::printf("Bilder: %d\n", doc.imageList.Count());

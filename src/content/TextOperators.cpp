@@ -124,10 +124,10 @@ void TContentInterpreter::SelectFont() {
     const TFontRecord& font = *fonts.Select(position);
     if (position == selectedFont_) return;
     selectedFont_ = position;
-    differences_ = font.differences;
-    differenceSet_ = font.differenceSet;
-    widths_ = font.widths;
-    widthSet_ = font.widthSet;
+    differences_ = font.Codes().differences;
+    differenceSet_ = font.Codes().differenceSet;
+    widths_ = font.Codes().widths;
+    widthSet_ = font.Codes().widthSet;
     firstChar_ = font.firstChar;
     isType3_ = font.isType3;
     bboxHeight_ = font.bboxHeight;

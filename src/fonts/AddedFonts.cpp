@@ -214,9 +214,10 @@ std::optional<std::string> AddTrueTypeFont(TPdfDocument& doc, const std::string&
     font.fontDictExtra = FontDictExtraText(*metrics);
     font.fontFile = match->path;
     font.fontFaceIndex = match->faceIndex;
+    TFontCodes& codes = font.EditCodes();
     for (int32_t code = metrics->firstChar; code <= metrics->lastChar; ++code) {
-        font.widths[code] = metrics->widths[code];
-        font.widthSet[code] = 1;
+        codes.widths[code] = metrics->widths[code];
+        codes.widthSet[code] = 1;
     }
     return resName;
 }

@@ -111,7 +111,7 @@ TDescriptorValues ReadDescriptor(TPdfDocument& doc, const TFontRecord& font) {
 }
 
 bool AnyWidth(const TFontRecord& font) {
-    for (uint8_t set : font.widthSet)
+    for (uint8_t set : font.Codes().widthSet)
         if (set) return true;
     return false;
 }
@@ -191,8 +191,8 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
     if (AnyWidth(font)) {
         for (int32_t code = 0; code < 256; ++code) {
             const int64_t slot = int64_t{code} - font.firstChar;
-            const bool inside = slot >= 0 && slot < 256 && font.widthSet[static_cast<size_t>(slot)];
-            old.widths[static_cast<size_t>(code)] = inside ? font.widths[static_cast<size_t>(slot)] : descriptor.missingWidth;
+            const bool inside = slot >= 0 && slot < 256 && font.Codes().widthSet[static_cast<size_t>(slot)];
+            old.widths[static_cast<size_t>(code)] = inside ? font.Codes().widths[static_cast<size_t>(slot)] : descriptor.missingWidth;
             old.hasWidth.set(static_cast<size_t>(code));
         }
     } else if (standard) {

@@ -341,9 +341,13 @@ TDib ReduceDib(const TDib& dib, int32_t scaleDenom) {
     return reduced;
 }
 
+bool DibAllowed(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    return IsSupportedDepth(bitsPerPixel) && AreaAllowed(width, height);
+}
+
 TDib newdib(int32_t width, int32_t height, int32_t bitsPerPixel) {
     TDib dib;
-    if (!IsSupportedDepth(bitsPerPixel) || !AreaAllowed(width, height)) return dib;
+    if (!DibAllowed(width, height, bitsPerPixel)) return dib;
     // At most 2^28 pixels of 32 bits: the row and the total fit in 64 bits
     // with room, and a row fits in 32.
     const int64_t rowBytes = (static_cast<int64_t>(width) * bitsPerPixel + 31) / 32 * 4;

@@ -52,6 +52,8 @@ TDib ReduceDib(const TDib& dib, int32_t scaleDenom);
 // A zero-filled bitmap of the given size; 1, 4 and 8 bits per pixel get a
 // grey colour table. Sizes out of range give a block without pixels.
 TDib newdib(int32_t width, int32_t height, int32_t bitsPerPixel);
+// Whether newdib accepts the size and depth (it may still run out of memory).
+bool DibAllowed(int32_t width, int32_t height, int32_t bitsPerPixel);
 
 // Releases the pixels of a block.
 void deldib(TDib& dib);

@@ -250,10 +250,24 @@ uint8_t Paeth(int a, int b, int c) {
 
 }  // namespace
 
+namespace {
+size_t PredictorRowBytes(const TPredictorParms& parms) {
+    const size_t bitsPerPixel = static_cast<size_t>(parms.colors) * static_cast<size_t>(parms.bitsPerComponent);
+    return (bitsPerPixel * static_cast<size_t>(parms.columns) + 7) / 8;
+}
+}  // namespace
+
+size_t UnpredictedSize(size_t dataSize, const TPredictorParms& parms) {
+    if (parms.predictor < 10) return dataSize;
+    // PNG rows: a filter byte, then the row.
+    const size_t rowBytes = PredictorRowBytes(parms);
+    return dataSize / (rowBytes + 1) * rowBytes;
+}
+
 std::vector<uint8_t> Unpredict(const std::vector<uint8_t>& data, const TPredictorParms& parms) {
     if (parms.predictor != 2 && parms.predictor < 10) return data;
     const size_t bitsPerPixel = static_cast<size_t>(parms.colors) * static_cast<size_t>(parms.bitsPerComponent);
-    const size_t rowBytes = (bitsPerPixel * static_cast<size_t>(parms.columns) + 7) / 8;
+    const size_t rowBytes = PredictorRowBytes(parms);
     const size_t pixelBytes = std::max<size_t>(1, (bitsPerPixel + 7) / 8);
     std::vector<uint8_t> out;
     if (parms.predictor == 2) {

@@ -55,6 +55,8 @@ TPredictorParms ReadPredictorParms(const std::vector<std::string>& tokens);
 // Undoes a TIFF (2) or PNG (10 to 15) predictor; other predictors leave the
 // data as they are. A last row cut short is dropped.
 std::vector<uint8_t> Unpredict(const std::vector<uint8_t>& data, const TPredictorParms& parms);
+// The size of what Unpredict makes of dataSize bytes.
+size_t UnpredictedSize(size_t dataSize, const TPredictorParms& parms);
 
 // Runs data through the named filters in order (/FlateDecode, /LZWDecode,
 // /ASCII85Decode, /ASCIIHexDecode and their abbreviations), applying the

@@ -135,6 +135,21 @@ enum class TFontUse : uint8_t { PageContent, Form, Annotation };
 
 struct TFontText;
 
+// What a simple font's dictionary says per code (each table indexed by code,
+// the widths by code minus /FirstChar).
+struct TFontCodes {
+    std::array<uint8_t, 256> charSetCodes{};
+    std::array<uint8_t, 256> differences{};
+    std::array<uint8_t, 256> differenceSet{};
+    std::array<double, 256> widths{};
+    std::array<uint8_t, 256> widthSet{};
+
+    static const TFontCodes& Empty() {
+        static const TFontCodes empty;
+        return empty;
+    }
+};
+
 struct TFontRecord {
     std::string replacementName;  // empty: the old font stays
     std::string resName;          // key of the /Font entry, with its slash
@@ -174,11 +189,10 @@ struct TFontRecord {
     double bboxWidth = 0;
     double bboxHeight = 0;
     std::string charSet;
-    std::array<uint8_t, 256> charSetCodes{};
-    std::array<uint8_t, 256> differences{};
-    std::array<uint8_t, 256> differenceSet{};
-    std::array<double, 256> widths{};
-    std::array<uint8_t, 256> widthSet{};
+    // The per-code tables, shared by every record read from the same font
+    // dictionary: a font used on 2000 pages holds them once.
+    const TFontCodes& Codes() const { return codes ? *codes : TFontCodes::Empty(); }
+    TFontCodes& EditCodes();
     // Where the font's text comes from beyond its encoding (0: nowhere):
     // the /ToUnicode stream, a composite font's embedded CMap stream and
     // descendant font dictionary, the descriptor's font program (kind 1, 2
@@ -193,7 +207,17 @@ struct TFontRecord {
     // Built from the above on first use (see FontText.h in the fonts library).
     std::shared_ptr<const TFontText> text;
     uint8_t textRead = 0;
+
+private:
+    std::shared_ptr<TFontCodes> codes;
 };
+
+// Copy on write: a record about to change its tables gets its own.
+inline TFontCodes& TFontRecord::EditCodes() {
+    if (!codes) codes = std::make_shared<TFontCodes>();
+    else if (codes.use_count() > 1) codes = std::make_shared<TFontCodes>(*codes);
+    return *codes;
+}
 
 struct TImageRecord {
     std::string resName;

@@ -25,8 +25,9 @@ std::optional<int32_t> ReferencedBodyPos(TPdfDocument& doc, const std::string& o
 void StoreWidth(TFontRecord& font, size_t slot, const std::string& text) {
     if (slot >= kSlots) return;
     if (auto width = TryStrToFloat(FixDecimalPoint(text))) {
-        font.widths[slot] = *width;
-        font.widthSet[slot] = 1;
+        TFontCodes& codes = font.EditCodes();
+        codes.widths[slot] = *width;
+        codes.widthSet[slot] = 1;
     }
 }
 
@@ -187,7 +188,7 @@ void FillCharSetCodes(TFontRecord& font) {
     while (slash != std::string::npos && stored < kSlots) {
         const size_t next = names.find('/', slash + 1);
         const std::string name = names.substr(slash + 1, next == std::string::npos ? std::string::npos : next - slash - 1);
-        if (!name.empty()) font.charSetCodes[stored++] = WinAnsiCodeOf(name).value_or(32);
+        if (!name.empty()) font.EditCodes().charSetCodes[stored++] = WinAnsiCodeOf(name).value_or(32);
         slash = next;
     }
 }
@@ -200,8 +201,9 @@ void ApplyDifferences(TFontRecord& font, const std::vector<std::string>& tokens)
         if (!token.empty() && token[0] == '/') {
             const auto winAnsi = WinAnsiCodeOf(token.substr(1));
             if (winAnsi && code >= 0 && code < static_cast<int64_t>(kSlots)) {
-                font.differences[static_cast<size_t>(code)] = *winAnsi;
-                font.differenceSet[static_cast<size_t>(code)] = 1;
+                TFontCodes& codes = font.EditCodes();
+                codes.differences[static_cast<size_t>(code)] = *winAnsi;
+                codes.differenceSet[static_cast<size_t>(code)] = 1;
             }
             ++code;
         } else if (auto value = TryStrToInt(token)) {

@@ -67,21 +67,30 @@ bool EndstreamAt(const TPdfDocument& doc, int64_t pos) {
 
 // ---- images ---------------------------------------------------------------
 
-// Flate image data: exactly width * height * 3 bytes are RGB rows and become
-// a 24-bit bitmap (blue, green, red); everything else is copied row by row
-// into a bitmap of bitsPerComponent bits per pixel. Data rows are padded to
-// whole bytes. Rows that the data do not reach stay empty.
-TDib FlateBitmap(const std::vector<uint8_t>& data, int32_t width, int32_t height, int32_t bitsPerComponent) {
+// Exactly width * height * 3 bytes are RGB rows.
+bool IsRgbData(size_t dataSize, int32_t width, int32_t height) {
     // Width and height are positive 32-bit values: their product fits in 64
     // bits, three times it need not.
-    const int64_t area = int64_t{width} * height;
+    return dataSize % 3 == 0 && static_cast<int64_t>(dataSize / 3) == int64_t{width} * height;
+}
+
+// The depth of the bitmap FlateBitmap makes of dataSize bytes, 0 for none.
+int32_t FlateBitmapDepth(size_t dataSize, int32_t width, int32_t height, int32_t bitsPerComponent) {
     // A bitmap far larger than its decoded data is mostly rows the data do
     // not reach; a few bytes claiming 16384 x 16384 at 32 bits would take
     // a gigabyte. Such a picture is not read.
     const int64_t bitmapBytes = (int64_t{width} * std::clamp(bitsPerComponent, 1, 32) + 7) / 8 * height;
-    if (bitmapBytes > static_cast<int64_t>(data.size()) * kMaxBitmapPerDataByte + kBitmapBytesAlwaysAllowed)
-        return TDib{};
-    if (data.size() % 3 == 0 && static_cast<int64_t>(data.size() / 3) == area) {
+    if (bitmapBytes > static_cast<int64_t>(dataSize) * kMaxBitmapPerDataByte + kBitmapBytesAlwaysAllowed) return 0;
+    return IsRgbData(dataSize, width, height) ? 24 : bitsPerComponent;
+}
+
+// Flate image data: RGB rows become a 24-bit bitmap (blue, green, red);
+// everything else is copied row by row into a bitmap of bitsPerComponent
+// bits per pixel. Data rows are padded to whole bytes. Rows that the data
+// do not reach stay empty.
+TDib FlateBitmap(const std::vector<uint8_t>& data, int32_t width, int32_t height, int32_t bitsPerComponent) {
+    if (FlateBitmapDepth(data.size(), width, height, bitsPerComponent) == 0) return TDib{};
+    if (IsRgbData(data.size(), width, height)) {
         TDib dib = newdib(width, height, 24);
         if (!dib.bits()) return dib;
         const size_t rowLen = static_cast<size_t>(width) * 3;
@@ -201,6 +210,15 @@ bool ImageDecodable(TPdfDocument& doc, const TImageRecord& image) {
     std::vector<uint8_t> data;
     if (!ReadImageData(doc, image, data)) return false;
     if (image.filterKind == kFilterDct) return JpegLooksDecodable(data.data(), data.size());
+    if (image.filterKind == kFilterFlate) {
+        // Only the size of what the data inflate to decides; the bitmap
+        // itself is made when the page is painted.
+        const size_t estimate = static_cast<size_t>(image.length) * 10;
+        const size_t decoded = UnpredictedSize(FlateDecode(data.data(), data.size(), estimate).size(), image.predictor);
+        if (decoded == 0) return false;
+        const int32_t depth = FlateBitmapDepth(decoded, image.width, image.height, image.bitsPerComponent);
+        return depth != 0 && DibAllowed(image.width, image.height, depth);
+    }
     return BitmapFromData(image, data, 1).bits() != nullptr;
 }
 

@@ -52,8 +52,8 @@ protected:
         font.encoding = encoding;
         font.bboxHeight = 1.0;
         font.bboxWidth = 1.0;
-        font.widths.fill(width);
-        font.widthSet.fill(1);
+        font.EditCodes().widths.fill(width);
+        font.EditCodes().widthSet.fill(1);
         return font;
     }
 

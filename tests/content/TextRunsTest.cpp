@@ -110,9 +110,9 @@ TEST_F(InterpreterTest, StringDecoding) {
 
 TEST_F(InterpreterTest, DifferencesRemapAndWidthsFollowTheMappedCode) {
     TFontRecord& font = AddFont("/F1", 500);
-    font.differenceSet[65] = 1;
-    font.differences[65] = 66;
-    font.widths[66] = 700;
+    font.EditCodes().differenceSet[65] = 1;
+    font.EditCodes().differences[65] = 66;
+    font.EditCodes().widths[66] = 700;
     Run("BT /F1 10 Tf (AC) Tj ET");
     const TDisplayItem& run = Only();
     EXPECT_EQ(run.text, "BC");
@@ -128,8 +128,8 @@ TEST_F(InterpreterTest, CodesConvertFromTheFontsEncodingToWinAnsi) {
 
 TEST_F(InterpreterTest, CharacterMappedToZeroEndsTheStoredText) {
     TFontRecord& font = AddFont("/F1", 500);
-    font.differenceSet[0x43] = 1;
-    font.differences[0x43] = 0;
+    font.EditCodes().differenceSet[0x43] = 1;
+    font.EditCodes().differences[0x43] = 0;
     Run("BT /F1 10 Tf (ABCD) Tj (E) Tj ET");
     auto items = ItemsOf(1);
     ASSERT_EQ(items.size(), 2u);
@@ -263,7 +263,7 @@ TEST_F(InterpreterTest, FontSelection) {
 
 TEST_F(InterpreterTest, WidthsOutsideTheTableAreMeasured) {
     TFontRecord& font = AddFont("/F1", 500, 66);  // slot 0 is code 66
-    font.widthSet[1] = 0;                         // code 67 has no width
+    font.EditCodes().widthSet[1] = 0;                         // code 67 has no width
     Run("BT /F1 12 Tf (ABC) Tj ET");
     const TDisplayItem& run = Only();
     EXPECT_EQ(run.advances, (std::vector<double>{12, 6, 12}));  // A and C measured at 16 px
@@ -315,7 +315,7 @@ TEST_F(InterpreterTest, CompositeFontsSplitCodesByTheirCMapAndTakeCidWidths) {
 
 TEST_F(InterpreterTest, ToUnicodeGivesTheTextAndTheEncodingKeepsTheWidths) {
     TFontRecord& font = AddFont("/F1", 500);
-    font.widths[0x61] = 300;
+    font.EditCodes().widths[0x61] = 300;
     auto text = std::make_shared<TFontText>();
     text->toUnicode = TCMap::Parse("2 beginbfchar <61> <03B1> <62> <00660066> endbfchar");
     text->FillCodeTable();

@@ -202,10 +202,10 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
     EXPECT_EQ(font.baseFontName, "/Liberation#20Sans");
     EXPECT_EQ(font.fontDictExtra, ReadFileText(DataPath("fonts/LiberationSans-Regular.txt")));
     EXPECT_EQ(font.replacementName, "");
-    for (int code = 0; code < 32; ++code) EXPECT_EQ(font.widthSet[code], 0) << code;
-    for (int code = 32; code < 256; ++code) EXPECT_EQ(font.widthSet[code], 1) << code;
-    EXPECT_EQ(font.widths['W'], 943);
-    EXPECT_EQ(font.widths[0x81], 750);
+    for (int code = 0; code < 32; ++code) EXPECT_EQ(font.Codes().widthSet[code], 0) << code;
+    for (int code = 32; code < 256; ++code) EXPECT_EQ(font.Codes().widthSet[code], 1) << code;
+    EXPECT_EQ(font.Codes().widths['W'], 943);
+    EXPECT_EQ(font.Codes().widths[0x81], 750);
 
     // A second face with its own metrics.
     if (Installed("DejaVu Sans", true, false)) {
@@ -213,7 +213,7 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
         const TFontRecord& dejaVu = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
         EXPECT_EQ(dejaVu.baseFontName, "/DejaVu#20Sans,Bold");
         EXPECT_EQ(dejaVu.fontDictExtra, ReadFileText(DataPath("fonts/DejaVuSans-Bold.txt")));
-        EXPECT_EQ(dejaVu.widths['W'], 1103);
+        EXPECT_EQ(dejaVu.Codes().widths['W'], 1103);
     }
 
     // The same family again: a new resource name, the style in the base font.

@@ -28,11 +28,11 @@ void ExpectSameRecord(const TFontRecord& a, const TFontRecord& b) {
     EXPECT_EQ(a.charSet, b.charSet);
     EXPECT_EQ(a.bboxWidth, b.bboxWidth);
     EXPECT_EQ(a.bboxHeight, b.bboxHeight);
-    EXPECT_EQ(a.widths, b.widths);
-    EXPECT_EQ(a.widthSet, b.widthSet);
-    EXPECT_EQ(a.differences, b.differences);
-    EXPECT_EQ(a.differenceSet, b.differenceSet);
-    EXPECT_EQ(a.charSetCodes, b.charSetCodes);
+    EXPECT_EQ(a.Codes().widths, b.Codes().widths);
+    EXPECT_EQ(a.Codes().widthSet, b.Codes().widthSet);
+    EXPECT_EQ(a.Codes().differences, b.Codes().differences);
+    EXPECT_EQ(a.Codes().differenceSet, b.Codes().differenceSet);
+    EXPECT_EQ(a.Codes().charSetCodes, b.Codes().charSetCodes);
 }
 
 TEST(FontSharing, RecordsEqualThoseReadPageByPageOnEveryCorpusFile) {

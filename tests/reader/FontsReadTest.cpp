@@ -49,7 +49,7 @@ TEST_P(DifferencesTest, CodesGetWinAnsiCodesOfTheGlyphs) {
     const TFontRecord& font = h->doc.fontList[0];
     EXPECT_TRUE(font.hasEncodingDict);
     EXPECT_EQ(font.encoding, 3);  // /BaseEncoding is not read
-    EXPECT_EQ(SetCodes(font.differenceSet, font.differences), c.codeValuePairs);
+    EXPECT_EQ(SetCodes(font.Codes().differenceSet, font.Codes().differences), c.codeValuePairs);
     EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
 }
 
@@ -71,10 +71,10 @@ TEST(FontReadTest, CharSetCodesInListedOrder) {
     const TFontRecord& font = h->doc.fontList[0];
     EXPECT_TRUE(font.hasDescriptor && font.hasCharSet);
     EXPECT_EQ(font.charSet, "(/A/B/fi)");
-    EXPECT_EQ(font.charSetCodes[0], 65);
-    EXPECT_EQ(font.charSetCodes[1], 66);
-    EXPECT_EQ(font.charSetCodes[2], 32);
-    EXPECT_EQ(font.charSetCodes[3], 0);
+    EXPECT_EQ(font.Codes().charSetCodes[0], 65);
+    EXPECT_EQ(font.Codes().charSetCodes[1], 66);
+    EXPECT_EQ(font.Codes().charSetCodes[2], 32);
+    EXPECT_EQ(font.Codes().charSetCodes[3], 0);
     // The descriptor's /FontBBox does not count.
     EXPECT_EQ(font.bboxWidth, 1.0);
     EXPECT_EQ(font.bboxHeight, 1.0);
@@ -87,7 +87,7 @@ TEST(FontReadTest, CharSetStopsAt256Codes) {
     ASSERT_EQ(h->doc.fontList.Count(), 1);
     const TFontRecord& font = h->doc.fontList[0];
     EXPECT_TRUE(font.hasCharSet);
-    EXPECT_EQ(font.charSetCodes[255], 'Z');
+    EXPECT_EQ(font.Codes().charSetCodes[255], 'Z');
 }
 
 struct TWidthsCase {
@@ -109,10 +109,10 @@ TEST_P(WidthsTest, SlotsFollowTheArray) {
     for (size_t slot = 0; slot < 256; ++slot) {
         const double expected = slot < c.widths.size() ? c.widths[slot] : -1;
         if (expected < 0) {
-            EXPECT_FALSE(font.widthSet[slot]) << "slot " << slot;
+            EXPECT_FALSE(font.Codes().widthSet[slot]) << "slot " << slot;
         } else {
-            EXPECT_TRUE(font.widthSet[slot]) << "slot " << slot;
-            EXPECT_DOUBLE_EQ(font.widths[slot], expected) << "slot " << slot;
+            EXPECT_TRUE(font.Codes().widthSet[slot]) << "slot " << slot;
+            EXPECT_DOUBLE_EQ(font.Codes().widths[slot], expected) << "slot " << slot;
         }
     }
 }
@@ -144,9 +144,9 @@ TEST(FontReadTest, UnterminatedWidthsArrayStopsAfter256Slots) {
     auto h = OpenWithFont("widths-unterminated.pdf", "/Widths 11 0 R", {{11, "[ 5 6"}});
     ASSERT_EQ(h->doc.fontList.Count(), 1);
     const TFontRecord& font = h->doc.fontList[0];
-    EXPECT_EQ(font.widths[0], 5);
-    EXPECT_EQ(font.widths[1], 6);
-    EXPECT_FALSE(font.widthSet[2]);  // "endobj"
+    EXPECT_EQ(font.Codes().widths[0], 5);
+    EXPECT_EQ(font.Codes().widths[1], 6);
+    EXPECT_FALSE(font.Codes().widthSet[2]);  // "endobj"
 }
 
 struct TEncodingCase {
