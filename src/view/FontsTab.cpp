@@ -222,6 +222,34 @@ void TFontsTab::SetDocument(TPdfDocument& doc) {
     PreviewPane->SetDocument(doc);
 }
 
+void TFontsTab::ShowFirstPage() {
+    Label6->setText("von " + QString::number(doc_->pageList.Count()));
+    PageEd->setValue(1);
+    ZoomEd->setValue(FitWidthZoom());
+    // Setting the field to the value it already shows raises no change, but
+    // the table must show the new document's fonts all the same.
+    RefreshFontTable(PageEd->value());
+    PageView->InvalidateImageCache();
+    PageView->Refresh();
+    ShowPreviewPage();
+}
+
+int TFontsTab::CurrentPage() const {
+    return PageEd->value();
+}
+
+void TFontsTab::StepZoom(bool in) {
+    ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), in));
+}
+
+void TFontsTab::ReplacementsChanged() {
+    const int row = SelectedFontRow();
+    RefreshFontTable(PageEd->value());
+    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) FontListView->setCurrentItem(item);
+    PreviewPane->ReplacementsChanged();
+    ShowPreviewPage();
+}
+
 void TFontsTab::ShowPage(int page) {
     if (doc_->pageList.Count() < 1) return;
     PageEd->setValue(std::clamp(page, 1, static_cast<int>(doc_->pageList.Count())));

@@ -29,6 +29,15 @@ public:
 
     // Shows another document (the window swaps in a freshly read one).
     void SetDocument(TPdfDocument& doc);
+    // A freshly shown document starts at its first page, fitted to the width.
+    void ShowFirstPage();
+    // The page the tab shows (1-based).
+    int CurrentPage() const;
+    // One step of the zoom ladder in or out.
+    void StepZoom(bool in);
+    // The current page's replacements changed: the table's last column, the
+    // preview and the selected row follow.
+    void ReplacementsChanged();
     // Refills the font table for page p.
     void RefreshFontTable(int page);
     // The selected row of the table, or -1.

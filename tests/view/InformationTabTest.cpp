@@ -26,9 +26,9 @@ class InformationTabTest : public MainFormTest {
 protected:
     std::string SaveAs(const std::string& name) {
         const std::string target = ScratchDir("info-tab-" + name) + "/" + name;
-        form->ShowPDFCheck->setChecked(false);
+        form->SaveTab->ShowPDFCheck->setChecked(false);
         form->testHooks.saveFileName = [target] { return std::optional<QString>(QString::fromStdString(target)); };
-        form->SaveBtn->click();
+        form->SaveTab->SaveBtn->click();
         form->testHooks.saveFileName = nullptr;
         return target;
     }
@@ -47,13 +47,13 @@ TEST_F(InformationTabTest, AnyCharacterInTheTitleSurvivesSavingAndOpening) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.file);
         Open("gs-std14-v12.pdf");
-        form->Edit4->setText(c.title);
+        form->InfoTab->Edit4->setText(c.title);
         const std::string saved = SaveAs(c.file);
         ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
         EXPECT_NE(ReadFileText(saved).find("/Title " + c.bytes), std::string::npos);
         // The window shows the saved file, read afresh.
         EXPECT_EQ(form->DocumentPath().toStdString(), saved);
-        EXPECT_EQ(form->Edit4->text(), c.title);
+        EXPECT_EQ(form->InfoTab->Edit4->text(), c.title);
         EXPECT_NE(PdfInfo(saved).find("Title:           " + c.title.toStdString() + "\n"), std::string::npos)
             << PdfInfo(saved);
     }
@@ -76,10 +76,10 @@ TEST_F(InformationTabTest, UnchangedInformationKeepsItsBytesAndGainsOnlyTheModif
 
 TEST_F(InformationTabTest, AFileWithoutInformationGetsWhatTheUserTyped) {
     Open("mutool-create-noinfo-v17.pdf");
-    form->Edit3->setText("Zoë");
+    form->InfoTab->Edit3->setText("Zoë");
     const std::string saved = SaveAs("author.pdf");
     ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
-    EXPECT_EQ(form->Edit3->text(), "Zoë");
+    EXPECT_EQ(form->InfoTab->Edit3->text(), "Zoë");
     EXPECT_NE(PdfInfo(saved).find("Author:          Zoë\n"), std::string::npos) << PdfInfo(saved);
 }
 
