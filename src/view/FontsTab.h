@@ -75,6 +75,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void PageEdChange();
@@ -83,8 +84,11 @@ private:
     // The pointer is over text of this font: its row is selected and the
     // field shows its name.
     void FontHovered(const QString& resName);
+    void FitTableMinimum();
     void SetTabOrder();
     void ShowPageFocus(bool focused);
 
     TPdfDocument* doc_;
+    // The table with its commands, below the page.
+    QWidget* tablePart_ = nullptr;
 };

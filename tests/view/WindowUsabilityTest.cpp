@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -242,3 +243,33 @@ TEST_F(WindowUsabilityTest, TheProgressWindowPaintsAtOnceAndTheWindowAnswersWhil
 }
 
 }  // namespace
+
+// At 2× scaling a 1600×1000 screen is 800×500: the font table's commands
+// must still be on screen, and a large window gives the table more rows.
+TEST_F(WindowUsabilityTest, TheFontCommandsStayOnScreenInASmallWindow) {
+    Open("libreoffice-writer-v16.pdf");
+    form->show();
+    auto tableHeightAt = [this](QSize size) {
+        form->resize(size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form->size(), size) << "the window's minimum is larger";
+        const QRect window = form->rect();
+        const QTreeWidget* table = form->FontsTab->FontListView;
+        const int tableBottom = table->mapTo(form.get(), QPoint(0, table->height())).y();
+        for (const QPushButton* button :
+             {form->FontsTab->ChangeBtn, form->FontsTab->OldFontBtn, form->FontsTab->EmbedFontsBtn}) {
+            const QRect placed(button->mapTo(form.get(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(button->isVisible()) << button->text().toStdString();
+            EXPECT_TRUE(window.contains(placed)) << button->text().toStdString() << " at " << placed.y();
+            EXPECT_GE(placed.top(), tableBottom) << button->text().toStdString();
+            EXPECT_LE(placed.bottom(), form->centralWidget()->geometry().bottom());
+        }
+        return table->height();
+    };
+    const int small = tableHeightAt(QSize(800, 500));
+    EXPECT_GE(small, 3 * form->FontsTab->FontListView->fontMetrics().height());
+    const int large = tableHeightAt(QSize(1280, 900));
+    EXPECT_GT(large, small + 50);
+    // The page keeps the larger share.
+    EXPECT_GT(form->FontsTab->PageStack->height(), 2 * large);
+}
