@@ -143,8 +143,13 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     FontListView = new QTreeWidget(this);
     FontListView->setColumnCount(kFontColumns);
     FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
-    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
-    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
+    // Narrow enough for a window 800 wide (2× scaling) without a scroll bar
+    // that would hide a row; the replacement takes the rest.
+    const int widths[] = {90, 180, 80, 80, 150};
+    for (int column = 0; column < static_cast<int>(std::size(widths)); ++column)
+        FontListView->setColumnWidth(column, widths[column]);
+    FontListView->header()->setStretchLastSection(true);
+    FontListView->header()->setMinimumSectionSize(60);
     FontListView->setRootIsDecorated(false);
     FontListView->setItemsExpandable(false);
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
