@@ -128,6 +128,26 @@ TEST_F(WindowSafetyTest, TheTitleNamesTheFileAndMarksUnsavedChanges) {
     EXPECT_EQ(form->windowTitle(), "out.pdf – Vostrel PDF Glyphwell 1.0");
     EXPECT_EQ(form->InfoTab->Edit3->text(), "Anna");
     EXPECT_FALSE(form->HasUnsavedChanges());
+    // Right after saving there is nothing to lose: closing does not ask.
+    messages.clear();
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(messages.empty());
+}
+
+// A save that cannot write says so once, writes nothing and keeps the
+// changes for another try.
+TEST_F(WindowSafetyTest, AFailedSaveSaysSoOnceAndKeepsTheChanges) {
+    Open("gs-std14-v12.pdf");
+    form->InfoTab->Edit4->setText("Entwurf");
+    const std::string target = ScratchDir("safety-failed-save") + "/kein-ordner/out.pdf";
+    messages.clear();
+    EXPECT_EQ(TrySaving(target), 2);
+    ASSERT_EQ(messages.size(), 2u);  // one for each of the two attempts
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages[0].text.contains("out.pdf")) << messages[0].text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(target)));
+    EXPECT_TRUE(form->HasUnsavedChanges());
+    EXPECT_EQ(form->DocumentPath().toStdString(), CorpusPath("gs-std14-v12.pdf"));
 }
 
 // Which user actions make a change that the window must ask about.
