@@ -193,21 +193,23 @@ std::vector<TReplacementRule> TEmbedFontsForm::RowRules() const {
     return rules;
 }
 
+std::optional<QString> TEmbedFontsForm::AskRulesFileName(bool forSaving) {
+    const auto& hook = forSaving ? saveRulesFileHook : loadRulesFileHook;
+    if (hook) return hook();
+    const QString filter = "Regeln (*.txt);;Alle Dateien (*)";
+    return forSaving ? QFileDialog::getSaveFileName(this, "Regeln speichern", QString(), filter)
+                     : QFileDialog::getOpenFileName(this, "Regeln laden", QString(), filter);
+}
+
 void TEmbedFontsForm::SaveRulesBtnClick() {
-    const std::optional<QString> path =
-        saveRulesFileHook ? saveRulesFileHook()
-                          : std::optional<QString>(QFileDialog::getSaveFileName(this, "Regeln speichern", QString(),
-                                                                                "Regeln (*.txt);;Alle Dateien (*)"));
+    const std::optional<QString> path = AskRulesFileName(true);
     if (!path || path->isEmpty()) return;
     if (!SaveRulesFile(path->toStdString(), RowRules()))
         ShowError("Die Regeln konnten nicht gespeichert werden: " + *path);
 }
 
 void TEmbedFontsForm::LoadRulesBtnClick() {
-    const std::optional<QString> path =
-        loadRulesFileHook ? loadRulesFileHook()
-                          : std::optional<QString>(QFileDialog::getOpenFileName(this, "Regeln laden", QString(),
-                                                                                "Regeln (*.txt);;Alle Dateien (*)"));
+    const std::optional<QString> path = AskRulesFileName(false);
     if (!path || path->isEmpty()) return;
     auto loaded = LoadRulesFile(path->toStdString());
     if (const auto* error = std::get_if<TRuleError>(&loaded)) {

@@ -59,6 +59,9 @@ private:
     void FillRow(int row, const TFontChoice& choice);
     void UpdateChecks(int row);
     void ShowError(const QString& text);
+    // The rules file to write or read (the hook's answer in tests); nothing
+    // or an empty name: cancelled.
+    std::optional<QString> AskRulesFileName(bool forSaving);
     QComboBox* ChoiceBox(int row) const;
 
     TPdfDocument& doc_;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
@@ -49,6 +50,20 @@ QStringList SplitLines(const QByteArray& bytes) {
     return lines;
 }
 
+// The file list's dates as the program's language writes them: Qt's model
+// formats them for the system's locale, which in a plain session is English.
+class TLocalDatesModel : public QFileSystemModel {
+public:
+    using QFileSystemModel::QFileSystemModel;
+    static constexpr int kDateColumn = 3;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DisplayRole && index.column() == kDateColumn)
+            return QLocale().toString(lastModified(index), QLocale::ShortFormat);
+        return QFileSystemModel::data(index, role);
+    }
+};
+
 }  // namespace
 
 TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget(parent), programDir_(programDir) {
@@ -59,7 +74,7 @@ TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget
     dirModel_->setReadOnly(true);
     dirModel_->setRootPath(QDir::rootPath());
 
-    fileModel_ = new QFileSystemModel(this);
+    fileModel_ = new TLocalDatesModel(this);
     // Subfolders and PDF files; the name filter ignores letter case (no
     // QDir::CaseSensitive), so "REPORT.PDF" is listed too.
     fileModel_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);

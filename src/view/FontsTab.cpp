@@ -130,27 +130,31 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     ChangeBtn = new QPushButton("Schriftart ersetzen...", this);
     OldFontBtn = new QPushButton("Alte Schriftart verwenden", this);
     EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", this);
+    // One line under the buttons: wrapped beside them it grew to three lines
+    // and pushed the buttons off a small screen. A narrow window cuts it; the
+    // whole text stays in its tip.
     auto* warning = new QLabel(
         "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
         "Alte benutzt!",
         this);
-    warning->setWordWrap(true);
+    warning->setToolTip(warning->text());
+    warning->setMinimumWidth(1);
 
     FontListView = new QTreeWidget(this);
     FontListView->setColumnCount(kFontColumns);
     FontListView->setHeaderLabels({"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"});
-    for (int column : {0, 2, 3}) FontListView->setColumnWidth(column, 90);
-    for (int column : {1, 4, kReplacementColumn}) FontListView->setColumnWidth(column, 180);
+    // Narrow enough for a window 800 wide (2× scaling) without a scroll bar
+    // that would hide a row; the replacement takes the rest.
+    const int widths[] = {90, 180, 80, 80, 150};
+    for (int column = 0; column < static_cast<int>(std::size(widths)); ++column)
+        FontListView->setColumnWidth(column, widths[column]);
+    FontListView->header()->setStretchLastSection(true);
+    FontListView->header()->setMinimumSectionSize(60);
     FontListView->setRootIsDecorated(false);
     FontListView->setItemsExpandable(false);
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
     FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FontListView->setAllColumnsShowFocus(true);
-    FontListView->setMinimumHeight(104);
-    // Page and table share the height 3 : 1 by their stretch alone; their
-    // size hints would otherwise let the table win on a small screen.
-    for (QWidget* area : {static_cast<QWidget*>(PageStack), static_cast<QWidget*>(FontListView)})
-        area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     // The preview's own minimum (two renderings and their captions) would
     // push the table and its commands off a small screen.
     PageStack->setMinimumHeight(120);
@@ -161,17 +165,26 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     FontListView->setPalette(tablePalette);
     connect(FontListView, &QTreeWidget::itemDoubleClicked, this, [this] { ChangeBtn->click(); });
 
-    // The commands in one row under the table, so that the table and the
-    // page share the height and a small screen still shows the page.
     auto* commands = new QHBoxLayout;
+    commands->setContentsMargins(0, 0, 0, 0);
     commands->addWidget(ChangeBtn);
     commands->addWidget(OldFontBtn);
     commands->addWidget(EmbedFontsBtn);
-    commands->addWidget(warning, 1);
-    auto* table = new QVBoxLayout;
+    commands->addStretch(1);
+    tablePart_ = new QWidget(this);
+    auto* table = new QVBoxLayout(tablePart_);
+    table->setContentsMargins(0, 0, 0, 0);
+    table->setSpacing(3);
     table->addWidget(FontListView, 1);
     table->addLayout(commands);
+    table->addWidget(warning);
 
+    // Page and table share the height 3 : 1 by their stretch alone (their
+    // size hints would let the table win on a small screen); neither goes
+    // below its minimum, so the commands stay on a small screen.
+    for (QWidget* part : {static_cast<QWidget*>(PageStack), tablePart_})
+        part->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    FitTableMinimum();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -179,10 +192,8 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", this));
     layout->addLayout(fields);
     layout->addWidget(note);
-    // The page gets most of the height; what a large window has to spare
-    // goes partly to the font table.
     layout->addWidget(PageStack, 3);
-    layout->addLayout(table, 1);
+    layout->addWidget(tablePart_, 1);
 
     connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
     connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
@@ -190,6 +201,18 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     connect(PageView, &TPageView::statusTextChanged, this, &TFontsTab::statusTextChanged);
     SetTabOrder();
     ShowPageFocus(false);
+}
+
+void TFontsTab::FitTableMinimum() {
+    // The header and three rows, the commands and the warning: set by hand,
+    // as the share by stretch alone ignores the part's own minimum.
+    FontListView->setMinimumHeight(FontListView->fontMetrics().height() * 5 + 2 * FontListView->frameWidth());
+    tablePart_->setMinimumHeight(tablePart_->layout()->minimumSize().height());
+}
+
+void TFontsTab::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FitTableMinimum();
+    QWidget::changeEvent(event);
 }
 
 void TFontsTab::SetTabOrder() {
@@ -220,6 +243,34 @@ void TFontsTab::SetDocument(TPdfDocument& doc) {
     doc_ = &doc;
     PageView->SetDocument(doc);
     PreviewPane->SetDocument(doc);
+}
+
+void TFontsTab::ShowFirstPage() {
+    Label6->setText("von " + QString::number(doc_->pageList.Count()));
+    PageEd->setValue(1);
+    ZoomEd->setValue(FitWidthZoom());
+    // Setting the field to the value it already shows raises no change, but
+    // the table must show the new document's fonts all the same.
+    RefreshFontTable(PageEd->value());
+    PageView->InvalidateImageCache();
+    PageView->Refresh();
+    ShowPreviewPage();
+}
+
+int TFontsTab::CurrentPage() const {
+    return PageEd->value();
+}
+
+void TFontsTab::StepZoom(bool in) {
+    ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), in));
+}
+
+void TFontsTab::ReplacementsChanged() {
+    const int row = SelectedFontRow();
+    RefreshFontTable(PageEd->value());
+    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) FontListView->setCurrentItem(item);
+    PreviewPane->ReplacementsChanged();
+    ShowPreviewPage();
 }
 
 void TFontsTab::ShowPage(int page) {

@@ -29,6 +29,15 @@ public:
 
     // Shows another document (the window swaps in a freshly read one).
     void SetDocument(TPdfDocument& doc);
+    // A freshly shown document starts at its first page, fitted to the width.
+    void ShowFirstPage();
+    // The page the tab shows (1-based).
+    int CurrentPage() const;
+    // One step of the zoom ladder in or out.
+    void StepZoom(bool in);
+    // The current page's replacements changed: the table's last column, the
+    // preview and the selected row follow.
+    void ReplacementsChanged();
     // Refills the font table for page p.
     void RefreshFontTable(int page);
     // The selected row of the table, or -1.
@@ -66,6 +75,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void PageEdChange();
@@ -74,8 +84,11 @@ private:
     // The pointer is over text of this font: its row is selected and the
     // field shows its name.
     void FontHovered(const QString& resName);
+    void FitTableMinimum();
     void SetTabOrder();
     void ShowPageFocus(bool focused);
 
     TPdfDocument* doc_;
+    // The table with its commands, below the page.
+    QWidget* tablePart_ = nullptr;
 };

@@ -127,7 +127,7 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     ConnectReaderBridge();
     ChangeFontForm = new TChangeFontForm(*doc_, this);
 
-    measurer_.SetDpi(PageView->Dpi());
+    measurer_.SetDpi(FontsTab->PageView->Dpi());
     screenFont_ = QFont("Arial");
     screenFont_.setPixelSize(15);
     ApplyScreenFont();
@@ -145,7 +145,7 @@ void TMainForm::CreateShortcuts() {
     };
     add(this, Qt::CTRL | Qt::Key_O, [this] {
         PageControl1->setCurrentIndex(0);
-        FileBrowser->FileList()->setFocus();
+        OpenTab->FileBrowser->FileList()->setFocus();
     });
     add(this, Qt::CTRL | Qt::Key_S, [this] { SaveBtnClick(); });
     add(this, Qt::CTRL | Qt::Key_Q, [this] { close(); });
@@ -153,13 +153,13 @@ void TMainForm::CreateShortcuts() {
     // Page keys turn pages only on the tab with the page, so that the file
     // list keeps them for scrolling.
     QWidget* pageTab = PageControl1->widget(1);
-    add(pageTab, Qt::Key_PageDown, [this] { FontsTab->ShowPage(PageEd->value() + 1); });
-    add(pageTab, Qt::Key_PageUp, [this] { FontsTab->ShowPage(PageEd->value() - 1); });
+    add(pageTab, Qt::Key_PageDown, [this] { FontsTab->ShowPage(FontsTab->CurrentPage() + 1); });
+    add(pageTab, Qt::Key_PageUp, [this] { FontsTab->ShowPage(FontsTab->CurrentPage() - 1); });
     add(pageTab, Qt::CTRL | Qt::Key_Home, [this] { FontsTab->ShowPage(1); });
     add(pageTab, Qt::CTRL | Qt::Key_End, [this] { FontsTab->ShowPage(doc_->pageList.Count()); });
-    add(pageTab, QKeySequence::ZoomIn, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
-    add(pageTab, QKeySequence::ZoomOut, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), false)); });
-    add(pageTab, Qt::CTRL | Qt::Key_Equal, [this] { ZoomEd->setValue(PageGeometry::MagnifiedZoom(ZoomEd->value(), true)); });
+    add(pageTab, QKeySequence::ZoomIn, [this] { FontsTab->StepZoom(true); });
+    add(pageTab, QKeySequence::ZoomOut, [this] { FontsTab->StepZoom(false); });
+    add(pageTab, Qt::CTRL | Qt::Key_Equal, [this] { FontsTab->StepZoom(true); });
 }
 
 void TMainForm::RestoreWindowState() {
@@ -178,14 +178,14 @@ void TMainForm::RestoreWindowState() {
         }
     }
     PageControl1->setCurrentIndex(std::clamp(settings.value("window/tab", 0).toInt(), 0, PageControl1->count() - 1));
-    ZoomEd->setValue(settings.value("view/zoom", 50).toInt());
+    FontsTab->ZoomEd->setValue(settings.value("view/zoom", 50).toInt());
 }
 
 void TMainForm::SaveWindowState() const {
     QSettings settings;
     settings.setValue("window/geometry", saveGeometry());
     settings.setValue("window/tab", PageControl1->currentIndex());
-    settings.setValue("view/zoom", ZoomEd->value());
+    settings.setValue("view/zoom", FontsTab->ZoomEd->value());
 }
 
 int TMainForm::FitWidthZoom() const {
@@ -216,7 +216,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
     auto doc = std::make_unique<TPdfDocument>(*bridge_);
     doc->programDir = QFile::encodeName(programDir_).toStdString();
-    doc->readPics = !ReadPicsCheck || ReadPicsCheck->isChecked();
+    doc->readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
     AttachInterpreter(*doc);
     return doc;
 }
@@ -236,55 +236,22 @@ TMainForm::~TMainForm() {
 
 QWidget* TMainForm::CreateOpenTab() {
     OpenTab = new TOpenTab(programDir_);
-    FileBrowser = OpenTab->FileBrowser;
-    RecentFiles = OpenTab->RecentFiles;
-    ChooseFontBtn = OpenTab->ChooseFontBtn;
-    FontLabel = OpenTab->FontLabel;
-    ReadPicsCheck = OpenTab->ReadPicsCheck;
     connect(OpenTab, &TOpenTab::openRequested, this, [this](const QString& path) { openfilenow(path); });
-    connect(ChooseFontBtn, &QPushButton::clicked, this, &TMainForm::ChooseFontBtnClick);
+    connect(OpenTab->ChooseFontBtn, &QPushButton::clicked, this, &TMainForm::ChooseFontBtnClick);
     return OpenTab;
 }
 
 QWidget* TMainForm::CreateFontsTab() {
     FontsTab = new TFontsTab(*doc_);
-    PointerBtn = FontsTab->PointerBtn;
-    LupeBtn = FontsTab->LupeBtn;
-    HandBtn = FontsTab->HandBtn;
-    ZoomEd = FontsTab->ZoomEd;
-    PageEd = FontsTab->PageEd;
-    Label6 = FontsTab->Label6;
-    FontNameEd = FontsTab->FontNameEd;
-    ScrollBox1 = FontsTab->ScrollBox1;
-    PageView = FontsTab->PageView;
-    PreviewBtn = FontsTab->PreviewBtn;
-    DiffBtn = FontsTab->DiffBtn;
-    PageStack = FontsTab->PageStack;
-    PreviewPane = FontsTab->PreviewPane;
-    ChangeBtn = FontsTab->ChangeBtn;
-    OldFontBtn = FontsTab->OldFontBtn;
-    EmbedFontsBtn = FontsTab->EmbedFontsBtn;
-    FontListView = FontsTab->FontListView;
-    connect(ChangeBtn, &QPushButton::clicked, this, &TMainForm::ChangeBtnClick);
-    connect(OldFontBtn, &QPushButton::clicked, this, &TMainForm::OldFontBtnClick);
-    connect(EmbedFontsBtn, &QPushButton::clicked, this, &TMainForm::EmbedFontsBtnClick);
+    connect(FontsTab->ChangeBtn, &QPushButton::clicked, this, &TMainForm::ChangeBtnClick);
+    connect(FontsTab->OldFontBtn, &QPushButton::clicked, this, &TMainForm::OldFontBtnClick);
+    connect(FontsTab->EmbedFontsBtn, &QPushButton::clicked, this, &TMainForm::EmbedFontsBtnClick);
     connect(FontsTab, &TFontsTab::statusTextChanged, this, [this](const QString& text) { SetStatusText(text); });
     return FontsTab;
 }
 
 QWidget* TMainForm::CreateInfoTab() {
     InfoTab = new TInfoTab;
-    Edit1 = InfoTab->Edit1;
-    Edit2 = InfoTab->Edit2;
-    Edit3 = InfoTab->Edit3;
-    Edit4 = InfoTab->Edit4;
-    Edit5 = InfoTab->Edit5;
-    Edit6 = InfoTab->Edit6;
-    DateTimePicker1 = InfoTab->DateTimePicker1;
-    DateTimePicker2 = InfoTab->DateTimePicker2;
-    DateTimePicker3 = InfoTab->DateTimePicker3;
-    DateTimePicker4 = InfoTab->DateTimePicker4;
-    NowBtn = InfoTab->NowBtn;
     // A date the user touched is written as set; the others keep the
     // file's creation date and get the time of saving as modification.
     connect(InfoTab, &TInfoTab::edited, this, [this](TInfoTab::TField field) {
@@ -298,10 +265,7 @@ QWidget* TMainForm::CreateInfoTab() {
 
 QWidget* TMainForm::CreateSaveTab() {
     SaveTab = new TSaveTab;
-    SaveBtn = SaveTab->SaveBtn;
-    ShowPDFCheck = SaveTab->ShowPDFCheck;
-    PDFVersionBox = SaveTab->PDFVersionBox;
-    connect(SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
+    connect(SaveTab->SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
     return SaveTab;
 }
 
@@ -482,7 +446,7 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
 void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path) {
     bridge_->readerStep = testHooks.readerStep;
     bridge_->BeginReading(fresh, VersionItem(), screenFont_.family().toStdString(),
-                          screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), PageView->Dpi());
+                          screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), FontsTab->PageView->Dpi());
     QEventLoop loop;
     readerThread_ = QThread::create([&fresh, path] { fresh.openfilenow(path); });
     // Queued behind everything the reader sent on its way, so the loop ends
@@ -512,8 +476,8 @@ void TMainForm::ConnectReaderBridge() {
 // first favourite and the file the first of the last files.
 void TMainForm::RememberOpenedFile(const QString& path) {
     const QFileInfo file(path);
-    FileBrowser->AddToPrefFolders(file.absolutePath() + '/');
-    RecentFiles->Add(file.absoluteFilePath());
+    OpenTab->FileBrowser->AddToPrefFolders(file.absolutePath() + '/');
+    OpenTab->RecentFiles->Add(file.absoluteFilePath());
 }
 
 void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path) {
@@ -528,18 +492,9 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     InfoFieldsChanged();
     SetModified(false);
     SetStatusText(QString());
-    const int32_t pageCount = doc_->pageList.Count();
-    Label6->setText("von " + QString::number(pageCount));
-    PageEd->setValue(1);
+    // On the tab first, so that the page is fitted to the room it has there.
     PageControl1->setCurrentIndex(1);
-    ZoomEd->setValue(FitWidthZoom());
-    // Setting the field to the value it already shows raises no change, but
-    // the table must show the new document's fonts all the same.
-    FontsTab->RefreshFontTable(PageEd->value());
-    PageView->InvalidateImageCache();
-    PageView->Refresh();
-    FontsTab->ShowPreviewPage();
-    PageControl1->setCurrentIndex(1);
+    FontsTab->ShowFirstPage();
 }
 
 void TMainForm::SetModified(bool modified) {
@@ -557,7 +512,7 @@ void TMainForm::UpdateTitle() {
 }
 
 void TMainForm::UpdateSaveAvailability() {
-    if (SaveBtn) SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_));
+    if (SaveTab) SaveTab->SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_));
 }
 
 void TMainForm::SetStatusText(const QString& text) {
@@ -598,11 +553,11 @@ void TMainForm::SelectVersionItem(int32_t item) {
         readingVersionItem_ = item;
         return;
     }
-    if (item >= 0 && item < PDFVersionBox->count()) PDFVersionBox->setCurrentIndex(item);
+    if (item >= 0 && item < SaveTab->PDFVersionBox->count()) SaveTab->PDFVersionBox->setCurrentIndex(item);
 }
 
 int32_t TMainForm::VersionItem() {
-    return PDFVersionBox->currentIndex();
+    return SaveTab->PDFVersionBox->currentIndex();
 }
 
 void TMainForm::InfoFieldsChanged() {
@@ -625,7 +580,7 @@ void TMainForm::ChangeBtnClick() {
         ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
         return;
     }
-    const int page = PageEd->value();
+    const int page = FontsTab->CurrentPage();
     if (page < 1 || page > doc_->pageList.Count()) return;
 
     QComboBox* choices = ChangeFontForm->ComboBox1;
@@ -644,27 +599,21 @@ void TMainForm::ChangeBtnClick() {
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
     ChangeFontForm->StoreChoices();
     const QString chosen = ChangeFontForm->ChosenResourceName();
-    // The table may have been refilled meanwhile (it is not while the
-    // dialog is modal, but the row is looked up again to be sure).
-    if (QTreeWidgetItem* item = FontListView->topLevelItem(row)) item->setText(TFontsTab::kReplacementColumn, chosen);
     SetReplacement(*doc_, page, row, ToCp1252(chosen));
     SetModified(true);
-    PreviewPane->ReplacementsChanged();
-    FontsTab->ShowPreviewPage();
+    FontsTab->ReplacementsChanged();
 }
 
 void TMainForm::OldFontBtnClick() {
     if (reading_) return;
     const int row = FontsTab->SelectedFontRow();
     if (row < 0) return;
-    QTreeWidgetItem* item = FontListView->topLevelItem(row);
-    item->setText(TFontsTab::kReplacementColumn, item->text(0));
-    const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
+    const int page = FontsTab->CurrentPage();
+    const std::vector<int32_t> rows = FontTableRows(*doc_, page);
     const bool hadReplacement =
         row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
-    if (ClearReplacement(*doc_, PageEd->value(), row) && hadReplacement) SetModified(true);
-    PreviewPane->ReplacementsChanged();
-    FontsTab->ShowPreviewPage();
+    if (ClearReplacement(*doc_, page, row) && hadReplacement) SetModified(true);
+    FontsTab->ReplacementsChanged();
 }
 
 void TMainForm::EmbedFontsBtnClick() {
@@ -675,9 +624,7 @@ void TMainForm::EmbedFontsBtnClick() {
     if (result != QDialog::Accepted) return;
     dialog.Apply();
     SetModified(true);
-    FontsTab->RefreshFontTable(PageEd->value());
-    PreviewPane->ReplacementsChanged();
-    FontsTab->ShowPreviewPage();
+    FontsTab->ReplacementsChanged();
 }
 
 void TMainForm::ChooseFontBtnClick() {
@@ -698,11 +645,11 @@ void TMainForm::ChooseFontBtnClick() {
 }
 
 void TMainForm::ApplyScreenFont() {
-    FontLabel->setText("Optimieren auf: " + screenFont_.family());
+    OpenTab->FontLabel->setText("Optimieren auf: " + screenFont_.family());
     measurer_.SetFont(screenFont_.family().toStdString(), screenFont_.weight() >= QFont::DemiBold,
                       screenFont_.italic());
-    PageView->SetDisplayFont(screenFont_);
-    PageView->Refresh();
+    FontsTab->PageView->SetDisplayFont(screenFont_);
+    FontsTab->PageView->Refresh();
 }
 
 // ---- information and saving ------------------------------------------------------
@@ -756,7 +703,7 @@ std::optional<std::string> TMainForm::AskSaveFileName() {
 }
 
 bool TMainForm::ShowSavedFileWanted() {
-    return ShowPDFCheck->isChecked();
+    return SaveTab->ShowPDFCheck->isChecked();
 }
 
 void TMainForm::ShowFileInViewer(const std::string& path) {

@@ -24,33 +24,19 @@
 #include "FontMeasurer.h"
 #include "PdfDocument.h"
 
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QScrollArea;
-class QSpinBox;
-class QStackedWidget;
 class QTabWidget;
-class QToolButton;
-class QTreeWidget;
 class TChangeFontForm;
 class TEmbedFontsForm;
-class TFileBrowser;
 class TImageBtn;
 class TFontsTab;
 class TInfoTab;
 class TOpenTab;
-class TRecentFiles;
 class TSaveTab;
 class TOpenPDFForm;
-class TPageView;
-class TPreviewPane;
 class TReaderBridge;
 class QThread;
-class QTimeEdit;
 
 // Panel 1 of the status bar: the navy progress bar of an open, drawn from
 // the panel's left edge over percent/100 of its width.
@@ -158,47 +144,11 @@ public:
 
     // ---- controls (named as the handlers name them) ---------------------------
     QTabWidget* PageControl1 = nullptr;
-    // The tabs, each a widget of its own; the controls below are theirs.
+    // The tabs, each a widget of its own with its own controls.
     TOpenTab* OpenTab = nullptr;
     TFontsTab* FontsTab = nullptr;
     TInfoTab* InfoTab = nullptr;
     TSaveTab* SaveTab = nullptr;
-    TFileBrowser* FileBrowser = nullptr;
-    TRecentFiles* RecentFiles = nullptr;
-    QPushButton* ChooseFontBtn = nullptr;
-    QLabel* FontLabel = nullptr;  // "Optimieren auf: ..."
-    QCheckBox* ReadPicsCheck = nullptr;
-    QToolButton* PointerBtn = nullptr;
-    QToolButton* LupeBtn = nullptr;
-    QToolButton* HandBtn = nullptr;
-    QSpinBox* ZoomEd = nullptr;
-    QSpinBox* PageEd = nullptr;
-    QLabel* Label6 = nullptr;  // "von " + page count
-    QLineEdit* FontNameEd = nullptr;
-    QScrollArea* ScrollBox1 = nullptr;
-    TPageView* PageView = nullptr;
-    QToolButton* PreviewBtn = nullptr;
-    QToolButton* DiffBtn = nullptr;
-    QStackedWidget* PageStack = nullptr;  // ScrollBox1 or PreviewPane
-    TPreviewPane* PreviewPane = nullptr;
-    QPushButton* ChangeBtn = nullptr;
-    QPushButton* OldFontBtn = nullptr;
-    QPushButton* EmbedFontsBtn = nullptr;
-    QTreeWidget* FontListView = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit4 = nullptr;
-    QLineEdit* Edit5 = nullptr;
-    QLineEdit* Edit6 = nullptr;
-    QDateEdit* DateTimePicker1 = nullptr;
-    QTimeEdit* DateTimePicker2 = nullptr;
-    QDateEdit* DateTimePicker3 = nullptr;
-    QTimeEdit* DateTimePicker4 = nullptr;
-    QPushButton* NowBtn = nullptr;
-    QPushButton* SaveBtn = nullptr;
-    QCheckBox* ShowPDFCheck = nullptr;
-    QComboBox* PDFVersionBox = nullptr;
     QLabel* StatusPanel0 = nullptr;
     TProgressPanel* StatusPanel1 = nullptr;
     TImageBtn* UeberBtn = nullptr;

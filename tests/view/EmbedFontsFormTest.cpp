@@ -12,7 +12,9 @@
 #include <cstdio>
 
 #include "EmbedFontsForm.h"
+#include "FontsTab.h"
 #include "MainForm.h"
+#include "SaveTab.h"
 #include "TestSupport.h"
 #include "ViewTestApp.h"
 
@@ -62,7 +64,7 @@ TEST_F(EmbedFontsFormTest, ListsEachFontOnceWithItsProposal) {
         EXPECT_FALSE(dialog.Summary->text().isEmpty());
         return int(QDialog::Rejected);
     };
-    form->EmbedFontsBtn->click();
+    form->FontsTab->EmbedFontsBtn->click();
     // 12 text fonts and Symbol and ZapfDingbats, however many pages use them.
     EXPECT_EQ(rows, 14);
     for (const TFontRecord& font : form->Document().fontList) EXPECT_TRUE(font.replacementName.empty());
@@ -100,19 +102,19 @@ TEST_F(EmbedFontsFormTest, OkReplacesOnEveryPageAndTheSavedFileShowsTheHandPicke
         EXPECT_EQ(dialog.ChosenFamily(RowOf(dialog, "Times-Roman")), "DejaVu Serif");
         return int(QDialog::Accepted);
     };
-    form->EmbedFontsBtn->click();
+    form->FontsTab->EmbedFontsBtn->click();
 
     // Page 1 shows only Times and Helvetica: every row of its table is replaced.
-    ASSERT_EQ(form->FontListView->topLevelItemCount(), 8);
+    ASSERT_EQ(form->FontsTab->FontListView->topLevelItemCount(), 8);
     for (int row = 0; row < 8; ++row) {
-        const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+        const QTreeWidgetItem* item = form->FontsTab->FontListView->topLevelItem(row);
         EXPECT_NE(item->text(1), item->text(0)) << row;
     }
 
     const std::string target = folder + "/saved.pdf";
-    form->ShowPDFCheck->setChecked(false);
+    form->SaveTab->ShowPDFCheck->setChecked(false);
     form->testHooks.saveFileName = [&] { return std::optional<QString>(QString::fromStdString(target)); };
-    form->SaveBtn->click();
+    form->SaveTab->SaveBtn->click();
     ASSERT_TRUE(messages.empty()) << messages.join("\n").toStdString();
     const std::string fonts = ToolOutput("pdffonts '" + target + "'");
     EXPECT_NE(fonts.find("+DejaVuSerif "), std::string::npos) << fonts;

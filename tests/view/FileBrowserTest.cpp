@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeView>
 
@@ -204,6 +205,12 @@ TEST_F(FileBrowserTest, ListShowsSubfoldersAndPdfFilesInAnyCase) {
     browser.SetFolder(dir);
     EXPECT_EQ(browser.CurrentFolder(), QDir::cleanPath(dir));
     EXPECT_EQ(ListedNames(browser, 3), (QStringList{"TWO.PDF", "one.pdf", "sub"}));
+    // Dates in the program's language, whatever the system's is.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString date = ListIndexOf(browser, dir + "one.pdf").siblingAtColumn(3).data().toString();
+    QLocale::setDefault(before);
+    EXPECT_TRUE(QRegularExpression(R"(^\d\d\.\d\d\.\d\d \d\d:\d\d$)").match(date).hasMatch()) << date.toStdString();
     // The tree follows the list's folder.
     auto* treeModel = static_cast<QFileSystemModel*>(browser.FolderTree()->model());
     EXPECT_EQ(treeModel->filePath(browser.FolderTree()->currentIndex()), QDir::cleanPath(dir));

@@ -53,8 +53,8 @@ TEST_F(FontTableTest, RowsNameTypeAndEmbeddingAsPdffontsDoes) {
         SCOPED_TRACE(file);
         Open(file);
         std::multiset<TFontRow> table;
-        for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row) {
-            const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+        for (int row = 0; row < form->FontsTab->FontListView->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = form->FontsTab->FontListView->topLevelItem(row);
             table.insert({item->text(1).toStdString(), item->text(2).toStdString(), item->text(3).toStdString()});
             EXPECT_FALSE(item->text(4).isEmpty());  // some encoding is always named
         }
@@ -67,8 +67,8 @@ TEST_F(FontTableTest, RowsNameTypeAndEmbeddingAsPdffontsDoes) {
 TEST_F(FontTableTest, EncodingsAreNamedFromTheFontDictionary) {
     Open("gs-std14-v12.pdf");
     std::set<std::string> encodings;
-    for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row)
-        encodings.insert(form->FontListView->topLevelItem(row)->text(4).toStdString());
+    for (int row = 0; row < form->FontsTab->FontListView->topLevelItemCount(); ++row)
+        encodings.insert(form->FontsTab->FontListView->topLevelItem(row)->text(4).toStdString());
     // Fonts without /Encoding use their own; two have a dictionary with
     // /Differences.
     EXPECT_TRUE(encodings.count("eingebaut")) << *encodings.begin();
@@ -80,16 +80,16 @@ TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
     Open("gs-std14-v12.pdf");
     form->show();
     QCoreApplication::processEvents();
-    form->FontListView->clearSelection();
+    form->FontsTab->FontListView->clearSelection();
     QString hovered;
-    const QSize size = form->PageView->size();
+    const QSize size = form->FontsTab->PageView->size();
     for (int y = 0; y < size.height() && hovered.isEmpty(); y += 2)
-        for (int x = 0; x < size.width() && hovered.isEmpty(); x += 2) hovered = form->PageView->HoverAt(x, y);
+        for (int x = 0; x < size.width() && hovered.isEmpty(); x += 2) hovered = form->FontsTab->PageView->HoverAt(x, y);
     ASSERT_FALSE(hovered.isEmpty());
-    const QList<QTreeWidgetItem*> selected = form->FontListView->selectedItems();
+    const QList<QTreeWidgetItem*> selected = form->FontsTab->FontListView->selectedItems();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(selected[0]->text(0), hovered);
-    EXPECT_EQ(form->FontNameEd->text(), hovered + " (" + selected[0]->text(1) + ")");
+    EXPECT_EQ(form->FontsTab->FontNameEd->text(), hovered + " (" + selected[0]->text(1) + ")");
 }
 
 // The replacement dialog offers the page's fonts under the names the table
@@ -97,8 +97,8 @@ TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
 TEST_F(FontTableTest, TheReplacementListNamesTheFontsAsTheTableDoes) {
     Open("gs-std14-v12.pdf");
     std::map<QString, QString> tableNames;  // resource name -> font name
-    for (int row = 0; row < form->FontListView->topLevelItemCount(); ++row) {
-        const QTreeWidgetItem* item = form->FontListView->topLevelItem(row);
+    for (int row = 0; row < form->FontsTab->FontListView->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = form->FontsTab->FontListView->topLevelItem(row);
         tableNames[item->text(0)] = item->text(1);
     }
     QStringList captions, resNames;
@@ -110,7 +110,7 @@ TEST_F(FontTableTest, TheReplacementListNamesTheFontsAsTheTableDoes) {
         return int(QDialog::Accepted);
     };
     SelectRow(0);
-    form->ChangeBtn->click();
+    form->FontsTab->ChangeBtn->click();
     ASSERT_EQ(captions.size(), static_cast<qsizetype>(tableNames.size()));
     for (qsizetype i = 0; i < captions.size(); ++i) {
         ASSERT_TRUE(tableNames.count(resNames[i])) << resNames[i].toStdString();
@@ -119,7 +119,7 @@ TEST_F(FontTableTest, TheReplacementListNamesTheFontsAsTheTableDoes) {
     const qsizetype times = captions.indexOf(QRegularExpression(".*\\(Times-Roman\\)"));
     ASSERT_GE(times, 0) << captions.join(", ").toStdString();
     const QString timesRes = resNames[times];
-    EXPECT_EQ(form->FontListView->topLevelItem(0)->text(kNewFont), timesRes);
+    EXPECT_EQ(form->FontsTab->FontListView->topLevelItem(0)->text(kNewFont), timesRes);
     EXPECT_EQ(RecordOfRow(0).replacementName, timesRes.toStdString());
 }
 

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QDateTime>
+#include <QRegularExpression>
 #include <cstdio>
 
 #include "MainFormFixture.h"
@@ -22,13 +24,33 @@ std::string PdfInfo(const std::string& path) {
     return out;
 }
 
+// The string token that follows `/key` in a file's bytes, as written:
+// "(...)" or "<...>", or empty when the key is not there.
+std::string InfoToken(const std::string& bytes, const std::string& key) {
+    const std::string name = "/" + key;
+    size_t at = bytes.find(name);
+    while (at != std::string::npos && std::isalnum(static_cast<unsigned char>(bytes[at + name.size()])))
+        at = bytes.find(name, at + 1);
+    if (at == std::string::npos) return {};
+    size_t start = bytes.find_first_not_of(" \r\n\t", at + name.size());
+    if (start == std::string::npos) return {};
+    if (bytes[start] == '<') return bytes.substr(start, bytes.find('>', start) + 1 - start);
+    int depth = 0;
+    for (size_t i = start; i < bytes.size(); ++i) {
+        if (bytes[i] == '\\') ++i;
+        else if (bytes[i] == '(') ++depth;
+        else if (bytes[i] == ')' && --depth == 0) return bytes.substr(start, i + 1 - start);
+    }
+    return {};
+}
+
 class InformationTabTest : public MainFormTest {
 protected:
     std::string SaveAs(const std::string& name) {
         const std::string target = ScratchDir("info-tab-" + name) + "/" + name;
-        form->ShowPDFCheck->setChecked(false);
+        form->SaveTab->ShowPDFCheck->setChecked(false);
         form->testHooks.saveFileName = [target] { return std::optional<QString>(QString::fromStdString(target)); };
-        form->SaveBtn->click();
+        form->SaveTab->SaveBtn->click();
         form->testHooks.saveFileName = nullptr;
         return target;
     }
@@ -47,13 +69,13 @@ TEST_F(InformationTabTest, AnyCharacterInTheTitleSurvivesSavingAndOpening) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.file);
         Open("gs-std14-v12.pdf");
-        form->Edit4->setText(c.title);
+        form->InfoTab->Edit4->setText(c.title);
         const std::string saved = SaveAs(c.file);
         ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
         EXPECT_NE(ReadFileText(saved).find("/Title " + c.bytes), std::string::npos);
         // The window shows the saved file, read afresh.
         EXPECT_EQ(form->DocumentPath().toStdString(), saved);
-        EXPECT_EQ(form->Edit4->text(), c.title);
+        EXPECT_EQ(form->InfoTab->Edit4->text(), c.title);
         EXPECT_NE(PdfInfo(saved).find("Title:           " + c.title.toStdString() + "\n"), std::string::npos)
             << PdfInfo(saved);
     }
@@ -74,12 +96,41 @@ TEST_F(InformationTabTest, UnchangedInformationKeepsItsBytesAndGainsOnlyTheModif
     EXPECT_EQ(info.find("CreationDate:"), std::string::npos) << info;
 }
 
+// Entries in UTF-16 and a creation date, all left alone: the same tokens
+// again, and a modification date of the time of saving with its offset.
+TEST_F(InformationTabTest, UntouchedEntriesAreCopiedAndTheModificationDateIsTheSavingTime) {
+    Open("libreoffice-writer-v16.pdf");
+    const std::string input = ReadFileText(CorpusPath("libreoffice-writer-v16.pdf"));
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    const std::string bytes = ReadFileText(SaveAs("untouched.pdf"));
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+    ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    for (const char* key : {"Title", "Author", "Producer", "CreationDate"}) {
+        ASSERT_FALSE(InfoToken(input, key).empty()) << key;
+        EXPECT_EQ(InfoToken(bytes, key), InfoToken(input, key)) << key;
+    }
+    for (const char* absent : {"Creator", "Subject", "Keywords"}) EXPECT_EQ(InfoToken(bytes, absent), "") << absent;
+
+    const QString modDate = QString::fromStdString(InfoToken(bytes, "ModDate"));
+    const QRegularExpressionMatch m =
+        QRegularExpression(R"(^\(D:(\d{14})(Z|([+-])(\d\d)'(\d\d)'?)\)$)").match(modDate);
+    ASSERT_TRUE(m.hasMatch()) << modDate.toStdString();
+    const QDateTime local = QDateTime::fromString(m.captured(1), "yyyyMMddHHmmss");
+    QDateTime saved(local.date(), local.time(), Qt::UTC);
+    if (m.captured(2) != "Z") {
+        const int offset = (m.captured(4).toInt() * 60 + m.captured(5).toInt()) * 60;
+        saved = saved.addSecs(m.captured(3) == "+" ? -offset : offset);
+    }
+    EXPECT_GE(saved, before.addMSecs(-before.time().msec())) << modDate.toStdString();
+    EXPECT_LE(saved, after) << modDate.toStdString();
+}
+
 TEST_F(InformationTabTest, AFileWithoutInformationGetsWhatTheUserTyped) {
     Open("mutool-create-noinfo-v17.pdf");
-    form->Edit3->setText("Zoë");
+    form->InfoTab->Edit3->setText("Zoë");
     const std::string saved = SaveAs("author.pdf");
     ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
-    EXPECT_EQ(form->Edit3->text(), "Zoë");
+    EXPECT_EQ(form->InfoTab->Edit3->text(), "Zoë");
     EXPECT_NE(PdfInfo(saved).find("Author:          Zoë\n"), std::string::npos) << PdfInfo(saved);
 }
 

@@ -15,8 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "FontsTab.h"
+#include "InfoTab.h"
 #include "MainForm.h"
 #include "OpenPDFForm.h"
+#include "OpenTab.h"
+#include "SaveTab.h"
 #include "TestSupport.h"
 #include "ViewTestApp.h"
 
@@ -55,8 +59,8 @@ protected:
     // The "Alte Schriftart" column, sorted as the manifest lists the fonts.
     std::vector<std::string> TableFonts() const {
         std::vector<std::string> names;
-        for (int i = 0; i < form->FontListView->topLevelItemCount(); ++i)
-            names.push_back(form->FontListView->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < form->FontsTab->FontListView->topLevelItemCount(); ++i)
+            names.push_back(form->FontsTab->FontListView->topLevelItem(i)->text(0).toStdString());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -69,8 +73,8 @@ protected:
     }
 
     void SelectRow(int row) {
-        form->FontListView->setCurrentItem(form->FontListView->topLevelItem(row));
-        ASSERT_EQ(form->FontListView->selectedItems().size(), 1);
+        form->FontsTab->FontListView->setCurrentItem(form->FontsTab->FontListView->topLevelItem(row));
+        ASSERT_EQ(form->FontsTab->FontListView->selectedItems().size(), 1);
     }
 
     // The font record behind table row `row` of page 1.

@@ -23,6 +23,7 @@
 
 #include "ChangeFontForm.h"
 #include "FontTable.h"
+#include "FontsTab.h"
 #include "MainForm.h"
 #include "PageView.h"
 #include "PixelDifference.h"
@@ -187,7 +188,7 @@ protected:
             ADD_FAILURE() << "unexpected message: " << text.toStdString();
             return QMessageBox::Ok;
         };
-        form->PageView->SetDpi(kDpi);
+        form->FontsTab->PageView->SetDpi(kDpi);
     }
 
     void TearDown() override {
@@ -197,22 +198,22 @@ protected:
 
     void Open(const std::string& file) { form->FormShow({QString::fromStdString(CorpusPath(file))}); }
 
-    TPreviewPane& Pane() { return *form->PreviewPane; }
+    TPreviewPane& Pane() { return *form->FontsTab->PreviewPane; }
 
     void WaitForPage() { ASSERT_TRUE(WaitFor([this] { return Pane().PageReady(); })); }
 
     // Replaces the font of table row `row` by the first other font the
     // dialog offers.
     void ReplaceRow(int row) {
-        form->FontListView->setCurrentItem(form->FontListView->topLevelItem(row));
-        const QString old = form->FontListView->topLevelItem(row)->text(0);
+        form->FontsTab->FontListView->setCurrentItem(form->FontsTab->FontListView->topLevelItem(row));
+        const QString old = form->FontsTab->FontListView->topLevelItem(row)->text(0);
         form->testHooks.changeFont = [old](TChangeFontForm& dialog) {
             const int other = dialog.ComboBox1->itemData(0).toString() == old ? 1 : 0;
             dialog.ComboBox1->setCurrentIndex(other);
             return int(QDialog::Accepted);
         };
-        form->ChangeBtn->click();
-        ASSERT_NE(form->FontListView->topLevelItem(row)->text(1), old);
+        form->FontsTab->ChangeBtn->click();
+        ASSERT_NE(form->FontsTab->FontListView->topLevelItem(row)->text(1), old);
     }
 
     std::unique_ptr<TMainForm> form;
@@ -221,11 +222,11 @@ protected:
 TEST_F(PreviewWindowTest, ReplacementShowsAsChangedPixelsUntilTakenBack) {
     Open("gs-std14-v12.pdf");
     ASSERT_EQ(form->Document().pageList.Count(), 3);
-    form->ZoomEd->setValue(100);
-    EXPECT_FALSE(form->DiffBtn->isEnabled());
-    form->PreviewBtn->click();
-    ASSERT_EQ(form->PageStack->currentWidget(), form->PreviewPane);
-    EXPECT_TRUE(form->DiffBtn->isEnabled());
+    form->FontsTab->ZoomEd->setValue(100);
+    EXPECT_FALSE(form->FontsTab->DiffBtn->isEnabled());
+    form->FontsTab->PreviewBtn->click();
+    ASSERT_EQ(form->FontsTab->PageStack->currentWidget(), form->FontsTab->PreviewPane);
+    EXPECT_TRUE(form->FontsTab->DiffBtn->isEnabled());
     WaitForPage();
 
     // Both panes show the A4 page at 100 % (96 dpi), with text on it, and
@@ -236,7 +237,7 @@ TEST_F(PreviewWindowTest, ReplacementShowsAsChangedPixelsUntilTakenBack) {
         EXPECT_GT(InkPixels(image), 1000);
     }
     EXPECT_EQ(Pane().ChangedPixels(), 0);
-    form->DiffBtn->click();
+    form->FontsTab->DiffBtn->click();
     EXPECT_TRUE(Pane().DifferenceShown());
     EXPECT_EQ(form->StatusPanel0->text(), "Unterschied: Beim Speichern ändert sich kein Pixel dieser Seite.");
     const QImage leftBefore = Pane().BeforeImage();
@@ -252,38 +253,38 @@ TEST_F(PreviewWindowTest, ReplacementShowsAsChangedPixelsUntilTakenBack) {
     EXPECT_TRUE(form->StatusPanel0->text().contains(QLocale().toString(static_cast<qlonglong>(*changed))))
         << form->StatusPanel0->text().toStdString();
 
-    form->OldFontBtn->click();
+    form->FontsTab->OldFontBtn->click();
     WaitForPage();
     EXPECT_EQ(Pane().ChangedPixels(), 0);
     EXPECT_EQ(form->StatusPanel0->text(), "Unterschied: Beim Speichern ändert sich kein Pixel dieser Seite.");
 
     // Back to the simplified drawing: the difference goes off with it.
-    form->PreviewBtn->click();
-    EXPECT_EQ(form->PageStack->currentWidget(), form->ScrollBox1);
-    EXPECT_FALSE(form->DiffBtn->isChecked());
+    form->FontsTab->PreviewBtn->click();
+    EXPECT_EQ(form->FontsTab->PageStack->currentWidget(), form->FontsTab->ScrollBox1);
+    EXPECT_FALSE(form->FontsTab->DiffBtn->isChecked());
     EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
 }
 
 TEST_F(PreviewWindowTest, PageAndZoomFieldsDriveBothPanes) {
     Open("gs-std14-v12.pdf");
-    form->PreviewBtn->click();
-    form->ZoomEd->setValue(50);
+    form->FontsTab->PreviewBtn->click();
+    form->FontsTab->ZoomEd->setValue(50);
     WaitForPage();
     const int width50 = Pane().BeforeImage().width();
-    form->ZoomEd->setValue(150);
+    form->FontsTab->ZoomEd->setValue(150);
     WaitForPage();
     EXPECT_NEAR(Pane().BeforeImage().width(), 3 * width50, 3);
     EXPECT_EQ(Pane().AfterImage().size(), Pane().BeforeImage().size());
 
     const QImage page1 = Pane().BeforeImage();
-    form->PageEd->setValue(2);
+    form->FontsTab->PageEd->setValue(2);
     WaitForPage();
     EXPECT_GT(ComparePages(page1, Pane().BeforeImage()).changedPixels, 1000);
     EXPECT_EQ(Pane().ChangedPixels(), 0);
 
     // The two panes scroll together.
     Pane().resize(600, 400);
-    form->PageStack->resize(600, 400);
+    form->FontsTab->PageStack->resize(600, 400);
     Pane().BeforeArea()->verticalScrollBar()->setRange(0, 1000);
     Pane().AfterArea()->verticalScrollBar()->setRange(0, 1000);
     Pane().BeforeArea()->verticalScrollBar()->setValue(321);
@@ -298,13 +299,13 @@ TEST_F(PreviewWindowTest, PageAndZoomFieldsDriveBothPanes) {
 // file (420 x 297 pt, as pdfinfo says), nothing of the old one.
 TEST_F(PreviewWindowTest, OpeningAnotherFileReplacesBothSides) {
     Open("gs-std14-v12.pdf");
-    form->ZoomEd->setValue(100);
-    form->PreviewBtn->click();
+    form->FontsTab->ZoomEd->setValue(100);
+    form->FontsTab->PreviewBtn->click();
     WaitForPage();
     Open("mutool-create-noinfo-v17.pdf");
     ASSERT_EQ(form->Document().pageList.Count(), 2);
     // A new file is fitted to the window's width; the sizes below are at 100 %.
-    form->ZoomEd->setValue(100);
+    form->FontsTab->ZoomEd->setValue(100);
     WaitForPage();
     for (const QImage& image : {Pane().BeforeImage(), Pane().AfterImage()}) {
         EXPECT_NEAR(image.width(), std::lround(420 * kDpi / 72.0), 1);
@@ -329,16 +330,16 @@ TEST_F(PreviewWindowTest, PointerOverTheRenderingNamesTheFont) {
                         static_cast<int>((word.captured(2).toDouble() + word.captured(4).toDouble()) / 2 * scale));
 
     Open("gs-std14-v12.pdf");
-    form->ZoomEd->setValue(100);
-    form->PreviewBtn->click();
+    form->FontsTab->ZoomEd->setValue(100);
+    form->FontsTab->PreviewBtn->click();
     WaitForPage();
-    form->FontNameEd->clear();
+    form->FontsTab->FontNameEd->clear();
     QWidget* sheet = Pane().AfterArea()->widget();
     QMouseEvent move(QEvent::MouseMove, QPointF(centre), sheet->mapToGlobal(QPointF(centre)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(sheet, &move);
     // The field shows the resource name, then the font's own name.
-    const QString font = form->FontNameEd->text().section(' ', 0, 0);
+    const QString font = form->FontsTab->FontNameEd->text().section(' ', 0, 0);
     std::vector<std::string> pageFonts;
     for (int32_t row : FontTableRows(form->Document(), 1))
         pageFonts.push_back(form->Document().fontList[static_cast<size_t>(row)].resName);
@@ -346,10 +347,10 @@ TEST_F(PreviewWindowTest, PointerOverTheRenderingNamesTheFont) {
         << "field: " << font.toStdString();
 
     // With the magnifier chosen the pointer names nothing.
-    form->LupeBtn->click();
-    form->FontNameEd->clear();
+    form->FontsTab->LupeBtn->click();
+    form->FontsTab->FontNameEd->clear();
     QCoreApplication::sendEvent(sheet, &move);
-    EXPECT_TRUE(form->FontNameEd->text().isEmpty());
+    EXPECT_TRUE(form->FontsTab->FontNameEd->text().isEmpty());
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ protected:
             ++asked;
             return std::optional<QString>(QString::fromStdString(target));
         };
-        form->SaveBtn->click();
+        form->SaveTab->SaveBtn->click();
         form->SaveBtnClick();  // what the keyboard shortcut does
         form->testHooks.saveFileName = nullptr;
         return asked;
@@ -58,14 +58,14 @@ TEST_F(WindowSafetyTest, NothingCanBeSavedWithoutACompletelyReadDocument) {
         {"not a PDF", textFile},
     };
     // At the start nothing is open.
-    EXPECT_FALSE(form->SaveBtn->isEnabled());
+    EXPECT_FALSE(form->SaveTab->SaveBtn->isEnabled());
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
         messages.clear();
         EXPECT_FALSE(form->openfilenow(QString::fromStdString(c.path)));
         EXPECT_FALSE(messages.empty());  // the reader said why
-        EXPECT_EQ(form->Label6->text(), "von 0");
-        EXPECT_FALSE(form->SaveBtn->isEnabled());
+        EXPECT_EQ(form->FontsTab->Label6->text(), "von 0");
+        EXPECT_FALSE(form->SaveTab->SaveBtn->isEnabled());
         EXPECT_TRUE(form->StatusPanel0->text().contains("nicht geöffnet")) << form->StatusPanel0->text().toStdString();
         const std::string target = Target();
         EXPECT_EQ(TrySaving(target), 0);
@@ -77,9 +77,9 @@ TEST_F(WindowSafetyTest, ACancelledOpenLeavesNoHalfDocumentAndNothingToSave) {
     CancelWhileReading();
     EXPECT_FALSE(form->openfilenow(QString::fromStdString(CorpusPath("gs-std14-v12.pdf"))));
     EXPECT_TRUE(form->StatusPanel0->text().contains("abgebrochen")) << form->StatusPanel0->text().toStdString();
-    EXPECT_EQ(form->Label6->text(), "von 0");
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 0");
     EXPECT_EQ(form->Document().pageList.Count(), 0);
-    EXPECT_FALSE(form->SaveBtn->isEnabled());
+    EXPECT_FALSE(form->SaveTab->SaveBtn->isEnabled());
     const std::string target = Target();
     EXPECT_EQ(TrySaving(target), 0);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(target)));
@@ -88,8 +88,8 @@ TEST_F(WindowSafetyTest, ACancelledOpenLeavesNoHalfDocumentAndNothingToSave) {
 
 TEST_F(WindowSafetyTest, ARefusedOrCancelledOpenKeepsThePreviousDocumentAndItsChanges) {
     Open("mutool-create-noinfo-v17.pdf");
-    ASSERT_EQ(form->Label6->text(), "von 2");
-    form->Edit4->setText("Mein Titel");
+    ASSERT_EQ(form->FontsTab->Label6->text(), "von 2");
+    form->InfoTab->Edit4->setText("Mein Titel");
     ASSERT_TRUE(form->HasUnsavedChanges());
     const QString title = form->windowTitle();
 
@@ -102,13 +102,13 @@ TEST_F(WindowSafetyTest, ARefusedOrCancelledOpenKeepsThePreviousDocumentAndItsCh
     EXPECT_FALSE(form->openfilenow(QString::fromStdString(CorpusPath("gs-std14-v12.pdf"))));
     form->testHooks.readerStep = nullptr;
 
-    EXPECT_EQ(form->Label6->text(), "von 2");
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 2");
     EXPECT_EQ(form->Document().pageList.Count(), 2);
     EXPECT_EQ(form->Document().pageList[1].hasContent, 1);
-    EXPECT_EQ(form->Edit4->text(), "Mein Titel");
+    EXPECT_EQ(form->InfoTab->Edit4->text(), "Mein Titel");
     EXPECT_TRUE(form->HasUnsavedChanges());
     EXPECT_EQ(form->windowTitle(), title);
-    EXPECT_TRUE(form->SaveBtn->isEnabled());
+    EXPECT_TRUE(form->SaveTab->SaveBtn->isEnabled());
 }
 
 TEST_F(WindowSafetyTest, TheTitleNamesTheFileAndMarksUnsavedChanges) {
@@ -116,18 +116,38 @@ TEST_F(WindowSafetyTest, TheTitleNamesTheFileAndMarksUnsavedChanges) {
     Open("gs-std14-v12.pdf");
     EXPECT_EQ(form->windowTitle(), "gs-std14-v12.pdf – Vostrel PDF Glyphwell 1.0");
     // Typing into a field is a change; filling the fields on open is not.
-    form->Edit3->setFocus();
-    QTest::keyClicks(form->Edit3, "Anna");
+    form->InfoTab->Edit3->setFocus();
+    QTest::keyClicks(form->InfoTab->Edit3, "Anna");
     EXPECT_EQ(form->windowTitle(), "gs-std14-v12.pdf* – Vostrel PDF Glyphwell 1.0");
 
     const std::string target = Target();
-    form->ShowPDFCheck->setChecked(false);
+    form->SaveTab->ShowPDFCheck->setChecked(false);
     form->testHooks.saveFileName = [&] { return std::optional<QString>(QString::fromStdString(target)); };
-    form->SaveBtn->click();
+    form->SaveTab->SaveBtn->click();
     ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(target)));
     EXPECT_EQ(form->windowTitle(), "out.pdf – Vostrel PDF Glyphwell 1.0");
-    EXPECT_EQ(form->Edit3->text(), "Anna");
+    EXPECT_EQ(form->InfoTab->Edit3->text(), "Anna");
     EXPECT_FALSE(form->HasUnsavedChanges());
+    // Right after saving there is nothing to lose: closing does not ask.
+    messages.clear();
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(messages.empty());
+}
+
+// A save that cannot write says so once, writes nothing and keeps the
+// changes for another try.
+TEST_F(WindowSafetyTest, AFailedSaveSaysSoOnceAndKeepsTheChanges) {
+    Open("gs-std14-v12.pdf");
+    form->InfoTab->Edit4->setText("Entwurf");
+    const std::string target = ScratchDir("safety-failed-save") + "/kein-ordner/out.pdf";
+    messages.clear();
+    EXPECT_EQ(TrySaving(target), 2);
+    ASSERT_EQ(messages.size(), 2u);  // one for each of the two attempts
+    EXPECT_EQ(messages[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages[0].text.contains("out.pdf")) << messages[0].text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(target)));
+    EXPECT_TRUE(form->HasUnsavedChanges());
+    EXPECT_EQ(form->DocumentPath().toStdString(), CorpusPath("gs-std14-v12.pdf"));
 }
 
 // Which user actions make a change that the window must ask about.
@@ -140,22 +160,22 @@ TEST_F(WindowSafetyTest, TheUnsavedChangesQuestionComesExactlyWhenThereAreChange
     const TCase cases[] = {
         {"nothing", [] {}, false},
         {"page and zoom", [this] {
-             form->PageEd->setValue(2);
-             form->ZoomEd->setValue(80);
+             form->FontsTab->PageEd->setValue(2);
+             form->FontsTab->ZoomEd->setValue(80);
          }, false},
         {"keep without replacement", [this] {
              SelectRow(0);
-             form->OldFontBtn->click();
+             form->FontsTab->OldFontBtn->click();
          }, false},
-        {"title typed", [this] { QTest::keyClicks(form->Edit4, "x"); }, true},
-        {"creation date", [this] { form->DateTimePicker1->setDate(QDate(2001, 2, 3)); }, true},
+        {"title typed", [this] { QTest::keyClicks(form->InfoTab->Edit4, "x"); }, true},
+        {"creation date", [this] { form->InfoTab->DateTimePicker1->setDate(QDate(2001, 2, 3)); }, true},
         {"replacement", [this] {
              SelectRow(0);
              form->testHooks.changeFont = [](TChangeFontForm& dialog) {
                  dialog.ComboBox1->setCurrentIndex(1);
                  return int(QDialog::Accepted);
              };
-             form->ChangeBtn->click();
+             form->FontsTab->ChangeBtn->click();
          }, true},
     };
     for (const TCase& c : cases) {
@@ -176,7 +196,7 @@ TEST_F(WindowSafetyTest, TheUnsavedChangesQuestionComesExactlyWhenThereAreChange
         const bool opened = form->openfilenow(QString::fromStdString(CorpusPath("gs-std14-v12.pdf")));
         EXPECT_EQ(opened, !c.changes);
         EXPECT_EQ(messages.size(), c.changes ? 1u : 0u);
-        EXPECT_EQ(form->Label6->text(), c.changes ? "von 2" : "von 3");
+        EXPECT_EQ(form->FontsTab->Label6->text(), c.changes ? "von 2" : "von 3");
 
         // Closing: the same.
         messages.clear();

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -57,14 +58,14 @@ TEST_F(WindowUsabilityTest, SizeTabAndZoomAreRememberedAcrossStarts) {
     form->show();
     form->resize(700, 520);
     form->PageControl1->setCurrentIndex(2);
-    form->ZoomEd->setValue(120);
+    form->FontsTab->ZoomEd->setValue(120);
     ASSERT_TRUE(form->close());
 
     TMainForm again(programDir);
     again.RestoreWindowState();
     EXPECT_EQ(again.size(), QSize(700, 520));
     EXPECT_EQ(again.PageControl1->currentIndex(), 2);
-    EXPECT_EQ(again.ZoomEd->value(), 120);
+    EXPECT_EQ(again.FontsTab->ZoomEd->value(), 120);
 }
 
 TEST_F(WindowUsabilityTest, OpeningFitsThePageWidthAndANewPageStartsAtItsTop) {
@@ -73,18 +74,18 @@ TEST_F(WindowUsabilityTest, OpeningFitsThePageWidthAndANewPageStartsAtItsTop) {
     QCoreApplication::processEvents();
     Open("gs-std14-v12.pdf");
     QCoreApplication::processEvents();
-    const int room = form->ScrollBox1->viewport()->width();
-    EXPECT_NE(form->ZoomEd->value(), 50);
-    EXPECT_LE(form->PageView->width(), room);
-    EXPECT_GE(form->PageView->width(), room - 40);
+    const int room = form->FontsTab->ScrollBox1->viewport()->width();
+    EXPECT_NE(form->FontsTab->ZoomEd->value(), 50);
+    EXPECT_LE(form->FontsTab->PageView->width(), room);
+    EXPECT_GE(form->FontsTab->PageView->width(), room - 40);
 
-    QScrollBar* bar = form->ScrollBox1->verticalScrollBar();
+    QScrollBar* bar = form->FontsTab->ScrollBox1->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(bar->maximum());
-    form->PageEd->setFocus();
-    form->PageEd->selectAll();
-    QTest::keyClicks(form->PageEd, "2");
-    EXPECT_EQ(form->PageEd->value(), 2);
+    form->FontsTab->PageEd->setFocus();
+    form->FontsTab->PageEd->selectAll();
+    QTest::keyClicks(form->FontsTab->PageEd, "2");
+    EXPECT_EQ(form->FontsTab->PageEd->value(), 2);
     EXPECT_EQ(bar->value(), 0);
 }
 
@@ -93,7 +94,7 @@ TEST_F(WindowUsabilityTest, KeysTurnPagesZoomSaveAndQuit) {
     form->show();
     form->activateWindow();
     QCoreApplication::processEvents();
-    form->PageView->setFocus();
+    form->FontsTab->PageView->setFocus();
     struct TStep {
         QKeyCombination key;
         int page;
@@ -103,14 +104,14 @@ TEST_F(WindowUsabilityTest, KeysTurnPagesZoomSaveAndQuit) {
         {Qt::Key_PageUp, 2},   {Qt::CTRL | Qt::Key_End, 3}, {Qt::CTRL | Qt::Key_Home, 1},
     };
     for (const TStep& step : steps) {
-        QTest::keyClick(form->PageView, step.key.key(), step.key.keyboardModifiers());
-        EXPECT_EQ(form->PageEd->value(), step.page) << step.key.key();
+        QTest::keyClick(form->FontsTab->PageView, step.key.key(), step.key.keyboardModifiers());
+        EXPECT_EQ(form->FontsTab->PageEd->value(), step.page) << step.key.key();
     }
-    const int zoom = form->ZoomEd->value();
-    QTest::keyClick(form->PageView, Qt::Key_Plus, Qt::ControlModifier);
-    EXPECT_EQ(form->ZoomEd->value(), PageGeometry::MagnifiedZoom(zoom, true));
-    QTest::keyClick(form->PageView, Qt::Key_Minus, Qt::ControlModifier);
-    EXPECT_LT(form->ZoomEd->value(), PageGeometry::MagnifiedZoom(zoom, true));
+    const int zoom = form->FontsTab->ZoomEd->value();
+    QTest::keyClick(form->FontsTab->PageView, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(form->FontsTab->ZoomEd->value(), PageGeometry::MagnifiedZoom(zoom, true));
+    QTest::keyClick(form->FontsTab->PageView, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_LT(form->FontsTab->ZoomEd->value(), PageGeometry::MagnifiedZoom(zoom, true));
 
     int asked = 0;
     form->testHooks.saveFileName = [&] { return ++asked, std::optional<QString>(); };
@@ -132,7 +133,7 @@ TEST_F(WindowUsabilityTest, ADroppedPdfFileIsOpened) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form.get(), &drop);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->Label6->text(), "von 2");
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 2");
 
     // Anything else is not taken.
     QMimeData text;
@@ -146,38 +147,38 @@ TEST_F(WindowUsabilityTest, ADroppedPdfFileIsOpened) {
 // Only files that opened are offered again: the last ten, newest first, kept
 // across starts; a failed open adds neither a file nor a favourite folder.
 TEST_F(WindowUsabilityTest, TheLastFilesAreOfferedAndOnlySuccessfulOpensAreRemembered) {
-    const QStringList favouritesBefore = form->FileBrowser->Favourites();
+    const QStringList favouritesBefore = form->OpenTab->FileBrowser->Favourites();
     const std::string textFile = ScratchDir("recent-text") + "/notes.pdf";
     WriteFileBytes(textFile, "Nur Text.\n");
     EXPECT_FALSE(form->openfilenow(QString::fromStdString(textFile)));
-    EXPECT_TRUE(form->RecentFiles->Files().isEmpty());
-    EXPECT_EQ(form->FileBrowser->Favourites(), favouritesBefore);
+    EXPECT_TRUE(form->OpenTab->RecentFiles->Files().isEmpty());
+    EXPECT_EQ(form->OpenTab->FileBrowser->Favourites(), favouritesBefore);
 
     const QString first = QString::fromStdString(CorpusPath("gs-type3-v13.pdf"));
     const QString second = QString::fromStdString(CorpusPath("gs-std14-v12.pdf"));
     ASSERT_TRUE(form->openfilenow(first));
     ASSERT_TRUE(form->openfilenow(second));
-    EXPECT_EQ(form->RecentFiles->Files(), (QStringList{QFileInfo(second).absoluteFilePath(),
+    EXPECT_EQ(form->OpenTab->RecentFiles->Files(), (QStringList{QFileInfo(second).absoluteFilePath(),
                                                         QFileInfo(first).absoluteFilePath()}));
-    EXPECT_EQ(form->FileBrowser->Favourites().value(0), QFileInfo(first).absolutePath() + "/");
+    EXPECT_EQ(form->OpenTab->FileBrowser->Favourites().value(0), QFileInfo(first).absolutePath() + "/");
 
     // Enter on an entry opens it, as a double click does.
     form->show();
     form->PageControl1->setCurrentIndex(0);
-    form->RecentFiles->setCurrentRow(1);
-    QTest::keyClick(form->RecentFiles, Qt::Key_Return);
+    form->OpenTab->RecentFiles->setCurrentRow(1);
+    QTest::keyClick(form->OpenTab->RecentFiles, Qt::Key_Return);
     EXPECT_EQ(form->DocumentPath(), QFileInfo(first).absoluteFilePath());
-    EXPECT_EQ(form->Label6->text(), "von 2");
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 2");
 
     // Ten at most, a file once, and the list is there at the next start.
-    for (int i = 0; i < 12; ++i) form->RecentFiles->Add(QString("/tmp/datei-%1.pdf").arg(i));
-    form->RecentFiles->Add("/tmp/datei-5.pdf");
+    for (int i = 0; i < 12; ++i) form->OpenTab->RecentFiles->Add(QString("/tmp/datei-%1.pdf").arg(i));
+    form->OpenTab->RecentFiles->Add("/tmp/datei-5.pdf");
     QStringList expected{"/tmp/datei-5.pdf"};
     for (int i = 11; expected.size() < TRecentFiles::kMaxFiles; --i)
         if (i != 5) expected << QString("/tmp/datei-%1.pdf").arg(i);
-    EXPECT_EQ(form->RecentFiles->Files(), expected);
+    EXPECT_EQ(form->OpenTab->RecentFiles->Files(), expected);
     TMainForm again(programDir);
-    EXPECT_EQ(again.RecentFiles->Files(), expected);
+    EXPECT_EQ(again.OpenTab->RecentFiles->Files(), expected);
 }
 
 // Tab walks the font tab as the eye reads it, and the page shows when it
@@ -187,15 +188,15 @@ TEST_F(WindowUsabilityTest, TabFollowsTheReadingOrderAndThePageShowsItsFocus) {
     form->show();
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->ZoomEd->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), form->ZoomEd);
+    form->FontsTab->ZoomEd->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), form->FontsTab->ZoomEd);
     // The three tools are one choice, like radio buttons: Tab stops at the
     // chosen one only.
-    const QWidget* expected[] = {form->PageEd,       form->PointerBtn, form->PreviewBtn, form->FontNameEd,
-                                 form->PageView,     form->FontListView, form->ChangeBtn,  form->OldFontBtn,
-                                 form->EmbedFontsBtn};
+    const QWidget* expected[] = {form->FontsTab->PageEd,       form->FontsTab->PointerBtn, form->FontsTab->PreviewBtn, form->FontsTab->FontNameEd,
+                                 form->FontsTab->PageView,     form->FontsTab->FontListView, form->FontsTab->ChangeBtn,  form->FontsTab->OldFontBtn,
+                                 form->FontsTab->EmbedFontsBtn};
     auto frameColour = [this] {
-        const QImage frame = form->ScrollBox1->grab().toImage();
+        const QImage frame = form->FontsTab->ScrollBox1->grab().toImage();
         return frame.pixelColor(0, frame.height() / 2);
     };
     const QColor highlight = form->palette().color(QPalette::Active, QPalette::Highlight);
@@ -204,7 +205,7 @@ TEST_F(WindowUsabilityTest, TabFollowsTheReadingOrderAndThePageShowsItsFocus) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         ASSERT_EQ(QApplication::focusWidget(), next) << "step " << step;
         // The difference button is off while the preview is: Tab skips it.
-        EXPECT_EQ(frameColour() == highlight, next == form->PageView) << "step " << step;
+        EXPECT_EQ(frameColour() == highlight, next == form->FontsTab->PageView) << "step " << step;
     }
 }
 
@@ -237,8 +238,38 @@ TEST_F(WindowUsabilityTest, TheProgressWindowPaintsAtOnceAndTheWindowAnswersWhil
     EXPECT_GE(paintsAtFirstPage, 1);
     EXPECT_TRUE(visibleAtFirstPage);
     EXPECT_EQ(tabWhileReading, 2);
-    EXPECT_EQ(form->Label6->text(), "von 3");
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 3");
     EXPECT_FALSE(form->OpenPDFForm->isVisible());
 }
 
 }  // namespace
+
+// At 2× scaling a 1600×1000 screen is 800×500: the font table's commands
+// must still be on screen, and a large window gives the table more rows.
+TEST_F(WindowUsabilityTest, TheFontCommandsStayOnScreenInASmallWindow) {
+    Open("libreoffice-writer-v16.pdf");
+    form->show();
+    auto tableHeightAt = [this](QSize size) {
+        form->resize(size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form->size(), size) << "the window's minimum is larger";
+        const QRect window = form->rect();
+        const QTreeWidget* table = form->FontsTab->FontListView;
+        const int tableBottom = table->mapTo(form.get(), QPoint(0, table->height())).y();
+        for (const QPushButton* button :
+             {form->FontsTab->ChangeBtn, form->FontsTab->OldFontBtn, form->FontsTab->EmbedFontsBtn}) {
+            const QRect placed(button->mapTo(form.get(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(button->isVisible()) << button->text().toStdString();
+            EXPECT_TRUE(window.contains(placed)) << button->text().toStdString() << " at " << placed.y();
+            EXPECT_GE(placed.top(), tableBottom) << button->text().toStdString();
+            EXPECT_LE(placed.bottom(), form->centralWidget()->geometry().bottom());
+        }
+        return table->height();
+    };
+    const int small = tableHeightAt(QSize(800, 500));
+    EXPECT_GE(small, 3 * form->FontsTab->FontListView->fontMetrics().height());
+    const int large = tableHeightAt(QSize(1280, 900));
+    EXPECT_GT(large, small + 50);
+    // The page keeps the larger share.
+    EXPECT_GT(form->FontsTab->PageStack->height(), 2 * large);
+}
