@@ -99,7 +99,7 @@ private:
     void AppendAdjustment(const std::string& token);
     void AppendCharacter(uint8_t code);
     void AppendCompositeCodes(const std::string& bytes);
-    void AppendGlyph(uint32_t widthKey, const std::string& characters);
+    void AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown = 0);
     void BuildRun();
     TEmMetrics& MetricsFor(int32_t emPx);
     double CharAdvance(uint8_t ch, double scale, int32_t emPx, double emScale);
@@ -148,9 +148,12 @@ private:
     // The run being built: its text (UTF-8) and per glyph the key its width
     // is found by (the WinAnsi code of a simple font, the CID of a composite
     // one), the number of characters it added to the text, and its spacing.
+    // widthKey: a simple font's code, a composite font's CID; shown: the
+    // WinAnsi character the display font measures when /Widths says nothing.
     struct TRunGlyph {
         uint32_t widthKey = 0;
         uint32_t characters = 1;
+        uint8_t shown = 0;
     };
     std::string runText_;
     std::vector<TRunGlyph> runGlyphs_;

@@ -229,23 +229,24 @@ void TContentInterpreter::AppendCharacter(uint8_t code) {
     uint8_t mapped = code;
     if (differenceSet_[code]) mapped = differences_[code];
     else if (encodingMap_) mapped = (*encodingMap_)[code];
-    // The widths stay with the mapped code; the text prefers what the font
+    // /Widths is indexed by the code as it stands in the string, whatever
+    // character the encoding makes of it; the text prefers what the font
     // says about the code itself.
     if (fontText_) {
         const std::string& characters = fontText_->SimpleCharacters(code);
         if (!characters.empty()) {
-            AppendGlyph(mapped, characters);
+            AppendGlyph(code, characters, mapped);
             return;
         }
     }
     // ASCII, the common case, needs no table.
     if (mapped != 0 && mapped < 0x80 && !runTextEnded_) {
         runText_ += static_cast<char>(mapped);
-        runGlyphs_.push_back({mapped, 1});
+        runGlyphs_.push_back({code, 1, mapped});
         runSpacings_.push_back(0.0);
         return;
     }
-    AppendGlyph(mapped, WinAnsiUtf8()[mapped]);
+    AppendGlyph(code, WinAnsiUtf8()[mapped], mapped);
 }
 
 // Codes of a composite font: split by its CMap, each one glyph whose width
@@ -263,9 +264,10 @@ void TContentInterpreter::AppendCompositeCodes(const std::string& bytes) {
     }
 }
 
-void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& characters) {
+void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown) {
     TRunGlyph glyph;
     glyph.widthKey = widthKey;
+    glyph.shown = shown;
     if (characters.empty() || characters[0] == 0) runTextEnded_ = true;
     if (!runTextEnded_) {
         runText_ += characters;
@@ -343,15 +345,13 @@ void TContentInterpreter::BuildRun() {
         if (composite) {
             advance = fontText_->CidWidth(glyph.widthKey) / 1000.0 * scale;
         } else {
-            // The widths are looked up with the mapped code.
-            const auto ch = static_cast<uint8_t>(glyph.widthKey);
-            const int64_t slot = static_cast<int64_t>(ch) - firstChar_;
+            const int64_t slot = int64_t{glyph.widthKey} - firstChar_;
             if (slot >= 0 && slot <= 255 && widthSet_[static_cast<size_t>(slot)]) {
                 const double width = widths_[static_cast<size_t>(slot)];
                 advance = isType3_ ? scale * width : width / 1000.0 * scale;
             } else {
-                int32_t& widthPx = metrics.charWidthPx[ch];
-                if (widthPx < 0) widthPx = measurer.CharWidth(ch, emPx);
+                int32_t& widthPx = metrics.charWidthPx[glyph.shown];
+                if (widthPx < 0) widthPx = measurer.CharWidth(glyph.shown, emPx);
                 advance = widthPx * emScale * pxToPt;
             }
         }

@@ -108,11 +108,14 @@ TEST_F(InterpreterTest, StringDecoding) {
     }
 }
 
-TEST_F(InterpreterTest, DifferencesRemapAndWidthsFollowTheMappedCode) {
+// /Widths belongs to the code in the string, not to the character the
+// encoding makes of it.
+TEST_F(InterpreterTest, DifferencesRemapTheTextButTheWidthsFollowTheCode) {
     TFontRecord& font = AddFont("/F1", 500);
     font.EditCodes().differenceSet[65] = 1;
     font.EditCodes().differences[65] = 66;
-    font.EditCodes().widths[66] = 700;
+    font.EditCodes().widths[65] = 700;
+    font.EditCodes().widths[66] = 900;
     Run("BT /F1 10 Tf (AC) Tj ET");
     const TDisplayItem& run = Only();
     EXPECT_EQ(run.text, "BC");
