@@ -29,10 +29,6 @@ const std::map<std::string, std::string> kKnownShortfalls = {
     // Annotations without an appearance stream (pdftotext sees their text
     // through the appearance poppler builds itself); not yet confirmed.
     {"gs-annots-v14.pdf", "annotation appearances"},
-    // Inline images with binary or ASCII85 data swallow the text around
-    // them in the content interpreter.
-    {"pdfminer__samples__contrib__issue-1008-inline-ascii85.pdf", "inline image data"},
-    {"pypdf__008-reportlab-inline-image__inline-image.pdf", "inline image data"},
     // The reader drops a content stream whose zlib checksum is wrong; poppler
     // keeps what inflated.
     {"pdfminer__samples__zen_of_python_corrupted.pdf", "corrupt content stream"},
