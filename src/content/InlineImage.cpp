@@ -98,7 +98,9 @@ std::optional<int32_t> ReadDict(const uint8_t* content, TLexer& lexer, TInlineIm
     int32_t budget = kMaxDictTokens;
     std::string key;
     std::string firstEntry;
-    while (--budget > 0 && !lexer.AtEnd()) {
+    while (--budget > 0) {
+        lexer.SkipBlanksAndComments();
+        if (lexer.AtEnd()) break;
         const int32_t tokenStart = lexer.Pos();
         const TToken token = lexer.Next();
         if (token.kind == TTokenKind::End || token.kind == TTokenKind::Error) return std::nullopt;

@@ -43,6 +43,7 @@ TEST(InlineImageEnd, UnfilteredDataAreAsLongAsTheDictionarySays) {
         {"image mask without /BPC", "BI /W 10 /H 3 /IM true ID " + tricky + "EI Q"},
         {"decode parameters passed over", "BI /W 6 /H 1 /BPC 8 /CS /G /DP << /Predictor 1 /Columns [1 2] >> /D [0 1] ID " + tricky + "EI Q"},
         {"empty filter array", "BI /W 6 /H 1 /BPC 8 /CS /G /F [] ID " + tricky + "EI Q"},
+        {"comment in the dictionary", "BI /W 6 /H 1 %/W 9\n/BPC 8 /CS /G ID " + tricky + "EI Q"},
     };
     for (const TCase& test : cases) {
         SCOPED_TRACE(test.name);
@@ -67,6 +68,7 @@ TEST(InlineImageEnd, FilteredDataEndAtAnEiFollowedByContent) {
         {"ASCII85 ends at ~>", "BI /W 4 /H 4 /CS /G /BPC 8 /F [/A85 /Fl] ID Gar EI q(B~> EI Q", " Q"},
         {"ASCII85, full name", "BI /W 4 /H 4 /F /ASCII85Decode ID (EI ~>\nEI BT", " BT"},
         {"hexadecimal ends at >", "BI /W 1 /H 1 /CS /G /BPC 8 /F /AHx ID 4F>EI Q", " Q"},
+        {"no dictionary at all", "BI  ID \x80 EI\nQ", "\nQ"},
         // Lengths that do not fit the data: the search takes over.
         {"unfiltered size too large", "BI /W 100 /H 100 /BPC 8 /CS /G ID abc EI Q", " Q"},
         {"unfiltered size too small", "BI /W 1 /H 1 /BPC 8 /CS /G ID abc EI Q", " Q"},
