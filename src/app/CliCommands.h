@@ -41,3 +41,6 @@ void PrintMessages(const THeadlessUi& ui);
 int OpenExitStatus(TOpenResult result);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);
+// Where the page draws with the font, as JSON: {"content": true},
+// {"form": "/Fm0"} or {"annotation": 12} (the annotation's object number).
+std::string FontUseJson(const TFontRecord& font);

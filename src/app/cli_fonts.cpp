@@ -25,17 +25,6 @@ std::string FirstFilter(const TImageRecord& image) {
 
 const char* JsonBool(bool value) { return value ? "true" : "false"; }
 
-// Where the page draws with the font: {"content": true}, {"form": "/Fm0"}
-// or {"annotation": 12} (the annotation's object number).
-std::string UsedInJson(const TFontRecord& font) {
-    switch (font.use) {
-        case TFontUse::Form: return "{\"form\": " + JsonString(Cp1252ToUtf8(font.usedBy)) + "}";
-        case TFontUse::Annotation: return "{\"annotation\": " + std::to_string(TryStrToInt(font.usedBy).value_or(0)) + "}";
-        case TFontUse::PageContent: break;
-    }
-    return "{\"content\": true}";
-}
-
 // The plain listing's words for the same.
 std::string UsedInText(const TFontRecord& font) {
     switch (font.use) {
@@ -81,7 +70,7 @@ void PrintJson(const TCliDocument& cli) {
                     separator, font.pageIndex + 1, JsonString(Cp1252ToUtf8(font.resName)).c_str(),
                     JsonString(FontName(font)).c_str(), JsonString(FontType(font)).c_str(),
                     JsonString(Cp1252ToUtf8(font.baseFont)).c_str(), JsonString(Cp1252ToUtf8(font.subtype)).c_str(),
-                    JsonBool(font.embedded), JsonBool(font.toUnicodeObj > 0), UsedInJson(font).c_str(),
+                    JsonBool(font.embedded), JsonBool(font.toUnicodeObj > 0), FontUseJson(font).c_str(),
                     JsonBool(font.isType3), font.encoding,
                     font.firstChar, CountSet(font.Codes().widthSet), CountSet(font.Codes().differenceSet), JsonBool(font.hasCharSet));
         separator = ", ";
@@ -127,6 +116,15 @@ void PrintPlain(const TCliDocument& cli) {
 }
 
 }  // namespace
+
+std::string FontUseJson(const TFontRecord& font) {
+    switch (font.use) {
+        case TFontUse::Form: return "{\"form\": " + JsonString(Cp1252ToUtf8(font.usedBy)) + "}";
+        case TFontUse::Annotation: return "{\"annotation\": " + std::to_string(TryStrToInt(font.usedBy).value_or(0)) + "}";
+        case TFontUse::PageContent: break;
+    }
+    return "{\"content\": true}";
+}
 
 int CliFonts(const TCliArgs& args) {
     bool json = false;

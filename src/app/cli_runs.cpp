@@ -37,6 +37,13 @@ std::string Printable(const std::string& utf8) {
     return out;
 }
 
+// Where the run's font record is used, as `fonts --json` says it; null for
+// a font name that led to no record.
+std::string UsedInJson(const TPdfDocument& doc, const TDisplayItem& run) {
+    if (run.fontIndex < 0 || run.fontIndex >= doc.fontList.Count()) return "null";
+    return FontUseJson(doc.fontList[static_cast<size_t>(run.fontIndex)]);
+}
+
 struct TRunsOptions {
     bool json = false;
     int32_t page = 0;  // 0: every page
@@ -100,7 +107,8 @@ int CliRuns(const TCliArgs& args) {
                 runs += "{\"page\": " + std::to_string(item.pageNo) + ", \"font\": " +
                         JsonString(Cp1252ToUtf8(item.fontName)) + ", \"size\": " + JsonNumber(item.fontSize) +
                         ", \"x\": " + JsonNumber(item.x) + ", \"y\": " + JsonNumber(item.y) +
-                        ", \"width\": " + JsonNumber(item.runWidth) + ", \"text\": " + JsonString(text) + "}";
+                        ", \"width\": " + JsonNumber(item.runWidth) + ", \"usedIn\": " + UsedInJson(doc, item) +
+                        ", \"text\": " + JsonString(text) + "}";
             } else {
                 char numbers[160];
                 std::snprintf(numbers, sizeof numbers, "\t%.2f\t%.2f\t%.2f\t%.2f\t", item.fontSize, item.x, item.y,

@@ -140,6 +140,7 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     const uint8_t isType3 = isType3_;
     const double bboxHeight = bboxHeight_;
     const auto* encodingMap = encodingMap_;
+    const TFontText* fontText = fontText_;
 
     SaveState();
     frame.saveDepth = ctmStack_.size();
@@ -181,6 +182,7 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     isType3_ = isType3;
     bboxHeight_ = bboxHeight;
     encodingMap_ = encodingMap;
+    fontText_ = fontText;
 
     if (!outermost) return;
     for (int32_t i = firstItem; i < doc_.pageItems.Count(); ++i) {

@@ -9,6 +9,7 @@
 // results are the same as if it had grown for the whole content.
 #include <algorithm>
 
+#include "InlineImage_p.h"
 #include "Interpreter_p.h"
 #include "Lexer.h"
 
@@ -80,6 +81,9 @@ void TContentInterpreter::RunTokens(const uint8_t* content, int32_t length, bool
         operands_.emplace_back(lexer.Next().text);
         const std::string& token = operands_.back();
         const char first = token.empty() ? '\0' : token[0];
+        // An inline image's data are no tokens; the image itself is not drawn.
+        if (first == 'B' && token.size() == 2 && token[1] == 'I')
+            lexer.SetPos(InlineImageEnd(content, length, lexer.Pos()));
         Dispatch(token);
         if (inTextObject_) {
             if (first == 'T' || first == '\'') ClearOperands();
@@ -157,8 +161,6 @@ void TContentInterpreter::Dispatch(const std::string& token) {
         case 'B':
             if (c1 == '*') PaintPath(false, true, true);
             else if (c1 == 'T') BeginText();
-            // "BI": inline images are not recognised; their dictionary, data
-            // and "EI" pass through as ordinary tokens.
             return;
         case 'b': if (c1 == '*') PaintPath(true, true, true); return;
         case 'c': if (c1 == 'm') Concat(); return;

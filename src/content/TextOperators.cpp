@@ -330,6 +330,11 @@ void TContentInterpreter::BuildRun() {
     item->textHeight = metrics.spaceHeightPx * emScale * pxToPt;
     item->y = textMatrix_.e * ctm_.b + textMatrix_.f * ctm_.d + ctm_.f + item->textHeight;
     item->fontName = fontResName_;
+    // A name without a record keeps the tables of the font before it, but
+    // the run is not that font's.
+    const bool named = selectedFont_ >= 0 && selectedFont_ < doc_.fontList.Count() &&
+                       doc_.fontList[static_cast<size_t>(selectedFont_)].resName == fontResName_;
+    item->fontIndex = named ? selectedFont_ : -1;
     item->pageNo = pageNo_;
 
     item->advances.resize(count);

@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
 
 constexpr size_t kMinFlateBuffer = 4096;
 
-[[noreturn]] void ThrowFlateError(const std::string& reason) {
-    throw TDecodeError("Fehler beim Entpacken der Daten (" + reason + ")");
+[[noreturn]] void ThrowFlateError(const std::string& reason, std::vector<uint8_t> kept = {}) {
+    throw TDecodeError("Fehler beim Entpacken der Daten (" + reason + ")", std::move(kept));
 }
 
 std::string ZlibReason(int code, const z_stream& stream) {
@@ -70,7 +71,7 @@ std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEs
         if (code == Z_BUF_ERROR) continue;
         const std::string reason = ZlibReason(code, stream);
         inflateEnd(&stream);
-        ThrowFlateError(reason);
+        ThrowFlateError(reason, std::vector<uint8_t>(buffer.get(), buffer.get() + produced));
     }
     inflateEnd(&stream);
     if (produced > kMaxDecodedBytes) ThrowFlateError("die entpackten Daten sind größer als 256 MB");
@@ -333,9 +334,19 @@ std::vector<uint8_t> ASCIIHexDecode(const uint8_t* data, size_t size) {
 
 const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
                                  std::vector<uint8_t>& data) {
+    // The first damage found; the bytes inflated before it go on through
+    // the rest of the filters and are thrown with it at the end.
+    std::optional<TDecodeError> damage;
     for (const std::string& filter : filters) {
         if (filter == "/FlateDecode" || filter == "/Fl") {
-            data = Unpredict(FlateDecode(data.data(), data.size(), data.size() * 10), parms);
+            try {
+                data = Unpredict(FlateDecode(data.data(), data.size(), data.size() * 10), parms);
+            } catch (TDecodeError& error) {
+                if (error.kept.empty()) throw;
+                data = Unpredict(error.kept, parms);
+                error.kept.clear();
+                if (!damage) damage.emplace(std::move(error));
+            }
         } else if (filter == "/LZWDecode" || filter == "/LZW") {
             data = Unpredict(LZWDecode(data.data(), data.size()), parms);
         } else if (filter == "/ASCII85Decode" || filter == "/A85") {
@@ -343,8 +354,15 @@ const std::string* DecodeFilters(const std::vector<std::string>& filters, const 
         } else if (filter == "/ASCIIHexDecode" || filter == "/AHx") {
             data = ASCIIHexDecode(data.data(), data.size());
         } else {
+            // Bytes still coded by a filter we lack are no use to anyone.
+            if (damage) throw TDecodeError(damage->what());
             return &filter;
         }
+    }
+    if (damage) {
+        damage->kept = std::move(data);
+        data.clear();
+        throw *damage;
     }
     return nullptr;
 }

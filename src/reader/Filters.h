@@ -8,23 +8,29 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The most bytes one stream may decode to (256 MiB).
 constexpr size_t kMaxDecodedBytes = size_t{256} << 20;
 
-// Flate data that cannot be decoded. Nothing in the reader catches it: it
-// ends the open, and the open shows its (German) text in a message box.
+// Flate data that cannot be decoded. Its (German) text says why.
 class TDecodeError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit TDecodeError(const std::string& reason, std::vector<uint8_t> inflated = {})
+        : std::runtime_error(reason), kept(std::move(inflated)) {}
+
+    // What inflated before the damage (the whole stream when only its
+    // checksum is wrong); empty when nothing did, and always when the data
+    // exceed kMaxDecodedBytes.
+    std::vector<uint8_t> kept;
 };
 
 // Inflates zlib data. sizeEstimate is only the first size of the output
 // buffer; it grows until the data end. Data that simply stop before their
 // end marker (many writers cut the last bytes of a stream) give what was
-// decoded up to there. Throws TDecodeError for corrupt data and for output
-// beyond kMaxDecodedBytes.
+// decoded up to there. Throws TDecodeError for corrupt data (with what
+// inflated before the damage) and for output beyond kMaxDecodedBytes.
 std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEstimate = 0);
 
 // ASCII base-85. Trailing CR and LF bytes and then a final "~>" are ignored,
@@ -62,7 +68,8 @@ size_t UnpredictedSize(size_t dataSize, const TPredictorParms& parms);
 // /ASCII85Decode, /ASCIIHexDecode and their abbreviations), applying the
 // predictor after Flate and LZW. Returns the first filter that is not
 // supported (data then stand as the filters before it left them), or null.
-// Throws TDecodeError for corrupt Flate data.
+// Throws TDecodeError for corrupt Flate data; its `kept` bytes are what
+// inflated before the damage, run through the filters behind Flate.
 const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
                    std::vector<uint8_t>& data);
 

@@ -249,7 +249,10 @@ using TColorRef = int32_t;
 
 struct TDisplayItem {
     std::string fontName;
-    std::string text;  // Windows-1252, ends at the first character that mapped to 0
+    // The fontList position of a run's font record; -1 when the name led to
+    // none.
+    int32_t fontIndex = -1;
+    std::string text;  // UTF-8, ends at the first character that mapped to 0
     double fontSize = 0;
     double x = 0;
     double y = 0;

@@ -439,11 +439,15 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
                                       " nicht gelesen werden!");
                     readable = false;
                 }
-            } catch (const TDecodeError& error) {
-                // Corrupt data cost this page, not the file.
-                ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird nicht gelesen (" +
+            } catch (TDecodeError& error) {
+                // Corrupt data cost this page, not the file; what inflated
+                // before the damage is read, as other readers show it.
+                const bool partly = !error.kept.empty();
+                ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird " +
+                                  (partly ? "nur bis zur beschädigten Stelle" : "nicht") + " gelesen (" +
                                   error.what() + ").");
-                readable = false;
+                if (partly) data = std::move(error.kept);
+                else readable = false;
             }
         }
         page.contentFilters.clear();

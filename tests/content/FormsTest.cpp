@@ -123,6 +123,66 @@ TEST_F(FormsTest, FontsOfFormsAndAppearancesAreListedForEachPage) {
     }
 }
 
+// The record each run's font came from tells where it is used, for the
+// command line's runs and the pointer tool alike.
+TEST_F(FormsTest, EachRunKnowsTheRecordOfItsFont) {
+    struct TExpected {
+        int32_t pageNo;
+        std::string text, baseFont;
+        TFontUse use;
+        std::string usedBy;
+    };
+    const TExpected expected[] = {
+        {1, "Page A", "/Helvetica", TFontUse::PageContent, ""},
+        {1, "BBB", "/Courier", TFontUse::Form, "/Fm0"},
+        {1, "Stamped", "/Times-Roman", TFontUse::Annotation, "9"},
+        {2, "BBB", "/Courier", TFontUse::Form, "/Fm0"},
+        // Form 10 has no resources; it draws with its caller's font.
+        {2, "Nested", "/Courier", TFontUse::Form, "/Fm0"},
+        {2, "On", "/Times-Roman", TFontUse::Annotation, "12"},
+    };
+    for (const TExpected& want : expected) {
+        SCOPED_TRACE(want.text);
+        const TDisplayItem* run = nullptr;
+        for (const TDisplayItem& item : h.doc.displayList)
+            if (item.pageNo == want.pageNo && !item.isPath && !item.isImage && item.text == want.text) run = &item;
+        ASSERT_NE(run, nullptr);
+        ASSERT_GE(run->fontIndex, 0);
+        ASSERT_LT(run->fontIndex, h.doc.fontList.Count());
+        const TFontRecord& font = h.doc.fontList[static_cast<size_t>(run->fontIndex)];
+        EXPECT_EQ(font.baseFont, want.baseFont);
+        EXPECT_EQ(font.use, want.use);
+        EXPECT_EQ(font.usedBy, want.usedBy);
+    }
+}
+
+TEST(FormsFonts, TextAfterAFormKeepsTheCallersFont) {
+    // The form selects a font whose /ToUnicode turns every "A" into "Z";
+    // the page's text after the form is read with the page's own font again.
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F1 5 0 R >> "
+                "/XObject << /Fm 6 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", "BT /F1 10 Tf (AB) Tj ET /Fm Do BT (AB) Tj ET");
+    b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Stream(6, "/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Resources << /Font << /F2 7 0 R >> >>",
+             "BT /F2 10 Tf (AB) Tj ET");
+    b.Object(7, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /ToUnicode 8 0 R >>");
+    b.Stream(8, "", "/CIDInit /ProcSet findresource begin 12 dict begin begincmap 1 begincodespacerange <00> <FF> "
+                    "endcodespacerange 1 beginbfchar <41> <005A> endbfchar endcmap end end");
+    b.Trailer("/Root 1 0 R");
+    THeadlessDoc h;
+    AttachInterpreter(h.doc);
+    h.doc.openfilenow(b.WriteTo("font-after-form.pdf"));
+    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    InterpretAllPages(h.doc);
+    std::vector<std::string> texts;
+    for (const TDisplayItem& item : h.doc.displayList)
+        if (!item.isPath && !item.isImage) texts.push_back(item.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"AB", "ZB", "AB"}));
+}
+
 TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     // Each form calls the next twice: 2^40 calls unless depth and the
     // per-page budget stop them.

@@ -162,6 +162,21 @@ TEST(ContentStreams, CorruptFlateContentCostsOnlyThePage) {
     EXPECT_EQ(r.statusLines[0].rfind("Der Inhalt der Seite 1 ist beschädigt", 0), 0u) << r.statusLines[0];
 }
 
+TEST(ContentStreams, FlateContentWithAWrongChecksumIsReadAndNamedDamaged) {
+    TPdfBuilder b = ContentFile();
+    std::string coded = Deflate("0 0 m 5 5 l S");
+    coded.back() = static_cast<char>(coded.back() ^ 0x10);
+    b.Stream(3, "/Filter /FlateDecode", coded);
+    const auto r = ReadContent(b.Build(), {3});
+    EXPECT_TRUE(r.readable);
+    EXPECT_EQ(r.joined, "0 0 m 5 5 l S\n");
+    ASSERT_EQ(r.statusLines.size(), 1u);
+    EXPECT_EQ(r.statusLines[0].rfind("Der Inhalt der Seite 1 ist beschädigt und wird nur bis zur beschädigten Stelle "
+                                     "gelesen (Fehler beim Entpacken der Daten (zlib: incorrect data check))", 0),
+              0u)
+        << r.statusLines[0];
+}
+
 // Real content: ReportLab's [/ASCII85Decode /FlateDecode] streams and
 // LZW-coded streams, against qpdf's decoding.
 TEST(ContentStreams, CorpusFilterChainsMatchQpdf) {

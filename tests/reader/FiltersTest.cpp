@@ -86,6 +86,60 @@ TEST(Flate, CorruptDataThrowGermanError) {
     EXPECT_THROW(FlateDecode(coded.data(), coded.size(), 0), TDecodeError);
 }
 
+// Other readers show what inflated before damage; so do we.
+TEST(Flate, CorruptDataKeepWhatInflatedBeforeTheDamage) {
+    std::string plain;
+    for (int i = 0; i < 3000; ++i) plain += "BT (" + std::to_string(i) + ") Tj ET\n";
+    const auto corrupted = [&](size_t fromEnd) {
+        auto coded = Deflate(plain);
+        coded[coded.size() - fromEnd] ^= 0x5A;
+        try {
+            FlateDecode(coded.data(), coded.size(), 0);
+            ADD_FAILURE() << "no exception";
+        } catch (const TDecodeError& error) {
+            return Text(error.kept);
+        }
+        return std::string();
+    };
+    // Only the checksum is wrong: all of the data are kept.
+    EXPECT_TRUE(corrupted(1) == plain);
+    // A damaged last block: what came before it is intact (what the damaged
+    // bits inflated to before zlib noticed may follow).
+    const std::string kept = corrupted(40);
+    EXPECT_GT(kept.size(), plain.size() / 2);
+    EXPECT_TRUE(kept.compare(0, plain.size() / 2, plain, 0, plain.size() / 2) == 0);
+
+    // Damage in the header: nothing inflated, nothing kept.
+    auto coded = Deflate(plain);
+    coded[0] = 0x00;
+    try {
+        FlateDecode(coded.data(), coded.size(), 0);
+        FAIL() << "no exception";
+    } catch (const TDecodeError& error) {
+        EXPECT_TRUE(error.kept.empty());
+    }
+}
+
+TEST(Flate, KeptBytesGoThroughTheFiltersBehindFlate) {
+    auto coded = Deflate("3c3c2f41203120303e3e");  // "<</A 1 0>>" in hex
+    coded.back() ^= 0x01;
+    std::vector<uint8_t> data = coded;
+    try {
+        DecodeFilters({"/FlateDecode", "/AHx"}, TPredictorParms{}, data);
+        FAIL() << "no exception";
+    } catch (const TDecodeError& error) {
+        EXPECT_EQ(Text(error.kept), "<</A 1 0>>");
+    }
+    // Behind the damage a filter we cannot decode: the bytes are of no use.
+    data = coded;
+    try {
+        DecodeFilters({"/Fl", "/RunLengthDecode"}, TPredictorParms{}, data);
+        FAIL() << "no exception";
+    } catch (const TDecodeError& error) {
+        EXPECT_TRUE(error.kept.empty());
+    }
+}
+
 TEST(Flate, DecompressionBombIsRefused) {
     // One MiB of zeros compressed with a full flush is a block that does not
     // refer back, so 300 copies behind the zlib header inflate to 300 MiB
