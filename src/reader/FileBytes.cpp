@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -48,7 +49,7 @@ bool TFileBytes::Load(const std::string& path) {
         void* mapped = mmap(base_, fileSize, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
         if (mapped == base_) {
             // Appending writes into the file's last page (a private copy).
-            writableEnd_ = fileSize / PageSize() * PageSize();
+            writableEnd_ = cleanEnd_ = fileSize / PageSize() * PageSize();
         } else {
             ok = MakeWritable(fileSize) && ReadWhole(fd, base_, fileSize);
         }
@@ -80,7 +81,13 @@ bool TFileBytes::Append(std::string_view bytes) {
 void TFileBytes::Clear() {
     if (base_) munmap(base_, reserved_);
     base_ = nullptr;
-    size_ = reserved_ = writableEnd_ = 0;
+    size_ = reserved_ = writableEnd_ = cleanEnd_ = 0;
+}
+
+void TFileBytes::Release(size_t start, size_t end) const {
+    const size_t first = RoundUp(start);
+    const size_t last = std::min(end, cleanEnd_) / PageSize() * PageSize();
+    if (first < last) madvise(base_ + first, last - first, MADV_DONTNEED);
 }
 
 bool TFileBytes::Reserve() {
