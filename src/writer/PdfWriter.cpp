@@ -271,12 +271,15 @@ private:
         if (ref.num < 0) ref = {Allocate(), 0};
         page.newContentPos = Pos32(out_.Position());
         Entry(ref.num, ref.gen, true);
-        const size_t length =
-            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-        uLongf packedSize = compressBound(static_cast<uLong>(length));
+        // Decoded, rewritten and packed for this page alone, and dropped
+        // before the next: the pages never hold their contents all at once.
+        if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
+        std::vector<uint8_t> content = RewrittenPageContent(doc_, static_cast<int32_t>(i), replacements_[i]);
+        uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
         std::vector<Bytef> packed(packedSize);
-        if (compress2(packed.data(), &packedSize, page.content.data(), static_cast<uLong>(length), 9) != Z_OK)
+        if (compress2(packed.data(), &packedSize, content.data(), static_cast<uLong>(content.size()), 9) != Z_OK)
             packedSize = 0;
+        content = {};
         Line(std::to_string(ref.num) + " " + std::to_string(ref.gen) + " obj");
         // The length counts the line feed after the data as well.
         Line("<< /Length " + std::to_string(packedSize + 1) + " /Filter /FlateDecode >>");
@@ -414,6 +417,7 @@ private:
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;
     std::vector<TObjRef> contentRefs_;
+    std::vector<TFontReplacements> replacements_;  // by page, made when the first content is written
     TInsertionMap insertions_;
     struct TSharedResources {
         int32_t num = 0;
