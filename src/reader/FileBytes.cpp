@@ -15,6 +15,8 @@ namespace {
 // stay below 2 GiB together.
 constexpr size_t kMaxBytes = size_t{INT32_MAX};
 
+constexpr size_t kMinReleaseBytes = size_t{256} << 10;
+
 size_t PageSize() {
     static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     return size;
@@ -85,6 +87,9 @@ void TFileBytes::Clear() {
 }
 
 void TFileBytes::Release(size_t start, size_t end) const {
+    // Each release flushes the processor's address cache, which costs more
+    // than small pictures are worth: only large ranges are handed back.
+    if (end < start || end - start < kMinReleaseBytes) return;
     const size_t first = RoundUp(start);
     const size_t last = std::min(end, cleanEnd_) / PageSize() * PageSize();
     if (first < last) madvise(base_ + first, last - first, MADV_DONTNEED);

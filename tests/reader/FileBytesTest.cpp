@@ -75,7 +75,9 @@ TEST(FileBytes, AssignHoldsACopyAndClearEmpties) {
 TEST(FileBytes, ReleasedPagesReadTheSameAndAppendedBytesStay) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const std::string dir = ScratchDir("file-bytes-release");
-    for (const size_t size : {page - 1, 4 * page, 4 * page + 100}) {
+    // Large enough to be handed back: the size of a photo.
+    const size_t large = (size_t{1} << 20) + 3 * page;
+    for (const size_t size : {page - 1, large, large + 100}) {
         SCOPED_TRACE(size);
         const std::string bytes = Pattern(size);
         const std::string path = dir + "/f" + std::to_string(size);
@@ -90,7 +92,7 @@ TEST(FileBytes, ReleasedPagesReadTheSameAndAppendedBytesStay) {
         EXPECT_EQ(Contents(file), bytes + more);
     }
     TFileBytes copy;
-    const std::string bytes = Pattern(5 * page);
+    const std::string bytes = Pattern(large);
     ASSERT_TRUE(copy.Assign(bytes));
     copy.Release(0, copy.size());
     EXPECT_EQ(Contents(copy), bytes);
