@@ -157,8 +157,6 @@ void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, con
         pos = at->first;
     }
     out.Write(doc.fileData + pos, static_cast<size_t>(end - pos));
-    // Pictures are copied once; their mapped pages need not stay.
-    doc.fileBuffer.Release(static_cast<size_t>(start), static_cast<size_t>(end));
 }
 
 std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entry) {

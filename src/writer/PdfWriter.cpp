@@ -209,9 +209,38 @@ private:
             }
             CopyWithInsertions(doc_, *offset, *end, insertions_, out_);
             out_.Write("\r", 1);
+            copied_.Add(doc_, *offset, *end);
         }
+        copied_.Flush(doc_);
         doc_.SetPos(savedPos);
     }
+
+    // The old objects are copied once, mostly in the order the file holds
+    // them: the mapped pages behind them are handed back in large runs, so
+    // that saving a file does not keep all of it resident (one release per
+    // object would cost more than the copying).
+    class TCopiedRun {
+    public:
+        void Add(const TPdfDocument& doc, int32_t start, int32_t end) {
+            if (start < end_ || start > end_ + kMaxGap) {
+                Flush(doc);
+                start_ = start;
+            }
+            end_ = end;
+            if (end_ - start_ >= kRunBytes) Flush(doc);
+        }
+        void Flush(const TPdfDocument& doc) {
+            if (end_ > start_) doc.fileBuffer.Release(static_cast<size_t>(start_), static_cast<size_t>(end_));
+            start_ = end_;
+        }
+
+    private:
+        static constexpr int32_t kMaxGap = 64;  // the line ends between two objects
+        static constexpr int32_t kRunBytes = 4 << 20;
+        int32_t start_ = 0;
+        int32_t end_ = 0;
+    };
+    TCopiedRun copied_;
 
     void WriteAddedFonts() {
         replacementFonts_.Write([this](int32_t num, const std::string& text) {
