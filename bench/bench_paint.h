@@ -6,8 +6,9 @@ class TPdfDocument;
 
 // Prints "name value unit" lines: off-screen paint time per page at zoom
 // 100 and the slowest page, and the pointer tool's time per mouse movement
-// on the page with the most items (densestPage). A QApplication must exist.
-void BenchPaintStages(TPdfDocument& doc, int densestPage);
+// on the page with the most items (densestPage). With firstLast only the
+// first and the last page are painted. A QApplication must exist.
+void BenchPaintStages(TPdfDocument& doc, int densestPage, bool firstLast = false);
 
 // Prints the preview's figures: writing into memory, loading both versions
 // into Poppler, render time per page at zoom 100 and the slowest page, and

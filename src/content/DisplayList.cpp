@@ -71,12 +71,10 @@ bool EnsurePageItems(TPdfDocument& doc, int32_t pageNo) {
         std::rotate(found, found + 1, shown.end());
         return true;
     }
-    TPageRecord& page = doc.pageList[static_cast<size_t>(pageNo - 1)];
-    if (!page.hasContent) return false;
-    const size_t length =
-        page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
+    if (!doc.pageList[static_cast<size_t>(pageNo - 1)].hasContent) return false;
     const auto start = std::chrono::steady_clock::now();
-    doc.InterPretPage(page.content.data(), static_cast<int32_t>(length), false, pageNo);
+    const std::vector<uint8_t> content = doc.PageContent(pageNo - 1);
+    doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, pageNo);
     doc.timings.interpretation += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const size_t bytes = ItemBytes(doc, pageNo);
     shown.push_back({pageNo, bytes});

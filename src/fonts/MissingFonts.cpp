@@ -36,11 +36,9 @@ TDictFacts ReadDictFacts(TPdfDocument& doc, const TFontRecord& record) {
     return facts;
 }
 
-TCodesByFont PageCodes(const TPdfDocument& doc, int32_t pageIndex) {
-    const TPageRecord& page = doc.pageList[static_cast<size_t>(pageIndex)];
-    const size_t length =
-        page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-    return CodesByFont(page.content.data(), length);
+TCodesByFont PageCodes(TPdfDocument& doc, int32_t pageIndex) {
+    const std::vector<uint8_t> content = doc.PageContent(pageIndex);
+    return CodesByFont(content.data(), content.size());
 }
 
 void Describe(TPdfDocument& doc, TDocumentFont& font) {

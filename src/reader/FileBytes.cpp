@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -13,6 +14,8 @@ namespace {
 // Offsets in the document are 32-bit: the file and what is appended to it
 // stay below 2 GiB together.
 constexpr size_t kMaxBytes = size_t{INT32_MAX};
+
+constexpr size_t kMinReleaseBytes = size_t{256} << 10;
 
 size_t PageSize() {
     static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -48,7 +51,7 @@ bool TFileBytes::Load(const std::string& path) {
         void* mapped = mmap(base_, fileSize, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
         if (mapped == base_) {
             // Appending writes into the file's last page (a private copy).
-            writableEnd_ = fileSize / PageSize() * PageSize();
+            writableEnd_ = cleanEnd_ = fileSize / PageSize() * PageSize();
         } else {
             ok = MakeWritable(fileSize) && ReadWhole(fd, base_, fileSize);
         }
@@ -80,7 +83,16 @@ bool TFileBytes::Append(std::string_view bytes) {
 void TFileBytes::Clear() {
     if (base_) munmap(base_, reserved_);
     base_ = nullptr;
-    size_ = reserved_ = writableEnd_ = 0;
+    size_ = reserved_ = writableEnd_ = cleanEnd_ = 0;
+}
+
+void TFileBytes::Release(size_t start, size_t end) const {
+    // Each release flushes the processor's address cache, which costs more
+    // than small pictures are worth: only large ranges are handed back.
+    if (end < start || end - start < kMinReleaseBytes) return;
+    const size_t first = RoundUp(start);
+    const size_t last = std::min(end, cleanEnd_) / PageSize() * PageSize();
+    if (first < last) madvise(base_ + first, last - first, MADV_DONTNEED);
 }
 
 bool TFileBytes::Reserve() {

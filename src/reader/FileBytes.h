@@ -35,6 +35,12 @@ public:
     // and nothing appended, when they would not fit.
     bool Append(std::string_view bytes);
     void Clear();
+    // Hands the memory of the mapped file pages that lie wholly inside
+    // [start, end) back to the system; they are read from the file again
+    // when next needed. Copying a large file's pictures through the mapping
+    // would otherwise keep all of them resident. Nothing happens for bytes
+    // that were read into memory or appended.
+    void Release(size_t start, size_t end) const;
 
     const uint8_t* data() const { return base_; }
     size_t size() const { return size_; }
@@ -49,4 +55,5 @@ private:
     size_t size_ = 0;
     size_t reserved_ = 0;     // address range held, most of it without access
     size_t writableEnd_ = 0;  // bytes from the start that may be written
+    size_t cleanEnd_ = 0;     // mapped file pages below this are never written
 };

@@ -227,7 +227,7 @@ void TPdfDocument::ResetDocument() {
     dictEntries = TDictEntryList(&curDictEntry);
     pageRefs.Clear();
     pageList.Clear();
-    keptContentBytes = 0;
+    contentBytesRead = 0;
     objTable.clear();
     objTable.shrink_to_fit();
     badEntries.clear();

@@ -588,10 +588,11 @@ void TPdfDocument::ReadPageLoop() {
                                     !formCatalog.appearances[static_cast<size_t>(i)].empty();
         if (!readable || (joined.empty() && !hasAppearances)) continue;
 
-        // Interpreted when the page is shown or its text is needed.
+        // Read once here to say what cannot be read, and again when the page
+        // is shown, its text is needed or it is saved: holding every page's
+        // content would cost memory in proportion to the document.
         TPageRecord& page = pageList[static_cast<size_t>(i)];
         page.contentLength = static_cast<int32_t>(joined.size());
-        page.content = std::move(joined);
         page.hasContent = 1;
     }
     ui_.SetProStatus(0);

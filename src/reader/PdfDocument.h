@@ -163,9 +163,15 @@ public:
     // 4 or 8), decoded now or kept from an earlier call; null when it cannot
     // be decoded. The cursor is kept.
     TImageBitmaps::TBitmap ImageBitmap(int32_t index, int32_t scaleDenom = 1);
-    // Reads, decodes and joins the page's content streams into `joined`;
-    // false when the page cannot be interpreted.
+    // Reads, decodes and joins the page's content streams into `joined`,
+    // within what is left of the open's budget, and says in the status
+    // lines what could not be read; false when the page cannot be
+    // interpreted.
     bool ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined);
+    // The decoded content of page `pageIndex` (0-based), read from the file
+    // again: the pages do not hold it. Empty for a page without readable
+    // content. The cursor is kept; the parsed dictionary is discarded.
+    std::vector<uint8_t> PageContent(int32_t pageIndex);
 
     // ---- the document state ------------------------------------------------
     std::string programDir;  // the program's folder, ending in "/"
@@ -222,9 +228,9 @@ public:
 
     TPageRecord* curPage = nullptr;
     TDynaArray<TPageRecord> pageList{&curPage};
-    // Decoded content bytes the pages of this open hold so far (pages that
-    // share one content stream each hold their own copy).
-    int64_t keptContentBytes = 0;
+    // Decoded content bytes this open has read so far (pages that share
+    // one content stream each count it).
+    int64_t contentBytesRead = 0;
     TContentRef* curContentRef = nullptr;
     TAnnotation* curAnnot = nullptr;
     // Page references collected while the tree is walked (local to an open).
@@ -259,7 +265,9 @@ public:
     };
     std::vector<TShownPage> shownPages;
     size_t shownPagesBytes = 0;
-    size_t displayListBudget = size_t{48} << 20;
+    // A few hundred pages of dense text: far more than are ever on screen,
+    // so that paging back and forth seldom interprets a page twice.
+    size_t displayListBudget = size_t{24} << 20;
     // Counts the times items left the display list, so that positions kept
     // by a view (marks) are known to be stale.
     uint32_t displayListDrops = 0;
@@ -286,6 +294,9 @@ public:
     TOpenTimings timings;
 
 private:
+    bool JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t room, std::vector<uint8_t>& joined,
+                         std::vector<std::string>* problems);
+
     TDocumentUi& ui_;
 };
 

@@ -112,15 +112,18 @@ struct TPageRecord {
     TDynaArray<TDictEntry> pageEntries;  // the page dictionary's own entries
     TInheritedEntries inherited;         // null: no ancestor has any of them
     TDynaArray<TAnnotation> annotations;
-    std::vector<uint8_t> content;  // all decoded content streams joined
     // The page's own /XObject entries: name and position of the object's
     // dictionary. Two pages may use one name for different pictures (every
     // page of a scan is often "/Im0"), so "Do" finds its picture through this.
     std::vector<std::pair<std::string, int32_t>> xobjectPositions;
     int32_t newContentPos = 0;
+    // Bytes of all decoded content streams joined (read again on demand).
     int32_t contentLength = 0;
     uint8_t hasContent = 0;
     uint8_t contentRewritten = 0;
+    // A content stream broke off: the page holds what was read up to the
+    // damage. It is written anew only when a font on it is replaced.
+    uint8_t contentDamaged = 0;
 };
 
 // The page's own entry for `key`, or the one it inherits; null when neither

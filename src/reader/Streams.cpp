@@ -27,10 +27,11 @@ constexpr int64_t kBitmapBytesAlwaysAllowed = int64_t{1} << 20;
 // The joined content of one page is handed on with a 32-bit length.
 constexpr size_t kMaxPageContentBytes = size_t{1} << 30;
 
-// Decoded content all pages together may hold. Every page keeps its own
-// copy, so a few kilobytes of Flate data that unpack to 32 MB, named as the
-// content of a thousand small pages, would ask for 32 GB. Real files stay
-// far below 32 times their size; small files get a floor.
+// Decoded content the open reads for all pages together. Every page is
+// decoded on its own, so a few kilobytes of Flate data that unpack to 32 MB,
+// named as the content of a thousand small pages, would take 32 GB worth of
+// decoding. Real files stay far below 32 times their size; small files get
+// a floor.
 constexpr int64_t kContentBytesPerFileByte = 32;
 constexpr int64_t kMinContentBudget = int64_t{64} << 20;
 
@@ -176,6 +177,8 @@ bool ReadImageData(TPdfDocument& doc, const TImageRecord& image, std::vector<uin
     const int32_t saved = doc.GetPos();
     doc.SetPos(image.streamPos);
     const bool read = doc.ReadStreamBytes(image.length, data);
+    // The copy is all that is needed of the mapped bytes.
+    doc.fileBuffer.Release(static_cast<size_t>(std::max(image.streamPos, 0)), static_cast<size_t>(doc.GetPos()));
     doc.SetPos(saved);
     return read;
 }
@@ -412,17 +415,25 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
 
 }  // namespace
 
-bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
+// Decodes and joins the page's content streams into `joined`, which may
+// grow to `room` bytes (each stream is followed by a line feed). Every
+// reason a stream is not read becomes one line in `problems`, when given.
+// False when the page cannot be interpreted.
+bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t room, std::vector<uint8_t>& joined,
+                                   std::vector<std::string>* problems) {
     joined.clear();
     bool readable = true;
     const std::string pageNo = std::to_string(int64_t{pageIndex} + 1);
+    auto say = [problems](std::string line) {
+        if (problems) problems->push_back(std::move(line));
+    };
+    const int64_t limit = std::min<int64_t>(room, kMaxPageContentBytes);
     std::vector<uint8_t> data;
-    const int64_t budget = ContentBudget(*this);
     for (TContentRef& ref : page.contentRefs) {
-        if (keptContentBytes + static_cast<int64_t>(joined.size()) >= budget) {
+        if (static_cast<int64_t>(joined.size()) >= room) {
             // Nothing is decoded once the budget is spent: the rest of the
-            // pages cost neither memory nor time.
-            ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+            // pages cost no time.
+            say("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
             readable = false;
             break;
         }
@@ -434,33 +445,59 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
         if (!data.empty() && page.contentFiltered) {
             try {
                 if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
-                    ui_.AddStatusLine("Die Komprimierung " + Cp1252ToUtf8(*unsupported) +
-                                      " wird nicht unterstützt, deshalb kann die Seite " + pageNo +
-                                      " nicht gelesen werden!");
+                    say("Die Komprimierung " + Cp1252ToUtf8(*unsupported) +
+                        " wird nicht unterstützt, deshalb kann die Seite " + pageNo + " nicht gelesen werden!");
                     readable = false;
                 }
             } catch (TDecodeError& error) {
                 // Corrupt data cost this page, not the file; what inflated
                 // before the damage is read, as other readers show it.
                 const bool partly = !error.kept.empty();
-                ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird " +
-                                  (partly ? "nur bis zur beschädigten Stelle" : "nicht") + " gelesen (" +
-                                  error.what() + ").");
-                if (partly) data = std::move(error.kept);
-                else readable = false;
+                say("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird " +
+                    (partly ? "nur bis zur beschädigten Stelle" : "nicht") + " gelesen (" + error.what() + ").");
+                if (partly) {
+                    data = std::move(error.kept);
+                    page.contentDamaged = 1;
+                } else {
+                    readable = false;
+                }
             }
         }
         page.contentFilters.clear();
         if (!readable) continue;
-        if (joined.size() + data.size() + 1 > kMaxPageContentBytes ||
-            keptContentBytes + static_cast<int64_t>(joined.size() + data.size() + 1) > budget) {
-            ui_.AddStatusLine("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+        if (static_cast<int64_t>(joined.size() + data.size() + 1) > limit) {
+            say("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
             readable = false;
             break;
         }
         joined.insert(joined.end(), data.begin(), data.end());
         joined.push_back(10);
     }
-    if (readable) keptContentBytes += static_cast<int64_t>(joined.size());
     return readable;
+}
+
+bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
+    std::vector<std::string> problems;
+    const bool readable =
+        JoinPageContent(page, pageIndex, ContentBudget(*this) - contentBytesRead, joined, &problems);
+    for (const std::string& line : problems) ui_.AddStatusLine(line);
+    if (readable) contentBytesRead += static_cast<int64_t>(joined.size());
+    return readable;
+}
+
+std::vector<uint8_t> TPdfDocument::PageContent(int32_t pageIndex) {
+    std::vector<uint8_t> joined;
+    if (pageIndex < 0 || pageIndex >= pageList.Count()) return joined;
+    TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
+    if (!page.hasContent) return joined;
+    const int32_t savedPos = GetPos();
+    const uint8_t savedParseFailed = parseFailed;
+    // The open read the same bytes already and said what was wrong with
+    // them; the room is what they took then.
+    const int64_t room = int64_t{std::max(page.contentLength, 0)} + 1;
+    if (!JoinPageContent(page, pageIndex, room, joined, nullptr)) joined.clear();
+    joined.resize(std::min(joined.size(), static_cast<size_t>(std::max(page.contentLength, 0))));
+    parseFailed = savedParseFailed;
+    SetPos(savedPos);
+    return joined;
 }

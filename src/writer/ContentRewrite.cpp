@@ -186,39 +186,40 @@ void TellUndecodablePages(TPdfDocument& doc) {
         }
 }
 
-void RewritePageContents(TPdfDocument& doc) {
+namespace {
+
+// Which pages the writer writes with new content. A page whose content broke
+// off keeps its old stream, damage and all, unless a font on it is replaced:
+// then what was read is all there is to write.
+void MarkRewrittenPages(TPdfDocument& doc) {
     const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
     for (int32_t j = 0; j < doc.pageList.Count(); ++j) {
         TPageRecord& page = doc.pageList[static_cast<size_t>(j)];
-        if (page.hasContent) RewritePageContent(page, page.content, replacements[static_cast<size_t>(j)]);
+        if (page.hasContent && !(page.contentDamaged && replacements[static_cast<size_t>(j)].empty()))
+            page.contentRewritten = 1;
     }
+}
+
+}  // namespace
+
+void RewritePageContents(TPdfDocument& doc) {
+    MarkRewrittenPages(doc);
     TellUndecodablePages(doc);
 }
 
-void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements) {
-    const size_t length = page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), source.size());
-    page.content = RewriteContent(source.data(), length, replacements);
-    page.contentLength = static_cast<int32_t>(page.content.size());
-    page.contentRewritten = 1;
+std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,
+                                          const TFontReplacements& replacements) {
+    const std::vector<uint8_t> content = doc.PageContent(pageIndex);
+    return RewriteContent(content.data(), content.size(), replacements);
 }
 
 TRewrittenPageContents::TRewrittenPageContents(TPdfDocument& doc) : doc_(doc) {
-    const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
-    saved_.resize(replacements.size());
-    for (size_t j = 0; j < saved_.size(); ++j) {
-        TPageRecord& page = doc.pageList[j];
-        if (!page.hasContent) continue;
-        saved_[j] = {std::move(page.content), page.contentLength, page.contentRewritten, true};
-        RewritePageContent(page, saved_[j].content, replacements[j]);
-    }
+    flags_.reserve(static_cast<size_t>(doc.pageList.Count()));
+    for (const TPageRecord& page : doc.pageList) flags_.push_back(page.contentRewritten);
+    MarkRewrittenPages(doc);
 }
 
 TRewrittenPageContents::~TRewrittenPageContents() {
-    for (size_t j = 0; j < saved_.size(); ++j) {
-        if (!saved_[j].taken) continue;
-        TPageRecord& page = doc_.pageList[j];
-        page.content = std::move(saved_[j].content);
-        page.contentLength = saved_[j].length;
-        page.contentRewritten = saved_[j].rewritten;
-    }
+    for (size_t j = 0; j < flags_.size() && j < static_cast<size_t>(doc_.pageList.Count()); ++j)
+        doc_.pageList[j].contentRewritten = flags_[j];
 }

@@ -51,22 +51,24 @@ std::unordered_map<int32_t, std::string> ReplacementNames(const TPdfDocument& do
 // a resource name that has a replacement decides.
 std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc);
 
-// Replaces a page's decoded content by its rewritten bytes and marks it
-// rewritten; `source` may be the page's own content.
-void RewritePageContent(TPageRecord& page, const std::vector<uint8_t>& source, const TFontReplacements& replacements);
+// The page's content as saving writes it: decoded from the file, every
+// selection of a replaced font exchanged. Pages are rewritten one at a time
+// while the file is written, so that no more than one page's content is
+// held at once.
+std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,
+                                          const TFontReplacements& replacements);
 
 // The rewriting half of "PDF speichern unter...": every page with decoded
-// content gets the rewritten bytes and contentRewritten = 1; a page whose
-// content could not be decoded gets a message box and stays as it was.
+// content is marked contentRewritten = 1, so that the writer gives it a
+// rewritten content stream; a page whose content could not be decoded gets a
+// message box and stays as it was.
 void RewritePageContents(TPdfDocument& doc);
 // The message box for pages whose content could not be decoded, once.
 void TellUndecodablePages(TPdfDocument& doc);
 
-// The same for the time of one write: the decoded contents are put aside
-// while the rewritten copies take their place, and come back when the guard
-// ends, also when writing fails or throws. A second attempt then rewrites
-// the original again, not the rewritten text (where two fonts of a page
-// swap names, rewriting twice would swap them back).
+// The same for the time of one write, without the message box: the marks
+// come back as they were when the guard ends, also when writing fails or
+// throws.
 class TRewrittenPageContents {
 public:
     explicit TRewrittenPageContents(TPdfDocument& doc);
@@ -75,12 +77,6 @@ public:
     TRewrittenPageContents& operator=(const TRewrittenPageContents&) = delete;
 
 private:
-    struct TSaved {
-        std::vector<uint8_t> content;
-        int32_t length = 0;
-        uint8_t rewritten = 0;
-        bool taken = false;
-    };
     TPdfDocument& doc_;
-    std::vector<TSaved> saved_;
+    std::vector<uint8_t> flags_;
 };

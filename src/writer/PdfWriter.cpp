@@ -209,9 +209,38 @@ private:
             }
             CopyWithInsertions(doc_, *offset, *end, insertions_, out_);
             out_.Write("\r", 1);
+            copied_.Add(doc_, *offset, *end);
         }
+        copied_.Flush(doc_);
         doc_.SetPos(savedPos);
     }
+
+    // The old objects are copied once, mostly in the order the file holds
+    // them: the mapped pages behind them are handed back in large runs, so
+    // that saving a file does not keep all of it resident (one release per
+    // object would cost more than the copying).
+    class TCopiedRun {
+    public:
+        void Add(const TPdfDocument& doc, int32_t start, int32_t end) {
+            if (start < end_ || start > end_ + kMaxGap) {
+                Flush(doc);
+                start_ = start;
+            }
+            end_ = end;
+            if (end_ - start_ >= kRunBytes) Flush(doc);
+        }
+        void Flush(const TPdfDocument& doc) {
+            if (end_ > start_) doc.fileBuffer.Release(static_cast<size_t>(start_), static_cast<size_t>(end_));
+            start_ = end_;
+        }
+
+    private:
+        static constexpr int32_t kMaxGap = 64;  // the line ends between two objects
+        static constexpr int32_t kRunBytes = 4 << 20;
+        int32_t start_ = 0;
+        int32_t end_ = 0;
+    };
+    TCopiedRun copied_;
 
     void WriteAddedFonts() {
         replacementFonts_.Write([this](int32_t num, const std::string& text) {
@@ -271,12 +300,15 @@ private:
         if (ref.num < 0) ref = {Allocate(), 0};
         page.newContentPos = Pos32(out_.Position());
         Entry(ref.num, ref.gen, true);
-        const size_t length =
-            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-        uLongf packedSize = compressBound(static_cast<uLong>(length));
+        // Decoded, rewritten and packed for this page alone, and dropped
+        // before the next: the pages never hold their contents all at once.
+        if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
+        std::vector<uint8_t> content = RewrittenPageContent(doc_, static_cast<int32_t>(i), replacements_[i]);
+        uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
         std::vector<Bytef> packed(packedSize);
-        if (compress2(packed.data(), &packedSize, page.content.data(), static_cast<uLong>(length), 9) != Z_OK)
+        if (compress2(packed.data(), &packedSize, content.data(), static_cast<uLong>(content.size()), 9) != Z_OK)
             packedSize = 0;
+        content = {};
         Line(std::to_string(ref.num) + " " + std::to_string(ref.gen) + " obj");
         // The length counts the line feed after the data as well.
         Line("<< /Length " + std::to_string(packedSize + 1) + " /Filter /FlateDecode >>");
@@ -414,6 +446,7 @@ private:
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;
     std::vector<TObjRef> contentRefs_;
+    std::vector<TFontReplacements> replacements_;  // by page, made when the first content is written
     TInsertionMap insertions_;
     struct TSharedResources {
         int32_t num = 0;

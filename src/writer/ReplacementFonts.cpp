@@ -119,17 +119,15 @@ std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacemen
                     result[k] |= codes->second;
                 continue;
             }
-            const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
             auto found = byPage.find(font.pageIndex);
             if (found == byPage.end()) {
-                const size_t length = page.contentLength < 0
-                                          ? 0
-                                          : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-                found = byPage.emplace(font.pageIndex, CodesByFont(page.content.data(), length)).first;
+                const std::vector<uint8_t> content = doc.PageContent(font.pageIndex);
+                found = byPage.emplace(font.pageIndex, CodesByFont(content.data(), content.size())).first;
             }
-            const bool renamed = page.contentRewritten && !pairs[k].resName.empty();
-            const std::string& name = renamed ? pairs[k].resName : font.resName;
-            if (const auto codes = found->second.find(name); codes != found->second.end()) result[k] |= codes->second;
+            // The content is read as the file has it: the selections still
+            // name the old font.
+            if (const auto codes = found->second.find(font.resName); codes != found->second.end())
+                result[k] |= codes->second;
         }
     }
     return result;
@@ -177,11 +175,13 @@ TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int
     TCodeSet codes;
     const TFontRecord& font = doc.fontList[static_cast<size_t>(oldRecord)];
     if (font.pageIndex >= 0 && font.pageIndex < doc.pageList.Count()) {
-        const TPageRecord& page = doc.pageList[static_cast<size_t>(font.pageIndex)];
-        const size_t length =
-            page.contentLength < 0 ? 0 : std::min(static_cast<size_t>(page.contentLength), page.content.size());
-        const TCodesByFont byFont =
-            font.scopePos >= 0 ? ScopeCodes(doc, font.scopePos) : CodesByFont(page.content.data(), length);
+        TCodesByFont byFont;
+        if (font.scopePos >= 0) {
+            byFont = ScopeCodes(doc, font.scopePos);
+        } else {
+            const std::vector<uint8_t> content = doc.PageContent(font.pageIndex);
+            byFont = CodesByFont(content.data(), content.size());
+        }
         if (const auto found = byFont.find(font.resName); found != byFont.end()) codes = found->second;
     }
     TReplacementReport report = Describe(doc, pair, codes);

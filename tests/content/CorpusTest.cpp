@@ -107,7 +107,7 @@ TEST(CorpusTest, EveryFileGivesAConsistentDisplayList) {
         // A second interpretation of page 1 replaces its items: the same
         // number again, now at the end of the list.
         const auto before = doc.pageItemIndex.size() > 1 ? doc.pageItemIndex[1].size() : 0;
-        const std::vector<uint8_t> content = doc.pageList[0].content;
+        const std::vector<uint8_t> content = doc.PageContent(0);
         doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, 1);
         ExpectConsistentDisplayList(doc);
         const auto after = doc.pageItemIndex.size() > 1 ? doc.pageItemIndex[1].size() : 0;

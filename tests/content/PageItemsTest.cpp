@@ -40,9 +40,9 @@ std::vector<std::string> EagerSignatures(const std::string& file) {
     TPdfDocument& doc = opened.doc;
     std::vector<std::string> pages(static_cast<size_t>(doc.pageList.Count()) + 1);
     for (int32_t pageNo = 1; pageNo <= doc.pageList.Count(); ++pageNo) {
-        const TPageRecord& page = doc.pageList[static_cast<size_t>(pageNo - 1)];
-        if (!page.hasContent) continue;
-        doc.InterPretPage(page.content.data(), page.contentLength, false, pageNo);
+        if (!doc.pageList[static_cast<size_t>(pageNo - 1)].hasContent) continue;
+        const std::vector<uint8_t> content = doc.PageContent(pageNo - 1);
+        doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, pageNo);
     }
     RebuildPageItemIndex(doc);
     for (int32_t pageNo = 1; pageNo <= doc.pageList.Count(); ++pageNo)

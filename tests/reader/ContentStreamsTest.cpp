@@ -250,4 +250,41 @@ TEST(ContentStreams, FileWithACorruptFlatePageOpensAndNamesThePage) {
     EXPECT_EQ(h->ui.openFinishedCount, 1);
 }
 
+// The open decodes every page once to say what cannot be read, and the
+// pages keep only the length: each later reading decodes the same bytes
+// again, silently, without moving the cursor.
+TEST(ContentStreams, PagesAreReadAgainOnDemandAsTheOpenReadThem) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 4 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /Contents [7 0 R 8 0 R] >>");
+    b.Object(4, "<< /Type /Page /Parent 2 0 R /Contents 9 0 R >>");
+    b.Object(5, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R >>");
+    b.Object(6, "<< /Type /Page /Parent 2 0 R >>");
+    b.Stream(7, "", "0 0 m 10 10 l S");
+    b.Stream(8, "/Filter /FlateDecode", Deflate("BT /F1 12 Tf (Hi) Tj ET"));
+    b.Stream(9, "/Filter /FlateDecode", "not flate data");
+    b.Trailer("/Root 1 0 R");
+    const std::string path = ScratchDir("content-on-demand") + "/in.pdf";
+    WriteFileBytes(path, b.Build());
+    auto h = OpenHeadless(path);
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.pageList.Count(), 4) << h->AllMessages();
+    const size_t linesAfterOpen = h->ui.statusLines.size();
+    const std::string expected[] = {"0 0 m 10 10 l S\nBT /F1 12 Tf (Hi) Tj ET\n", "", "BT /F1 12 Tf (Hi) Tj ET\n", ""};
+    for (int round = 0; round < 2; ++round) {
+        for (int32_t i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            doc.SetPos(17);
+            EXPECT_EQ(Text(doc.PageContent(i)), expected[i]);
+            EXPECT_EQ(doc.GetPos(), 17);
+            EXPECT_EQ(doc.pageList[static_cast<size_t>(i)].contentLength, static_cast<int32_t>(expected[i].size()));
+        }
+    }
+    EXPECT_EQ(doc.pageList[1].hasContent, 0);
+    EXPECT_EQ(h->ui.statusLines.size(), linesAfterOpen) << "only the open says what cannot be read";
+    EXPECT_TRUE(doc.PageContent(4).empty());
+    EXPECT_TRUE(doc.PageContent(-1).empty());
+}
+
 }  // namespace

@@ -69,4 +69,33 @@ TEST(FileBytes, AssignHoldsACopyAndClearEmpties) {
     EXPECT_EQ(file.data(), nullptr);
 }
 
+// Handing mapped pages back only costs reading them again: the bytes read
+// the same, and what was appended into the file's last page or held as a
+// copy (memory the system would hand back as zeros) is never given up.
+TEST(FileBytes, ReleasedPagesReadTheSameAndAppendedBytesStay) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const std::string dir = ScratchDir("file-bytes-release");
+    // Large enough to be handed back: the size of a photo.
+    const size_t large = (size_t{1} << 20) + 3 * page;
+    for (const size_t size : {page - 1, large, large + 100}) {
+        SCOPED_TRACE(size);
+        const std::string bytes = Pattern(size);
+        const std::string path = dir + "/f" + std::to_string(size);
+        WriteFileBytes(path, bytes);
+        TFileBytes file;
+        ASSERT_TRUE(file.Load(path));
+        const std::string more = Pattern(page + 3);
+        ASSERT_TRUE(file.Append(more));
+        EXPECT_EQ(Contents(file), bytes + more);  // every page read once
+        file.Release(0, file.size());
+        file.Release(1, size - 1);
+        EXPECT_EQ(Contents(file), bytes + more);
+    }
+    TFileBytes copy;
+    const std::string bytes = Pattern(large);
+    ASSERT_TRUE(copy.Assign(bytes));
+    copy.Release(0, copy.size());
+    EXPECT_EQ(Contents(copy), bytes);
+}
+
 }  // namespace

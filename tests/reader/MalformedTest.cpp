@@ -157,7 +157,7 @@ TEST(MalformedFiles, SharedContentBombStopsAtTheBudgetAndSaysSo) {
         if (static_cast<size_t>(page) < h.doc.pageItemIndex.size() && !h.doc.pageItemIndex[static_cast<size_t>(page)].empty()) ++pagesShown;
     EXPECT_GT(pagesShown, 0);
     EXPECT_LT(pagesShown, 40);
-    EXPECT_LE(h.doc.keptContentBytes, int64_t{64} << 20);
+    EXPECT_LE(h.doc.contentBytesRead, int64_t{64} << 20);
     const std::string last = "Der Inhalt der Seite 40 ist zu groß und wird nicht gelesen!";
     EXPECT_TRUE(std::find(h.ui.statusLines.begin(), h.ui.statusLines.end(), last) != h.ui.statusLines.end());
 }

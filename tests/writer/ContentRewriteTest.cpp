@@ -127,18 +127,13 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
     TPageRecord* decoded = doc.pageList.Append();
-    const std::string content = "BT /F1 12 Tf (x) Tj ET";
-    decoded->content.assign(content.begin(), content.end());
-    decoded->contentLength = static_cast<int32_t>(content.size());
+    decoded->contentLength = 22;
     decoded->hasContent = 1;
     // Many undecodable pages still make one message, not one each.
     for (int i = 0; i < 50; ++i) doc.pageList.Append()->contentRefs.Append()->objNum = 7 + i;
     doc.pageList.Append();  // no content stream at all
-    *doc.fontList.Append() = Font("/F1", 0, "/Helv");
 
     RewritePageContents(doc);
-    EXPECT_EQ(std::string(doc.pageList[0].content.begin(), doc.pageList[0].content.end()), "BT /Helv 12 Tf (x) Tj ET");
-    EXPECT_EQ(doc.pageList[0].contentLength, 24);
     EXPECT_EQ(doc.pageList[0].contentRewritten, 1);
     EXPECT_EQ(doc.pageList[1].contentRewritten, 0);
     EXPECT_EQ(doc.pageList[51].contentRewritten, 0);
@@ -146,28 +141,46 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     EXPECT_EQ(ui.messages[0].text, "Der Inhalt der Seite konnte nicht dekodiert werden!");
 }
 
-// Two fonts of a page swapped: each write sees the swap applied once, and
-// after it the page holds what was read, so a second attempt after a failed
-// write does not swap the names back.
-TEST(RewritePages, GuardRewritesForOneWriteAndGivesTheContentBack) {
-    THeadlessUi ui;
-    TPdfDocument doc(ui);
-    TPageRecord* page = doc.pageList.Append();
-    const std::string content = "BT /F1 12 Tf (a) Tj /F2 12 Tf (b) Tj ET";
-    page->content.assign(content.begin(), content.end());
-    page->contentLength = static_cast<int32_t>(content.size());
-    page->hasContent = 1;
+std::unique_ptr<THeadlessDoc> OpenPages(const std::string& name, const std::vector<std::string>& contents) {
+    const std::string path = ScratchDir(name) + "/in.pdf";
+    WriteFileBytes(path, SimpleDocument(contents));
+    return OpenHeadless(path);
+}
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The rewritten bytes come from the file each time: the page never holds
+// them, so rewriting twice cannot swap two fonts back.
+TEST(RewritePages, RewritesFromTheFileEveryTime) {
+    auto h = OpenPages("rewrite-twice", {"BT /F1 12 Tf (a) Tj /F2 12 Tf (b) Tj ET", "BT /F1 9 Tf (c) Tj ET"});
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
     *doc.fontList.Append() = Font("/F1", 0, "/F2");
     *doc.fontList.Append() = Font("/F2", 0, "/F1");
+    const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RewritePageContents(doc);
+        EXPECT_EQ(Text(RewrittenPageContent(doc, 0, replacements[0])), "BT /F2 12 Tf (a) Tj /F1 12 Tf (b) Tj ET\n")
+            << "attempt " << attempt;
+        // Page 2's /F1 is another record, without a replacement.
+        EXPECT_EQ(Text(RewrittenPageContent(doc, 1, replacements[1])), "BT /F1 9 Tf (c) Tj ET\n");
+    }
+    EXPECT_EQ(Text(doc.PageContent(0)), "BT /F1 12 Tf (a) Tj /F2 12 Tf (b) Tj ET\n");
+}
 
+// The guard marks the pages for one write and gives the marks back.
+TEST(RewritePages, GuardMarksForOneWriteAndGivesTheMarksBack) {
+    auto h = OpenPages("rewrite-guard", {"BT /F1 12 Tf (a) Tj ET", "BT ET"});
+    TPdfDocument& doc = h->doc;
+    ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
+    doc.pageList[1].hasContent = 0;  // as if it could not be decoded
     for (int attempt = 0; attempt < 2; ++attempt) {
         TRewrittenPageContents rewritten(doc);
-        EXPECT_EQ(std::string(page->content.begin(), page->content.end()),
-                  "BT /F2 12 Tf (a) Tj /F1 12 Tf (b) Tj ET") << "attempt " << attempt;
-        EXPECT_EQ(page->contentRewritten, 1);
+        EXPECT_EQ(doc.pageList[0].contentRewritten, 1) << "attempt " << attempt;
+        EXPECT_EQ(doc.pageList[1].contentRewritten, 0) << "attempt " << attempt;
     }
-    EXPECT_EQ(std::string(page->content.begin(), page->content.end()), content);
-    EXPECT_EQ(page->contentRewritten, 0);
+    EXPECT_EQ(doc.pageList[0].contentRewritten, 0);
+    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
 }
 
 }  // namespace

@@ -17,10 +17,11 @@ struct TContentSnapshot {
     bool operator==(const TContentSnapshot&) const = default;
 };
 
-TContentSnapshot Snapshot(const TPdfDocument& doc) {
+TContentSnapshot Snapshot(TPdfDocument& doc) {
     TContentSnapshot s;
-    for (const TPageRecord& page : doc.pageList) {
-        s.contents.push_back(page.content);
+    for (int32_t i = 0; i < doc.pageList.Count(); ++i) {
+        const TPageRecord& page = doc.pageList[static_cast<size_t>(i)];
+        s.contents.push_back(doc.PageContent(i));
         s.lengths.push_back(page.contentLength);
         s.rewritten.push_back(page.contentRewritten);
     }

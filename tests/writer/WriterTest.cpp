@@ -164,7 +164,6 @@ TEST(WriterContent, SharedContentStreamGetsASecondNumberAndBothPagesKeepTheirTex
     // A page flagged as rewritten without any content reference has no
     // number for a new stream: it is written as not rewritten.
     TPageRecord& blank = doc.pageList[2];
-    blank.content = {'q', ' ', 'Q'};
     blank.contentLength = 3;
     blank.contentRewritten = 1;
     const std::string out = Written(doc);
@@ -180,7 +179,7 @@ TEST(WriterContent, SharedContentStreamGetsASecondNumberAndBothPagesKeepTheirTex
     auto again = OpenHeadless(path);
     ASSERT_EQ(again->doc.pageList.Count(), 3) << again->AllMessages();
     for (int32_t i = 0; i < 2; ++i) {
-        const auto& content = again->doc.pageList[i].content;
+        const std::vector<uint8_t> content = again->doc.PageContent(i);
         EXPECT_EQ(std::string(content.begin(), content.end()).rfind("BT /F1 12 Tf (shared) Tj ET", 0), 0u) << i;
     }
     EXPECT_TRUE(again->ui.messages.empty()) << again->AllMessages();
