@@ -12,16 +12,6 @@
 
 namespace {
 
-std::string Deflate(const std::string& plain) {
-    uLongf size = compressBound(plain.size());
-    std::string out(size, '\0');
-    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
-                        plain.size(), 9),
-              Z_OK);
-    out.resize(size);
-    return out;
-}
-
 std::string Text(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 // Objects 1 and 2 make a catalog and an empty page tree; the caller adds

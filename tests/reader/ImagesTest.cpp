@@ -12,11 +12,7 @@
 namespace {
 
 std::string Deflate(const std::vector<uint8_t>& plain) {
-    uLongf size = compressBound(plain.size());
-    std::string out(size, '\0');
-    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size, plain.data(), plain.size(), 9), Z_OK);
-    out.resize(size);
-    return out;
+    return ::Deflate(std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()));
 }
 
 std::string ReadDataFile(const std::string& relative) {

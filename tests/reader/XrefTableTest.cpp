@@ -17,15 +17,6 @@ namespace {
 
 const char* const kRepairedLine = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
 
-std::string Deflate(const std::string& plain) {
-    uLongf size = compressBound(static_cast<uLong>(plain.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
-              static_cast<uLong>(plain.size()), 9);
-    out.resize(size);
-    return out;
-}
-
 const char* const kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
 const char* const kPages = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
 const char* const kPage =

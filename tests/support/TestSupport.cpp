@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -237,3 +238,13 @@ TToolResult RunTool(const std::string& command, TToolStreams streams) {
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string Deflate(std::string_view plain) {
+    uLongf size = compressBound(static_cast<uLong>(plain.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(plain.data()),
+                  static_cast<uLong>(plain.size()), 9) != Z_OK)
+        throw std::runtime_error("zlib could not compress the test data");
+    out.resize(size);
+    return out;
+}

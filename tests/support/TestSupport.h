@@ -7,6 +7,7 @@
 #include <ostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PdfDocument.h"
@@ -100,6 +101,9 @@ struct THeadlessDoc {
     std::string AllMessages() const;
 };
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
+
+// zlib data of the bytes, as a /FlateDecode stream holds them.
+std::string Deflate(std::string_view plain);
 
 // Code points in a UTF-8 text (the display list's run texts are UTF-8).
 size_t CodePointCount(const std::string& utf8);

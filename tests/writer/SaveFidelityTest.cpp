@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ContentRewrite.h"
+#include "FontTable.h"
 #include "PdfWriter.h"
 #include "SavedFileChecks.h"
 #include "TestSupport.h"
@@ -277,6 +278,39 @@ TEST(SaveAnnotations, DictionariesInsideTheAnnotsArraySurviveASave) {
         const TRenderDiff render = CompareRenderings(dir + "/in.pdf", out, dir);
         EXPECT_EQ(render.problem, "");
         EXPECT_LE(render.maxPixelDiff, 16) << (indirectArray ? "indirect" : "direct");
+    }
+}
+
+// A content stream whose zlib data break off is read up to the damage. The
+// page keeps its old stream, damage and all, unless a font on it is
+// replaced: then what was read is written.
+TEST(SaveCopy, ContentThatBreaksOffKeepsItsOldStreamUnlessAFontOnItIsReplaced) {
+    std::string coded = Deflate("BT /F1 12 Tf 10 100 Td (kept) Tj ET");
+    coded.back() = static_cast<char>(coded.back() ^ 0x10);  // the checksum
+    for (const bool replace : {false, true}) {
+        TPdfBuilder b;
+        b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] "
+                    "/Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> /Contents 4 0 R >>");
+        b.Stream(4, "/Filter /FlateDecode", coded);
+        b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        b.Object(6, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier >>");
+        b.Trailer("/Root 1 0 R");
+        const std::string dir = ScratchDir(replace ? "damaged-content-replaced" : "damaged-content-kept");
+        WriteFileBytes(dir + "/in.pdf", b.Build());
+        auto h = OpenHeadless(dir + "/in.pdf");
+        ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
+        if (replace) {
+            ASSERT_TRUE(SetReplacement(h->doc, 1, 0, "/F2"));
+        }
+        const std::string out = SaveTo(*h, dir);
+        EXPECT_EQ(ReadFileText(out).find(coded) != std::string::npos, !replace) << "the old stream's bytes";
+        const TToolResult fonts = RunTool("pdftotext " + Quoted(out) + " -");
+        EXPECT_NE(fonts.output.find("kept"), std::string::npos) << fonts.output;
+        if (replace) {
+            EXPECT_EQ(QpdfCheck(out).status, 0);
+        }
     }
 }
 
