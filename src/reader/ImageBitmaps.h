@@ -17,7 +17,7 @@ public:
     // Shared so that a bitmap being drawn outlives its eviction.
     using TBitmap = std::shared_ptr<const TDib>;
 
-    static constexpr size_t kDefaultBudget = size_t{16} << 20;
+    static constexpr size_t kDefaultBudget = size_t{12} << 20;
 
     explicit TImageBitmaps(size_t budgetBytes = kDefaultBudget) : budget_(budgetBytes) {}
 

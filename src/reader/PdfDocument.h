@@ -265,9 +265,9 @@ public:
     };
     std::vector<TShownPage> shownPages;
     size_t shownPagesBytes = 0;
-    // A few hundred pages of dense text: far more than are ever on screen,
+    // Well over a hundred pages of dense text: far more than are ever on screen,
     // so that paging back and forth seldom interprets a page twice.
-    size_t displayListBudget = size_t{24} << 20;
+    size_t displayListBudget = size_t{16} << 20;
     // Counts the times items left the display list, so that positions kept
     // by a view (marks) are known to be stale.
     uint32_t displayListDrops = 0;

@@ -160,7 +160,7 @@ private:
         std::weak_ptr<const TDib> source;
         QImage image;
     };
-    static constexpr size_t kImageCacheBudget = size_t{32} << 20;
+    static constexpr size_t kImageCacheBudget = size_t{12} << 20;
 
     bool PageValid(int page) const;
     // Positions in displayList of the items of a page, in list order.
