@@ -77,17 +77,22 @@ TShare ShareOf(const std::string& path, const std::string& expected) {
     TPdfDocument doc(ui);
     AttachInterpreter(doc);
     doc.openfilenow(path);
-    InterpretAllPages(doc);
     TShare share;
     share.opened = doc.pageList.Count() > 0;
 
     std::vector<std::string> pageTexts;
     for (size_t start = 0, feed; (feed = expected.find('\f', start)) != std::string::npos; start = feed + 1)
         pageTexts.push_back(expected.substr(start, feed - start));
+    // Page by page: a long file's display lists do not all stay in memory.
     std::vector<std::string> ours(pageTexts.size());
-    for (const TDisplayItem& item : doc.displayList)
-        if (!item.isPath && !item.isImage && item.pageNo >= 1 && static_cast<size_t>(item.pageNo) <= ours.size())
-            ours[static_cast<size_t>(item.pageNo - 1)] += item.text;
+    const int32_t pages = std::min(doc.pageList.Count(), static_cast<int32_t>(ours.size()));
+    for (int32_t pageNo = 1; pageNo <= pages; ++pageNo) {
+        EnsurePageItems(doc, pageNo);
+        for (const int32_t index : ItemsOfPage(doc, pageNo)) {
+            const TDisplayItem& item = doc.displayList[static_cast<size_t>(index)];
+            if (!item.isPath && !item.isImage) ours[static_cast<size_t>(pageNo - 1)] += item.text;
+        }
+    }
     std::vector<bool> symbolPage(pageTexts.size(), false);
     for (const TFontRecord& font : doc.fontList)
         if (IsSymbolFont(font) && font.pageIndex >= 0 && static_cast<size_t>(font.pageIndex) < symbolPage.size())
