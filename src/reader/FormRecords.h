@@ -50,9 +50,12 @@ struct TFormCatalog {
     // Per page index: the appearances of its annotations, in /Annots order.
     std::vector<std::vector<TAnnotAppearance>> appearances;
 
+    // A position known to hold no form dictionary maps to -1.
     const TFormRecord* FormAt(int32_t dictPos) const {
         const auto found = byDictPos.find(dictPos);
-        return found == byDictPos.end() ? nullptr : &forms[static_cast<size_t>(found->second)];
+        if (found == byDictPos.end() || found->second < 0 || static_cast<size_t>(found->second) >= forms.size())
+            return nullptr;
+        return &forms[static_cast<size_t>(found->second)];
     }
     void Clear() {
         forms.clear();
