@@ -134,8 +134,7 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     frame.fontScope = fontScope_;
     frame.xobjects = formXObjects_;
     // The selected font's tables, as "Q" restores the font.
-    const auto differences = differences_, differenceSet = differenceSet_, widthSet = widthSet_;
-    const auto widths = widths_;
+    const TFontCodes* codes = codes_;
     const int32_t firstChar = firstChar_, selected = selectedFont_;
     const uint8_t isType3 = isType3_;
     const double bboxHeight = bboxHeight_;
@@ -173,10 +172,7 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     fontResName_ = std::move(frame.fontResName);
     fontScope_ = frame.fontScope;
     formXObjects_ = frame.xobjects;
-    differences_ = differences;
-    differenceSet_ = differenceSet;
-    widths_ = widths;
-    widthSet_ = widthSet;
+    codes_ = codes;
     firstChar_ = firstChar;
     selectedFont_ = selected;
     isType3_ = isType3;

@@ -131,10 +131,9 @@ private:
     std::string fontResName_ = "/R1";
     double leading_ = 0;
     double charSpacing_ = 0;
-    std::array<uint8_t, 256> differences_{};
-    std::array<uint8_t, 256> differenceSet_{};
-    std::array<double, 256> widths_{};
-    std::array<uint8_t, 256> widthSet_{};
+    // The selected font's tables, shared with its record (the document's
+    // font records outlive the interpretation).
+    const TFontCodes* codes_ = &TFontCodes::Empty();
     int32_t firstChar_ = 0;
     uint8_t isType3_ = 0;
     double bboxHeight_ = 1.0;

@@ -124,10 +124,7 @@ void TContentInterpreter::SelectFont() {
     const TFontRecord& font = *fonts.Select(position);
     if (position == selectedFont_) return;
     selectedFont_ = position;
-    differences_ = font.Codes().differences;
-    differenceSet_ = font.Codes().differenceSet;
-    widths_ = font.Codes().widths;
-    widthSet_ = font.Codes().widthSet;
+    codes_ = &font.Codes();
     firstChar_ = font.firstChar;
     isType3_ = font.isType3;
     bboxHeight_ = font.bboxHeight;
@@ -227,7 +224,7 @@ void TContentInterpreter::AppendAdjustment(const std::string& token) {
 
 void TContentInterpreter::AppendCharacter(uint8_t code) {
     uint8_t mapped = code;
-    if (differenceSet_[code]) mapped = differences_[code];
+    if (codes_->differenceSet[code]) mapped = codes_->differences[code];
     else if (encodingMap_) mapped = (*encodingMap_)[code];
     // /Widths is indexed by the code as it stands in the string, whatever
     // character the encoding makes of it; the text prefers what the font
@@ -351,8 +348,8 @@ void TContentInterpreter::BuildRun() {
             advance = fontText_->CidWidth(glyph.widthKey) / 1000.0 * scale;
         } else {
             const int64_t slot = int64_t{glyph.widthKey} - firstChar_;
-            if (slot >= 0 && slot <= 255 && widthSet_[static_cast<size_t>(slot)]) {
-                const double width = widths_[static_cast<size_t>(slot)];
+            if (slot >= 0 && slot <= 255 && codes_->widthSet[static_cast<size_t>(slot)]) {
+                const double width = codes_->widths[static_cast<size_t>(slot)];
                 advance = isType3_ ? scale * width : width / 1000.0 * scale;
             } else {
                 int32_t& widthPx = metrics.charWidthPx[glyph.shown];
