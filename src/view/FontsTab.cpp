@@ -343,16 +343,20 @@ void TFontsTab::RefreshFontTable(int page) {
     FontListView->setUpdatesEnabled(true);
 }
 
-void TFontsTab::FontHovered(const QString& resName) {
+void TFontsTab::FontHovered(const QString& resName, int32_t fontIndex) {
     if (resName.isEmpty()) return;
     const std::vector<int32_t> rows = FontTableRows(*doc_, PageEd->value());
-    for (int row = 0; row < FontListView->topLevelItemCount() && row < static_cast<int>(rows.size()); ++row) {
-        const TFontRecord& font = doc_->fontList[static_cast<size_t>(rows[static_cast<size_t>(row)])];
-        if (FromCp1252(font.resName) != resName) continue;
-        FontListView->setCurrentItem(FontListView->topLevelItem(row));
-        FontNameEd->setText(FontCaption(font));
-        return;
-    }
+    const int count = std::min(FontListView->topLevelItemCount(), static_cast<int>(rows.size()));
+    // The run's own record first; by name only when the run has none.
+    int found = -1;
+    for (int row = 0; row < count && found < 0; ++row)
+        if (rows[static_cast<size_t>(row)] == fontIndex) found = row;
+    for (int row = 0; row < count && found < 0; ++row)
+        if (FromCp1252(doc_->fontList[static_cast<size_t>(rows[static_cast<size_t>(row)])].resName) == resName)
+            found = row;
+    if (found < 0) return;
+    FontListView->setCurrentItem(FontListView->topLevelItem(found));
+    FontNameEd->setText(FontCaption(doc_->fontList[static_cast<size_t>(rows[static_cast<size_t>(found)])]));
 }
 
 int TFontsTab::SelectedFontRow() const {

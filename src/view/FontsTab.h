@@ -83,7 +83,7 @@ private:
     bool PreviewShown() const;
     // The pointer is over text of this font: its row is selected and the
     // field shows its name.
-    void FontHovered(const QString& resName);
+    void FontHovered(const QString& resName, int32_t fontIndex);
     void FitTableMinimum();
     void SetTabOrder();
     void ShowPageFocus(bool focused);

@@ -647,6 +647,7 @@ QString TPageView::HoverAt(int x, int y) {
     marksDrops_ = doc_->displayListDrops;
 
     std::string hovered;
+    int32_t hoveredFont = -1;
     for (int32_t pos : items) {
         const TDisplayItem& item = doc_->displayList[static_cast<size_t>(pos)];
         if (item.isPath || item.isImage) continue;
@@ -660,13 +661,14 @@ QString TPageView::HoverAt(int x, int y) {
         const int width = fm.horizontalAdvance(QString::fromUtf8(item.text));
         if (BoxContains(left, static_cast<int>(top), width, fm.height(), x, y)) {
             hovered = item.fontName;
+            hoveredFont = item.fontIndex;
             markedItems_.push_back(pos);
         }
     }
     const QString name = QString::fromStdString(Cp1252ToUtf8(hovered));
     if (fontNameEd_) fontNameEd_->setText(name);
     update();
-    emit fontHovered(name);
+    emit fontHovered(name, hoveredFont);
     return name;
 }
 

@@ -143,7 +143,10 @@ signals:
     void statusTextChanged(const QString& text);
     // The pointer is over text of this font (resource name), or over paper
     // (empty).
-    void fontHovered(const QString& resName);
+    // `fontIndex` is the fontList position of the run's font, -1 when its
+    // name led to no record: a form may reuse a name the page gives another
+    // font.
+    void fontHovered(const QString& resName, int32_t fontIndex);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -92,6 +92,34 @@ TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
     EXPECT_EQ(form->FontsTab->FontNameEd->text(), hovered + " (" + selected[0]->text(1) + ")");
 }
 
+// A form may give a name the page uses to another font: the pointer finds
+// the row of the font that drew the text, not the first row of that name.
+TEST_F(FontTableTest, HoveringOverAFormsTextSelectsTheFormsFontEvenUnderThePagesName) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 400] /Resources << /Font << /F1 5 0 R >> "
+                "/XObject << /Fm 6 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", "BT /F1 40 Tf 20 330 Td (Page) Tj ET /Fm Do");
+    b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Stream(6, "/Type /XObject /Subtype /Form /BBox [0 0 400 400] /Resources << /Font << /F1 7 0 R >> >>",
+             "BT /F1 40 Tf 20 40 Td (Form) Tj ET");
+    b.Object(7, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>");
+    b.Trailer("/Root 1 0 R");
+    form->FormShow({QString::fromStdString(b.WriteTo("form-reuses-a-page-name.pdf"))});
+    form->show();
+    QCoreApplication::processEvents();
+    TPageView* view = form->FontsTab->PageView;
+    // The lower quarter of the page holds only the form's text.
+    QString hovered;
+    for (int y = view->height() * 3 / 4; y < view->height() && hovered.isEmpty(); y += 2)
+        for (int x = 0; x < view->width() && hovered.isEmpty(); x += 2) hovered = view->HoverAt(x, y);
+    ASSERT_EQ(hovered, QStringLiteral("/F1"));
+    const QList<QTreeWidgetItem*> selected = form->FontsTab->FontListView->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0]->text(1), QStringLiteral("Courier"));
+}
+
 // The replacement dialog offers the page's fonts under the names the table
 // gives them, and replacing by such an entry still uses its resource name.
 TEST_F(FontTableTest, TheReplacementListNamesTheFontsAsTheTableDoes) {
