@@ -93,7 +93,8 @@ TEST(FontExchange, HashInNamesOldNeverMatchesNewComesOutAsChosen) {
 // separators, control bytes, "#" and the pieces of font selections.
 TEST(FontExchange, OnePassGivesWhatTheWordWiseStepsGive) {
     const std::string pieces[] = {" ", "\n", "\r", "\t", "#", std::string(1, '\0'), "Tf", "T", "f",
-                                  "/F1", "/F2", "/A#B", "/A\x01", "12", "(x)", "Tj"};
+                                  "/F1", "/F2", "/A#B", "/A\x01", "12", "(x)", "Tj",
+                                  "/F1 12 Tf", "/F2 9 Tf", "/A#B 1 Tf", "/A\x01 7 Tf"};
     TFontReplacements replacements = Map({{"/F1", "/F2"}, {"/F2", "/F#1"}});
     replacements.emplace(EscapeContentText("/A#B"), EscapeContentText("/G"));
     replacements.emplace(EscapeContentText("/A\x01"), EscapeContentText("/H\x02"));
