@@ -175,6 +175,9 @@ int main(int argc, char** argv) {
     Line("interpretation", t.interpretation - interpretedAtOpen, "s");
     Line("item_count", static_cast<double>(items), "items");
     Line("display_list_kept", static_cast<double>(doc.shownPagesBytes) / 1048576.0, "MiB");
+    Line("display_item_size", static_cast<double>(sizeof(TDisplayItem)), "bytes");
+    if (doc.displayList.Count() > 0)
+        Line("display_item_bytes_kept", static_cast<double>(doc.shownPagesBytes) / doc.displayList.Count(), "bytes");
     Line("peak_rss_after_interpretation", PeakRssMiB(), "MiB");
     double contentBytes = 0, imageBytes = 0;
     // Read again whenever a page is interpreted or saved; not held.

@@ -105,7 +105,7 @@ int CliRuns(const TCliArgs& args) {
             if (options.json) {
                 if (!runs.empty()) runs += ",\n  ";
                 runs += "{\"page\": " + std::to_string(item.pageNo) + ", \"font\": " +
-                        JsonString(Cp1252ToUtf8(item.fontName)) + ", \"size\": " + JsonNumber(item.fontSize) +
+                        JsonString(Cp1252ToUtf8(doc.FontNameOf(item))) + ", \"size\": " + JsonNumber(item.fontSize) +
                         ", \"x\": " + JsonNumber(item.x) + ", \"y\": " + JsonNumber(item.y) +
                         ", \"width\": " + JsonNumber(item.runWidth) + ", \"usedIn\": " + UsedInJson(doc, item) +
                         ", \"text\": " + JsonString(text) + "}";
@@ -113,7 +113,7 @@ int CliRuns(const TCliArgs& args) {
                 char numbers[160];
                 std::snprintf(numbers, sizeof numbers, "\t%.2f\t%.2f\t%.2f\t%.2f\t", item.fontSize, item.x, item.y,
                               item.runWidth);
-                runs += std::to_string(item.pageNo) + "\t" + Printable(Cp1252ToUtf8(item.fontName)) + numbers +
+                runs += std::to_string(item.pageNo) + "\t" + Printable(Cp1252ToUtf8(doc.FontNameOf(item))) + numbers +
                         Printable(text) + "\n";
             }
         }

@@ -29,13 +29,17 @@ void AddToIndex(TPdfDocument& doc, int32_t pageNo, int32_t position) {
     index[slot].push_back(position);
 }
 
-// An estimate of what a page's items hold, with what they own.
+// An estimate of what a page's items hold, with what they own. A short
+// text lives inside the item and costs nothing more.
 size_t ItemBytes(TPdfDocument& doc, int32_t pageNo) {
+    static const size_t kInlineText = std::string().capacity();
     size_t bytes = 0;
     for (const int32_t pos : ItemsOfPage(doc, pageNo)) {
         const TDisplayItem& item = doc.displayList[static_cast<size_t>(pos)];
-        bytes += sizeof(TDisplayItem) + item.text.capacity() + item.fontName.capacity() +
-                 (item.advances.capacity() + item.spacings.capacity()) * sizeof(double) +
+        const size_t textBytes = item.text.capacity() > kInlineText ? item.text.capacity() + 1 : 0;
+        bytes += sizeof(TDisplayItem) + textBytes +
+                 item.advances.capacity() * sizeof(item.advances[0]) +
+                 item.spacings.capacity() * sizeof(item.spacings[0]) +
                  static_cast<size_t>(item.segments.Count()) * sizeof(TPathSegment);
     }
     return bytes;

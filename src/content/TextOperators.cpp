@@ -326,7 +326,7 @@ void TContentInterpreter::BuildRun() {
     const double pxToPt = 72.0 / dpi_;
     item->textHeight = metrics.spaceHeightPx * emScale * pxToPt;
     item->y = textMatrix_.e * ctm_.b + textMatrix_.f * ctm_.d + ctm_.f + item->textHeight;
-    item->fontName = fontResName_;
+    item->fontNameId = doc_.runFontNames.Intern(fontResName_);
     // A name without a record keeps the tables of the font before it, but
     // the run is not that font's.
     const bool named = selectedFont_ >= 0 && selectedFont_ < doc_.fontList.Count() &&

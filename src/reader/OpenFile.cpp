@@ -207,6 +207,7 @@ void TPdfDocument::ResetDocument() {
     imageList.Clear();
     displayList.Clear();
     pageItems.Clear();
+    runFontNames.Clear();
     pageItemIndex.clear();
     shownPages.clear();
     shownPagesBytes = 0;

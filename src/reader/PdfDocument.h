@@ -251,6 +251,9 @@ public:
     TDynaArray<TDisplayItem> displayList{&curItem};
     TDisplayItem* curPageItem = nullptr;
     TDynaArray<TDisplayItem> pageItems{&curPageItem};
+    // The font names the runs of both lists point into.
+    TRunFontNames runFontNames;
+    const std::string& FontNameOf(const TDisplayItem& item) const { return runFontNames.Name(item.fontNameId); }
     TPathSegment* curSegment = nullptr;
     // For each page number, the positions of its items in displayList, in
     // list order; kept by the content interpreter so that painting and the

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -250,8 +251,30 @@ using TSegmentList = TDynaArray<TPathSegment>;
 // Colours are red | green << 8 | blue << 16.
 using TColorRef = int32_t;
 
+// The font resource names that text runs select, each held once: a run
+// keeps the position of its name instead of a copy. A name stays while the
+// document is open, so a page interpreted again finds its names in place;
+// the table grows with the distinct names of the content, not with its runs.
+class TRunFontNames {
+public:
+    // The position of name, which is added when it is new.
+    int32_t Intern(const std::string& name);
+    // The name at position id; empty for -1 (path and image items) and for
+    // any position never handed out.
+    const std::string& Name(int32_t id) const;
+    int32_t Count() const { return static_cast<int32_t>(names_.size()); }
+    void Clear();
+
+private:
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, int32_t> ids_;
+};
+
 struct TDisplayItem {
-    std::string fontName;
+    // The position in the document's runFontNames of the resource name the
+    // run's "Tf" selected (the name a run shows when hovered); -1 for paths
+    // and images.
+    int32_t fontNameId = -1;
     // The fontList position of a run's font record; -1 when the name led to
     // none.
     int32_t fontIndex = -1;

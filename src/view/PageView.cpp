@@ -660,7 +660,7 @@ QString TPageView::HoverAt(int x, int y) {
         if (y < top || y > top + fm.height() || x < left) continue;
         const int width = fm.horizontalAdvance(QString::fromUtf8(item.text));
         if (BoxContains(left, static_cast<int>(top), width, fm.height(), x, y)) {
-            hovered = item.fontName;
+            hovered = doc_->FontNameOf(item);
             hoveredFont = item.fontIndex;
             markedItems_.push_back(pos);
         }

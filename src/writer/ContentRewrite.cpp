@@ -111,12 +111,56 @@ void UnescapeContentText(const std::string& text, std::vector<uint8_t>& out) {
     }
 }
 
+namespace {
+
+struct TWordSpan {
+    size_t begin = 0;
+    size_t end = 0;
+};
+
+// The replacement of a word that precedes "Tf" by two, looked up as the
+// escaped text that the word-wise steps would look up.
+const std::string* ReplacementOf(const uint8_t* data, TWordSpan word, const TFontReplacements& replacements) {
+    const std::string raw(reinterpret_cast<const char*>(data + word.begin), word.end - word.begin);
+    const bool plain = std::all_of(raw.begin(), raw.end(), [](char c) { return c != '#' && (c >= 32 || c < 0); });
+    const auto found = replacements.find(plain ? raw : EscapeContentText(raw));
+    return found == replacements.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+// One pass over the bytes with the word-wise steps' rules: escaping never
+// makes or removes a separator, so the words of the escaped text are the
+// words of the bytes, and a text without exchanges unescapes to the bytes
+// it came from. Only an exchanged word is escaped and unescaped.
 std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFontReplacements& replacements) {
-    TSplitContent split = SplitContentText(EscapeContentBytes(data, size));
-    ExchangeFontOperands(split.words, replacements);
     std::vector<uint8_t> out;
     out.reserve(size);
-    UnescapeContentText(JoinContentText(split), out);
+    size_t copied = 0;
+    // The two words before the current one; the text's first word is empty
+    // when it begins with a separator, and counts like any other.
+    TWordSpan before2, before1;
+    size_t wordsSeen = 0;
+    size_t pos = 0;
+    while (true) {
+        const size_t begin = pos;
+        while (pos < size && !IsSeparator(static_cast<char>(data[pos]))) ++pos;
+        const TWordSpan word{begin, pos};
+        const bool isTf = pos - begin == 2 && data[begin] == 'T' && data[begin + 1] == 'f';
+        if (isTf && wordsSeen >= 2 && !replacements.empty()) {
+            if (const std::string* replacement = ReplacementOf(data, before2, replacements)) {
+                out.insert(out.end(), data + copied, data + before2.begin);
+                UnescapeContentText(*replacement, out);
+                copied = before2.end;
+            }
+        }
+        before2 = before1;
+        before1 = word;
+        ++wordsSeen;
+        while (pos < size && IsSeparator(static_cast<char>(data[pos]))) ++pos;
+        if (pos >= size) break;
+    }
+    out.insert(out.end(), data + copied, data + size);
     return out;
 }
 
@@ -209,7 +253,8 @@ void RewritePageContents(TPdfDocument& doc) {
 
 std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,
                                           const TFontReplacements& replacements) {
-    const std::vector<uint8_t> content = doc.PageContent(pageIndex);
+    std::vector<uint8_t> content = doc.PageContent(pageIndex);
+    if (replacements.empty()) return content;
     return RewriteContent(content.data(), content.size(), replacements);
 }
 

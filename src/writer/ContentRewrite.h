@@ -39,7 +39,8 @@ std::string JoinContentText(const TSplitContent& split);
 // without complaint.
 void UnescapeContentText(const std::string& text, std::vector<uint8_t>& out);
 
-// The whole round trip for one content.
+// The whole round trip for one content, in one pass over the bytes: what
+// the steps above give, without making the escaped text and its words.
 std::vector<uint8_t> RewriteContent(const uint8_t* data, size_t size, const TFontReplacements& replacements);
 
 // For every font record with a replacement, the escaped name that its
@@ -52,7 +53,8 @@ std::unordered_map<int32_t, std::string> ReplacementNames(const TPdfDocument& do
 std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc);
 
 // The page's content as saving writes it: decoded from the file, every
-// selection of a replaced font exchanged. Pages are rewritten one at a time
+// selection of a replaced font exchanged (the decoded bytes themselves when
+// nothing on the page is replaced). Pages are rewritten one at a time
 // while the file is written, so that no more than one page's content is
 // held at once.
 std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,

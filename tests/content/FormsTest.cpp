@@ -31,7 +31,7 @@ protected:
         std::vector<TRun> runs;
         for (const TDisplayItem& item : h.doc.displayList)
             if (item.pageNo == pageNo && !item.isPath && !item.isImage)
-                runs.push_back({item.text, item.x, item.fontSize, item.fontName, item.startPos});
+                runs.push_back({item.text, item.x, item.fontSize, h.doc.FontNameOf(item), item.startPos});
         return runs;
     }
 

@@ -16,7 +16,7 @@ TEST_F(InterpreterTest, HelloRunWithKnownWidths) {
     Run(content);
     const TDisplayItem& run = Only();
     EXPECT_EQ(run.text, "Hello");
-    EXPECT_EQ(run.fontName, "/F1");
+    EXPECT_EQ(doc.FontNameOf(run), "/F1");
     EXPECT_DOUBLE_EQ(run.fontSize, 12);
     EXPECT_DOUBLE_EQ(run.x, 100);
     EXPECT_EQ(run.advances, Repeat(6.0, 5));
@@ -187,7 +187,7 @@ TEST_F(InterpreterTest, TextMatrixOperators) {
 TEST_F(InterpreterTest, WithoutFontSelectionTheDisplayFontMeasures) {
     Run("BT 0 0 Td (x) Tj ET");
     const TDisplayItem& run = Only();
-    EXPECT_EQ(run.fontName, "/R1");
+    EXPECT_EQ(doc.FontNameOf(run), "/R1");
     EXPECT_DOUBLE_EQ(run.fontSize, 1.0);
     // 1 pt on 96 dpi rounds to an em of 1 px; our measurer makes it 1 px wide.
     ASSERT_EQ(run.advances.size(), 1u);
@@ -253,13 +253,13 @@ TEST_F(InterpreterTest, FontSelection) {
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0]->advances[0], 5);
     // No record: the name changes, the copies of /F1 stay.
-    EXPECT_EQ(items[1]->fontName, "/Nope");
+    EXPECT_EQ(doc.FontNameOf(*items[1]), "/Nope");
     EXPECT_EQ(items[1]->advances[0], 5);
     // Type 3 widths are in text space already; the box height scales the size.
     EXPECT_EQ(items[2]->advances[0], 6);
     EXPECT_DOUBLE_EQ(items[2]->fontSize, 24);
     // A size that does not convert changes only the name.
-    EXPECT_EQ(items[3]->fontName, "/F1");
+    EXPECT_EQ(doc.FontNameOf(*items[3]), "/F1");
     EXPECT_DOUBLE_EQ(items[3]->fontSize, 24);
     EXPECT_EQ(doc.curFont, &doc.fontList[2]);
 }

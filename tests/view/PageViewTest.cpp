@@ -39,7 +39,7 @@ struct TTestDoc {
                          double size, double advance) {
         TDisplayItem& item = *doc.displayList.Append();
         item.pageNo = page;
-        item.fontName = fontName;
+        item.fontNameId = doc.runFontNames.Intern(fontName);
         item.text = text;
         item.x = x;
         item.y = y;

@@ -2,6 +2,9 @@
 // the exchange and the way back.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 #include "ContentRewrite.h"
 #include "TestSupport.h"
 
@@ -83,6 +86,32 @@ TEST(FontExchange, HashInNamesOldNeverMatchesNewComesOutAsChosen) {
     EXPECT_EQ(Rewrite("/A#20B 9 Tf", Map({{"/A#20B", "/F2"}})), "/A#20B 9 Tf");
     EXPECT_EQ(Rewrite("/F1 9 Tf", Map({{"/F1", "/My#20Font"}})), "/My#20Font 9 Tf");
     EXPECT_EQ(Rewrite("/F1 9 Tf", Map({{"/F1", "/My\\#Font"}})), "/My\\#Font 9 Tf");
+}
+
+// The rewrite takes one pass over the bytes; the word-wise steps say what it
+// must give. Contents drawn from the bytes that matter to those steps: the
+// separators, control bytes, "#" and the pieces of font selections.
+TEST(FontExchange, OnePassGivesWhatTheWordWiseStepsGive) {
+    const std::string pieces[] = {" ", "\n", "\r", "\t", "#", std::string(1, '\0'), "Tf", "T", "f",
+                                  "/F1", "/F2", "/A#B", "/A\x01", "12", "(x)", "Tj",
+                                  "/F1 12 Tf", "/F2 9 Tf", "/A#B 1 Tf", "/A\x01 7 Tf"};
+    TFontReplacements replacements = Map({{"/F1", "/F2"}, {"/F2", "/F#1"}});
+    replacements.emplace(EscapeContentText("/A#B"), EscapeContentText("/G"));
+    replacements.emplace(EscapeContentText("/A\x01"), EscapeContentText("/H\x02"));
+    std::mt19937 random(19);
+    int32_t exchangedTotal = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::string content;
+        const size_t length = random() % 24;
+        for (size_t i = 0; i < length; ++i) content += pieces[random() % std::size(pieces)];
+        TSplitContent split = SplitContentText(EscapeContentText(content));
+        exchangedTotal += ExchangeFontOperands(split.words, replacements);
+        std::vector<uint8_t> expected;
+        UnescapeContentText(JoinContentText(split), expected);
+        ASSERT_EQ(Rewrite(content, replacements), std::string(expected.begin(), expected.end())) << content;
+    }
+    // The drawn contents did exchange selections.
+    EXPECT_GT(exchangedTotal, 100);
 }
 
 TEST(ContentUnescape, MalformedEscapesFollowTheDigitRules) {

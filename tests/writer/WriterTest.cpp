@@ -185,6 +185,44 @@ TEST(WriterContent, SharedContentStreamGetsASecondNumberAndBothPagesKeepTheirTex
     EXPECT_TRUE(again->ui.messages.empty()) << again->AllMessages();
 }
 
+// Contents are decoded, rewritten and packed one page at a time: each page
+// gets its own, also after pages that keep their old stream or have none.
+TEST(WriterContent, EveryPageGetsItsOwnContentAcrossPagesLeftAsTheyWere) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    std::string kids;
+    const std::string res = " /Resources << /Font << /F1 3 0 R >> >> ";
+    b.Object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int32_t page = 0; page < 7; ++page) {
+        const int32_t pageNum = 10 + 2 * page, contentNum = pageNum + 1;
+        kids += std::to_string(pageNum) + " 0 R ";
+        if (page == 4) {
+            b.Object(pageNum, "<< /Type /Page /Parent 2 0 R" + res + ">>");
+            continue;
+        }
+        b.Object(pageNum, "<< /Type /Page /Parent 2 0 R" + res + "/Contents " + std::to_string(contentNum) + " 0 R >>");
+        if (page == 2) b.Stream(contentNum, "/Filter /Bogus", "xyz");
+        else b.Stream(contentNum, "", "BT /F1 12 Tf (page " + std::to_string(page + 1) + ") Tj ET");
+    }
+    b.Object(2, "<< /Type /Pages /Kids [" + kids + "] /Count 7 >>");
+    b.Trailer("/Root 1 0 R");
+    auto h = Open("own-contents", b.Build());
+    ASSERT_EQ(h->doc.pageList.Count(), 7);
+    RewritePageContents(h->doc);
+    const std::string path = ScratchDir("own-contents-out") + "/out.pdf";
+    WriteFileBytes(path, Written(h->doc));
+    auto again = OpenHeadless(path);
+    ASSERT_EQ(again->doc.pageList.Count(), 7) << again->AllMessages();
+    for (int32_t i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<uint8_t> content = again->doc.PageContent(i);
+        const std::string text(content.begin(), content.end());
+        if (i == 2 || i == 4) EXPECT_TRUE(text.empty()) << text;
+        else EXPECT_EQ(text.rfind("BT /F1 12 Tf (page " + std::to_string(i + 1) + ") Tj ET", 0), 0u) << text;
+    }
+    EXPECT_NE(ObjectText(Written(h->doc), 14).find("/Contents 15 0 R"), std::string::npos);
+}
+
 TEST(WriterNumbering, EmptyDocumentGivesOnlyObjectZero) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
