@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -362,6 +363,25 @@ std::optional<TWrittenStream> FormStream(TPdfDocument& doc, const TFormRewrite& 
     return stream;
 }
 
+// The entries of `fontRefList` ("/Name N G R ...") for the added fonts the
+// rewritten content selects: a copy drawn by one page lists no other
+// page's choice.
+std::string SelectedFontRefs(const std::string& fontRefList, const TFontReplacements& replacements) {
+    std::vector<std::string> tokens;
+    for (size_t start = 0; start < fontRefList.size();) {
+        const size_t end = std::min(fontRefList.find(' ', start), fontRefList.size());
+        if (end > start) tokens.push_back(fontRefList.substr(start, end - start));
+        start = end + 1;
+    }
+    std::set<std::string> selected;
+    for (const auto& [oldName, newName] : replacements) selected.insert(newName);
+    std::string refs;
+    for (size_t k = 0; k + 3 < tokens.size(); k += 4)
+        if (selected.count(EscapeContentText(tokens[k])))
+            refs += tokens[k] + " " + tokens[k + 1] + " " + tokens[k + 2] + " " + tokens[k + 3] + " ";
+    return refs;
+}
+
 }  // namespace
 
 std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, const std::string& fontRefList) {
@@ -385,7 +405,7 @@ std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, 
         if (entry.tokens.empty()) continue;
         const std::string& key = entry.tokens[0];
         if (key == "/Font" && !rewrite.replacements.empty()) {
-            resources += "/Font << " + fonts + fontRefList + " >> ";
+            resources += "/Font << " + fonts + SelectedFontRefs(fontRefList, rewrite.replacements) + ">> ";
         } else if (key == "/XObject" && !rewrite.xobjectRedirects.empty()) {
             std::vector<std::string> tokens = InlinedEntry(doc, entry);
             if (tokens.size() > 1 && tokens[1] == "<<") RedirectEntries(tokens, 1, rewrite.xobjectRedirects);
