@@ -81,9 +81,9 @@ TFormPlan PlanFormRewrites(TPdfDocument& doc, Allocate allocate) {
 }
 
 // The whole object "N G obj ... endobj" of a rewritten form: its dictionary
-// as read but /Resources written in place, with the added fonts in its
-// /Font dictionary in place of the fonts they replace and its /XObject
-// entries naming the copies of the forms it calls. The content is rewritten
+// as read but /Resources written in place, with the added fonts its content
+// selects in its /Font dictionary in place of the fonts they replace and its
+// /XObject entries naming the copies of the forms it calls. The content is rewritten
 // and compressed when fonts are replaced, else copied as it stands. Empty
 // when the stream cannot be read. Moves the document's cursor.
 std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, const std::string& fontRefList);
