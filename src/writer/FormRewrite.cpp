@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "WriterParts_p.h"
 
@@ -49,6 +50,7 @@ public:
     }
 
     TFormPlan Plan() {
+        if (choices_.empty()) return {};
         const int32_t pageCount = doc_.pageList.Count();
         std::vector<std::map<int32_t, int32_t>> variantsByPage(static_cast<size_t>(pageCount));
         for (int32_t page = 0; page < pageCount; ++page) {
@@ -83,9 +85,7 @@ public:
         }
         std::set<int32_t> blockedAnnots;
         for (const auto& [annotObjNum, targets] : annotTargets) {
-            if (targets.size() > 1) blockedAnnots.insert(annotObjNum);
-            const auto annot = AnnotationOf(annotObjNum);
-            if (!annot || annot->annotKind != 0) blockedAnnots.insert(annotObjNum);
+            if (targets.size() > 1 || !AnnotationOf(annotObjNum)) blockedAnnots.insert(annotObjNum);
         }
         for (int32_t page = 0; page < pageCount; ++page) {
             const std::map<int32_t, int32_t>& memo = variantsByPage[static_cast<size_t>(page)];
@@ -135,11 +135,13 @@ private:
         return static_cast<size_t>(page) < all.size() ? all[static_cast<size_t>(page)] : none;
     }
 
-    const TAnnotation* AnnotationOf(int32_t objNum) const {
-        for (const TPageRecord& page : doc_.pageList)
-            for (const TAnnotation& annot : page.annotations)
-                if (annot.isRef && annot.objNum == objNum) return &annot;
-        return nullptr;
+    const TAnnotation* AnnotationOf(int32_t objNum) {
+        if (annotations_.empty())
+            for (const TPageRecord& page : doc_.pageList)
+                for (const TAnnotation& annot : page.annotations)
+                    if (annot.isRef) annotations_.emplace(annot.objNum, &annot);
+        const auto found = annotations_.find(objNum);
+        return found == annotations_.end() ? nullptr : found->second;
     }
 
     int32_t FormIndexAt(int32_t dictPos) const {
@@ -189,10 +191,12 @@ private:
             if (const int32_t called = VariantOf(FormIndexAt(pos), page, depth + 1, memo))
                 variant.calls.emplace_back(name, called);
         onChain_.erase(index);
-        const bool writable = form.isForm && form.objNum > 0 && Readable(index, false);
-        if (!variant.choice.empty() && (!writable || !Readable(index, true))) variant.choice.clear();
         int32_t id = 0;
-        if (writable && (!variant.choice.empty() || !variant.calls.empty())) id = Intern(std::move(variant));
+        if (!variant.choice.empty() || !variant.calls.empty()) {
+            const bool writable = form.isForm && form.objNum > 0 && Readable(index, false);
+            if (!variant.choice.empty() && (!writable || !Readable(index, true))) variant.choice.clear();
+            if (writable && (!variant.choice.empty() || !variant.calls.empty())) id = Intern(std::move(variant));
+        }
         memo[index] = id;
         pagesByVariant_[index][id].insert(page);
         return id;
@@ -274,6 +278,7 @@ private:
     std::vector<int32_t> targets_;  // by variant: the number it is written under
     std::set<int32_t> onChain_;
     std::set<int32_t> redirectedAnnots_;
+    std::unordered_map<int32_t, const TAnnotation*> annotations_;  // by object number
     std::map<int32_t, bool> rawReadable_;
     std::map<int32_t, bool> decodable_;
 };

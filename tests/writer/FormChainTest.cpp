@@ -20,11 +20,11 @@ struct TChainFile {
 };
 
 // Pages 8 and 9 draw form A (6, /Fm0), which draws form B (7, /Fm1) whose
-// /Fx is Courier (4), used nowhere else. Each page has a /Square annotation
-// (10 on page 1 through a state dictionary, 11 on page 2 directly) whose
-// normal appearance is the one form 14 showing "(Stamped)" in Times-Roman
-// (5), used nowhere else. The pages' own /Fh is Helvetica (3). Optionally a
-// third page (16) draws B directly.
+// /Fx is Courier (4), used nowhere else. Each page has an annotation (10, a
+// FreeText note on page 1 through a state dictionary, 11, a square on page 2
+// directly) whose normal appearance is the one form 14 showing "(Stamped)"
+// in Times-Roman (5), used nowhere else. The pages' own /Fh is Helvetica
+// (3). Optionally a third page (16) draws B directly.
 std::string ChainFile(const TChainFile& options) {
     const std::string resources = "/Resources << /Font << /Fh 3 0 R >> /XObject << /Fm0 6 0 R >> >>";
     const bool onTree = options.resources == TResourcesAt::PageTree;
@@ -49,7 +49,8 @@ std::string ChainFile(const TChainFile& options) {
     const std::string secondAnnots = options.oneAnnotationOnBothPages ? "[10 0 R]" : "[11 0 R]";
     b.Object(8, "<< " + page + " /Contents 12 0 R /Annots [10 0 R] >>");
     b.Object(9, "<< " + page + " /Contents 13 0 R /Annots " + secondAnnots + " >>");
-    b.Object(10, "<< /Type /Annot /Subtype /Square /Rect [300 100 400 150] /AP << /N << /On 14 0 R >> >> /AS /On >>");
+    b.Object(10, "<< /Type /Annot /Subtype /FreeText /Rect [300 100 400 150] /Contents (Note) /DA (/FT 10 Tf 0 g) "
+                 "/AP << /N << /On 14 0 R >> >> /AS /On >>");
     b.Object(11, "<< /Type /Annot /Subtype /Square /Rect [300 100 400 150] /AP << /N 14 0 R >> >>");
     b.Stream(12, "", "BT /Fh 12 Tf 72 700 Td (Page one) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
     b.Stream(13, "", "BT /Fh 12 Tf 72 700 Td (Page two) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
