@@ -1,3 +1,4 @@
+// Writing the forms, annotations and page resources a form plan asks for.
 #include "FormRewrite.h"
 
 #include <zlib.h>
@@ -5,17 +6,9 @@
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <tuple>
-#include <unordered_map>
 
 #include "WriterParts_p.h"
 
-namespace {
-
-using TChoice = std::map<std::string, std::string>;  // sorted, so that equal choices compare equal
-
-// The entries of the dictionary at `pos`, the reader's own parse left as
-// it was.
 TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
     const uint8_t savedFailed = doc.parseFailed;
     TDictEntryList saved = doc.TakeDictEntries();
@@ -27,267 +20,18 @@ TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
     return entries;
 }
 
+int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() < 4 || tokens[3] != "R") return entry.valuePos;
+    const auto objNum = TryStrToInt(tokens[1]);
+    return objNum && doc.FetchObject(*objNum) ? doc.filePos : -1;
+}
+
+namespace {
+
 bool IsReferenceAt(const std::vector<std::string>& tokens, size_t at) {
     return at + 2 < tokens.size() && tokens[at + 2] == "R";
 }
-
-// What a form becomes for one page: the page's replacements for the form's
-// own fonts and the variants (non-zero) of the forms it calls, by name.
-// Variant 0 of every form is the form as it stands.
-struct TVariant {
-    int32_t formIndex = -1;
-    TChoice choice;
-    std::vector<std::pair<std::string, int32_t>> calls;
-    auto Key() const { return std::tie(formIndex, choice, calls); }
-    bool operator<(const TVariant& other) const { return Key() < other.Key(); }
-};
-
-class TFormPlanner {
-public:
-    explicit TFormPlanner(TPdfDocument& doc) : doc_(doc), forms_(doc.formCatalog.forms) {
-        variants_.emplace_back();  // 0: unchanged
-        CollectChoices();
-    }
-
-    TFormPlan Plan() {
-        if (choices_.empty()) return {};
-        const int32_t pageCount = doc_.pageList.Count();
-        std::vector<std::map<int32_t, int32_t>> variantsByPage(static_cast<size_t>(pageCount));
-        for (int32_t page = 0; page < pageCount; ++page) {
-            if (!choices_.count(page)) continue;  // a page that chose nothing needs the originals
-            std::map<int32_t, int32_t>& memo = variantsByPage[static_cast<size_t>(page)];
-            for (const auto& [name, pos] : doc_.pageList[static_cast<size_t>(page)].xobjectPositions)
-                VariantOf(FormIndexAt(pos), page, 0, memo);
-            for (const TAnnotAppearance& appearance : Appearances(page))
-                VariantOf(appearance.formIndex, page, 0, memo);
-        }
-        // Pages that chose nothing reach forms too: they keep the originals.
-        for (int32_t page = 0; page < pageCount; ++page) {
-            if (choices_.count(page)) continue;
-            std::set<int32_t> seen;
-            for (const auto& [name, pos] : doc_.pageList[static_cast<size_t>(page)].xobjectPositions)
-                MarkReached(FormIndexAt(pos), page, 0, seen);
-            for (const TAnnotAppearance& appearance : Appearances(page))
-                MarkReached(appearance.formIndex, page, 0, seen);
-        }
-        NumberVariants();
-
-        TFormPlan plan;
-        for (size_t id = 1; id < variants_.size(); ++id) plan.forms.push_back(Rewrite(static_cast<int32_t>(id)));
-        std::map<int32_t, std::set<int32_t>> annotTargets;  // annotation -> numbers its pages need
-        for (int32_t page = 0; page < pageCount; ++page) {
-            const std::map<int32_t, int32_t>& memo = variantsByPage[static_cast<size_t>(page)];
-            for (const TAnnotAppearance& appearance : Appearances(page)) {
-                const auto found = memo.find(appearance.formIndex);
-                const int32_t id = found == memo.end() ? 0 : found->second;
-                annotTargets[appearance.annotObjNum].insert(Target(appearance.formIndex, id));
-            }
-        }
-        std::set<int32_t> blockedAnnots;
-        for (const auto& [annotObjNum, targets] : annotTargets) {
-            if (targets.size() > 1 || !AnnotationOf(annotObjNum)) blockedAnnots.insert(annotObjNum);
-        }
-        for (int32_t page = 0; page < pageCount; ++page) {
-            const std::map<int32_t, int32_t>& memo = variantsByPage[static_cast<size_t>(page)];
-            if (memo.empty()) continue;
-            std::set<int32_t> applied;  // variants the written page draws
-            for (const auto& [name, pos] : doc_.pageList[static_cast<size_t>(page)].xobjectPositions) {
-                const int32_t index = FormIndexAt(pos);
-                const auto found = memo.find(index);
-                if (found == memo.end() || found->second == 0) continue;
-                const int32_t target = Target(index, found->second);
-                if (target != FormAt(index).objNum) plan.pageRedirects[page][name] = target;
-                MarkApplied(found->second, applied);
-            }
-            for (const TAnnotAppearance& appearance : Appearances(page)) {
-                const auto found = memo.find(appearance.formIndex);
-                if (found == memo.end() || found->second == 0) continue;
-                const int32_t target = Target(appearance.formIndex, found->second);
-                const int32_t original = FormAt(appearance.formIndex).objNum;
-                if (target != original) {
-                    if (blockedAnnots.count(appearance.annotObjNum)) continue;
-                    if (redirectedAnnots_.insert(appearance.annotObjNum).second)
-                        plan.appearances.push_back(
-                            {appearance.annotObjNum, AnnotationOf(appearance.annotObjNum)->gen, original, target});
-                }
-                MarkApplied(found->second, applied);
-            }
-            ReportKept(page, applied, plan.keptFonts);
-        }
-        return plan;
-    }
-
-private:
-    void CollectChoices() {
-        const std::unordered_map<int32_t, std::string> names = ReplacementNames(doc_);
-        for (int32_t i = 0; i < doc_.fontList.Count(); ++i) {
-            const TFontRecord& font = doc_.fontList[static_cast<size_t>(i)];
-            if (font.hidden || font.scopePos < 0) continue;
-            const auto name = names.find(i);
-            if (name == names.end() || name->second == EscapeContentText(font.resName)) continue;
-            choices_[font.pageIndex][font.scopePos].emplace(font.resName, name->second);
-        }
-    }
-
-    const std::vector<TAnnotAppearance>& Appearances(int32_t page) const {
-        static const std::vector<TAnnotAppearance> none;
-        const auto& all = doc_.formCatalog.appearances;
-        return static_cast<size_t>(page) < all.size() ? all[static_cast<size_t>(page)] : none;
-    }
-
-    const TAnnotation* AnnotationOf(int32_t objNum) {
-        if (annotations_.empty())
-            for (const TPageRecord& page : doc_.pageList)
-                for (const TAnnotation& annot : page.annotations)
-                    if (annot.isRef) annotations_.emplace(annot.objNum, &annot);
-        const auto found = annotations_.find(objNum);
-        return found == annotations_.end() ? nullptr : found->second;
-    }
-
-    int32_t FormIndexAt(int32_t dictPos) const {
-        const auto found = doc_.formCatalog.byDictPos.find(dictPos);
-        if (found == doc_.formCatalog.byDictPos.end() || found->second < 0 ||
-            static_cast<size_t>(found->second) >= forms_.size())
-            return -1;
-        return found->second;
-    }
-    const TFormRecord& FormAt(int32_t index) const { return forms_[static_cast<size_t>(index)]; }
-
-    // Whether a copy of the form can be written: its stream read as it
-    // stands, and decoded when its own fonts are to be replaced.
-    bool Readable(int32_t index, bool decoded) {
-        auto& known = decoded ? decodable_ : rawReadable_;
-        const auto found = known.find(index);
-        if (found != known.end()) return found->second;
-        const TFormRecord& form = FormAt(index);
-        bool readable = false;
-        if (decoded) {
-            readable = ReadFormContent(doc_, form).has_value();
-        } else if (form.streamPos > 0) {
-            std::vector<uint8_t> data;
-            const int32_t savedPos = doc_.GetPos();
-            doc_.SetPos(form.streamPos);
-            readable = doc_.ReadStreamBytes(form.length, data);
-            doc_.SetPos(savedPos);
-        }
-        known.emplace(index, readable);
-        return readable;
-    }
-
-    // The variant the page needs of the form, remembered per page in `memo`;
-    // 0 where nothing changes or the form cannot be written anew. A form met
-    // again on its own call chain (a cycle) is left as it stands there.
-    int32_t VariantOf(int32_t index, int32_t page, int32_t depth, std::map<int32_t, int32_t>& memo) {
-        if (index < 0) return 0;
-        if (const auto known = memo.find(index); known != memo.end()) return known->second;
-        if (depth >= kMaxFormDepth || !onChain_.insert(index).second) return 0;
-        const TFormRecord& form = FormAt(index);
-        TVariant variant;
-        variant.formIndex = index;
-        const auto& scopes = choices_[page];
-        if (const auto chosen = scopes.find(form.resourcesPos); form.resourcesPos >= 0 && chosen != scopes.end())
-            variant.choice = chosen->second;
-        for (const auto& [name, pos] : form.xobjects)
-            if (const int32_t called = VariantOf(FormIndexAt(pos), page, depth + 1, memo))
-                variant.calls.emplace_back(name, called);
-        onChain_.erase(index);
-        int32_t id = 0;
-        if (!variant.choice.empty() || !variant.calls.empty()) {
-            const bool writable = form.isForm && form.objNum > 0 && Readable(index, false);
-            if (!variant.choice.empty() && (!writable || !Readable(index, true))) variant.choice.clear();
-            if (writable && (!variant.choice.empty() || !variant.calls.empty())) id = Intern(std::move(variant));
-        }
-        memo[index] = id;
-        pagesByVariant_[index][id].insert(page);
-        return id;
-    }
-
-    void MarkReached(int32_t index, int32_t page, int32_t depth, std::set<int32_t>& seen) {
-        if (index < 0 || depth >= kMaxFormDepth || !seen.insert(index).second) return;
-        pagesByVariant_[index][0].insert(page);
-        for (const auto& [name, pos] : FormAt(index).xobjects) MarkReached(FormIndexAt(pos), page, depth + 1, seen);
-    }
-
-    int32_t Intern(TVariant variant) {
-        const auto [found, added] = variantIds_.emplace(variant, static_cast<int32_t>(variants_.size()));
-        if (added) variants_.push_back(std::move(variant));
-        return found->second;
-    }
-
-    // A form whose pages all need one variant is rewritten where it stands;
-    // otherwise each variant is a copy, numbered -1, -2, ... for now.
-    void NumberVariants() {
-        targets_.assign(variants_.size(), 0);
-        int32_t placeholder = 0;
-        for (size_t id = 1; id < variants_.size(); ++id) {
-            const int32_t index = variants_[id].formIndex;
-            const auto& byVariant = pagesByVariant_[index];
-            const bool inPlace = byVariant.size() == 1;
-            targets_[id] = inPlace ? FormAt(index).objNum : --placeholder;
-        }
-    }
-
-    int32_t Target(int32_t index, int32_t id) const {
-        return id == 0 ? FormAt(index).objNum : targets_[static_cast<size_t>(id)];
-    }
-
-    TFormRewrite Rewrite(int32_t id) const {
-        const TVariant& variant = variants_[static_cast<size_t>(id)];
-        const TFormRecord& form = FormAt(variant.formIndex);
-        TFormRewrite rewrite;
-        rewrite.formIndex = variant.formIndex;
-        rewrite.replacements.insert(variant.choice.begin(), variant.choice.end());
-        for (const auto& [name, called] : variant.calls) {
-            const int32_t target = targets_[static_cast<size_t>(called)];
-            if (target != FormAt(variants_[static_cast<size_t>(called)].formIndex).objNum)
-                rewrite.xobjectRedirects[name] = target;
-        }
-        rewrite.objNum = targets_[static_cast<size_t>(id)];
-        rewrite.inPlace = rewrite.objNum == form.objNum;
-        rewrite.gen = rewrite.inPlace ? form.gen : 0;
-        return rewrite;
-    }
-
-    void MarkApplied(int32_t id, std::set<int32_t>& applied) const {
-        if (id == 0 || !applied.insert(id).second) return;
-        for (const auto& [name, called] : variants_[static_cast<size_t>(id)].calls) MarkApplied(called, applied);
-    }
-
-    // Every font the page chose in a form or appearance that none of the
-    // variants it draws replaces.
-    void ReportKept(int32_t page, const std::set<int32_t>& applied, std::vector<TKeptFormFont>& kept) const {
-        const auto scopes = choices_.find(page);
-        if (scopes == choices_.end()) return;
-        std::set<std::pair<int32_t, std::string>> replaced;
-        for (int32_t id : applied) {
-            const TVariant& variant = variants_[static_cast<size_t>(id)];
-            for (const auto& [name, newName] : variant.choice)
-                replaced.emplace(FormAt(variant.formIndex).resourcesPos, name);
-        }
-        for (const auto& [scope, choice] : scopes->second)
-            for (const auto& [name, newName] : choice)
-                if (!replaced.count({scope, name})) kept.push_back({page, name});
-    }
-
-    TPdfDocument& doc_;
-    const std::vector<TFormRecord>& forms_;
-    std::map<int32_t, std::map<int32_t, TChoice>> choices_;  // page -> scope -> choice
-    std::vector<TVariant> variants_;
-    std::map<TVariant, int32_t> variantIds_;
-    std::map<int32_t, std::map<int32_t, std::set<int32_t>>> pagesByVariant_;  // form -> variant -> pages
-    std::vector<int32_t> targets_;  // by variant: the number it is written under
-    std::set<int32_t> onChain_;
-    std::set<int32_t> redirectedAnnots_;
-    std::unordered_map<int32_t, const TAnnotation*> annotations_;  // by object number
-    std::map<int32_t, bool> rawReadable_;
-    std::map<int32_t, bool> decodable_;
-};
-
-}  // namespace
-
-TFormPlan FormPlanWithPlaceholders(TPdfDocument& doc) { return TFormPlanner(doc).Plan(); }
-
-namespace {
 
 // "<<", the written tokens of the entries of the object `objNumText`, ">>".
 std::vector<std::string> InlinedDictionary(TPdfDocument& doc, const std::string& objNumText) {
@@ -311,14 +55,6 @@ std::vector<std::string> InlinedEntry(TPdfDocument& doc, const TDictEntry& entry
     std::vector<std::string> inlined = InlinedDictionary(doc, tokens[1]);
     inlined.insert(inlined.begin(), tokens[0]);
     return inlined;
-}
-
-// Where the dictionary an entry names stands: in place, or the body of the
-// object it refers to; -1 when it cannot be fetched.
-int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {
-    if (!IsReferenceAt(entry.tokens, 1)) return entry.valuePos;
-    const auto objNum = TryStrToInt(entry.tokens[1]);
-    return objNum && doc.FetchObject(*objNum) ? doc.filePos : -1;
 }
 
 // Inside the dictionary that starts at tokens[open] ("<<"), the

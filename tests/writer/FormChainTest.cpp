@@ -17,6 +17,7 @@ struct TChainFile {
     TResourcesAt resources = TResourcesAt::Page;
     bool oneAnnotationOnBothPages = false;
     bool thirdPageDrawsTheNestedForm = false;
+    bool secondPageDrawsBThroughAPattern = false;  // instead of A
 };
 
 // Pages 8 and 9 draw form A (6, /Fm0), which draws form B (7, /Fm1) whose
@@ -24,7 +25,8 @@ struct TChainFile {
 // FreeText note on page 1 through a state dictionary, 11, a square on page 2
 // directly) whose normal appearance is the one form 14 showing "(Stamped)"
 // in Times-Roman (5), used nowhere else. The pages' own /Fh is Helvetica
-// (3). Optionally a third page (16) draws B directly.
+// (3). Optionally a third page (16) draws B directly, or page 2 draws B only
+// through a tiling pattern (18).
 std::string ChainFile(const TChainFile& options) {
     const std::string resources = "/Resources << /Font << /Fh 3 0 R >> /XObject << /Fm0 6 0 R >> >>";
     const bool onTree = options.resources == TResourcesAt::PageTree;
@@ -48,12 +50,22 @@ std::string ChainFile(const TChainFile& options) {
     const std::string page = "/Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] " + pageResources;
     const std::string secondAnnots = options.oneAnnotationOnBothPages ? "[10 0 R]" : "[11 0 R]";
     b.Object(8, "<< " + page + " /Contents 12 0 R /Annots [10 0 R] >>");
-    b.Object(9, "<< " + page + " /Contents 13 0 R /Annots " + secondAnnots + " >>");
+    if (options.secondPageDrawsBThroughAPattern) {
+        b.Object(9, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Pattern << /P0 18 0 R >> >> "
+                    "/Contents 13 0 R /Annots " + secondAnnots + " >>");
+        b.Stream(18, "/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 300 100] /XStep 300 "
+                     "/YStep 100 /Resources << /XObject << /Fm1 7 0 R >> >>",
+                 "/Fm1 Do");
+    } else {
+        b.Object(9, "<< " + page + " /Contents 13 0 R /Annots " + secondAnnots + " >>");
+    }
     b.Object(10, "<< /Type /Annot /Subtype /FreeText /Rect [300 100 400 150] /Contents (Note) /DA (/FT 10 Tf 0 g) "
                  "/AP << /N << /On 14 0 R >> >> /AS /On >>");
     b.Object(11, "<< /Type /Annot /Subtype /Square /Rect [300 100 400 150] /AP << /N 14 0 R >> >>");
     b.Stream(12, "", "BT /Fh 12 Tf 72 700 Td (Page one) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
-    b.Stream(13, "", "BT /Fh 12 Tf 72 700 Td (Page two) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
+    b.Stream(13, "", options.secondPageDrawsBThroughAPattern
+                         ? "/Pattern cs /P0 scn 0 0 300 100 re f"
+                         : "BT /Fh 12 Tf 72 700 Td (Page two) Tj ET q 1 0 0 1 100 500 cm /Fm0 Do Q");
     b.Stream(14, "/Type /XObject /Subtype /Form /BBox [0 0 100 50] /Resources << /Font << /FT 5 0 R >> >>",
              "BT /FT 10 Tf 2 5 Td (Stamped) Tj ET");
     b.Trailer("/Root 1 0 R");
@@ -264,6 +276,43 @@ TEST_P(FormChain, AnAppearanceSharedWithAnotherPagesAnnotationIsCopiedForTheChoo
 
 INSTANTIATE_TEST_SUITE_P(Resources, FormChain, ::testing::Values(TResourcesAt::Page, TResourcesAt::PageTree),
                          [](const auto& param) { return param.param == TResourcesAt::Page ? "OnThePage" : "Inherited"; });
+
+// A pattern is never copied: a form that page 2 draws through one stays as
+// it is although page 1 alone, the only other page drawing it, chose.
+TEST(FormChainPattern, AFormAlsoDrawnThroughAPatternIsCopiedForTheChoosingPage) {
+    const std::string dir = ScratchDir("form-chain-pattern");
+    const std::string in = dir + "/in.pdf";
+    TChainFile options;
+    options.secondPageDrawsBThroughAPattern = true;
+    WriteFileBytes(in, ChainFile(options));
+    THeadlessDoc h;
+    AttachInterpreter(h.doc);
+    h.doc.openfilenow(in);
+    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_TRUE(Has(PdffontsOfPage(in, 2), "Courier"));
+    TFontRecord* added = h.doc.fontList.Append();
+    added->hidden = 1;
+    added->resName = "/Arial";
+    added->baseFontName = "/ArialNeu";
+    added->fontDictExtra = "/FirstChar 32 /LastChar 32 /Widths [250 ] ";
+    int32_t chosen = 0;
+    for (TFontRecord& font : h.doc.fontList)
+        if (!font.hidden && font.pageIndex == 0 && font.baseFont == "/Courier") {
+            font.replacementName = "/Arial";
+            ++chosen;
+        }
+    ASSERT_EQ(chosen, 1);
+    const std::string out = dir + "/out.pdf";
+    h.ui.saveFileName = out;
+    RewritePageContents(h.doc);
+    TWriteReport report;
+    ASSERT_TRUE(SavePDFNew(h.doc, &report)) << h.AllMessages();
+    EXPECT_EQ(QpdfCheck(out).status, 0);
+    EXPECT_FALSE(Has(PdffontsOfPage(out, 1), "Courier")) << PdffontsOfPage(out, 1);
+    EXPECT_EQ(OldFontsOfPage(out, 2), PdffontsOfPage(in, 2));
+    for (int32_t num : {7, 18}) EXPECT_EQ(ObjectBytes(out, num), ObjectBytes(in, num)) << num;
+    EXPECT_TRUE(report.keptFormFonts.empty());
+}
 
 // One annotation object listed by both pages cannot name two appearances:
 // it stays as it was, and the save says that the font was kept.
