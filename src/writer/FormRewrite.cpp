@@ -1,17 +1,14 @@
+// Writing the forms, annotations and page resources a form plan asks for.
 #include "FormRewrite.h"
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 #include "WriterParts_p.h"
 
-namespace {
-
-using TChoice = std::map<std::string, std::string>;  // sorted, so that equal choices compare equal
-
-// The entries of the dictionary at `pos`, the reader's own parse left as
-// it was.
 TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
     const uint8_t savedFailed = doc.parseFailed;
     TDictEntryList saved = doc.TakeDictEntries();
@@ -23,111 +20,11 @@ TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
     return entries;
 }
 
-// The name a page's /XObject dictionary gives the form at `dictPos`.
-const std::string* PageLevelName(const TPageRecord& page, int32_t dictPos) {
-    for (const auto& [name, pos] : page.xobjectPositions)
-        if (pos == dictPos) return &name;
-    return nullptr;
-}
-
-}  // namespace
-
-std::vector<TFormRewrite> FormRewritesWithoutNumbers(TPdfDocument& doc) {
-    const std::unordered_map<int32_t, std::string> names = ReplacementNames(doc);
-    std::map<int32_t, std::map<int32_t, TChoice>> choices;  // scope -> page -> choice
-    std::map<int32_t, std::set<int32_t>> pagesOfScope;
-    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
-        const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
-        if (font.hidden || font.scopePos < 0) continue;
-        pagesOfScope[font.scopePos].insert(font.pageIndex);
-        const auto name = names.find(i);
-        if (name == names.end() || name->second == EscapeContentText(font.resName)) continue;
-        choices[font.scopePos][font.pageIndex].emplace(font.resName, name->second);
-    }
-    std::vector<TFormRewrite> rewrites;
-    const auto& forms = doc.formCatalog.forms;
-    for (int32_t f = 0; f < static_cast<int32_t>(forms.size()); ++f) {
-        const TFormRecord& form = forms[static_cast<size_t>(f)];
-        const auto scope = choices.find(form.resourcesPos);
-        if (!form.isForm || form.objNum <= 0 || scope == choices.end() || !ReadFormContent(doc, form)) continue;
-        std::map<TChoice, std::vector<int32_t>> pagesByChoice;
-        for (int32_t page : pagesOfScope[form.resourcesPos]) {
-            const auto chosen = scope->second.find(page);
-            pagesByChoice[chosen == scope->second.end() ? TChoice{} : chosen->second].push_back(page);
-        }
-        bool pageLevel = pagesByChoice.size() > 1;
-        for (const auto& [choice, pages] : pagesByChoice)
-            for (int32_t page : pages)
-                if (!PageLevelName(doc.pageList[static_cast<size_t>(page)], form.dictPos)) pageLevel = false;
-        for (const auto& [choice, pages] : pagesByChoice) {
-            if (choice.empty()) continue;
-            TFormRewrite rewrite;
-            rewrite.formIndex = f;
-            rewrite.replacements.insert(choice.begin(), choice.end());
-            if (pageLevel) {
-                rewrite.pages = pages;
-                rewrite.resName = *PageLevelName(doc.pageList[static_cast<size_t>(pages.front())], form.dictPos);
-            } else {
-                // One choice for all its pages, or a form inside another
-                // form: rewritten where it stands, with the first choice.
-                rewrite.objNum = form.objNum;
-                rewrite.gen = form.gen;
-            }
-            rewrites.push_back(std::move(rewrite));
-            if (!pageLevel) break;
-        }
-    }
-    return rewrites;
-}
-
-std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, const std::string& fontRefList) {
-    const TFormRecord& form = doc.formCatalog.forms[static_cast<size_t>(rewrite.formIndex)];
-    const auto content = ReadFormContent(doc, form);
-    if (!content) return "";
-    const std::vector<uint8_t> rewritten = RewriteContent(content->data(), content->size(), rewrite.replacements);
-    uLongf packedSize = compressBound(static_cast<uLong>(rewritten.size()));
-    std::vector<Bytef> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, rewritten.data(), static_cast<uLong>(rewritten.size()), 9) != Z_OK)
-        return "";
-
-    std::string fonts;
-    // The fonts the rewritten content no longer selects are left out, so
-    // that the form no longer lists them; not where a form it calls has no
-    // resources of its own and still selects them from these.
-    bool callsFormsWithoutResources = false;
-    for (const auto& [name, pos] : form.xobjects)
-        if (const TFormRecord* called = doc.formCatalog.FormAt(pos); called && called->resourcesPos < 0)
-            callsFormsWithoutResources = true;
-    for (const TDictEntry& entry : EntriesAt(doc, form.fontDictPos))
-        if (!entry.tokens.empty() && (callsFormsWithoutResources || !rewrite.replacements.count(entry.tokens[0])))
-            fonts += JoinTokens(WrittenTokens(doc, entry)) + " ";
-    std::string resources;
-    for (const TDictEntry& entry : EntriesAt(doc, form.resourcesPos)) {
-        if (entry.tokens.empty()) continue;
-        if (entry.tokens[0] == "/Font") resources += "/Font << " + fonts + fontRefList + " >> ";
-        else resources += JoinTokens(WrittenTokens(doc, entry)) + " ";
-    }
-    std::string dict;
-    for (const TDictEntry& entry : EntriesAt(doc, form.dictPos)) {
-        if (entry.tokens.empty()) continue;
-        const std::string& key = entry.tokens[0];
-        if (key == "/Length" || key == "/Filter" || key == "/DecodeParms") continue;
-        if (key == "/Resources") dict += "/Resources << " + resources + ">>\r";
-        else dict += JoinTokens(WrittenTokens(doc, entry)) + "\r";
-    }
-    std::string text = std::to_string(rewrite.objNum) + " " + std::to_string(rewrite.gen) + " obj\r<<\r" + dict;
-    // The length counts the line feed after the data as well, as for pages.
-    text += "/Length " + std::to_string(packedSize + 1) + " /Filter /FlateDecode\r>>\rstream\n";
-    text.append(reinterpret_cast<const char*>(packed.data()), packedSize);
-    text += "\nendstream\rendobj\r";
-    return text;
-}
-
-std::map<int32_t, std::map<std::string, int32_t>> RedirectedXObjects(const std::vector<TFormRewrite>& rewrites) {
-    std::map<int32_t, std::map<std::string, int32_t>> byPage;
-    for (const TFormRewrite& rewrite : rewrites)
-        for (int32_t page : rewrite.pages) byPage[page][rewrite.resName] = rewrite.objNum;
-    return byPage;
+int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {
+    const auto& tokens = entry.tokens;
+    if (tokens.size() < 4 || tokens[3] != "R") return entry.valuePos;
+    const auto objNum = TryStrToInt(tokens[1]);
+    return objNum && doc.FetchObject(*objNum) ? doc.filePos : -1;
 }
 
 namespace {
@@ -150,16 +47,174 @@ std::vector<std::string> InlinedDictionary(TPdfDocument& doc, const std::string&
     return tokens;
 }
 
+// The entry written with its value, when that is a reference to a
+// dictionary, written in place instead.
+std::vector<std::string> InlinedEntry(TPdfDocument& doc, const TDictEntry& entry) {
+    std::vector<std::string> tokens = WrittenTokens(doc, entry);
+    if (!IsReferenceAt(tokens, 1)) return tokens;
+    std::vector<std::string> inlined = InlinedDictionary(doc, tokens[1]);
+    inlined.insert(inlined.begin(), tokens[0]);
+    return inlined;
+}
+
+// Inside the dictionary that starts at tokens[open] ("<<"), the
+// "/Name N G R" entries of its own level named in `redirects` name their
+// new numbers.
+void RedirectEntries(std::vector<std::string>& tokens, size_t open, const std::map<std::string, int32_t>& redirects) {
+    int32_t depth = 0;
+    for (size_t k = open; k < tokens.size(); ++k) {
+        if (tokens[k] == "<<") ++depth;
+        else if (tokens[k] == ">>" && --depth == 0) break;
+        const auto redirect = redirects.find(tokens[k]);
+        if (depth == 1 && redirect != redirects.end() && IsReferenceAt(tokens, k + 1)) {
+            tokens[k + 1] = std::to_string(redirect->second);
+            tokens[k + 2] = "0";
+        }
+    }
+}
+
+// The form's stream as it is to be written: the rewritten content packed
+// anew, or the bytes as they stand with their filters.
+struct TWrittenStream {
+    std::vector<uint8_t> bytes;
+    bool packedAnew = false;
+};
+
+std::optional<TWrittenStream> FormStream(TPdfDocument& doc, const TFormRewrite& rewrite) {
+    const TFormRecord& form = doc.formCatalog.forms[static_cast<size_t>(rewrite.formIndex)];
+    TWrittenStream stream;
+    if (rewrite.replacements.empty()) {
+        if (form.streamPos <= 0) return std::nullopt;
+        const int32_t savedPos = doc.GetPos();
+        doc.SetPos(form.streamPos);
+        const bool read = doc.ReadStreamBytes(form.length, stream.bytes);
+        doc.SetPos(savedPos);
+        if (!read) return std::nullopt;
+        return stream;
+    }
+    const auto content = ReadFormContent(doc, form);
+    if (!content) return std::nullopt;
+    const std::vector<uint8_t> rewritten = RewriteContent(content->data(), content->size(), rewrite.replacements);
+    uLongf packedSize = compressBound(static_cast<uLong>(rewritten.size()));
+    stream.bytes.resize(packedSize);
+    if (compress2(stream.bytes.data(), &packedSize, rewritten.data(), static_cast<uLong>(rewritten.size()), 9) != Z_OK)
+        return std::nullopt;
+    stream.bytes.resize(packedSize);
+    stream.packedAnew = true;
+    return stream;
+}
+
+// The entries of `fontRefList` ("/Name N G R ...") for the added fonts the
+// rewritten content selects: a copy drawn by one page lists no other
+// page's choice.
+std::string SelectedFontRefs(const std::string& fontRefList, const TFontReplacements& replacements) {
+    std::vector<std::string> tokens;
+    for (size_t start = 0; start < fontRefList.size();) {
+        const size_t end = std::min(fontRefList.find(' ', start), fontRefList.size());
+        if (end > start) tokens.push_back(fontRefList.substr(start, end - start));
+        start = end + 1;
+    }
+    std::set<std::string> selected;
+    for (const auto& [oldName, newName] : replacements) selected.insert(newName);
+    std::string refs;
+    for (size_t k = 0; k + 3 < tokens.size(); k += 4)
+        if (selected.count(EscapeContentText(tokens[k])))
+            refs += tokens[k] + " " + tokens[k + 1] + " " + tokens[k + 2] + " " + tokens[k + 3] + " ";
+    return refs;
+}
+
 }  // namespace
+
+std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, const std::string& fontRefList) {
+    const TFormRecord& form = doc.formCatalog.forms[static_cast<size_t>(rewrite.formIndex)];
+    const std::optional<TWrittenStream> stream = FormStream(doc, rewrite);
+    if (!stream) return "";
+
+    std::string fonts;
+    // The fonts the rewritten content no longer selects are left out, so
+    // that the form no longer lists them; not where a form it calls has no
+    // resources of its own and still selects them from these.
+    bool callsFormsWithoutResources = false;
+    for (const auto& [name, pos] : form.xobjects)
+        if (const TFormRecord* called = doc.formCatalog.FormAt(pos); called && called->resourcesPos < 0)
+            callsFormsWithoutResources = true;
+    for (const TDictEntry& entry : EntriesAt(doc, form.fontDictPos))
+        if (!entry.tokens.empty() && (callsFormsWithoutResources || !rewrite.replacements.count(entry.tokens[0])))
+            fonts += JoinTokens(WrittenTokens(doc, entry)) + " ";
+    std::string resources;
+    for (const TDictEntry& entry : EntriesAt(doc, form.resourcesPos)) {
+        if (entry.tokens.empty()) continue;
+        const std::string& key = entry.tokens[0];
+        if (key == "/Font" && !rewrite.replacements.empty()) {
+            resources += "/Font << " + fonts + SelectedFontRefs(fontRefList, rewrite.replacements) + ">> ";
+        } else if (key == "/XObject" && !rewrite.xobjectRedirects.empty()) {
+            std::vector<std::string> tokens = InlinedEntry(doc, entry);
+            if (tokens.size() > 1 && tokens[1] == "<<") RedirectEntries(tokens, 1, rewrite.xobjectRedirects);
+            resources += JoinTokens(tokens) + " ";
+        } else {
+            resources += JoinTokens(WrittenTokens(doc, entry)) + " ";
+        }
+    }
+    std::string dict;
+    for (const TDictEntry& entry : EntriesAt(doc, form.dictPos)) {
+        if (entry.tokens.empty()) continue;
+        const std::string& key = entry.tokens[0];
+        if (key == "/Length") continue;
+        if (stream->packedAnew && (key == "/Filter" || key == "/DecodeParms")) continue;
+        // A /Filter or /DecodeParms written as a reference still names the
+        // old object, which is copied: the raw bytes stay valid.
+        if (key == "/Resources") dict += "/Resources << " + resources + ">>\r";
+        else dict += JoinTokens(WrittenTokens(doc, entry)) + "\r";
+    }
+    const size_t size = stream->bytes.size();
+    std::string text = std::to_string(rewrite.objNum) + " " + std::to_string(rewrite.gen) + " obj\r<<\r" + dict;
+    // The length counts the line feed after the data as well, as for pages.
+    text += "/Length " + std::to_string(size + 1) + (stream->packedAnew ? " /Filter /FlateDecode" : "") +
+            "\r>>\rstream\n";
+    text.append(reinterpret_cast<const char*>(stream->bytes.data()), size);
+    text += "\nendstream\rendobj\r";
+    return text;
+}
+
+std::string RedirectedAnnotationObject(TPdfDocument& doc, const TAppearanceRedirect& redirect) {
+    if (!doc.FetchObject(redirect.annotObjNum)) return "";
+    const TDictEntryList entries = EntriesAt(doc, doc.filePos);
+    if (entries.IsEmpty()) return "";
+    const std::string original = std::to_string(redirect.originalObjNum);
+    std::string dict;
+    for (const TDictEntry& entry : entries) {
+        if (entry.tokens.empty()) continue;
+        if (entry.tokens[0] != "/AP") {
+            dict += JoinTokens(WrittenTokens(doc, entry)) + "\r";
+            continue;
+        }
+        // /AP << ... /N (the form, or << /State form ... >>) ... >>, the
+        // normal appearance's references to the original naming the copy.
+        std::string ap = "/AP << ";
+        const int32_t apPos = DictValuePos(doc, entry);
+        if (apPos >= 0) {
+            for (const TDictEntry& kind : EntriesAt(doc, apPos)) {
+                if (kind.tokens.empty()) continue;
+                std::vector<std::string> tokens = InlinedEntry(doc, kind);
+                if (kind.tokens[0] == "/N") {
+                    for (size_t k = 1; k < tokens.size(); ++k)
+                        if (tokens[k] == original && IsReferenceAt(tokens, k)) {
+                            tokens[k] = std::to_string(redirect.appearanceObjNum);
+                            tokens[k + 1] = "0";
+                        }
+                }
+                ap += JoinTokens(tokens) + " ";
+            }
+        }
+        dict += ap + ">>\r";
+    }
+    return std::to_string(redirect.annotObjNum) + " " + std::to_string(redirect.annotGen) + " obj\r<<\r" + dict +
+           ">>\rendobj\r";
+}
 
 std::vector<std::string> RedirectedResourcesTokens(TPdfDocument& doc, const TDictEntry& entry,
                                                    const std::map<std::string, int32_t>& redirects) {
-    std::vector<std::string> tokens = WrittenTokens(doc, entry);
-    if (IsReferenceAt(tokens, 1)) {
-        std::vector<std::string> inlined = InlinedDictionary(doc, tokens[1]);
-        tokens.assign(1, "/Resources");
-        tokens.insert(tokens.end(), inlined.begin(), inlined.end());
-    }
+    std::vector<std::string> tokens = InlinedEntry(doc, entry);
     int32_t depth = 0;
     for (size_t i = 1; i < tokens.size(); ++i) {
         if (tokens[i] == "<<") ++depth;
@@ -170,18 +225,23 @@ std::vector<std::string> RedirectedResourcesTokens(TPdfDocument& doc, const TDic
             tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(i + 1), tokens.begin() + static_cast<std::ptrdiff_t>(i + 4));
             tokens.insert(tokens.begin() + static_cast<std::ptrdiff_t>(i + 1), inlined.begin(), inlined.end());
         }
-        // Inside the /XObject dictionary: "/Name N G R" entries.
-        int32_t inner = 0;
-        for (size_t k = i + 1; k < tokens.size(); ++k) {
-            if (tokens[k] == "<<") ++inner;
-            else if (tokens[k] == ">>" && --inner == 0) break;
-            const auto redirect = redirects.find(tokens[k]);
-            if (inner == 1 && redirect != redirects.end() && IsReferenceAt(tokens, k + 1)) {
-                tokens[k + 1] = std::to_string(redirect->second);
-                tokens[k + 2] = "0";
-            }
-        }
+        if (i + 1 < tokens.size() && tokens[i + 1] == "<<") RedirectEntries(tokens, i + 1, redirects);
         break;
     }
     return tokens;
+}
+
+std::string KeptFormFontsLine(const std::vector<TKeptFormFont>& kept) {
+    std::map<std::string, std::set<int32_t>> pagesByFont;
+    for (const TKeptFormFont& font : kept) pagesByFont[font.resName].insert(font.pageIndex + 1);
+    std::string line;
+    for (const auto& [name, pages] : pagesByFont) {
+        std::string list;
+        for (int32_t page : pages) list += (list.empty() ? "" : ", ") + std::to_string(page);
+        if (!line.empty()) line += " ";
+        line += "Die Schrift " + name + (pages.size() == 1 ? " auf Seite " : " auf den Seiten ") + list +
+                " wurde in einem Formular oder einer Anmerkung nicht ersetzt, weil sonst auch Seiten ohne diese "
+                "Ersetzung verändert würden oder der Inhalt nicht lesbar ist.";
+    }
+    return line;
 }

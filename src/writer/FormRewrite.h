@@ -1,11 +1,16 @@
 // Rewriting the forms and annotation appearances whose fonts are replaced.
 //
 // A replacement is chosen per page; the fonts of a form are records of each
-// page that can draw it. A form is rewritten in place (same number) when
-// every page that reaches it chose the same replacements for its fonts.
-// When pages chose differently, the page-level form gets one copy per
-// distinct choice and each page that chose something refers to its copy;
-// pages that chose nothing keep the original form.
+// page that can draw it. What a page needs of a form is its "variant": the
+// replacements the page chose for the form's own fonts, and the variants of
+// the forms it calls. A form is rewritten in place (same number) when every
+// page that reaches it needs the same variant. Otherwise each variant gets a
+// copy of its own, and every link of the chain from the page down to it (the
+// page's /XObject entry, a calling form, an annotation's /AP) names the
+// copies; a page that chose nothing keeps the original objects. A link that
+// cannot be redirected without changing another page (one annotation object
+// listed by pages that chose differently) stays as it was, and the fonts
+// behind it are reported as kept for that page.
 #pragma once
 
 #include <cstdint>
@@ -18,44 +23,74 @@
 
 struct TFormRewrite {
     int32_t formIndex = -1;          // in doc.formCatalog.forms
-    TFontReplacements replacements;  // old name -> escaped new name
-    int32_t objNum = 0;              // the number written: the form's own, or a new one for a copy
+    TFontReplacements replacements;  // old name -> escaped new name; empty: the content stays
+    // The form's /XObject entries that name copies of the forms they call.
+    std::map<std::string, int32_t> xobjectRedirects;
+    int32_t objNum = 0;  // the number written: the form's own, or a new one for a copy
     int32_t gen = 0;
-    // Pages (indexes) whose /XObject entry `resName` is to name the copy;
-    // empty for a rewrite in place.
-    std::vector<int32_t> pages;
+    bool inPlace = false;
+};
+
+// An annotation whose normal appearance is a copy: its /AP names
+// `appearanceObjNum` wherever it named `originalObjNum`.
+struct TAppearanceRedirect {
+    int32_t annotObjNum = 0;
+    int32_t annotGen = 0;
+    int32_t originalObjNum = 0;
+    int32_t appearanceObjNum = 0;
+};
+
+// A font chosen on a page that the page still draws in the original,
+// because the form or appearance that uses it could not be changed for that
+// page alone (or its content could not be read).
+struct TKeptFormFont {
+    int32_t pageIndex = 0;
     std::string resName;
 };
 
+struct TFormPlan {
+    std::vector<TFormRewrite> forms;
+    // Per page index: the page's /XObject names that are to name copies.
+    std::map<int32_t, std::map<std::string, int32_t>> pageRedirects;
+    std::vector<TAppearanceRedirect> appearances;
+    std::vector<TKeptFormFont> keptFonts;
+};
+
 // The rewrites the current replacements call for; copies get numbers from
-// `allocate`.
-// A form whose content cannot be read stays as it is. Moves the document's
-// cursor.
+// `allocate` (called once per copy). Moves the document's cursor.
 template <typename Allocate>
-std::vector<TFormRewrite> PlanFormRewrites(TPdfDocument& doc, Allocate allocate);
+TFormPlan PlanFormRewrites(TPdfDocument& doc, Allocate allocate);
 
-// Implementation detail of PlanFormRewrites, without numbers for copies
-// (objNum 0).
-std::vector<TFormRewrite> FormRewritesWithoutNumbers(TPdfDocument& doc);
+// Implementation detail of PlanFormRewrites: copies are numbered -1, -2, ...
+// and every redirect names those numbers.
+TFormPlan FormPlanWithPlaceholders(TPdfDocument& doc);
 
 template <typename Allocate>
-std::vector<TFormRewrite> PlanFormRewrites(TPdfDocument& doc, Allocate allocate) {
-    std::vector<TFormRewrite> rewrites = FormRewritesWithoutNumbers(doc);
-    for (TFormRewrite& rewrite : rewrites)
-        if (rewrite.objNum == 0) rewrite.objNum = allocate();
-    return rewrites;
+TFormPlan PlanFormRewrites(TPdfDocument& doc, Allocate allocate) {
+    TFormPlan plan = FormPlanWithPlaceholders(doc);
+    std::map<int32_t, int32_t> numbers;  // placeholder -> number
+    auto number = [&numbers](int32_t num) { return num < 0 ? numbers.at(num) : num; };
+    for (TFormRewrite& rewrite : plan.forms)
+        if (rewrite.objNum < 0) rewrite.objNum = numbers[rewrite.objNum] = allocate();
+    for (TFormRewrite& rewrite : plan.forms)
+        for (auto& [name, num] : rewrite.xobjectRedirects) num = number(num);
+    for (auto& [page, redirects] : plan.pageRedirects)
+        for (auto& [name, num] : redirects) num = number(num);
+    for (TAppearanceRedirect& redirect : plan.appearances) redirect.appearanceObjNum = number(redirect.appearanceObjNum);
+    return plan;
 }
 
 // The whole object "N G obj ... endobj" of a rewritten form: its dictionary
-// as read but /Resources written in place with the added fonts in its
-// /Font dictionary in place of the fonts they replace, the content
-// rewritten and compressed. Empty when the
-// content cannot be read. Moves the document's cursor.
+// as read but /Resources written in place, with the added fonts its content
+// selects in its /Font dictionary in place of the fonts they replace and its
+// /XObject entries naming the copies of the forms it calls. The content is rewritten
+// and compressed when fonts are replaced, else copied as it stands. Empty
+// when the stream cannot be read. Moves the document's cursor.
 std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, const std::string& fontRefList);
 
-// For each page index, the (resource name -> object number) of the copies
-// its /XObject entries must name instead of the original forms.
-std::map<int32_t, std::map<std::string, int32_t>> RedirectedXObjects(const std::vector<TFormRewrite>& rewrites);
+// The annotation object with its /AP naming the copy of its appearance;
+// empty when the annotation cannot be read. Moves the document's cursor.
+std::string RedirectedAnnotationObject(TPdfDocument& doc, const TAppearanceRedirect& redirect);
 
 // A page's effective /Resources entry as tokens of a dictionary written in
 // place ("/Resources" "<<" ... ">>"), its /XObject dictionary written in
@@ -63,3 +98,7 @@ std::map<int32_t, std::map<std::string, int32_t>> RedirectedXObjects(const std::
 // Moves the document's cursor.
 std::vector<std::string> RedirectedResourcesTokens(TPdfDocument& doc, const TDictEntry& entry,
                                                    const std::map<std::string, int32_t>& redirects);
+
+// The status line for fonts of forms and appearances that stayed as they
+// were on some pages.
+std::string KeptFormFontsLine(const std::vector<TKeptFormFont>& kept);

@@ -154,25 +154,33 @@ private:
         }
         insertions_ = BuildInsertions(doc_, fontRefList_);
         lost_.insert(doc_.lostObjects.begin(), doc_.lostObjects.end());
-        // Forms rewritten in place are written anew under their own number.
-        formRewrites_ = PlanFormRewrites(doc_, [this] { return Allocate(); });
-        for (const TFormRewrite& rewrite : formRewrites_)
-            if (rewrite.pages.empty() && InRange(rewrite.objNum)) skip_[static_cast<size_t>(rewrite.objNum)] = 1;
-        redirects_ = RedirectedXObjects(formRewrites_);
+        // Forms rewritten in place, and annotations that name a copy of
+        // their appearance, are written anew under their own numbers.
+        forms_ = PlanFormRewrites(doc_, [this] { return Allocate(); });
+        for (const TFormRewrite& rewrite : forms_.forms)
+            if (rewrite.inPlace && InRange(rewrite.objNum)) skip_[static_cast<size_t>(rewrite.objNum)] = 1;
+        for (const TAppearanceRedirect& redirect : forms_.appearances) {
+            if (!InRange(redirect.annotObjNum) || skip_[static_cast<size_t>(redirect.annotObjNum)]) continue;
+            skip_[static_cast<size_t>(redirect.annotObjNum)] = 1;
+            appearanceRedirects_.push_back(redirect);
+        }
+        report_.keptFormFonts = forms_.keptFonts;
     }
 
     void WriteFormRewrites() {
         const int32_t savedPos = doc_.GetPos();
-        for (const TFormRewrite& rewrite : formRewrites_) {
-            const std::string text = RewrittenFormObject(doc_, rewrite, fontRefList_);
-            Entry(rewrite.objNum, rewrite.gen, true);
-            // Read once already when planned; should it fail now, the
-            // number still needs an object.
-            out_.Write(text.empty() ? std::to_string(rewrite.objNum) + " " + std::to_string(rewrite.gen) +
-                                          " obj null endobj\r"
-                                    : text);
-        }
+        // Each was read once already when planned; should it fail now, its
+        // number still needs an object.
+        for (const TFormRewrite& rewrite : forms_.forms)
+            WriteOrNull(rewrite.objNum, rewrite.gen, RewrittenFormObject(doc_, rewrite, fontRefList_));
+        for (const TAppearanceRedirect& redirect : appearanceRedirects_)
+            WriteOrNull(redirect.annotObjNum, redirect.annotGen, RedirectedAnnotationObject(doc_, redirect));
         doc_.SetPos(savedPos);
+    }
+
+    void WriteOrNull(int32_t num, int32_t gen, const std::string& text) {
+        Entry(num, gen, true);
+        out_.Write(text.empty() ? std::to_string(num) + " " + std::to_string(gen) + " obj null endobj\r" : text);
     }
 
     // Where object `num`'s bytes stand: at its table offset when "N G obj"
@@ -388,7 +396,7 @@ private:
 
     std::string ResourcesLine(const TPageRecord& page, const TDictEntry& entry) {
         // A page that draws its own copy of a form names it in resources of its own.
-        if (const auto redirect = redirects_.find(pageIndex_); redirect != redirects_.end())
+        if (const auto redirect = forms_.pageRedirects.find(pageIndex_); redirect != forms_.pageRedirects.end())
             return "/Resources " +
                    DirectResourcesText(RedirectedResourcesTokens(doc_, entry, redirect->second), page, fontRefList_);
         if (page.resourcesForm != TValueForm::Direct) return JoinTokens(WrittenTokens(doc_, entry));
@@ -457,8 +465,8 @@ private:
     };
     std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
     std::unordered_set<int32_t> lost_;
-    std::vector<TFormRewrite> formRewrites_;
-    std::map<int32_t, std::map<std::string, int32_t>> redirects_;  // page index -> form name -> copy
+    TFormPlan forms_;
+    std::vector<TAppearanceRedirect> appearanceRedirects_;  // those whose annotation object is written anew
     int32_t pageIndex_ = -1;  // the page being written
     TWriteReport report_;
     TReplacementFontWriter replacementFonts_{doc_, [this] { return Allocate(); }};
@@ -525,6 +533,7 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
     if (report) *report = outcome.report;
     // Said before the written file is read again, whose lines follow.
     if (outcome.report.missingObjects > 0) doc.Ui().AddStatusLine(MissingObjectsLine(outcome.report.missingObjects));
+    if (!outcome.report.keptFormFonts.empty()) doc.Ui().AddStatusLine(KeptFormFontsLine(outcome.report.keptFormFonts));
     if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
     doc.openfilenow(*path);
     return true;

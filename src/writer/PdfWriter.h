@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "FormRewrite.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
 
@@ -19,6 +21,9 @@ struct TWriteReport {
     // ("N G obj" for another number, the file header at offset 0): written
     // as null.
     int32_t missingObjects = 0;
+    // Fonts chosen on a page that it still draws in the original inside a
+    // form or an annotation appearance (see FormRewrite.h).
+    std::vector<TKeptFormFont> keptFormFonts;
 };
 
 // The writer half of the command: asks for the file name (cancel: nothing

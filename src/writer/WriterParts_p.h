@@ -67,3 +67,12 @@ bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
 // The annotation object of a page's annotation, lines ended by CR; empty
 // for an annotation of kind 0.
 std::string AnnotationObjectText(const TAnnotation& annot, double pageTop);
+
+// The entries of the dictionary at `pos`, the reader's own parse state
+// (entries, failure flag) left as it was. Moves the document's cursor.
+TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos);
+
+// Where the dictionary an entry names stands: in place, or the body of the
+// object it refers to; -1 when that cannot be fetched. Moves the document's
+// cursor.
+int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry);
