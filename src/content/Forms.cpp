@@ -18,7 +18,7 @@ struct TFormFrame {
     int64_t unsavedDepth = 0;
     bool inTextObject = false;
     TMatrix textMatrix;
-    double lineAdvance = 0, textFontSize = 1.0, leading = 0, charSpacing = 0;
+    double lineAdvance = 0, columnAdvance = 0, textFontSize = 1.0, leading = 0, charSpacing = 0, wordSpacing = 0;
     std::string fontResName;
     int32_t fontScope = -1;
     const std::vector<std::pair<std::string, int32_t>>* xobjects = nullptr;
@@ -127,9 +127,11 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     frame.inTextObject = inTextObject_;
     frame.textMatrix = textMatrix_;
     frame.lineAdvance = lineAdvance_;
+    frame.columnAdvance = columnAdvance_;
     frame.textFontSize = textFontSize_;
     frame.leading = leading_;
     frame.charSpacing = charSpacing_;
+    frame.wordSpacing = wordSpacing_;
     frame.fontResName = fontResName_;
     frame.fontScope = fontScope_;
     frame.xobjects = formXObjects_;
@@ -166,9 +168,11 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     inTextObject_ = frame.inTextObject;
     textMatrix_ = frame.textMatrix;
     lineAdvance_ = frame.lineAdvance;
+    columnAdvance_ = frame.columnAdvance;
     textFontSize_ = frame.textFontSize;
     leading_ = frame.leading;
     charSpacing_ = frame.charSpacing;
+    wordSpacing_ = frame.wordSpacing;
     fontResName_ = std::move(frame.fontResName);
     fontScope_ = frame.fontScope;
     formXObjects_ = frame.xobjects;
