@@ -80,6 +80,8 @@ private:
     int32_t ImagePosition(const std::string& name, int32_t objectPos);
     void DrawForm(const TFormRecord& form, const std::array<double, 6>& matrix);
     const std::vector<uint8_t>* FormContent(const TFormRecord& form);
+    void ClipToBox(const std::array<double, 4>& box);
+    void DropItemsOutsideClip(int32_t firstItem);
     void DrawAppearances();
     // The record of a font name in the current resources; -1 for none.
     int32_t FontPosition(const std::string& resName);
@@ -181,6 +183,13 @@ private:
     const std::vector<std::pair<std::string, int32_t>>* formXObjects_ = nullptr;
     std::vector<int32_t> formStack_;
     std::unordered_map<int32_t, std::vector<uint8_t>> formContents_;
+    // What the forms being drawn clip to, in page space: the bounds of
+    // their /BBox under the matrix, the boxes of nested forms intersected.
+    // None outside forms and for a form without a box.
+    struct TClipBox {
+        double left = 0, bottom = 0, right = 0, top = 0;
+    };
+    std::optional<TClipBox> formClip_;
     // Content bytes that forms may still run on this page; see DrawForm.
     size_t formBytesLeft_ = 0;
     bool formLimitTold_ = false;
