@@ -18,7 +18,7 @@ struct TFormFrame {
     int64_t unsavedDepth = 0;
     bool inTextObject = false;
     TMatrix textMatrix;
-    double lineAdvance = 0, textFontSize = 1.0, leading = 0, charSpacing = 0;
+    double lineAdvance = 0, columnAdvance = 0, textFontSize = 1.0, leading = 0, charSpacing = 0, wordSpacing = 0;
     std::string fontResName;
     int32_t fontScope = -1;
     const std::vector<std::pair<std::string, int32_t>>* xobjects = nullptr;
@@ -127,9 +127,11 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     frame.inTextObject = inTextObject_;
     frame.textMatrix = textMatrix_;
     frame.lineAdvance = lineAdvance_;
+    frame.columnAdvance = columnAdvance_;
     frame.textFontSize = textFontSize_;
     frame.leading = leading_;
     frame.charSpacing = charSpacing_;
+    frame.wordSpacing = wordSpacing_;
     frame.fontResName = fontResName_;
     frame.fontScope = fontScope_;
     frame.xobjects = formXObjects_;
@@ -145,6 +147,8 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     frame.saveDepth = ctmStack_.size();
     unsavedDepth_ = 0;
     MultiplyCtm(matrix);
+    const std::optional<TClipBox> callerClip = formClip_;
+    if (form.hasBBox) ClipToBox(form.bbox);
     operands_.clear();
     tokenPositions_.clear();
     inTextObject_ = false;
@@ -155,6 +159,8 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     formStack_.push_back(form.dictPos);
     RunTokens(content->data(), static_cast<int32_t>(content->size()), false);
     formStack_.pop_back();
+    if (formClip_) DropItemsOutsideClip(firstItem);
+    formClip_ = callerClip;
 
     // A form that leaves "q"s open does not leave them to its caller.
     while (ctmStack_.size() > frame.saveDepth) RestoreState();
@@ -166,9 +172,11 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     inTextObject_ = frame.inTextObject;
     textMatrix_ = frame.textMatrix;
     lineAdvance_ = frame.lineAdvance;
+    columnAdvance_ = frame.columnAdvance;
     textFontSize_ = frame.textFontSize;
     leading_ = frame.leading;
     charSpacing_ = frame.charSpacing;
+    wordSpacing_ = frame.wordSpacing;
     fontResName_ = std::move(frame.fontResName);
     fontScope_ = frame.fontScope;
     formXObjects_ = frame.xobjects;
@@ -185,6 +193,93 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
         doc_.pageItems[static_cast<size_t>(i)].startPos = callStart;
         doc_.pageItems[static_cast<size_t>(i)].endPos = callEnd;
     }
+}
+
+// The box is in the form's space, which the CTM now maps to the page.
+void TContentInterpreter::ClipToBox(const std::array<double, 4>& box) {
+    TClipBox bounds;
+    for (int corner = 0; corner < 4; ++corner) {
+        const double x = box[corner & 1 ? 2 : 0], y = box[corner & 2 ? 3 : 1];
+        const double px = ctm_.a * x + ctm_.c * y + ctm_.e, py = ctm_.b * x + ctm_.d * y + ctm_.f;
+        if (corner == 0) {
+            bounds = {px, py, px, py};
+            continue;
+        }
+        bounds.left = std::min(bounds.left, px);
+        bounds.right = std::max(bounds.right, px);
+        bounds.bottom = std::min(bounds.bottom, py);
+        bounds.top = std::max(bounds.top, py);
+    }
+    if (formClip_) {
+        bounds.left = std::max(bounds.left, formClip_->left);
+        bounds.right = std::min(bounds.right, formClip_->right);
+        bounds.bottom = std::max(bounds.bottom, formClip_->bottom);
+        bounds.top = std::min(bounds.top, formClip_->top);
+    }
+    formClip_ = bounds;
+}
+
+namespace {
+
+struct TItemBounds {
+    double left = 0, bottom = 0, right = 0, top = 0;
+    bool empty = true;
+    void Add(double x, double y) {
+        if (empty) {
+            *this = {x, y, x, y, false};
+            return;
+        }
+        left = std::min(left, x);
+        right = std::max(right, x);
+        bottom = std::min(bottom, y);
+        top = std::max(top, y);
+    }
+};
+
+// Where an item can leave marks on the page: a run from its baseline area
+// up to its top-left corner and across its width, a path through its
+// points, a picture over its rectangle.
+TItemBounds BoundsOf(const TDisplayItem& item) {
+    TItemBounds bounds;
+    if (item.isPath) {
+        for (const TPathSegment& seg : item.segments) {
+            if (!seg.drawn) continue;
+            bounds.Add(seg.p1x * item.scaleX + item.x, seg.p1y * item.scaleY + item.y);
+            bounds.Add(seg.p2x * item.scaleX + item.x, seg.p2y * item.scaleY + item.y);
+            bounds.Add(seg.p3x * item.scaleX + item.x, seg.p3y * item.scaleY + item.y);
+        }
+        return bounds;
+    }
+    if (item.isImage) {
+        bounds.Add(item.x, item.y);
+        bounds.Add(item.x + item.scaleX, item.y + item.scaleY);
+        return bounds;
+    }
+    bounds.Add(item.x, item.y);
+    bounds.Add(item.x + item.runWidth, item.y - item.textHeight);
+    return bounds;
+}
+
+}  // namespace
+
+// Items wholly outside the clip would be neither visible nor findable in
+// another reader; an item that reaches into the box stays whole, and one
+// that marks nothing is left as it is.
+void TContentInterpreter::DropItemsOutsideClip(int32_t firstItem) {
+    // A hundredth of a point forgives rounding at the box's edge.
+    constexpr double kSlack = 0.01;
+    const TClipBox& clip = *formClip_;
+    auto& items = doc_.pageItems;
+    int32_t kept = firstItem;
+    for (int32_t i = firstItem; i < items.Count(); ++i) {
+        const TItemBounds bounds = BoundsOf(items[static_cast<size_t>(i)]);
+        const bool outside = !bounds.empty && (bounds.right < clip.left - kSlack || bounds.left > clip.right + kSlack ||
+                             bounds.top < clip.bottom - kSlack || bounds.bottom > clip.top + kSlack);
+        if (outside) continue;
+        if (kept != i) items.Swap(kept, i);
+        ++kept;
+    }
+    while (items.Count() > kept) items.Delete(items.Count() - 1);
 }
 
 // Each annotation's normal appearance, at its rectangle, over the page.

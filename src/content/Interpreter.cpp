@@ -168,6 +168,7 @@ void TContentInterpreter::Dispatch(const std::string& token) {
         case 'T':
             switch (c1) {
                 case 'c': SetCharSpacing(); return;
+                case 'w': SetWordSpacing(); return;
                 case 'f': SelectFont(); return;
                 case 'L': SetLeading(); return;
                 default: break;

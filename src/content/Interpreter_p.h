@@ -80,6 +80,8 @@ private:
     int32_t ImagePosition(const std::string& name, int32_t objectPos);
     void DrawForm(const TFormRecord& form, const std::array<double, 6>& matrix);
     const std::vector<uint8_t>* FormContent(const TFormRecord& form);
+    void ClipToBox(const std::array<double, 4>& box);
+    void DropItemsOutsideClip(int32_t firstItem);
     void DrawAppearances();
     // The record of a font name in the current resources; -1 for none.
     int32_t FontPosition(const std::string& resName);
@@ -88,6 +90,7 @@ private:
     void BeginText();
     void EndText();
     void SetCharSpacing();
+    void SetWordSpacing();
     void SetLeading();
     void SelectFont();
     void NextLine();
@@ -99,8 +102,9 @@ private:
     void AppendAdjustment(const std::string& token);
     void AppendCharacter(uint8_t code);
     void AppendCompositeCodes(const std::string& bytes);
-    void AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown = 0);
+    void AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown = 0, bool space = false);
     void BuildRun();
+    void BuildColumn();
     TEmMetrics& MetricsFor(int32_t emPx);
     double CharAdvance(uint8_t ch, double scale, int32_t emPx, double emScale);
 
@@ -127,10 +131,13 @@ private:
     // Text state.
     TMatrix textMatrix_;
     double lineAdvance_ = 0;
+    // How far vertical writing has moved down the line, in text space.
+    double columnAdvance_ = 0;
     double textFontSize_ = 1.0;
     std::string fontResName_ = "/R1";
     double leading_ = 0;
     double charSpacing_ = 0;
+    double wordSpacing_ = 0;
     // The selected font's tables, shared with its record (the document's
     // font records outlive the interpretation).
     const TFontCodes* codes_ = &TFontCodes::Empty();
@@ -149,10 +156,12 @@ private:
     // one), the number of characters it added to the text, and its spacing.
     // widthKey: a simple font's code, a composite font's CID; shown: the
     // WinAnsi character the display font measures when /Widths says nothing.
+    // space: a composite font's one-byte code 32, which word spacing moves.
     struct TRunGlyph {
         uint32_t widthKey = 0;
         uint32_t characters = 1;
         uint8_t shown = 0;
+        bool space = false;
     };
     std::string runText_;
     std::vector<TRunGlyph> runGlyphs_;
@@ -174,6 +183,13 @@ private:
     const std::vector<std::pair<std::string, int32_t>>* formXObjects_ = nullptr;
     std::vector<int32_t> formStack_;
     std::unordered_map<int32_t, std::vector<uint8_t>> formContents_;
+    // What the forms being drawn clip to, in page space: the bounds of
+    // their /BBox under the matrix, the boxes of nested forms intersected.
+    // None outside forms and for a form without a box.
+    struct TClipBox {
+        double left = 0, bottom = 0, right = 0, top = 0;
+    };
+    std::optional<TClipBox> formClip_;
     // Content bytes that forms may still run on this page; see DrawForm.
     size_t formBytesLeft_ = 0;
     bool formLimitTold_ = false;

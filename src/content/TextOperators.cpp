@@ -45,6 +45,16 @@ uint32_t CountCharacters(const std::string& utf8) {
     return count;
 }
 
+// The byte position `count` code points after `from`, at most the end.
+size_t SkipCharacters(const std::string& utf8, size_t from, uint32_t count) {
+    size_t pos = from;
+    for (uint32_t c = 0; c < count && pos < utf8.size(); ++c) {
+        ++pos;
+        while (pos < utf8.size() && (static_cast<uint8_t>(utf8[pos]) & 0xC0) == 0x80) ++pos;
+    }
+    return pos;
+}
+
 // -1 for the blanks and the closing ">" of a hex string token.
 int32_t HexValue(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
@@ -88,6 +98,7 @@ void TContentInterpreter::BeginText() {
     ClearOperands();
     textMatrix_ = TMatrix{};
     lineAdvance_ = 0;
+    columnAdvance_ = 0;
 }
 
 void TContentInterpreter::EndText() {
@@ -98,6 +109,13 @@ void TContentInterpreter::EndText() {
 void TContentInterpreter::SetCharSpacing() {
     if (!Has(2)) return;
     if (const auto v = Number(2)) charSpacing_ = *v;
+}
+
+// Only vertical writing applies it: horizontal runs have always been
+// placed without it.
+void TContentInterpreter::SetWordSpacing() {
+    if (!Has(2)) return;
+    if (const auto v = Number(2)) wordSpacing_ = *v;
 }
 
 void TContentInterpreter::SetLeading() {
@@ -136,10 +154,12 @@ void TContentInterpreter::SelectFont() {
 void TContentInterpreter::NextLine() {
     textMatrix_.f -= leading_ * textMatrix_.d;
     lineAdvance_ = 0;
+    columnAdvance_ = 0;
 }
 
 void TContentInterpreter::MoveText(bool setLeading) {
     lineAdvance_ = 0;
+    columnAdvance_ = 0;
     if (!Has(3)) return;
     const auto tx = Number(3);
     if (!tx) return;
@@ -152,6 +172,7 @@ void TContentInterpreter::MoveText(bool setLeading) {
 
 void TContentInterpreter::SetTextMatrix() {
     lineAdvance_ = 0;
+    columnAdvance_ = 0;
     if (!Has(7)) return;
     double* fields[6] = {&textMatrix_.a, &textMatrix_.b, &textMatrix_.c,
                          &textMatrix_.d, &textMatrix_.e, &textMatrix_.f};
@@ -187,7 +208,11 @@ void TContentInterpreter::ShowText(bool isTJ, bool nextLineFirst) {
             AppendAdjustment(entry);
         }
     }
-    if (!runGlyphs_.empty()) BuildRun();
+    if (runGlyphs_.empty()) return;
+    if (composite && fontText_->Vertical())
+        BuildColumn();
+    else
+        BuildRun();
 }
 
 // The token holds the string as written, blanks between the digits and
@@ -215,10 +240,20 @@ void TContentInterpreter::AppendLiteralString(const std::string& token) {
 // spacing after the last character so far, replacing an earlier one. A
 // number before the first character and anything that is not a number
 // ("[", "]", names) count for nothing.
+//
+// Vertical writing moves down the column in text space, a number before the
+// first glyph included, as every reader does.
 void TContentInterpreter::AppendAdjustment(const std::string& token) {
-    if (runSpacings_.empty()) return;
+    const bool vertical = fontText_ && fontText_->Vertical();
+    if (runSpacings_.empty() && !vertical) return;
     const std::optional<double> t = TryStrToFloat(token);
     if (!t) return;
+    if (vertical) {
+        const double move = -*t / 1000.0 * textFontSize_;
+        if (runSpacings_.empty()) columnAdvance_ += move;
+        else runSpacings_.back() += move;
+        return;
+    }
     runSpacings_.back() = std::fabs(textFontSize_ * textMatrix_.d * ctm_.d) * (-*t) / 1000.0;
 }
 
@@ -257,14 +292,16 @@ void TContentInterpreter::AppendCompositeCodes(const std::string& bytes) {
         if (code.length == 0) break;
         rest.remove_prefix(code.length);
         const std::string characters = fontText_->CharactersOf(code.value);
-        AppendGlyph(fontText_->encoding.Cid(code.value), characters.empty() ? kReplacement : characters);
+        AppendGlyph(fontText_->encoding.Cid(code.value), characters.empty() ? kReplacement : characters, 0,
+                    code.length == 1 && code.value == 32);
     }
 }
 
-void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown) {
+void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& characters, uint8_t shown, bool space) {
     TRunGlyph glyph;
     glyph.widthKey = widthKey;
     glyph.shown = shown;
+    glyph.space = space;
     if (characters.empty() || characters[0] == 0) runTextEnded_ = true;
     if (!runTextEnded_) {
         runText_ += characters;
@@ -275,6 +312,49 @@ void TContentInterpreter::AppendGlyph(uint32_t widthKey, const std::string& char
 }
 
 // ---- text runs --------------------------------------------------------------------
+
+// Vertical writing: each glyph becomes a run of its own, built like a
+// horizontal one that starts where the glyph is drawn, its position vector
+// above and right of it, so that drawing and the pointer tool treat it like
+// any run. The text position moves down the column by the glyph's vertical
+// advance, the character spacing, word spacing after a one-byte code 32,
+// and the numbers of "TJ".
+void TContentInterpreter::BuildColumn() {
+    const std::vector<TRunGlyph> glyphs = std::move(runGlyphs_);
+    const std::vector<double> moves = std::move(runSpacings_);
+    const std::string text = std::move(runText_);
+    const TMatrix line = textMatrix_;
+    const double lineAdvance = lineAdvance_;
+    const double charSpacing = charSpacing_;
+    charSpacing_ = 0;
+    size_t offset = 0;
+    for (size_t g = 0; g < glyphs.size(); ++g) {
+        const TRunGlyph& glyph = glyphs[g];
+        const TFontText::TVerticalMetrics metrics = fontText_->VerticalMetricsOf(glyph.widthKey);
+        // Past a glyph that ended the text, the glyphs add none.
+        const size_t end = SkipCharacters(text, offset, glyph.characters);
+        if (end > offset) {
+            const double x = -metrics.originX / 1000.0 * textFontSize_;
+            const double y = columnAdvance_ - metrics.originY / 1000.0 * textFontSize_;
+            textMatrix_.e = x * line.a + y * line.c + line.e;
+            textMatrix_.f = x * line.b + y * line.d + line.f;
+            lineAdvance_ = 0;
+            runText_.assign(text, offset, end - offset);
+            runGlyphs_.assign(1, glyph);
+            runSpacings_.assign(1, 0.0);
+            BuildRun();
+            offset = end;
+        }
+        columnAdvance_ += metrics.advance / 1000.0 * textFontSize_ + charSpacing + (glyph.space ? wordSpacing_ : 0.0) +
+                          (g < moves.size() ? moves[g] : 0.0);
+    }
+    textMatrix_ = line;
+    lineAdvance_ = lineAdvance;
+    charSpacing_ = charSpacing;
+    runText_.clear();
+    runGlyphs_.clear();
+    runSpacings_.clear();
+}
 
 TEmMetrics& TContentInterpreter::MetricsFor(int32_t emPx) {
     for (auto& metrics : metrics_)

@@ -106,6 +106,52 @@ void ReadCidWidths(const std::vector<std::string>& tokens, TFontText& text) {
     }
 }
 
+// "c [w1y v1x v1y ...]" and "cFirst cLast w1y v1x v1y", in any mix.
+void ReadCidVerticals(const std::vector<std::string>& tokens, TFontText& text) {
+    auto full = [&text] { return text.verticalRanges.size() + text.cidVerticals.size() >= kMaxWidthRanges; };
+    // Three numbers from tokens[i]; none when one of them is no number.
+    auto metricsAt = [&tokens](size_t i) -> std::optional<TFontText::TVerticalMetrics> {
+        if (i + 2 >= tokens.size()) return std::nullopt;
+        const auto advance = Number(tokens[i]);
+        const auto originX = Number(tokens[i + 1]);
+        const auto originY = Number(tokens[i + 2]);
+        if (!advance || !originX || !originY) return std::nullopt;
+        return TFontText::TVerticalMetrics{*advance, *originX, *originY};
+    };
+    size_t i = tokens.empty() || tokens[0] != "[" ? tokens.size() : 1;
+    while (i < tokens.size() && !full()) {
+        const auto first = TryStrToInt(tokens[i]);
+        if (!first || *first < 0 || i + 1 >= tokens.size()) break;
+        if (tokens[i + 1] == "[") {
+            auto cid = static_cast<uint32_t>(*first);
+            for (i += 2; i < tokens.size() && tokens[i] != "]" && !full(); i += 3, ++cid) {
+                const auto metrics = metricsAt(i);
+                if (!metrics) break;
+                text.cidVerticals[cid] = *metrics;
+            }
+            while (i < tokens.size() && tokens[i] != "]") ++i;
+            ++i;
+            continue;
+        }
+        const auto last = TryStrToInt(tokens[i + 1]);
+        const auto metrics = metricsAt(i + 2);
+        if (!last || !metrics) break;
+        if (*last >= *first)
+            text.verticalRanges.push_back({static_cast<uint32_t>(*first), static_cast<uint32_t>(*last), *metrics});
+        i += 5;
+    }
+}
+
+// "[v1y w1y]"; an entry that does not have two numbers leaves the defaults.
+void ReadDefaultVertical(const std::vector<std::string>& tokens, TFontText& text) {
+    if (tokens.size() < 3 || tokens[0] != "[") return;
+    const auto originY = Number(tokens[1]);
+    const auto advance = Number(tokens[2]);
+    if (!originY || !advance) return;
+    text.defaultOriginY = *originY;
+    text.defaultAdvanceY = *advance;
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
@@ -345,6 +391,10 @@ void ReadComposite(TPdfDocument& doc, const TFontRecord& font, TFontText& text) 
             if (auto width = Number(entry.tokens[1])) text.defaultWidth = *width;
         } else if (key == "/W") {
             ReadCidWidths(ValueTokens(doc, entry), text);
+        } else if (key == "/DW2") {
+            ReadDefaultVertical(ValueTokens(doc, entry), text);
+        } else if (key == "/W2") {
+            ReadCidVerticals(ValueTokens(doc, entry), text);
         } else if (key == "/CIDSystemInfo") {
             ordering = CollectionOrdering(doc, entry);
         } else if (key == "/CIDToGIDMap") {
@@ -395,6 +445,13 @@ double TFontText::CidWidth(uint32_t cid) const {
     for (auto range = widths.rbegin(); range != widths.rend(); ++range)
         if (cid >= range->first && cid <= range->last) return range->width;
     return defaultWidth;
+}
+
+TFontText::TVerticalMetrics TFontText::VerticalMetricsOf(uint32_t cid) const {
+    if (auto found = cidVerticals.find(cid); found != cidVerticals.end()) return found->second;
+    for (auto range = verticalRanges.rbegin(); range != verticalRanges.rend(); ++range)
+        if (cid >= range->first && cid <= range->last) return range->metrics;
+    return {defaultAdvanceY, CidWidth(cid) / 2, defaultOriginY};
 }
 
 std::string TFontText::CharactersOf(uint32_t code) const {

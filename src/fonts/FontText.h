@@ -45,8 +45,31 @@ struct TFontText {
     std::unordered_map<uint32_t, double> cidWidths;  // the "c [w1 w2 ...]" form
     double defaultWidth = 1000;
 
+    // Vertical writing, in thousandths of the text size: how far a glyph
+    // moves the text position (down is negative), and where its vertical
+    // origin, which the text position stands on, lies from the origin it
+    // is drawn at. Without /W2, originX is half the glyph's width.
+    struct TVerticalMetrics {
+        double advance = -1000;
+        double originX = 0;
+        double originY = 880;
+    };
+    struct TVerticalRange {
+        uint32_t first = 0;
+        uint32_t last = 0;
+        TVerticalMetrics metrics;
+    };
+    std::vector<TVerticalRange> verticalRanges;  // later ranges override earlier ones
+    std::unordered_map<uint32_t, TVerticalMetrics> cidVerticals;  // the "c [w1y v1x v1y ...]" form
+    // /DW2: the origin's height and the advance of CIDs /W2 does not name.
+    double defaultOriginY = 880;
+    double defaultAdvanceY = -1000;
+
     // The width of a CID in thousandths of the text size.
     double CidWidth(uint32_t cid) const;
+    // A composite font whose encoding writes downward.
+    bool Vertical() const { return composite && encoding.Vertical(); }
+    TVerticalMetrics VerticalMetricsOf(uint32_t cid) const;
     // The characters of one code; empty when nothing says.
     std::string CharactersOf(uint32_t code) const;
     // The same for a simple font's code, looked up in a table built once.

@@ -165,7 +165,10 @@ int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t ge
         } else if (key == "/Matrix") {
             if (const auto matrix = NumberArray<6>(tokens)) form.matrix = *matrix;
         } else if (key == "/BBox") {
-            if (const auto box = NumberArray<4>(tokens)) form.bbox = *box;
+            if (const auto box = NumberArray<4>(tokens)) {
+                form.bbox = *box;
+                form.hasBBox = true;
+            }
         } else if (key == "/Resources") {
             if (const auto pos = ValuePos(doc, entry)) form.resourcesPos = *pos;
         } else if (key == "/Length") {

@@ -20,6 +20,7 @@ struct TFormRecord {
     bool isForm = false;  // /Subtype /Form; other XObjects only carry resources
     std::array<double, 6> matrix{1, 0, 0, 1, 0, 0};
     std::array<double, 4> bbox{};
+    bool hasBBox = false;  // without one the form is drawn unclipped
     // Its own /Resources dictionary and the /Font dictionary inside it; -1
     // where it has none (a form without resources uses its caller's).
     int32_t resourcesPos = -1;

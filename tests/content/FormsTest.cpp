@@ -209,4 +209,79 @@ TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     EXPECT_LE(paths, (1 << 16) - 1);
 }
 
+// A form's /BBox, through its /Matrix and the CTM of its call, clips what
+// it draws: items wholly outside the box are left out, as other readers
+// draw nothing of them; an item reaching into the box stays. pdftoppm
+// confirms that nothing of the left-out items shows.
+TEST(FormsClip, ItemsWhollyOutsideTheBoxAreLeftOut) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 400] /Resources << /Font << /F1 5 0 R >> "
+                "/XObject << /Box 6 0 R /Turned 7 0 R /Open 8 0 R /Outer 9 0 R >> >> /Contents 4 0 R >>");
+    b.Stream(4, "", "q 1 0 0 1 100 100 cm /Box Do Q q 1 0 0 1 300 200 cm /Turned Do Q /Open Do "
+                    "q 1 0 0 1 20 300 cm /Outer Do Q");
+    b.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    // [100 100 160 150] on the page.
+    b.Stream(6, "/Type /XObject /Subtype /Form /BBox [0 0 60 50]",
+             "BT /F1 12 Tf 5 30 Td (Inside) Tj 0 -25 Td (Crossing the edge) Tj 0 80 Td (Above) Tj ET "
+             "10 10 20 20 re f 200 5 20 20 re f");
+    // Turned a quarter: the box [0 0 100 20] covers x 280..300, y 200..300;
+    // "Beside" starts at x 240, far enough left that even its run, laid out
+    // across the page as runs are here, stays outside.
+    b.Stream(7, "/Type /XObject /Subtype /Form /BBox [0 0 100 20] /Matrix [0 1 -1 0 0 0]",
+             "BT /F1 8 Tf 5 5 Td (Along) Tj 0 55 Td (Beside) Tj ET");
+    // No box: nothing is clipped.
+    b.Stream(8, "/Type /XObject /Subtype /Form", "BT /F1 8 Tf 350 380 Td (Unboxed) Tj ET");
+    // The inner box is large, the outer one small: they clip together.
+    b.Stream(9, "/Type /XObject /Subtype /Form /BBox [0 0 80 30] /Resources << /Font << /F1 5 0 R >> "
+                "/XObject << /Inner 10 0 R >> >>",
+             "/Inner Do");
+    b.Stream(10, "/Type /XObject /Subtype /Form /BBox [0 0 400 400]",
+             "BT /F1 10 Tf 2 10 Td (Nested) Tj 0 50 Td (Cut) Tj ET");
+    b.Trailer("/Root 1 0 R");
+    const std::string path = b.WriteTo("form-clip.pdf");
+    THeadlessDoc h;
+    AttachInterpreter(h.doc);
+    h.doc.openfilenow(path);
+    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    InterpretAllPages(h.doc);
+    std::vector<std::string> texts;
+    int32_t paths = 0;
+    for (const TDisplayItem& item : h.doc.displayList) {
+        if (item.isPath) ++paths;
+        else if (!item.isImage) texts.push_back(item.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Inside", "Crossing the edge", "Along", "Unboxed", "Nested"}));
+    EXPECT_EQ(paths, 1);
+
+    // Where the left-out items would stand, pdftoppm draws nothing either;
+    // where the kept ones stand, it does. Rows and columns at 72 dpi from
+    // the top-left corner.
+    const std::string prefix = ScratchDir("form-clip") + "/page";
+    ASSERT_EQ(RunTool("pdftoppm -r 72 -gray -singlefile " + Quoted(path) + " " + Quoted(prefix)).status, 0);
+    const std::vector<uint8_t> pgm = ReadFileBytes(prefix + ".pgm");
+    const std::string header = "P5\n400 400\n255\n";
+    ASSERT_EQ(std::string(pgm.begin(), pgm.begin() + static_cast<std::ptrdiff_t>(std::min(pgm.size(), header.size()))), header);
+    auto inkIn = [&](int left, int top, int right, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (pgm[header.size() + static_cast<size_t>(y) * 400 + x] < 128) return true;
+        return false;
+    };
+    struct TArea {
+        const char* what;
+        int left, top, right, bottom;
+        bool ink;
+    };
+    const TArea areas[] = {
+        {"Inside", 100, 255, 160, 270, true},      {"Above", 100, 200, 160, 250, false},
+        {"right square", 290, 270, 330, 300, false}, {"Along", 280, 100, 300, 200, true},
+        {"Beside", 220, 100, 279, 200, false},     {"Nested", 20, 80, 100, 100, true},
+        {"Cut", 20, 20, 100, 69, false},
+    };
+    for (const TArea& area : areas)
+        EXPECT_EQ(inkIn(area.left, area.top, area.right, area.bottom), area.ink) << area.what;
+}
+
 }  // namespace
