@@ -19,8 +19,9 @@ int32_t HexDigit(uint8_t ch) {
 }
 
 // Walks the content once; operands are kept only as far as the text
-// operators need them: the last name, and the strings since the last
-// operator.
+// operators need them: the last name, and the codes of the strings since
+// the last operator. Saving with an embedded font runs it over every page,
+// so it builds no string per operand.
 class TCodeScanner {
 public:
     TCodeScanner(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -33,14 +34,15 @@ public:
             } else if (ch == '%') {
                 while (pos_ < size_ && data_[pos_] != 10 && data_[pos_] != 13) ++pos_;
             } else if (ch == '(') {
-                strings_.push_back(LiteralString());
+                LiteralString();
             } else if (ch == '<' && pos_ + 1 < size_ && data_[pos_ + 1] == '<') {
                 pos_ += 2;
             } else if (ch == '<') {
-                strings_.push_back(HexString());
+                HexString();
             } else if (ch == '/') {
                 ++pos_;
-                lastName_ = "/" + std::string(Word());
+                const std::string_view name = Word();
+                lastName_.assign(1, '/').append(name);
             } else if (ch == '[' || ch == ']' || ch == '>' || ch == '{' || ch == '}' || ch == ')') {
                 ++pos_;
             } else {
@@ -64,18 +66,17 @@ private:
         if (isNumber) return;
         if (word == "Tf") {
             font_ = lastName_;
+            fontCodes_ = nullptr;
         } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
-            TCodeSet& codes = result_[font_];
-            for (const std::string& text : strings_)
-                for (unsigned char code : text) codes.set(code);
+            if (!fontCodes_) fontCodes_ = &result_[font_];
+            *fontCodes_ |= pending_;
         } else if (word == "ID") {
             SkipInlineImage();
         }
-        strings_.clear();
+        pending_.reset();
     }
 
-    std::string LiteralString() {
-        std::string text;
+    void LiteralString() {
         int32_t depth = 0;
         ++pos_;
         while (pos_ < size_) {
@@ -88,11 +89,11 @@ private:
                 if (pos_ >= size_) break;
                 const uint8_t next = data_[pos_++];
                 switch (next) {
-                    case 'n': text += '\n'; continue;
-                    case 'r': text += '\r'; continue;
-                    case 't': text += '\t'; continue;
-                    case 'b': text += '\b'; continue;
-                    case 'f': text += '\f'; continue;
+                    case 'n': pending_.set('\n'); continue;
+                    case 'r': pending_.set('\r'); continue;
+                    case 't': pending_.set('\t'); continue;
+                    case 'b': pending_.set('\b'); continue;
+                    case 'f': pending_.set('\f'); continue;
                     case 10: continue;
                     case 13:
                         if (pos_ < size_ && data_[pos_] == 10) ++pos_;
@@ -103,19 +104,17 @@ private:
                     int32_t value = next - '0';
                     for (int k = 0; k < 2 && pos_ < size_ && data_[pos_] >= '0' && data_[pos_] <= '7'; ++k)
                         value = value * 8 + (data_[pos_++] - '0');
-                    text += static_cast<char>(value & 0xFF);
+                    pending_.set(static_cast<size_t>(value & 0xFF));
                 } else {
-                    text += static_cast<char>(next);
+                    pending_.set(next);
                 }
                 continue;
             }
-            text += static_cast<char>(ch);
+            pending_.set(ch);
         }
-        return text;
     }
 
-    std::string HexString() {
-        std::string text;
+    void HexString() {
         int32_t high = -1;
         ++pos_;
         while (pos_ < size_ && data_[pos_] != '>') {
@@ -124,13 +123,12 @@ private:
             if (high < 0) {
                 high = digit;
             } else {
-                text += static_cast<char>(high * 16 + digit);
+                pending_.set(static_cast<size_t>(high * 16 + digit));
                 high = -1;
             }
         }
-        if (high >= 0) text += static_cast<char>(high * 16);
+        if (high >= 0) pending_.set(static_cast<size_t>(high * 16));
         ++pos_;
-        return text;
     }
 
     // The data after "ID" end at "EI" standing alone between white space.
@@ -152,7 +150,8 @@ private:
     size_t pos_ = 0;
     std::string lastName_;
     std::string font_;
-    std::vector<std::string> strings_;
+    TCodeSet* fontCodes_ = nullptr;  // result_'s entry for font_, once a string is shown with it
+    TCodeSet pending_;
     TCodesByFont result_;
 };
 

@@ -38,11 +38,12 @@ public:
         PlanNewObjects();
         CopyOldObjects();
         WriteFormRewrites();
-        WriteAddedFonts();
         WriteSharedResources();
         WriteInfo();
         WritePagesRoot();
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
+        // After the pages, whose contents tell the subsets what they hold.
+        WriteAddedFonts();
         WriteXrefAndTrailer();
         return report_;
     }
@@ -311,7 +312,11 @@ private:
         // Decoded, rewritten and packed for this page alone, and dropped
         // before the next: the pages never hold their contents all at once.
         if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
-        std::vector<uint8_t> content = RewrittenPageContent(doc_, static_cast<int32_t>(i), replacements_[i]);
+        const int32_t pageIndex = static_cast<int32_t>(i);
+        std::vector<uint8_t> content = doc_.PageContent(pageIndex);
+        if (replacementFonts_.WantsCodesOf(pageIndex))
+            replacementFonts_.TakePageCodes(pageIndex, CodesByFont(content.data(), content.size()));
+        if (!replacements_[i].empty()) content = RewriteContent(content.data(), content.size(), replacements_[i]);
         uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
         std::vector<Bytef> packed(packedSize);
         // Level 6, not 9: page contents come out within a thousandth of the

@@ -104,33 +104,43 @@ std::string WidthText(double value) {
     return text;
 }
 
-std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) {
-    std::unordered_map<int32_t, TCodesByFont> byPage;
+TPairCodes::TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) : codes_(pairs.size()) {
     std::unordered_map<int32_t, TCodesByFont> byScope;  // fonts of forms and appearances
-    std::vector<TCodeSet> result(pairs.size());
     for (size_t k = 0; k < pairs.size(); ++k) {
         for (int32_t record : pairs[k].oldRecords) {
             const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
             if (font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
-            if (font.scopePos >= 0) {
-                auto scope = byScope.find(font.scopePos);
-                if (scope == byScope.end()) scope = byScope.emplace(font.scopePos, ScopeCodes(doc, font.scopePos)).first;
-                if (const auto codes = scope->second.find(font.resName); codes != scope->second.end())
-                    result[k] |= codes->second;
+            if (font.scopePos < 0) {
+                pending_[font.pageIndex].emplace_back(k, font.resName);
                 continue;
             }
-            auto found = byPage.find(font.pageIndex);
-            if (found == byPage.end()) {
-                const std::vector<uint8_t> content = doc.PageContent(font.pageIndex);
-                found = byPage.emplace(font.pageIndex, CodesByFont(content.data(), content.size())).first;
-            }
-            // The content is read as the file has it: the selections still
-            // name the old font.
-            if (const auto codes = found->second.find(font.resName); codes != found->second.end())
-                result[k] |= codes->second;
+            auto scope = byScope.find(font.scopePos);
+            if (scope == byScope.end()) scope = byScope.emplace(font.scopePos, ScopeCodes(doc, font.scopePos)).first;
+            if (const auto codes = scope->second.find(font.resName); codes != scope->second.end())
+                codes_[k] |= codes->second;
         }
     }
-    return result;
+}
+
+void TPairCodes::Take(int32_t pageIndex, const TCodesByFont& pageCodes) {
+    const auto page = pending_.find(pageIndex);
+    if (page == pending_.end()) return;
+    for (const auto& [k, resName] : page->second)
+        if (const auto codes = pageCodes.find(resName); codes != pageCodes.end()) codes_[k] |= codes->second;
+    pending_.erase(page);
+}
+
+const std::vector<TCodeSet>& TPairCodes::Completed(TPdfDocument& doc) {
+    while (!pending_.empty()) {
+        const int32_t pageIndex = pending_.begin()->first;
+        const std::vector<uint8_t> content = doc.PageContent(pageIndex);
+        Take(pageIndex, CodesByFont(content.data(), content.size()));
+    }
+    return codes_;
+}
+
+std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) {
+    return TPairCodes(doc, pairs).Completed(doc);
 }
 
 namespace {
@@ -224,16 +234,10 @@ std::string MissingCharactersNotice(const TReplacementReport& report) {
 std::string TReplacementFontWriter::Plan() {
     const int32_t savedPos = doc_.GetPos();
     pairs_ = ReplacementPairs(doc_);
-    const std::vector<TCodeSet> codes = PairCodes(doc_, pairs_);
+    codes_.emplace(doc_, pairs_);
     std::string refs;
     for (size_t k = 0; k < pairs_.size(); ++k) {
         const TReplacementPair& pair = pairs_[k];
-        const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
-        TCodeSet used = codes[k];
-        // A font selected but never shown still needs a valid dictionary.
-        if (used.none()) used.set(' ');
-        const TOldFont old = ReadOldFont(doc_, doc_.fontList[static_cast<size_t>(pair.oldRecords.front())]);
-        glyphs_.push_back(GlyphsFor(old, used, added));
         faces_[pair.addedIndex].pairs.push_back(k);
         dictNums_.push_back(pair.takesOverObject != 0 ? pair.takesOverObject : allocate_());
         toUnicodeNums_.push_back(allocate_());
@@ -322,7 +326,24 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
     return text;
 }
 
+void TReplacementFontWriter::Glyphs() {
+    const int32_t savedPos = doc_.GetPos();
+    const std::vector<TCodeSet>& codes = codes_->Completed(doc_);
+    for (size_t k = 0; k < pairs_.size(); ++k) {
+        const TReplacementPair& pair = pairs_[k];
+        TCodeSet used = codes[k];
+        // A font selected but never shown still needs a valid dictionary.
+        if (used.none()) used.set(' ');
+        const TOldFont old = ReadOldFont(doc_, doc_.fontList[static_cast<size_t>(pair.oldRecords.front())]);
+        glyphs_.push_back(GlyphsFor(old, used, doc_.fontList[static_cast<size_t>(pair.addedIndex)]));
+    }
+    codes_.reset();
+    doc_.SetPos(savedPos);
+}
+
 void TReplacementFontWriter::Write(const TEmit& emit) {
+    if (pairs_.empty()) return;
+    Glyphs();
     for (const auto& [addedIndex, face] : faces_) {
         const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
         std::set<char32_t> characters;

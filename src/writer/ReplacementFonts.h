@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,24 @@ struct TReplacementReport {
     TEmbedState embed = TEmbedState::Embedded;
 };
 
-// The codes each pair's pages show with the replaced font: from the
-// content as read, or, where a page's content has already been rewritten
-// for saving, under the pair's own name.
+// The codes each pair's pages show with the replaced font, in the content
+// as the file has it (the selections still name the old font). The forms'
+// codes are read at once; a page's are taken from whoever decodes the page
+// anyway, and only the pages nobody handed over are decoded here.
+class TPairCodes {
+public:
+    TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
+    bool Wants(int32_t pageIndex) const { return pending_.count(pageIndex) != 0; }
+    void Take(int32_t pageIndex, const TCodesByFont& pageCodes);
+    // Reads the pages still pending. Moves the document's cursor.
+    const std::vector<TCodeSet>& Completed(TPdfDocument& doc);
+
+private:
+    // page index -> (pair, font name) of the pairs' records on the page
+    std::map<int32_t, std::vector<std::pair<size_t, std::string>>> pending_;
+    std::vector<TCodeSet> codes_;
+};
+
 std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
 
 // Every replacement by an added font, with the characters the new font
@@ -55,7 +71,9 @@ std::string EmbedStateNotice(const std::string& fontName, TEmbedState state);
 std::string MissingCharactersNotice(const TReplacementReport& report);
 
 // Writes the objects. Plan() first (numbers come from `allocate`), then
-// Write() after the old objects.
+// Write() once the pages are written: the subsets hold the characters the
+// pages show, and the page writer hands each decoded page over
+// (WantsCodesOf, TakePageCodes) so that no page is decoded twice.
 class TReplacementFontWriter {
 public:
     using TAllocate = std::function<int32_t()>;
@@ -73,6 +91,10 @@ public:
     // Old font objects whose numbers the pair dictionaries take over; they
     // are not copied.
     std::vector<int32_t> TakenOverObjects() const;
+    bool WantsCodesOf(int32_t pageIndex) const { return codes_ && codes_->Wants(pageIndex); }
+    void TakePageCodes(int32_t pageIndex, const TCodesByFont& pageCodes) {
+        if (codes_) codes_->Take(pageIndex, pageCodes);
+    }
     void Write(const TEmit& emit);
 
 private:
@@ -83,12 +105,15 @@ private:
         int32_t descriptorNum = 0;
         int32_t programNum = 0;
     };
+    // The glyphs of each pair, once every page's codes are in.
+    void Glyphs();
     std::string PairDictText(size_t k, const TFace& face, const std::string& baseFont) const;
     std::string DescriptorText(int32_t addedIndex, const TFace& face, const std::string& fontName) const;
 
     TPdfDocument& doc_;
     TAllocate allocate_;
     std::vector<TReplacementPair> pairs_;
+    std::optional<TPairCodes> codes_;
     std::vector<TReplacementGlyphs> glyphs_;
     std::vector<int32_t> dictNums_;
     std::vector<int32_t> toUnicodeNums_;

@@ -329,3 +329,33 @@ TEST_F(EmbedStd14, OtherWidthsAreKeptOrNaturalAsChosen) {
 }
 
 }  // namespace
+
+// The subset is made after the pages are written, from the codes each page
+// showed as it was written: every page's letters must be in it, not only the
+// first page's, also where the pages share one font object.
+TEST(EmbedSharedFont, TheSubsetHoldsTheLettersOfEveryPage) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>");
+    const std::vector<std::string> texts = {"Abc", "xyz", "Qrs"};
+    for (int32_t page = 0; page < 3; ++page) {
+        b.Object(3 + page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents " + std::to_string(10 + page) +
+                               " 0 R /Resources << /Font << /F1 9 0 R >> >> >>");
+        b.Stream(10 + page, "", "BT /F1 24 Tf 40 100 Td (" + texts[static_cast<size_t>(page)] + ") Tj ET");
+    }
+    b.Object(9, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Trailer("/Root 1 0 R");
+    const std::string in = ScratchDir("shared-font-pages") + "/in.pdf";
+    WriteFileBytes(in, b.Build());
+
+    const std::string out = SaveReplaced(in, "shared-font-pages-out", MetricTwin, true);
+    EXPECT_EQ(RunTool("qpdf --check " + Quoted(out)).status, 0);
+    EXPECT_EQ(PageTexts(out), PageTexts(in));
+    const auto fonts = PdfFonts(out);
+    ASSERT_EQ(fonts.size(), 1u);
+    const TEmbeddedCheck check = CheckEmbedded(out, fonts[0].objNum);
+    ASSERT_TRUE(check.opened);
+    EXPECT_TRUE(check.lacking.empty());
+    for (const char32_t letter : std::u32string(U"AbcxyzQrs"))
+        EXPECT_NE(check.characters.find(letter), std::u32string::npos) << static_cast<char>(letter);
+}
