@@ -326,6 +326,9 @@ TEST_F(MainFormTest, DoubleClickOnARowReplacesLikeTheButton) {
     const QPoint centre(cell.left() + 10, cell.center().y());  // in the first column
     QTest::mouseClick(form->FontsTab->FontListView->viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(form->FontsTab->FontListView->viewport(), Qt::LeftButton, {}, centre);
+    // The table is filled anew after a replacement: its rows are new items.
+    second = form->FontsTab->FontListView->topLevelItem(1);
+    ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->text(kNewFont), form->FontsTab->FontListView->topLevelItem(0)->text(0));
     EXPECT_EQ(RecordOfRow(1).replacementName, second->text(kNewFont).toStdString());
     EXPECT_TRUE(messages.empty());
