@@ -251,9 +251,10 @@ void RewritePageContents(TPdfDocument& doc) {
     TellUndecodablePages(doc);
 }
 
-std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,
-                                          const TFontReplacements& replacements) {
+std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex, const TFontReplacements& replacements,
+                                          const TDecodedContentSink& decoded) {
     std::vector<uint8_t> content = doc.PageContent(pageIndex);
+    if (decoded) decoded(content);
     if (replacements.empty()) return content;
     return RewriteContent(content.data(), content.size(), replacements);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,9 +57,11 @@ std::vector<TFontReplacements> ReplacementsByPage(const TPdfDocument& doc);
 // selection of a replaced font exchanged (the decoded bytes themselves when
 // nothing on the page is replaced). Pages are rewritten one at a time
 // while the file is written, so that no more than one page's content is
-// held at once.
-std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex,
-                                          const TFontReplacements& replacements);
+// held at once. `decoded`, when given, sees the content as the file has it,
+// before the exchange.
+using TDecodedContentSink = std::function<void(const std::vector<uint8_t>&)>;
+std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex, const TFontReplacements& replacements,
+                                          const TDecodedContentSink& decoded = {});
 
 // The rewriting half of "PDF speichern unter...": every page with decoded
 // content is marked contentRewritten = 1, so that the writer gives it a

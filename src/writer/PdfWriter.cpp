@@ -312,11 +312,14 @@ private:
         // Decoded, rewritten and packed for this page alone, and dropped
         // before the next: the pages never hold their contents all at once.
         if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
+        // The subsets learn from the same decoding which codes the page shows.
         const int32_t pageIndex = static_cast<int32_t>(i);
-        std::vector<uint8_t> content = doc_.PageContent(pageIndex);
+        TDecodedContentSink codes;
         if (replacementFonts_.WantsCodesOf(pageIndex))
-            replacementFonts_.TakePageCodes(pageIndex, CodesByFont(content.data(), content.size()));
-        if (!replacements_[i].empty()) content = RewriteContent(content.data(), content.size(), replacements_[i]);
+            codes = [this, pageIndex](const std::vector<uint8_t>& decoded) {
+                replacementFonts_.TakePageCodes(pageIndex, CodesByFont(decoded.data(), decoded.size()));
+            };
+        std::vector<uint8_t> content = RewrittenPageContent(doc_, pageIndex, replacements_[i], codes);
         uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
         std::vector<Bytef> packed(packedSize);
         // Level 6, not 9: page contents come out within a thousandth of the
