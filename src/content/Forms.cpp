@@ -195,33 +195,9 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     }
 }
 
-// The box is in the form's space, which the CTM now maps to the page.
-void TContentInterpreter::ClipToBox(const std::array<double, 4>& box) {
-    TClipBox bounds;
-    for (int corner = 0; corner < 4; ++corner) {
-        const double x = box[corner & 1 ? 2 : 0], y = box[corner & 2 ? 3 : 1];
-        const double px = ctm_.a * x + ctm_.c * y + ctm_.e, py = ctm_.b * x + ctm_.d * y + ctm_.f;
-        if (corner == 0) {
-            bounds = {px, py, px, py};
-            continue;
-        }
-        bounds.left = std::min(bounds.left, px);
-        bounds.right = std::max(bounds.right, px);
-        bounds.bottom = std::min(bounds.bottom, py);
-        bounds.top = std::max(bounds.top, py);
-    }
-    if (formClip_) {
-        bounds.left = std::max(bounds.left, formClip_->left);
-        bounds.right = std::min(bounds.right, formClip_->right);
-        bounds.bottom = std::max(bounds.bottom, formClip_->bottom);
-        bounds.top = std::min(bounds.top, formClip_->top);
-    }
-    formClip_ = bounds;
-}
-
 namespace {
 
-struct TItemBounds {
+struct TBounds {
     double left = 0, bottom = 0, right = 0, top = 0;
     bool empty = true;
     void Add(double x, double y) {
@@ -239,8 +215,8 @@ struct TItemBounds {
 // Where an item can leave marks on the page: a run from its baseline area
 // up to its top-left corner and across its width, a path through its
 // points, a picture over its rectangle.
-TItemBounds BoundsOf(const TDisplayItem& item) {
-    TItemBounds bounds;
+TBounds BoundsOf(const TDisplayItem& item) {
+    TBounds bounds;
     if (item.isPath) {
         for (const TPathSegment& seg : item.segments) {
             if (!seg.drawn) continue;
@@ -262,6 +238,23 @@ TItemBounds BoundsOf(const TDisplayItem& item) {
 
 }  // namespace
 
+// The box is in the form's space, which the CTM now maps to the page.
+void TContentInterpreter::ClipToBox(const std::array<double, 4>& box) {
+    TBounds corners;
+    for (int corner = 0; corner < 4; ++corner) {
+        const double x = box[corner & 1 ? 2 : 0], y = box[corner & 2 ? 3 : 1];
+        corners.Add(ctm_.a * x + ctm_.c * y + ctm_.e, ctm_.b * x + ctm_.d * y + ctm_.f);
+    }
+    TClipBox bounds{corners.left, corners.bottom, corners.right, corners.top};
+    if (formClip_) {
+        bounds.left = std::max(bounds.left, formClip_->left);
+        bounds.right = std::min(bounds.right, formClip_->right);
+        bounds.bottom = std::max(bounds.bottom, formClip_->bottom);
+        bounds.top = std::min(bounds.top, formClip_->top);
+    }
+    formClip_ = bounds;
+}
+
 // Items wholly outside the clip would be neither visible nor findable in
 // another reader; an item that reaches into the box stays whole, and one
 // that marks nothing is left as it is.
@@ -272,7 +265,7 @@ void TContentInterpreter::DropItemsOutsideClip(int32_t firstItem) {
     auto& items = doc_.pageItems;
     int32_t kept = firstItem;
     for (int32_t i = firstItem; i < items.Count(); ++i) {
-        const TItemBounds bounds = BoundsOf(items[static_cast<size_t>(i)]);
+        const TBounds bounds = BoundsOf(items[static_cast<size_t>(i)]);
         const bool outside = !bounds.empty && (bounds.right < clip.left - kSlack || bounds.left > clip.right + kSlack ||
                              bounds.top < clip.bottom - kSlack || bounds.bottom > clip.top + kSlack);
         if (outside) continue;
