@@ -248,3 +248,14 @@ std::string Deflate(std::string_view plain) {
     out.resize(size);
     return out;
 }
+
+int32_t ChooseReplacement(TPdfDocument& doc, int32_t pageIndex, const std::string& baseFont, TFontUse use,
+                          const std::string& added) {
+    int32_t chosen = 0;
+    for (TFontRecord& font : doc.fontList) {
+        if (font.hidden || font.pageIndex != pageIndex || font.baseFont != baseFont || font.use != use) continue;
+        font.replacementName = added;
+        ++chosen;
+    }
+    return chosen;
+}

@@ -102,6 +102,11 @@ struct THeadlessDoc {
 };
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
 
+// Gives `added` as replacement to the records of `baseFont` that page
+// `pageIndex` uses as `use`; how many there were.
+int32_t ChooseReplacement(TPdfDocument& doc, int32_t pageIndex, const std::string& baseFont, TFontUse use,
+                          const std::string& added);
+
 // zlib data of the bytes, as a /FlateDecode stream holds them.
 std::string Deflate(std::string_view plain);
 

@@ -64,13 +64,7 @@ protected:
 
     // Chooses `added` for the page's record of `baseFont` used as `use`.
     void Choose(int32_t pageIndex, const std::string& baseFont, TFontUse use, const std::string& added) {
-        int32_t chosen = 0;
-        for (TFontRecord& font : h.doc.fontList) {
-            if (font.hidden || font.pageIndex != pageIndex || font.baseFont != baseFont || font.use != use) continue;
-            font.replacementName = added;
-            ++chosen;
-        }
-        ASSERT_EQ(chosen, 1) << baseFont;
+        ASSERT_EQ(ChooseReplacement(h.doc, pageIndex, baseFont, use, added), 1) << baseFont;
     }
 
     std::string Save() {
