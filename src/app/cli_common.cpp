@@ -6,7 +6,6 @@
 
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
-    AttachInterpreter(doc);
 }
 TCliDocument::~TCliDocument() = default;
 
@@ -23,6 +22,7 @@ int OpenExitStatus(TOpenResult result) {
         case TOpenResult::Repaired: return 0;
         case TOpenResult::Unreadable: return 2;
         case TOpenResult::Encrypted: return 3;
+        case TOpenResult::OutOfMemory: return 7;
         case TOpenResult::Invalid:
         case TOpenResult::Unsupported:
         case TOpenResult::Cancelled: break;

@@ -243,9 +243,6 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    // Embedding reads the content's codes itself; the display lists the
-    // window draws from are not needed, here or in the re-reading.
-    doc.interpreter = nullptr;
     doc.readPics = false;
     doc.openfilenow(input);
     if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {

@@ -76,7 +76,7 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
     }
 
     std::unordered_map<int32_t, TCodesByFont> codesByPage;
-    std::unordered_map<int32_t, TCodesByFont> codesByScope;  // fonts of forms and appearances
+    std::unordered_map<TFilePos, TCodesByFont> codesByScope;  // fonts of forms and appearances
     for (TDocumentFont& font : fonts) {
         Describe(doc, font);
         for (int32_t index : font.records) {
@@ -122,7 +122,7 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
 }
 
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(font.records.front())]);
     doc.SetPos(savedPos);
     const auto glyphs = MapReplacementGlyphs(old, font.codes, face.path, face.faceIndex, true);

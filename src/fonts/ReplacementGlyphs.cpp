@@ -23,7 +23,7 @@ std::vector<std::string> ValueTokens(TPdfDocument& doc, const TDictEntry& entry)
     }
     const auto objNum = TryStrToInt(entry.tokens[1]);
     if (!objNum || !doc.FetchObject(*objNum)) return flat;
-    const int32_t valuePos = doc.GetPos();
+    const TFilePos valuePos = doc.GetPos();
     const std::string first = doc.ReadToken();
     if (first != "<<") {
         // An object holding a plain value, a name for instance.

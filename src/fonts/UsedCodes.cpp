@@ -159,7 +159,7 @@ private:
 
 TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }
 
-TCodesByFont ScopeCodes(TPdfDocument& doc, int32_t scopePos) {
+TCodesByFont ScopeCodes(TPdfDocument& doc, TFilePos scopePos) {
     TCodesByFont codes;
     for (const TFormRecord& form : doc.formCatalog.forms) {
         if (form.resourcesPos != scopePos || !form.isForm) continue;

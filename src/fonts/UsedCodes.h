@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "Lexer.h"
+
 using TCodeSet = std::bitset<256>;
 // Font resource name (with its slash, as the Tf operand stands) -> codes.
 using TCodesByFont = std::map<std::string, TCodeSet>;
@@ -19,4 +21,4 @@ TCodesByFont CodesByFont(const uint8_t* data, size_t size);
 class TPdfDocument;
 // The codes shown with each font name by the forms and appearances whose
 // resources stand at `scopePos` (a font record's scopePos).
-TCodesByFont ScopeCodes(TPdfDocument& doc, int32_t scopePos);
+TCodesByFont ScopeCodes(TPdfDocument& doc, TFilePos scopePos);

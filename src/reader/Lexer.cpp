@@ -1,6 +1,6 @@
 #include "Lexer.h"
 
-#include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -12,18 +12,18 @@ bool IsHexDigit(uint8_t ch) { return IsDigit(static_cast<char>(ch)) || (ch >= 'a
 
 uint8_t TLexer::NextByte() {
     uint8_t ch;
-    if (pos_ >= 0 && pos_ < size_) {
-        ch = data_[pos_];
+    if (InData(pos_)) {
+        ch = At(pos_);
     } else {
-        const int64_t d = static_cast<int64_t>(size_) - pos_ + 1;
+        const int64_t d = end_ - pos_ + 1;
         ch = (d % 2 != 0) ? 13 : 96;
     }
-    if (pos_ < INT32_MAX) ++pos_;
+    if (pos_ < INT64_MAX) ++pos_;
     return ch;
 }
 
 void TLexer::SkipComment() {
-    while (pos_ >= 0 && pos_ < size_ && !IsLineEnd(data_[pos_])) ++pos_;
+    while (InData(pos_) && !IsLineEnd(At(pos_))) ++pos_;
 }
 
 void TLexer::SkipBlanksAndComments() {
@@ -31,7 +31,7 @@ void TLexer::SkipBlanksAndComments() {
         while (IsPdfWhiteSpace(NextByte())) {
         }
         --pos_;
-        if (pos_ < 0 || pos_ >= size_ || data_[pos_] != '%') return;
+        if (!InData(pos_) || At(pos_) != '%') return;
         SkipComment();
     }
 }
@@ -39,11 +39,11 @@ void TLexer::SkipBlanksAndComments() {
 TToken TLexer::Next() {
     // Normally the previous token left the position on a non-blank byte;
     // at the start of the data, or after SetPos, it may not be.
-    if (pos_ >= 0 && pos_ < size_) {
+    if (InData(pos_)) {
         SkipBlanksAndComments();
-        if (pos_ > size_) pos_ = size_;  // only filler was passed over
+        if (pos_ > end_) pos_ = end_;  // only filler was passed over
     }
-    if (pos_ >= 0 && pos_ < size_ && data_[pos_] == '<' && (pos_ + 1 == size_ || data_[pos_ + 1] != '<'))
+    if (InData(pos_) && At(pos_) == '<' && (pos_ + 1 == end_ || At(pos_ + 1) != '<'))
         return NextHexString();
     std::string& t = text_;
     t.clear();
@@ -73,7 +73,7 @@ TToken TLexer::Next() {
         if (inString) {
             taken = false;
             // A filler byte never becomes part of the string.
-            if (pos_ > size_) break;
+            if (pos_ > end_) break;
             append(ch);
             if (escaped) {
                 escaped = false;
@@ -90,7 +90,7 @@ TToken TLexer::Next() {
 
         // A comment before the token is skipped like a blank; one right
         // behind it ends it.
-        if (ch == '%' && escapes == 0 && t.empty() && pos_ <= size_) {
+        if (ch == '%' && escapes == 0 && t.empty() && pos_ <= end_) {
             SkipComment();
             continue;
         }
@@ -136,14 +136,14 @@ TToken TLexer::Next() {
 
         if (inString) {
             // The "(" that opened the string: its bytes follow.
-            if (pos_ > size_) break;
+            if (pos_ > end_) break;
             continue;
         }
         if (!taken && (IsPdfWhiteSpace(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
                        ch == '<' || ch == '>' || ch == '%'))
             break;
         if (t == "[" || t == "]") break;
-        if (pos_ > size_) break;
+        if (pos_ > end_) break;
     }
 
     if (!(t == "[" || t == "]" || (!taken && (IsPdfWhiteSpace(ch) || ch == ')')))) --pos_;
@@ -165,8 +165,8 @@ TToken TLexer::NextHexString() {
     ++pos_;
     bool closed = false;
     bool tooLong = false;
-    while (pos_ < size_) {
-        const uint8_t ch = data_[pos_];
+    while (InData(pos_)) {
+        const uint8_t ch = At(pos_);
         if (ch != '>' && !IsHexDigit(ch) && !IsPdfWhiteSpace(ch)) break;
         ++pos_;
         if (t.size() < kMaxTokenBytes) t += static_cast<char>(ch);

@@ -28,6 +28,10 @@ const char* const kUnsupportedStart = "Diese PDF-Datei nutzt eine Funktion, die 
 const char* const kUnsupportedEnd = "), und kann deshalb nicht gelesen werden!";
 const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
 
+std::string NoMemoryMessage(const std::string& path) {
+    return "Nicht genug Arbeitsspeicher, um die Datei " + path + " zu lesen.";
+}
+
 // How far into the file the "%PDF-" header may stand (some writers put
 // a few bytes of their own before it).
 constexpr size_t kHeaderSearch = 1024;
@@ -48,14 +52,14 @@ void ReadFontsOncePerDictionary(TPdfDocument& doc) {
         int32_t pageIndex = 0;
         std::string resName;
         TFontUse use = TFontUse::PageContent;
-        int32_t scopePos = -1;
+        TFilePos scopePos = -1;
         std::string usedBy;
         size_t readAs = 0;  // index among the records read
     };
     std::vector<TFontRecord> records = std::move(doc.fontList.data);
     doc.fontList.Clear();
     std::vector<TUse> uses(records.size());
-    std::unordered_map<int32_t, size_t> byDict;
+    std::unordered_map<TFilePos, size_t> byDict;
     for (size_t i = 0; i < records.size(); ++i) {
         TFontRecord& record = records[i];
         uses[i].pageIndex = record.pageIndex;
@@ -113,10 +117,6 @@ TDateTimeValue NowLocal() {
     return v;
 }
 
-void TPdfDocument::InterPretPage(const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo) {
-    if (interpreter) interpreter(*this, content, length, pumpMessages, pageNo);
-}
-
 TOpenResult TPdfDocument::openfilenow(const std::string& path) {
     if (opening) return TOpenResult::Cancelled;
     ui_.ShowProgressWindow();
@@ -133,7 +133,10 @@ TOpenResult TPdfDocument::openfilenow(const std::string& path) {
     } catch (const TConversionError& error) {
         ui_.ShowMessage(error.what(), TMsgIcon::Error);
     } catch (const std::bad_alloc&) {
-        ui_.ShowMessage("Zu wenig Arbeitsspeicher, um die Datei " + path + " zu lesen.", TMsgIcon::Error);
+        // What was read so far is given up: the memory is needed for the message.
+        ResetDocument();
+        ui_.ShowMessage(NoMemoryMessage(path), TMsgIcon::Error);
+        result = TOpenResult::OutOfMemory;
     } catch (const std::exception& error) {
         ui_.ShowMessage(error.what(), TMsgIcon::Error);
     }
@@ -145,30 +148,28 @@ TOpenResult TPdfDocument::openfilenow(const std::string& path) {
 
 TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     auto stageStart = Clock::now();
-    // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
-    if (!fileBuffer.Load(path)) {
-        fileData = nullptr;
-        fileSize = 0;
-        ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);
-        return TOpenResult::Unreadable;
+    switch (Load(path)) {
+        case TFileBytes::TLoad::Loaded: break;
+        case TFileBytes::TLoad::NoMemory:
+            ui_.ShowMessage(NoMemoryMessage(path), TMsgIcon::Error);
+            return TOpenResult::OutOfMemory;
+        case TFileBytes::TLoad::Unreadable:
+            ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);
+            return TOpenResult::Unreadable;
     }
-    fileData = fileBuffer.data();
-    fileSize = static_cast<int32_t>(fileBuffer.size());
-    sourceSize = fileSize;
-    filePos = 0;
     timings.fileRead = SecondsSince(stageStart);
 
-    if (fileBuffer.empty()) {
+    if (Source().empty()) {
         ui_.ShowMessage(kEmptyFile, TMsgIcon::Error);
         return TOpenResult::Invalid;
     }
-    const size_t header = HeaderPos(fileBuffer);
+    const size_t header = HeaderPos(Source());
     if (header == std::string_view::npos) {
         ui_.ShowMessage(kNotPdf, TMsgIcon::Error);
         return TOpenResult::Invalid;
     }
     uint8_t version[3];
-    SetPos(static_cast<int32_t>(header) + 5);
+    SetPos(static_cast<TFilePos>(header) + 5);
     ReadBytes(version, 3);
     if (version[0] == '1' && version[1] == '.' && version[2] >= '2' && version[2] <= '4')
         ui_.SelectVersionItem(version[2] - '2');
@@ -223,24 +224,13 @@ void TPdfDocument::ResetDocument() {
     Edit6.clear();
     const TDateTimeValue now = NowLocal();
     DateTimePicker1 = DateTimePicker2 = DateTimePicker3 = DateTimePicker4 = now;
+    creationDateRead = modDateRead = false;
     ui_.InfoFieldsChanged();
     rootHasMediaBox = 0;
-    dictEntries = TDictEntryList(&curDictEntry);
     pageRefs.Clear();
     pageList.Clear();
     contentBytesRead = 0;
-    objTable.clear();
-    objTable.shrink_to_fit();
-    badEntries.clear();
-    scannedOffsets.clear();
-    lostObjects.clear();
-    unsupportedFeature.clear();
-    repaired = false;
-    encrypted = 0;
-    objCount = 0;
-    rootFound = 0;
-    infoFound = 0;
-    parseFailed = 0;
+    ResetFile();
 }
 
 void TPdfDocument::ReadDocumentStructure() {
@@ -270,7 +260,7 @@ void TPdfDocument::ReadDocumentStructure() {
 }
 
 void TPdfDocument::FinishOpen() {
-    dictEntries = TDictEntryList(&curDictEntry);
+    dictEntries = TDictEntryList();
     pageRefs.Clear();
     ui_.CloseProgressWindow();
     opening = 0;

@@ -9,6 +9,7 @@ enum class TOpenResult {
     Invalid,     // not a PDF file, or damaged beyond repair
     Encrypted,   // encrypted; decrypting is not supported
     Unsupported, // its structure needs what the reader cannot do (a stream filter it lacks)
+    OutOfMemory, // memory or address space ran out while it was read
     Cancelled,   // the user stopped the open
 };
 

@@ -53,13 +53,13 @@ std::array<double, 4> BoxFromTokens(const std::vector<std::string>& tokens) {
 // tree root is lost; other readers show those pages too. The cursor and the
 // parsed entries are left as found.
 std::vector<TPageRef> PagesByScan(TPdfDocument& doc) {
-    std::vector<std::pair<int32_t, int32_t>> byOffset;  // offset, number
-    for (int32_t num = 0; num < doc.objCount; ++num) {
-        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
+    std::vector<std::pair<TFilePos, int32_t>> byOffset;  // offset, number
+    for (int32_t num = 0; num < doc.ObjCount(); ++num) {
+        const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
         if (entry.kind == TObjKind::AtOffset && entry.inUse && !entry.structural) byOffset.emplace_back(entry.offset, num);
     }
     std::sort(byOffset.begin(), byOffset.end());
-    const int32_t savedPos = doc.filePos;
+    const TFilePos savedPos = doc.GetPos();
     const uint8_t savedFailed = doc.parseFailed;
     TDictEntryList saved = doc.TakeDictEntries();
     std::vector<TPageRef> pages;
@@ -70,11 +70,11 @@ std::vector<TPageRef> PagesByScan(TPdfDocument& doc) {
             return e.tokens.size() >= 2 && e.tokens[0] == "/Type" && e.tokens[1] == "/Page";
         });
         doc.DiscardEntries();
-        if (isPage) pages.push_back({num, doc.objTable[static_cast<size_t>(num)].generation});
+        if (isPage) pages.push_back({num, doc.Table()[static_cast<size_t>(num)].generation});
     }
     doc.dictEntries = std::move(saved);
     doc.parseFailed = savedFailed;
-    doc.filePos = savedPos;
+    doc.SetPos(savedPos);
     return pages;
 }
 
@@ -88,7 +88,7 @@ bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size(
 std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std::vector<std::string>& tokens) {
     if (tokens.size() < 2) return std::nullopt;
     constexpr size_t kMaxElements = 16;  // 4 values, each perhaps "n g R"
-    const int32_t saved = doc.filePos;
+    const TFilePos saved = doc.GetPos();
     std::vector<std::string> elements;
     const bool direct = tokens[1] == "[";
     if (direct) {
@@ -96,7 +96,7 @@ std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std
     } else if (!IsDirectValue(tokens) && doc.FetchObject(TryStrToInt(tokens[1]).value_or(-1)) &&
                doc.ReadToken() == "[") {
         for (std::string tok; elements.size() < kMaxElements && (tok = doc.ReadToken()) != "]" && tok != "endobj" &&
-                              doc.filePos <= doc.fileSize;)
+                              doc.GetPos() <= doc.End();)
             elements.push_back(tok);
     }
     std::vector<std::string> box{tokens[0], "["};
@@ -109,7 +109,7 @@ std::optional<std::vector<std::string>> ResolvedBox(TPdfDocument& doc, const std
             box.push_back(elements[i]);
         }
     }
-    doc.filePos = saved;
+    doc.SetPos(saved);
     if (!direct && box.size() < 6) return std::nullopt;
     box.push_back("]");
     return box;
@@ -180,7 +180,7 @@ void ForEachInlineRef(const std::vector<std::string>& tokens, Add add) {
 // object ends whatever its brackets say.
 std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
     std::vector<TPageRef> refs;
-    for (int32_t read = 0; read < kMaxArrayRefs && doc.filePos < doc.fileSize; ++read) {
+    for (int32_t read = 0; read < kMaxArrayRefs && doc.GetPos() < doc.End(); ++read) {
         const std::string num = doc.ReadToken();
         if (num == "]" || num == "endobj") break;
         const std::string gen = doc.ReadToken();
@@ -195,7 +195,7 @@ std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
 }  // namespace
 
 void TPdfDocument::ReadDocumentInfo() {
-    infoEntries = TDictEntryList(&curDictEntry);
+    infoEntries = TDictEntryList();
     infoEntriesValid = false;
     if (!FetchObject(infoObjNum)) return;
     ParseDict();
@@ -213,9 +213,9 @@ void TPdfDocument::ReadDocumentInfo() {
         if (field) {
             *field = TextStringToUtf8(StringTokenBytes(tokens[1]));
         } else if (key == "/CreationDate") {
-            ParsePdfDate(tokens[1], DateTimePicker1, DateTimePicker2);
+            creationDateRead = ParsePdfDate(tokens[1], DateTimePicker1, DateTimePicker2);
         } else if (key == "/ModDate") {
-            ParsePdfDate(tokens[1], DateTimePicker3, DateTimePicker4);
+            modDateRead = ParsePdfDate(tokens[1], DateTimePicker3, DateTimePicker4);
         }
     }
     infoEntries = TakeDictEntries();
@@ -267,13 +267,13 @@ bool TPdfDocument::CollectKids(std::vector<TPageRef>& kids, std::vector<TDictEnt
             continue;
         }
         // /Kids as a reference to an array object.
-        const int32_t savedPos = filePos;
+        const TFilePos savedPos = GetPos();
         const auto arrayObj = TryStrToInt(tokens[1]);
         if (arrayObj && FetchObject(*arrayObj) && ReadToken() == "[") {
             const std::vector<TPageRef> refs = ReadRefArray(*this);
             kids.insert(kids.end(), refs.begin(), refs.end());
         }
-        filePos = savedPos;
+        SetPos(savedPos);
     }
     const bool hasKids = kids.size() > before;
     if (inheritable && hasKids)
@@ -372,9 +372,9 @@ void TPdfDocument::ReadPageTree() {
     for (int32_t i = 0; i < pageRefs.Count(); ++i) {
         const TPageRef& ref = pageRefs[static_cast<size_t>(i)];
         TPageRecord* page = pageList.Append();
-        page->annotations = TDynaArray<TAnnotation>(&curAnnot);
-        page->contentRefs = TDynaArray<TContentRef>(&curContentRef);
-        page->pageEntries = TDynaArray<TDictEntry>(&curDictEntry);
+        page->annotations = TDynaArray<TAnnotation>();
+        page->contentRefs = TDynaArray<TContentRef>();
+        page->pageEntries = TDynaArray<TDictEntry>();
         page->inherited = pageInherited[static_cast<size_t>(i)];
         page->mediaBox = rootHasMediaBox ? rootMediaBox : std::array<double, 4>{0, 0, 595, 842};
         page->objNum = ref.objNum;
@@ -390,7 +390,7 @@ namespace {
 // dictionary written into the array itself.
 struct TAnnotPlace {
     TPageRef ref;
-    int32_t dictPos = -1;
+    TFilePos dictPos = -1;
 };
 
 // Referenced /Contents and /Annots arrays by object number, read once per
@@ -405,12 +405,12 @@ struct TRefArrayCache {
 const std::vector<TPageRef>& ReferencedContents(TPdfDocument& doc, TRefArrayCache& cache, int32_t objNum, int32_t gen) {
     if (auto found = cache.contents.find(objNum); found != cache.contents.end()) return found->second;
     std::vector<TPageRef>& refs = cache.contents[objNum];
-    const int32_t savedPos = doc.filePos;
+    const TFilePos savedPos = doc.GetPos();
     if (doc.FetchObject(objNum)) {
         if (doc.ReadToken() == "[") refs = ReadRefArray(doc);
         else refs.push_back({objNum, gen});
     }
-    doc.filePos = savedPos;
+    doc.SetPos(savedPos);
     return refs;
 }
 
@@ -418,13 +418,13 @@ const std::vector<TPageRef>& ReferencedContents(TPdfDocument& doc, TRefArrayCach
 // "n g R" references and dictionaries written into the array, which are
 // passed over to their matching ">>". Anything else is skipped; the array
 // ends at its "]", at "endobj", or after as many tokens as any real page has.
-std::vector<TAnnotPlace> AnnotsArray(const TPdfDocument& doc, int32_t arrayPos) {
+std::vector<TAnnotPlace> AnnotsArray(const TPdfDocument& doc, TFilePos arrayPos) {
     std::vector<TAnnotPlace> places;
-    TLexer lexer(doc.fileData, doc.fileSize, arrayPos);
+    TLexer lexer = doc.SpanAt(arrayPos).LexerAt(arrayPos);
     if (lexer.Next().kind != TTokenKind::ArrayOpen) return places;
     std::string num, gen;  // the two tokens before the current one
     for (int32_t read = 0; read < kMaxArrayRefs && !lexer.AtEnd(); ++read) {
-        const int32_t tokenPos = lexer.Pos();
+        const TFilePos tokenPos = lexer.Pos();
         const TToken token = lexer.Next();
         if (token.kind == TTokenKind::ArrayClose || token.kind == TTokenKind::Error || token.text == "endobj") break;
         if (token.kind == TTokenKind::DictOpen) {
@@ -453,9 +453,9 @@ std::vector<TAnnotPlace> AnnotsOfEntry(TPdfDocument& doc, TRefArrayCache& cache,
     if (!objNum) return {};
     if (auto found = cache.annots.find(*objNum); found != cache.annots.end()) return found->second;
     std::vector<TAnnotPlace>& places = cache.annots[*objNum];
-    const int32_t savedPos = doc.filePos;
-    if (doc.FetchObject(*objNum)) places = AnnotsArray(doc, doc.filePos);
-    doc.filePos = savedPos;
+    const TFilePos savedPos = doc.GetPos();
+    if (doc.FetchObject(*objNum)) places = AnnotsArray(doc, doc.GetPos());
+    doc.SetPos(savedPos);
     return places;
 }
 
@@ -472,13 +472,13 @@ void ReadPageEntry(TPdfDocument& doc, TRefArrayCache& cache, TPageRecord& page, 
             page.resourcesForm = TValueForm::Direct;
         } else {
             page.resourcesForm = TValueForm::Indirect;
-            const int32_t savedPos = doc.filePos;
+            const TFilePos savedPos = doc.GetPos();
             const auto objNum = TryStrToInt(tokens[1]);
             if (objNum && doc.FetchObject(*objNum)) {
-                page.resourcesDictPos = doc.filePos;
+                page.resourcesDictPos = doc.GetPos();
                 page.hasResources = 1;
             }
-            doc.filePos = savedPos;
+            doc.SetPos(savedPos);
         }
     } else if (key == "/Contents" && tokens.size() >= 4) {
         auto addContent = [&page](const TPageRef& ref) {
@@ -548,20 +548,20 @@ void TPdfDocument::ReadResources() {
             if (tokens.size() < 2) continue;
             const bool isFont = tokens[0] == "/Font";
             if (!isFont && tokens[0] != "/XObject") continue;
-            int32_t& dictPos = isFont ? page.fontDictPos : page.xobjectDictPos;
+            TFilePos& dictPos = isFont ? page.fontDictPos : page.xobjectDictPos;
             uint8_t& found = isFont ? page.hasFonts : page.hasXObjects;
             (isFont ? page.fontsForm : page.xobjectsForm) = FormOf(tokens);
             if (IsDirectValue(tokens)) {
                 dictPos = entry.valuePos;
                 found = 1;
             } else {
-                const int32_t savedPos = filePos;
+                const TFilePos savedPos = GetPos();
                 const auto objNum = TryStrToInt(tokens[1]);
                 if (objNum && FetchObject(*objNum)) {
-                    dictPos = filePos;
+                    dictPos = GetPos();
                     found = 1;
                 }
-                filePos = savedPos;
+                SetPos(savedPos);
             }
         }
         DiscardEntries();

@@ -82,6 +82,17 @@ std::optional<int32_t> TryStrToInt(const std::string& s) {
     return value;
 }
 
+std::optional<int64_t> TryStrToPos(const std::string& s) {
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    if (first != last && *first == '+') ++first;
+    if (first == last) return std::nullopt;
+    int64_t value = 0;
+    auto [ptr, ec] = std::from_chars(first, last, value, 10);
+    if (ec != std::errc() || ptr != last) return std::nullopt;
+    return value;
+}
+
 std::optional<double> TryStrToFloat(const std::string& s) {
     const char* first = s.data();
     const char* last = s.data() + s.size();

@@ -33,6 +33,8 @@ std::string NextWord(std::string& s);
 
 // Decimal integer with an optional sign, the whole text; 32-bit range.
 std::optional<int32_t> TryStrToInt(const std::string& s);
+// A byte position or length of any size.
+std::optional<int64_t> TryStrToPos(const std::string& s);
 // Real number with "." as decimal point, optional sign and exponent.
 std::optional<double> TryStrToFloat(const std::string& s);
 // As above, but a failure throws TConversionError with the conversion's text.

@@ -217,7 +217,6 @@ std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
     auto doc = std::make_unique<TPdfDocument>(*bridge_);
     doc->programDir = QFile::encodeName(programDir_).toStdString();
     doc->readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
-    AttachInterpreter(*doc);
     return doc;
 }
 

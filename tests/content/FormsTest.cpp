@@ -19,7 +19,6 @@ struct TRun {
 class FormsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AttachInterpreter(h.doc);
         path = ScratchDir("forms") + "/forms.pdf";
         WriteFileBytes(path, FormsDocument());
         h.doc.openfilenow(path);
@@ -173,7 +172,6 @@ TEST(FormsFonts, TextAfterAFormKeepsTheCallersFont) {
                     "endcodespacerange 1 beginbfchar <41> <005A> endbfchar endcmap end end");
     b.Trailer("/Root 1 0 R");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(b.WriteTo("font-after-form.pdf"));
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);
@@ -198,7 +196,6 @@ TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     b.Stream(50, "/Subtype /Form /BBox [0 0 1 1]", "0 0 1 1 re f");
     b.Trailer("/Root 1 0 R");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(b.WriteTo("form-tree.pdf"));
     InterpretAllPages(h.doc);
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
@@ -242,7 +239,6 @@ TEST(FormsClip, ItemsWhollyOutsideTheBoxAreLeftOut) {
     b.Trailer("/Root 1 0 R");
     const std::string path = b.WriteTo("form-clip.pdf");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(path);
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);

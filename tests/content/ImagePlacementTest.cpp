@@ -9,7 +9,6 @@ namespace {
 
 TEST(ImagePlacement, EachPageShowsItsOwnPictureOfASharedName) {
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"));
     ASSERT_TRUE(h.ui.messages.empty()) << h.AllMessages();
     InterpretAllPages(h.doc);

@@ -129,7 +129,6 @@ protected:
         scratch = ScratchDir("vertical");
         path = scratch + "/vertical.pdf";
         WriteFileBytes(path, VerticalDocument(contents));
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(path);
         ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
         InterpretAllPages(h.doc);
@@ -254,7 +253,6 @@ TEST(VerticalMetrics, BrokenAndHugeEntriesAreBounded) {
         b.Object(7, c.w2);
         b.Trailer("/Root 1 0 R");
         THeadlessDoc h;
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(b.WriteTo("vertical-metrics.pdf"));
         ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
         ASSERT_GT(h.doc.fontList.Count(), 0);

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "ContentInterpreter.h"
 #include "Filters.h"
 #include "StreamTestDoc.h"
 
@@ -208,11 +207,11 @@ TEST(ContentStreams, OpenReportsUnsupportedCompressionOfPage3) {
 
     THeadlessDoc h;
     std::vector<std::pair<int32_t, std::string>> interpreted;
-    h.doc.interpreter = [&](TPdfDocument&, const uint8_t* content, int32_t length, bool, int32_t pageNo) {
-        interpreted.emplace_back(pageNo, std::string(content, content + length));
-    };
     h.doc.openfilenow(path);
-    InterpretAllPages(h.doc);
+    for (int32_t i = 0; i < h.doc.pageList.Count(); ++i) {
+        const std::vector<uint8_t> content = h.doc.PageContent(i);
+        if (!content.empty()) interpreted.emplace_back(i + 1, std::string(content.begin(), content.end()));
+    }
     EXPECT_TRUE(h.ui.messages.empty()) << h.AllMessages();
     EXPECT_NE(std::find(h.ui.statusLines.begin(), h.ui.statusLines.end(),
                         "Die Komprimierung /RunLengthDecode wird nicht unterstützt, deshalb kann die Seite 3 nicht "

@@ -200,7 +200,7 @@ TEST(FontReadTest, SharedFontGivesOneRecordPerPage) {
     // fontsFirstKeyPos points at "/F1" in the page's /Font dictionary.
     const TPageRecord& page = doc.pageList[0];
     ASSERT_GT(page.fontsFirstKeyPos, 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(doc.fileData) + page.fontsFirstKeyPos, 3), "/F1");
+    EXPECT_EQ(std::string(doc.SpanAt(page.fontsFirstKeyPos).View(page.fontsFirstKeyPos, 3)), "/F1");
 }
 
 TEST(FontReadTest, EncodingNameInItsOwnObject) {

@@ -166,7 +166,7 @@ TEST(Images, OneRecordPerNameAndPictureBelongingToTheFirstPage) {
     EXPECT_EQ(d->doc.imageList[2].objectPos, d->BodyPos(5));
     ASSERT_EQ(third.xobjectPositions.size(), 2u);
     EXPECT_EQ(third.xobjectPositions[0], std::make_pair(std::string("/Im1"), d->BodyPos(6)));
-    EXPECT_EQ(d->doc.fileBuffer[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
+    EXPECT_EQ(d->doc.Source()[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
     EXPECT_EQ(d->doc.pageList[0].xobjectsFirstKeyPos, d->BodyPos(3) + 3);
     EXPECT_TRUE(d->HasStatusLine("3 Bilder/Objekte gefunden..."));
 }
@@ -199,7 +199,7 @@ TEST(Images, DictionaryFieldsAndFilterKinds) {
         EXPECT_EQ(image.height, 5);
         EXPECT_EQ(image.bitsPerComponent, 1);
         EXPECT_EQ(image.length, 3);
-        EXPECT_EQ(d->doc.fileBuffer[static_cast<size_t>(image.streamPos)], 's');
+        EXPECT_EQ(d->doc.Source()[static_cast<size_t>(image.streamPos)], 's');
     }
 }
 

@@ -114,7 +114,6 @@ protected:
         dir = ScratchDir("form-chain");
         in = dir + "/in.pdf";
         WriteFileBytes(in, ChainFile(options));
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(in);
         ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     }
@@ -280,7 +279,6 @@ TEST(FormChainPattern, AFormAlsoDrawnThroughAPatternIsCopiedForTheChoosingPage) 
     options.secondPageDrawsBThroughAPattern = true;
     WriteFileBytes(in, ChainFile(options));
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(in);
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     ASSERT_TRUE(Has(PdffontsOfPage(in, 2), "Courier"));
@@ -315,7 +313,6 @@ TEST(FormChainKept, AnAnnotationOfTwoPagesKeepsItsAppearanceAndTheSaveSaysSo) {
     const std::string in = dir + "/in.pdf", out = dir + "/out.pdf";
     WriteFileBytes(in, ChainFile({TResourcesAt::Page, true}));
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(in);
     ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     TFontRecord* added = h.doc.fontList.Append();

@@ -57,7 +57,6 @@ protected:
     void SetUp() override {
         dir = ScratchDir("form-replacement");
         WriteFileBytes(dir + "/in.pdf", TwoPagesWithAForm());
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(dir + "/in.pdf");
         ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
     }

@@ -57,7 +57,7 @@ TEST(WriterNumbering, AddedFontThenOneAnnotsArrayPerPageFlatKidsAndSize) {
     auto h = Open("numbering", FortyObjects());
     TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 3);
-    ASSERT_EQ(doc.objCount, 41);
+    ASSERT_EQ(doc.ObjCount(), 41);
     AddFont(doc, "/Arial");
     RewritePageContents(doc);
     const std::string out = Written(doc);
@@ -356,7 +356,7 @@ TEST(WriterCopy, UnusedStreamsBecomeFreeOldFreeEntriesKeepTheirGenerationAnnotsL
     auto h = Open("copy", bytes);
     TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
-    ASSERT_EQ(doc.objCount, 12);
+    ASSERT_EQ(doc.ObjCount(), 12);
     RewritePageContents(doc);
     EXPECT_TRUE(h->HasMessage("Der Inhalt der Seite konnte nicht dekodiert werden!"));
     const std::string out = Written(doc);
