@@ -65,7 +65,8 @@ while IFS= read -r pdf; do
     rc=$?
     sum=-
     [[ -f $target ]] && sum=$(normalize "$target" | sha1sum | cut -c1-16)
-    msgsum=$(printf '%s' "$msg" | sha1sum | cut -c1-12)
+    # The output's name is the temporary folder's, new in every run.
+    msgsum=$(printf '%s' "${msg//$work/OUT}" | sha1sum | cut -c1-12)
     printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$rel" "$v" "$rc" "$sum" "$msgsum" "$info" >>"$out"
   done
 done < <(inputs)

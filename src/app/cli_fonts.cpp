@@ -140,8 +140,8 @@ int CliFonts(const TCliArgs& args) {
         return 64;
     }
     TCliDocument cli;
-    cli.doc.openfilenow(files[0]);
+    cli.Open(files[0]);
     if (json) PrintJson(cli);
     else PrintPlain(cli);
-    return OpenExitStatus(cli.doc.lastOpenResult);
+    return cli.OpenStatus();
 }

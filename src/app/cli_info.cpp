@@ -27,7 +27,7 @@ int CliInfo(const TCliArgs& args) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    doc.openfilenow(args[0]);
+    cli.Open(args[0]);
 
     std::string version = "-";
     if (doc.SourceSize() >= 8) version.assign(reinterpret_cast<const char*>(doc.Source().data()) + 5, 3);
@@ -49,5 +49,5 @@ int CliInfo(const TCliArgs& args) {
         std::printf("Geändert: %s\n", Date(doc.modDateRead, doc.DateTimePicker3, doc.DateTimePicker4).c_str());
     }
     PrintMessages(cli.ui);
-    return OpenExitStatus(cli.doc.lastOpenResult);
+    return cli.OpenStatus();
 }

@@ -320,7 +320,7 @@ void TPdfDocument::CollectFormFonts() {
     std::map<TFilePos, std::vector<TReachedFont>> reachedByResources;
     int32_t added = 0;
     for (int32_t i = 0; i < pageList.Count(); ++i) {
-        if (cancelRequested) break;
+        if (CancelRequested()) break;
         TPageRecord& page = pageList[static_cast<size_t>(i)];
         const TFilePos resourcesPos = page.hasResources ? page.resourcesDictPos : -1;
         std::vector<TReachedFont> reached;

@@ -79,6 +79,12 @@ public:
 private:
     uint8_t NextByte();
     TToken NextHexString();
+    TToken NextLiteralString();
+    TToken NextRegular();
+    // Appends to the token's text; false when it is full (kMaxTokenBytes).
+    bool Append(uint8_t ch);
+    // Whether a byte outside a string joins the token read so far.
+    static bool TakesByte(const std::string& t, uint8_t ch);
     bool InData(TFilePos pos) const { return pos >= base_ && pos < end_; }
     uint8_t At(TFilePos pos) const { return data_[pos - base_]; }
 

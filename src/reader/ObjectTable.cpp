@@ -149,13 +149,19 @@ void TPdfFile::TakeTrailerKeys(TFilePos& prev, TFilePos& xrefStm) {
         if (tokens.empty()) continue;
         const std::string& key = tokens[0];
         if (IsReference(entry)) {
-            if (key == "/Root" && !rootFound) {
-                rootObjNum = StrToInt(tokens[1]);
-                rootGen = StrToInt(tokens[2]);
+            const auto num = TryStrToInt(tokens[1]);
+            const auto gen = TryStrToInt(tokens[2]);
+            const bool numbers = num && gen;
+            if ((key == "/Root" && !rootFound) || (key == "/Info" && !infoFound)) {
+                if (!numbers) NoteBadNumber(TOpenProblemKind::NotAnInteger, num ? tokens[2] : tokens[1]);
+            }
+            if (key == "/Root" && !rootFound && numbers) {
+                rootObjNum = *num;
+                rootGen = *gen;
                 rootFound = 1;
-            } else if (key == "/Info" && !infoFound) {
-                infoObjNum = StrToInt(tokens[1]);
-                infoGen = StrToInt(tokens[2]);
+            } else if (key == "/Info" && !infoFound && numbers) {
+                infoObjNum = *num;
+                infoGen = *gen;
                 infoFound = 1;
             }
         }

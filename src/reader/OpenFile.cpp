@@ -20,18 +20,6 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-const char* const kInvalidFile = "Dies ist keine gültige PDF-Datei.";
-const char* const kEncryptedFile = "Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!";
-const char* const kEmptyFile = "Die Datei ist leer.";
-const char* const kNotPdf = "Diese Datei ist keine PDF-Datei.";
-const char* const kUnsupportedStart = "Diese PDF-Datei nutzt eine Funktion, die das Programm nicht unterstützt (";
-const char* const kUnsupportedEnd = "), und kann deshalb nicht gelesen werden!";
-const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
-
-std::string NoMemoryMessage(const std::string& path) {
-    return "Nicht genug Arbeitsspeicher, um die Datei " + path + " zu lesen.";
-}
-
 // How far into the file the "%PDF-" header may stand (some writers put
 // a few bytes of their own before it).
 constexpr size_t kHeaderSearch = 1024;
@@ -117,55 +105,67 @@ TDateTimeValue NowLocal() {
     return v;
 }
 
-TOpenResult TPdfDocument::openfilenow(const std::string& path) {
-    if (opening) return TOpenResult::Cancelled;
+const TOpenReport& TPdfDocument::openfilenow(const std::string& path, const TOpenOptions& options) {
+    if (opening) {
+        static const TOpenReport kIgnored{TOpenResult::Cancelled, {}};
+        return kIgnored;
+    }
     ui_.ShowProgressWindow();
     ui_.SetStatusLabel("");
     opening = 1;
-    cancelRequested = 0;
+    options_ = options;
     timings = TOpenTimings{};
     const auto openStart = Clock::now();
+    report_ = TOpenReport{};
     TOpenResult result = TOpenResult::Invalid;
-
     try {
         ResetDocument();
         result = ReadFile(path);
-    } catch (const TConversionError& error) {
-        ui_.ShowMessage(error.what(), TMsgIcon::Error);
     } catch (const std::bad_alloc&) {
-        // What was read so far is given up: the memory is needed for the message.
+        // What was read so far is given up: the memory is needed to go on.
         ResetDocument();
-        ui_.ShowMessage(NoMemoryMessage(path), TMsgIcon::Error);
+        Problem(TOpenProblemKind::NoMemory);
         result = TOpenResult::OutOfMemory;
     } catch (const std::exception& error) {
-        ui_.ShowMessage(error.what(), TMsgIcon::Error);
+        Problem(TOpenProblemKind::Failure, error.what());
     }
-    lastOpenResult = result;
+    if (CancelRequested()) result = TOpenResult::Cancelled;
+    report_.outcome = result;
+    options_ = TOpenOptions{};
     timings.total = SecondsSince(openStart);
     FinishOpen();
-    return result;
+    return report_;
 }
+
+void TPdfDocument::Problem(TOpenProblemKind kind, std::string detail) {
+    TOpenProblem problem;
+    problem.kind = kind;
+    problem.detail = std::move(detail);
+    report_.problems.push_back(std::move(problem));
+}
+
+bool TPdfDocument::CancelRequested() const { return options_.cancel && options_.cancel->load(); }
 
 TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     auto stageStart = Clock::now();
     switch (Load(path)) {
         case TFileBytes::TLoad::Loaded: break;
         case TFileBytes::TLoad::NoMemory:
-            ui_.ShowMessage(NoMemoryMessage(path), TMsgIcon::Error);
+            Problem(TOpenProblemKind::NoMemory);
             return TOpenResult::OutOfMemory;
         case TFileBytes::TLoad::Unreadable:
-            ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);
+            Problem(TOpenProblemKind::CannotRead);
             return TOpenResult::Unreadable;
     }
     timings.fileRead = SecondsSince(stageStart);
 
     if (Source().empty()) {
-        ui_.ShowMessage(kEmptyFile, TMsgIcon::Error);
+        Problem(TOpenProblemKind::EmptyFile);
         return TOpenResult::Invalid;
     }
     const size_t header = HeaderPos(Source());
     if (header == std::string_view::npos) {
-        ui_.ShowMessage(kNotPdf, TMsgIcon::Error);
+        Problem(TOpenProblemKind::NoPdfHeader);
         return TOpenResult::Invalid;
     }
     uint8_t version[3];
@@ -177,27 +177,32 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     stageStart = Clock::now();
     const bool catalogFound = BuildObjectTable();
     timings.xref = SecondsSince(stageStart);
-
+    if (const auto badNumber = BadNumber()) {
+        report_.problems.push_back(*badNumber);
+        return TOpenResult::Invalid;
+    }
     if (encrypted) {
-        ui_.ShowMessage(kEncryptedFile, TMsgIcon::Error);
-        ui_.ShowMessage(kInvalidFile, TMsgIcon::Error);
+        Problem(TOpenProblemKind::Encrypted);
         return TOpenResult::Encrypted;
     }
     if (infoFound) ReadDocumentInfo();
     if (catalogFound) ReadDocumentStructure();
+    if (const auto badNumber = BadNumber()) {
+        report_.problems.push_back(*badNumber);
+        return TOpenResult::Invalid;
+    }
     // The structure could not be read because a stream of it needs what the
     // reader cannot do: that, not damage, is what the user should hear.
     if ((!catalogFound || parseFailed) && !unsupportedFeature.empty()) {
-        ui_.ShowMessage(kUnsupportedStart + ("Komprimierung " + Cp1252ToUtf8(unsupportedFeature)) + kUnsupportedEnd,
-                        TMsgIcon::Error);
+        Problem(TOpenProblemKind::UnsupportedFilter, unsupportedFeature);
         return TOpenResult::Unsupported;
     }
     if (!catalogFound || parseFailed) {
-        ui_.ShowMessage(kInvalidFile, TMsgIcon::Error);
+        Problem(TOpenProblemKind::Damaged);
         return TOpenResult::Invalid;
     }
     if (repaired) {
-        ui_.AddStatusLine(kRepaired);
+        Problem(TOpenProblemKind::TableRebuilt);
         return TOpenResult::Repaired;
     }
     return TOpenResult::Opened;
@@ -253,7 +258,7 @@ void TPdfDocument::ReadDocumentStructure() {
     stageStart = Clock::now();
     CollectImages();
     ReadImageDicts();
-    DecodeImages();
+    DecodeImages(options_.readPics);
     timings.images = SecondsSince(stageStart);
 
     ReadPageLoop();

@@ -48,10 +48,11 @@ public:
     TDocumentUi& Ui() { return ui_; }
 
     // ---- opening a file ---------------------------------------------------
-    // Reads the file at `path` into the model. Failures reach the user as
-    // message boxes, and the finishing steps run in every case; the result
-    // (also kept in lastOpenResult) is for callers that act on it.
-    TOpenResult openfilenow(const std::string& path);
+    // Reads the file at `path` into the model and reports how that went
+    // (kept until the next open); the finishing steps run in every case.
+    // An open asked for while one runs is ignored (reported as cancelled).
+    const TOpenReport& openfilenow(const std::string& path, const TOpenOptions& options = {});
+    const TOpenReport& LastOpen() const { return report_; }
 
     // ---- stages of the open (one file each) --------------------------------
     void ResetDocument();
@@ -84,8 +85,9 @@ public:
     void CollectImages();
     void ReadImageDicts();
     // Keeps the records of the pictures that can be shown (a JPEG judged by
-    // its header); the pixels are decoded when they are drawn.
-    void DecodeImages();
+    // its header); the pixels are decoded when they are drawn. Without
+    // readPics ("Bilder einlesen" unchecked) none is kept.
+    void DecodeImages(bool readPics = true);
     // The picture of image record `index` at 1/scaleDenom of its size (1, 2,
     // 4 or 8), decoded now or kept from an earlier call; null when it cannot
     // be decoded. The cursor is kept.
@@ -103,10 +105,7 @@ public:
     // ---- the document state ------------------------------------------------
     std::string programDir;  // the program's folder, ending in "/"
 
-    // The last open: how it ended.
-    TOpenResult lastOpenResult = TOpenResult::Invalid;
     uint8_t opening = 0;
-    uint8_t cancelRequested = 0;
 
     int32_t pagesObjNum = 0, pagesGen = 0;
     uint8_t pagesFound = 0;
@@ -177,12 +176,15 @@ public:
     bool modDateRead = false;
     bool modDateEdited = false;
 
-    // "Bilder einlesen".
-    bool readPics = true;
-
     TOpenTimings timings;
 
 private:
+    void Problem(TOpenProblemKind kind, std::string detail = {});
+    // The open's options say stop.
+    bool CancelRequested() const;
+
+    TOpenReport report_;
+    TOpenOptions options_;  // of the open that runs
     bool JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t room, std::vector<uint8_t>& joined,
                          std::vector<std::string>* problems);
 

@@ -44,6 +44,16 @@ void TPdfFile::ResetFile() {
     scannedOffsets.clear();
     lostObjects.clear();
     unsupportedFeature.clear();
+    badNumber_.reset();
+}
+
+void TPdfFile::NoteBadNumber(TOpenProblemKind kind, const std::string& token) {
+    if (badNumber_) return;
+    TOpenProblem problem;
+    problem.kind = kind;
+    problem.detail = token;
+    problem.offset = filePos;
+    badNumber_ = std::move(problem);
 }
 
 TByteSpan TPdfFile::SpanAt(TFilePos pos) const {

@@ -20,6 +20,7 @@
 
 #include "FileBytes.h"
 #include "Lexer.h"
+#include "OpenResult.h"
 #include "PdfRecords.h"
 
 // A block of bytes together with the position its first byte has.
@@ -147,6 +148,12 @@ public:
     // it explains an open that could not read the catalog or the pages.
     std::string unsupportedFeature;
 
+    // A token that had to be a number and is none, where the file's
+    // structure needs it (the trailer's references, a box): the first one
+    // met. The open ends as invalid with it.
+    void NoteBadNumber(TOpenProblemKind kind, const std::string& token);
+    const std::optional<TOpenProblem>& BadNumber() const { return badNumber_; }
+
 protected:
     // Forgets the table, the trailer's references and the taken-out objects.
     void ResetFile();
@@ -175,4 +182,5 @@ private:
     std::string extension_;
     TFilePos extensionBase_ = 0;
     TFilePos filePos = 0;
+    std::optional<TOpenProblem> badNumber_;
 };

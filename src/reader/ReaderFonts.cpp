@@ -11,10 +11,10 @@ bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size(
 // The body position of the object a reference entry names, the cursor left
 // where it was; nothing when the number does not convert or is not in the
 // object table.
-std::optional<int32_t> ReferencedBodyPos(TPdfDocument& doc, const std::string& objNumText) {
+std::optional<TFilePos> ReferencedBodyPos(TPdfDocument& doc, const std::string& objNumText) {
     const TFilePos savedPos = doc.GetPos();
     const auto objNum = TryStrToInt(objNumText);
-    std::optional<int32_t> bodyPos;
+    std::optional<TFilePos> bodyPos;
     if (objNum && doc.FetchObject(*objNum)) bodyPos = doc.GetPos();
     doc.SetPos(savedPos);
     return bodyPos;
@@ -225,8 +225,8 @@ void TPdfDocument::CollectFonts() {
             if (entry.tokens.empty()) continue;
             // A reference to an object the file lacks is PDF's null: no font,
             // as other readers see it. The writer copies the entry as it is.
-            const std::optional<int32_t> dictPos = IsDirectValue(entry.tokens)
-                                                       ? std::optional<int32_t>(entry.valuePos)
+            const std::optional<TFilePos> dictPos = IsDirectValue(entry.tokens)
+                                                       ? std::optional<TFilePos>(entry.valuePos)
                                                        : ReferencedBodyPos(*this, entry.tokens[1]);
             if (!dictPos) continue;
             TFontRecord& font = *fontList.Append();

@@ -295,7 +295,7 @@ void TPdfDocument::ReadImageDicts() {
     }
 }
 
-void TPdfDocument::DecodeImages() {
+void TPdfDocument::DecodeImages(bool readPics) {
     imageBitmaps.Clear();
     std::vector<uint8_t> decodable(static_cast<size_t>(imageList.Count()), 0);
     int32_t decodedCount = 0;

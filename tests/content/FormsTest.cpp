@@ -22,7 +22,7 @@ protected:
         path = ScratchDir("forms") + "/forms.pdf";
         WriteFileBytes(path, FormsDocument());
         h.doc.openfilenow(path);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         InterpretAllPages(h.doc);
     }
 
@@ -173,7 +173,7 @@ TEST(FormsFonts, TextAfterAFormKeepsTheCallersFont) {
     b.Trailer("/Root 1 0 R");
     THeadlessDoc h;
     h.doc.openfilenow(b.WriteTo("font-after-form.pdf"));
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);
     std::vector<std::string> texts;
     for (const TDisplayItem& item : h.doc.displayList)
@@ -198,7 +198,7 @@ TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     THeadlessDoc h;
     h.doc.openfilenow(b.WriteTo("form-tree.pdf"));
     InterpretAllPages(h.doc);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     int32_t paths = 0;
     for (const TDisplayItem& item : h.doc.displayList) paths += item.isPath;
     // Sixteen levels deep at most: 2^16 - 1 calls.
@@ -240,7 +240,7 @@ TEST(FormsClip, ItemsWhollyOutsideTheBoxAreLeftOut) {
     const std::string path = b.WriteTo("form-clip.pdf");
     THeadlessDoc h;
     h.doc.openfilenow(path);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);
     std::vector<std::string> texts;
     int32_t paths = 0;

@@ -130,7 +130,7 @@ protected:
         path = scratch + "/vertical.pdf";
         WriteFileBytes(path, VerticalDocument(contents));
         h.doc.openfilenow(path);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         InterpretAllPages(h.doc);
     }
 
@@ -254,7 +254,7 @@ TEST(VerticalMetrics, BrokenAndHugeEntriesAreBounded) {
         b.Trailer("/Root 1 0 R");
         THeadlessDoc h;
         h.doc.openfilenow(b.WriteTo("vertical-metrics.pdf"));
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         ASSERT_GT(h.doc.fontList.Count(), 0);
         const TFontText* text = FontTextOf(h.doc, *h.doc.fontList.Select(0));
         ASSERT_NE(text, nullptr);

@@ -212,7 +212,7 @@ TEST(ContentStreams, OpenReportsUnsupportedCompressionOfPage3) {
         const std::vector<uint8_t> content = h.doc.PageContent(i);
         if (!content.empty()) interpreted.emplace_back(i + 1, std::string(content.begin(), content.end()));
     }
-    EXPECT_TRUE(h.ui.messages.empty()) << h.AllMessages();
+    EXPECT_TRUE(h.OpenErrors().empty()) << h.AllMessages();
     EXPECT_NE(std::find(h.ui.statusLines.begin(), h.ui.statusLines.end(),
                         "Die Komprimierung /RunLengthDecode wird nicht unterstützt, deshalb kann die Seite 3 nicht "
                         "gelesen werden!"),
@@ -230,8 +230,8 @@ TEST(ContentStreams, FileWithACorruptFlatePageOpensAndNamesThePage) {
                                  .Trailer("/Root 1 0 R")
                                  .WriteTo("corrupt-flate.pdf");
     auto h = OpenHeadless(path);
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
-    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Opened);
+    EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
+    EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::Opened);
     EXPECT_EQ(h->doc.pageList.Count(), 1);
     EXPECT_TRUE(std::any_of(h->ui.statusLines.begin(), h->ui.statusLines.end(), [](const std::string& line) {
         return line.find("Seite 1 ist beschädigt") != std::string::npos;

@@ -286,9 +286,9 @@ TEST(Images, OneFilterArrayDecodesChainsAndUnfilteredImagesAreDropped) {
 TEST(Images, UncheckedReadPicsLeavesTheListEmpty) {
     auto d = OneImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode",
                          Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    d->doc.readPics = false;
     d->doc.CollectImages();
-    d->ReadAndDecodeImages();
+    d->doc.ReadImageDicts();
+    d->doc.DecodeImages(false);
     EXPECT_EQ(d->doc.imageList.Count(), 0);
     EXPECT_EQ(d->ui.statusLines.back(), "0 JPEG-Bilder gelesen...");
 }
@@ -464,7 +464,7 @@ TEST(Images, CorpusAscii85WrappedJpegIsAnArrayFilterAndDropped) {
 // "Bilder einlesen" is off.
 TEST(Images, OpenKeepsEveryPictureOfASharedNameAndNoneWithoutReadPics) {
     auto withPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), true);
-    EXPECT_TRUE(withPics->ui.messages.empty()) << withPics->AllMessages();
+    EXPECT_TRUE(withPics->OpenErrors().empty()) << withPics->AllMessages();
     ASSERT_EQ(withPics->doc.imageList.Count(), 2);
     EXPECT_EQ(withPics->doc.imageList[0].resName, "/Im0");
     EXPECT_EQ(withPics->doc.imageList[0].pageIndex, 0);

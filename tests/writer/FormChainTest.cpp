@@ -115,7 +115,7 @@ protected:
         in = dir + "/in.pdf";
         WriteFileBytes(in, ChainFile(options));
         h.doc.openfilenow(in);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     }
     void SetUp() override { Open({GetParam(), false}); }
 
@@ -280,7 +280,7 @@ TEST(FormChainPattern, AFormAlsoDrawnThroughAPatternIsCopiedForTheChoosingPage) 
     WriteFileBytes(in, ChainFile(options));
     THeadlessDoc h;
     h.doc.openfilenow(in);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     ASSERT_TRUE(Has(PdffontsOfPage(in, 2), "Courier"));
     TFontRecord* added = h.doc.fontList.Append();
     added->hidden = 1;
@@ -314,7 +314,7 @@ TEST(FormChainKept, AnAnnotationOfTwoPagesKeepsItsAppearanceAndTheSaveSaysSo) {
     WriteFileBytes(in, ChainFile({TResourcesAt::Page, true}));
     THeadlessDoc h;
     h.doc.openfilenow(in);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     TFontRecord* added = h.doc.fontList.Append();
     added->hidden = 1;
     added->resName = "/Verd";

@@ -58,7 +58,7 @@ protected:
         dir = ScratchDir("form-replacement");
         WriteFileBytes(dir + "/in.pdf", TwoPagesWithAForm());
         h.doc.openfilenow(dir + "/in.pdf");
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     }
 
     // Chooses `added` for the page's record of `baseFont` used as `use`.
