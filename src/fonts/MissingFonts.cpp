@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 #include "AddedFonts.h"
 #include "PdfText.h"
@@ -34,11 +33,6 @@ TDictFacts ReadDictFacts(TPdfDocument& doc, const TFontRecord& record) {
     }
     doc.parseFailed = 0;
     return facts;
-}
-
-TCodesByFont PageCodes(TPdfDocument& doc, int32_t pageIndex) {
-    const std::vector<uint8_t> content = doc.PageContent(pageIndex);
-    return CodesByFont(content.data(), content.size());
 }
 
 void Describe(TPdfDocument& doc, TDocumentFont& font) {
@@ -75,30 +69,24 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
         fonts[found->second].records.push_back(i);
     }
 
-    std::unordered_map<int32_t, TCodesByFont> codesByPage;
-    std::unordered_map<int32_t, TCodesByFont> codesByScope;  // fonts of forms and appearances
+    TDrawnCodes drawn(doc);
+    std::vector<uint8_t> pagesAdded(static_cast<size_t>(std::max(doc.pageList.Count(), 0)), 0);
     for (TDocumentFont& font : fonts) {
         Describe(doc, font);
         for (int32_t index : font.records) {
             const TFontRecord& record = doc.fontList[static_cast<size_t>(index)];
             if (record.pageIndex < 0 || record.pageIndex >= doc.pageList.Count()) continue;
             font.pages.push_back(record.pageIndex + 1);
-            if (record.scopePos >= 0) {
-                auto scope = codesByScope.find(record.scopePos);
-                if (scope == codesByScope.end())
-                    scope = codesByScope.emplace(record.scopePos, ScopeCodes(doc, record.scopePos)).first;
-                if (const auto codes = scope->second.find(record.resName); codes != scope->second.end())
-                    font.codes |= codes->second;
-                continue;
-            }
-            auto page = codesByPage.find(record.pageIndex);
-            if (page == codesByPage.end()) page = codesByPage.emplace(record.pageIndex, PageCodes(doc, record.pageIndex)).first;
-            if (const auto codes = page->second.find(record.resName); codes != page->second.end())
-                font.codes |= codes->second;
+            if (pagesAdded[static_cast<size_t>(record.pageIndex)]) continue;
+            pagesAdded[static_cast<size_t>(record.pageIndex)] = 1;
+            drawn.AddPage(record.pageIndex);
         }
         std::sort(font.pages.begin(), font.pages.end());
         font.pages.erase(std::unique(font.pages.begin(), font.pages.end()), font.pages.end());
     }
+    // A page drawing a form may give codes to fonts of pages listed before it.
+    for (TDocumentFont& font : fonts)
+        for (int32_t index : font.records) font.codes |= drawn.Of(doc.fontList[static_cast<size_t>(index)]);
     return fonts;
 }
 

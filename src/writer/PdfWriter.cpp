@@ -317,7 +317,7 @@ private:
         TDecodedContentSink codes;
         if (replacementFonts_.WantsCodesOf(pageIndex))
             codes = [this, pageIndex](const std::vector<uint8_t>& decoded) {
-                replacementFonts_.TakePageCodes(pageIndex, CodesByFont(decoded.data(), decoded.size()));
+                replacementFonts_.TakePageContent(pageIndex, decoded);
             };
         std::vector<uint8_t> content = RewrittenPageContent(doc_, pageIndex, replacements_[i], codes);
         uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
