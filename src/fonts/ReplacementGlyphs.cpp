@@ -196,10 +196,16 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
             old.hasWidth.set(static_cast<size_t>(code));
         }
     } else if (standard) {
+        // Viewers give every code the standard font's advance for its glyph
+        // name; a name the font lacks, or none, advances by /MissingWidth
+        // (nothing without one), except that code 32 is always a space.
+        const auto space = standard->widths.find("space");
         for (size_t code = 0; code < 256; ++code) {
             const auto found = standard->widths.find(old.glyphNames[code]);
-            if (found == standard->widths.end()) continue;
-            old.widths[code] = found->second;
+            const bool blank = code == ' ' && space != standard->widths.end();
+            old.widths[code] = found != standard->widths.end() ? found->second
+                               : blank                         ? space->second
+                                                               : descriptor.missingWidth;
             old.hasWidth.set(code);
         }
     }

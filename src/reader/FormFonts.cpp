@@ -374,4 +374,31 @@ void TPdfDocument::CollectFormFonts() {
         }
     }
     if (added > 0) ui_.AddStatusLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
+    CollectFormDefaultFonts();
+}
+
+void TPdfDocument::CollectFormDefaultFonts() {
+    if (!rootFound || cancelRequested) return;
+    const int32_t savedPos = filePos;
+    std::optional<int32_t> defaultsPos;
+    if (FetchObject(rootObjNum)) {
+        for (const auto& [key, acroFormPos] : DictValuePositions(*this, filePos)) {
+            if (key != "/AcroForm") continue;
+            for (const auto& [formKey, pos] : DictValuePositions(*this, acroFormPos))
+                if (formKey == "/DR") defaultsPos = pos;
+        }
+    }
+    filePos = savedPos;
+    if (!defaultsPos) return;
+    const int32_t fontDictPos = ReadResourceParts(*this, *defaultsPos).fontDictPos;
+    for (const auto& [name, pos] : DictValuePositions(*this, fontDictPos)) {
+        TFontRecord& font = *fontList.Append();
+        font.pageIndex = -1;
+        font.encoding = kPDFDocEncoding;
+        font.bboxWidth = font.bboxHeight = 1.0;
+        font.resName = name;
+        font.fontDictPos = pos;
+        font.scopePos = *defaultsPos;
+        font.use = TFontUse::FormDefaults;
+    }
 }

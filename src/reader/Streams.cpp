@@ -437,11 +437,19 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
             readable = false;
             break;
         }
-        if (!ref.valid || !FetchObject(ref.objNum)) continue;
+        // A stream left out leaves the page short of what the file holds:
+        // the page counts as damaged, so that saving copies its streams.
+        if (!ref.valid || !FetchObject(ref.objNum)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         TPredictorParms parms;
         ReadContentDict(*this, page, ref, parms);
         // Without a usable length the data end at "endstream".
-        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) continue;
+        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         if (!data.empty() && page.contentFiltered) {
             try {
                 if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {

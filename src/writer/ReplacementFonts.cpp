@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "AddedFonts.h"
+#include "MissingFonts.h"
 #include "Charsets.h"
 #include "PdfText.h"
 #include "UsedCodes.h"
@@ -89,7 +90,8 @@ TReplacementGlyphs GlyphsFor(const TOldFont& old, const TCodeSet& codes, const T
 
 std::vector<int32_t> PagesOf(const TPdfDocument& doc, const TReplacementPair& pair) {
     std::set<int32_t> pages;
-    for (int32_t record : pair.oldRecords) pages.insert(doc.fontList[static_cast<size_t>(record)].pageIndex + 1);
+    for (int32_t record : pair.oldRecords)
+        if (const int32_t page = doc.fontList[static_cast<size_t>(record)].pageIndex; page >= 0) pages.insert(page + 1);
     return {pages.begin(), pages.end()};
 }
 
@@ -105,10 +107,11 @@ std::string WidthText(double value) {
 }
 
 TPairCodes::TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs)
-    : records_(pairs.size()), drawn_(doc) {
+    : records_(pairs.size()), formDefaults_(pairs.size(), -1), drawn_(doc) {
     for (size_t k = 0; k < pairs.size(); ++k) {
         for (int32_t record : pairs[k].oldRecords) {
             const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
+            if (font.use == TFontUse::FormDefaults) formDefaults_[k] = record;
             if (font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
             records_[k].push_back(record);
             pending_.insert(font.pageIndex);
@@ -125,8 +128,11 @@ std::vector<TCodeSet> TPairCodes::Completed(TPdfDocument& doc) {
     for (int32_t pageIndex : pending_) drawn_.AddPage(pageIndex);
     pending_.clear();
     std::vector<TCodeSet> codes(records_.size());
-    for (size_t k = 0; k < records_.size(); ++k)
+    for (size_t k = 0; k < records_.size(); ++k) {
         for (int32_t record : records_[k]) codes[k] |= drawn_.Of(doc.fontList[static_cast<size_t>(record)]);
+        if (formDefaults_[k] >= 0)
+            codes[k] |= CharacterCodes(ReadOldFont(doc, doc.fontList[static_cast<size_t>(formDefaults_[k])]));
+    }
     return codes;
 }
 

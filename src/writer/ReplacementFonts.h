@@ -45,12 +45,15 @@ public:
     TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
     bool Wants(int32_t pageIndex) const { return pending_.count(pageIndex) != 0; }
     void Take(int32_t pageIndex, const std::vector<uint8_t>& content);
-    // Reads the pages still pending. Keeps the document's cursor.
+    // Reads the pages still pending. Moves the document's cursor.
     std::vector<TCodeSet> Completed(TPdfDocument& doc);
 
 private:
     std::set<int32_t> pending_;  // pages that hold a record of some pair
     std::vector<std::vector<int32_t>> records_;  // by pair: the old records
+    // By pair: a default font of the interactive form, which keeps every
+    // character of its encoding for the fields filled in later.
+    std::vector<int32_t> formDefaults_;
     TDrawnCodes drawn_;
 };
 
