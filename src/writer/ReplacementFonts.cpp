@@ -17,6 +17,8 @@ namespace {
 
 std::string Ref(int32_t num) { return std::to_string(num) + " 0 R"; }
 
+const std::string kNotdef = ".notdef";
+
 std::string Compressed(const std::string& data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string packed(size, '\0');
@@ -305,8 +307,11 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
     std::string differences;
     int32_t next = -1;
     for (size_t code = first; code <= last; ++code) {
-        const std::string& name = glyphs.glyphNames[code];
-        if (!glyphs.codes.test(code) || name.empty() || name == winAnsi[code]) continue;
+        // A code the old encoding leaves unassigned showed nothing and was
+        // no text: it stays so, whatever WinAnsi has there (viewers read an
+        // unused WinAnsi code as the bullet).
+        const std::string& name = glyphs.glyphNames[code].empty() ? kNotdef : glyphs.glyphNames[code];
+        if (!glyphs.codes.test(code) || name == winAnsi[code]) continue;
         if (static_cast<int32_t>(code) != next) differences += " " + std::to_string(code);
         differences += " " + NameToken(name);
         next = static_cast<int32_t>(code) + 1;
