@@ -3,7 +3,9 @@
 // pdftotext (reading /ToUnicode) cannot see.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <regex>
+#include <sstream>
 
 #include "SavedFileChecks.h"
 
@@ -80,9 +82,8 @@ TEST(EmbedCli, SimilarFacesAreReportedAndStrictKeepsTheFonts) {
     const TEmbedRun dry = Embed("no-metric-twin.pdf", "--dry-run --json");
     EXPECT_EQ(dry.result.status, 6) << dry.result.output;
     const std::string& json = dry.result.output;
-    EXPECT_EQ(std::distance(std::sregex_iterator(json.begin(), json.end(), std::regex(R"("action": "substitute")")),
-                            std::sregex_iterator()),
-              9)
+    const std::regex substitute(R"("action": "substitute")");
+    EXPECT_EQ(std::distance(std::sregex_iterator(json.begin(), json.end(), substitute), std::sregex_iterator()), 9)
         << json;
     EXPECT_NE(json.find(R"("font": "Monaco", "pages": [1], "action": "substitute", "replacement": "Liberation Mono", )"
                         R"("face": "Liberation Mono", "metricCompatible": false, "embedded": true, "keptWidths": true, )"
