@@ -135,9 +135,9 @@ def interactive_form(path):
 
 
 def damaged_content(path):
-    """The second page's Flate content breaks off: what can be decoded of
-    it is drawn (as viewers do), and the rest of the stream's bytes must
-    stay in the file as they are."""
+    """The second page's Flate content is damaged two thirds in: what can be
+    decoded of it is drawn (as viewers do), and the rest of the stream's
+    bytes must stay in the file as they are."""
     pdf = Pdf()
     pdf.obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
     pdf.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>")
@@ -147,7 +147,10 @@ def damaged_content(path):
     pdf.stream(5, "", text_lines("/F1", 12, 72, 720, lorem_lines(20, 10)))
     content = text_lines("/F2", 12, 72, 720, lorem_lines(40, 10, 5)).encode("latin-1")
     packed = zlib.compress(content, 9)
-    cut = packed[:len(packed) * 2 // 3]
+    # Bytes that no deflate block can hold, two thirds in: inflating stops
+    # there with an error.
+    at = len(packed) * 2 // 3
+    cut = packed[:at] + b"\xff\xff\xff\xff\xff\xff" + packed[at:]
     pdf.obj(6, b"<< /Filter /FlateDecode /Length %d >>\nstream\n" % len(cut) + cut + b"\nendstream")
     pdf.obj(7, std_font("Helvetica"))
     pdf.obj(8, std_font("Times-Roman"))
