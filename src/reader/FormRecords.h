@@ -82,3 +82,25 @@ class TPdfDocument;
 // of its filters is not supported or finds corrupt data. The document's
 // cursor is kept.
 std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form);
+
+// The parts of a /Resources dictionary that lead to fonts: the position of
+// its /Font dictionary (-1: none) and its /XObject and /Pattern entries
+// (name, position of the value's dictionary).
+struct TResourceParts {
+    TFilePos fontDictPos = -1;
+    std::vector<std::pair<std::string, TFilePos>> xobjects;
+    std::vector<std::pair<std::string, TFilePos>> patterns;
+};
+// The document's cursor and parse state are kept.
+TResourceParts ReadResourceParts(TPdfDocument& doc, TFilePos resourcesPos);
+
+// The dictionary at `dictPos` read as a form would be, without entering it
+// in the catalog (a tiling pattern or a Type 3 glyph procedure is read this
+// way: only its stream and resources matter); objNum stays 0. Nothing when
+// no dictionary stands there. The cursor and parse state are kept.
+std::optional<TFormRecord> ReadFormRecord(TPdfDocument& doc, TFilePos dictPos);
+
+// The entries of the dictionary at `dictPos` whose values can be found:
+// key and the position of the value (the referred object's body for a
+// reference). The cursor and parse state are kept.
+std::vector<std::pair<std::string, TFilePos>> DictValuePositions(TPdfDocument& doc, TFilePos dictPos);

@@ -181,6 +181,10 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
         report_.problems.push_back(*badNumber);
         return TOpenResult::Invalid;
     }
+    // Checking every object's place has touched all of a large file; the
+    // pages and fonts need a small part of it, read again as they go.
+    ReleaseBytes(0, SourceSize());
+
     if (encrypted) {
         Problem(TOpenProblemKind::Encrypted);
         return TOpenResult::Encrypted;
