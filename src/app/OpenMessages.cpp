@@ -55,7 +55,7 @@ TOpenDecision DecideOpen(const TOpenReport& report) {
         case TOpenResult::Repaired: decision.exitStatus = 0; break;
         case TOpenResult::Unreadable: decision.exitStatus = 2; break;
         case TOpenResult::Encrypted: decision.exitStatus = 3; break;
-        case TOpenResult::OutOfMemory: decision.exitStatus = 7; break;
+        case TOpenResult::OutOfMemory: decision.exitStatus = 8; break;
         case TOpenResult::Invalid:
         case TOpenResult::Unsupported:
         case TOpenResult::Cancelled: decision.exitStatus = 1; break;

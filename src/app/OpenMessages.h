@@ -22,7 +22,7 @@ TOpenTexts OpenTexts(const TOpenReport& report, const std::string& path);
 
 // What becomes of the document: kept and shown, or given up; and the exit
 // status of the command line (0 opened, 1 invalid or unsupported, 2 not
-// readable, 3 encrypted, 7 out of memory; a cancelled open counts as invalid
+// readable, 3 encrypted, 8 out of memory; a cancelled open counts as invalid
 // there, the command line never cancels).
 struct TOpenDecision {
     bool keep = false;

@@ -85,7 +85,7 @@ std::vector<TDecisionCase> Cases() {
          {}},
         {"out of memory",
          {TOpenResult::OutOfMemory, {Problem(K::NoMemory)}},
-         7,
+         8,
          TOpenOutcome::Refused,
          {"Nicht genug Arbeitsspeicher, um die Datei /daten/katalog.pdf zu lesen."},
          {}},
