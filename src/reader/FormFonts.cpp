@@ -332,6 +332,7 @@ void TPdfDocument::CollectFormFonts() {
     int32_t added = 0;
     for (int32_t i = 0; i < pageList.Count(); ++i) {
         if (CancelRequested()) break;
+        ReleaseWhileWalking(i, kObjectsPerRelease);
         TPageRecord& page = pageList[static_cast<size_t>(i)];
         const TFilePos resourcesPos = page.hasResources ? page.resourcesDictPos : -1;
         std::vector<TReachedFont> reached;

@@ -351,6 +351,7 @@ void TPdfFile::ValidateTable() {
     for (int32_t num = 0; num < objCount; ++num) {
         TObjEntry& entry = objTable[static_cast<size_t>(num)];
         if (entry.kind != TObjKind::AtOffset || !entry.inUse) continue;
+        ReleaseWhileWalking(num, kObjectsPerRelease);
         const auto header = ObjectHeaderAt(SpanAt(entry.offset), entry.offset);
         if (header && *header == num) continue;
         badEntries.push_back(num);

@@ -223,6 +223,7 @@ void TPdfDocument::CollectImages() {
     for (int32_t pageIndex = 0; pageIndex < pageList.Count(); ++pageIndex) {
         TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
         if (!page.hasXObjects) continue;
+        ReleaseWhileWalking(pageIndex, kObjectsPerRelease);
         DiscardEntries();
         SetPos(page.xobjectDictPos);
         ParseDict();
@@ -254,7 +255,9 @@ void TPdfDocument::CollectImages() {
 }
 
 void TPdfDocument::ReadImageDicts() {
+    int64_t walked = 0;
     for (TImageRecord& image : imageList) {
+        ReleaseWhileWalking(walked++, kObjectsPerRelease);
         DiscardEntries();
         SetPos(image.objectPos);
         ParseDict();
@@ -303,6 +306,7 @@ void TPdfDocument::DecodeImages(bool readPics) {
         for (int32_t i = 0; i < imageList.Count(); ++i) {
             const TImageRecord& image = imageList[static_cast<size_t>(i)];
             if (!image.hasFilter) continue;
+            ReleaseWhileWalking(i, kObjectsPerRelease);
             try {
                 decodable[static_cast<size_t>(i)] = ImageDecodable(*this, image);
             } catch (const TDecodeError&) {
@@ -365,13 +369,10 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
 }
 
 // Pages are read one after the other, by the open, the subsets' code count
-// and the writer: now and then the mapped file pages read so far are handed
-// back, so that a large file is never resident all at once (what is needed
-// again is read from the file again). Once in so many pages only: each
-// release walks the whole mapping.
+// and the writer.
 void ReleaseReadPages(const TPdfFile& file, int32_t pageIndex) {
     constexpr int32_t kPagesPerRelease = 256;
-    if (pageIndex % kPagesPerRelease == kPagesPerRelease - 1) file.ReleaseBytes(0, file.SourceSize());
+    file.ReleaseWhileWalking(pageIndex, kPagesPerRelease);
 }
 
 }  // namespace
