@@ -158,6 +158,19 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
     return diff;
 }
 
+double PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi) {
+    const std::string prefix = scratchDir + "/ink";
+    const std::string pageText = std::to_string(page);
+    RunTool("pdftoppm -q -singlefile -f " + pageText + " -l " + pageText + " -r " + std::to_string(dpi) + " -gray " +
+            Quoted(pdf) + " " + Quoted(prefix));
+    TGrayImage image;
+    if (!ReadPgm(prefix + ".pgm", image)) return -1;
+    std::filesystem::remove(prefix + ".pgm");
+    double ink = 0;
+    for (char pixel : image.pixels) ink += 255 - static_cast<uint8_t>(pixel);
+    return ink;
+}
+
 std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen) {
     const std::string header = std::to_string(num) + " " + std::to_string(gen) + " obj";
     size_t at = bytes.size();

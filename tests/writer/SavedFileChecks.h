@@ -44,6 +44,11 @@ struct TRenderDiff {
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
                               int dpi = 50);
 
+// The ink of one page (1-based) rendered by pdftoppm at `dpi` in gray: the
+// sum over its pixels of how far each is from white. -1 when the page does
+// not render.
+double PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi = 50);
+
 // The text between the last "N G obj" at a line start and its "endobj" in
 // a written file (copied objects keep their own line ends).
 std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen = 0);
