@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <variant>
@@ -26,7 +27,8 @@ const char* const kEmbedUsage =
     "         \"Arial,Bold=Liberation Sans:Bold\"; SCHNITT: Regular, Bold, Italic, BoldItalic\n"
     "  Mit mehreren Eingaben muss -o ein Ordner sein.\n"
     "Rückgabewert: 0 alles eingebettet, 6 wenn für eine Schriftart keine gute Entsprechung\n"
-    "installiert ist (die Datei wird mit den übrigen geschrieben), 1, 2, 3 wie beim Öffnen,\n"
+    "installiert ist oder eine Ersetzung Text verlieren würde (die Datei wird mit den übrigen\n"
+    "geschrieben), 1, 2, 3 wie beim Öffnen,\n"
     "4 nicht geschrieben, 5 lässt sich nicht wieder öffnen.\n";
 
 struct TEmbedOptions {
@@ -104,19 +106,6 @@ std::string OutputPath(const TEmbedOptions& options, const std::string& input) {
     return name.substr(0, dot) + options.suffix + name.substr(dot);
 }
 
-std::string PagesText(const std::vector<int32_t>& pages) {
-    std::string text;
-    for (size_t i = 0; i < pages.size();) {
-        size_t j = i;
-        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
-        if (!text.empty()) text += ", ";
-        text += std::to_string(pages[i]);
-        if (j > i) text += "-" + std::to_string(pages[j]);
-        i = j + 1;
-    }
-    return text;
-}
-
 std::string PagesJson(const std::vector<int32_t>& pages) {
     std::string json = "[";
     for (size_t i = 0; i < pages.size(); ++i) json += (i ? ", " : "") + std::to_string(pages[i]);
@@ -147,6 +136,8 @@ struct TFontOutcome {
     TFontChoice choice;
     std::optional<TChoiceCheck> check;
     bool embedded = true;  // false: the face's licence forbids embedding
+    // The pages where the replacement would lose text and is not made.
+    std::optional<TRefusedReplacement> refused;
 };
 
 std::string OutcomeJson(const TFontOutcome& outcome) {
@@ -171,6 +162,7 @@ std::string OutcomeJson(const TFontOutcome& outcome) {
     }
     if (outcome.choice.kind == TChoiceKind::LeftAlone)
         json += ", \"reason\": " + JsonString(font.type3 ? "type3" : font.composite ? "composite" : "embedded");
+    if (outcome.refused) json += ", \"refused\": " + RefusalJson(*outcome.refused);
     return json + "}";
 }
 
@@ -188,6 +180,7 @@ std::string OutcomeLine(const TFontOutcome& outcome) {
             if (outcome.check && !outcome.check->keepsWidths) line += ", Breiten der neuen Schriftart";
             if (outcome.check && !outcome.check->missing.empty())
                 line += ", fehlende Zeichen: " + MissingCharactersText(outcome.check->missing);
+            if (outcome.refused) line += "; " + RefusalLine(*outcome.refused);
             break;
         case TChoiceKind::NoGoodMatch:
             line += "keine gute Entsprechung";
@@ -260,7 +253,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     std::vector<TFontOutcome> outcomes;
     int status = 0;
     for (const TDocumentFont& font : fonts) {
-        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules), std::nullopt, true};
+        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules), std::nullopt, true, std::nullopt};
         if (outcome.choice.Replaces()) {
             outcome.check = CheckChoice(doc, font, *outcome.choice.face);
             outcome.embedded = EmbedAllowed(*outcome.choice.face);
@@ -271,6 +264,18 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         outcomes.push_back(std::move(outcome));
     }
     ApplyChoices(doc, fonts, choices);
+    // A page that shows characters nothing names keeps its old font: the
+    // file is written with the others, as for a font without a good match.
+    const std::vector<TRefusedReplacement> refused = RefusedReplacements(doc);
+    WithdrawReplacements(doc, refused);
+    for (const TRefusedReplacement& refusal : refused) {
+        for (TFontOutcome& outcome : outcomes) {
+            const std::vector<int32_t>& records = outcome.font->records;
+            if (std::find(records.begin(), records.end(), refusal.records.front()) == records.end()) continue;
+            outcome.refused = refusal;
+            status = kNoGoodMatch;
+        }
+    }
     if (options.dryRun) return Report(options, input, output, status, doc.pageList.Count(), outcomes);
 
     RewritePageContents(doc);

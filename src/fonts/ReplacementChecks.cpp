@@ -1,0 +1,207 @@
+#include "ReplacementChecks.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+#include <unordered_map>
+
+#include "CodeCharacters.h"
+#include "FontProgram.h"
+#include "ReplacementGlyphs.h"
+#include "UsedCodes.h"
+
+namespace {
+
+bool IsComposite(const TFontRecord& font) { return font.subtype == "/Type0"; }
+
+// An added font by the PostScript name it is written with, a font of the
+// file by its /BaseFont; the resource name when neither is known.
+std::string ShownName(const TFontRecord& font) {
+    if (font.hidden) {
+        if (const auto info = ReadFontProgramInfo(font.fontFile, font.fontFaceIndex); info && !info->postScriptName.empty())
+            return info->postScriptName;
+    } else if (font.baseFont.size() > 1 && font.baseFont[0] == '/') {
+        return font.baseFont.substr(1);
+    }
+    return font.resName.size() > 1 ? font.resName.substr(1) : font.resName;
+}
+
+// The font a record's replacement names: an added font of that name, else
+// the page's own font of that name.
+class TChosenFonts {
+public:
+    explicit TChosenFonts(const TPdfDocument& doc) {
+        for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+            const TFontRecord& font = doc.fontList[static_cast<size_t>(i)];
+            if (font.hidden) added_.emplace(font.resName, i);
+            else pageFonts_.emplace(std::make_pair(font.pageIndex, font.resName), i);
+        }
+    }
+    // -1 for none.
+    int32_t Of(const TFontRecord& old, const std::string& newName) const {
+        if (const auto found = added_.find(newName); found != added_.end()) return found->second;
+        const auto found = pageFonts_.find(std::make_pair(old.pageIndex, newName));
+        return found == pageFonts_.end() ? -1 : found->second;
+    }
+
+private:
+    std::map<std::string, int32_t> added_;
+    std::map<std::pair<int32_t, std::string>, int32_t> pageFonts_;  // the first record of each name
+};
+
+// One record's refusal, with the codes of unknown character its page shows.
+struct TRecordRefusal {
+    TRefusedReplacement refusal;
+    TCodeSet unknown;
+};
+
+// What the check needs, read once per page, form and font dictionary.
+class TChecker {
+public:
+    explicit TChecker(TPdfDocument& doc) : doc_(doc) {}
+
+    // The refusal of replacing `oldRecord` by `newRecord`, with the codes
+    // of the old one's page; nothing when it may be made.
+    std::optional<TRecordRefusal> Check(int32_t oldRecord, int32_t newRecord);
+
+private:
+    TCodeSet CodesOf(const TFontRecord& font);
+    const TSimpleCodeCharacters& CharactersOf(int32_t record);
+
+    TPdfDocument& doc_;
+    std::unordered_map<int32_t, TCodesByFont> byPage_;
+    std::unordered_map<int32_t, TCodesByFont> byScope_;
+    std::unordered_map<int64_t, TSimpleCodeCharacters> byDict_;
+};
+
+TCodeSet TChecker::CodesOf(const TFontRecord& font) {
+    if (font.pageIndex < 0 || font.pageIndex >= doc_.pageList.Count()) return {};
+    const TCodesByFont* codes = nullptr;
+    if (font.scopePos >= 0) {
+        auto found = byScope_.find(font.scopePos);
+        if (found == byScope_.end()) found = byScope_.emplace(font.scopePos, ScopeCodes(doc_, font.scopePos)).first;
+        codes = &found->second;
+    } else {
+        auto found = byPage_.find(font.pageIndex);
+        if (found == byPage_.end()) {
+            const std::vector<uint8_t> content = doc_.PageContent(font.pageIndex);
+            found = byPage_.emplace(font.pageIndex, CodesByFont(content.data(), content.size())).first;
+        }
+        codes = &found->second;
+    }
+    const auto shown = codes->find(font.resName);
+    return shown == codes->end() ? TCodeSet{} : shown->second;
+}
+
+const TSimpleCodeCharacters& TChecker::CharactersOf(int32_t record) {
+    TFontRecord& font = doc_.fontList[static_cast<size_t>(record)];
+    const int64_t key = font.fontDictPos > 0 ? font.fontDictPos : -int64_t{1} - record;
+    auto found = byDict_.find(key);
+    if (found == byDict_.end()) {
+        const TOldFont old = ReadOldFont(doc_, font);
+        found = byDict_.emplace(key, SimpleCodeCharacters(doc_, font, old)).first;
+    }
+    return found->second;
+}
+
+std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newRecord) {
+    const TFontRecord& old = doc_.fontList[static_cast<size_t>(oldRecord)];
+    const TFontRecord& chosen = doc_.fontList[static_cast<size_t>(newRecord)];
+    TRecordRefusal result;
+    TRefusedReplacement& refusal = result.refusal;
+    refusal.oldFont = ShownName(old);
+    refusal.newFont = ShownName(chosen);
+    refusal.records.push_back(oldRecord);
+    refusal.pages.push_back(old.pageIndex + 1);
+    if (IsComposite(old) != IsComposite(chosen)) {
+        refusal.reason = TRefusalReason::CodeWidths;
+        refusal.oldComposite = IsComposite(old);
+        return result;
+    }
+    // A font of the page draws the codes through its own encoding, as the
+    // user chose; only an added font is told the characters.
+    if (!chosen.hidden || IsComposite(old)) return std::nullopt;
+    const TCodeSet codes = CodesOf(old);
+    if (codes.none()) return std::nullopt;
+    const TSimpleCodeCharacters& characters = CharactersOf(oldRecord);
+    for (size_t code = 0; code < 256; ++code)
+        if (codes.test(code) && characters[code].Unknown()) result.unknown.set(code);
+    if (result.unknown.none()) return std::nullopt;
+    refusal.reason = TRefusalReason::UnknownCharacters;
+    refusal.unknownCharacters = static_cast<int32_t>(result.unknown.count());
+    return result;
+}
+
+// Per old font dictionary, chosen font and reason, with the unknown codes
+// of all its pages together.
+class TGrouped {
+public:
+    void Add(const TFontRecord& old, const std::string& newName, TRecordRefusal one) {
+        const int32_t record = one.refusal.records.front();
+        const auto key = std::make_tuple(old.fontDictPos > 0 ? old.fontDictPos : -int64_t{1} - record, newName,
+                                         one.refusal.reason);
+        auto found = index_.find(key);
+        if (found == index_.end()) {
+            index_.emplace(key, groups_.size());
+            groups_.push_back(std::move(one.refusal));
+            unknown_.push_back(one.unknown);
+            return;
+        }
+        TRefusedReplacement& group = groups_[found->second];
+        group.records.push_back(record);
+        group.pages.push_back(one.refusal.pages.front());
+        unknown_[found->second] |= one.unknown;
+    }
+    std::vector<TRefusedReplacement> Take() {
+        for (size_t k = 0; k < groups_.size(); ++k) {
+            std::vector<int32_t>& pages = groups_[k].pages;
+            std::sort(pages.begin(), pages.end());
+            pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+            if (groups_[k].reason == TRefusalReason::UnknownCharacters)
+                groups_[k].unknownCharacters = static_cast<int32_t>(unknown_[k].count());
+        }
+        return std::move(groups_);
+    }
+
+private:
+    std::map<std::tuple<int64_t, std::string, TRefusalReason>, size_t> index_;
+    std::vector<TRefusedReplacement> groups_;
+    std::vector<TCodeSet> unknown_;
+};
+
+}  // namespace
+
+std::vector<TRefusedReplacement> RefusedReplacements(TPdfDocument& doc) {
+    const int32_t savedPos = doc.GetPos();
+    TChecker checker(doc);
+    const TChosenFonts chosenFonts(doc);
+    TGrouped grouped;
+    for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+        const TFontRecord& old = doc.fontList[static_cast<size_t>(i)];
+        if (old.hidden || old.replacementName.empty() || old.replacementName == old.resName) continue;
+        const int32_t chosen = chosenFonts.Of(old, old.replacementName);
+        if (chosen < 0) continue;
+        if (auto refusal = checker.Check(i, chosen)) grouped.Add(old, old.replacementName, std::move(*refusal));
+    }
+    doc.SetPos(savedPos);
+    return grouped.Take();
+}
+
+std::optional<TRefusedReplacement> RefusedReplacement(TPdfDocument& doc, int32_t oldRecord, const std::string& newName) {
+    if (oldRecord < 0 || oldRecord >= doc.fontList.Count()) return std::nullopt;
+    const TFontRecord& old = doc.fontList[static_cast<size_t>(oldRecord)];
+    if (newName.empty() || newName == old.resName) return std::nullopt;
+    const int32_t chosen = TChosenFonts(doc).Of(old, newName);
+    if (chosen < 0) return std::nullopt;
+    const int32_t savedPos = doc.GetPos();
+    auto refusal = TChecker(doc).Check(oldRecord, chosen);
+    doc.SetPos(savedPos);
+    if (!refusal) return std::nullopt;
+    return std::move(refusal->refusal);
+}
+
+void WithdrawReplacements(TPdfDocument& doc, const std::vector<TRefusedReplacement>& refused) {
+    for (const TRefusedReplacement& refusal : refused)
+        for (int32_t record : refusal.records)
+            if (record >= 0 && record < doc.fontList.Count()) doc.fontList[static_cast<size_t>(record)].replacementName.clear();
+}
