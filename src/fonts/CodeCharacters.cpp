@@ -197,7 +197,13 @@ TSimpleCodeCharacters SimpleCodeCharacters(TPdfDocument& doc, TFontRecord& font,
             character.source = TCharacterSource::GlyphName;
             continue;
         }
-        if (program) character = ProgramCharacter(*program, static_cast<uint8_t>(code), name);
+        if (program) {
+            character = ProgramCharacter(*program, static_cast<uint8_t>(code), name);
+        } else if (old.givenNames.test(code) && name.empty()) {
+            // The encoding leaves the code unassigned: without a program of
+            // its own the font draws nothing for it.
+            character.source = TCharacterSource::NoGlyph;
+        }
     }
     return characters;
 }

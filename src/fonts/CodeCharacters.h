@@ -25,7 +25,8 @@ enum class TCharacterSource : uint8_t {
     GlyphName,         // the name its encoding gives the code, by the Adobe Glyph List
     ProgramUnicode,    // the embedded TrueType's Unicode cmap, read backwards from the glyph
     ProgramGlyphName,  // the name the embedded program gives the glyph (post table, charset)
-    NoGlyph,           // the embedded program has no glyph for the code: it draws nothing
+    NoGlyph,           // the font draws nothing for the code: its embedded program has no
+                       // glyph for it, or, without a program, its encoding leaves it unassigned
 };
 
 struct TCodeCharacter {

@@ -109,8 +109,6 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     const TFontRecord& chosen = doc_.fontList[static_cast<size_t>(newRecord)];
     TRecordRefusal result;
     TRefusedReplacement& refusal = result.refusal;
-    refusal.oldFont = ShownName(old);
-    refusal.newFont = ShownName(chosen);
     refusal.records.push_back(oldRecord);
     refusal.pages.push_back(old.pageIndex + 1);
     if (IsComposite(old) != IsComposite(chosen)) {
@@ -121,9 +119,12 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     // A font of the page draws the codes through its own encoding, as the
     // user chose; only an added font is told the characters.
     if (!chosen.hidden || IsComposite(old)) return std::nullopt;
-    const TCodeSet codes = CodesOf(old);
-    if (codes.none()) return std::nullopt;
+    // Most fonts name every code they can draw: their pages need not be read.
     const TSimpleCodeCharacters& characters = CharactersOf(oldRecord);
+    TCodeSet all;
+    all.set();
+    if (CountUnknown(characters, all) == 0) return std::nullopt;
+    const TCodeSet codes = CodesOf(old);
     for (size_t code = 0; code < 256; ++code)
         if (codes.test(code) && characters[code].Unknown()) result.unknown.set(code);
     if (result.unknown.none()) return std::nullopt;
@@ -132,17 +133,26 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     return result;
 }
 
+// The names the user knows the two fonts by; read only for a refusal, as
+// an added font's name takes opening its file.
+void NameFonts(const TFontRecord& old, const TFontRecord& chosen, TRefusedReplacement& refusal) {
+    refusal.oldFont = ShownName(old);
+    refusal.newFont = ShownName(chosen);
+}
+
 // Per old font dictionary, chosen font and reason, with the unknown codes
 // of all its pages together.
 class TGrouped {
 public:
-    void Add(const TFontRecord& old, const std::string& newName, TRecordRefusal one) {
+    void Add(const TPdfDocument& doc, int32_t chosen, const std::string& newName, TRecordRefusal one) {
         const int32_t record = one.refusal.records.front();
+        const TFontRecord& old = doc.fontList[static_cast<size_t>(record)];
         const auto key = std::make_tuple(old.fontDictPos > 0 ? old.fontDictPos : -int64_t{1} - record, newName,
                                          one.refusal.reason);
         auto found = index_.find(key);
         if (found == index_.end()) {
             index_.emplace(key, groups_.size());
+            NameFonts(old, doc.fontList[static_cast<size_t>(chosen)], one.refusal);
             groups_.push_back(std::move(one.refusal));
             unknown_.push_back(one.unknown);
             return;
@@ -181,7 +191,7 @@ std::vector<TRefusedReplacement> RefusedReplacements(TPdfDocument& doc) {
         if (old.hidden || old.replacementName.empty() || old.replacementName == old.resName) continue;
         const int32_t chosen = chosenFonts.Of(old, old.replacementName);
         if (chosen < 0) continue;
-        if (auto refusal = checker.Check(i, chosen)) grouped.Add(old, old.replacementName, std::move(*refusal));
+        if (auto refusal = checker.Check(i, chosen)) grouped.Add(doc, chosen, old.replacementName, std::move(*refusal));
     }
     doc.SetPos(savedPos);
     return grouped.Take();
@@ -197,6 +207,7 @@ std::optional<TRefusedReplacement> RefusedReplacement(TPdfDocument& doc, int32_t
     auto refusal = TChecker(doc).Check(oldRecord, chosen);
     doc.SetPos(savedPos);
     if (!refusal) return std::nullopt;
+    NameFonts(old, doc.fontList[static_cast<size_t>(chosen)], refusal->refusal);
     return std::move(refusal->refusal);
 }
 
