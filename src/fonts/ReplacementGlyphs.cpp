@@ -299,10 +299,9 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
         result.characters[code] = ch;
         FT_UInt glyph = 0;
         if (ch != 0 && unicodeMap) glyph = FT_Get_Char_Index(face, ch);
-        if (character.Known()) {
-            result.glyphNames[code] = ch != 0 ? NewGlyphName(face, glyph, ch) : result.glyphNames[code];
-            if (glyph == 0) result.missing.push_back({static_cast<uint8_t>(code), ch != 0 ? ch : character.text[0], old.glyphNames[code]});
-        }
+        if (ch != 0) result.glyphNames[code] = NewGlyphName(face, glyph, ch);
+        if (character.Known() && glyph == 0)
+            result.missing.push_back({static_cast<uint8_t>(code), ch != 0 ? ch : character.text[0], old.glyphNames[code]});
         result.newGlyphs[code] = glyph;
         if (keepWidths && old.hasWidth.test(code))
             result.widths[code] = old.widths[code];
