@@ -68,10 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
     doc.programDir = path.substr(0, path.rfind('/') + 1);
-    AttachInterpreter(doc);
     doc.openfilenow(path);
     InterpretAllPages(doc);
-    std::set<int32_t> fontsRead;  // a font of many pages once
+    std::set<TFilePos> fontsRead;  // a font of many pages once
     for (TFontRecord& font : doc.fontList)
         if (!font.hidden && font.subtype != "/Type0" && fontsRead.insert(font.fontDictPos).second)
             SimpleCodeCharacters(doc, font, ReadOldFont(doc, font));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 
@@ -58,7 +59,7 @@ struct TRecordRefusal {
 // What the check needs, read once per page, form and font dictionary.
 class TChecker {
 public:
-    explicit TChecker(TPdfDocument& doc) : doc_(doc) {}
+    explicit TChecker(TPdfDocument& doc) : doc_(doc), drawn_(doc) {}
 
     // The refusal of replacing `oldRecord` by `newRecord`, with the codes
     // of the old one's page; nothing when it may be made.
@@ -69,28 +70,17 @@ private:
     const TSimpleCodeCharacters& CharactersOf(int32_t record);
 
     TPdfDocument& doc_;
-    std::unordered_map<int32_t, TCodesByFont> byPage_;
-    std::unordered_map<int32_t, TCodesByFont> byScope_;
+    TDrawnCodes drawn_;
+    std::set<int32_t> pagesAdded_;
     std::unordered_map<int64_t, TSimpleCodeCharacters> byDict_;
 };
 
+// What the font's page draws with it, through forms, patterns and
+// appearances too.
 TCodeSet TChecker::CodesOf(const TFontRecord& font) {
     if (font.pageIndex < 0 || font.pageIndex >= doc_.pageList.Count()) return {};
-    const TCodesByFont* codes = nullptr;
-    if (font.scopePos >= 0) {
-        auto found = byScope_.find(font.scopePos);
-        if (found == byScope_.end()) found = byScope_.emplace(font.scopePos, ScopeCodes(doc_, font.scopePos)).first;
-        codes = &found->second;
-    } else {
-        auto found = byPage_.find(font.pageIndex);
-        if (found == byPage_.end()) {
-            const std::vector<uint8_t> content = doc_.PageContent(font.pageIndex);
-            found = byPage_.emplace(font.pageIndex, CodesByFont(content.data(), content.size())).first;
-        }
-        codes = &found->second;
-    }
-    const auto shown = codes->find(font.resName);
-    return shown == codes->end() ? TCodeSet{} : shown->second;
+    if (pagesAdded_.insert(font.pageIndex).second) drawn_.AddPage(font.pageIndex);
+    return drawn_.Of(font);
 }
 
 const TSimpleCodeCharacters& TChecker::CharactersOf(int32_t record) {
@@ -169,6 +159,7 @@ public:
             pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
             if (groups_[k].reason == TRefusalReason::UnknownCharacters)
                 groups_[k].unknownCharacters = static_cast<int32_t>(unknown_[k].count());
+
         }
         return std::move(groups_);
     }
@@ -182,7 +173,7 @@ private:
 }  // namespace
 
 std::vector<TRefusedReplacement> RefusedReplacements(TPdfDocument& doc) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     TChecker checker(doc);
     const TChosenFonts chosenFonts(doc);
     TGrouped grouped;
@@ -203,7 +194,7 @@ std::optional<TRefusedReplacement> RefusedReplacement(TPdfDocument& doc, int32_t
     if (newName.empty() || newName == old.resName) return std::nullopt;
     const int32_t chosen = TChosenFonts(doc).Of(old, newName);
     if (chosen < 0) return std::nullopt;
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     auto refusal = TChecker(doc).Check(oldRecord, chosen);
     doc.SetPos(savedPos);
     if (!refusal) return std::nullopt;

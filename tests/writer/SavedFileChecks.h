@@ -44,10 +44,12 @@ struct TRenderDiff {
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
                               int dpi = 50);
 
-// The ink of one page (1-based) rendered by pdftoppm at `dpi` in gray: the
-// sum over its pixels of how far each is from white. -1 when the page does
-// not render.
-double PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi = 50);
+// Per page, the pixels of pdftoppm's gray rendering at `dpi` that are far
+// from the page's background (its most common value): the ink a glyph
+// that is no longer drawn takes away. Empty when nothing renders.
+std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi = 50);
+// The same for one page (1-based) alone; -1 when it does not render.
+int64_t PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi = 50);
 
 // The text between the last "N G obj" at a line start and its "endobj" in
 // a written file (copied objects keep their own line ends).
