@@ -93,6 +93,12 @@ std::string RefusalSentence(const TRefusedReplacement& refusal) {
                " ist eine zusammengesetzte Schrift mit Zeichencodes aus mehreren Bytes, " + simple +
                " eine einfache mit einem Byte je Zeichen.";
     }
+    if (refusal.reason == TRefusalReason::OtherCharacters) {
+        const int32_t count = refusal.otherCharacters;
+        return oldFont + " kann nicht durch " + newFont + " ersetzt werden: " + newFont + " zeigt für " +
+               std::to_string(count) +
+               (count == 1 ? " Zeichen einen anderen Buchstaben oder gar keinen." : " Zeichen andere Buchstaben oder gar keine.");
+    }
     const int32_t count = refusal.unknownCharacters;
     return oldFont + " kann nicht ersetzt werden: für " + std::to_string(count) +
            (count == 1 ? " Zeichen ist nicht bekannt, welcher Buchstabe es ist."
@@ -109,8 +115,16 @@ std::string RefusalJson(const TRefusedReplacement& refusal) {
                        ", \"replacement\": " + JsonString(Cp1252ToUtf8(refusal.newFont)) + ", \"pages\": [";
     for (size_t p = 0; p < refusal.pages.size(); ++p) json += (p ? ", " : "") + std::to_string(refusal.pages[p]);
     json += "], \"reason\": ";
-    json += refusal.reason == TRefusalReason::CodeWidths ? "\"code-widths\"" : "\"unknown-characters\"";
-    if (refusal.reason == TRefusalReason::UnknownCharacters)
-        json += ", \"unknownCharacters\": " + std::to_string(refusal.unknownCharacters);
+    switch (refusal.reason) {
+        case TRefusalReason::CodeWidths:
+            json += "\"code-widths\"";
+            break;
+        case TRefusalReason::UnknownCharacters:
+            json += "\"unknown-characters\", \"unknownCharacters\": " + std::to_string(refusal.unknownCharacters);
+            break;
+        case TRefusalReason::OtherCharacters:
+            json += "\"other-characters\", \"otherCharacters\": " + std::to_string(refusal.otherCharacters);
+            break;
+    }
     return json + "}";
 }

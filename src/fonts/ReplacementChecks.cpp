@@ -50,7 +50,8 @@ private:
     std::map<std::pair<int32_t, std::string>, int32_t> pageFonts_;  // the first record of each name
 };
 
-// One record's refusal, with the codes of unknown character its page shows.
+// One record's refusal, with the codes its page shows that would be lost
+// (of unknown character, or drawn otherwise by the chosen font).
 struct TRecordRefusal {
     TRefusedReplacement refusal;
     TCodeSet unknown;
@@ -68,6 +69,7 @@ public:
 private:
     TCodeSet CodesOf(const TFontRecord& font);
     const TSimpleCodeCharacters& CharactersOf(int32_t record);
+    std::optional<TRecordRefusal> CheckPageFont(int32_t oldRecord, int32_t newRecord, TRecordRefusal result);
 
     TPdfDocument& doc_;
     TDrawnCodes drawn_;
@@ -94,6 +96,27 @@ const TSimpleCodeCharacters& TChecker::CharactersOf(int32_t record) {
     return found->second;
 }
 
+// A font of the page draws the codes through its own encoding, as the user
+// chose; where it is known to draw another character, or nothing, for a
+// code whose character the old font is known to draw, that text would go.
+// A code whose character either font keeps to itself is the user's call.
+std::optional<TRecordRefusal> TChecker::CheckPageFont(int32_t oldRecord, int32_t newRecord, TRecordRefusal result) {
+    const TSimpleCodeCharacters& before = CharactersOf(oldRecord);
+    const TSimpleCodeCharacters& after = CharactersOf(newRecord);
+    TCodeSet differing;
+    for (size_t code = 0; code < 256; ++code) {
+        if (!before[code].Known()) continue;
+        const bool drawsNothing = after[code].source == TCharacterSource::NoGlyph;
+        if (drawsNothing || (after[code].Known() && after[code].text != before[code].text)) differing.set(code);
+    }
+    if (differing.none()) return std::nullopt;
+    result.unknown = differing & CodesOf(doc_.fontList[static_cast<size_t>(oldRecord)]);
+    if (result.unknown.none()) return std::nullopt;
+    result.refusal.reason = TRefusalReason::OtherCharacters;
+    result.refusal.otherCharacters = static_cast<int32_t>(result.unknown.count());
+    return result;
+}
+
 std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newRecord) {
     const TFontRecord& old = doc_.fontList[static_cast<size_t>(oldRecord)];
     const TFontRecord& chosen = doc_.fontList[static_cast<size_t>(newRecord)];
@@ -106,9 +129,8 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
         refusal.oldComposite = IsComposite(old);
         return result;
     }
-    // A font of the page draws the codes through its own encoding, as the
-    // user chose; only an added font is told the characters.
-    if (!chosen.hidden || IsComposite(old)) return std::nullopt;
+    if (IsComposite(old)) return std::nullopt;
+    if (!chosen.hidden) return CheckPageFont(oldRecord, newRecord, std::move(result));
     // Most fonts name every code they can draw: their pages need not be read.
     const TSimpleCodeCharacters& characters = CharactersOf(oldRecord);
     TCodeSet all;
@@ -159,7 +181,8 @@ public:
             pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
             if (groups_[k].reason == TRefusalReason::UnknownCharacters)
                 groups_[k].unknownCharacters = static_cast<int32_t>(unknown_[k].count());
-
+            else if (groups_[k].reason == TRefusalReason::OtherCharacters)
+                groups_[k].otherCharacters = static_cast<int32_t>(unknown_[k].count());
         }
         return std::move(groups_);
     }

@@ -1,8 +1,10 @@
 // Replacements that would lose text, found before anything is written: a
 // font whose codes are single bytes replaced by one that reads wider codes
-// (or the reverse), and a font replaced by an added font on a page that
-// shows codes whose characters nothing in the file names, so that the new
-// font cannot be told what to draw for them. Such a replacement is not
+// (or the reverse), a font replaced by an added font on a page that shows
+// codes whose characters nothing in the file names, so that the new font
+// cannot be told what to draw for them, and a font replaced by another
+// font of the page that draws other characters, or none, for the codes
+// shown (a subset's codes 1, 2, 3 ... under a font of a standard encoding). Such a replacement is not
 // made; the callers say why.
 #pragma once
 
@@ -16,6 +18,7 @@
 enum class TRefusalReason : uint8_t {
     UnknownCharacters,  // codes whose characters are not known
     CodeWidths,         // one of the fonts is composite, the other simple
+    OtherCharacters,    // a font of the page draws other characters, or none, for codes the old one shows
 };
 
 struct TRefusedReplacement {
@@ -26,6 +29,7 @@ struct TRefusedReplacement {
     std::vector<int32_t> records;  // fontList indexes of the old font's records concerned
     std::vector<int32_t> pages;    // 1-based, ascending
     int32_t unknownCharacters = 0; // UnknownCharacters: codes over all those pages
+    int32_t otherCharacters = 0;   // OtherCharacters: codes over all those pages
 };
 
 // Every chosen replacement that would lose text, one entry per old font

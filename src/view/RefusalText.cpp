@@ -15,6 +15,13 @@ QString RefusalText(const TRefusedReplacement& refusal) {
                        "Zeichencodes aus mehreren Bytes, %4 eine einfache mit einem Byte je Zeichen.")
             .arg(oldFont, newFont, composite, simple);
     }
+    if (refusal.reason == TRefusalReason::OtherCharacters) {
+        const int count = refusal.otherCharacters;
+        return QString("%1 kann nicht durch %2 ersetzt werden: %2 zeigt für %3 Zeichen %4.")
+            .arg(oldFont, newFont)
+            .arg(count)
+            .arg(count == 1 ? "einen anderen Buchstaben oder gar keinen" : "andere Buchstaben oder gar keine");
+    }
     const int count = refusal.unknownCharacters;
     return QString("%1 kann nicht ersetzt werden: für %2 Zeichen ist nicht bekannt, %3.")
         .arg(oldFont)

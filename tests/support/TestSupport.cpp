@@ -328,13 +328,14 @@ std::string HelloFontDict(THelloFont kind) {
 
 }  // namespace
 
-std::string HelloWorldDocument(THelloFont kind) {
+std::string HelloWorldDocument(THelloFont kind, bool helveticaBeside) {
     TPdfBuilder b;
     b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     b.Object(2, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>");
     b.Object(3, HelloFontDict(kind));
-    b.Object(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 100] /Resources << /Font << /F1 3 0 R >> >>"
-                " /Contents 7 0 R >>");
+    b.Object(4, std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 100] /Resources << /Font << /F1 3 0 R") +
+                    (helveticaBeside ? " /F2 8 0 R" : "") + " >> >> /Contents 7 0 R >>");
+    if (helveticaBeside) b.Object(8, HelloFontDict(THelloFont::HelveticaText));
     const std::string content = std::string("BT /F1 24 Tf 20 40 Td ") +
                                 (kind == THelloFont::HelveticaText ? "(Hello World)" : kHelloWorldCodes) + " Tj ET";
     b.Stream(7, "", content);

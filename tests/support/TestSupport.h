@@ -109,7 +109,9 @@ enum class THelloFont {
 // characters' own codes. Every kind states the same widths (Liberation
 // Sans's), so that a replacement by Liberation Sans draws the same page.
 // The subsets come from tests/data/fonts (see make-subset-fonts.py).
-std::string HelloWorldDocument(THelloFont kind);
+// With `helveticaBeside` the page's resources also hold /F2 (object 8),
+// HelveticaText's font, which nothing on the page draws with.
+std::string HelloWorldDocument(THelloFont kind, bool helveticaBeside = false);
 // The content that shows "Hello World" in the codes 1 to 8.
 extern const char* const kHelloWorldCodes;
 

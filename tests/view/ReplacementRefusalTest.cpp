@@ -114,6 +114,24 @@ TEST_F(ReplacementRefusalTest, SimpleAndCompositeFontsAreNotOfferedForEachOther)
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(ReplacementRefusalTest, AFontOfThePageThatDrawsOtherLettersIsNotOffered) {
+    // An office subset's codes 1 to 8 under Helvetica's WinAnsiEncoding
+    // would draw nothing.
+    OpenBuilt("subset-beside-helvetica.pdf", HelloWorldDocument(THelloFont::TrueTypeSymbolCmap, true));
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        dialog.ComboBox1->setCurrentIndex(dialog.ComboBox1->findData("/F2"));
+        EXPECT_TRUE(dialog.ChoiceRefused());
+        EXPECT_FALSE(dialog.OkBtn->isEnabled());
+        EXPECT_EQ(dialog.ReplacementInfo->text(),
+                  "AAAAAA+LiberationSans kann nicht durch Helvetica ersetzt werden: Helvetica zeigt für 8 Zeichen "
+                  "andere Buchstaben oder gar keine.");
+        return int(QDialog::Rejected);
+    };
+    SelectRow(0);
+    form->FontsTab->ChangeBtn->click();
+    EXPECT_TRUE(RecordOfRow(0).replacementName.empty());
+}
+
 TEST_F(ReplacementRefusalTest, EmbeddingLeavesAFontWhoseCharactersNoOneNames) {
     OpenBuilt("unknown.pdf", HelloWorldDocument(THelloFont::NothingSays));
     QString characters;

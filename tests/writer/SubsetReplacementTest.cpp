@@ -141,6 +141,37 @@ TEST(SubsetReplacement, OnlyThePageThatShowsUnknownCharactersKeepsTheOldFont) {
     EXPECT_EQ(pageTwo.maxPixelDiff, 0);
 }
 
+TEST(SubsetReplacement, AFontOfThePageIsRefusedWhereItDrawsOtherLetters) {
+    const std::string dir = ScratchDir("subset-page-font");
+    // An office subset (codes 1 to 8, a (3,0) cmap) beside Helvetica: under
+    // WinAnsiEncoding its codes draw nothing.
+    const std::string in = Written(dir, "in.pdf", HelloWorldDocument(THelloFont::TrueTypeSymbolCmap, true));
+    const std::string out = dir + "/out.pdf";
+    const TToolResult refused = Save(in, out, " --replace /F1=/F2");
+    EXPECT_EQ(refused.status, 4);
+    EXPECT_NE(refused.output.find("Seite 1: AAAAAA+LiberationSans kann nicht durch Helvetica ersetzt werden: "
+                                  "Helvetica zeigt für 8 Zeichen andere Buchstaben oder gar keine."),
+              std::string::npos)
+        << refused.output;
+    EXPECT_FALSE(fs::exists(out));
+    const TToolResult forced = Save(in, out, " --replace /F1=/F2 --force --json");
+    ASSERT_EQ(forced.status, 0) << forced.output;
+    EXPECT_NE(forced.output.find("\"reason\": \"other-characters\", \"otherCharacters\": 8"), std::string::npos)
+        << forced.output;
+    EXPECT_EQ(CompareRenderings(in, out, dir).maxPixelDiff, 0);
+
+    // The same words in Helvetica's own codes go over to the other
+    // Helvetica as they are.
+    const std::string text = Written(dir, "text.pdf", HelloWorldDocument(THelloFont::HelveticaText, true));
+    const TToolResult replaced = Save(text, dir + "/text-out.pdf", " --replace /F1=/F2");
+    ASSERT_EQ(replaced.status, 0) << replaced.output;
+    const std::string runs = ToolOutput(Quoted(CliPath()) + " runs " + Quoted(dir + "/text-out.pdf"));
+    EXPECT_NE(runs.find("1\t/F2\t"), std::string::npos) << runs;
+    const TRenderDiff render = CompareRenderings(text, dir + "/text-out.pdf", dir);
+    EXPECT_EQ(render.problem, "");
+    EXPECT_EQ(render.maxPixelDiff, 0);
+}
+
 TEST(SubsetReplacement, SimpleAndCompositeFontsAreNeverExchanged) {
     const std::string dir = ScratchDir("subset-code-widths");
     const std::string in = Written(dir, "in.pdf", SimpleAndCompositeDocument());
