@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PdfDocument.h"
+#include "ReplacementChecks.h"
 
 using TCliArgs = std::vector<std::string>;
 
@@ -42,6 +43,15 @@ struct TCliDocument {
 
 // Writes every message box and status line of the open to stderr.
 void PrintMessages(const THeadlessUi& ui);
+// "1-3, 5": 1-based page numbers, ascending, runs joined.
+std::string PagesText(const std::vector<int32_t>& pages);
+// Why a replacement is not made, as a sentence ("ABC kann nicht ersetzt
+// werden: ..."), without the pages.
+std::string RefusalSentence(const TRefusedReplacement& refusal);
+// "Seite 2: " or "Seiten 1-3: " before the sentence.
+std::string RefusalLine(const TRefusedReplacement& refusal);
+// The refusal as a JSON object.
+std::string RefusalJson(const TRefusedReplacement& refusal);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},

@@ -16,7 +16,9 @@ const char* const kSaveUsage =
     "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
-    "         [--no-embed] [--natural-widths] [--json]\n";
+    "         [--no-embed] [--natural-widths] [--force] [--json]\n"
+    "  Eine Ersetzung, die Text verlieren würde, wird nicht vorgenommen; dann wird nichts\n"
+    "  gespeichert (Rückgabewert 4), mit --force alles Übrige.\n";
 
 struct TReplaceOption {
     int32_t page = 0;  // 1-based; 0 = every page
@@ -36,6 +38,7 @@ struct TSaveOptions {
     bool readPics = true;
     bool embed = true;
     bool keepWidths = true;
+    bool force = false;  // write what can be written when a replacement is refused
     bool json = false;
 };
 
@@ -104,6 +107,8 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
             options.keepWidths = false;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--force") {
+            options.force = true;
         } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
                    arg == "--created" || arg == "--modified") {
             const auto v = value();
@@ -231,6 +236,28 @@ std::string ReplacementsJson(const std::vector<TReplacementReport>& reports) {
     return json + "]";
 }
 
+std::string RefusalsJson(const std::vector<TRefusedReplacement>& refused) {
+    std::string json = "[";
+    for (size_t k = 0; k < refused.size(); ++k) json += (k ? ", " : "") + RefusalJson(refused[k]);
+    return json + "]";
+}
+
+// Replacements that would lose text are never made: without --force
+// nothing is written, with it everything else is. False: stop (status 4).
+bool TakeBackRefused(TPdfDocument& doc, bool force, std::vector<TRefusedReplacement>& refused) {
+    refused = RefusedReplacements(doc);
+    if (refused.empty()) return true;
+    for (const TRefusedReplacement& refusal : refused) std::fprintf(stderr, "%s\n", RefusalLine(refusal).c_str());
+    if (!force) {
+        std::fprintf(stderr, "%s\n",
+                     "Nichts gespeichert. Mit --force werden die übrigen Änderungen gespeichert; diese "
+                     "Schriftarten bleiben dann, wie sie sind.");
+        return false;
+    }
+    WithdrawReplacements(doc, refused);
+    return true;
+}
+
 // What the user must know before trusting the saved file, on stderr.
 void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
     std::vector<std::string> embedNotices;
@@ -275,6 +302,8 @@ int CliSave(const TCliArgs& args) {
         font.keepWidths = options.keepWidths;
     }
     if (!ApplyReplacements(doc, options.replacements)) return 1;
+    std::vector<TRefusedReplacement> refused;
+    if (!TakeBackRefused(doc, options.force, refused)) return 4;
     const std::vector<TReplacementReport> reports = DescribeReplacements(doc);
     PrintReplacementNotices(reports);
     std::string* const fields[6] = {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6};
@@ -313,8 +342,9 @@ int CliSave(const TCliArgs& args) {
     if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
     if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
     if (options.json)
-        std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s}\n", JsonString(options.output).c_str(),
-                    doc.pageList.Count(), ReplacementsJson(reports).c_str());
+        std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s, \"refused\": %s}\n",
+                    JsonString(options.output).c_str(), doc.pageList.Count(), ReplacementsJson(reports).c_str(),
+                    RefusalsJson(refused).c_str());
     else
         std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
     return 0;

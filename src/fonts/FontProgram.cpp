@@ -131,20 +131,30 @@ std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t
 }
 
 std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters) {
+    std::vector<std::pair<uint8_t, std::u32string>> texts;
+    for (const auto& [code, ch] : codeCharacters)
+        if (ch != 0) texts.emplace_back(code, std::u32string(1, ch));
+    return ToUnicodeCMap(texts);
+}
+
+std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, std::u32string>>& codeTexts) {
     std::string text =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
         "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
         "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
         "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
-    std::vector<std::pair<uint8_t, char32_t>> entries;
-    for (const auto& entry : codeCharacters)
-        if (entry.second != 0) entries.push_back(entry);
+    std::vector<std::pair<uint8_t, std::u32string>> entries;
+    for (const auto& entry : codeTexts)
+        if (!entry.second.empty()) entries.push_back(entry);
     // At most 100 entries per block, as the CMap format requires.
     for (size_t start = 0; start < entries.size(); start += 100) {
         const size_t end = std::min(entries.size(), start + 100);
         text += std::to_string(end - start) + " beginbfchar\n";
-        for (size_t i = start; i < end; ++i)
-            text += "<" + HexCode(entries[i].first, 2) + "> <" + Utf16Hex(entries[i].second) + ">\n";
+        for (size_t i = start; i < end; ++i) {
+            text += "<" + HexCode(entries[i].first, 2) + "> <";
+            for (char32_t ch : entries[i].second) text += Utf16Hex(ch);
+            text += ">\n";
+        }
         text += "endbfchar\n";
     }
     text += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";

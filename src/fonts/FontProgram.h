@@ -45,5 +45,6 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
 // the same subset always gets the same tag and different ones differ.
 std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters);
 
-// A /ToUnicode CMap for the codes with a character (0 = none).
+// A /ToUnicode CMap for the codes with characters (0 or empty: none).
 std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters);
+std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, std::u32string>>& codeTexts);

@@ -12,6 +12,8 @@
 #include "AddedFonts.h"
 #include "FontNames.h"
 #include "PdfDocument.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
 #include "ReplacementFonts.h"
 
 TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
@@ -79,11 +81,7 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
 }
 
 void TChangeFontForm::ComboBox1Change() {
-    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0 && !ReplacedIsComposite());
-}
-
-bool TChangeFontForm::ReplacedIsComposite() const {
-    return replacedFont_ >= 0 && doc_.fontList[static_cast<size_t>(replacedFont_)].subtype == "/Type0";
+    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0 && !refused_);
 }
 
 bool TChangeFontForm::ChooseFont(QFont& font) {
@@ -139,12 +137,17 @@ int32_t TChangeFontForm::ChosenAddedFont() const {
 }
 
 void TChangeFontForm::UpdateReplacementInfo() {
-    if (ReplacedIsComposite()) {
-        OkBtn->setEnabled(false);
-        ReplacementInfo->setText(
-            "Diese Schrift ist eine zusammengesetzte Schrift (Type 0, etwa für chinesische, japanische oder "
-            "koreanische Zeichen). Solche Schriften können noch nicht ersetzt werden.");
-        return;
+    refused_ = false;
+    if (replacedFont_ >= 0 && ComboBox1->currentIndex() >= 0) {
+        const std::string chosen = Utf8ToCp1252(ChosenResourceName().toStdString());
+        if (const auto refusal = RefusedReplacement(doc_, replacedFont_, chosen)) {
+            refused_ = true;
+            OkBtn->setEnabled(false);
+            EmbedBox->setEnabled(false);
+            KeepWidthsBox->setEnabled(false);
+            ReplacementInfo->setText(RefusalText(*refusal));
+            return;
+        }
     }
     const int32_t added = ChosenAddedFont();
     // Another font of the page is already in the file: nothing to embed,

@@ -15,19 +15,10 @@
 
 #include "PdfDocument.h"
 #include "PdfText.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
 
 namespace {
-
-QString PagesText(const std::vector<int32_t>& pages) {
-    QStringList parts;
-    for (size_t i = 0; i < pages.size();) {
-        size_t j = i;
-        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
-        parts << (j > i ? QString("%1-%2").arg(pages[i]).arg(pages[j]) : QString::number(pages[i]));
-        i = j + 1;
-    }
-    return parts.join(", ");
-}
 
 QTableWidgetItem* ReadOnlyItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -165,6 +156,14 @@ void TEmbedFontsForm::UpdateChecks(int row) {
         const auto check = face ? CheckChoice(doc_, font, *face) : std::nullopt;
         if (!check) {
             widths = "keine TrueType-Schriftart";
+        } else if (check->unknownCharacters > 0) {
+            // The pages that show those codes keep the old font.
+            TRefusedReplacement refusal;
+            refusal.oldFont = font.baseFont;
+            refusal.newFont = Utf8ToCp1252(family.toStdString());
+            refusal.unknownCharacters = check->unknownCharacters;
+            widths = check->keepsWidths ? "ja" : "nein";
+            characters = RefusalText(refusal);
         } else {
             widths = check->keepsWidths ? "ja" : "nein";
             characters = check->missing.empty()
@@ -174,6 +173,7 @@ void TEmbedFontsForm::UpdateChecks(int row) {
     }
     Table->item(row, WidthsColumn)->setText(widths);
     Table->item(row, CharactersColumn)->setText(characters);
+    Table->item(row, CharactersColumn)->setToolTip(characters);
 }
 
 void TEmbedFontsForm::Apply() {
@@ -185,6 +185,9 @@ void TEmbedFontsForm::Apply() {
         choices[row].kind = TChoiceKind::Rule;
     }
     ApplyChoices(doc_, fonts_, choices);
+    // The rows said so: pages that show characters no one can name keep
+    // their old font.
+    WithdrawReplacements(doc_, RefusedReplacements(doc_));
 }
 
 std::vector<TReplacementRule> TEmbedFontsForm::RowRules() const {

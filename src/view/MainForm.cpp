@@ -56,6 +56,8 @@
 #include "PreviewPane.h"
 #include "ReaderBridge.h"
 #include "RecentFiles.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
 #include "SaveTab.h"
 #include "WindowParts.h"
 
@@ -603,8 +605,16 @@ void TMainForm::ChangeBtnClick() {
 
     const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
-    ChangeFontForm->StoreChoices();
     const QString chosen = ChangeFontForm->ChosenResourceName();
+    // The dialog offers no OK for a choice that would lose text; this holds
+    // whatever closed it.
+    if (row < static_cast<int>(rows.size())) {
+        if (const auto refusal = RefusedReplacement(*doc_, rows[static_cast<size_t>(row)], ToCp1252(chosen))) {
+            ShowMessage(RefusalText(*refusal).toStdString(), TMsgIcon::Error);
+            return;
+        }
+    }
+    ChangeFontForm->StoreChoices();
     SetReplacement(*doc_, page, row, ToCp1252(chosen));
     SetModified(true);
     FontsTab->ReplacementsChanged();
@@ -667,6 +677,7 @@ void TMainForm::SaveBtnClick() {
         SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
         return;
     }
+    if (!TakeBackRefusedReplacements()) return;
     const std::optional<std::string> path = AskSaveFileName();
     if (!path) return;
     const TWriteOutcome outcome = [&] {
@@ -687,6 +698,23 @@ void TMainForm::SaveBtnClick() {
     // The saved file becomes the shown document, so that what the window
     // shows is what the file holds.
     ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
+}
+
+bool TMainForm::TakeBackRefusedReplacements() {
+    // The dialogs make no replacement that would lose text; should the
+    // document hold one all the same, it is never written, and the rest
+    // only when the user agrees.
+    const std::vector<TRefusedReplacement> refused = RefusedReplacements(*doc_);
+    if (refused.empty()) return true;
+    QStringList lines;
+    for (const TRefusedReplacement& refusal : refused) lines << RefusalLine(refusal);
+    lines << QString() << "Die übrigen Änderungen ohne diese Ersetzungen speichern?";
+    if (Ask(QMessageBox::Warning, kAppTitle, lines.join("\n"), QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
+        return false;
+    WithdrawReplacements(*doc_, refused);
+    FontsTab->ReplacementsChanged();
+    return true;
 }
 
 std::optional<std::string> TMainForm::AskSaveFileName() {

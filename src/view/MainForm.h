@@ -184,6 +184,9 @@ private:
     void CreateShortcuts();
     void ApplyScreenFont();
     bool FormCloseQuery();
+    // Before a save: replacements that would lose text are taken back when
+    // the user agrees; false when the save is not to go on.
+    bool TakeBackRefusedReplacements();
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
 

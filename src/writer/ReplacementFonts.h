@@ -27,10 +27,9 @@ struct TReplacementReport {
     std::string oldFont;      // /BaseFont of the replaced font
     std::vector<int32_t> pages;  // 1-based
     std::vector<TMissingCharacter> missing;
+    // Codes the pages show whose character nothing in the file names.
+    int32_t unknownCharacters = 0;
     bool symbolic = false;
-    // The replaced font's own program defines its encoding, which is not
-    // read: its codes were taken as StandardEncoding.
-    bool builtInGuessed = false;
     bool keptWidths = true;   // false: natural widths, chosen or for want of old ones
     TEmbedState embed = TEmbedState::Embedded;
 };

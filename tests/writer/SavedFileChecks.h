@@ -48,6 +48,8 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
 // from the page's background (its most common value): the ink a glyph
 // that is no longer drawn takes away. Empty when nothing renders.
 std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi = 50);
+// The same for one page (1-based) alone; -1 when it does not render.
+int64_t PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi = 50);
 
 // The text between the last "N G obj" at a line start and its "endobj" in
 // a written file (copied objects keep their own line ends).
