@@ -4,6 +4,22 @@
 #include "ContentInterpreter.h"
 #include "FontMeasurer.h"
 
+namespace {
+
+// Not a member: THeadlessUi's own progressShown means the progress window.
+bool progressLinesShown = false;
+
+}  // namespace
+
+void SetProgressShown(bool shown) {
+    progressLinesShown = shown;
+}
+
+void TCliUi::AddProgressLine(const std::string& line) {
+    if (!progressLinesShown) return;
+    std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), line.c_str());
+}
+
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
     AttachInterpreter(doc);

@@ -242,6 +242,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, 4, -1, {});
     }
     TCliDocument cli;
+    cli.ui.progressPrefix = input + ": ";
     TPdfDocument& doc = cli.doc;
     // Embedding reads the content's codes itself; the display lists the
     // window draws from are not needed, here or in the re-reading.

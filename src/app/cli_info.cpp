@@ -9,10 +9,16 @@ std::string Reference(bool found, int32_t num, int32_t gen) {
     return "gefunden (" + std::to_string(num) + " " + std::to_string(gen) + " R)";
 }
 
-std::string Date(const TDateTimeValue& date, const TDateTimeValue& time) {
+// The date the file gives under `key`; a date it lacks is not set (the
+// document's values then hold the time of opening), one it gives in a form
+// that cannot be read is shown as written.
+std::string Date(const TPdfDocument& doc, const std::string& key) {
+    const std::optional<TInfoDate> date = FileInfoDate(doc, key);
+    if (!date) return "nicht gesetzt";
+    if (!date->readable) return "nicht lesbar: " + Cp1252ToUtf8(date->token);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, time.hour,
-                  time.minute, time.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", date->date.year, date->date.month,
+                  date->date.day, date->time.hour, date->time.minute, date->time.second);
     return buf;
 }
 
@@ -43,8 +49,8 @@ int CliInfo(const TCliArgs& args) {
         std::printf("Titel: %s\n", doc.Edit4.c_str());
         std::printf("Betreff: %s\n", doc.Edit5.c_str());
         std::printf("Stichworte: %s\n", doc.Edit6.c_str());
-        std::printf("Erstellt: %s\n", Date(doc.DateTimePicker1, doc.DateTimePicker2).c_str());
-        std::printf("Geändert: %s\n", Date(doc.DateTimePicker3, doc.DateTimePicker4).c_str());
+        std::printf("Erstellt: %s\n", Date(doc, "/CreationDate").c_str());
+        std::printf("Geändert: %s\n", Date(doc, "/ModDate").c_str());
     }
     PrintMessages(cli.ui);
     return OpenExitStatus(cli.doc.lastOpenResult);

@@ -194,6 +194,18 @@ std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
 
 }  // namespace
 
+std::optional<TInfoDate> FileInfoDate(const TPdfDocument& doc, const std::string& key) {
+    if (!doc.infoEntriesValid) return std::nullopt;
+    for (const TDictEntry& entry : doc.infoEntries) {
+        if (entry.tokens.size() < 2 || entry.tokens[0] != key) continue;
+        TInfoDate found;
+        found.token = entry.tokens[1];
+        found.readable = ParsePdfDate(found.token, found.date, found.time);
+        return found;
+    }
+    return std::nullopt;
+}
+
 void TPdfDocument::ReadDocumentInfo() {
     infoEntries = TDictEntryList(&curDictEntry);
     infoEntriesValid = false;
@@ -381,7 +393,7 @@ void TPdfDocument::ReadPageTree() {
         page->gen = ref.gen;
         page->resourcesFirstKeyPos = page->fontsFirstKeyPos = page->xobjectsFirstKeyPos = -1;
     }
-    ui_.AddStatusLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
+    ui_.AddProgressLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
 }
 
 namespace {
@@ -569,7 +581,7 @@ void TPdfDocument::ReadResources() {
 }
 
 void TPdfDocument::ReadPageLoop() {
-    ui_.AddStatusLine("Lese Seiten...");
+    ui_.AddProgressLine("Lese Seiten...");
     const int32_t pageCount = pageList.Count();
     for (int32_t i = 0; i < pageCount; ++i) {
         if (cancelRequested) break;
