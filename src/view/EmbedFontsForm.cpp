@@ -8,8 +8,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <variant>
 
 #include "PdfDocument.h"
@@ -31,7 +34,14 @@ QString PagesText(const std::vector<int32_t>& pages) {
 QTableWidgetItem* ReadOnlyItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    // A column too narrow for its text still lets it be read whole.
+    item->setToolTip(text);
     return item;
+}
+
+void SetCellText(QTableWidgetItem* item, const QString& text) {
+    item->setText(text);
+    item->setToolTip(text);
 }
 
 // Only fonts that are not embedded are listed; embedded ones stay unless a
@@ -45,7 +55,6 @@ bool Listed(const TDocumentFont& font, const TFontChoice& choice) {
 
 TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
     setWindowTitle("Fehlende Schriften einbetten");
-    resize(760, 380);
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
         "Diese Schriftarten sind nicht in die PDF-Datei eingebettet. Sie werden durch die gewählten "
@@ -57,8 +66,17 @@ TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     Table = new QTableWidget(0, ColumnCount, this);
     Table->setHorizontalHeaderLabels(
         {"Schriftart", "Seiten", "Ersetzen durch", "Breiten bleiben", "Alle Zeichen vorhanden"});
-    Table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    Table->horizontalHeader()->setSectionResizeMode(ChoiceColumn, QHeaderView::Stretch);
+    // The short columns are as wide as their captions and texts; the names
+    // and the choice share the rest. What still does not fit is in the
+    // cell's tooltip, and the table scrolls sideways.
+    QHeaderView* header = Table->horizontalHeader();
+    for (int column : {PagesColumn, WidthsColumn, CharactersColumn})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(ChoiceColumn, QHeaderView::Stretch);
+    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance("Ersetzen durch") + 24);
+    for (int column = 0; column < ColumnCount; ++column)
+        Table->horizontalHeaderItem(column)->setToolTip(Table->horizontalHeaderItem(column)->text());
     Table->verticalHeader()->hide();
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(Table);
@@ -88,6 +106,7 @@ void TEmbedFontsForm::Fill() {
     if (families_.isEmpty()) families_ = QFontDatabase::families();
     Table->setRowCount(0);
     fonts_.clear();
+    embeddable_.clear();
     int unmatched = 0;
     for (TDocumentFont& font : DocumentFonts(doc_)) {
         const TFontChoice choice = ChooseReplacement(font, rules_);
@@ -95,9 +114,11 @@ void TEmbedFontsForm::Fill() {
         const int row = Table->rowCount();
         Table->insertRow(row);
         fonts_.push_back(std::move(font));
+        embeddable_.push_back(true);
         FillRow(row, choice);
         if (!choice.Replaces()) ++unmatched;
     }
+    if (!isVisible()) FitToTable();
     Summary->setText(unmatched == 0 ? QString()
                                     : QString("Für %1 Schriftart(en) gibt es keine gute Entsprechung; sie bleiben "
                                               "ohne Auswahl nicht eingebettet.")
@@ -125,6 +146,19 @@ void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
     Table->setCellWidget(row, ChoiceColumn, box);
     connect(box, &QComboBox::currentIndexChanged, this, [this, row] { UpdateChecks(row); });
     UpdateChecks(row);
+}
+
+void TEmbedFontsForm::FitToTable() {
+    // Every column at the width its caption and texts ask for, as far as
+    // the screen allows.
+    int width = 2 * Table->frameWidth() + Table->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < ColumnCount; ++column)
+        width += std::max(Table->horizontalHeader()->sectionSizeHint(column),
+                          static_cast<const QAbstractItemView*>(Table)->sizeHintForColumn(column));
+    const QMargins margins = layout()->contentsMargins();
+    QSize wanted(std::max(760, width + margins.left() + margins.right()), 380);
+    if (const QScreen* screen = this->screen()) wanted = wanted.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(wanted);
 }
 
 QComboBox* TEmbedFontsForm::ChoiceBox(int row) const {
@@ -163,11 +197,28 @@ void TEmbedFontsForm::UpdateChecks(int row) {
                              : "fehlen: " + QString::fromStdString(MissingCharactersText(check->missing));
         }
     }
-    Table->item(row, WidthsColumn)->setText(widths);
-    Table->item(row, CharactersColumn)->setText(characters);
+    embeddable_[static_cast<size_t>(row)] = family.isEmpty() || !widths.startsWith("keine");
+    SetCellText(Table->item(row, WidthsColumn), widths);
+    SetCellText(Table->item(row, CharactersColumn), characters);
 }
 
-void TEmbedFontsForm::Apply() {
+bool TEmbedFontsForm::ChoiceEmbeddable(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < embeddable_.size() && embeddable_[static_cast<size_t>(row)];
+}
+
+void TEmbedFontsForm::accept() {
+    QStringList refused;
+    for (int row = 0; row < Table->rowCount(); ++row)
+        if (!ChoiceEmbeddable(row)) refused << Table->item(row, NameColumn)->text() + " → " + ChosenFamily(row);
+    if (refused.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    ShowError("Diese Wahl kann nicht eingebettet werden, weil es keine TrueType-Schriftart ist:\n" +
+              refused.join("\n") + "\n\nBitte wählen Sie eine andere Schriftart oder „nicht ersetzen“.");
+}
+
+QStringList TEmbedFontsForm::Apply() {
     std::vector<TFontChoice> choices(fonts_.size());
     for (size_t row = 0; row < fonts_.size(); ++row) {
         const QString family = ChosenFamily(static_cast<int>(row));
@@ -175,7 +226,14 @@ void TEmbedFontsForm::Apply() {
         choices[row].face = FindInstalledFace(family.toStdString(), fonts_[row].style);
         choices[row].kind = TChoiceKind::Rule;
     }
-    ApplyChoices(doc_, fonts_, choices);
+    const std::vector<std::string> names = ApplyChoices(doc_, fonts_, choices);
+    QStringList notDone;
+    for (size_t row = 0; row < fonts_.size(); ++row) {
+        const QString family = ChosenFamily(static_cast<int>(row));
+        if (!family.isEmpty() && (row >= names.size() || names[row].empty()))
+            notDone << Table->item(static_cast<int>(row), NameColumn)->text() + " → " + family;
+    }
+    return notDone;
 }
 
 std::vector<TReplacementRule> TEmbedFontsForm::RowRules() const {
