@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -73,8 +74,8 @@ TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     for (int column : {PagesColumn, WidthsColumn, CharactersColumn})
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    header->setSectionResizeMode(ChoiceColumn, QHeaderView::Stretch);
-    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance("Ersetzen durch") + 24);
+    // As wide as the longest choice shown (see FitChoiceColumn).
+    header->setSectionResizeMode(ChoiceColumn, QHeaderView::Interactive);
     for (int column = 0; column < ColumnCount; ++column)
         Table->horizontalHeaderItem(column)->setToolTip(Table->horizontalHeaderItem(column)->text());
     Table->verticalHeader()->hide();
@@ -118,7 +119,13 @@ void TEmbedFontsForm::Fill() {
         FillRow(row, choice);
         if (!choice.Replaces()) ++unmatched;
     }
+    FitChoiceColumn();
     if (!isVisible()) FitToTable();
+    if (Table->rowCount() == 0) {
+        // An empty table alone would look as if the dialog did not work.
+        Summary->setText("Alle Schriftarten dieser Datei sind eingebettet; es gibt nichts zu ersetzen.");
+        return;
+    }
     Summary->setText(unmatched == 0 ? QString()
                                     : QString("Für %1 Schriftart(en) gibt es keine gute Entsprechung; sie bleiben "
                                               "ohne Auswahl nicht eingebettet.")
@@ -143,9 +150,30 @@ void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
     }
     for (const QString& family : families_) box->addItem(family, family);
     box->setCurrentIndex(choice.Replaces() ? 1 : 0);
+    box->setToolTip(box->currentText());
     Table->setCellWidget(row, ChoiceColumn, box);
-    connect(box, &QComboBox::currentIndexChanged, this, [this, row] { UpdateChecks(row); });
+    connect(box, &QComboBox::currentIndexChanged, this, [this, row, box] {
+        box->setToolTip(box->currentText());
+        UpdateChecks(row);
+        FitChoiceColumn();
+    });
     UpdateChecks(row);
+}
+
+void TEmbedFontsForm::FitChoiceColumn() {
+    // The choice shown in each row, with the list's arrow and frame: the
+    // lists hold every installed family, so their own size hint is that
+    // of the longest family name anywhere.
+    int width = Table->horizontalHeader()->sectionSizeHint(ChoiceColumn);
+    for (int row = 0; row < Table->rowCount(); ++row) {
+        const QComboBox* box = ChoiceBox(row);
+        if (!box) continue;
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        const QSize text(box->fontMetrics().horizontalAdvance(box->currentText()), box->fontMetrics().height());
+        width = std::max(width, box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, box).width() + 8);
+    }
+    Table->horizontalHeader()->resizeSection(ChoiceColumn, width);
 }
 
 void TEmbedFontsForm::FitToTable() {

@@ -67,6 +67,7 @@ public:
 private:
     void FillRow(int row, const TFontChoice& choice);
     void FitToTable();
+    void FitChoiceColumn();
     void UpdateChecks(int row);
     void ShowError(const QString& text);
     // The rules file to write or read (the hook's answer in tests); nothing

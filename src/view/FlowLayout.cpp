@@ -36,13 +36,17 @@ int TFlowLayout::heightForWidth(int width) const {
 }
 
 QSize TFlowLayout::minimumSize() const {
-    // The widest item alone on its line; the height follows the width
-    // through heightForWidth.
+    // As narrow as the widest item; as high as the lines need at the width
+    // the row has now. A window's minimum size does not ask for the height
+    // at a width, so the lines are counted in here: the window then keeps
+    // room for every line of the row.
     QSize size;
     for (const QLayoutItem* item : items_)
         if (!item->isEmpty()) size = size.expandedTo(item->sizeHint());
     const QMargins margins = contentsMargins();
-    return size + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+    size += QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+    if (width_ > 0) size.setHeight(std::max(size.height(), heightForWidth(width_)));
+    return size;
 }
 
 QSize TFlowLayout::sizeHint() const {
@@ -58,8 +62,13 @@ QSize TFlowLayout::sizeHint() const {
 }
 
 void TFlowLayout::setGeometry(const QRect& rect) {
+    const int linesBefore = lines_;
+    width_ = rect.width();
     QLayout::setGeometry(rect);
     Arrange(rect, true);
+    // Another number of lines changes the minimum height: the layouts
+    // above ask again (once this layout pass is over).
+    if (lines_ != linesBefore && parentWidget()) parentWidget()->updateGeometry();
 }
 
 int TFlowLayout::Arrange(const QRect& rect, bool apply) const {

@@ -35,4 +35,6 @@ private:
     QList<QLayoutItem*> items_;
     int spacing_;
     mutable int lines_ = 0;
+    // The width of the last layout, which the minimum height is for.
+    int width_ = 0;
 };

@@ -36,6 +36,8 @@ THelpWindow::THelpWindow(const QString& programDir, QWidget* parent) : QDialog(p
     Browser->setSource(manual_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    // German also where Qt's own translations are not installed.
+    buttons->button(QDialogButtonBox::Close)->setText("Schließen");
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Browser, 1);

@@ -55,6 +55,21 @@ TDateField::TDateField(QWidget* parent) : QDateEdit(parent) {
     setCalendarPopup(true);
 }
 
+QSize TDateField::WithRoomForUnset(QSize size) const {
+    const QFontMetrics metrics = fontMetrics();
+    const int extra = metrics.horizontalAdvance(specialValueText()) - metrics.horizontalAdvance("00.00.0000");
+    if (extra > 0) size.rwidth() += extra;
+    return size;
+}
+
+QSize TDateField::sizeHint() const {
+    return WithRoomForUnset(QDateEdit::sizeHint());
+}
+
+QSize TDateField::minimumSizeHint() const {
+    return WithRoomForUnset(QDateEdit::minimumSizeHint());
+}
+
 void TDateField::SetUnset() {
     setDate(kUnsetDate);
 }

@@ -23,6 +23,9 @@ public:
     explicit TDateField(QWidget* parent = nullptr);
     void SetUnset();
     bool IsSet() const;
+    // Wide enough for "nicht gesetzt" as well as for a date.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,6 +34,7 @@ protected:
 
 private:
     void StartAtToday();
+    QSize WithRoomForUnset(QSize size) const;
 };
 
 class TInfoTab : public QWidget {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,6 +64,20 @@ QStringList CutTexts(QWidget* root) {
         int needed = button->fontMetrics().horizontalAdvance(text) + kButtonPadding;
         if (qobject_cast<QCheckBox*>(button)) needed += button->style()->pixelMetric(QStyle::PM_IndicatorWidth);
         if (button->width() < needed) cut << text;
+    }
+    for (QAbstractSpinBox* field : root->findChildren<QAbstractSpinBox*>()) {
+        if (!field->isVisibleTo(root)) continue;
+        // The buttons beside the text take about a line's height.
+        const int needed = field->fontMetrics().horizontalAdvance(field->text()) + field->fontMetrics().height() +
+                           kButtonPadding;
+        if (field->width() < needed) cut << field->text();
+    }
+    for (QComboBox* box : root->findChildren<QComboBox*>()) {
+        if (!box->isVisibleTo(root) || box->currentText().isEmpty() || box->toolTip() == box->currentText()) continue;
+        // The arrow beside the text takes about a line's height.
+        const int needed = box->fontMetrics().horizontalAdvance(box->currentText()) + box->fontMetrics().height() +
+                           kButtonPadding;
+        if (box->width() < needed) cut << box->currentText();
     }
     for (QTreeWidget* tree : root->findChildren<QTreeWidget*>()) {
         if (!tree->isVisibleTo(root)) continue;
