@@ -306,6 +306,7 @@ int CliSave(const TCliArgs& args) {
     }
     if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
     if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
+    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
     if (options.json)
         std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s}\n", JsonString(options.output).c_str(),
                     doc.pageList.Count(), ReplacementsJson(reports).c_str());

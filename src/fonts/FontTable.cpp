@@ -96,12 +96,15 @@ TEverywhereOutcome SetReplacementEverywhere(TPdfDocument& doc, int32_t page, int
         // Kept as it is wherever it is used: each record names itself.
         else if (SameDictionary(*chosen, *replaced)) newName = &font.resName;
         else newName = NameOnPageOf(doc, *chosen, font);
+        // The form's default fonts (no page) follow an added font; a font
+        // of a page has no name there.
+        const bool onPage = font.pageIndex >= 0;
         if (!newName) {
-            without.insert(font.pageIndex + 1);
+            if (onPage) without.insert(font.pageIndex + 1);
             continue;
         }
         changes.emplace_back(&font, *newName);
-        done.insert(font.pageIndex + 1);
+        if (onPage) done.insert(font.pageIndex + 1);
     }
     for (auto& [font, newName] : changes) font->replacementName = newName;
     // A page where one use of the old font got the new one and another use
