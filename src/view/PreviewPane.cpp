@@ -156,13 +156,14 @@ void TPreviewPane::SetDocument(TPdfDocument& doc) {
 
 void TPreviewPane::ReadFile() {
     fileStale_ = false;
-    const uint8_t* bytes = doc_->fileBuffer.data();
-    const bool readable = bytes && doc_->sourceSize > 0 && doc_->pageList.Count() > 0;
+    const TFileBytes& file = doc_->Source();
+    const bool readable = !file.empty() && doc_->pageList.Count() > 0;
     // The file's bytes where the document holds them, not a copy: the
     // document outlives the renderer's use (SetDocument and DocumentOpened
     // take them back before another document is shown).
     TPreviewSource source;
-    if (readable) source.bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), doc_->sourceSize);
+    if (readable)
+        source.bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
     renderer_.SetDocument(TPreviewSide::Before, source);
 }
 

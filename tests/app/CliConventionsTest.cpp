@@ -90,13 +90,4 @@ TEST(CliConventions, ProgressLinesOnlyWithVerboseOrOnATerminal) {
     EXPECT_NE(watched.find("3 Seiten gefunden..."), std::string::npos) << watched;
 }
 
-// The dates the file gives, and no invented ones: a file without a date
-// has none, not the time it was opened at.
-TEST(CliConventions, InfoShowsOnlyTheDatesTheFileHas) {
-    const TRun info = Cli("info " + Quoted(CorpusPath("libreoffice-writer-v16.pdf")));
-    EXPECT_EQ(info.status, 0);
-    EXPECT_TRUE(HasLine(info.out, "Erstellt: 2026-12-08 01:37:29")) << info.out;
-    EXPECT_TRUE(HasLine(info.out, "Geändert: nicht gesetzt")) << info.out;
-}
-
 }  // namespace

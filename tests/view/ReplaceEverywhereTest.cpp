@@ -46,7 +46,6 @@ std::map<std::string, std::string> FontsOfTexts(const std::string& path, int32_t
     TFixedMeasurer measurer;
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
-    AttachInterpreter(doc);
     doc.openfilenow(path);
     std::map<std::string, std::string> fonts;
     if (!EnsurePageItems(doc, page)) return fonts;
