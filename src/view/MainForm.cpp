@@ -577,10 +577,8 @@ void TMainForm::SetStatusText(const QString& text) {
 }
 
 void TMainForm::ShowProgressWindow() {
-    OpenPDFForm->show();
-    OpenPDFForm->raise();
     // Painted before the reader starts, not once it has found the pages.
-    OpenPDFForm->repaint();
+    OpenPDFForm->ShowPainted();
 }
 
 void TMainForm::CloseProgressWindow() {
