@@ -3,6 +3,8 @@
 // each stage of the open, the peak memory, the sizes of the document model,
 // and whether interpretation stays flat over the pages (the time per page
 // and the resident memory of the first and the second half of the pages).
+// glyphwell-bench --window ABLAUF FILE drives the main window instead (see
+// bench_window.cpp).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 #include "FontMeasurer.h"
 #include "PdfDocument.h"
 #include "PdfWriter.h"
+#include "bench_memory.h"
 
 #ifdef GW_HAVE_VIEW
 #include <QApplication>
@@ -31,21 +34,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-}
-
-double CurrentRssMiB() {
-    long pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 double ProcessCpuSeconds() {
     rusage usage{};
@@ -106,6 +94,9 @@ int main(int argc, char** argv) {
     // preview is left out: what a user who opens a large catalogue, looks
     // at its ends and saves it costs.
     bool firstLast = false;
+#ifdef GW_HAVE_VIEW
+    if (argc == 4 && std::strcmp(argv[1], "--window") == 0) return BenchWindow(argv[2], argv[3]);
+#endif
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--fixed-measurer") == 0) fixedMeasurer = true;
@@ -114,7 +105,9 @@ int main(int argc, char** argv) {
         else path = nullptr, argc = 0;
     }
     if (!path) {
-        std::fputs("Aufruf: glyphwell-bench [--fixed-measurer] [--first-last] DATEI\n", stderr);
+        std::fputs("Aufruf: glyphwell-bench [--fixed-measurer] [--first-last] DATEI\n"
+                   "       glyphwell-bench --window open|cancel-reopen|preview DATEI\n",
+                   stderr);
         return 64;
     }
 

@@ -24,6 +24,24 @@ int CliRuns(const TCliArgs& args);
 // replaces and embeds every font that is not embedded, input by input.
 int CliEmbed(const TCliArgs& args);
 
+// --version: the program's and the libraries' versions on stdout.
+int CliVersion();
+
+// Whether progress lines ("3 Seiten gefunden...") reach stderr: when asked
+// for with --verbose, or when stderr is a terminal that somebody watches.
+// Decided once, before any input is read (embed's worker processes write
+// into files).
+void SetProgressShown(bool shown);
+
+// Messages and problems are collected and printed by the commands; progress
+// lines are printed at once, or dropped, so that scripts get clean output.
+class TCliUi : public THeadlessUi {
+public:
+    void AddProgressLine(const std::string& line) override;
+    // Put before each progress line; names the input when there are many.
+    std::string progressPrefix;
+};
+
 // A document opened without a window: messages are collected, text is
 // measured with the same fonts as in the window.
 struct TCliDocument {
@@ -36,7 +54,7 @@ struct TCliDocument {
     void AddOpenTexts(const std::string& path);
     // The exit status the last open's report decides.
     int OpenStatus() const;
-    THeadlessUi ui;
+    TCliUi ui;
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
 };

@@ -7,6 +7,22 @@
 #include "FormRewrite.h"
 #include "OpenMessages.h"
 
+namespace {
+
+// Not a member: THeadlessUi's own progressShown means the progress window.
+bool progressLinesShown = false;
+
+}  // namespace
+
+void SetProgressShown(bool shown) {
+    progressLinesShown = shown;
+}
+
+void TCliUi::AddProgressLine(const std::string& line) {
+    if (!progressLinesShown) return;
+    std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), line.c_str());
+}
+
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
 }

@@ -286,6 +286,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, 4, -1, {});
     }
     TCliDocument cli;
+    cli.ui.progressPrefix = input + ": ";
     TPdfDocument& doc = cli.doc;
     TOpenOptions openOptions;
     openOptions.readPics = false;

@@ -1,14 +1,17 @@
 // glyphwell-cli: the program's work without a window.
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
 #include <map>
+#include <string>
 
 #include "CliCommands.h"
 
 namespace {
 
 const char* const kUsage =
-    "Aufruf: glyphwell-cli BEFEHL [OPTIONEN] DATEI\n"
+    "Aufruf: glyphwell-cli [--verbose] BEFEHL [OPTIONEN] DATEI\n"
+    "       glyphwell-cli --version | --help\n"
     "\n"
     "Befehle:\n"
     "  info DATEI     liest die PDF-Datei und zeigt Version, Objekte, Seiten und\n"
@@ -39,8 +42,18 @@ const char* const kUsage =
     "                 (6: für eine Schriftart keine gute Entsprechung, oder eine\n"
     "                 Ersetzung würde Text verlieren)\n"
     "\n"
+    "Allgemeine Optionen:\n"
+    "  -v, --verbose  zeigt den Fortschritt (\"3 Seiten gefunden...\") auf der\n"
+    "                 Fehlerausgabe; ohne diese Option nur, wenn sie ein Terminal ist\n"
+    "  -V, --version  zeigt die Version des Programms und seiner Bibliotheken\n"
+    "  -h, --help     zeigt diese Hilfe\n"
+    "\n"
     "Rückgabewert: 0 ohne Fehlermeldung, 1 bei ungültiger PDF-Datei,\n"
-    "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei.\n";
+    "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei,\n"
+    "64 bei falschem Aufruf.\n";
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+bool IsVerbose(const std::string& arg) { return arg == "--verbose" || arg == "-v"; }
 
 }  // namespace
 
@@ -53,14 +66,31 @@ int main(int argc, char** argv) {
         {"runs", CliRuns},
         {"embed", CliEmbed},
     };
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 64 : 0;
+    // --verbose may stand before or after the command; no command has an
+    // option of that name. --version only counts before the command: save
+    // has its own --version (the PDF version to write).
+    TCliArgs args;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        if (IsVerbose(argv[i])) verbose = true;
+        else args.emplace_back(argv[i]);
     }
-    const auto command = commands.find(argv[1]);
-    if (command == commands.end()) {
-        std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", argv[1], kUsage);
+    if (!args.empty() && (args[0] == "--version" || args[0] == "-V")) return CliVersion();
+    // Asking for help is no mistake: it goes to stdout and ends with 0.
+    for (const std::string& arg : args) {
+        if (!IsHelp(arg)) continue;
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
         return 64;
     }
-    return command->second(TCliArgs(argv + 2, argv + argc));
+    const auto command = commands.find(args[0]);
+    if (command == commands.end()) {
+        std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", args[0].c_str(), kUsage);
+        return 64;
+    }
+    SetProgressShown(verbose || isatty(STDERR_FILENO) == 1);
+    return command->second(TCliArgs(args.begin() + 1, args.end()));
 }

@@ -168,6 +168,18 @@ std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
 
 
 
+std::optional<TInfoDate> FileInfoDate(const TPdfDocument& doc, const std::string& key) {
+    if (!doc.infoEntriesValid) return std::nullopt;
+    for (const TDictEntry& entry : doc.infoEntries) {
+        if (entry.tokens.size() < 2 || entry.tokens[0] != key) continue;
+        TInfoDate found;
+        found.token = entry.tokens[1];
+        found.readable = ParsePdfDate(found.token, found.date, found.time);
+        return found;
+    }
+    return std::nullopt;
+}
+
 void TPdfDocument::ReadDocumentInfo() {
     infoEntries = TDictEntryList();
     infoEntriesValid = false;
@@ -361,6 +373,6 @@ void TPdfDocument::ReadPageTree() {
         page->gen = ref.gen;
         page->resourcesFirstKeyPos = page->fontsFirstKeyPos = page->xobjectsFirstKeyPos = -1;
     }
-    ui_.AddStatusLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
+    ui_.AddProgressLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
 }
 

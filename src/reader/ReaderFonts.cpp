@@ -241,7 +241,7 @@ void TPdfDocument::CollectFonts() {
         }
         DiscardEntries();
     }
-    ui_.AddStatusLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
+    ui_.AddProgressLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
 }
 
 void TPdfDocument::ReadFontDicts() {

@@ -251,7 +251,7 @@ void TPdfDocument::CollectImages() {
         }
         DiscardEntries();
     }
-    ui_.AddStatusLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
+    ui_.AddProgressLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
 }
 
 void TPdfDocument::ReadImageDicts() {
@@ -319,7 +319,7 @@ void TPdfDocument::DecodeImages(bool readPics) {
     }
     for (int32_t i = imageList.Count() - 1; i >= 0; --i)
         if (!decodable[static_cast<size_t>(i)]) imageList.Delete(i);
-    ui_.AddStatusLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
+    ui_.AddProgressLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
 }
 
 TImageBitmaps::TBitmap TPdfDocument::ImageBitmap(int32_t index, int32_t scaleDenom) {

@@ -51,6 +51,9 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     EmbedBox->setChecked(true);
     KeepWidthsBox = new QCheckBox("Zeichenbreiten der alten Schriftart beibehalten", this);
     KeepWidthsBox->setChecked(true);
+    AllPagesBox = new QCheckBox("auf allen Seiten, die diese Schriftart verwenden", this);
+    AllPagesBox->setToolTip(
+        "Ersetzt die Schriftart überall, wo die Datei sie benutzt, statt nur auf der angezeigten Seite");
     ReplacementInfo = new QLabel(this);
     ReplacementInfo->setWordWrap(true);
     ReplacementInfo->setMaximumWidth(360);
@@ -71,6 +74,7 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(caption);
     layout->addWidget(ComboBox1);
+    layout->addWidget(AllPagesBox);
     layout->addWidget(NewFontBtn, 0, Qt::AlignLeft);
     layout->addWidget(EmbedBox);
     layout->addWidget(KeepWidthsBox);
@@ -118,6 +122,7 @@ void TChangeFontForm::NewFontBtnClick() {
 
 void TChangeFontForm::SetReplacedFont(int32_t fontIndex) {
     replacedFont_ = fontIndex >= 0 && fontIndex < doc_.fontList.Count() ? fontIndex : -1;
+    AllPagesBox->setChecked(false);
     UpdateReplacementInfo();
 }
 

@@ -51,6 +51,10 @@ public:
     QPushButton* CancelBtn = nullptr;
     QCheckBox* EmbedBox = nullptr;
     QCheckBox* KeepWidthsBox = nullptr;
+    // "auf allen Seiten, die diese Schriftart verwenden": off each time the
+    // dialog opens, so that a replacement is made on the shown page unless
+    // asked otherwise.
+    QCheckBox* AllPagesBox = nullptr;
     QLabel* ReplacementInfo = nullptr;
 
 private:
