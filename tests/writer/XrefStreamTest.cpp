@@ -4,7 +4,9 @@
 
 #include <regex>
 
+#include "CompactObjects.h"
 #include "Filters.h"
+#include "ReachableObjects.h"
 #include "TestSupport.h"
 #include "XrefStream.h"
 
@@ -131,6 +133,125 @@ TEST(XrefStream, CompactFileIsReadByQpdfPopplerAndOurReader) {
     const auto opened = OpenHeadless(path);
     EXPECT_EQ(opened->doc.lastOpenResult, TOpenResult::Opened) << opened->AllMessages();
     EXPECT_EQ(opened->doc.pageList.Count(), 1);
+}
+
+struct TRefCase {
+    const char* name;
+    std::string bytes;
+    std::vector<int32_t> refs;
+};
+
+TEST(ReachableObjects, ReferencesAreReadOutsideStringsCommentsAndStreamData) {
+    const std::vector<TRefCase> cases = {
+        {"nested dictionaries and arrays", "5 0 obj\n<< /A 1 0 R /B [2 0 R 3 1 R] /C << /D 4 0 R >> >>\nendobj",
+         {1, 2, 3, 4}},
+        {"strings, hex strings and comments hide numbers",
+         "<< /S (a 7 0 R (nested 8 0 R) \\) 9 0 R) /H <3720302052> % 10 0 R\n /E 11 0 R >>", {11}},
+        {"stream data refer to nothing", "<< /Length 6 /F 13 0 R >>\nstream\n14 0 R\nendstream\nendobj", {13}},
+        {"text after endobj belongs to the next object", "[1 0 R] endobj 2 0 obj [3 0 R]", {1}},
+        {"names and reals are no object numbers", "[/1 0 R 1.0 0 R 2 0 R<</K 3 0 R>>]", {2, 3}},
+        {"no blanks around delimiters", "<</P 12 0 R/Q[13 0 R]>>", {12, 13}},
+    };
+    for (const TRefCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int32_t> refs;
+        ReferencesIn(c.bytes, refs);
+        EXPECT_EQ(refs, c.refs);
+    }
+    std::vector<int32_t> refs;
+    ReferencesIn(std::vector<std::string>{"/Resources", "<<", "/Font", "5", "0", "R", "/X", "(6 0 R)", ">>"}, refs);
+    EXPECT_EQ(refs, std::vector<int32_t>{5});
+}
+
+TEST(ReachableObjects, EachObjectBelongsToTheFirstPageThatReachesIt) {
+    // 1 catalog -> 2 (page-tree root, written anew: not read), 9 outlines;
+    // the pages 3 and 6 share font 5; page 6's 7 -> 8 -> 4 (page 3's font)
+    // and back to 7; 10 is referenced by nothing, 11 only by the old tree.
+    const std::map<int32_t, std::string> old = {
+        {1, "<< /Type /Catalog /Pages 2 0 R /Outlines 9 0 R >>"},
+        {2, "<< /Type /Pages /Kids [11 0 R] >>"},
+        {4, "<< /Type /Font >>"},
+        {5, "<< /Type /Font >>"},
+        {7, "<< /Type /XObject /R 8 0 R >>"},
+        {8, "[4 0 R 7 0 R]"},
+        {9, "<< /First 3 0 R >>"},
+        {10, "<< /Unused true >>"},
+        {11, "<< /Type /Pages /Kids [3 0 R 6 0 R] >>"},
+    };
+    TReachRoots roots;
+    roots.pages = {{4, 5}, {5, 7}};
+    roots.document = {1};
+    roots.notRead.assign(12, 0);
+    roots.notRead[2] = roots.notRead[3] = roots.notRead[6] = 1;
+    const std::vector<int32_t> owners = ObjectOwners(12, roots, [&](int32_t num) -> std::string_view {
+        const auto found = old.find(num);
+        return found == old.end() ? std::string_view{} : std::string_view(found->second);
+    });
+    const std::vector<int32_t> expected = {kUnreached, kDocumentLevel, kDocumentLevel, kDocumentLevel, 0, 0,
+                                           kUnreached, 1, 1, kDocumentLevel, kUnreached, kUnreached};
+    EXPECT_EQ(owners, expected);
+}
+
+// The numbers of `qpdf --show-xref`'s lines of one kind.
+std::vector<int> XrefNumbers(const std::string& listing, const std::string& kind) {
+    std::vector<int> numbers;
+    const std::regex line("(\\d+)/\\d+: " + kind);
+    for (auto it = std::sregex_iterator(listing.begin(), listing.end(), line); it != std::sregex_iterator(); ++it)
+        numbers.push_back(std::stoi((*it)[1]));
+    return numbers;
+}
+
+TEST(CompactObjects, StreamsAndOtherGenerationsStayOutsideAndStreamsFillUpToTheirLimit) {
+    const std::string path = ScratchDir("compact-objects") + "/placed.pdf";
+    TStringSink sink;
+    sink.Write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
+    int32_t next = 500;
+    TCompactObjects objects(sink, [&next] { return next++; });
+    objects.Put(1, 0, "1 0 obj\r<< /Type /Catalog /Pages 2 0 R >>\rendobj\r");
+    objects.Put(2, 0, "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj");
+    objects.Put(3, 0, "3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>\nendobj\n");
+    objects.Put(4, 0, "4 0 obj\n<< /Length 0 >>\nstream\n\nendstream\nendobj\n");
+    objects.Put(5, 3, "5 3 obj (generation three) endobj");
+    objects.Put(6, 0, "6 0 obj\n<< /Producer (kompakt) >>\nendobj\n");
+    // Numbers 7 to 9 stay free; 10 to 160 fill one stream to its limit and
+    // start a second one.
+    for (int32_t num = 10; num <= 160; ++num)
+        objects.Put(num, 0, std::to_string(num) + " 0 obj [" + std::to_string(num) + "] endobj");
+    objects.Finish({"/Root 1 0 R /Info 6 0 R"});
+    WriteFileBytes(path, sink.bytes);
+
+    const TToolResult check = RunTool("qpdf --check " + Quoted(path));
+    EXPECT_EQ(check.status, 0) << check.output;
+    const std::string xref = ToolOutput("qpdf --show-xref " + Quoted(path));
+    EXPECT_EQ(XrefNumbers(xref, "uncompressed"), (std::vector<int>{4, 5, 500, 501, 502})) << xref;
+    EXPECT_NE(xref.find("1/0: compressed; stream = 500, index = 0"), std::string::npos) << xref;
+    EXPECT_NE(xref.find("6/0: compressed; stream = 500, index = 3"), std::string::npos) << xref;
+    EXPECT_NE(xref.find("155/0: compressed; stream = 500, index = 149"), std::string::npos) << xref;
+    EXPECT_NE(xref.find("156/0: compressed; stream = 501, index = 0"), std::string::npos) << xref;
+    EXPECT_NE(ToolOutput("qpdf --show-object=5,3 " + Quoted(path)).find("(generation three)"), std::string::npos);
+    EXPECT_NE(ToolOutput("pdfinfo " + Quoted(path)).find("Producer:        kompakt"), std::string::npos);
+
+    // The table itself: every number up to the stream has a row, the gaps free.
+    const size_t start = sink.bytes.rfind("502 0 obj");
+    ASSERT_NE(start, std::string::npos);
+    const TDecodedXref decoded = Decode(sink.bytes.substr(start));
+    EXPECT_EQ(decoded.index, "0 503");
+    ASSERT_EQ(decoded.rows.size(), 503u);
+    for (const size_t free : {0u, 7u, 8u, 9u, 161u, 499u}) EXPECT_EQ(decoded.rows[free][0], 0u) << free;
+    EXPECT_EQ(decoded.rows[5][0], 1u);
+    EXPECT_EQ(decoded.rows[5][2], 3u) << "the generation of an object outside";
+    EXPECT_EQ(decoded.rows[160][0], 2u);
+    EXPECT_EQ(decoded.rows[160][1], 501u);
+    EXPECT_EQ(decoded.rows[160][2], 4u);
+    EXPECT_NE(sink.bytes.find("/Root 1 0 R /Info 6 0 R"), std::string::npos);
+    EXPECT_EQ(sink.bytes.substr(sink.bytes.size() - 6), "%%EOF\n");
+}
+
+TEST(CompactObjects, ObjectBodyIsTheTextBetweenHeaderAndEndobj) {
+    EXPECT_EQ(ObjectBody("12 0 obj\r<< /A 1 >>\rendobj\r"), "<< /A 1 >>");
+    EXPECT_EQ(ObjectBody("  7 2 obj(x)endobj"), "(x)");
+    EXPECT_FALSE(ObjectBody("12 0 obj << /A 1 >>"));
+    EXPECT_FALSE(ObjectBody("obj 1 endobj"));
 }
 
 }  // namespace
