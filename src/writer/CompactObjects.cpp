@@ -52,13 +52,14 @@ void TCompactObjects::Put(int32_t objNum, int32_t gen, std::string_view text) {
     // Streams stay outside (an object stream cannot hold one), and so does
     // any object whose generation an object stream cannot express.
     constexpr std::string_view kStreamEnd = "endstream";
-    std::vector<int32_t> refs;
     const bool isStream = body && ((body->size() >= kStreamEnd.size() &&
                                     body->substr(body->size() - kStreamEnd.size()) == kStreamEnd) ||
-                                   ReferencesIn(*body, refs));
+                                   IsStreamText(*body));
     if (!body || body->empty() || isStream || gen != 0) {
         rows_.push_back({objNum, TXrefStreamRow::TKind::AtOffset, out_.Position(), gen});
         out_.Write(text.data(), text.size());
+        // The next object's number must not run into this "endobj".
+        if (text.empty() || !IsWhite(text.back())) out_.Write("\n", 1);
         return;
     }
     if (builder_.Empty()) streamNum_ = allocate_();
@@ -76,22 +77,31 @@ void TCompactObjects::FlushStream() {
 void TCompactObjects::Finish(const TXrefStreamTrailer& trailer) {
     FlushStream();
     const int32_t xrefNum = allocate_();
-    // Every number below the largest gets a row: the free ones between the
-    // objects cost a byte or two packed, a break in /Index costs more.
-    std::stable_sort(rows_.begin(), rows_.end(), [](const auto& a, const auto& b) { return a.objNum < b.objNum; });
-    std::vector<TXrefStreamRow> rows;
-    rows.reserve(static_cast<size_t>(xrefNum) + 1);
-    rows.push_back({0, TXrefStreamRow::TKind::Free, 0, 0});
-    int64_t next = 1;
-    for (const TXrefStreamRow& row : rows_) {
-        if (row.objNum < next) continue;  // a number given twice keeps its first object
-        for (; next < row.objNum; ++next) rows.push_back({next, TXrefStreamRow::TKind::Free, 0, 0});
-        rows.push_back(row);
-        next = row.objNum + 1;
+    // Every number below the table's own gets a row: the free ones between
+    // the objects cost a byte or two packed, a break in /Index costs more.
+    // The rows are spread out in place, as a file of millions of objects
+    // should not need their memory twice.
+    auto byNumber = [](const auto& a, const auto& b) { return a.objNum < b.objNum; };
+    std::stable_sort(rows_.begin(), rows_.end(), byNumber);
+    // A number given twice keeps its first object.
+    rows_.erase(std::unique(rows_.begin(), rows_.end(), [](const auto& a, const auto& b) { return a.objNum == b.objNum; }),
+                rows_.end());
+    std::erase_if(rows_, [xrefNum](const TXrefStreamRow& row) { return row.objNum < 1 || row.objNum >= xrefNum; });
+    const size_t listed = rows_.size();
+    rows_.reserve(static_cast<size_t>(xrefNum) + 1);  // the table's own row joins them
+    rows_.resize(static_cast<size_t>(xrefNum));
+    auto freeRow = [](size_t num) { return TXrefStreamRow{static_cast<int64_t>(num), TXrefStreamRow::TKind::Free, 0, 0}; };
+    size_t filledFrom = rows_.size();  // rows at and above are in place
+    for (size_t i = listed; i-- > 0;) {
+        const TXrefStreamRow row = rows_[i];
+        const size_t target = static_cast<size_t>(row.objNum);
+        for (size_t k = target + 1; k < filledFrom; ++k) rows_[k] = freeRow(k);
+        rows_[target] = row;
+        filledFrom = target;
     }
-    for (; next < xrefNum; ++next) rows.push_back({next, TXrefStreamRow::TKind::Free, 0, 0});
-    rows_ = {};
+    for (size_t k = 0; k < filledFrom; ++k) rows_[k] = freeRow(k);
     const int64_t xrefPos = out_.Position();
-    out_.Write(XrefStreamObject(xrefNum, xrefPos, std::move(rows), trailer));
+    out_.Write(XrefStreamObject(xrefNum, xrefPos, std::move(rows_), trailer));
+    rows_ = {};
     out_.Write("startxref\n" + std::to_string(xrefPos) + "\n%%EOF\n");
 }

@@ -605,8 +605,7 @@ private:
     // Whether the old object ending at `end` is a stream, which goes to the
     // file as it stands.
     bool IsOldStream(int32_t num, TFilePos end) const {
-        std::vector<int32_t> refs;
-        return EndsAsStream(doc_, end) || ReferencesIn(OldObjectText(num), refs);
+        return EndsAsStream(doc_, end) || IsStreamText(OldObjectText(num));
     }
 
     TPdfDocument& doc_;

@@ -92,6 +92,14 @@ bool ReferencesIn(std::string_view bytes, std::vector<int32_t>& out) {
     return false;
 }
 
+bool IsStreamText(std::string_view bytes) {
+    // Most objects do not hold the word at all; only those that do are read.
+    const std::string_view head = bytes.substr(0, bytes.find("endobj"));
+    if (head.find("stream") == std::string_view::npos) return false;
+    std::vector<int32_t> ignored;
+    return ReferencesIn(head, ignored);
+}
+
 void ReferencesIn(const std::vector<std::string>& tokens, std::vector<int32_t>& out) {
     TRefMatcher matcher(out);
     for (const std::string& token : tokens) matcher.Token(token);

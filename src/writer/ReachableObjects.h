@@ -20,6 +20,10 @@
 // True when the text stops at "stream": the object is a stream.
 bool ReferencesIn(std::string_view bytes, std::vector<int32_t>& out);
 
+// Whether the object whose text starts `bytes` is a stream: "stream" stands
+// behind its dictionary, outside strings and comments.
+bool IsStreamText(std::string_view bytes);
+
 // The references among a dictionary entry's tokens.
 void ReferencesIn(const std::vector<std::string>& tokens, std::vector<int32_t>& out);
 

@@ -47,7 +47,9 @@ std::string FlatePacked(std::string_view plain, int level) {
 std::string XrefStreamObject(int64_t objNum, int64_t selfOffset, std::vector<TXrefStreamRow> rows,
                              const TXrefStreamTrailer& trailer) {
     rows.push_back({objNum, TXrefStreamRow::TKind::AtOffset, selfOffset, 0});
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.objNum < b.objNum; });
+    auto byNumber = [](const auto& a, const auto& b) { return a.objNum < b.objNum; };
+    // Rows handed over in order need no sorting (and no sort's buffer).
+    if (!std::is_sorted(rows.begin(), rows.end(), byNumber)) std::stable_sort(rows.begin(), rows.end(), byNumber);
     rows.erase(std::unique(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.objNum == b.objNum; }),
                rows.end());
 
