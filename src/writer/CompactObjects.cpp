@@ -90,7 +90,7 @@ void TCompactObjects::Finish(const TXrefStreamTrailer& trailer) {
     const size_t listed = rows_.size();
     rows_.reserve(static_cast<size_t>(xrefNum) + 1);  // the table's own row joins them
     rows_.resize(static_cast<size_t>(xrefNum));
-    auto freeRow = [](size_t num) { return TXrefStreamRow{static_cast<int64_t>(num), TXrefStreamRow::TKind::Free, 0, 0}; };
+    auto freeRow = [](size_t num) { return TXrefStreamRow{static_cast<int32_t>(num), TXrefStreamRow::TKind::Free, 0, 0}; };
     size_t filledFrom = rows_.size();  // rows at and above are in place
     for (size_t i = listed; i-- > 0;) {
         const TXrefStreamRow row = rows_[i];

@@ -35,7 +35,7 @@ public:
     // large enough to pack well, small enough that a viewer reading one page
     // unpacks little besides it.
     static constexpr int32_t kObjectsPerStream = 150;
-    static constexpr size_t kBytesPerStream = 256 * 1024;
+    static constexpr size_t kBytesPerStream = 128 * 1024;
 
 private:
     void FlushStream();

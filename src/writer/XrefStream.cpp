@@ -46,7 +46,7 @@ std::string FlatePacked(std::string_view plain, int level) {
 
 std::string XrefStreamObject(int64_t objNum, int64_t selfOffset, std::vector<TXrefStreamRow> rows,
                              const TXrefStreamTrailer& trailer) {
-    rows.push_back({objNum, TXrefStreamRow::TKind::AtOffset, selfOffset, 0});
+    rows.push_back({static_cast<int32_t>(objNum), TXrefStreamRow::TKind::AtOffset, selfOffset, 0});
     auto byNumber = [](const auto& a, const auto& b) { return a.objNum < b.objNum; };
     // Rows handed over in order need no sorting (and no sort's buffer).
     if (!std::is_sorted(rows.begin(), rows.end(), byNumber)) std::stable_sort(rows.begin(), rows.end(), byNumber);

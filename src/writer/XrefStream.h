@@ -8,9 +8,11 @@
 #include <vector>
 
 // One row of a cross-reference stream.
+// 24 bytes: a file of millions of objects holds one per object while it is
+// written.
 struct TXrefStreamRow {
     enum class TKind : uint8_t { Free = 0, AtOffset = 1, InObjectStream = 2 };
-    int64_t objNum = 0;
+    int32_t objNum = 0;
     TKind kind = TKind::Free;
     // Free: the next free object number; AtOffset: the byte offset;
     // InObjectStream: the number of the object stream.
@@ -19,6 +21,7 @@ struct TXrefStreamRow {
     // stream: the object's index there.
     int64_t field3 = 0;
 };
+static_assert(sizeof(TXrefStreamRow) == 24);
 
 // The entries of a cross-reference stream's dictionary besides those of
 // the table itself, written as they stand (e.g. "/Root 1 0 R /Info 2 0 R
