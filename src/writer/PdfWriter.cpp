@@ -273,7 +273,7 @@ private:
             ++report_.missingObjects;
             return;
         }
-        BeginObject(i, old.generation, compact_ && IsOldStream(i, *end));
+        BeginObject(i, old.generation, compact_ && IsOldStream(*offset, *end));
         CopyWithInsertions(doc_, *offset, *end, insertions_, *out_);
         out_->Write("\r", 1);
         EndObject();
@@ -602,10 +602,12 @@ private:
 
     bool addEmpty() const { return !compact_; }
 
-    // Whether the old object ending at `end` is a stream, which goes to the
+    // Whether the old object at [start, end) is a stream, which goes to the
     // file as it stands.
-    bool IsOldStream(int32_t num, TFilePos end) const {
-        return EndsAsStream(doc_, end) || IsStreamText(OldObjectText(num));
+    bool IsOldStream(TFilePos start, TFilePos end) const {
+        if (EndsAsStream(doc_, end)) return true;
+        const TByteSpan span = doc_.SpanAt(start);
+        return IsStreamText(span.View(start, end - start));
     }
 
     TPdfDocument& doc_;
