@@ -77,8 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (doc.pageList.Count() > 0) {
         RewritePageContents(doc);
-        TStringSink sink;
-        WritePdf(doc, sink, ui.VersionItem());
+        // The classic table and the compact form both.
+        TStringSink classic;
+        WritePdf(doc, classic, 2);
+        TStringSink compact;
+        WritePdf(doc, compact, 3);
     }
     return 0;
 }

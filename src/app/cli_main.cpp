@@ -23,7 +23,7 @@ const char* const kUsage =
     "                 liest die PDF-Datei und listet Seiten, Schriftarten und\n"
     "                 Bilder (--json: als JSON)\n"
     "  save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
-    "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "       [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "       [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now]\n"
     "       [--no-images] [--no-embed] [--natural-widths] [--force] [--json]\n"

@@ -1,5 +1,7 @@
 // glyphwell-cli save: what "PDF speichern unter..." does, driven by options.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 
 #include "AddedFonts.h"
@@ -13,7 +15,7 @@ namespace {
 
 const char* const kSaveUsage =
     "Aufruf: glyphwell-cli save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
-    "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
     "         [--no-embed] [--natural-widths] [--force] [--json]\n"
@@ -122,10 +124,10 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
                 if (!replace) return "Ungültige Ersetzung: " + *v;
                 options.replacements.push_back(*replace);
             } else if (arg == "--version") {
-                if (*v == "1.2") options.versionItem = 0;
-                else if (*v == "1.3") options.versionItem = 1;
-                else if (*v == "1.4") options.versionItem = 2;
-                else return "Ungültige PDF-Version: " + *v;
+                static const char* const kVersions[] = {"1.2", "1.3", "1.4", "1.5", "1.6", "1.7"};
+                const auto* found = std::find(std::begin(kVersions), std::end(kVersions), *v);
+                if (found == std::end(kVersions)) return "Ungültige PDF-Version: " + *v;
+                options.versionItem = static_cast<int32_t>(found - std::begin(kVersions));
             } else if (arg == "--created") {
                 options.created = *v;
             } else {

@@ -39,7 +39,7 @@ std::string NumberText(double value) {
 }
 
 std::string DirectResourcesText(const std::vector<std::string>& tokens, const TPageRecord& page,
-                                const std::string& fontRefList) {
+                                const std::string& fontRefList, bool addEmpty) {
     std::string text;
     int32_t depth = 0;  // dictionaries open around the current token
     for (size_t i = 1; i < tokens.size(); ++i) {
@@ -50,8 +50,9 @@ std::string DirectResourcesText(const std::vector<std::string>& tokens, const TP
         if (token != "<<") continue;
         ++depth;
         if (depth == 1) {
-            if (page.fontsForm == TValueForm::Absent) text += " /Font << " + fontRefList + " >>";
-            if (page.xobjectsForm == TValueForm::Absent) text += " /XObject << >>";
+            if (page.fontsForm == TValueForm::Absent && (addEmpty || !fontRefList.empty()))
+                text += " /Font << " + fontRefList + " >>";
+            if (page.xobjectsForm == TValueForm::Absent && addEmpty) text += " /XObject << >>";
         } else if (depth == 2 && tokens[i - 1] == "/Font" && !fontRefList.empty()) {
             text += " " + fontRefList;
         }

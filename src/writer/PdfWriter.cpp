@@ -7,21 +7,26 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <optional>
 #include <unordered_set>
 #include <vector>
 
+#include "CompactObjects.h"
 #include "ContentRewrite.h"
 #include "FormRewrite.h"
 #include "InfoObject.h"
 #include "PdfText.h"
+#include "ReachableObjects.h"
 #include "ReplacementFonts.h"
 #include "WriterParts_p.h"
 #include "XrefTable.h"
 
 namespace {
 
-const char* const kVersionHeaders[] = {"%PDF-1.2", "%PDF-1.3", "%PDF-1.4"};
+const char* const kVersionHeaders[] = {"%PDF-1.2", "%PDF-1.3", "%PDF-1.4", "%PDF-1.5", "%PDF-1.6", "%PDF-1.7"};
+// From this item on, the file is written in the compact form.
+constexpr int32_t kFirstCompactItem = 3;
 
 struct TObjRef {
     int32_t num = 0;
@@ -30,18 +35,22 @@ struct TObjRef {
 
 class TPdfWriter {
 public:
-    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.ObjCount() - 1) {}
+    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), file_(out), out_(&out), counter_(doc.ObjCount() - 1) {}
 
     TWriteReport Run(int32_t versionItem) {
         WriteHeader(versionItem);
         PlanAddedFonts();
         PlanNewObjects();
+        if (compact_) PlanReachedObjects();
         CopyOldObjects();
         WriteFormRewrites();
         WriteSharedResources();
         WriteInfo();
         WritePagesRoot();
-        for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
+        for (size_t i = 0; i < doc_.pageList.data.size(); ++i) {
+            WritePage(i);
+            CopyPageObjects(i);
+        }
         // After the pages, whose contents tell the subsets what they hold.
         WriteAddedFonts();
         WriteXrefAndTrailer();
@@ -51,13 +60,36 @@ public:
 private:
     int32_t Allocate() { return ++counter_; }
     void Line(const std::string& text) {
-        out_.Write(text);
-        out_.Write("\r", 1);
+        out_->Write(text);
+        out_->Write("\r", 1);
     }
     void Entry(int32_t num, int32_t gen, bool inUse) {
-        *entries_.Append() = TXrefEntry{num, out_.Position(), gen, static_cast<uint8_t>(inUse)};
+        *entries_.Append() = TXrefEntry{num, out_->Position(), gen, static_cast<uint8_t>(inUse)};
     }
     bool InRange(int32_t num) const { return num >= 1 && num < doc_.ObjCount(); }
+
+    // Every object the writer writes goes between these two. The classic
+    // table takes its position now; the compact form composes the object's
+    // text and hands it over at the end, unless it is a stream (`stream`),
+    // which goes straight to the file.
+    void BeginObject(int32_t num, int32_t gen, bool stream = false) {
+        if (!compact_) {
+            Entry(num, gen, true);
+            return;
+        }
+        if (stream) {
+            compact_->AtOffset(num, gen);
+            return;
+        }
+        composing_ = {num, gen};
+        scratch_.bytes.clear();
+        out_ = &scratch_;
+    }
+    void EndObject() {
+        if (out_ != &scratch_) return;
+        out_ = &file_;
+        compact_->Put(composing_.num, composing_.gen, scratch_.bytes);
+    }
 
     // An object the writer writes anew keeps its old number unless that
     // number lies outside the old table or was already given to another new
@@ -72,7 +104,8 @@ private:
     }
 
     void WriteHeader(int32_t versionItem) {
-        if (versionItem < 0 || versionItem > 2) versionItem = 1;
+        if (versionItem < 0 || versionItem >= static_cast<int32_t>(std::size(kVersionHeaders))) versionItem = 1;
+        if (versionItem >= kFirstCompactItem) compact_.emplace(file_, [this] { return Allocate(); });
         Line(kVersionHeaders[versionItem]);
         Line("%\xE2\xE3\xCF\xD3");
     }
@@ -154,7 +187,7 @@ private:
             if (!sharedResources_.count(resources->valuePos))
                 sharedResources_.emplace(resources->valuePos, TSharedResources{Allocate(), resources, &page});
         }
-        insertions_ = BuildInsertions(doc_, fontRefList_);
+        insertions_ = BuildInsertions(doc_, fontRefList_, addEmpty());
         lost_.insert(doc_.lostObjects.begin(), doc_.lostObjects.end());
         // Forms rewritten in place, and annotations that name a copy of
         // their appearance, are written anew under their own numbers.
@@ -181,8 +214,9 @@ private:
     }
 
     void WriteOrNull(int32_t num, int32_t gen, const std::string& text) {
-        Entry(num, gen, true);
-        out_.Write(text.empty() ? std::to_string(num) + " " + std::to_string(gen) + " obj null endobj\r" : text);
+        BeginObject(num, gen);
+        out_->Write(text.empty() ? std::to_string(num) + " " + std::to_string(gen) + " obj null endobj\r" : text);
+        EndObject();
     }
 
     // Where object `num`'s bytes stand: at its table offset when "N G obj"
@@ -194,35 +228,56 @@ private:
         return std::nullopt;
     }
 
+    // The classic form copies every old object in use; the compact form
+    // copies here those the document needs apart from any page, and each
+    // page's own after the page (CopyPageObjects).
     void CopyOldObjects() {
         const TFilePos savedPos = doc_.GetPos();
         const int32_t count = std::min<int32_t>(doc_.ObjCount(), static_cast<int32_t>(doc_.Table().size()));
-        for (int32_t i = 1; i < count; ++i) {
-            if (skip_[static_cast<size_t>(i)]) continue;
-            const TObjEntry& old = doc_.Table()[static_cast<size_t>(i)];
-            // Cross-reference and object streams describe the old file's
-            // layout; the file written gets its own classic table. An object
-            // the repair of the table lost stays a number the file refers to.
-            const bool lost = lost_.count(i) > 0;
-            const bool copied = (old.inUse && !old.structural) || lost;
-            Entry(i, old.generation, copied);
-            if (!copied) continue;
-            const std::optional<TFilePos> offset = lost ? std::nullopt : ObjectOffset(i, old);
-            const std::optional<TFilePos> end = offset ? OldObjectEnd(doc_, *offset) : std::nullopt;
-            if (!end) {
-                // Whatever stands at the offset belongs to something else (the
-                // file header, another object), or the object has no end:
-                // copied, it would damage the file.
-                Line(std::to_string(i) + " " + std::to_string(old.generation) + " obj null endobj");
-                ++report_.missingObjects;
-                continue;
-            }
-            CopyWithInsertions(doc_, *offset, *end, insertions_, out_);
-            out_.Write("\r", 1);
-            copied_.Add(doc_, *offset, *end);
-        }
+        for (int32_t i = 1; i < count; ++i)
+            if (!compact_ || owners_[static_cast<size_t>(i)] == kDocumentLevel) CopyOldObject(i);
         copied_.Flush(doc_);
         doc_.SetPos(savedPos);
+    }
+
+    void CopyPageObjects(size_t page) {
+        if (!compact_ || page >= pageObjects_.size()) return;
+        const TFilePos savedPos = doc_.GetPos();
+        for (const int32_t num : pageObjects_[page]) CopyOldObject(num);
+        pageObjects_[page] = {};
+        copied_.Flush(doc_);
+        doc_.SetPos(savedPos);
+    }
+
+    void CopyOldObject(int32_t i) {
+        if (i >= static_cast<int32_t>(doc_.Table().size()) || skip_[static_cast<size_t>(i)]) return;
+        const TObjEntry& old = doc_.Table()[static_cast<size_t>(i)];
+        // Cross-reference and object streams describe the old file's
+        // layout; the file written gets its own table. An object the repair
+        // of the table lost stays a number the file refers to.
+        const bool lost = lost_.count(i) > 0;
+        const bool copied = (old.inUse && !old.structural) || lost;
+        if (!copied) {
+            if (!compact_) Entry(i, old.generation, false);
+            return;
+        }
+        const std::optional<TFilePos> offset = lost ? std::nullopt : ObjectOffset(i, old);
+        const std::optional<TFilePos> end = offset ? OldObjectEnd(doc_, *offset) : std::nullopt;
+        if (!end) {
+            // Whatever stands at the offset belongs to something else (the
+            // file header, another object), or the object has no end:
+            // copied, it would damage the file.
+            BeginObject(i, old.generation);
+            Line(std::to_string(i) + " " + std::to_string(old.generation) + " obj null endobj");
+            EndObject();
+            ++report_.missingObjects;
+            return;
+        }
+        BeginObject(i, old.generation, compact_ && IsOldStream(*offset, *end));
+        CopyWithInsertions(doc_, *offset, *end, insertions_, *out_);
+        out_->Write("\r", 1);
+        EndObject();
+        copied_.Add(doc_, *offset, *end);
     }
 
     // The old objects are copied once, mostly in the order the file holds
@@ -254,15 +309,16 @@ private:
 
     void WriteAddedFonts() {
         replacementFonts_.Write([this](int32_t num, const std::string& text) {
+            if (compact_) return compact_->Put(num, 0, text);
             Entry(num, 0, true);
-            out_.Write(text);
+            out_->Write(text);
         });
         size_t k = 0;
         for (const TFontRecord& font : doc_.fontList) {
             if (!font.hidden) continue;
             const int32_t num = fontNums_[k++];
             if (num == 0) continue;
-            Entry(num, 0, true);
+            BeginObject(num, 0);
             Line(std::to_string(num) + " 0 obj");
             Line("<<");
             Line("/Type /Font");
@@ -273,27 +329,30 @@ private:
             Line(font.fontDictExtra);
             Line(">>");
             Line("endobj");
+            EndObject();
         }
     }
 
     void WriteSharedResources() {
         for (const auto& [pos, shared] : sharedResources_) {
-            Entry(shared.num, 0, true);
+            BeginObject(shared.num, 0);
             Line(std::to_string(shared.num) + " 0 obj");
-            Line(DirectResourcesText(WrittenTokens(doc_, *shared.entry), *shared.firstPage, fontRefList_));
+            Line(DirectResourcesText(WrittenTokens(doc_, *shared.entry), *shared.firstPage, fontRefList_, addEmpty()));
             Line("endobj");
+            EndObject();
         }
     }
 
     void WriteInfo() {
         if (!writeInfo_) return;
-        Entry(info_.num, info_.gen, true);
-        out_.Write(InfoObjectText(doc_, info_.num, info_.gen));
+        BeginObject(info_.num, info_.gen);
+        out_->Write(InfoObjectText(doc_, info_.num, info_.gen));
+        EndObject();
     }
 
     void WritePagesRoot() {
         if (!doc_.pagesFound) return;
-        Entry(pagesRoot_.num, pagesRoot_.gen, true);
+        BeginObject(pagesRoot_.num, pagesRoot_.gen);
         Line(std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " obj");
         Line("<<");
         Line("/Type /Pages");
@@ -303,13 +362,14 @@ private:
         Line("/Count " + std::to_string(doc_.pageList.Count()));
         Line(">>");
         Line("endobj");
+        EndObject();
     }
 
     void WriteContentStream(size_t i, TObjRef& ref) {
         TPageRecord& page = doc_.pageList[i];
         if (ref.num < 0) ref = {Allocate(), 0};
-        page.newContentPos = out_.Position();
-        Entry(ref.num, ref.gen, true);
+        page.newContentPos = out_->Position();
+        BeginObject(ref.num, ref.gen, true);
         // Decoded, rewritten and packed for this page alone, and dropped
         // before the next: the pages never hold their contents all at once.
         // The subsets learn from the same decoding which codes the page shows.
@@ -330,9 +390,9 @@ private:
         Line(std::to_string(ref.num) + " " + std::to_string(ref.gen) + " obj");
         // The length counts the line feed after the data as well.
         Line("<< /Length " + std::to_string(packedSize + 1) + " /Filter /FlateDecode >>");
-        out_.Write("stream\n", 7);
-        out_.Write(packed.data(), packedSize);
-        out_.Write("\n", 1);
+        out_->Write("stream\n", 7);
+        out_->Write(packed.data(), packedSize);
+        out_->Write("\n", 1);
         Line("endstream");
         Line("endobj");
     }
@@ -344,9 +404,9 @@ private:
         TObjRef& content = contentRefs_[i];
         if (rewritten) WriteContentStream(i, content);
 
-        page.newObjPos = out_.Position();
+        page.newObjPos = out_->Position();
         const TObjRef self = pageRefs_[i];
-        Entry(self.num, self.gen, true);
+        BeginObject(self.num, self.gen);
         Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
         Line("<<");
         const TDictEntry* ownAnnots = nullptr;
@@ -363,6 +423,7 @@ private:
                 Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
             Line(">>");
             Line("endobj");
+            EndObject();
             return;
         }
         const int32_t annotsNum = Allocate();
@@ -371,15 +432,21 @@ private:
             Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
         Line(">>");
         Line("endobj");
+        EndObject();
 
-        Entry(annotsNum, 0, true);
+        BeginObject(annotsNum, 0);
         Line(std::to_string(annotsNum) + " 0 obj");
         std::string array = "[ ";
         for (const TAnnotation& annot : page.annotations)
             array += std::to_string(annot.objNum) + " " + std::to_string(annot.gen) + " R ";
         Line(array + "]");
         Line("endobj");
-        for (const TAnnotation& annot : page.annotations) out_.Write(AnnotationObjectText(annot, page.mediaBox[3]));
+        EndObject();
+        // The classic form has always carried a second copy of these
+        // annotations behind the array, which no table line points at; the
+        // compact form leaves it out.
+        if (compact_) return;
+        for (const TAnnotation& annot : page.annotations) out_->Write(AnnotationObjectText(annot, page.mediaBox[3]));
     }
 
     // The page's own entries as read, then what it inherited from the tree
@@ -406,12 +473,13 @@ private:
         // A page that draws its own copy of a form names it in resources of its own.
         if (const auto redirect = forms_.pageRedirects.find(pageIndex_); redirect != forms_.pageRedirects.end())
             return "/Resources " +
-                   DirectResourcesText(RedirectedResourcesTokens(doc_, entry, redirect->second), page, fontRefList_);
+                   DirectResourcesText(RedirectedResourcesTokens(doc_, entry, redirect->second), page, fontRefList_,
+                                                       addEmpty());
         if (page.resourcesForm != TValueForm::Direct) return JoinTokens(WrittenTokens(doc_, entry));
         if (const auto shared = sharedResources_.find(entry.valuePos);
             IsInheritedEntry(page, entry) && shared != sharedResources_.end())
             return "/Resources " + std::to_string(shared->second.num) + " 0 R";
-        return "/Resources " + DirectResourcesText(WrittenTokens(doc_, entry), page, fontRefList_);
+        return "/Resources " + DirectResourcesText(WrittenTokens(doc_, entry), page, fontRefList_, addEmpty());
     }
 
     // The box exactly as the file gives it; the reader's default for a page
@@ -423,12 +491,7 @@ private:
         return box + " ]";
     }
 
-    void WriteXrefAndTrailer() {
-        const int64_t xrefPos = out_.Position();
-        // Object 0 heads the free list.
-        *entries_.Append() = TXrefEntry{0, 0, 65535, 0};
-        CompleteXrefTable(entries_);
-        out_.Write(XrefTableText(entries_));
+    TTrailerRefs TrailerRefs() const {
         TTrailerRefs refs;
         if (writeInfo_) {
             refs.hasInfo = true;
@@ -446,11 +509,112 @@ private:
             refs.rootObjNum = doc_.rootObjNum;
             refs.rootGen = doc_.rootGen;
         }
-        out_.Write(TrailerText(entries_.Count(), refs, xrefPos));
+        return refs;
+    }
+
+    void WriteXrefAndTrailer() {
+        const TTrailerRefs refs = TrailerRefs();
+        if (compact_) {
+            TXrefStreamTrailer trailer;
+            auto ref = [](int32_t num, int32_t gen) { return std::to_string(num) + " " + std::to_string(gen) + " R"; };
+            if (refs.hasRoot) trailer.entries += "/Root " + ref(refs.rootObjNum, refs.rootGen);
+            if (refs.hasInfo) trailer.entries += (refs.hasRoot ? " /Info " : "/Info ") + ref(refs.infoObjNum, refs.infoGen);
+            compact_->Finish(trailer);
+            return;
+        }
+        const int64_t xrefPos = out_->Position();
+        // Object 0 heads the free list.
+        *entries_.Append() = TXrefEntry{0, 0, 65535, 0};
+        CompleteXrefTable(entries_);
+        out_->Write(XrefTableText(entries_));
+        out_->Write(TrailerText(entries_.Count(), refs, xrefPos));
+    }
+
+    // Which old objects the compact form copies, and where: the reached
+    // ones, each behind the first page that reaches it, the others at the
+    // start. The page tree's old nodes and whatever nothing refers to any
+    // more are left out.
+    void PlanReachedObjects() {
+        const TFilePos savedPos = doc_.GetPos();
+        const int32_t count = std::min<int32_t>(doc_.ObjCount(), static_cast<int32_t>(doc_.Table().size()));
+        TReachRoots roots;
+        roots.notRead.assign(static_cast<size_t>(count), 0);
+        auto notRead = [&](int32_t num) {
+            if (num >= 1 && num < count) roots.notRead[static_cast<size_t>(num)] = 1;
+        };
+        if (doc_.pagesFound && pagesRoot_.num == doc_.pagesObjNum) notRead(pagesRoot_.num);
+        roots.pages.resize(doc_.pageList.data.size());
+        for (size_t i = 0; i < roots.pages.size(); ++i) {
+            const TPageRecord& page = doc_.pageList[i];
+            if (pageRefs_[i].num == page.objNum) notRead(page.objNum);
+            roots.pages[i] = PageReferences(i);
+        }
+        roots.document.push_back(doc_.rootObjNum);
+        if (doc_.infoFound) roots.document.push_back(doc_.infoObjNum);
+        for (const TFormRewrite& rewrite : forms_.forms)
+            if (rewrite.formIndex >= 0 && static_cast<size_t>(rewrite.formIndex) < doc_.formCatalog.forms.size())
+                roots.document.push_back(doc_.formCatalog.forms[static_cast<size_t>(rewrite.formIndex)].objNum);
+        for (const TAppearanceRedirect& redirect : forms_.appearances) roots.document.push_back(redirect.originalObjNum);
+        for (const int32_t num : replacementFonts_.TakenOverObjects()) roots.document.push_back(num);
+        owners_ = ObjectOwners(count, roots, [this](int32_t num) { return OldObjectText(num); });
+        pageObjects_.assign(roots.pages.size(), {});
+        for (int32_t num = 1; num < count; ++num) {
+            const int32_t owner = owners_[static_cast<size_t>(num)];
+            if (owner >= 0) pageObjects_[static_cast<size_t>(owner)].push_back(num);
+        }
+        doc_.SetPos(savedPos);
+    }
+
+    // What page i written anew refers to: its own entries but the ones the
+    // writer replaces, what it inherits, and its annotations.
+    std::vector<int32_t> PageReferences(size_t i) {
+        const TPageRecord& page = doc_.pageList[i];
+        const TDictEntry* ownAnnots = nullptr;
+        for (const TDictEntry& entry : page.pageEntries)
+            if (!entry.tokens.empty() && entry.tokens[0] == "/Annots") ownAnnots = &entry;
+        const bool annotsAsRead = ownAnnots && AnnotsHoldDictionaries(doc_, *ownAnnots);
+        std::vector<int32_t> refs;
+        for (const TDictEntry& entry : page.pageEntries) {
+            if (entry.tokens.empty()) continue;
+            const std::string& key = entry.tokens[0];
+            if (key == "/Parent" || (key == "/Annots" && !annotsAsRead) || (key == "/Contents" && rewritten_[i]))
+                continue;
+            ReferencesIn(entry.tokens, refs);
+        }
+        for (const std::string_view key : {"/Rotate", "/CropBox", "/Resources", "/MediaBox"})
+            if (const TDictEntry* entry = EffectiveEntry(page, key); entry && IsInheritedEntry(page, *entry))
+                ReferencesIn(entry->tokens, refs);
+        if (!annotsAsRead)
+            for (const TAnnotation& annot : page.annotations) refs.push_back(annot.objNum);
+        return refs;
+    }
+
+    // The old bytes of object num from its "N G obj" on (empty when there are none).
+    std::string_view OldObjectText(int32_t num) const {
+        if (num >= static_cast<int32_t>(doc_.Table().size())) return {};
+        const TObjEntry& old = doc_.Table()[static_cast<size_t>(num)];
+        if (!old.inUse || old.structural) return {};
+        const std::optional<TFilePos> offset = ObjectOffset(num, old);
+        if (!offset) return {};
+        const TByteSpan span = doc_.SpanAt(*offset);
+        return span.View(*offset, span.end - *offset);
+    }
+
+    bool addEmpty() const { return !compact_; }
+
+    // Whether the old object at [start, end) is a stream, which goes to the
+    // file as it stands.
+    bool IsOldStream(TFilePos start, TFilePos end) const {
+        if (EndsAsStream(doc_, end)) return true;
+        const TByteSpan span = doc_.SpanAt(start);
+        return IsStreamText(span.View(start, end - start));
     }
 
     TPdfDocument& doc_;
-    TByteSink& out_;
+    TByteSink& file_;
+    // Where objects are written: the file, or (compact form) the text of
+    // the object being composed.
+    TByteSink* out_;
     int32_t counter_;
     TXrefEntry* curEntry_ = nullptr;
     TXrefList entries_{&curEntry_};
@@ -477,6 +641,11 @@ private:
     std::vector<TAppearanceRedirect> appearanceRedirects_;  // those whose annotation object is written anew
     int32_t pageIndex_ = -1;  // the page being written
     TWriteReport report_;
+    std::optional<TCompactObjects> compact_;
+    TStringSink scratch_;  // the object being composed (compact form)
+    TObjRef composing_;
+    std::vector<int32_t> owners_;                  // by old object number (see ObjectOwners)
+    std::vector<std::vector<int32_t>> pageObjects_;  // by page: the old objects it owns
     TReplacementFontWriter replacementFonts_{doc_, [this] { return Allocate(); }};
 };
 

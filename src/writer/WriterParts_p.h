@@ -17,8 +17,10 @@
 // "<<", so an empty dictionary takes it as well as a full one. Pages that
 // share a dictionary would each ask for the same text at the same place; it
 // is inserted once.
+// The empty /Font and /XObject dictionaries are added only when `addEmpty`
+// (the classic form has always written them).
 using TInsertionMap = std::map<TFilePos, std::string>;
-TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList);
+TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList, bool addEmpty = true);
 
 // Whether the old file holds "N G obj" for object number `objNum` at
 // `offset` (white space in front tolerated): the only bytes the writer may
@@ -32,6 +34,10 @@ bool HoldsObject(const TPdfDocument& doc, TFilePos offset, int32_t objNum);
 // by "endstream" is stepped over first, so data that happen to contain
 // "endobj" are not cut. Moves the document's cursor.
 std::optional<TFilePos> OldObjectEnd(TPdfDocument& doc, TFilePos offset);
+
+// Whether the old object that ends at `end` (see OldObjectEnd) is a stream:
+// "endstream" stands right before its "endobj".
+bool EndsAsStream(const TPdfDocument& doc, TFilePos end);
 
 // Copies old bytes [start, end) with the insertions that fall in the range.
 void CopyWithInsertions(const TPdfDocument& doc, TFilePos start, TFilePos end, const TInsertionMap& insertions,
@@ -49,7 +55,7 @@ std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entr
 // dictionaries added behind the first "<<" and the added fonts behind the
 // "<<" of its own /Font dictionary.
 std::string DirectResourcesText(const std::vector<std::string>& tokens, const TPageRecord& page,
-                                const std::string& fontRefList);
+                                const std::string& fontRefList, bool addEmpty = true);
 
 // The text of a page-dictionary entry as read (see WrittenTokens).
 std::string JoinTokens(const std::vector<std::string>& tokens);

@@ -50,7 +50,9 @@ TEST_F(MainFormTest, StartsOnTheOpenTabWithTheInitialFields) {
     EXPECT_EQ(form->FontsTab->ZoomEd->value(), 50);
     EXPECT_EQ(form->FontsTab->Label6->text(), "von 0");
     EXPECT_EQ(form->SaveTab->PDFVersionBox->currentText(), "1.3 (Acrobat 4 and later)");
-    EXPECT_EQ(form->SaveTab->PDFVersionBox->count(), 3);
+    ASSERT_EQ(form->SaveTab->PDFVersionBox->count(), 6);
+    EXPECT_EQ(form->SaveTab->PDFVersionBox->itemText(3), "1.5 (Acrobat 6 and later)");
+    EXPECT_EQ(form->SaveTab->PDFVersionBox->itemText(5), "1.7 (Acrobat 8 and later)");
     EXPECT_EQ(form->OpenTab->FontLabel->text(), "Optimieren auf: Arial");
     EXPECT_TRUE(form->OpenTab->ReadPicsCheck->isChecked());
     EXPECT_TRUE(form->SaveTab->ShowPDFCheck->isChecked());

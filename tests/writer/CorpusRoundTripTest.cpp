@@ -61,6 +61,12 @@ const std::set<std::string>& FilesThatMustOpen() {
 class SavedCorpusFile : public ::testing::TestWithParam<TCorpusFile> {
 protected:
     std::string In() const { return DataPath(GetParam().folder + "/" + GetParam().name); }
+    // Whether the input is of PDF 1.5 or later and has a cross-reference
+    // stream: saved at its own version, it is written compact again.
+    bool InputIsCompact() const {
+        const std::string bytes = ReadFileText(In());
+        return bytes.substr(0, 8) >= "%PDF-1.5" && bytes.find("/XRef") != std::string::npos;
+    }
     std::string Scratch(const std::string& what) const {
         return ScratchDir(what + "-" + GetParam().folder + "-" + GetParam().name);
     }
@@ -115,6 +121,42 @@ TEST_P(SavedCorpusFile, NothingReplacedLosesNothing) {
     ASSERT_EQ(textsOut.size(), textsIn.size());
     for (size_t page = 0; page < textsIn.size(); ++page) EXPECT_EQ(textsOut[page], textsIn[page]) << "page " << page + 1;
 
+    const TRenderDiff render = CompareRenderings(In(), out, dir);
+    EXPECT_EQ(render.problem, "");
+    EXPECT_LE(render.maxPixelDiff, 16);
+
+    // Saved at its own version, a file in the compact form stays compact
+    // and does not grow.
+    if (InputIsCompact()) {
+        const auto sizeIn = fs::file_size(In());
+        EXPECT_LE(static_cast<double>(fs::file_size(out)), 1.05 * static_cast<double>(sizeIn));
+    }
+}
+
+// Saved in the other form than its own (the compact form for files of 1.4
+// and earlier, the classic table for later ones), a file keeps its pages
+// and draws the same.
+TEST_P(SavedCorpusFile, SavedInTheOtherFormLosesNothing) {
+    const std::string dir = Scratch("other-form");
+    const std::string out = dir + "/out.pdf";
+    const std::string header = ReadFileText(In()).substr(0, 8);
+    const bool laterVersion = header >= "%PDF-1.5";
+    TToolResult save;
+    if (!Save(out, laterVersion ? " --version 1.4" : " --version 1.5", save)) {
+        if (!HasFailure()) GTEST_SKIP() << "does not open";
+        return;
+    }
+    ASSERT_EQ(save.status, 0) << save.output;
+    EXPECT_EQ(ReadFileText(out).substr(0, 8), laterVersion ? "%PDF-1.4" : "%PDF-1.5");
+    const TQpdfCheck checkIn = QpdfCheck(In());
+    const TQpdfCheck checkOut = QpdfCheck(out);
+    if (checkIn.status != 2) {
+        EXPECT_NE(checkOut.status, 2) << checkOut.output;
+        EXPECT_EQ(NewWarnings(checkIn, checkOut), std::vector<std::string>{}) << checkOut.output;
+    }
+    const std::vector<TPageGeometry> geometryIn = PageGeometry(In());
+    if (geometryIn.empty()) GTEST_SKIP() << "pdfinfo cannot read the original: nothing to compare with";
+    EXPECT_EQ(PageGeometry(out).size(), geometryIn.size());
     const TRenderDiff render = CompareRenderings(In(), out, dir);
     EXPECT_EQ(render.problem, "");
     EXPECT_LE(render.maxPixelDiff, 16);
