@@ -40,6 +40,7 @@ public:
         WriteFormRewrites();
         WriteSharedResources();
         WriteInfo();
+        WriteCatalog();
         WritePagesRoot();
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
         // After the pages, whose contents tell the subsets what they hold.
@@ -103,7 +104,10 @@ private:
         claimed_.assign(static_cast<size_t>(doc_.objCount > 0 ? doc_.objCount : 0), 0);
         for (int32_t num : replacementFonts_.TakenOverObjects())
             if (InRange(num)) claimed_[static_cast<size_t>(num)] = 1;
-        if (doc_.pagesFound) pagesRoot_ = Claim(doc_.pagesObjNum, doc_.pagesGen);
+        // Pages the reader found by a scan have no tree of the file's: the
+        // number the catalog names may be another object or none at all.
+        if (doc_.pagesFound)
+            pagesRoot_ = doc_.pagesFromScan ? TObjRef{Allocate(), 0} : Claim(doc_.pagesObjNum, doc_.pagesGen);
         writeInfo_ = WillWriteInfoObject(doc_);
         if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
         const size_t pageCount = doc_.pageList.data.size();
@@ -134,6 +138,13 @@ private:
         // A stream that a page written with its old /Contents still uses is
         // copied all the same.
         skip_ = claimed_;
+        // A linearized file's parameter dictionary and hint streams describe
+        // the old file's layout; kept, they would make readers trust offsets
+        // the new file does not have.
+        for (int32_t num : LinearizationObjects(doc_))
+            if (InRange(num)) skip_[static_cast<size_t>(num)] = 1;
+        rewriteCatalog_ = doc_.pagesFromScan && doc_.rootFound && InRange(doc_.rootObjNum);
+        if (rewriteCatalog_) skip_[static_cast<size_t>(doc_.rootObjNum)] = 1;
         std::vector<uint8_t> stillUsed(claimed_.size(), 0);
         for (size_t i = 0; i < pageCount; ++i) {
             for (const TContentRef& ref : doc_.pageList[i].contentRefs) {
@@ -290,6 +301,14 @@ private:
         out_.Write(InfoObjectText(doc_, info_.num, info_.gen));
     }
 
+    // The catalog as read, naming the page tree written for pages the reader
+    // found by a scan.
+    void WriteCatalog() {
+        if (!rewriteCatalog_) return;
+        const std::string pages = std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R";
+        WriteOrNull(doc_.rootObjNum, doc_.rootGen, CatalogObjectText(doc_, pages));
+    }
+
     void WritePagesRoot() {
         if (!doc_.pagesFound) return;
         Entry(pagesRoot_.num, pagesRoot_.gen, true);
@@ -357,7 +376,10 @@ private:
         const bool annotsAsRead = ownAnnots && AnnotsHoldDictionaries(doc_, *ownAnnots);
         WritePageEntries(page, rewritten, annotsAsRead);
         if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
-        Line(MediaBoxLine(page));
+        // A page without a box anywhere in its tree keeps the omission: each
+        // reader then shows the saved page at the size it gave the original
+        // (Poppler and MuPDF US Letter, Ghostscript its default paper).
+        if (const TDictEntry* box = EffectiveEntry(page, "/MediaBox")) Line(JoinTokens(WrittenTokens(doc_, *box)));
         if (annotsAsRead) {
             if (doc_.pagesFound)
                 Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
@@ -379,12 +401,12 @@ private:
             array += std::to_string(annot.objNum) + " " + std::to_string(annot.gen) + " R ";
         Line(array + "]");
         Line("endobj");
-        for (const TAnnotation& annot : page.annotations) out_.Write(AnnotationObjectText(annot, page.mediaBox[3]));
     }
 
     // The page's own entries as read, then what it inherited from the tree
     // that the flat tree no longer gives it. The writer adds /Contents,
-    // /MediaBox, /Parent and (unless kept as read) /Annots itself.
+    // /MediaBox (from the page or the tree), /Parent and (unless kept as
+    // read) /Annots itself.
     void WritePageEntries(const TPageRecord& page, bool rewritten, bool annotsAsRead) {
         for (const TDictEntry& entry : page.pageEntries) {
             if (entry.tokens.empty()) continue;
@@ -412,15 +434,6 @@ private:
             IsInheritedEntry(page, entry) && shared != sharedResources_.end())
             return "/Resources " + std::to_string(shared->second.num) + " 0 R";
         return "/Resources " + DirectResourcesText(WrittenTokens(doc_, entry), page, fontRefList_);
-    }
-
-    // The box exactly as the file gives it; the reader's default for a page
-    // that has none anywhere in its tree.
-    std::string MediaBoxLine(const TPageRecord& page) {
-        if (const TDictEntry* entry = EffectiveEntry(page, "/MediaBox")) return JoinTokens(WrittenTokens(doc_, *entry));
-        std::string box = "/MediaBox [ ";
-        for (size_t k = 0; k < 4; ++k) box += (k ? " " : "") + NumberText(page.mediaBox[k]);
-        return box + " ]";
     }
 
     void WriteXrefAndTrailer() {
@@ -460,6 +473,7 @@ private:
     std::vector<uint8_t> skip_;
     TObjRef pagesRoot_;
     bool writeInfo_ = false;
+    bool rewriteCatalog_ = false;
     TObjRef info_;
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;

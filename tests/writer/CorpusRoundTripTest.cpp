@@ -1,18 +1,21 @@
 // Every PDF file of the corpus folders is saved by glyphwell-cli as a user
 // would save it, and the saved file is checked by independent tools: with
 // nothing replaced nothing may be lost (qpdf finds nothing new, poppler sees
-// the same pages, sizes, text and pixels); with a font of page 1 replaced
-// by an added TrueType font, page 1 draws with an embedded subset of it and
-// keeps its text. A file put into one of the folders joins the test by
-// itself.
+// the same pages, sizes and text, and renders the first three pages to the
+// same pixels unless the original is damaged and listed in
+// render-differs.tsv); with a font of page 1 replaced by an added TrueType
+// font, page 1 draws with an embedded subset of it and keeps its text. A
+// file put into one of the folders joins the test by itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "PdfText.h"
 #include "SavedFileChecks.h"
@@ -52,6 +55,23 @@ const std::set<std::string>& FilesThatMustOpen() {
         for (const TManifestRow& row : LoadManifest())
             if (row.expected.rfind("open", 0) == 0) names.insert(row.file);
         return names;
+    }();
+    return files;
+}
+
+// Files whose saved renderings differ from their originals': each is damaged
+// (qpdf --check finds errors), and poppler repairs the original and the
+// saved file differently. "folder/name", a tab and the reason, one a line.
+const std::map<std::string, std::string>& RenderingsThatMayDiffer() {
+    static const std::map<std::string, std::string> files = [] {
+        std::map<std::string, std::string> listed;
+        std::istringstream lines(ReadFileText(DataPath("render-differs.tsv")));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t tab = line.find('\t');
+            if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+            listed.emplace(line.substr(0, tab), line.substr(tab + 1));
+        }
+        return listed;
     }();
     return files;
 }
@@ -113,9 +133,18 @@ TEST_P(SavedCorpusFile, NothingReplacedLosesNothing) {
     ASSERT_EQ(textsOut.size(), textsIn.size());
     for (size_t page = 0; page < textsIn.size(); ++page) EXPECT_EQ(textsOut[page], textsIn[page]) << "page " << page + 1;
 
-    const TRenderDiff render = CompareRenderings(In(), out, dir);
+    // The first three pages at a low resolution: what a reader would show
+    // of the file, within the time the whole corpus may take.
+    const TRenderDiff render = CompareRenderings(In(), out, dir, 50, 3);
+    const auto& mayDiffer = RenderingsThatMayDiffer();
+    if (const auto listed = mayDiffer.find(GetParam().folder + "/" + GetParam().name); listed != mayDiffer.end()) {
+        EXPECT_EQ(checkIn.status, 2) << "listed (" << listed->second << "), but qpdf finds no error in the original";
+        EXPECT_TRUE(render.maxPixelDiff > 0 || !render.problem.empty())
+            << "renders the same now: take it off the list (" << listed->second << ")";
+        return;
+    }
     EXPECT_EQ(render.problem, "");
-    EXPECT_LE(render.maxPixelDiff, 16);
+    EXPECT_EQ(render.maxPixelDiff, 0);
 }
 
 TEST_P(SavedCorpusFile, AddedFontReplacingAFontOfPageOneIsEmbeddedOnPageOne) {
