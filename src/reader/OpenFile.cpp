@@ -241,6 +241,7 @@ void TPdfDocument::ResetDocument() {
     objCount = 0;
     rootFound = 0;
     infoFound = 0;
+    trailerId = TDictEntry{};
     parseFailed = 0;
 }
 

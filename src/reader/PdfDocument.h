@@ -204,6 +204,8 @@ public:
     // it explains an open that could not read the catalog or the pages.
     std::string unsupportedFeature;
 
+    // The trailer's /ID entry as read (no tokens when there is none).
+    TDictEntry trailerId;
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;
     int32_t infoObjNum = 0, infoGen = 0;

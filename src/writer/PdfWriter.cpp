@@ -459,6 +459,7 @@ private:
             refs.rootObjNum = doc_.rootObjNum;
             refs.rootGen = doc_.rootGen;
         }
+        if (!doc_.trailerId.tokens.empty()) refs.idEntry = JoinTokens(WrittenTokens(doc_, doc_.trailerId));
         out_.Write(TrailerText(entries_.Count(), refs, xrefPos));
     }
 

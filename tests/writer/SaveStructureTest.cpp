@@ -1,7 +1,7 @@
 // What a saved file must not take over from its original's structure, and
 // what it must keep where that structure is damaged: a linearized file's
-// parameter dictionary and hint stream, a page without a media box, and
-// pages whose catalog names no usable page tree.
+// parameter dictionary and hint stream, a page without a media box, pages
+// whose catalog names no usable page tree, and the trailer's identifier.
 // Each case is saved by glyphwell-cli and checked by qpdf and poppler.
 #include <gtest/gtest.h>
 
@@ -151,6 +151,25 @@ TEST(SavedPageTreeThatIsOnePage, KeepsThatPage) {
     const TRenderDiff first = CompareRenderings(dir + "/in.pdf", out, dir, 50, 1);
     EXPECT_EQ(first.problem, "");
     EXPECT_EQ(first.maxPixelDiff, 0);
+}
+
+TEST(SavedTrailer, KeepsTheFilesIdentifier) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>");
+    b.Trailer("/Root 1 0 R /ID [<0123456789ABCDEF0123456789ABCDEF> (lit\\)eral)]");
+    const std::string dir = ScratchDir("save-trailer-id");
+    WriteFileBytes(dir + "/in.pdf", b.Build());
+    const std::string out = dir + "/out.pdf";
+    Save(dir + "/in.pdf", out);
+    auto idOf = [](const std::string& path) {
+        const std::string trailer = ToolOutput("qpdf --show-object=trailer " + Quoted(path));
+        const size_t at = trailer.find("/ID [");
+        return at == std::string::npos ? std::string() : trailer.substr(at, trailer.find(']', at) - at);
+    };
+    EXPECT_NE(idOf(dir + "/in.pdf"), "");
+    EXPECT_EQ(idOf(out), idOf(dir + "/in.pdf"));
 }
 
 }  // namespace
