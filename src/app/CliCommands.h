@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PdfDocument.h"
+#include "PdfWriter.h"
 
 using TCliArgs = std::vector<std::string>;
 
@@ -44,3 +45,8 @@ std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},
 // {"form": "/Fm0"} or {"annotation": 12} (the annotation's object number).
 std::string FontUseJson(const TFontRecord& font);
+
+// On stderr: metadata copied unchanged because it does not parse, and why
+// the saved file no longer meets the PDF/A or PDF/X part it claims; each
+// line after `prefix`.
+void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix = {});

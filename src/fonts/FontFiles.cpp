@@ -90,6 +90,19 @@ TFtFace::~TFtFace() {
     if (library_) FT_Done_FreeType(library_);
 }
 
+bool TFtFace::OpenMemory(const std::string& program) {
+    if (face_) {
+        FT_Done_Face(face_);
+        face_ = nullptr;
+    }
+    if (!library_ || FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(program.data()),
+                                        static_cast<FT_Long>(program.size()), 0, &face_) != 0) {
+        face_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
 bool TFtFace::Open(const std::string& path, int32_t faceIndex) {
     if (face_) {
         FT_Done_Face(face_);

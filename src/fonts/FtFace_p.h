@@ -18,6 +18,8 @@ public:
     TFtFace& operator=(const TFtFace&) = delete;
 
     bool Open(const std::string& path, int32_t faceIndex);
+    // A font program in memory; `program` must outlive the face.
+    bool OpenMemory(const std::string& program);
     FT_Face Face() const { return face_; }
     bool HasTable(FT_ULong tag) const;
 

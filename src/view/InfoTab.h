@@ -7,10 +7,12 @@
 #include <QWidget>
 
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class TPdfDocument;
+struct TXmpClaims;
 
 class TInfoTab : public QWidget {
     Q_OBJECT
@@ -24,6 +26,8 @@ public:
     // Writes the fields into the document's values (text in UTF-8, dates
     // and times as shown).
     void StoreValues(TPdfDocument& doc) const;
+    // The PDF/A and PDF/X parts the document claims ("PDF/A-2b, PDF/X-4").
+    void ShowClaims(const TXmpClaims& claims);
     // "Auf jetzt setzen": the modification date and time become now.
     void NowBtnClick();
 
@@ -38,6 +42,7 @@ public:
     QDateEdit* DateTimePicker3 = nullptr;
     QTimeEdit* DateTimePicker4 = nullptr;
     QPushButton* NowBtn = nullptr;
+    QLabel* ClaimsLabel = nullptr;
 
 signals:
     // The user changed a field (not ShowValues).

@@ -55,6 +55,7 @@
 #include "PreviewPane.h"
 #include "ReaderBridge.h"
 #include "RecentFiles.h"
+#include "SaveReport.h"
 #include "SaveTab.h"
 #include "WindowParts.h"
 
@@ -490,6 +491,7 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     documentPath_ = path;
     if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
     InfoFieldsChanged();
+    InfoTab->ShowClaims(DocumentClaims(*doc_));
     SetModified(false);
     SetStatusText(QString());
     // On the tab first, so that the page is fitted to the room it has there.
@@ -680,7 +682,13 @@ void TMainForm::SaveBtnClick() {
     if (ShowSavedFileWanted()) ShowFileInViewer(*path);
     // The saved file becomes the shown document, so that what the window
     // shows is what the file holds.
-    ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
+    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
+    // After the re-read, which clears the status bar.
+    const QStringList lines = SaveReportLines(outcome.report);
+    if (shown && !lines.isEmpty()) SetStatusText(lines.join(" "));
+    QStringList broken;
+    for (const TClaimProblem& problem : outcome.report.claimProblems) broken << ClaimProblemText(problem);
+    if (!broken.isEmpty()) Ask(QMessageBox::Warning, kAppTitle, broken.join("\n"), QMessageBox::Ok);
 }
 
 std::optional<std::string> TMainForm::AskSaveFileName() {

@@ -45,6 +45,7 @@ public:
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
         // After the pages, whose contents tell the subsets what they hold.
         WriteAddedFonts();
+        report_.claimProblems = ClaimProblems(claims_, replacementFonts_.WrittenFonts());
         WriteXrefAndTrailer();
         return report_;
     }
@@ -110,6 +111,8 @@ private:
             pagesRoot_ = doc_.pagesFromScan ? TObjRef{Allocate(), 0} : Claim(doc_.pagesObjNum, doc_.pagesGen);
         writeInfo_ = WillWriteInfoObject(doc_);
         if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
+        // One instant for the information and the metadata.
+        if (writeInfo_) modDate_ = ModDateText(doc_);
         const size_t pageCount = doc_.pageList.data.size();
         pageRefs_.resize(pageCount);
         rewritten_.assign(pageCount, 0);
@@ -145,6 +148,14 @@ private:
             if (InRange(num)) skip_[static_cast<size_t>(num)] = 1;
         rewriteCatalog_ = doc_.pagesFromScan && doc_.rootFound && InRange(doc_.rootObjNum);
         if (rewriteCatalog_) skip_[static_cast<size_t>(doc_.rootObjNum)] = 1;
+        if (writeInfo_) {
+            metadata_.Plan(doc_, WrittenInfo(doc_, modDate_));
+            const int32_t num = metadata_.ObjNum();
+            writeMetadata_ = InRange(num) && !claimed_[static_cast<size_t>(num)];
+            if (writeMetadata_) skip_[static_cast<size_t>(num)] = 1;
+            report_.metadata = metadata_.Outcome();
+        }
+        PlanConformance();
         std::vector<uint8_t> stillUsed(claimed_.size(), 0);
         for (size_t i = 0; i < pageCount; ++i) {
             for (const TContentRef& ref : doc_.pageList[i].contentRefs) {
@@ -298,7 +309,16 @@ private:
     void WriteInfo() {
         if (!writeInfo_) return;
         Entry(info_.num, info_.gen, true);
-        out_.Write(InfoObjectText(doc_, info_.num, info_.gen));
+        out_.Write(InfoObjectText(doc_, info_.num, info_.gen, modDate_));
+        if (writeMetadata_) WriteOrNull(metadata_.ObjNum(), metadata_.Gen(), metadata_.ObjectText(doc_));
+    }
+
+    // A file that claims PDF/A or PDF/X: the fonts the save puts in are
+    // checked against the claim, and for PDF/A-1 their descriptors list the
+    // subsets' glyphs.
+    void PlanConformance() {
+        claims_ = DocumentClaims(doc_);
+        if (!claims_.pdfa.empty() || !claims_.pdfx.empty()) replacementFonts_.WatchConformance(claims_.pdfaPart == 1);
     }
 
     // The catalog as read, naming the page tree written for pages the reader
@@ -475,6 +495,10 @@ private:
     TObjRef pagesRoot_;
     bool writeInfo_ = false;
     bool rewriteCatalog_ = false;
+    std::string modDate_;
+    TMetadataPlan metadata_;
+    bool writeMetadata_ = false;
+    TXmpClaims claims_;
     TObjRef info_;
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;

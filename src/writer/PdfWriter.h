@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Conformance.h"
+#include "DocumentMetadata.h"
 #include "FormRewrite.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
@@ -24,6 +26,8 @@ struct TWriteReport {
     // Fonts chosen on a page that it still draws in the original inside a
     // form or an annotation appearance (see FormRewrite.h).
     std::vector<TKeptFormFont> keptFormFonts;
+    TMetadataOutcome metadata = TMetadataOutcome::None;
+    std::vector<TClaimProblem> claimProblems;
 };
 
 // The writer half of the command: asks for the file name (cancel: nothing
