@@ -1,16 +1,7 @@
 #include "Conformance.h"
 
 #include "DocumentMetadata.h"
-
-namespace {
-
-const TDictEntry* EntryOf(const TDictEntryList& entries, const std::string& key) {
-    for (const TDictEntry& entry : entries)
-        if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
-    return nullptr;
-}
-
-}  // namespace
+#include "WriterParts_p.h"
 
 TXmpClaims DocumentClaims(TPdfDocument& doc) {
     const int32_t savedPos = doc.GetPos();
@@ -18,7 +9,7 @@ TXmpClaims DocumentClaims(TPdfDocument& doc) {
     if (const auto stream = CatalogMetadata(doc); stream && stream->decoded)
         claims = XmpClaims(stream->packet).value_or(TXmpClaims{});
     if (claims.pdfx.empty() && doc.infoFound && doc.infoEntriesValid)
-        if (const TDictEntry* version = EntryOf(doc.infoEntries, "/GTS_PDFXVersion"))
+        if (const TDictEntry* version = EntryWithKey(doc.infoEntries, "/GTS_PDFXVersion"))
             claims.pdfx = TextStringToUtf8(StringTokenBytes(version->tokens[1]));
     doc.SetPos(savedPos);
     return claims;

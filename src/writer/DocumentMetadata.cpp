@@ -4,17 +4,11 @@
 
 namespace {
 
-const TDictEntry* EntryOf(const TDictEntryList& entries, const std::string& key) {
-    for (const TDictEntry& entry : entries)
-        if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
-    return nullptr;
-}
-
 // The catalog's /Metadata reference, when it has one.
 std::optional<std::pair<int32_t, int32_t>> MetadataRef(TPdfDocument& doc) {
     if (!doc.rootFound || !doc.FetchObject(doc.rootObjNum)) return std::nullopt;
     const TDictEntryList catalog = EntriesAt(doc, doc.GetPos());
-    const TDictEntry* entry = EntryOf(catalog, "/Metadata");
+    const TDictEntry* entry = EntryWithKey(catalog, "/Metadata");
     if (!entry || entry->tokens.size() < 4 || entry->tokens[3] != "R") return std::nullopt;
     const auto num = TryStrToInt(entry->tokens[1]);
     const auto gen = TryStrToInt(entry->tokens[2]);
@@ -34,6 +28,12 @@ TXmpText XmpDateOf(const std::string& pdfDate) {
 }
 
 }  // namespace
+
+const TDictEntry* EntryWithKey(const TDictEntryList& entries, const std::string& key) {
+    for (const TDictEntry& entry : entries)
+        if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
+    return nullptr;
+}
 
 std::optional<TMetadataStream> CatalogMetadata(TPdfDocument& doc) {
     const auto ref = MetadataRef(doc);

@@ -23,9 +23,7 @@ struct TInfoText {
 
 // The old dictionary's entry with this key and a value.
 const TDictEntry* OldInfoEntry(const TPdfDocument& doc, const std::string& key) {
-    for (const TDictEntry& entry : doc.infoEntries)
-        if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
-    return nullptr;
+    return EntryWithKey(doc.infoEntries, key);
 }
 
 // An entry the user left as it was keeps its bytes, whichever of the ways

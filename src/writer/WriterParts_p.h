@@ -63,6 +63,9 @@ bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
 // (entries, failure flag) left as it was. Moves the document's cursor.
 TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos);
 
+// The entry with this key and a value, or null.
+const TDictEntry* EntryWithKey(const TDictEntryList& entries, const std::string& key);
+
 // Where the dictionary an entry names stands: in place, or the body of the
 // object it refers to; -1 when that cannot be fetched. Moves the document's
 // cursor.
