@@ -20,7 +20,7 @@ int CliSave(const TCliArgs& args);
 // runs [--json] [--page N] FILE: the text runs of the display list and the
 // number of path and image items per page.
 int CliRuns(const TCliArgs& args);
-// embed IN... [-o OUT | --suffix S] [--rule R]... [--rules FILE] [--dry-run] [--json]:
+// embed IN... [-o OUT | --suffix S] [--rule R]... [--rules FILE] [--strict] [--dry-run] [--json]:
 // replaces and embeds every font that is not embedded, input by input.
 int CliEmbed(const TCliArgs& args);
 
@@ -45,6 +45,11 @@ std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},
 // {"form": "/Fm0"} or {"annotation": 12} (the annotation's object number).
 std::string FontUseJson(const TFontRecord& font);
+
+struct TKeptFormFont;
+// The line for fonts that stayed on pages whose content was copied as the
+// file has it (it could not be read to its end).
+std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept);
 
 // On stderr: metadata copied unchanged because it does not parse, and why
 // the saved file no longer meets the PDF/A or PDF/X part it claims; each

@@ -1,8 +1,11 @@
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "CliCommands.h"
 #include "ContentInterpreter.h"
 #include "FontMeasurer.h"
+#include "FormRewrite.h"
 
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
@@ -50,6 +53,21 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
+}
+
+std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
+    std::map<std::string, std::set<int32_t>> pagesByFont;
+    for (const TKeptFormFont& font : kept) pagesByFont[font.resName].insert(font.pageIndex + 1);
+    std::string line;
+    for (const auto& [name, pages] : pagesByFont) {
+        std::string list;
+        for (int32_t page : pages) list += (list.empty() ? "" : ", ") + std::to_string(page);
+        if (!line.empty()) line += " ";
+        line += "Die Schrift " + Cp1252ToUtf8(name) + (pages.size() == 1 ? " auf Seite " : " auf den Seiten ") + list +
+                " wurde nicht ersetzt, weil der Seiteninhalt nicht vollständig gelesen werden kann und deshalb "
+                "unverändert übernommen wird.";
+    }
+    return line;
 }
 
 namespace {

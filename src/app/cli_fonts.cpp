@@ -30,6 +30,7 @@ std::string UsedInText(const TFontRecord& font) {
     switch (font.use) {
         case TFontUse::Form: return ", in Formular " + Cp1252ToUtf8(font.usedBy);
         case TFontUse::Annotation: return ", in Anmerkung " + font.usedBy;
+        case TFontUse::FormDefaults: return ", Standardschrift des Formulars";
         case TFontUse::PageContent: break;
     }
     return "";
@@ -121,6 +122,7 @@ std::string FontUseJson(const TFontRecord& font) {
     switch (font.use) {
         case TFontUse::Form: return "{\"form\": " + JsonString(Cp1252ToUtf8(font.usedBy)) + "}";
         case TFontUse::Annotation: return "{\"annotation\": " + std::to_string(TryStrToInt(font.usedBy).value_or(0)) + "}";
+        case TFontUse::FormDefaults: return "{\"formDefaults\": true}";
         case TFontUse::PageContent: break;
     }
     return "{\"content\": true}";

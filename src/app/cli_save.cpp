@@ -249,6 +249,7 @@ void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
 void PrintWriteReport(const TWriteReport& report) {
     if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
     if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
+    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
     PrintMetadataAndClaims(report);
 }
 

@@ -107,11 +107,7 @@ std::optional<int32_t> NumberValue(TPdfDocument& doc, const TDictEntry& entry) {
     return value;
 }
 
-struct TResourceParts {
-    int32_t fontDictPos = -1;
-    std::vector<std::pair<std::string, int32_t>> xobjects;
-    std::vector<std::pair<std::string, int32_t>> patterns;
-};
+}  // namespace
 
 TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
     TResourceParts parts;
@@ -135,25 +131,16 @@ TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
     return parts;
 }
 
-// The form at `dictPos`, read on first use; -1 when no dictionary is there.
-int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t gen) {
-    TFormCatalog& catalog = doc.formCatalog;
-    if (const auto found = catalog.byDictPos.find(dictPos); found != catalog.byDictPos.end()) {
-        if (found->second < 0) return -1;  // looked at before: no dictionary there
-        TFormRecord& known = catalog.forms[static_cast<size_t>(found->second)];
-        if (known.objNum == 0 && objNum > 0) known.objNum = objNum, known.gen = gen;
-        return found->second;
-    }
+std::vector<std::pair<std::string, int32_t>> DictValuePositions(TPdfDocument& doc, int32_t dictPos) {
+    std::vector<std::pair<std::string, int32_t>> positions;
+    for (TNamedValue& value : NamedValues(doc, dictPos)) positions.emplace_back(std::move(value.name), value.pos);
+    return positions;
+}
+
+std::optional<TFormRecord> ReadFormRecord(TPdfDocument& doc, int32_t dictPos) {
     const TParsedDict dict = DictAt(doc, dictPos);
-    if (dict.endPos == 0) {
-        catalog.byDictPos.emplace(dictPos, -1);
-        return -1;
-    }
+    if (dict.endPos == 0) return std::nullopt;
     TFormRecord form;
-    form.objNum = objNum;
-    form.gen = gen;
-    if (const auto ref = catalog.refByDictPos.find(dictPos); objNum <= 0 && ref != catalog.refByDictPos.end())
-        std::tie(form.objNum, form.gen) = ref->second;
     form.dictPos = dictPos;
     form.streamPos = dict.isStream ? dict.endPos : 0;
     for (const TDictEntry& entry : dict.entries) {
@@ -185,6 +172,30 @@ int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t ge
         form.xobjects = std::move(parts.xobjects);
         form.patterns = std::move(parts.patterns);
     }
+    return form;
+}
+
+namespace {
+
+// The form at `dictPos`, read on first use; -1 when no dictionary is there.
+int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t gen) {
+    TFormCatalog& catalog = doc.formCatalog;
+    if (const auto found = catalog.byDictPos.find(dictPos); found != catalog.byDictPos.end()) {
+        if (found->second < 0) return -1;  // looked at before: no dictionary there
+        TFormRecord& known = catalog.forms[static_cast<size_t>(found->second)];
+        if (known.objNum == 0 && objNum > 0) known.objNum = objNum, known.gen = gen;
+        return found->second;
+    }
+    std::optional<TFormRecord> read = ReadFormRecord(doc, dictPos);
+    if (!read) {
+        catalog.byDictPos.emplace(dictPos, -1);
+        return -1;
+    }
+    TFormRecord form = std::move(*read);
+    form.objNum = objNum;
+    form.gen = gen;
+    if (const auto ref = catalog.refByDictPos.find(dictPos); objNum <= 0 && ref != catalog.refByDictPos.end())
+        std::tie(form.objNum, form.gen) = ref->second;
     const auto index = static_cast<int32_t>(catalog.forms.size());
     catalog.forms.push_back(std::move(form));
     catalog.byDictPos.emplace(dictPos, index);
@@ -363,4 +374,31 @@ void TPdfDocument::CollectFormFonts() {
         }
     }
     if (added > 0) ui_.AddStatusLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
+    CollectFormDefaultFonts();
+}
+
+void TPdfDocument::CollectFormDefaultFonts() {
+    if (!rootFound || cancelRequested) return;
+    const int32_t savedPos = filePos;
+    std::optional<int32_t> defaultsPos;
+    if (FetchObject(rootObjNum)) {
+        for (const auto& [key, acroFormPos] : DictValuePositions(*this, filePos)) {
+            if (key != "/AcroForm") continue;
+            for (const auto& [formKey, pos] : DictValuePositions(*this, acroFormPos))
+                if (formKey == "/DR") defaultsPos = pos;
+        }
+    }
+    filePos = savedPos;
+    if (!defaultsPos) return;
+    const int32_t fontDictPos = ReadResourceParts(*this, *defaultsPos).fontDictPos;
+    for (const auto& [name, pos] : DictValuePositions(*this, fontDictPos)) {
+        TFontRecord& font = *fontList.Append();
+        font.pageIndex = -1;
+        font.encoding = kPDFDocEncoding;
+        font.bboxWidth = font.bboxHeight = 1.0;
+        font.resName = name;
+        font.fontDictPos = pos;
+        font.scopePos = *defaultsPos;
+        font.use = TFontUse::FormDefaults;
+    }
 }

@@ -81,3 +81,25 @@ class TPdfDocument;
 // of its filters is not supported or finds corrupt data. The document's
 // cursor is kept.
 std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form);
+
+// The parts of a /Resources dictionary that lead to fonts: the position of
+// its /Font dictionary (-1: none) and its /XObject and /Pattern entries
+// (name, position of the value's dictionary).
+struct TResourceParts {
+    int32_t fontDictPos = -1;
+    std::vector<std::pair<std::string, int32_t>> xobjects;
+    std::vector<std::pair<std::string, int32_t>> patterns;
+};
+// The document's cursor and parse state are kept.
+TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos);
+
+// The dictionary at `dictPos` read as a form would be, without entering it
+// in the catalog (a tiling pattern or a Type 3 glyph procedure is read this
+// way: only its stream and resources matter); objNum stays 0. Nothing when
+// no dictionary stands there. The cursor and parse state are kept.
+std::optional<TFormRecord> ReadFormRecord(TPdfDocument& doc, int32_t dictPos);
+
+// The entries of the dictionary at `dictPos` whose values can be found:
+// key and the position of the value (the referred object's body for a
+// reference). The cursor and parse state are kept.
+std::vector<std::pair<std::string, int32_t>> DictValuePositions(TPdfDocument& doc, int32_t dictPos);

@@ -176,6 +176,9 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     stageStart = Clock::now();
     const bool catalogFound = BuildObjectTable();
     timings.xref = SecondsSince(stageStart);
+    // Checking every object's place has touched all of a large file; the
+    // pages and fonts need a small part of it, read again as they go.
+    fileBuffer.Release(0, fileBuffer.size());
 
     if (encrypted) {
         ui_.ShowMessage(kEncryptedFile, TMsgIcon::Error);

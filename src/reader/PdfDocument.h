@@ -149,6 +149,10 @@ public:
     // Fonts of the forms and annotation appearances each page may draw,
     // appended behind the pages' own font records (see FormFonts.cpp).
     void CollectFormFonts();
+    // The default fonts of the interactive form (/AcroForm /DR), which a
+    // viewer draws a field with when it is filled in: records of no page
+    // (pageIndex -1), behind all others.
+    void CollectFormDefaultFonts();
     void ReadFontDicts();
     void ReadDescriptors();
     void ReadEncodingDicts();

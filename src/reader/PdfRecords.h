@@ -122,8 +122,8 @@ struct TPageRecord {
     int32_t contentLength = 0;
     uint8_t hasContent = 0;
     uint8_t contentRewritten = 0;
-    // A content stream broke off: the page holds what was read up to the
-    // damage. It is written anew only when a font on it is replaced.
+    // A content stream broke off or could not be read: the page holds what
+    // was read up to the damage. Saving copies its streams as they are.
     uint8_t contentDamaged = 0;
 };
 
@@ -134,8 +134,9 @@ const TDictEntry* EffectiveEntry(const TPageRecord& page, std::string_view key);
 bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry);
 
 // Where a page draws with a font: its own content, a form XObject it
-// draws, or an annotation's appearance.
-enum class TFontUse : uint8_t { PageContent, Form, Annotation };
+// draws, or an annotation's appearance; or the default fonts of the
+// interactive form, which belong to no page.
+enum class TFontUse : uint8_t { PageContent, Form, Annotation, FormDefaults };
 
 struct TFontText;
 
@@ -176,7 +177,8 @@ struct TFontRecord {
     int32_t pageIndex = 0;
     // Fonts of forms and appearances: the /Resources dictionary that holds
     // them (-1: the page's own) and, in usedBy, the form's resource name or
-    // the annotation's object number.
+    // the annotation's object number. The interactive form's default fonts
+    // have pageIndex -1 and their /DR dictionary as scope.
     TFontUse use = TFontUse::PageContent;
     int32_t scopePos = -1;
     std::string usedBy;

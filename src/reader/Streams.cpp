@@ -413,6 +413,16 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
     doc.DiscardEntries();
 }
 
+// Pages are read one after the other, by the open, the subsets' code count
+// and the writer: now and then the mapped file pages read so far are handed
+// back, so that a large file is never resident all at once (what is needed
+// again is read from the file again). Once in so many pages only: each
+// release walks the whole mapping.
+void ReleaseReadPages(const TFileBytes& file, int32_t pageIndex) {
+    constexpr int32_t kPagesPerRelease = 256;
+    if (pageIndex % kPagesPerRelease == kPagesPerRelease - 1) file.Release(0, file.size());
+}
+
 }  // namespace
 
 // Decodes and joins the page's content streams into `joined`, which may
@@ -437,11 +447,19 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
             readable = false;
             break;
         }
-        if (!ref.valid || !FetchObject(ref.objNum)) continue;
+        // A stream left out leaves the page short of what the file holds:
+        // the page counts as damaged, so that saving copies its streams.
+        if (!ref.valid || !FetchObject(ref.objNum)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         TPredictorParms parms;
         ReadContentDict(*this, page, ref, parms);
         // Without a usable length the data end at "endstream".
-        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) continue;
+        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         if (!data.empty() && page.contentFiltered) {
             try {
                 if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
@@ -477,6 +495,7 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
 }
 
 bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
+    ReleaseReadPages(fileBuffer, pageIndex);
     std::vector<std::string> problems;
     const bool readable =
         JoinPageContent(page, pageIndex, ContentBudget(*this) - contentBytesRead, joined, &problems);
@@ -488,6 +507,7 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
 std::vector<uint8_t> TPdfDocument::PageContent(int32_t pageIndex) {
     std::vector<uint8_t> joined;
     if (pageIndex < 0 || pageIndex >= pageList.Count()) return joined;
+    ReleaseReadPages(fileBuffer, pageIndex);
     TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
     if (!page.hasContent) return joined;
     const int32_t savedPos = GetPos();

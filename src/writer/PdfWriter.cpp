@@ -124,6 +124,8 @@ private:
             // stream; its old /Contents (none) stays as it is.
             rewritten_[i] = page.contentRewritten && !page.contentRefs.IsEmpty();
         }
+        replacements_ = ReplacementsByPage(doc_);
+        report_.keptPageFonts = FontsKeptOnCopiedPages(doc_);
         // A content stream shared by two rewritten pages: the second page
         // gets a fresh number when it is written (-1 marks that).
         for (size_t i = 0; i < pageCount; ++i) {
@@ -350,13 +352,12 @@ private:
         Entry(ref.num, ref.gen, true);
         // Decoded, rewritten and packed for this page alone, and dropped
         // before the next: the pages never hold their contents all at once.
-        if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
         // The subsets learn from the same decoding which codes the page shows.
         const int32_t pageIndex = static_cast<int32_t>(i);
         TDecodedContentSink codes;
         if (replacementFonts_.WantsCodesOf(pageIndex))
             codes = [this, pageIndex](const std::vector<uint8_t>& decoded) {
-                replacementFonts_.TakePageCodes(pageIndex, CodesByFont(decoded.data(), decoded.size()));
+                replacementFonts_.TakePageContent(pageIndex, decoded);
             };
         std::vector<uint8_t> content = RewrittenPageContent(doc_, pageIndex, replacements_[i], codes);
         uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
@@ -503,7 +504,7 @@ private:
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;
     std::vector<TObjRef> contentRefs_;
-    std::vector<TFontReplacements> replacements_;  // by page, made when the first content is written
+    std::vector<TFontReplacements> replacements_;  // by page
     TInsertionMap insertions_;
     struct TSharedResources {
         int32_t num = 0;
@@ -520,6 +521,22 @@ private:
 };
 
 }  // namespace
+
+std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc) {
+    std::vector<TKeptFormFont> kept;
+    const std::vector<TFontReplacements> byPage = ReplacementsByPage(doc);
+    for (int32_t i = 0; i < doc.pageList.Count(); ++i) {
+        const TPageRecord& page = doc.pageList[static_cast<size_t>(i)];
+        if (page.contentRewritten || page.contentRefs.IsEmpty()) continue;
+        // Only a replacement written under the old name reaches such a page.
+        const size_t first = kept.size();
+        for (const auto& [oldName, newName] : byPage[static_cast<size_t>(i)])
+            if (newName != EscapeContentText(oldName)) kept.push_back({i, oldName});
+        std::sort(kept.begin() + static_cast<std::ptrdiff_t>(first), kept.end(),
+                  [](const TKeptFormFont& a, const TKeptFormFont& b) { return a.resName < b.resName; });
+    }
+    return kept;
+}
 
 TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
     return TPdfWriter(doc, out).Run(versionItem);
