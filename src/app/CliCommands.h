@@ -29,6 +29,13 @@ int CliEmbed(const TCliArgs& args);
 struct TCliDocument {
     TCliDocument();
     ~TCliDocument();
+    // Opens the file; the texts of its report join the collected messages
+    // and status lines, as the window shows them.
+    const TOpenReport& Open(const std::string& path, const TOpenOptions& options = {});
+    // The texts of the last open's report (of `path`) join the collected ones.
+    void AddOpenTexts(const std::string& path);
+    // The exit status the last open's report decides.
+    int OpenStatus() const;
     THeadlessUi ui;
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
@@ -36,10 +43,6 @@ struct TCliDocument {
 
 // Writes every message box and status line of the open to stderr.
 void PrintMessages(const THeadlessUi& ui);
-// 0 without an error message, 1 for an invalid file, 2 for a file that could
-// not be read, 3 for an encrypted file.
-// 0 opened (also after repair), 1 invalid, 2 unreadable, 3 encrypted.
-int OpenExitStatus(TOpenResult result);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},

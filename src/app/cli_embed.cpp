@@ -295,12 +295,10 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    // Embedding reads the content's codes itself; the display lists the
-    // window draws from are not needed, here or in the re-reading.
-    doc.interpreter = nullptr;
-    doc.readPics = false;
-    doc.openfilenow(input);
-    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
+    TOpenOptions openOptions;
+    openOptions.readPics = false;
+    cli.Open(input, openOptions);
+    if (const int status = cli.OpenStatus(); status != 0) {
         PrintMessagesOf(input, cli.ui);
         return Report(options, input, output, status, -1, {});
     }
@@ -342,7 +340,8 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     PrintMetadataAndClaims(report, input + ": ");
     // The re-open's progress lines are no news; its errors are.
-    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
+    if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
+        cli.AddOpenTexts(output);
         PrintMessagesOf(input, cli.ui);
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", output.c_str());
         return Report(options, input, output, 5, -1, outcomes);

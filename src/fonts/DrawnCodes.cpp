@@ -36,7 +36,7 @@ struct TDrawnCodes::TImpl {
                 type3Fonts.emplace(ScopedNameOf(doc, record), record.fontDictPos);
     }
 
-    const TResourceParts& Parts(int32_t scope) {
+    const TResourceParts& Parts(TFilePos scope) {
         static const TResourceParts kNone;
         if (scope < 0) return kNone;
         auto found = parts.find(scope);
@@ -47,20 +47,20 @@ struct TDrawnCodes::TImpl {
     // The stream whose dictionary stands at `dictPos`: the reader's record
     // of a form, or one read here (patterns, glyph procedures). The catalog
     // does not grow while codes are collected, so its records stay put.
-    const TFormRecord* StreamAt(int32_t dictPos) {
+    const TFormRecord* StreamAt(TFilePos dictPos) {
         if (const TFormRecord* form = doc.formCatalog.FormAt(dictPos)) return form;
         auto found = streams.find(dictPos);
         if (found == streams.end()) found = streams.emplace(dictPos, ReadFormRecord(doc, dictPos)).first;
         return found->second ? &*found->second : nullptr;
     }
 
-    const TFormRecord* Named(const std::vector<std::pair<std::string, int32_t>>& entries, const std::string& name) {
+    const TFormRecord* Named(const std::vector<std::pair<std::string, TFilePos>>& entries, const std::string& name) {
         for (const auto& [entryName, pos] : entries)
             if (entryName == name) return StreamAt(pos);
         return nullptr;
     }
 
-    TWalk Walk(const std::vector<uint8_t>& content, int32_t scope, int32_t depth) {
+    TWalk Walk(const std::vector<uint8_t>& content, TFilePos scope, int32_t depth) {
         TWalk walk;
         const TContentScan scan = ScanContent(content.data(), content.size());
         for (const auto& [name, codes] : scan.codes) {
@@ -93,10 +93,10 @@ struct TDrawnCodes::TImpl {
     // A form (or pattern, or glyph procedure) drawn where names are looked
     // up in `callerScope`; its own resources, when it has them, take over.
     // A form met again on its own call chain draws nothing there.
-    const TWalk& FormWalk(const TFormRecord& form, int32_t callerScope, int32_t depth) {
+    const TWalk& FormWalk(const TFormRecord& form, TFilePos callerScope, int32_t depth) {
         static const TWalk kNothing;
-        const int32_t scope = form.resourcesPos >= 0 ? form.resourcesPos : callerScope;
-        const std::pair<int32_t, int32_t> key{form.dictPos, scope};
+        const TFilePos scope = form.resourcesPos >= 0 ? form.resourcesPos : callerScope;
+        const std::pair<TFilePos, TFilePos> key{form.dictPos, scope};
         if (const auto found = formWalks.find(key); found != formWalks.end()) return found->second;
         if (!onChain.insert(form.dictPos).second) return kNothing;
         TWalk walk;
@@ -108,17 +108,17 @@ struct TDrawnCodes::TImpl {
     // Every glyph procedure of a Type 3 font: the glyphs may draw with
     // fonts of their own resources, or (without) of the resources the font
     // is used from.
-    const TCodesByScopedName& Type3Walk(int32_t fontDictPos, int32_t scope, int32_t depth) {
+    const TCodesByScopedName& Type3Walk(TFilePos fontDictPos, TFilePos scope, int32_t depth) {
         static const TCodesByScopedName kNothing;
-        const std::pair<int32_t, int32_t> key{fontDictPos, scope};
+        const std::pair<TFilePos, TFilePos> key{fontDictPos, scope};
         if (const auto found = type3Walks.find(key); found != type3Walks.end()) return found->second;
         if (!onChain.insert(fontDictPos).second) return kNothing;
-        int32_t charProcsPos = -1, resourcesPos = -1;
+        TFilePos charProcsPos = -1, resourcesPos = -1;
         for (const auto& [name, pos] : DictValuePositions(doc, fontDictPos)) {
             if (name == "/CharProcs") charProcsPos = pos;
             else if (name == "/Resources") resourcesPos = pos;
         }
-        const int32_t glyphScope = resourcesPos >= 0 ? resourcesPos : scope;
+        const TFilePos glyphScope = resourcesPos >= 0 ? resourcesPos : scope;
         TCodesByScopedName codes;
         if (charProcsPos >= 0)
             for (const auto& [glyph, pos] : DictValuePositions(doc, charProcsPos))
@@ -130,12 +130,12 @@ struct TDrawnCodes::TImpl {
 
     TPdfDocument& doc;
     TCodesByScopedName total;
-    std::map<TScopedName, int32_t> type3Fonts;  // -> the font dictionary's position
-    std::unordered_map<int32_t, TResourceParts> parts;  // by the resources' position
-    std::unordered_map<int32_t, std::optional<TFormRecord>> streams;  // by the dictionary's position
-    std::map<std::pair<int32_t, int32_t>, TWalk> formWalks;  // (dictionary, scope)
-    std::map<std::pair<int32_t, int32_t>, TCodesByScopedName> type3Walks;  // (font dictionary, scope)
-    std::set<int32_t> onChain;
+    std::map<TScopedName, TFilePos> type3Fonts;  // -> the font dictionary's position
+    std::unordered_map<TFilePos, TResourceParts> parts;  // by the resources' position
+    std::unordered_map<TFilePos, std::optional<TFormRecord>> streams;  // by the dictionary's position
+    std::map<std::pair<TFilePos, TFilePos>, TWalk> formWalks;  // (dictionary, scope)
+    std::map<std::pair<TFilePos, TFilePos>, TCodesByScopedName> type3Walks;  // (font dictionary, scope)
+    std::set<TFilePos> onChain;
 };
 
 TDrawnCodes::TDrawnCodes(TPdfDocument& doc) : impl_(std::make_unique<TImpl>(doc)) {}
@@ -145,8 +145,8 @@ void TDrawnCodes::AddPage(int32_t pageIndex, const std::vector<uint8_t>* content
     TPdfDocument& doc = impl_->doc;
     if (pageIndex < 0 || pageIndex >= doc.pageList.Count()) return;
     const TPageRecord& page = doc.pageList[static_cast<size_t>(pageIndex)];
-    const int32_t scope = page.hasResources ? page.resourcesDictPos : -1;
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos scope = page.hasResources ? page.resourcesDictPos : -1;
+    const TFilePos savedPos = doc.GetPos();
     std::vector<uint8_t> read;
     if (!content) {
         read = doc.PageContent(pageIndex);

@@ -135,7 +135,7 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
 }
 
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(font.records.front())]);
     doc.SetPos(savedPos);
     const auto glyphs = MapReplacementGlyphs(old, font.codes, face.path, face.faceIndex, true);

@@ -24,7 +24,7 @@ std::vector<std::string> ValueTokens(TPdfDocument& doc, const TDictEntry& entry)
     }
     const auto objNum = TryStrToInt(entry.tokens[1]);
     if (!objNum || !doc.FetchObject(*objNum)) return flat;
-    const int32_t valuePos = doc.GetPos();
+    const TFilePos valuePos = doc.GetPos();
     const std::string first = doc.ReadToken();
     if (first != "<<") {
         // An object holding a plain value, a name for instance.
@@ -138,25 +138,6 @@ bool AnyWidth(const TFontRecord& font) {
     return false;
 }
 
-std::string Utf8Of(char32_t ch) {
-    std::string out;
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (ch >> 18));
-        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -288,7 +269,7 @@ std::string MissingCharactersText(const std::vector<TMissingCharacter>& missing)
     std::string text;
     for (const TMissingCharacter& entry : missing) {
         if (!text.empty()) text += ' ';
-        if (entry.character >= 0x20) text += Utf8Of(entry.character);
+        if (entry.character >= 0x20) AppendUtf8(text, entry.character);
         else if (!entry.glyphName.empty()) text += "/" + entry.glyphName;
         else text += "#" + std::to_string(entry.code);
     }

@@ -5,18 +5,13 @@
 #include <vector>
 
 #include "Lexer.h"
+#include "PdfText.h"
 
 namespace {
 
 bool IsDelimiter(uint8_t ch) {
     return ch == '(' || ch == ')' || ch == '<' || ch == '>' || ch == '[' || ch == ']' || ch == '{' || ch == '}' ||
            ch == '/' || ch == '%';
-}
-int32_t HexDigit(uint8_t ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
 }
 
 // Walks the content once; operands are kept only as far as the text
@@ -134,19 +129,10 @@ private:
     }
 
     void HexString() {
-        int32_t high = -1;
-        ++pos_;
-        while (pos_ < size_ && data_[pos_] != '>') {
-            const int32_t digit = HexDigit(data_[pos_++]);
-            if (digit < 0) continue;
-            if (high < 0) {
-                high = digit;
-            } else {
-                pending_.set(static_cast<size_t>(high * 16 + digit));
-                high = -1;
-            }
-        }
-        if (high >= 0) pending_.set(static_cast<size_t>(high * 16));
+        const size_t start = ++pos_;
+        while (pos_ < size_ && data_[pos_] != '>') ++pos_;
+        const std::string_view digits(reinterpret_cast<const char*>(data_) + start, pos_ - start);
+        for (const char byte : HexBytes(digits)) pending_.set(static_cast<uint8_t>(byte));
         ++pos_;
     }
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "Lexer.h"
+
 using TCodeSet = std::bitset<256>;
 // Font resource name (with its slash, as the Tf operand stands) -> codes.
 using TCodesByFont = std::map<std::string, TCodeSet>;
@@ -39,7 +41,7 @@ struct TFontRecord;
 // A font as a content names it: the position of the /Resources dictionary
 // the name is looked up in (-1: none) and the name. Two pages that share
 // their resources name the same font the same way.
-using TScopedName = std::pair<int32_t, std::string>;
+using TScopedName = std::pair<TFilePos, std::string>;
 using TCodesByScopedName = std::map<TScopedName, TCodeSet>;
 
 // Where a font record's name is looked up: the resources of the form or

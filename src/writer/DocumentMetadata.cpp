@@ -12,7 +12,7 @@ std::optional<std::pair<int32_t, int32_t>> MetadataRef(TPdfDocument& doc) {
     if (!entry || entry->tokens.size() < 4 || entry->tokens[3] != "R") return std::nullopt;
     const auto num = TryStrToInt(entry->tokens[1]);
     const auto gen = TryStrToInt(entry->tokens[2]);
-    if (!num || !gen || *num < 1 || *num >= doc.objCount) return std::nullopt;
+    if (!num || !gen || *num < 1 || *num >= doc.ObjCount()) return std::nullopt;
     return std::make_pair(*num, *gen);
 }
 
@@ -37,10 +37,7 @@ const TDictEntry* EntryWithKey(const TDictEntryList& entries, const std::string&
 
 std::optional<TMetadataStream> CatalogMetadata(TPdfDocument& doc) {
     const auto ref = MetadataRef(doc);
-    if (!ref) return std::nullopt;
-    const TObjEntry& object = doc.objTable[static_cast<size_t>(ref->first)];
-    if (object.kind != TObjKind::AtOffset || !object.inUse || !HoldsObject(doc, object.offset, ref->first))
-        return std::nullopt;
+    if (!ref || !doc.ObjectPos(ref->first)) return std::nullopt;
     TMetadataStream stream;
     stream.objNum = ref->first;
     stream.gen = ref->second;
@@ -50,7 +47,7 @@ std::optional<TMetadataStream> CatalogMetadata(TPdfDocument& doc) {
     const uint8_t savedFailed = doc.parseFailed;
     const std::string savedUnsupported = doc.unsupportedFeature;
     std::vector<uint8_t> data;
-    stream.decoded = doc.ReadObjectStream(object.offset, data);
+    stream.decoded = doc.DecodedStream(ref->first, data);
     stream.entries = doc.TakeDictEntries();
     doc.dictEntries = std::move(saved);
     doc.parseFailed = savedFailed;
@@ -86,7 +83,7 @@ std::string MetadataObjectText(TPdfDocument& doc, const TMetadataStream& stream,
 }
 
 void TMetadataPlan::Plan(TPdfDocument& doc, const TWrittenInfo& info) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     stream_ = CatalogMetadata(doc);
     doc.SetPos(savedPos);
     if (!stream_) return;

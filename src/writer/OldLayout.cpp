@@ -11,27 +11,27 @@
 namespace {
 
 // The in-use object that stands first in the file, or nothing.
-std::optional<std::pair<int32_t, int32_t>> FirstObject(const TPdfDocument& doc) {
-    std::optional<std::pair<int32_t, int32_t>> first;  // offset, number
-    const int32_t count = std::min<int32_t>(doc.objCount, static_cast<int32_t>(doc.objTable.size()));
+std::optional<std::pair<TFilePos, int32_t>> FirstObject(const TPdfDocument& doc) {
+    std::optional<std::pair<TFilePos, int32_t>> first;  // offset, number
+    const int32_t count = std::min<int32_t>(doc.ObjCount(), static_cast<int32_t>(doc.Table().size()));
     for (int32_t num = 1; num < count; ++num) {
-        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
-        if (entry.kind != TObjKind::AtOffset || !entry.inUse || entry.offset >= doc.sourceSize) continue;
+        const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
+        if (entry.kind != TObjKind::AtOffset || !entry.inUse || entry.offset >= doc.SourceSize()) continue;
         if (!first || entry.offset < first->first) first = std::make_pair(entry.offset, num);
     }
     return first;
 }
 
 // The numbers of the objects that stand at the given file offsets.
-std::vector<int32_t> ObjectsAt(const TPdfDocument& doc, const std::vector<int32_t>& offsets) {
-    std::unordered_map<int32_t, int32_t> byOffset;
-    const int32_t count = std::min<int32_t>(doc.objCount, static_cast<int32_t>(doc.objTable.size()));
+std::vector<int32_t> ObjectsAt(const TPdfDocument& doc, const std::vector<TFilePos>& offsets) {
+    std::unordered_map<TFilePos, int32_t> byOffset;
+    const int32_t count = std::min<int32_t>(doc.ObjCount(), static_cast<int32_t>(doc.Table().size()));
     for (int32_t num = 1; num < count; ++num) {
-        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
+        const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
         if (entry.kind == TObjKind::AtOffset && entry.inUse) byOffset.emplace(entry.offset, num);
     }
     std::vector<int32_t> nums;
-    for (int32_t offset : offsets)
+    for (TFilePos offset : offsets)
         if (const auto found = byOffset.find(offset); found != byOffset.end() && HoldsObject(doc, offset, found->second))
             nums.push_back(found->second);
     return nums;
@@ -50,7 +50,7 @@ std::vector<int32_t> LinearizationObjects(TPdfDocument& doc) {
     if (doc.ReadToken() != "obj") return {};
     const TDictEntryList entries = EntriesAt(doc, doc.GetPos());
     bool linearized = false;
-    std::vector<int32_t> hintOffsets;
+    std::vector<TFilePos> hintOffsets;
     for (const TDictEntry& entry : entries) {
         const auto& tokens = entry.tokens;
         if (tokens.empty()) continue;
@@ -59,7 +59,7 @@ std::vector<int32_t> LinearizationObjects(TPdfDocument& doc) {
         // for the overflow stream.
         if (tokens[0] == "/H" && tokens.size() >= 4 && tokens[1] == "[")
             for (size_t at = 2; at + 1 < tokens.size() && tokens[at] != "]"; at += 2)
-                if (const auto offset = TryStrToInt(tokens[at])) hintOffsets.push_back(*offset);
+                if (const auto offset = TryStrToPos(tokens[at])) hintOffsets.push_back(*offset);
     }
     if (!linearized) return {};
     std::vector<int32_t> nums = ObjectsAt(doc, hintOffsets);

@@ -189,7 +189,7 @@ TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, con
 }  // namespace
 
 std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
     const std::vector<TCodeSet> codes = PairCodes(doc, pairs);
     std::vector<TReplacementReport> reports;
@@ -199,7 +199,7 @@ std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
 }
 
 TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int32_t addedIndex) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     TReplacementPair pair;
     pair.addedIndex = addedIndex;
     pair.resName = doc.fontList[static_cast<size_t>(addedIndex)].resName;
@@ -249,7 +249,7 @@ std::string MissingCharactersNotice(const TReplacementReport& report) {
 }
 
 std::string TReplacementFontWriter::Plan() {
-    const int32_t savedPos = doc_.GetPos();
+    const TFilePos savedPos = doc_.GetPos();
     pairs_ = ReplacementPairs(doc_);
     codes_.emplace(doc_, pairs_);
     std::string refs;
@@ -348,7 +348,7 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
 }
 
 void TReplacementFontWriter::Glyphs() {
-    const int32_t savedPos = doc_.GetPos();
+    const TFilePos savedPos = doc_.GetPos();
     const std::vector<TCodeSet> codes = codes_->Completed(doc_);
     for (size_t k = 0; k < pairs_.size(); ++k) {
         const TReplacementPair& pair = pairs_[k];

@@ -84,7 +84,7 @@ TEST(SaveInheritance, PagesTakeResourcesAndBoxesFromTheNearestNodeAtAnyDepth) {
     auto h = OpenHeadless(dir + "/in.pdf");
     const TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 5) << h->AllMessages();
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+    EXPECT_TRUE(h->ui.messages.empty() && h->OpenErrors().empty()) << h->AllMessages();
 
     // The font table: what each page uses, inherited or its own.
     const std::vector<std::vector<std::string>> expected = {
