@@ -6,6 +6,7 @@
 #include "FontMeasurer.h"
 #include "FormRewrite.h"
 #include "OpenMessages.h"
+#include "SaveMessages.h"
 
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
@@ -70,31 +71,9 @@ std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
     return line;
 }
 
-namespace {
-
-// Why the saved file no longer meets the standard the original claims.
-std::string ClaimProblemLine(const TClaimProblem& problem) {
-    const std::string start = "Die Datei gibt an, " + problem.claim +
-                              " zu erfüllen; die gespeicherte Datei erfüllt das nicht mehr: ";
-    switch (problem.kind) {
-        case TClaimProblem::TKind::FontNotEmbedded:
-            return start + "die Schriftart " + problem.fontName + " ist nicht eingebettet.";
-        case TClaimProblem::TKind::WidthsDiffer:
-            return start + "die Schriftart " + problem.fontName +
-                   " behält Zeichenbreiten, die ihr Schriftprogramm nicht hat.";
-        case TClaimProblem::TKind::GlyphsMissing:
-            return start + "der Schriftart " + problem.fontName + " fehlen Zeichen, die auf den Seiten stehen.";
-    }
-    return {};
-}
-
-}  // namespace
-
 void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix) {
     if (report.metadata == TMetadataOutcome::Unreadable)
-        std::fprintf(stderr, "%sDie XMP-Metadaten der Datei lassen sich nicht lesen; sie wurden unverändert "
-                     "übernommen und stimmen nicht mit den neuen Dokumentinformationen überein.\n",
-                     prefix.c_str());
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), UnreadableMetadataLine().c_str());
     for (const TClaimProblem& problem : report.claimProblems)
         std::fprintf(stderr, "%s%s\n", prefix.c_str(), ClaimProblemLine(problem).c_str());
 }
