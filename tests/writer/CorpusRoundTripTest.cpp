@@ -60,8 +60,8 @@ const std::set<std::string>& FilesThatMustOpen() {
 }
 
 // Files whose saved renderings differ from their originals': each is damaged
-// (qpdf --check finds errors), and poppler repairs the original and the
-// saved file differently. "folder/name", a tab and the reason, one a line.
+// (qpdf --check finds errors, or repairs the file), and poppler repairs the
+// original otherwise than the saved file reads. "folder/name", a tab and the reason, one a line.
 const std::map<std::string, std::string>& RenderingsThatMayDiffer() {
     static const std::map<std::string, std::string> files = [] {
         std::map<std::string, std::string> listed;
@@ -118,6 +118,18 @@ TEST_P(SavedCorpusFile, NothingReplacedLosesNothing) {
         EXPECT_EQ(NewWarnings(checkIn, checkOut), std::vector<std::string>{}) << checkOut.output;
     }
 
+    // A listed original is damaged so that each reader repairs it its own
+    // way: poppler's pages of it are no measure of the saved file.
+    const auto& mayDiffer = RenderingsThatMayDiffer();
+    if (const auto listed = mayDiffer.find(GetParam().folder + "/" + GetParam().name); listed != mayDiffer.end()) {
+        const bool damaged = checkIn.status == 2 || checkIn.output.find("file is damaged") != std::string::npos;
+        EXPECT_TRUE(damaged) << "listed (" << listed->second << "), but qpdf finds the original sound";
+        const TRenderDiff render = CompareRenderings(In(), out, dir, 50, 3);
+        EXPECT_TRUE(render.maxPixelDiff > 0 || !render.problem.empty())
+            << "renders the same now: take it off the list (" << listed->second << ")";
+        return;
+    }
+
     const std::vector<TPageGeometry> geometryIn = PageGeometry(In());
     if (geometryIn.empty()) GTEST_SKIP() << "pdfinfo cannot read the original: nothing to compare with";
     const std::vector<TPageGeometry> geometryOut = PageGeometry(out);
@@ -136,13 +148,6 @@ TEST_P(SavedCorpusFile, NothingReplacedLosesNothing) {
     // The first three pages at a low resolution: what a reader would show
     // of the file, within the time the whole corpus may take.
     const TRenderDiff render = CompareRenderings(In(), out, dir, 50, 3);
-    const auto& mayDiffer = RenderingsThatMayDiffer();
-    if (const auto listed = mayDiffer.find(GetParam().folder + "/" + GetParam().name); listed != mayDiffer.end()) {
-        EXPECT_EQ(checkIn.status, 2) << "listed (" << listed->second << "), but qpdf finds no error in the original";
-        EXPECT_TRUE(render.maxPixelDiff > 0 || !render.problem.empty())
-            << "renders the same now: take it off the list (" << listed->second << ")";
-        return;
-    }
     EXPECT_EQ(render.problem, "");
     EXPECT_EQ(render.maxPixelDiff, 0);
 }

@@ -163,7 +163,7 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
 
 std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi) {
     std::vector<int64_t> ink;
-    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi)) {
+    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi, 0)) {
         TGrayImage image;
         if (!ReadPgm(page, image)) return {};
         std::array<int64_t, 256> histogram{};
