@@ -318,7 +318,7 @@ std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFo
     if (!read) return std::nullopt;
     if (form.filters.empty() || data.empty()) return data;
     try {
-        if (DecodeFilters(form.filters, form.predictor, data)) return std::nullopt;
+        if (DecodeFilters(form.filters, form.predictor, data).unsupported) return std::nullopt;
     } catch (const TDecodeError&) {
         return std::nullopt;
     }

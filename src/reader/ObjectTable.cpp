@@ -341,7 +341,7 @@ bool TPdfFile::ReadObjectStream(TFilePos pos, std::vector<uint8_t>& data) {
     const TDictEntry* parms = FindKey(dictEntries, "/DecodeParms");
     try {
         const std::string* unsupported =
-            DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data);
+            DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data).unsupported;
         if (unsupported) unsupportedFeature = *unsupported;
         return unsupported == nullptr;
     } catch (const TDecodeError&) {

@@ -413,10 +413,18 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
         }
         if (!data.empty() && page.contentFiltered) {
             try {
-                if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
-                    say("Die Komprimierung " + Cp1252ToUtf8(*unsupported) +
+                const TFiltered filtered = DecodeFilters(page.contentFilters, parms, data);
+                if (filtered.unsupported) {
+                    say("Die Komprimierung " + Cp1252ToUtf8(*filtered.unsupported) +
                         " wird nicht unterstützt, deshalb kann die Seite " + pageNo + " nicht gelesen werden!");
                     readable = false;
+                } else if (filtered.cutShort) {
+                    // The stream stops inside its data: what it holds is
+                    // read, and saving copies it as it is instead of
+                    // writing the start of it as if that were all.
+                    say("Der Inhalt der Seite " + pageNo +
+                        " endet vor seinem Ende und wird nur bis dorthin gelesen.");
+                    page.contentDamaged = 1;
                 }
             } catch (TDecodeError& error) {
                 // Corrupt data cost this page, not the file; what inflated
