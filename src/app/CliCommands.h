@@ -8,6 +8,7 @@
 
 #include "PdfDocument.h"
 #include "ReplacementChecks.h"
+#include "PdfWriter.h"
 
 using TCliArgs = std::vector<std::string>;
 
@@ -80,3 +81,8 @@ struct TKeptFormFont;
 // The line for fonts that stayed on pages whose content was copied as the
 // file has it (it could not be read to its end).
 std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept);
+
+// On stderr: metadata copied unchanged because it does not parse, and why
+// the saved file no longer meets the PDF/A or PDF/X part it claims; each
+// line after `prefix`.
+void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix = {});

@@ -6,6 +6,7 @@
 #include "FontMeasurer.h"
 #include "FormRewrite.h"
 #include "OpenMessages.h"
+#include "SaveMessages.h"
 
 namespace {
 
@@ -143,4 +144,11 @@ std::string RefusalJson(const TRefusedReplacement& refusal) {
             break;
     }
     return json + "}";
+}
+
+void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix) {
+    if (report.metadata == TMetadataOutcome::Unreadable)
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), UnreadableMetadataLine().c_str());
+    for (const TClaimProblem& problem : report.claimProblems)
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), ClaimProblemLine(problem).c_str());
 }

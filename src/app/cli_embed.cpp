@@ -338,10 +338,12 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
     cli.ui.saveFileName = output;
     const int32_t opensBefore = cli.ui.openFinishedCount;
-    if (!SavePDFNew(doc)) {
+    TWriteReport report;
+    if (!SavePDFNew(doc, &report)) {
         PrintMessagesOf(input, cli.ui);
         return Report(options, input, output, 4, -1, outcomes);
     }
+    PrintMetadataAndClaims(report, input + ": ");
     // The re-open's progress lines are no news; its errors are.
     if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
         cli.AddOpenTexts(output);

@@ -276,6 +276,13 @@ void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
     }
 }
 
+void PrintWriteReport(const TWriteReport& report) {
+    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
+    if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
+    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
+    PrintMetadataAndClaims(report);
+}
+
 }  // namespace
 
 int CliSave(const TCliArgs& args) {
@@ -340,9 +347,7 @@ int CliSave(const TCliArgs& args) {
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;
     }
-    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
-    if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
-    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
+    PrintWriteReport(report);
     if (options.json)
         std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s, \"refused\": %s}\n",
                     JsonString(options.output).c_str(), doc.pageList.Count(), ReplacementsJson(reports).c_str(),

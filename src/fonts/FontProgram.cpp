@@ -109,6 +109,19 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
     return std::string(data, length);
 }
 
+std::optional<std::vector<std::string>> GlyphNamesOfProgram(const std::string& program) {
+    TFtFace face;
+    if (!face.OpenMemory(program) || !FT_HAS_GLYPH_NAMES(face.Face())) return std::nullopt;
+    std::vector<std::string> names;
+    for (FT_Long glyph = 1; glyph < face.Face()->num_glyphs; ++glyph) {
+        char name[128] = {};
+        if (FT_Get_Glyph_Name(face.Face(), static_cast<FT_UInt>(glyph), name, sizeof name) != 0 || name[0] == 0)
+            return std::nullopt;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
 std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters) {
     // FNV-1a over the name and the characters: stable across runs and
     // machines, unlike std::hash.

@@ -17,6 +17,14 @@
 
 namespace {
 
+// An entry's value is an array of strings only ("/ID [ <...> <...> ]").
+bool IsStringArray(const std::vector<std::string>& tokens) {
+    if (tokens.size() < 3 || tokens[1] != "[" || tokens.back() != "]") return false;
+    for (size_t i = 2; i + 1 < tokens.size(); ++i)
+        if (tokens[i].empty() || (tokens[i][0] != '<' && tokens[i][0] != '(')) return false;
+    return true;
+}
+
 // The largest object number a table may reach. PDF's own limit; it keeps a
 // subsection header like "2000000000 1" from allocating gigabytes.
 constexpr int64_t kMaxObjects = 8388608;
@@ -165,6 +173,9 @@ void TPdfFile::TakeTrailerKeys(TFilePos& prev, TFilePos& xrefStm) {
                 infoFound = 1;
             }
         }
+        // The newest trailer's identifier, which a saved file keeps (PDF/A
+        // and PDF/X require one).
+        if (key == "/ID" && trailerId.tokens.empty() && IsStringArray(tokens)) trailerId = entry;
         // A reference or a dictionary written in place: either encrypts.
         if (key == "/Encrypt" && tokens.size() >= 2 && tokens[1] != "null") encrypted = 1;
         if (tokens.size() >= 2 && key == "/Prev") prev = TryStrToPos(tokens[1]).value_or(-1);
@@ -395,6 +406,7 @@ void TPdfFile::RebuildTable(bool chainUsable) {
         objTable.clear();
         objCount = 0;
         rootFound = infoFound = 0;
+        trailerId = TDictEntry{};
         badEntries.clear();
     }
     // Entries that point at the wrong bytes take the scan's object, or none.

@@ -230,6 +230,7 @@ void TPdfDocument::ResetDocument() {
     fontList.Clear();
     formCatalog.Clear();
     pagesFound = 0;
+    pagesFromScan = false;
     Edit1.clear();
     Edit2.clear();
     Edit3.clear();

@@ -114,6 +114,9 @@ public:
 
     int32_t pagesObjNum = 0, pagesGen = 0;
     uint8_t pagesFound = 0;
+    // The catalog gave no usable page tree: the pages are the page objects
+    // the table holds, in file order, and pagesObjNum names no tree.
+    bool pagesFromScan = false;
     uint8_t rootHasMediaBox = 0;
     std::array<double, 4> rootMediaBox{};
     // The /Info dictionary as read, for the writer; meaningful only while

@@ -137,6 +137,8 @@ public:
     TDictEntryList dictEntries;
     uint8_t parseFailed = 0;
 
+    // The trailer's /ID entry as read (no tokens when there is none).
+    TDictEntry trailerId;
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;
     int32_t infoObjNum = 0, infoGen = 0;

@@ -13,6 +13,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "Conformance.h"
 #include "PdfDocument.h"
 #include "WindowParts.h"
 
@@ -151,6 +152,11 @@ QLayout* TInfoTab::CreateForm() {
     form->addWidget(DateTimePicker3, row, 1);
     form->addWidget(DateTimePicker4, row, 2);
     form->addWidget(NowBtn, row, 3, Qt::AlignLeft);
+    ++row;
+    ClaimsLabel = new QLabel(this);
+    ClaimsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addWidget(new QLabel("Konformität:", this), row, 0);
+    form->addWidget(ClaimsLabel, row, 1, 1, 3);
     form->setColumnStretch(3, 1);
     form->setRowStretch(row + 1, 1);
     return form;
@@ -247,6 +253,13 @@ QStringList TInfoTab::Values() const {
 
 bool TInfoTab::ChangedSinceShown() const {
     return Values() != shownValues_;
+}
+
+void TInfoTab::ShowClaims(const TXmpClaims& claims) {
+    QStringList parts;
+    for (const std::string* claim : {&claims.pdfa, &claims.pdfx})
+        if (!claim->empty()) parts << QString::fromStdString(*claim);
+    ClaimsLabel->setText(parts.isEmpty() ? QString("keine Angabe") : parts.join(", "));
 }
 
 void TInfoTab::StoreValues(TPdfDocument& doc) const {

@@ -10,10 +10,13 @@
 #include <QStringList>
 #include <QWidget>
 
+class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class TPdfDocument;
+struct TXmpClaims;
 
 // A date field that can be unset. Unset, it shows "nicht gesetzt"; the
 // first click, key or step starts it at today rather than at the lowest
@@ -49,6 +52,8 @@ public:
     // Writes the fields into the document's values (text in UTF-8, dates
     // and times as shown).
     void StoreValues(TPdfDocument& doc) const;
+    // The PDF/A and PDF/X parts the document claims ("PDF/A-2b, PDF/X-4").
+    void ShowClaims(const TXmpClaims& claims);
     // "Auf jetzt setzen": the modification date and time become now.
     void NowBtnClick();
     // Whether the fields differ from what ShowValues showed.
@@ -65,6 +70,7 @@ public:
     TDateField* DateTimePicker3 = nullptr;
     QTimeEdit* DateTimePicker4 = nullptr;
     QPushButton* NowBtn = nullptr;
+    QLabel* ClaimsLabel = nullptr;
 
 signals:
     // The user changed a field (not ShowValues).

@@ -63,6 +63,7 @@
 #include "RecentFiles.h"
 #include "RefusalText.h"
 #include "ReplacementChecks.h"
+#include "SaveReport.h"
 #include "SaveTab.h"
 #include "WindowParts.h"
 
@@ -528,6 +529,7 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     documentPath_ = path;
     if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
     InfoFieldsChanged();
+    InfoTab->ShowClaims(DocumentClaims(*doc_));
     SetModified(false);
     UpdateDocumentCommands();
     SetStatusText(QString());
@@ -775,11 +777,16 @@ void TMainForm::SaveBtnClick() {
     if (ShowSavedFileWanted()) ShowFileInViewer(*path);
     // The saved file becomes the shown document, so that what the window
     // shows is what the file holds.
-    ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
+    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
     // Said after the re-reading, which empties the status line.
+    QStringList lines = SaveReportLines(outcome.report);
     if (viewerFailed_)
-        SetStatusText("Gespeichert. Die Datei kann nicht angezeigt werden: Auf diesem System ist kein Programm zum "
-                      "Anzeigen von PDF-Dateien eingerichtet.");
+        lines << "Gespeichert. Die Datei kann nicht angezeigt werden: Auf diesem System ist kein Programm zum "
+                 "Anzeigen von PDF-Dateien eingerichtet.";
+    if (shown && !lines.isEmpty()) SetStatusText(lines.join(" "));
+    QStringList broken;
+    for (const TClaimProblem& problem : outcome.report.claimProblems) broken << ClaimProblemText(problem);
+    if (!broken.isEmpty()) Ask(QMessageBox::Warning, kAppTitle, broken.join("\n"), QMessageBox::Ok);
 }
 
 bool TMainForm::TakeBackRefusedReplacements() {

@@ -46,6 +46,7 @@ public:
         WriteFormRewrites();
         WriteSharedResources();
         WriteInfo();
+        WriteCatalog();
         WritePagesRoot();
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) {
             WritePage(i);
@@ -53,6 +54,7 @@ public:
         }
         // After the pages, whose contents tell the subsets what they hold.
         WriteAddedFonts();
+        report_.claimProblems = ClaimProblems(claims_, replacementFonts_.WrittenFonts());
         WriteXrefAndTrailer();
         return report_;
     }
@@ -135,9 +137,14 @@ private:
         claimed_.assign(static_cast<size_t>(doc_.ObjCount() > 0 ? doc_.ObjCount() : 0), 0);
         for (int32_t num : replacementFonts_.TakenOverObjects())
             if (InRange(num)) claimed_[static_cast<size_t>(num)] = 1;
-        if (doc_.pagesFound) pagesRoot_ = Claim(doc_.pagesObjNum, doc_.pagesGen);
+        // Pages the reader found by a scan have no tree of the file's: the
+        // number the catalog names may be another object or none at all.
+        if (doc_.pagesFound)
+            pagesRoot_ = doc_.pagesFromScan ? TObjRef{Allocate(), 0} : Claim(doc_.pagesObjNum, doc_.pagesGen);
         writeInfo_ = WillWriteInfoObject(doc_);
         if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
+        // One instant for the information and the metadata.
+        if (writeInfo_) modDate_ = ModDateText(doc_);
         const size_t pageCount = doc_.pageList.data.size();
         pageRefs_.resize(pageCount);
         rewritten_.assign(pageCount, 0);
@@ -168,6 +175,21 @@ private:
         // A stream that a page written with its old /Contents still uses is
         // copied all the same.
         skip_ = claimed_;
+        // A linearized file's parameter dictionary and hint streams describe
+        // the old file's layout; kept, they would make readers trust offsets
+        // the new file does not have.
+        for (int32_t num : LinearizationObjects(doc_))
+            if (InRange(num)) skip_[static_cast<size_t>(num)] = 1;
+        rewriteCatalog_ = doc_.pagesFromScan && doc_.rootFound && InRange(doc_.rootObjNum);
+        if (rewriteCatalog_) skip_[static_cast<size_t>(doc_.rootObjNum)] = 1;
+        if (writeInfo_) {
+            metadata_.Plan(doc_, WrittenInfo(doc_, modDate_));
+            const int32_t num = metadata_.ObjNum();
+            writeMetadata_ = InRange(num) && !claimed_[static_cast<size_t>(num)];
+            if (writeMetadata_) skip_[static_cast<size_t>(num)] = 1;
+            report_.metadata = metadata_.Outcome();
+        }
+        PlanConformance();
         std::vector<uint8_t> stillUsed(claimed_.size(), 0);
         for (size_t i = 0; i < pageCount; ++i) {
             for (const TContentRef& ref : doc_.pageList[i].contentRefs) {
@@ -346,8 +368,25 @@ private:
     void WriteInfo() {
         if (!writeInfo_) return;
         BeginObject(info_.num, info_.gen);
-        out_->Write(InfoObjectText(doc_, info_.num, info_.gen));
+        out_->Write(InfoObjectText(doc_, info_.num, info_.gen, modDate_));
         EndObject();
+        if (writeMetadata_) WriteOrNull(metadata_.ObjNum(), metadata_.Gen(), metadata_.ObjectText(doc_));
+    }
+
+    // A file that claims PDF/A or PDF/X: the fonts the save puts in are
+    // checked against the claim, and for PDF/A-1 their descriptors list the
+    // subsets' glyphs.
+    void PlanConformance() {
+        claims_ = DocumentClaims(doc_);
+        if (!claims_.pdfa.empty() || !claims_.pdfx.empty()) replacementFonts_.WatchConformance(claims_.pdfaPart == 1);
+    }
+
+    // The catalog as read, naming the page tree written for pages the reader
+    // found by a scan.
+    void WriteCatalog() {
+        if (!rewriteCatalog_) return;
+        const std::string pages = std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R";
+        WriteOrNull(doc_.rootObjNum, doc_.rootGen, CatalogObjectText(doc_, pages));
     }
 
     void WritePagesRoot() {
@@ -417,7 +456,10 @@ private:
         const bool annotsAsRead = ownAnnots && AnnotsHoldDictionaries(doc_, *ownAnnots);
         WritePageEntries(page, rewritten, annotsAsRead);
         if (rewritten) Line("/Contents " + std::to_string(content.num) + " " + std::to_string(content.gen) + " R");
-        Line(MediaBoxLine(page));
+        // A page without a box anywhere in its tree keeps the omission: each
+        // reader then shows the saved page at the size it gave the original
+        // (Poppler and MuPDF US Letter, Ghostscript its default paper).
+        if (const TDictEntry* box = EffectiveEntry(page, "/MediaBox")) Line(JoinTokens(WrittenTokens(doc_, *box)));
         if (annotsAsRead) {
             if (doc_.pagesFound)
                 Line("/Parent " + std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R");
@@ -451,7 +493,8 @@ private:
 
     // The page's own entries as read, then what it inherited from the tree
     // that the flat tree no longer gives it. The writer adds /Contents,
-    // /MediaBox, /Parent and (unless kept as read) /Annots itself.
+    // /MediaBox (from the page or the tree), /Parent and (unless kept as
+    // read) /Annots itself.
     void WritePageEntries(const TPageRecord& page, bool rewritten, bool annotsAsRead) {
         for (const TDictEntry& entry : page.pageEntries) {
             if (entry.tokens.empty()) continue;
@@ -482,15 +525,6 @@ private:
         return "/Resources " + DirectResourcesText(WrittenTokens(doc_, entry), page, fontRefList_, addEmpty());
     }
 
-    // The box exactly as the file gives it; the reader's default for a page
-    // that has none anywhere in its tree.
-    std::string MediaBoxLine(const TPageRecord& page) {
-        if (const TDictEntry* entry = EffectiveEntry(page, "/MediaBox")) return JoinTokens(WrittenTokens(doc_, *entry));
-        std::string box = "/MediaBox [ ";
-        for (size_t k = 0; k < 4; ++k) box += (k ? " " : "") + NumberText(page.mediaBox[k]);
-        return box + " ]";
-    }
-
     TTrailerRefs TrailerRefs() const {
         TTrailerRefs refs;
         if (writeInfo_) {
@@ -509,6 +543,7 @@ private:
             refs.rootObjNum = doc_.rootObjNum;
             refs.rootGen = doc_.rootGen;
         }
+        if (!doc_.trailerId.tokens.empty()) refs.idEntry = JoinTokens(WrittenTokens(doc_, doc_.trailerId));
         return refs;
     }
 
@@ -519,6 +554,7 @@ private:
             auto ref = [](int32_t num, int32_t gen) { return std::to_string(num) + " " + std::to_string(gen) + " R"; };
             if (refs.hasRoot) trailer.entries += "/Root " + ref(refs.rootObjNum, refs.rootGen);
             if (refs.hasInfo) trailer.entries += (refs.hasRoot ? " /Info " : "/Info ") + ref(refs.infoObjNum, refs.infoGen);
+            if (!refs.idEntry.empty()) trailer.entries += (trailer.entries.empty() ? "" : " ") + refs.idEntry;
             compact_->Finish(trailer);
             return;
         }
@@ -624,6 +660,11 @@ private:
     std::vector<uint8_t> skip_;
     TObjRef pagesRoot_;
     bool writeInfo_ = false;
+    bool rewriteCatalog_ = false;
+    std::string modDate_;
+    TMetadataPlan metadata_;
+    bool writeMetadata_ = false;
+    TXmpClaims claims_;
     TObjRef info_;
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Conformance.h"
+#include "DocumentMetadata.h"
 #include "FormRewrite.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
@@ -28,6 +30,8 @@ struct TWriteReport {
     // because it could not be read to its end: the page still selects the
     // old font (its object was not replaced in place).
     std::vector<TKeptFormFont> keptPageFonts;
+    TMetadataOutcome metadata = TMetadataOutcome::None;
+    std::vector<TClaimProblem> claimProblems;
 };
 
 // The fonts chosen on pages whose content the writer copies as the file has

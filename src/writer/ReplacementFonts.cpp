@@ -10,6 +10,7 @@
 #include "AddedFonts.h"
 #include "MissingFonts.h"
 #include "Charsets.h"
+#include "InfoObject.h"
 #include "PdfText.h"
 #include "UsedCodes.h"
 
@@ -103,6 +104,28 @@ std::vector<int32_t> PagesOf(const TPdfDocument& doc, const TReplacementPair& pa
     for (int32_t record : pair.oldRecords)
         if (const int32_t page = doc.fontList[static_cast<size_t>(record)].pageIndex; page >= 0) pages.insert(page + 1);
     return {pages.begin(), pages.end()};
+}
+
+// Whether the widths written for the shown codes are the new program's own
+// (to a unit, as PDF/A validators compare them).
+bool WidthsOfProgram(const TReplacementGlyphs& written, const TOldFont& old, const TSimpleCodeCharacters& characters,
+                     const TCodeSet& used, const TFontRecord& added) {
+    if (!added.keepWidths) return true;
+    const auto natural = MapReplacementGlyphs(old, characters, used, added.fontFile, added.fontFaceIndex, false);
+    if (!natural) return false;
+    for (size_t code = 0; code < 256; ++code)
+        if (used.test(code) && std::fabs(written.widths[code] - natural->widths[code]) > 1.0) return false;
+    return true;
+}
+
+// "/A/B/space": the names of the program's glyphs but .notdef; empty when
+// the program names them not.
+std::string CharSetOf(const std::string& program) {
+    const auto names = GlyphNamesOfProgram(program);
+    if (!names) return {};
+    std::string charSet;
+    for (const std::string& name : *names) charSet += "/" + name;
+    return charSet;
 }
 
 }  // namespace
@@ -293,6 +316,7 @@ std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFa
     text += " /Ascent " + std::to_string(ascent) + " /Descent " + std::to_string(descent);
     text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
     if (face.programNum != 0) text += " /FontFile2 " + Ref(face.programNum);
+    if (face.programNum != 0 && !face.charSet.empty()) text += " /CharSet (" + EscapeLiteralString(face.charSet) + ")";
     text += " >>\rendobj\r";
     return text;
 }
@@ -339,7 +363,14 @@ void TReplacementFontWriter::Glyphs() {
         TCodeSet used = codes[k];
         // A font selected but never shown still needs a valid dictionary.
         if (used.none()) used.set(' ');
-        glyphs_.push_back(GlyphsFor(doc_, pair.oldRecords.front(), used, doc_.fontList[static_cast<size_t>(pair.addedIndex)]));
+        const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
+        glyphs_.push_back(GlyphsFor(doc_, pair.oldRecords.front(), used, added));
+        if (watch_) {
+            TFontRecord& record = doc_.fontList[static_cast<size_t>(pair.oldRecords.front())];
+            const TOldFont old = ReadOldFont(doc_, record);
+            widthsOfProgram_.push_back(
+                WidthsOfProgram(glyphs_.back(), old, SimpleCodeCharacters(doc_, record, old), used, added));
+        }
     }
     codes_.reset();
     doc_.SetPos(savedPos);
@@ -357,6 +388,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
                     characters.insert(glyphs_[k].characters[code]);
         std::string fontName = face.info.postScriptName.empty() ? AddedFontName(added, std::nullopt)
                                                                 : face.info.postScriptName;
+        const std::string untagged = fontName;
         std::optional<std::string> program;
         if (face.embed == TEmbedState::Embedded) {
             const bool whole = face.info.permission == TEmbedPermission::WholeFont;
@@ -366,6 +398,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             if (program && !whole) fontName = SubsetTag(fontName, characters) + "+" + fontName;
         }
         TFace written = face;
+        if (program && listGlyphs_) written.charSet = CharSetOf(*program);
         if (face.embed == TEmbedState::Embedded) {
             // HarfBuzz refusing the font leaves an empty program object
             // rather than a dangling reference; the font is then named only.
@@ -379,6 +412,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             }
         }
         emit(face.descriptorNum, DescriptorText(addedIndex, written, fontName));
+        if (watch_) NoteWrittenFont(face, written.programNum != 0, untagged);
         for (size_t k : face.pairs) {
             emit(dictNums_[k], PairDictText(k, written, fontName));
             std::vector<std::pair<uint8_t, std::u32string>> map;
@@ -387,4 +421,15 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             emit(toUnicodeNums_[k], StreamObject(toUnicodeNums_[k], ToUnicodeCMap(map), ""));
         }
     }
+}
+
+void TReplacementFontWriter::NoteWrittenFont(const TFace& face, bool embedded, const std::string& fontName) {
+    TWrittenFontFacts facts;
+    facts.name = fontName;
+    facts.embedded = embedded;
+    for (size_t k : face.pairs) {
+        facts.widthsOfProgram = facts.widthsOfProgram && widthsOfProgram_[k];
+        facts.glyphsMissing = facts.glyphsMissing || !glyphs_[k].missing.empty();
+    }
+    writtenFonts_.push_back(std::move(facts));
 }

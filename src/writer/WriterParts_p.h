@@ -60,25 +60,30 @@ std::string DirectResourcesText(const std::vector<std::string>& tokens, const TP
 // The text of a page-dictionary entry as read (see WrittenTokens).
 std::string JoinTokens(const std::vector<std::string>& tokens);
 
-// A number the program computed, as short as it stays exact to a
-// millionth: "595.276", "446", "-0.5". Values no page can have (not a
-// number, beyond +-1e15) are clamped first.
-std::string NumberText(double value);
-
 // Whether a page's /Annots entry (an array, or a reference to one) holds
 // annotation dictionaries written into the array itself. Moves the
 // document's cursor.
 bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
 
-// The annotation object of a page's annotation, lines ended by CR; empty
-// for an annotation of kind 0.
-std::string AnnotationObjectText(const TAnnotation& annot, double pageTop);
-
 // The entries of the dictionary at `pos`, the reader's own parse state
 // (entries, failure flag) left as it was. Moves the document's cursor.
 TDictEntryList EntriesAt(TPdfDocument& doc, TFilePos pos);
+
+// The entry with this key and a value, or null.
+const TDictEntry* EntryWithKey(const TDictEntryList& entries, const std::string& key);
 
 // Where the dictionary an entry names stands: in place, or the body of the
 // object it refers to; -1 when that cannot be fetched. Moves the document's
 // cursor.
 TFilePos DictValuePos(TPdfDocument& doc, const TDictEntry& entry);
+
+// The objects of a linearized file's layout: the parameter dictionary
+// ("/Linearized", the first object of the file) and the hint streams its /H
+// array points at. Nothing refers to them. Empty for a file that is not
+// linearized. Moves the document's cursor.
+std::vector<int32_t> LinearizationObjects(TPdfDocument& doc);
+
+// The catalog object ("N G obj" ... "endobj"), its entries as read with
+// /Pages naming `pagesRef` ("12 0 R"); empty when the catalog cannot be
+// fetched. Moves the document's cursor.
+std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QDateTime>
@@ -152,6 +153,23 @@ TEST_F(InformationTabTest, AFileWithoutInformationGetsWhatTheUserTyped) {
     ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
     EXPECT_EQ(form->InfoTab->Edit3->text(), "Zoë");
     EXPECT_NE(PdfInfo(saved).find("Author:          Zoë\n"), std::string::npos) << PdfInfo(saved);
+}
+
+// The standards a file claims, shown under the dates; and a save that could
+// not keep the metadata in step says so in the status bar.
+TEST_F(InformationTabTest, ShowsClaimsAndTellsWhenMetadataIsCopiedUnread) {
+    form->FormShow({QString::fromStdString(DataPath("realworld/pypdf__021-pdfa__crazyones-pdfa.pdf"))});
+    EXPECT_EQ(form->InfoTab->ClaimsLabel->text(), "PDF/A-1b");
+    Open("gs-std14-v12.pdf");
+    EXPECT_EQ(form->InfoTab->ClaimsLabel->text(), "keine Angabe");
+
+    // Its packet's header is no UTF-8: copied as it stands.
+    form->FormShow({QString::fromStdString(DataPath("realworld/pdfminer__samples__acroform__AcroForm_TEST.pdf"))});
+    form->InfoTab->Edit4->setText("Neu");
+    SaveAs("unread.pdf");
+    ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    EXPECT_TRUE(form->StatusPanel0->text().startsWith("Die XMP-Metadaten der Datei lassen sich nicht lesen"))
+        << form->StatusPanel0->text().toStdString();
 }
 
 }  // namespace

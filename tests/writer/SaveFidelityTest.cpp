@@ -333,13 +333,4 @@ TEST(SaveCopy, MissingObjectsLineCountsInTheProgramsWords) {
     EXPECT_EQ(MissingObjectsLine(3).substr(0, 28), "3 Objekte standen nicht an d");
 }
 
-TEST(WriterNumbers, ComputedNumbersKeepTheirFractions) {
-    const struct {
-        double value;
-        const char* text;
-    } cases[] = {{595.276, "595.276"}, {445.5, "445.5"}, {842, "842"}, {-0.5, "-0.5"}, {1e-9, "0"},
-                 {700.0000000001, "700"}, {2e20, "1000000000000000"}};
-    for (const auto& c : cases) EXPECT_EQ(NumberText(c.value), c.text) << c.value;
-}
-
 }  // namespace

@@ -116,8 +116,9 @@ bool ReadPgm(const std::string& path, TGrayImage& image) {
     return static_cast<bool>(in.read(image.pixels.data(), static_cast<std::streamsize>(size)));
 }
 
-std::vector<std::string> RenderPages(const std::string& pdf, const std::string& prefix, int dpi) {
-    RunTool("pdftoppm -q -r " + std::to_string(dpi) + " -gray " + Quoted(pdf) + " " + Quoted(prefix));
+std::vector<std::string> RenderPages(const std::string& pdf, const std::string& prefix, int dpi, int pages) {
+    const std::string range = pages > 0 ? " -f 1 -l " + std::to_string(pages) : "";
+    RunTool("pdftoppm -q -r " + std::to_string(dpi) + range + " -gray " + Quoted(pdf) + " " + Quoted(prefix));
     std::vector<std::string> files;
     const std::filesystem::path dir = std::filesystem::path(prefix).parent_path();
     const std::string stem = std::filesystem::path(prefix).filename().string() + "-";
@@ -132,10 +133,11 @@ std::vector<std::string> RenderPages(const std::string& pdf, const std::string& 
 
 }  // namespace
 
-TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir, int dpi) {
+TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir, int dpi,
+                              int pages) {
     TRenderDiff diff;
-    const std::vector<std::string> pagesA = RenderPages(a, scratchDir + "/a", dpi);
-    const std::vector<std::string> pagesB = RenderPages(b, scratchDir + "/b", dpi);
+    const std::vector<std::string> pagesA = RenderPages(a, scratchDir + "/a", dpi, pages);
+    const std::vector<std::string> pagesB = RenderPages(b, scratchDir + "/b", dpi, pages);
     if (pagesA.size() != pagesB.size()) {
         diff.problem = std::to_string(pagesA.size()) + " against " + std::to_string(pagesB.size()) + " pages rendered";
         return diff;
@@ -175,7 +177,7 @@ int64_t ImageInk(const TGrayImage& image) {
 
 std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi) {
     std::vector<int64_t> ink;
-    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi)) {
+    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi, 0)) {
         TGrayImage image;
         if (!ReadPgm(page, image)) return {};
         ink.push_back(ImageInk(image));

@@ -35,14 +35,14 @@ std::vector<TPageGeometry> PageGeometry(const std::string& path);
 std::vector<std::string> PageTexts(const std::string& path);
 
 // The largest difference of one pixel between the pages of two files
-// rendered by pdftoppm at `dpi` in gray, or a text saying why they cannot be
-// compared (page count, page size).
+// rendered by pdftoppm at `dpi` in gray (the first `pages` pages; 0: all),
+// or a text saying why they cannot be compared (page count, page size).
 struct TRenderDiff {
     int maxPixelDiff = 0;
     std::string problem;  // empty when every page was compared
 };
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
-                              int dpi = 50);
+                              int dpi = 50, int pages = 0);
 
 // Per page, the pixels of pdftoppm's gray rendering at `dpi` that are far
 // from the page's background (its most common value): the ink a glyph
