@@ -484,11 +484,6 @@ private:
         Line(array + "]");
         Line("endobj");
         EndObject();
-        // The classic form has always carried a second copy of these
-        // annotations behind the array, which no table line points at; the
-        // compact form leaves it out.
-        if (compact_) return;
-        for (const TAnnotation& annot : page.annotations) out_->Write(AnnotationObjectText(annot, page.mediaBox[3]));
     }
 
     // The page's own entries as read, then what it inherited from the tree
