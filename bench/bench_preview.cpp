@@ -39,13 +39,13 @@ double ThreadCpuMs() {
 }  // namespace
 
 void BenchPreviewStages(TPdfDocument& doc) {
-    if (doc.pageList.Count() <= 0 || !doc.fileData) return;
+    if (doc.pageList.Count() <= 0 || doc.Source().empty()) return;
     auto start = Clock::now();
     const std::string written = WritePdfToMemory(doc, 2);
     Line("preview_write_memory", MsSince(start), "ms");
 
     start = Clock::now();
-    const TPreviewDocument before(QByteArray(reinterpret_cast<const char*>(doc.fileData), doc.fileSize));
+    const TPreviewDocument before(QByteArray(reinterpret_cast<const char*>(doc.Source().data()), static_cast<qsizetype>(doc.Source().size())));
     const TPreviewDocument after(QByteArray(written.data(), static_cast<qsizetype>(written.size())));
     Line("preview_load_both", MsSince(start), "ms");
     const int pages = std::min(before.PageCount(), after.PageCount());

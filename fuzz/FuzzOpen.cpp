@@ -63,7 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
     doc.programDir = path.substr(0, path.rfind('/') + 1);
-    AttachInterpreter(doc);
     doc.openfilenow(path);
     InterpretAllPages(doc);
 

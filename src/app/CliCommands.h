@@ -19,7 +19,7 @@ int CliSave(const TCliArgs& args);
 // runs [--json] [--page N] FILE: the text runs of the display list and the
 // number of path and image items per page.
 int CliRuns(const TCliArgs& args);
-// embed IN... [-o OUT | --suffix S] [--rule R]... [--rules FILE] [--dry-run] [--json]:
+// embed IN... [-o OUT | --suffix S] [--rule R]... [--rules FILE] [--strict] [--dry-run] [--json]:
 // replaces and embeds every font that is not embedded, input by input.
 int CliEmbed(const TCliArgs& args);
 
@@ -28,6 +28,13 @@ int CliEmbed(const TCliArgs& args);
 struct TCliDocument {
     TCliDocument();
     ~TCliDocument();
+    // Opens the file; the texts of its report join the collected messages
+    // and status lines, as the window shows them.
+    const TOpenReport& Open(const std::string& path, const TOpenOptions& options = {});
+    // The texts of the last open's report (of `path`) join the collected ones.
+    void AddOpenTexts(const std::string& path);
+    // The exit status the last open's report decides.
+    int OpenStatus() const;
     THeadlessUi ui;
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
@@ -35,12 +42,13 @@ struct TCliDocument {
 
 // Writes every message box and status line of the open to stderr.
 void PrintMessages(const THeadlessUi& ui);
-// 0 without an error message, 1 for an invalid file, 2 for a file that could
-// not be read, 3 for an encrypted file.
-// 0 opened (also after repair), 1 invalid, 2 unreadable, 3 encrypted.
-int OpenExitStatus(TOpenResult result);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},
 // {"form": "/Fm0"} or {"annotation": 12} (the annotation's object number).
 std::string FontUseJson(const TFontRecord& font);
+
+struct TKeptFormFont;
+// The line for fonts that stayed on pages whose content was copied as the
+// file has it (it could not be read to its end).
+std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept);

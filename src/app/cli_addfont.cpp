@@ -65,12 +65,12 @@ int CliAddFont(const TCliArgs& args) {
     }
 
     TCliDocument cli;
-    cli.doc.openfilenow(rest[0]);
+    cli.Open(rest[0]);
     // The dialog is reached through the replace command, which needs a page.
     if (cli.doc.pageList.Count() == 0) {
         if (json) PrintJson(cli.ui, nullptr, "");
         else PrintMessages(cli.ui);
-        const int status = OpenExitStatus(cli.doc.lastOpenResult);
+        const int status = cli.OpenStatus();
         return status != 0 ? status : 1;
     }
 

@@ -1,33 +1,36 @@
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "CliCommands.h"
-#include "ContentInterpreter.h"
 #include "FontMeasurer.h"
+#include "FormRewrite.h"
+#include "OpenMessages.h"
 
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
-    AttachInterpreter(doc);
 }
 TCliDocument::~TCliDocument() = default;
+
+const TOpenReport& TCliDocument::Open(const std::string& path, const TOpenOptions& options) {
+    const TOpenReport& report = doc.openfilenow(path, options);
+    AddOpenTexts(path);
+    return report;
+}
+
+void TCliDocument::AddOpenTexts(const std::string& path) {
+    TOpenTexts texts = OpenTexts(doc.LastOpen(), path);
+    for (std::string& line : texts.statusLines) ui.statusLines.push_back(std::move(line));
+    for (auto& [text, icon] : texts.messages) ui.messages.push_back({std::move(text), icon});
+}
+
+int TCliDocument::OpenStatus() const { return DecideOpen(doc.LastOpen()).exitStatus; }
 
 void PrintMessages(const THeadlessUi& ui) {
     for (const auto& line : ui.statusLines) std::fprintf(stderr, "%s\n", line.c_str());
     for (const auto& message : ui.messages)
         std::fprintf(stderr, "%s: %s\n", message.icon == TMsgIcon::Error ? "Fehler" : "Hinweis",
                      message.text.c_str());
-}
-
-int OpenExitStatus(TOpenResult result) {
-    switch (result) {
-        case TOpenResult::Opened:
-        case TOpenResult::Repaired: return 0;
-        case TOpenResult::Unreadable: return 2;
-        case TOpenResult::Encrypted: return 3;
-        case TOpenResult::Invalid:
-        case TOpenResult::Unsupported:
-        case TOpenResult::Cancelled: break;
-    }
-    return 1;
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -50,4 +53,19 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
+}
+
+std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
+    std::map<std::string, std::set<int32_t>> pagesByFont;
+    for (const TKeptFormFont& font : kept) pagesByFont[font.resName].insert(font.pageIndex + 1);
+    std::string line;
+    for (const auto& [name, pages] : pagesByFont) {
+        std::string list;
+        for (int32_t page : pages) list += (list.empty() ? "" : ", ") + std::to_string(page);
+        if (!line.empty()) line += " ";
+        line += "Die Schrift " + Cp1252ToUtf8(name) + (pages.size() == 1 ? " auf Seite " : " auf den Seiten ") + list +
+                " wurde nicht ersetzt, weil der Seiteninhalt nicht vollständig gelesen werden kann und deshalb "
+                "unverändert übernommen wird.";
+    }
+    return line;
 }

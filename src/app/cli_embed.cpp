@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <variant>
@@ -21,13 +22,15 @@ constexpr int kNoGoodMatch = 6;
 
 const char* const kEmbedUsage =
     "Aufruf: glyphwell-cli embed EINGABE... [-o AUSGABE | --suffix -embedded] [--rule REGEL]...\n"
-    "         [--rules DATEI] [--dry-run] [--json]\n"
+    "         [--rules DATEI] [--strict] [--dry-run] [--json]\n"
     "  REGEL: ALT[,SCHNITT]=FAMILIE[:SCHNITT], z. B. \"Times-*=Liberation Serif\",\n"
     "         \"Arial,Bold=Liberation Sans:Bold\"; SCHNITT: Regular, Bold, Italic, BoldItalic\n"
+    "  Ohne metrisch passende Schriftart wird die ähnlichste installierte eingebettet;\n"
+    "  mit --strict bleibt eine solche Schriftart uneingebettet.\n"
     "  Mit mehreren Eingaben muss -o ein Ordner sein.\n"
-    "Rückgabewert: 0 alles eingebettet, 6 wenn für eine Schriftart keine gute Entsprechung\n"
-    "installiert ist (die Datei wird mit den übrigen geschrieben), 1, 2, 3 wie beim Öffnen,\n"
-    "4 nicht geschrieben, 5 lässt sich nicht wieder öffnen.\n";
+    "Rückgabewert: 0 alles eingebettet, 6 wenn eine Schriftart nur durch eine ähnliche ersetzt\n"
+    "wurde oder uneingebettet bleibt (die Datei wird mit den übrigen geschrieben), 1, 2, 3 wie\n"
+    "beim Öffnen, 4 nicht geschrieben, 5 lässt sich nicht wieder öffnen.\n";
 
 struct TEmbedOptions {
     std::vector<std::string> inputs;
@@ -36,6 +39,7 @@ struct TEmbedOptions {
     std::vector<TReplacementRule> rules;
     bool dryRun = false;
     bool json = false;
+    bool strict = false;  // no substitute for a font without a metric-compatible face
 };
 
 int Usage(const std::string& problem) {
@@ -51,6 +55,8 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TEmbedOptions& option
         if (takesValue && i + 1 >= args.size()) return arg + " braucht einen Wert";
         if (arg == "--dry-run") {
             options.dryRun = true;
+        } else if (arg == "--strict") {
+            options.strict = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "-o") {
@@ -127,6 +133,7 @@ const char* KindName(TChoiceKind kind) {
     switch (kind) {
         case TChoiceKind::Rule: return "rule";
         case TChoiceKind::Proposal: return "proposal";
+        case TChoiceKind::Substitute: return "substitute";
         case TChoiceKind::NoGoodMatch: return "no-good-match";
         case TChoiceKind::MissingFace: return "family-not-installed";
         case TChoiceKind::LeftAlone: return "left-alone";
@@ -147,19 +154,35 @@ struct TFontOutcome {
     TFontChoice choice;
     std::optional<TChoiceCheck> check;
     bool embedded = true;  // false: the face's licence forbids embedding
+    // Pages on which the font stays: their content could not be read to its
+    // end and is copied as it is, and the font's object could not be
+    // replaced in place.
+    std::vector<int32_t> keptPages;
 };
+
+// Some font only approximated, or left on some page.
+bool Approximated(const TFontOutcome& outcome) {
+    const TChoiceKind kind = outcome.choice.kind;
+    return kind == TChoiceKind::Substitute || kind == TChoiceKind::NoGoodMatch || kind == TChoiceKind::MissingFace ||
+           !outcome.keptPages.empty();
+}
+
+std::string FaceText(const TInstalledFace& face) { return face.family + StyleSuffix(face.style); }
 
 std::string OutcomeJson(const TFontOutcome& outcome) {
     const TDocumentFont& font = *outcome.font;
+    const TFontChoice& choice = outcome.choice;
     std::string json = "{\"font\": " + JsonString(Cp1252ToUtf8(font.baseFont)) + ", \"pages\": " + PagesJson(font.pages) +
-                       ", \"action\": " + JsonString(KindName(outcome.choice.kind));
-    if (!outcome.choice.rule.empty()) json += ", \"rule\": " + JsonString(outcome.choice.rule);
-    if (outcome.choice.face) {
-        const TInstalledFace& face = *outcome.choice.face;
-        json += std::string(outcome.choice.Replaces() ? ", \"replacement\": " : ", \"fallback\": ") +
-                JsonString(face.family + StyleSuffix(face.style));
+                       ", \"action\": " + JsonString(KindName(choice.kind));
+    if (font.formDefault) json += ", \"formDefault\": true";
+    if (!choice.rule.empty()) json += ", \"rule\": " + JsonString(choice.rule);
+    if (choice.face) {
+        json += std::string(choice.Replaces() ? ", \"replacement\": " : ", \"fallback\": ") +
+                JsonString(FaceText(*choice.face));
     }
-    if (outcome.choice.Replaces()) {
+    if (choice.Replaces()) {
+        json += ", \"face\": " + JsonString(FaceText(*choice.face));
+        json += std::string(", \"metricCompatible\": ") + (choice.metricCompatible ? "true" : "false");
         json += std::string(", \"embedded\": ") + (outcome.embedded ? "true" : "false");
         if (outcome.check) {
             json += std::string(", \"keptWidths\": ") + (outcome.check->keepsWidths ? "true" : "false");
@@ -168,26 +191,39 @@ std::string OutcomeJson(const TFontOutcome& outcome) {
                 json += (m ? ", " : "") + JsonString(MissingCharactersText({outcome.check->missing[m]}));
             json += "]";
         }
+        if (!outcome.keptPages.empty()) json += ", \"keptOnPages\": " + PagesJson(outcome.keptPages);
     }
-    if (outcome.choice.kind == TChoiceKind::LeftAlone)
+    if (choice.kind == TChoiceKind::LeftAlone)
         json += ", \"reason\": " + JsonString(font.type3 ? "type3" : font.composite ? "composite" : "embedded");
     return json + "}";
 }
 
+// "(Seite 3)", "(Seiten 1-4, Standardschrift des Formulars)".
+std::string WhereText(const TDocumentFont& font) {
+    std::string where;
+    if (!font.pages.empty()) where = std::string(font.pages.size() == 1 ? "Seite " : "Seiten ") + PagesText(font.pages);
+    if (font.formDefault) where += std::string(where.empty() ? "" : ", ") + "Standardschrift des Formulars";
+    return "(" + where + ")";
+}
+
 std::string OutcomeLine(const TFontOutcome& outcome) {
     const TDocumentFont& font = *outcome.font;
-    std::string line = "  " + Cp1252ToUtf8(font.baseFont) + " (Seite" + (font.pages.size() == 1 ? " " : "n ") +
-                       PagesText(font.pages) + "): ";
+    std::string line = "  " + Cp1252ToUtf8(font.baseFont) + " " + WhereText(font) + ": ";
     const TFontChoice& choice = outcome.choice;
     switch (choice.kind) {
         case TChoiceKind::Rule:
         case TChoiceKind::Proposal:
-            line += choice.face->family + StyleSuffix(choice.face->style) +
-                    (choice.kind == TChoiceKind::Rule ? " (Regel " + choice.rule + ")" : " (Vorschlag)");
+        case TChoiceKind::Substitute:
+            line += choice.kind == TChoiceKind::Rule       ? FaceText(*choice.face) + " (Regel " + choice.rule + ")"
+                    : choice.kind == TChoiceKind::Proposal ? FaceText(*choice.face) + " (Vorschlag)"
+                                                           : "ähnliche Schriftart: " + FaceText(*choice.face);
             if (!outcome.embedded) line += ", nicht eingebettet (Lizenz)";
             if (outcome.check && !outcome.check->keepsWidths) line += ", Breiten der neuen Schriftart";
             if (outcome.check && !outcome.check->missing.empty())
                 line += ", fehlende Zeichen: " + MissingCharactersText(outcome.check->missing);
+            if (!outcome.keptPages.empty())
+                line += std::string(", bleibt auf Seite") + (outcome.keptPages.size() == 1 ? " " : "n ") +
+                        PagesText(outcome.keptPages) + " (Seiteninhalt beschädigt)";
             break;
         case TChoiceKind::NoGoodMatch:
             line += "keine gute Entsprechung";
@@ -201,6 +237,22 @@ std::string OutcomeLine(const TFontOutcome& outcome) {
             break;
     }
     return line;
+}
+
+// The pages on which each replaced font stays (see FontsKeptOnCopiedPages).
+void NoteKeptPages(const TPdfDocument& doc, const std::vector<TKeptFormFont>& kept, std::vector<TFontOutcome>& outcomes) {
+    for (TFontOutcome& outcome : outcomes) {
+        if (!outcome.choice.Replaces()) continue;
+        for (int32_t index : outcome.font->records) {
+            const TFontRecord& record = doc.fontList[static_cast<size_t>(index)];
+            const bool stays = std::any_of(kept.begin(), kept.end(), [&record](const TKeptFormFont& font) {
+                return font.pageIndex == record.pageIndex && font.resName == record.resName;
+            });
+            if (stays) outcome.keptPages.push_back(record.pageIndex + 1);
+        }
+        std::sort(outcome.keptPages.begin(), outcome.keptPages.end());
+        outcome.keptPages.erase(std::unique(outcome.keptPages.begin(), outcome.keptPages.end()), outcome.keptPages.end());
+    }
 }
 
 bool EmbedAllowed(const TInstalledFace& face) {
@@ -243,12 +295,10 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    // Embedding reads the content's codes itself; the display lists the
-    // window draws from are not needed, here or in the re-reading.
-    doc.interpreter = nullptr;
-    doc.readPics = false;
-    doc.openfilenow(input);
-    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
+    TOpenOptions openOptions;
+    openOptions.readPics = false;
+    cli.Open(input, openOptions);
+    if (const int status = cli.OpenStatus(); status != 0) {
         PrintMessagesOf(input, cli.ui);
         return Report(options, input, output, status, -1, {});
     }
@@ -258,22 +308,29 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
     std::vector<TFontChoice> choices;
     std::vector<TFontOutcome> outcomes;
-    int status = 0;
     for (const TDocumentFont& font : fonts) {
-        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules), std::nullopt, true};
+        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules, !options.strict), std::nullopt, true, {}};
         if (outcome.choice.Replaces()) {
             outcome.check = CheckChoice(doc, font, *outcome.choice.face);
             outcome.embedded = EmbedAllowed(*outcome.choice.face);
         }
-        if (outcome.choice.kind == TChoiceKind::NoGoodMatch || outcome.choice.kind == TChoiceKind::MissingFace)
-            status = kNoGoodMatch;
         choices.push_back(outcome.choice);
         outcomes.push_back(std::move(outcome));
     }
     ApplyChoices(doc, fonts, choices);
-    if (options.dryRun) return Report(options, input, output, status, doc.pageList.Count(), outcomes);
+    const auto status = [&outcomes] {
+        const bool approximated = std::any_of(outcomes.begin(), outcomes.end(), Approximated);
+        return approximated ? kNoGoodMatch : 0;
+    };
+    if (options.dryRun) {
+        const TRewrittenPageContents marks(doc);
+        NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
+        return Report(options, input, output, status(), doc.pageList.Count(), outcomes);
+    }
 
     RewritePageContents(doc);
+    // Known before the save, which reads the written file into `doc`.
+    NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
     cli.ui.saveFileName = output;
     const int32_t opensBefore = cli.ui.openFinishedCount;
     if (!SavePDFNew(doc)) {
@@ -281,12 +338,13 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, 4, -1, outcomes);
     }
     // The re-open's progress lines are no news; its errors are.
-    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
+    if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
+        cli.AddOpenTexts(output);
         PrintMessagesOf(input, cli.ui);
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", output.c_str());
         return Report(options, input, output, 5, -1, outcomes);
     }
-    return Report(options, input, output, status, doc.pageList.Count(), outcomes);
+    return Report(options, input, output, status(), doc.pageList.Count(), outcomes);
 }
 
 // The overall status: the first failure in input order, else 6 when some

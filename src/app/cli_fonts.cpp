@@ -13,8 +13,8 @@ int32_t CountSet(const std::array<uint8_t, 256>& slots) {
 }
 
 std::string HeaderVersion(const TPdfDocument& doc) {
-    if (doc.fileSize < 8) return "-";
-    return Cp1252ToUtf8(std::string(reinterpret_cast<const char*>(doc.fileData) + 5, 3));
+    if (doc.SourceSize() < 8) return "-";
+    return Cp1252ToUtf8(std::string(reinterpret_cast<const char*>(doc.Source().data()) + 5, 3));
 }
 
 std::string FirstFilter(const TImageRecord& image) {
@@ -30,6 +30,7 @@ std::string UsedInText(const TFontRecord& font) {
     switch (font.use) {
         case TFontUse::Form: return ", in Formular " + Cp1252ToUtf8(font.usedBy);
         case TFontUse::Annotation: return ", in Anmerkung " + font.usedBy;
+        case TFontUse::FormDefaults: return ", Standardschrift des Formulars";
         case TFontUse::PageContent: break;
     }
     return "";
@@ -121,6 +122,7 @@ std::string FontUseJson(const TFontRecord& font) {
     switch (font.use) {
         case TFontUse::Form: return "{\"form\": " + JsonString(Cp1252ToUtf8(font.usedBy)) + "}";
         case TFontUse::Annotation: return "{\"annotation\": " + std::to_string(TryStrToInt(font.usedBy).value_or(0)) + "}";
+        case TFontUse::FormDefaults: return "{\"formDefaults\": true}";
         case TFontUse::PageContent: break;
     }
     return "{\"content\": true}";
@@ -140,8 +142,8 @@ int CliFonts(const TCliArgs& args) {
         return 64;
     }
     TCliDocument cli;
-    cli.doc.openfilenow(files[0]);
+    cli.Open(files[0]);
     if (json) PrintJson(cli);
     else PrintPlain(cli);
-    return OpenExitStatus(cli.doc.lastOpenResult);
+    return cli.OpenStatus();
 }

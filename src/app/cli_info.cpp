@@ -9,7 +9,9 @@ std::string Reference(bool found, int32_t num, int32_t gen) {
     return "gefunden (" + std::to_string(num) + " " + std::to_string(gen) + " R)";
 }
 
-std::string Date(const TDateTimeValue& date, const TDateTimeValue& time) {
+// "-" for a date the file does not have.
+std::string Date(bool read, const TDateTimeValue& date, const TDateTimeValue& time) {
+    if (!read) return "-";
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, time.hour,
                   time.minute, time.second);
@@ -25,12 +27,12 @@ int CliInfo(const TCliArgs& args) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    doc.openfilenow(args[0]);
+    cli.Open(args[0]);
 
     std::string version = "-";
-    if (doc.fileSize >= 8) version.assign(reinterpret_cast<const char*>(doc.fileData) + 5, 3);
+    if (doc.SourceSize() >= 8) version.assign(reinterpret_cast<const char*>(doc.Source().data()) + 5, 3);
     std::printf("PDF-Version: %s\n", Cp1252ToUtf8(version).c_str());
-    std::printf("objCount: %d\n", doc.objCount);
+    std::printf("objCount: %d\n", doc.ObjCount());
     std::printf("/Root: %s\n", Reference(doc.rootFound, doc.rootObjNum, doc.rootGen).c_str());
     std::printf("/Info: %s\n", Reference(doc.infoFound, doc.infoObjNum, doc.infoGen).c_str());
     std::printf("/Encrypt: %s\n", Reference(doc.encrypted, doc.encryptObjNum, doc.encryptGen).c_str());
@@ -43,9 +45,9 @@ int CliInfo(const TCliArgs& args) {
         std::printf("Titel: %s\n", doc.Edit4.c_str());
         std::printf("Betreff: %s\n", doc.Edit5.c_str());
         std::printf("Stichworte: %s\n", doc.Edit6.c_str());
-        std::printf("Erstellt: %s\n", Date(doc.DateTimePicker1, doc.DateTimePicker2).c_str());
-        std::printf("Geändert: %s\n", Date(doc.DateTimePicker3, doc.DateTimePicker4).c_str());
+        std::printf("Erstellt: %s\n", Date(doc.creationDateRead, doc.DateTimePicker1, doc.DateTimePicker2).c_str());
+        std::printf("Geändert: %s\n", Date(doc.modDateRead, doc.DateTimePicker3, doc.DateTimePicker4).c_str());
     }
     PrintMessages(cli.ui);
-    return OpenExitStatus(cli.doc.lastOpenResult);
+    return cli.OpenStatus();
 }

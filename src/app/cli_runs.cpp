@@ -77,7 +77,7 @@ int CliRuns(const TCliArgs& args) {
     }
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    doc.openfilenow(options.file);
+    cli.Open(options.file);
 
     const int32_t pages = doc.pageList.Count();
     const int32_t firstPage = options.page > 0 ? options.page : 1;
@@ -135,5 +135,5 @@ int CliRuns(const TCliArgs& args) {
                         images[static_cast<size_t>(i)]);
     }
     PrintMessages(cli.ui);
-    return OpenExitStatus(cli.doc.lastOpenResult);
+    return cli.OpenStatus();
 }

@@ -4,6 +4,7 @@
 
 #include "AddedFonts.h"
 #include "CliCommands.h"
+#include "OpenMessages.h"
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
 #include "ReplacementFonts.h"
@@ -254,13 +255,16 @@ int CliSave(const TCliArgs& args) {
 
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
-    doc.readPics = options.readPics;
-    doc.openfilenow(options.input);
-    if (const int status = OpenExitStatus(cli.doc.lastOpenResult); status != 0) {
+    TOpenOptions openOptions;
+    openOptions.readPics = options.readPics;
+    cli.Open(options.input, openOptions);
+    if (const int status = cli.OpenStatus(); status != 0) {
         PrintMessages(cli.ui);
         return status;
     }
-    if (doc.repaired) std::fprintf(stderr, "%s\n", "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.");
+    // Of the open's lines only what its report says (the repair).
+    for (const std::string& line : OpenTexts(doc.LastOpen(), options.input).statusLines)
+        std::fprintf(stderr, "%s\n", line.c_str());
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
 
@@ -299,13 +303,15 @@ int CliSave(const TCliArgs& args) {
         PrintMessages(cli.ui);
         return 4;
     }
-    if (cli.ui.openFinishedCount == opensBefore || OpenExitStatus(cli.doc.lastOpenResult) != 0) {
+    if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
+        cli.AddOpenTexts(options.output);
         PrintMessages(cli.ui);
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;
     }
     if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
     if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
+    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
     if (options.json)
         std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s}\n", JsonString(options.output).c_str(),
                     doc.pageList.Count(), ReplacementsJson(reports).c_str());

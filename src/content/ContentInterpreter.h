@@ -4,8 +4,11 @@
 
 #include "PdfDocument.h"
 
-// Installs the interpreter as the document's InterPretPage.
-void AttachInterpreter(TPdfDocument& doc);
+// Runs one page's decoded content through the interpreter: the page's items
+// (page number pageNo, 1-based) replace those the display list held for it.
+// The open does not interpret: a page is interpreted when it is shown,
+// hovered or its text is needed (EnsurePageItems below).
+void InterpretPage(TPdfDocument& doc, const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo);
 
 // Recomputes doc.pageItemIndex from doc.displayList: for each page number,
 // the positions of its items in list order. Items whose page number lies

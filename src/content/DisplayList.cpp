@@ -78,7 +78,7 @@ bool EnsurePageItems(TPdfDocument& doc, int32_t pageNo) {
     if (!doc.pageList[static_cast<size_t>(pageNo - 1)].hasContent) return false;
     const auto start = std::chrono::steady_clock::now();
     const std::vector<uint8_t> content = doc.PageContent(pageNo - 1);
-    doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, pageNo);
+    InterpretPage(doc, content.data(), static_cast<int32_t>(content.size()), false, pageNo);
     doc.timings.interpretation += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const size_t bytes = ItemBytes(doc, pageNo);
     shown.push_back({pageNo, bytes});

@@ -20,8 +20,8 @@ struct TFormFrame {
     TMatrix textMatrix;
     double lineAdvance = 0, columnAdvance = 0, textFontSize = 1.0, leading = 0, charSpacing = 0, wordSpacing = 0;
     std::string fontResName;
-    int32_t fontScope = -1;
-    const std::vector<std::pair<std::string, int32_t>>* xobjects = nullptr;
+    TFilePos fontScope = -1;
+    const std::vector<std::pair<std::string, TFilePos>>* xobjects = nullptr;
 };
 
 }  // namespace
@@ -30,7 +30,7 @@ struct TFormFrame {
 // page's picture "/Im0"); without one, the first record with the name wins,
 // whichever page it belongs to. Inside a form only the form's own entry
 // counts: the image list knows the pages' pictures only.
-int32_t TContentInterpreter::ImagePosition(const std::string& name, int32_t objectPos) {
+int32_t TContentInterpreter::ImagePosition(const std::string& name, TFilePos objectPos) {
     int32_t firstByName = -1;
     for (int32_t i = 0; i < doc_.imageList.Count(); ++i) {
         const TImageRecord& image = doc_.imageList[static_cast<size_t>(i)];
@@ -44,7 +44,7 @@ int32_t TContentInterpreter::ImagePosition(const std::string& name, int32_t obje
 void TContentInterpreter::InvokeXObject() {
     if (!Has(2)) return;
     const std::string& name = Operand(2);
-    int32_t objectPos = -1;
+    TFilePos objectPos = -1;
     if (formXObjects_) {
         for (const auto& [entryName, pos] : *formXObjects_)
             if (entryName == name) objectPos = pos;

@@ -66,7 +66,7 @@ void TContentInterpreter::SaveState() {
     ctmStack_.push_back(ctm_);
     TSavedPath saved;
     saved.lineWidth = lineWidth_;
-    saved.savedPath = TSegmentList(&doc_.curSegment);
+    saved.savedPath = TSegmentList();
     // The copy is paid for like new segments: a huge path saved over and
     // over would otherwise grow without bound.
     const size_t count = static_cast<size_t>(currentPath_.Count());
@@ -86,7 +86,6 @@ void TContentInterpreter::RestoreState() {
     if (!pathStack_.empty()) {
         lineWidth_ = pathStack_.back().lineWidth;
         currentPath_ = std::move(pathStack_.back().savedPath);
-        currentPath_.currentVar = &doc_.curSegment;
         pathStack_.pop_back();
     }
 }
@@ -288,7 +287,7 @@ void TContentInterpreter::PaintPath(bool close, bool stroked, bool filled) {
     item->scaleX = ctm_.a + ctm_.c;
     item->scaleY = ctm_.b + ctm_.d;
     item->segments = std::move(currentPath_);
-    currentPath_ = TSegmentList(&doc_.curSegment);
+    currentPath_ = TSegmentList();
 }
 
 // ---- "cm" and images ------------------------------------------------------------

@@ -101,14 +101,14 @@ std::optional<int32_t> ReadDict(const uint8_t* content, TLexer& lexer, TInlineIm
     while (--budget > 0) {
         lexer.SkipBlanksAndComments();
         if (lexer.AtEnd()) break;
-        const int32_t tokenStart = lexer.Pos();
+        const auto tokenStart = static_cast<int32_t>(lexer.Pos());
         const TToken token = lexer.Next();
         if (token.kind == TTokenKind::End || token.kind == TTokenKind::Error) return std::nullopt;
         if (token.kind == TTokenKind::Keyword && token.text == "ID") {
             // One white-space byte separates "ID" from the data.
             int32_t dataStart = tokenStart + 2;
             if (dataStart < lexer.Size() && IsPdfWhiteSpace(content[dataStart])) ++dataStart;
-            return std::min(dataStart, lexer.Size());
+            return static_cast<int32_t>(std::min<TFilePos>(dataStart, lexer.Size()));
         }
         if (key.empty()) {
             // A stray token where a key belongs is passed over.

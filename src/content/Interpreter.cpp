@@ -33,7 +33,7 @@ constexpr size_t kPageBudgetBytes = size_t{256} << 20;
 }  // namespace
 
 TContentInterpreter::TContentInterpreter(TPdfDocument& doc, int32_t pageNo)
-    : doc_(doc), ui_(doc.Ui()), pageNo_(pageNo), currentPath_(&doc.curSegment), budgetBytes_(kPageBudgetBytes) {
+    : doc_(doc), ui_(doc.Ui()), pageNo_(pageNo), budgetBytes_(kPageBudgetBytes) {
     formBytesLeft_ = kPageBudgetBytes;
 }
 
@@ -65,7 +65,6 @@ void TContentInterpreter::Run(const uint8_t* content, int32_t length, bool pumpM
     ReplacePageItems(doc_, pageNo_);
     // The current path's storage goes away with this object; the mirrored
     // cursor must not point into it.
-    doc_.curSegment = nullptr;
 }
 
 void TContentInterpreter::RunTokens(const uint8_t* content, int32_t length, bool pumpMessages) {
@@ -77,13 +76,13 @@ void TContentInterpreter::RunTokens(const uint8_t* content, int32_t length, bool
     // whatever the bytes are.
     while (!lexer.AtEnd()) {
         if (pumpMessages) ui_.PumpMessages();
-        tokenPositions_.push_back(lexer.Pos());
+        tokenPositions_.push_back(static_cast<int32_t>(lexer.Pos()));
         operands_.emplace_back(lexer.Next().text);
         const std::string& token = operands_.back();
         const char first = token.empty() ? '\0' : token[0];
         // An inline image's data are no tokens; the image itself is not drawn.
         if (first == 'B' && token.size() == 2 && token[1] == 'I')
-            lexer.SetPos(InlineImageEnd(content, length, lexer.Pos()));
+            lexer.SetPos(InlineImageEnd(content, length, static_cast<int32_t>(lexer.Pos())));
         Dispatch(token);
         if (inTextObject_) {
             if (first == 'T' || first == '\'') ClearOperands();

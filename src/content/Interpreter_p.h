@@ -1,5 +1,5 @@
 // The state of one run of the content interpreter. Everything here lives for
-// one call of InterPretPage; nothing carries over between pages.
+// one call of InterpretPage; nothing carries over between pages.
 #pragma once
 
 #include <array>
@@ -77,7 +77,7 @@ private:
 
     // ---- XObjects, forms and appearances (Forms.cpp) ------------------------
     void InvokeXObject();
-    int32_t ImagePosition(const std::string& name, int32_t objectPos);
+    int32_t ImagePosition(const std::string& name, TFilePos objectPos);
     void DrawForm(const TFormRecord& form, const std::array<double, 6>& matrix);
     const std::vector<uint8_t>* FormContent(const TFormRecord& form);
     void ClipToBox(const std::array<double, 4>& box);
@@ -179,10 +179,10 @@ private:
     // The resources that names are looked up in: the page's (-1, null), or
     // those of the form being drawn (its /Resources position and /XObject
     // entries). Forms being drawn, innermost last, stop cycles.
-    int32_t fontScope_ = -1;
-    const std::vector<std::pair<std::string, int32_t>>* formXObjects_ = nullptr;
-    std::vector<int32_t> formStack_;
-    std::unordered_map<int32_t, std::vector<uint8_t>> formContents_;
+    TFilePos fontScope_ = -1;
+    const std::vector<std::pair<std::string, TFilePos>>* formXObjects_ = nullptr;
+    std::vector<TFilePos> formStack_;
+    std::unordered_map<TFilePos, std::vector<uint8_t>> formContents_;
     // What the forms being drawn clip to, in page space: the bounds of
     // their /BBox under the matrix, the boxes of nested forms intersected.
     // None outside forms and for a form without a box.

@@ -9,6 +9,7 @@
 #include "Charsets.h"
 #include "FontText.h"
 #include "Interpreter_p.h"
+#include "PdfText.h"
 
 namespace {
 
@@ -55,32 +56,9 @@ size_t SkipCharacters(const std::string& utf8, size_t from, uint32_t count) {
     return pos;
 }
 
-// -1 for the blanks and the closing ">" of a hex string token.
-int32_t HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
 // The bytes of a hexadecimal string token ("<" and its digits), zero bytes
 // included; an odd last digit counts as followed by 0.
-std::string HexStringBytes(const std::string& token) {
-    std::string bytes;
-    int32_t high = -1;
-    for (size_t i = 1; i < token.size(); ++i) {
-        const int32_t digit = HexValue(token[i]);
-        if (digit < 0) continue;
-        if (high < 0) {
-            high = digit;
-            continue;
-        }
-        bytes += static_cast<char>(high * 16 + digit);
-        high = -1;
-    }
-    if (high >= 0) bytes += static_cast<char>(high * 16);
-    return bytes;
-}
+std::string HexStringBytes(const std::string& token) { return HexBytes(std::string_view(token).substr(1)); }
 
 // Em heights above this are measured at this height and scaled: the
 // display font's widths grow linearly, and a font engine asked for a
@@ -218,18 +196,8 @@ void TContentInterpreter::ShowText(bool isTJ, bool nextLineFirst) {
 // The token holds the string as written, blanks between the digits and
 // its closing ">" included. Zero bytes and an odd last digit are dropped.
 void TContentInterpreter::AppendHexString(const std::string& token) {
-    int32_t high = -1;
-    for (size_t i = 1; i < token.size(); ++i) {
-        const int32_t digit = HexValue(token[i]);
-        if (digit < 0) continue;
-        if (high < 0) {
-            high = digit;
-            continue;
-        }
-        const auto byte = static_cast<uint8_t>(high * 16 + digit);
-        high = -1;
-        if (byte != 0) AppendCharacter(byte);
-    }
+    for (const char byte : HexBytes(std::string_view(token).substr(1), false))
+        if (byte != 0) AppendCharacter(static_cast<uint8_t>(byte));
 }
 
 void TContentInterpreter::AppendLiteralString(const std::string& token) {

@@ -4,38 +4,13 @@
 #include <optional>
 
 #include "Lexer.h"
+#include "PdfText.h"
 
 namespace {
 
 // Ranges of more codes than this stay ranges; smaller ones are spread into
 // the table, so that a look-up rarely walks the list of ranges.
 constexpr uint32_t kSpreadRangeCodes = 256;
-
-int32_t HexDigit(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
-
-// The bytes of a hex string's digits; blanks and other bytes are skipped,
-// an odd last digit counts as followed by 0.
-std::string HexBytes(std::string_view digits) {
-    std::string bytes;
-    int32_t high = -1;
-    for (const char ch : digits) {
-        const int32_t digit = HexDigit(ch);
-        if (digit < 0) continue;
-        if (high < 0) {
-            high = digit;
-        } else {
-            bytes += static_cast<char>(high * 16 + digit);
-            high = -1;
-        }
-    }
-    if (high >= 0) bytes += static_cast<char>(high * 16);
-    return bytes;
-}
 
 std::optional<uint32_t> CodeValue(const std::string& bytes) {
     if (bytes.empty() || bytes.size() > 4) return std::nullopt;

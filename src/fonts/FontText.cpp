@@ -28,11 +28,11 @@ constexpr size_t kMaxProgramBytes = size_t{64} << 20;
 class TCursorGuard {
 public:
     explicit TCursorGuard(TPdfDocument& doc)
-        : doc_(doc), pos_(doc.filePos), parseFailed_(doc.parseFailed), entries_(doc.TakeDictEntries()) {}
+        : doc_(doc), pos_(doc.GetPos()), parseFailed_(doc.parseFailed), entries_(doc.TakeDictEntries()) {}
     ~TCursorGuard() {
         doc_.DiscardEntries();
         doc_.dictEntries = std::move(entries_);
-        doc_.filePos = pos_;
+        doc_.SetPos(pos_);
         doc_.parseFailed = parseFailed_;
     }
     TCursorGuard(const TCursorGuard&) = delete;
@@ -40,18 +40,16 @@ public:
 
 private:
     TPdfDocument& doc_;
-    int32_t pos_;
+    TFilePos pos_;
     uint8_t parseFailed_;
     TDictEntryList entries_;
 };
 
 // The decoded data of stream object `objNum`; empty when it cannot be read.
 std::string StreamText(TPdfDocument& doc, int32_t objNum) {
-    if (objNum <= 0 || objNum >= doc.objCount) return {};
-    const TObjEntry& entry = doc.objTable[static_cast<size_t>(objNum)];
-    if (entry.kind != TObjKind::AtOffset || !entry.inUse) return {};
+    if (objNum <= 0) return {};
     std::vector<uint8_t> data;
-    const bool read = doc.ReadObjectStream(entry.offset, data);
+    const bool read = doc.DecodedStream(objNum, data);
     doc.DiscardEntries();
     if (!read) return {};
     return std::string(data.begin(), data.end());
@@ -69,7 +67,7 @@ std::vector<std::string> ValueTokens(TPdfDocument& doc, const TDictEntry& entry)
         std::vector<std::string> tokens;
         if (!doc.FetchObject(*objNum)) return tokens;
         int32_t depth = 0;
-        while (tokens.size() < kMaxWidthTokens && doc.filePos < doc.fileSize) {
+        while (tokens.size() < kMaxWidthTokens && doc.GetPos() < doc.End()) {
             tokens.push_back(doc.ReadToken());
             const std::string& token = tokens.back();
             if (token == "[") ++depth;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <unordered_map>
 
 #include "AddedFonts.h"
 #include "PdfText.h"
@@ -36,21 +35,17 @@ TDictFacts ReadDictFacts(TPdfDocument& doc, const TFontRecord& record) {
     return facts;
 }
 
-TCodesByFont PageCodes(TPdfDocument& doc, int32_t pageIndex) {
-    const std::vector<uint8_t> content = doc.PageContent(pageIndex);
-    return CodesByFont(content.data(), content.size());
-}
-
 void Describe(TPdfDocument& doc, TDocumentFont& font) {
     const TFontRecord& first = doc.fontList[static_cast<size_t>(font.records.front())];
-    const TOldFont old = ReadOldFont(doc, first);
+    font.old = ReadOldFont(doc, first);
     const TDictFacts facts = ReadDictFacts(doc, first);
-    font.baseFont = old.baseFont;
+    font.baseFont = font.old.baseFont;
     font.type3 = first.isType3 != 0;
     font.composite = facts.composite;
     font.embedded = facts.embedded;
-    font.symbolic = old.symbolic;
-    font.style = OldFontStyle(WithoutSubsetTag(old.baseFont), facts.flags);
+    font.symbolic = font.old.symbolic;
+    font.style = OldFontStyle(WithoutSubsetTag(font.old.baseFont), facts.flags);
+    font.fontClass = OldFontClass(font.old.baseFont, facts.flags);
 }
 
 bool SameFace(const TInstalledFace& a, const TInstalledFace& b) {
@@ -75,34 +70,40 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
         fonts[found->second].records.push_back(i);
     }
 
-    std::unordered_map<int32_t, TCodesByFont> codesByPage;
-    std::unordered_map<int32_t, TCodesByFont> codesByScope;  // fonts of forms and appearances
+    TDrawnCodes drawn(doc);
+    std::vector<uint8_t> pagesAdded(static_cast<size_t>(std::max(doc.pageList.Count(), 0)), 0);
     for (TDocumentFont& font : fonts) {
         Describe(doc, font);
         for (int32_t index : font.records) {
             const TFontRecord& record = doc.fontList[static_cast<size_t>(index)];
+            if (record.use == TFontUse::FormDefaults) font.formDefault = true;
             if (record.pageIndex < 0 || record.pageIndex >= doc.pageList.Count()) continue;
             font.pages.push_back(record.pageIndex + 1);
-            if (record.scopePos >= 0) {
-                auto scope = codesByScope.find(record.scopePos);
-                if (scope == codesByScope.end())
-                    scope = codesByScope.emplace(record.scopePos, ScopeCodes(doc, record.scopePos)).first;
-                if (const auto codes = scope->second.find(record.resName); codes != scope->second.end())
-                    font.codes |= codes->second;
-                continue;
-            }
-            auto page = codesByPage.find(record.pageIndex);
-            if (page == codesByPage.end()) page = codesByPage.emplace(record.pageIndex, PageCodes(doc, record.pageIndex)).first;
-            if (const auto codes = page->second.find(record.resName); codes != page->second.end())
-                font.codes |= codes->second;
+            if (pagesAdded[static_cast<size_t>(record.pageIndex)]) continue;
+            pagesAdded[static_cast<size_t>(record.pageIndex)] = 1;
+            drawn.AddPage(record.pageIndex);
         }
         std::sort(font.pages.begin(), font.pages.end());
         font.pages.erase(std::unique(font.pages.begin(), font.pages.end()), font.pages.end());
     }
+    // A page drawing a form may give codes to fonts of pages listed before it.
+    for (TDocumentFont& font : fonts) {
+        for (int32_t index : font.records) font.codes |= drawn.Of(doc.fontList[static_cast<size_t>(index)]);
+        if (font.formDefault) font.codes |= CharacterCodes(font.old);
+    }
     return fonts;
 }
 
-TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules) {
+TCodeSet CharacterCodes(const TOldFont& old) {
+    TCodeSet codes;
+    for (size_t code = 0; code < 256; ++code)
+        if (!old.glyphNames[code].empty() && GlyphNameToUnicode(old.glyphNames[code]).value_or(0) >= 0x20)
+            codes.set(code);
+    return codes;
+}
+
+TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules,
+                              bool allowSubstitutes) {
     TFontChoice choice;
     // Type 3 glyphs are drawings of the file's own; two-byte codes cannot
     // be carried over into a simple TrueType font.
@@ -111,18 +112,30 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
         choice.rule = FormatRule(*rule);
         choice.face = FindInstalledFace(rule->family, rule->newStyle.value_or(font.style));
         choice.kind = choice.face ? TChoiceKind::Rule : TChoiceKind::MissingFace;
+        if (const auto proposal = choice.face ? ProposeFont(font.baseFont, font.style) : std::nullopt)
+            choice.metricCompatible = proposal->good && proposal->face.path == choice.face->path;
         return choice;
     }
     if (font.embedded) return choice;
     const auto proposal = ProposeFont(font.baseFont, font.style);
     if (proposal) choice.face = proposal->face;
+    if (proposal && proposal->good && !font.symbolic) {
+        choice.kind = TChoiceKind::Proposal;
+        choice.metricCompatible = true;
+        return choice;
+    }
     // A text font for a symbol font would change every character.
-    choice.kind = proposal && proposal->good && !font.symbolic ? TChoiceKind::Proposal : TChoiceKind::NoGoodMatch;
+    choice.kind = TChoiceKind::NoGoodMatch;
+    if (!allowSubstitutes || font.symbolic) return choice;
+    if (auto similar = SimilarFace(font.old, font.codes, font.fontClass, font.style, choice.face)) {
+        choice.face = std::move(similar);
+        choice.kind = TChoiceKind::Substitute;
+    }
     return choice;
 }
 
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(font.records.front())]);
     doc.SetPos(savedPos);
     const auto glyphs = MapReplacementGlyphs(old, font.codes, face.path, face.faceIndex, true);

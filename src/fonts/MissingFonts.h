@@ -13,6 +13,7 @@
 #include "PdfDocument.h"
 #include "ReplacementGlyphs.h"
 #include "ReplacementRules.h"
+#include "SimilarFaces.h"
 #include "UsedCodes.h"
 
 struct TDocumentFont {
@@ -23,8 +24,13 @@ struct TDocumentFont {
     bool type3 = false;
     bool composite = false;          // Type0: two-byte codes a simple font cannot take
     bool symbolic = false;           // Symbol, ZapfDingbats and fonts whose codes are no text
+    // A default font of the interactive form: a field filled in later may
+    // draw any character of its encoding with it.
+    bool formDefault = false;
     TFontStyle style;
-    TCodeSet codes;                  // what the pages show with it
+    TFontClass fontClass = TFontClass::Unknown;
+    TOldFont old;                    // its encoding and widths
+    TCodeSet codes;                  // what the pages show with it (every named code for a form default)
 };
 
 // Every font of the document's pages, in order of first use. Moves the
@@ -34,22 +40,36 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc);
 enum class TChoiceKind {
     Rule,         // a rule names the face
     Proposal,     // fontconfig's match is the font itself or an alias of it
-    NoGoodMatch,  // nothing but a generic fallback, or a symbol font
+    Substitute,   // no face is metric-compatible: the closest face of the font's class
+    NoGoodMatch,  // nothing but a generic fallback (when substitutes are not wanted), or a symbol font
     MissingFace,  // a rule names a family that is not installed
     LeftAlone,    // embedded and named by no rule, Type 3, or composite
 };
 
 struct TFontChoice {
     TChoiceKind kind = TChoiceKind::LeftAlone;
-    std::optional<TInstalledFace> face;  // set for Rule and Proposal; the fallback for NoGoodMatch
-    std::string rule;                    // the rule's text for Rule and MissingFace
+    // Set for Rule, Proposal and Substitute; the fallback for NoGoodMatch.
+    std::optional<TInstalledFace> face;
+    std::string rule;  // the rule's text for Rule and MissingFace
+    // The face is the old font itself or one the system's configuration
+    // names as its metric-compatible alias.
+    bool metricCompatible = false;
 
-    bool Replaces() const { return (kind == TChoiceKind::Rule || kind == TChoiceKind::Proposal) && face; }
+    bool Replaces() const {
+        return (kind == TChoiceKind::Rule || kind == TChoiceKind::Proposal || kind == TChoiceKind::Substitute) && face;
+    }
 };
 
 // The first rule naming the font decides; a non-embedded font without one
-// gets fontconfig's proposal.
-TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules);
+// gets fontconfig's proposal, and where that is no metric-compatible face,
+// the closest face of its class when substitutes are allowed (a symbol
+// font never: a text face would change every character).
+TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules,
+                              bool allowSubstitutes = true);
+
+// The codes of the old font's encoding that stand for a character: what a
+// form default font must be able to show.
+TCodeSet CharacterCodes(const TOldFont& old);
 
 // What the dialog shows for a choice before it is applied.
 struct TChoiceCheck {

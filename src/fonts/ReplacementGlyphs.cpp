@@ -1,6 +1,7 @@
 #include "ReplacementGlyphs.h"
 
 #include <cmath>
+#include <set>
 
 #include "Charsets.h"
 #include "FtFace_p.h"
@@ -23,7 +24,7 @@ std::vector<std::string> ValueTokens(TPdfDocument& doc, const TDictEntry& entry)
     }
     const auto objNum = TryStrToInt(entry.tokens[1]);
     if (!objNum || !doc.FetchObject(*objNum)) return flat;
-    const int32_t valuePos = doc.GetPos();
+    const TFilePos valuePos = doc.GetPos();
     const std::string first = doc.ReadToken();
     if (first != "<<") {
         // An object holding a plain value, a name for instance.
@@ -47,6 +48,27 @@ std::string NameValue(TPdfDocument& doc, const TDictEntry& entry) {
     return doc.ReadToken();
 }
 
+// A base encoding's names as viewers read them. In WinAnsiEncoding 173 is
+// the hyphen and every unused code above the space stands for the bullet;
+// MacRomanEncoding has the symbols of the Mac OS character set besides the
+// Latin ones.
+TGlyphNameTable BaseEncodingNames(int32_t encoding) {
+    TGlyphNameTable names = StandardEncodingNames(encoding);
+    if (encoding == kWinAnsiEncoding) {
+        if (names[173].empty()) names[173] = "hyphen";
+        for (size_t code = 33; code < 256; ++code)
+            if (names[code].empty()) names[code] = "bullet";
+    } else if (encoding == kMacRomanEncoding) {
+        static const std::pair<size_t, const char*> kMacSymbols[] = {
+            {173, "notequal"}, {176, "infinity"},    {178, "lessequal"}, {179, "greaterequal"}, {182, "partialdiff"},
+            {183, "summation"}, {184, "product"},    {185, "pi"},        {186, "integral"},     {189, "Omega"},
+            {195, "radical"},  {197, "approxequal"}, {198, "Delta"},     {215, "lozenge"},      {240, "apple"}};
+        for (const auto& [code, name] : kMacSymbols)
+            if (names[code].empty()) names[code] = name;
+    }
+    return names;
+}
+
 std::optional<int32_t> EncodingIndex(const std::string& name) {
     if (name == "/StandardEncoding") return kStandardEncoding;
     if (name == "/MacRomanEncoding") return kMacRomanEncoding;
@@ -61,7 +83,7 @@ bool ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& 
     for (size_t i = 0; i + 1 < tokens.size(); ++i) {
         if (tokens[i] != "/BaseEncoding") continue;
         if (const auto base = EncodingIndex(tokens[i + 1])) {
-            names = StandardEncodingNames(*base);
+            names = BaseEncodingNames(*base);
             hasBase = true;
         }
     }
@@ -116,25 +138,6 @@ bool AnyWidth(const TFontRecord& font) {
     return false;
 }
 
-std::string Utf8Of(char32_t ch) {
-    std::string out;
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (ch >> 18));
-        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -180,7 +183,7 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
         const std::vector<std::string> value = ValueTokens(doc, *encoding);
         if (value.size() == 1) {
             if (const auto base = EncodingIndex(value[0])) {
-                old.glyphNames = StandardEncodingNames(*base);
+                old.glyphNames = BaseEncodingNames(*base);
                 old.builtInGuessed = false;
             }
         } else if (ApplyEncodingDict(value, old.glyphNames)) {
@@ -196,10 +199,23 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
             old.hasWidth.set(static_cast<size_t>(code));
         }
     } else if (standard) {
+        // Viewers give every code the standard font's advance for its glyph
+        // name; a name the font lacks, or none, advances by /MissingWidth,
+        // without one by the standard font's own (Courier's 600, else
+        // nothing), except that code 32 is always a space.
+        const auto space = standard->widths.find("space");
+        // Mac OS symbols the URW fonts draw but the standard fonts' metrics
+        // lack: viewers give them no advance of their own.
+        static const std::set<std::string> kUnmeasured = {"infinity", "product",     "pi",   "integral",
+                                                          "Omega",    "approxequal", "apple"};
+        const double missingWidth = descriptor.missingWidth != 0 ? descriptor.missingWidth : standard->missingWidth;
         for (size_t code = 0; code < 256; ++code) {
-            const auto found = standard->widths.find(old.glyphNames[code]);
-            if (found == standard->widths.end()) continue;
-            old.widths[code] = found->second;
+            auto found = standard->widths.find(old.glyphNames[code]);
+            if (kUnmeasured.count(old.glyphNames[code])) found = standard->widths.end();
+            const bool blank = code == ' ' && space != standard->widths.end();
+            old.widths[code] = found != standard->widths.end() ? found->second
+                               : blank                         ? space->second
+                                                               : missingWidth;
             old.hasWidth.set(code);
         }
     }
@@ -229,7 +245,8 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
         FT_UInt glyph = 0;
         if (ch != 0 && unicodeMap) glyph = FT_Get_Char_Index(face, ch);
         result.newGlyphs[code] = glyph;
-        if (glyph == 0) result.missing.push_back({static_cast<uint8_t>(code), ch, name});
+        // A code its encoding leaves unassigned shows nothing, before as after.
+        if (glyph == 0 && !name.empty()) result.missing.push_back({static_cast<uint8_t>(code), ch, name});
 
         FT_Fixed advance = 0;
         if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
@@ -252,7 +269,7 @@ std::string MissingCharactersText(const std::vector<TMissingCharacter>& missing)
     std::string text;
     for (const TMissingCharacter& entry : missing) {
         if (!text.empty()) text += ' ';
-        if (entry.character >= 0x20) text += Utf8Of(entry.character);
+        if (entry.character >= 0x20) AppendUtf8(text, entry.character);
         else if (!entry.glyphName.empty()) text += "/" + entry.glyphName;
         else text += "#" + std::to_string(entry.code);
     }

@@ -102,13 +102,17 @@ void ParseCharMetrics(const std::string& line, TStandardFontMetrics& metrics) {
 
 TStandardFontMetrics ParseAfm(const std::string& text) {
     TStandardFontMetrics metrics;
+    bool fixedPitch = false;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.compare(0, 9, "FontName ") == 0) metrics.afmName = line.substr(9);
         else if (line.compare(0, 2, "C ") == 0) ParseCharMetrics(line, metrics);
+        else if (line.compare(0, 17, "IsFixedPitch true") == 0) fixedPitch = true;
     }
+    if (const auto space = metrics.widths.find("space"); fixedPitch && space != metrics.widths.end())
+        metrics.missingWidth = space->second;
     return metrics;
 }
 

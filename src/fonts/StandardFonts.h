@@ -19,6 +19,9 @@ struct TStandardFontMetrics {
     // font's own (the URW files state none); 0 for the symbol fonts.
     int32_t ascent = 0;
     int32_t descent = 0;
+    // The advance viewers give a code whose glyph the font lacks: the one
+    // width of a fixed-pitch font, else nothing.
+    int32_t missingWidth = 0;
 };
 
 // The metrics for a /BaseFont value (without the slash; a subset tag is

@@ -1,21 +1,17 @@
 #include "UsedCodes.h"
-#include "Lexer.h"
-#include "PdfDocument.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
+
+#include "Lexer.h"
+#include "PdfText.h"
 
 namespace {
 
 bool IsDelimiter(uint8_t ch) {
     return ch == '(' || ch == ')' || ch == '<' || ch == '>' || ch == '[' || ch == ']' || ch == '{' || ch == '}' ||
            ch == '/' || ch == '%';
-}
-int32_t HexDigit(uint8_t ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
 }
 
 // Walks the content once; operands are kept only as far as the text
@@ -26,14 +22,18 @@ class TCodeScanner {
 public:
     TCodeScanner(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-    TCodesByFont Run() {
+    TContentScan Run() {
         while (pos_ < size_) {
             const uint8_t ch = data_[pos_];
             if (IsPdfWhiteSpace(ch)) {
                 ++pos_;
-            } else if (ch == '%') {
+                continue;
+            }
+            if (ch == '%') {
                 while (pos_ < size_ && data_[pos_] != 10 && data_[pos_] != 13) ++pos_;
-            } else if (ch == '(') {
+                continue;
+            }
+            if (ch == '(') {
                 LiteralString();
             } else if (ch == '<' && pos_ + 1 < size_ && data_[pos_ + 1] == '<') {
                 pos_ += 2;
@@ -43,12 +43,16 @@ public:
                 ++pos_;
                 const std::string_view name = Word();
                 lastName_.assign(1, '/').append(name);
+                nameIsLast_ = true;
+                continue;
             } else if (ch == '[' || ch == ']' || ch == '>' || ch == '{' || ch == '}' || ch == ')') {
                 ++pos_;
             } else {
                 Operator(Word());
             }
+            nameIsLast_ = false;
         }
+        result_.codes = std::move(codes_);
         return std::move(result_);
     }
 
@@ -68,12 +72,22 @@ private:
             font_ = lastName_;
             fontCodes_ = nullptr;
         } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
-            if (!fontCodes_) fontCodes_ = &result_[font_];
+            if (!fontCodes_) fontCodes_ = &codes_[font_];
             *fontCodes_ |= pending_;
+        } else if (word == "Do" && nameIsLast_) {
+            Remember(result_.xobjects, {lastName_, font_});
+        } else if ((word == "scn" || word == "SCN") && nameIsLast_) {
+            Remember(result_.patterns, lastName_);
         } else if (word == "ID") {
             SkipInlineImage();
         }
         pending_.reset();
+    }
+
+    // A page draws its one form or pattern again and again: listed once.
+    template <typename T>
+    static void Remember(std::vector<T>& list, T value) {
+        if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(std::move(value));
     }
 
     void LiteralString() {
@@ -115,19 +129,10 @@ private:
     }
 
     void HexString() {
-        int32_t high = -1;
-        ++pos_;
-        while (pos_ < size_ && data_[pos_] != '>') {
-            const int32_t digit = HexDigit(data_[pos_++]);
-            if (digit < 0) continue;
-            if (high < 0) {
-                high = digit;
-            } else {
-                pending_.set(static_cast<size_t>(high * 16 + digit));
-                high = -1;
-            }
-        }
-        if (high >= 0) pending_.set(static_cast<size_t>(high * 16));
+        const size_t start = ++pos_;
+        while (pos_ < size_ && data_[pos_] != '>') ++pos_;
+        const std::string_view digits(reinterpret_cast<const char*>(data_) + start, pos_ - start);
+        for (const char byte : HexBytes(digits)) pending_.set(static_cast<uint8_t>(byte));
         ++pos_;
     }
 
@@ -150,22 +155,15 @@ private:
     size_t pos_ = 0;
     std::string lastName_;
     std::string font_;
-    TCodeSet* fontCodes_ = nullptr;  // result_'s entry for font_, once a string is shown with it
+    bool nameIsLast_ = false;  // the last operand was the name in lastName_
+    TCodeSet* fontCodes_ = nullptr;  // codes_'s entry for font_, once a string is shown with it
     TCodeSet pending_;
-    TCodesByFont result_;
+    TCodesByFont codes_;
+    TContentScan result_;
 };
 
 }  // namespace
 
-TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }
+TContentScan ScanContent(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }
 
-TCodesByFont ScopeCodes(TPdfDocument& doc, int32_t scopePos) {
-    TCodesByFont codes;
-    for (const TFormRecord& form : doc.formCatalog.forms) {
-        if (form.resourcesPos != scopePos || !form.isForm) continue;
-        const auto content = ReadFormContent(doc, form);
-        if (!content) continue;
-        for (const auto& [name, set] : CodesByFont(content->data(), content->size())) codes[name] |= set;
-    }
-    return codes;
-}
+TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return ScanContent(data, size).codes; }

@@ -6,14 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
-
-// Offsets in the document are 32-bit: the file and what is appended to it
-// stay below 2 GiB together.
-constexpr size_t kMaxBytes = size_t{INT32_MAX};
 
 constexpr size_t kMinReleaseBytes = size_t{256} << 10;
 
@@ -36,85 +33,62 @@ bool ReadWhole(int fd, uint8_t* target, size_t size) {
 
 }  // namespace
 
-bool TFileBytes::Load(const std::string& path) {
+TFileBytes::TLoad TFileBytes::Load(const std::string& path) {
     Clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return TLoad::Unreadable;
     struct stat info {};
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-              static_cast<uint64_t>(info.st_size) <= kMaxBytes;
-    const auto fileSize = ok ? static_cast<size_t>(info.st_size) : 0;
-    ok = ok && Reserve();
-    if (ok && fileSize > 0) {
-        // The mapping replaces the start of the reserved range; beyond the
-        // last byte the page reads as zeros.
-        void* mapped = mmap(base_, fileSize, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
-        if (mapped == base_) {
-            // Appending writes into the file's last page (a private copy).
-            writableEnd_ = cleanEnd_ = fileSize / PageSize() * PageSize();
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        close(fd);
+        return TLoad::Unreadable;
+    }
+    const auto fileSize = static_cast<size_t>(info.st_size);
+    TLoad result = TLoad::Loaded;
+    if (fileSize > 0) {
+        void* mapped = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            base_ = static_cast<const uint8_t*>(mapped);
+            mapped_ = true;
+        } else if (errno == ENOMEM) {
+            result = TLoad::NoMemory;
         } else {
-            ok = MakeWritable(fileSize) && ReadWhole(fd, base_, fileSize);
+            copy_.reset(new (std::nothrow) uint8_t[fileSize]);
+            if (!copy_) result = TLoad::NoMemory;
+            else if (!ReadWhole(fd, copy_.get(), fileSize)) result = TLoad::Unreadable;
+            base_ = copy_.get();
         }
     }
     close(fd);
-    if (!ok) {
+    if (result != TLoad::Loaded) {
         Clear();
-        return false;
+        return result;
     }
     size_ = fileSize;
-    return true;
+    return result;
 }
 
-bool TFileBytes::Assign(std::string_view bytes) {
+void TFileBytes::Assign(std::string_view bytes) {
     Clear();
-    if (Reserve() && Append(bytes)) return true;
-    Clear();
-    return false;
-}
-
-bool TFileBytes::Append(std::string_view bytes) {
-    if (bytes.empty()) return true;
-    if (!base_ || bytes.size() > kMaxBytes - size_ || !MakeWritable(size_ + bytes.size())) return false;
-    std::memcpy(base_ + size_, bytes.data(), bytes.size());
-    size_ += bytes.size();
-    return true;
+    if (bytes.empty()) return;
+    copy_ = std::make_unique<uint8_t[]>(bytes.size());
+    std::memcpy(copy_.get(), bytes.data(), bytes.size());
+    base_ = copy_.get();
+    size_ = bytes.size();
 }
 
 void TFileBytes::Clear() {
-    if (base_) munmap(base_, reserved_);
+    if (mapped_) munmap(const_cast<uint8_t*>(base_), size_);
+    copy_.reset();
     base_ = nullptr;
-    size_ = reserved_ = writableEnd_ = cleanEnd_ = 0;
+    size_ = 0;
+    mapped_ = false;
 }
 
 void TFileBytes::Release(size_t start, size_t end) const {
     // Each release flushes the processor's address cache, which costs more
     // than small pictures are worth: only large ranges are handed back.
-    if (end < start || end - start < kMinReleaseBytes) return;
+    if (!mapped_ || end < start || end - start < kMinReleaseBytes) return;
     const size_t first = RoundUp(start);
-    const size_t last = std::min(end, cleanEnd_) / PageSize() * PageSize();
-    if (first < last) madvise(base_ + first, last - first, MADV_DONTNEED);
-}
-
-bool TFileBytes::Reserve() {
-    // The whole range 32-bit offsets can reach is held without access (it
-    // costs address space, not memory), so that appending never moves the
-    // block.
-    reserved_ = RoundUp(kMaxBytes) + PageSize();
-    void* range = mmap(nullptr, reserved_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (range == MAP_FAILED) {
-        reserved_ = 0;
-        return false;
-    }
-    base_ = static_cast<uint8_t*>(range);
-    return true;
-}
-
-bool TFileBytes::MakeWritable(size_t end) {
-    if (end <= writableEnd_) return true;
-    const size_t newEnd = RoundUp(end);
-    // The file's own last page is copied on write; past it the reserved
-    // range becomes ordinary memory.
-    if (mprotect(base_ + writableEnd_, newEnd - writableEnd_, PROT_READ | PROT_WRITE) != 0) return false;
-    writableEnd_ = newEnd;
-    return true;
+    const size_t last = std::min(end, size_) / PageSize() * PageSize();
+    if (first < last) madvise(const_cast<uint8_t*>(base_) + first, last - first, MADV_DONTNEED);
 }

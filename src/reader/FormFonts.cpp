@@ -24,49 +24,49 @@ bool IsReference(const std::vector<std::string>& tokens) { return tokens.size() 
 struct TParsedDict {
     TDictEntryList entries{nullptr};
     bool isStream = false;  // "stream" follows the dictionary
-    int32_t endPos = 0;     // behind ">>"
+    TFilePos endPos = 0;     // behind ">>"
 };
 
-TParsedDict DictAt(TPdfDocument& doc, int32_t pos) {
-    const int32_t savedPos = doc.filePos;
+TParsedDict DictAt(TPdfDocument& doc, TFilePos pos) {
+    const TFilePos savedPos = doc.GetPos();
     const uint8_t savedFailed = doc.parseFailed;
     TDictEntryList saved = doc.TakeDictEntries();
     TParsedDict parsed;
     doc.SetPos(pos);
     doc.ParseDict();
     if (!doc.parseFailed) {
-        parsed.endPos = doc.filePos;
+        parsed.endPos = doc.GetPos();
         parsed.isStream = doc.MatchAt("stream");
     }
     parsed.entries = doc.TakeDictEntries();
     doc.dictEntries = std::move(saved);
     doc.parseFailed = savedFailed;
-    doc.filePos = savedPos;
+    doc.SetPos(savedPos);
     return parsed;
 }
 
 // Where an entry's value stands: in place, or the body of the object it
 // refers to; nothing for a reference that cannot be fetched.
-std::optional<int32_t> ValuePos(TPdfDocument& doc, const TDictEntry& entry) {
+std::optional<TFilePos> ValuePos(TPdfDocument& doc, const TDictEntry& entry) {
     if (entry.tokens.size() < 2) return std::nullopt;
     if (!IsReference(entry.tokens)) return entry.valuePos;
-    const int32_t savedPos = doc.filePos;
-    std::optional<int32_t> pos;
+    const TFilePos savedPos = doc.GetPos();
+    std::optional<TFilePos> pos;
     const auto objNum = TryStrToInt(entry.tokens[1]);
-    if (objNum && doc.FetchObject(*objNum)) pos = doc.filePos;
-    doc.filePos = savedPos;
+    if (objNum && doc.FetchObject(*objNum)) pos = doc.GetPos();
+    doc.SetPos(savedPos);
     return pos;
 }
 
 struct TNamedValue {
     std::string name;
-    int32_t pos = 0;
+    TFilePos pos = 0;
     int32_t objNum = 0;
     int32_t gen = 0;
 };
 
 // The entries of the dictionary at `pos` whose values can be found.
-std::vector<TNamedValue> NamedValues(TPdfDocument& doc, int32_t pos) {
+std::vector<TNamedValue> NamedValues(TPdfDocument& doc, TFilePos pos) {
     std::vector<TNamedValue> values;
     if (pos < 0) return values;
     const TParsedDict dict = DictAt(doc, pos);
@@ -96,24 +96,20 @@ std::optional<std::array<double, N>> NumberArray(const std::vector<std::string>&
     return values;
 }
 
-std::optional<int32_t> NumberValue(TPdfDocument& doc, const TDictEntry& entry) {
+std::optional<TFilePos> NumberValue(TPdfDocument& doc, const TDictEntry& entry) {
     if (entry.tokens.size() < 2) return std::nullopt;
-    if (!IsReference(entry.tokens)) return TryStrToInt(entry.tokens[1]);
-    const int32_t savedPos = doc.filePos;
-    std::optional<int32_t> value;
+    if (!IsReference(entry.tokens)) return TryStrToPos(entry.tokens[1]);
+    const TFilePos savedPos = doc.GetPos();
+    std::optional<TFilePos> value;
     const auto objNum = TryStrToInt(entry.tokens[1]);
-    if (objNum && doc.FetchObject(*objNum)) value = TryStrToInt(doc.ReadToken());
-    doc.filePos = savedPos;
+    if (objNum && doc.FetchObject(*objNum)) value = TryStrToPos(doc.ReadToken());
+    doc.SetPos(savedPos);
     return value;
 }
 
-struct TResourceParts {
-    int32_t fontDictPos = -1;
-    std::vector<std::pair<std::string, int32_t>> xobjects;
-    std::vector<std::pair<std::string, int32_t>> patterns;
-};
+}  // namespace
 
-TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
+TResourceParts ReadResourceParts(TPdfDocument& doc, TFilePos resourcesPos) {
     TResourceParts parts;
     const TParsedDict dict = DictAt(doc, resourcesPos);
     for (const TDictEntry& entry : dict.entries) {
@@ -135,25 +131,16 @@ TResourceParts ReadResourceParts(TPdfDocument& doc, int32_t resourcesPos) {
     return parts;
 }
 
-// The form at `dictPos`, read on first use; -1 when no dictionary is there.
-int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t gen) {
-    TFormCatalog& catalog = doc.formCatalog;
-    if (const auto found = catalog.byDictPos.find(dictPos); found != catalog.byDictPos.end()) {
-        if (found->second < 0) return -1;  // looked at before: no dictionary there
-        TFormRecord& known = catalog.forms[static_cast<size_t>(found->second)];
-        if (known.objNum == 0 && objNum > 0) known.objNum = objNum, known.gen = gen;
-        return found->second;
-    }
+std::vector<std::pair<std::string, TFilePos>> DictValuePositions(TPdfDocument& doc, TFilePos dictPos) {
+    std::vector<std::pair<std::string, TFilePos>> positions;
+    for (TNamedValue& value : NamedValues(doc, dictPos)) positions.emplace_back(std::move(value.name), value.pos);
+    return positions;
+}
+
+std::optional<TFormRecord> ReadFormRecord(TPdfDocument& doc, TFilePos dictPos) {
     const TParsedDict dict = DictAt(doc, dictPos);
-    if (dict.endPos == 0) {
-        catalog.byDictPos.emplace(dictPos, -1);
-        return -1;
-    }
+    if (dict.endPos == 0) return std::nullopt;
     TFormRecord form;
-    form.objNum = objNum;
-    form.gen = gen;
-    if (const auto ref = catalog.refByDictPos.find(dictPos); objNum <= 0 && ref != catalog.refByDictPos.end())
-        std::tie(form.objNum, form.gen) = ref->second;
     form.dictPos = dictPos;
     form.streamPos = dict.isStream ? dict.endPos : 0;
     for (const TDictEntry& entry : dict.entries) {
@@ -185,6 +172,30 @@ int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t ge
         form.xobjects = std::move(parts.xobjects);
         form.patterns = std::move(parts.patterns);
     }
+    return form;
+}
+
+namespace {
+
+// The form at `dictPos`, read on first use; -1 when no dictionary is there.
+int32_t FormIndex(TPdfDocument& doc, TFilePos dictPos, int32_t objNum, int32_t gen) {
+    TFormCatalog& catalog = doc.formCatalog;
+    if (const auto found = catalog.byDictPos.find(dictPos); found != catalog.byDictPos.end()) {
+        if (found->second < 0) return -1;  // looked at before: no dictionary there
+        TFormRecord& known = catalog.forms[static_cast<size_t>(found->second)];
+        if (known.objNum == 0 && objNum > 0) known.objNum = objNum, known.gen = gen;
+        return found->second;
+    }
+    std::optional<TFormRecord> read = ReadFormRecord(doc, dictPos);
+    if (!read) {
+        catalog.byDictPos.emplace(dictPos, -1);
+        return -1;
+    }
+    TFormRecord form = std::move(*read);
+    form.objNum = objNum;
+    form.gen = gen;
+    if (const auto ref = catalog.refByDictPos.find(dictPos); objNum <= 0 && ref != catalog.refByDictPos.end())
+        std::tie(form.objNum, form.gen) = ref->second;
     const auto index = static_cast<int32_t>(catalog.forms.size());
     catalog.forms.push_back(std::move(form));
     catalog.byDictPos.emplace(dictPos, index);
@@ -195,19 +206,19 @@ int32_t FormIndex(TPdfDocument& doc, int32_t dictPos, int32_t objNum, int32_t ge
 // a record of that page.
 struct TReachedFont {
     std::string resName;
-    int32_t fontDictPos = 0;
-    int32_t scopePos = -1;
+    TFilePos fontDictPos = 0;
+    TFilePos scopePos = -1;
     TFontUse use = TFontUse::Form;
     std::string usedBy;
 };
 
 class TFontReach {
 public:
-    TFontReach(TPdfDocument& doc, int32_t pageResourcesPos) : doc_(doc) {
+    TFontReach(TPdfDocument& doc, TFilePos pageResourcesPos) : doc_(doc) {
         if (pageResourcesPos >= 0) visitedResources_.insert(pageResourcesPos);
     }
 
-    void WalkEntries(const std::vector<std::pair<std::string, int32_t>>& entries, TFontUse use,
+    void WalkEntries(const std::vector<std::pair<std::string, TFilePos>>& entries, TFontUse use,
                      const std::string& usedBy, int32_t depth) {
         for (const auto& [name, pos] : entries) {
             if (!visitedForms_.insert(pos).second) continue;
@@ -227,13 +238,13 @@ public:
         WalkEntries(form.patterns, use, usedBy, depth + 1);
     }
 
-    void MarkVisited(int32_t resourcesPos) { visitedResources_.insert(resourcesPos); }
+    void MarkVisited(TFilePos resourcesPos) { visitedResources_.insert(resourcesPos); }
     std::vector<TReachedFont> Take() { return std::move(fonts_); }
 
 private:
     TPdfDocument& doc_;
-    std::unordered_set<int32_t> visitedResources_;
-    std::unordered_set<int32_t> visitedForms_;
+    std::unordered_set<TFilePos> visitedResources_;
+    std::unordered_set<TFilePos> visitedForms_;
     std::vector<TReachedFont> fonts_;
 };
 
@@ -241,7 +252,7 @@ private:
 // /AP /N, a form, or a dictionary of states of which /AS names one.
 std::optional<TAnnotAppearance> ReadAppearance(TPdfDocument& doc, const TDictEntryList& annotDict) {
     TAnnotAppearance appearance;
-    std::optional<int32_t> apPos;
+    std::optional<TFilePos> apPos;
     std::string state;
     for (const TDictEntry& entry : annotDict) {
         const auto& tokens = entry.tokens;
@@ -300,7 +311,7 @@ std::array<double, 6> AppearanceMatrix(const TFormRecord& form, const std::array
 std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form) {
     if (form.streamPos <= 0) return std::nullopt;
     std::vector<uint8_t> data;
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     doc.SetPos(form.streamPos);
     const bool read = doc.ReadStreamBytes(form.length, data);
     doc.SetPos(savedPos);
@@ -317,12 +328,12 @@ std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFo
 void TPdfDocument::CollectFormFonts() {
     formCatalog.appearances.assign(static_cast<size_t>(pageList.Count()), {});
     // Pages that share their resources reach the same forms: walked once.
-    std::map<int32_t, std::vector<TReachedFont>> reachedByResources;
+    std::map<TFilePos, std::vector<TReachedFont>> reachedByResources;
     int32_t added = 0;
     for (int32_t i = 0; i < pageList.Count(); ++i) {
-        if (cancelRequested) break;
+        if (CancelRequested()) break;
         TPageRecord& page = pageList[static_cast<size_t>(i)];
-        const int32_t resourcesPos = page.hasResources ? page.resourcesDictPos : -1;
+        const TFilePos resourcesPos = page.hasResources ? page.resourcesDictPos : -1;
         std::vector<TReachedFont> reached;
         if (resourcesPos >= 0) {
             auto found = reachedByResources.find(resourcesPos);
@@ -340,7 +351,7 @@ void TPdfDocument::CollectFormFonts() {
         auto& appearances = formCatalog.appearances[static_cast<size_t>(i)];
         for (const TAnnotation& annot : page.annotations) {
             if (!annot.isRef || !FetchObject(annot.objNum)) continue;
-            const TParsedDict dict = DictAt(*this, filePos);
+            const TParsedDict dict = DictAt(*this, GetPos());
             auto appearance = ReadAppearance(*this, dict.entries);
             if (!appearance) continue;
             appearance->annotObjNum = annot.objNum;
@@ -363,4 +374,31 @@ void TPdfDocument::CollectFormFonts() {
         }
     }
     if (added > 0) ui_.AddStatusLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
+    CollectFormDefaultFonts();
+}
+
+void TPdfDocument::CollectFormDefaultFonts() {
+    if (!rootFound || CancelRequested()) return;
+    const TFilePos savedPos = GetPos();
+    std::optional<TFilePos> defaultsPos;
+    if (FetchObject(rootObjNum)) {
+        for (const auto& [key, acroFormPos] : DictValuePositions(*this, GetPos())) {
+            if (key != "/AcroForm") continue;
+            for (const auto& [formKey, pos] : DictValuePositions(*this, acroFormPos))
+                if (formKey == "/DR") defaultsPos = pos;
+        }
+    }
+    SetPos(savedPos);
+    if (!defaultsPos) return;
+    const TFilePos fontDictPos = ReadResourceParts(*this, *defaultsPos).fontDictPos;
+    for (const auto& [name, pos] : DictValuePositions(*this, fontDictPos)) {
+        TFontRecord& font = *fontList.Append();
+        font.pageIndex = -1;
+        font.encoding = kPDFDocEncoding;
+        font.bboxWidth = font.bboxHeight = 1.0;
+        font.resName = name;
+        font.fontDictPos = pos;
+        font.scopePos = *defaultsPos;
+        font.use = TFontUse::FormDefaults;
+    }
 }

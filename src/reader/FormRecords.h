@@ -12,25 +12,26 @@
 #include <vector>
 
 #include "Filters.h"
+#include "Lexer.h"
 
 struct TFormRecord {
     int32_t objNum = 0;  // the stream object (forms are always streams)
     int32_t gen = 0;
-    int32_t dictPos = 0;  // the stream dictionary's "<<"
+    TFilePos dictPos = 0;  // the stream dictionary's "<<"
     bool isForm = false;  // /Subtype /Form; other XObjects only carry resources
     std::array<double, 6> matrix{1, 0, 0, 1, 0, 0};
     std::array<double, 4> bbox{};
     bool hasBBox = false;  // without one the form is drawn unclipped
     // Its own /Resources dictionary and the /Font dictionary inside it; -1
     // where it has none (a form without resources uses its caller's).
-    int32_t resourcesPos = -1;
-    int32_t fontDictPos = -1;
+    TFilePos resourcesPos = -1;
+    TFilePos fontDictPos = -1;
     // /XObject and /Pattern entries of its resources: name, dictionary position.
-    std::vector<std::pair<std::string, int32_t>> xobjects;
-    std::vector<std::pair<std::string, int32_t>> patterns;
+    std::vector<std::pair<std::string, TFilePos>> xobjects;
+    std::vector<std::pair<std::string, TFilePos>> patterns;
     // The "stream" keyword, the /Length (-1: unknown) and the filters.
-    int32_t streamPos = 0;
-    int32_t length = -1;
+    TFilePos streamPos = 0;
+    TFilePos length = -1;
     std::vector<std::string> filters;
     TPredictorParms predictor;
 };
@@ -45,14 +46,14 @@ struct TAnnotAppearance {
 
 struct TFormCatalog {
     std::vector<TFormRecord> forms;
-    std::unordered_map<int32_t, int32_t> byDictPos;  // dictPos -> index in forms
+    std::unordered_map<TFilePos, int32_t> byDictPos;  // dictPos -> index in forms
     // The object number and generation of a dictionary reached by reference.
-    std::unordered_map<int32_t, std::pair<int32_t, int32_t>> refByDictPos;
+    std::unordered_map<TFilePos, std::pair<int32_t, int32_t>> refByDictPos;
     // Per page index: the appearances of its annotations, in /Annots order.
     std::vector<std::vector<TAnnotAppearance>> appearances;
 
     // A position known to hold no form dictionary maps to -1.
-    const TFormRecord* FormAt(int32_t dictPos) const {
+    const TFormRecord* FormAt(TFilePos dictPos) const {
         const auto found = byDictPos.find(dictPos);
         if (found == byDictPos.end() || found->second < 0 || static_cast<size_t>(found->second) >= forms.size())
             return nullptr;
@@ -81,3 +82,25 @@ class TPdfDocument;
 // of its filters is not supported or finds corrupt data. The document's
 // cursor is kept.
 std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFormRecord& form);
+
+// The parts of a /Resources dictionary that lead to fonts: the position of
+// its /Font dictionary (-1: none) and its /XObject and /Pattern entries
+// (name, position of the value's dictionary).
+struct TResourceParts {
+    TFilePos fontDictPos = -1;
+    std::vector<std::pair<std::string, TFilePos>> xobjects;
+    std::vector<std::pair<std::string, TFilePos>> patterns;
+};
+// The document's cursor and parse state are kept.
+TResourceParts ReadResourceParts(TPdfDocument& doc, TFilePos resourcesPos);
+
+// The dictionary at `dictPos` read as a form would be, without entering it
+// in the catalog (a tiling pattern or a Type 3 glyph procedure is read this
+// way: only its stream and resources matter); objNum stays 0. Nothing when
+// no dictionary stands there. The cursor and parse state are kept.
+std::optional<TFormRecord> ReadFormRecord(TPdfDocument& doc, TFilePos dictPos);
+
+// The entries of the dictionary at `dictPos` whose values can be found:
+// key and the position of the value (the referred object's body for a
+// reference). The cursor and parse state are kept.
+std::vector<std::pair<std::string, TFilePos>> DictValuePositions(TPdfDocument& doc, TFilePos dictPos);

@@ -1,6 +1,6 @@
 #include "Lexer.h"
 
-#include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -12,18 +12,18 @@ bool IsHexDigit(uint8_t ch) { return IsDigit(static_cast<char>(ch)) || (ch >= 'a
 
 uint8_t TLexer::NextByte() {
     uint8_t ch;
-    if (pos_ >= 0 && pos_ < size_) {
-        ch = data_[pos_];
+    if (InData(pos_)) {
+        ch = At(pos_);
     } else {
-        const int64_t d = static_cast<int64_t>(size_) - pos_ + 1;
+        const int64_t d = end_ - pos_ + 1;
         ch = (d % 2 != 0) ? 13 : 96;
     }
-    if (pos_ < INT32_MAX) ++pos_;
+    if (pos_ < INT64_MAX) ++pos_;
     return ch;
 }
 
 void TLexer::SkipComment() {
-    while (pos_ >= 0 && pos_ < size_ && !IsLineEnd(data_[pos_])) ++pos_;
+    while (InData(pos_) && !IsLineEnd(At(pos_))) ++pos_;
 }
 
 void TLexer::SkipBlanksAndComments() {
@@ -31,7 +31,7 @@ void TLexer::SkipBlanksAndComments() {
         while (IsPdfWhiteSpace(NextByte())) {
         }
         --pos_;
-        if (pos_ < 0 || pos_ >= size_ || data_[pos_] != '%') return;
+        if (!InData(pos_) || At(pos_) != '%') return;
         SkipComment();
     }
 }
@@ -39,93 +39,89 @@ void TLexer::SkipBlanksAndComments() {
 TToken TLexer::Next() {
     // Normally the previous token left the position on a non-blank byte;
     // at the start of the data, or after SetPos, it may not be.
-    if (pos_ >= 0 && pos_ < size_) {
+    if (InData(pos_)) {
         SkipBlanksAndComments();
-        if (pos_ > size_) pos_ = size_;  // only filler was passed over
+        if (pos_ > end_) pos_ = end_;  // only filler was passed over
     }
-    if (pos_ >= 0 && pos_ < size_ && data_[pos_] == '<' && (pos_ + 1 == size_ || data_[pos_ + 1] != '<'))
-        return NextHexString();
+    if (InData(pos_)) {
+        if (At(pos_) == '<' && (pos_ + 1 == end_ || At(pos_ + 1) != '<')) return NextHexString();
+        if (At(pos_) == '(') return NextLiteralString();
+    }
+    return NextRegular();
+}
+
+bool TLexer::Append(uint8_t ch) {
+    if (text_.size() >= kMaxTokenBytes) return false;
+    text_ += static_cast<char>(ch);
+    return true;
+}
+
+// A literal string keeps its escapes exactly as written, for Unescape and
+// for the writer, which copies dictionary entries token by token; an
+// escaped byte never ends the string, and balanced parentheses inside it
+// are part of it, as PDF allows. ("\\" must stay two backslashes: a title
+// "C:\\Daten" would otherwise read as "C:aten", "(C:\\)" would swallow the
+// rest of its dictionary, and a title "Bericht (2) Anhang" would be cut
+// after "(2".) The end of the data ends it unclosed, an error.
+TToken TLexer::NextLiteralString() {
+    text_.assign(1, '(');
+    ++pos_;
+    bool tooLong = false;
+    bool closed = false;
+    bool escaped = false;  // the previous byte was an escaping backslash
+    int32_t nesting = 0;   // unescaped "(" not yet closed
+    for (;;) {
+        const uint8_t ch = NextByte();
+        // A filler byte never becomes part of the string.
+        if (pos_ > end_) break;
+        tooLong = !Append(ch) || tooLong;
+        if (escaped) {
+            escaped = false;
+        } else if (ch == '\\') {
+            escaped = true;
+        } else if (ch == '(') {
+            ++nesting;
+        } else if (ch == ')' && nesting-- == 0) {
+            closed = true;
+            break;
+        }
+    }
+    SkipBlanksAndComments();
+    TToken token;
+    token.text = text_;
+    token.kind = closed && !tooLong ? TTokenKind::LiteralString : TTokenKind::Error;
+    return token;
+}
+
+// Names, numbers, keywords and the delimiters "[", "]", "<<", ">>". A
+// backslash outside a string is kept in front of the byte behind it.
+TToken TLexer::NextRegular() {
     std::string& t = text_;
     t.clear();
     bool tooLong = false;
-    const auto append = [&](uint8_t c) {
-        if (t.size() < kMaxTokenBytes) t += static_cast<char>(c);
-        else tooLong = true;
-    };
-    bool inString = false;
-    bool escaped = false;      // in a string: the previous byte was an escaping backslash
-    int32_t nesting = 0;       // in a string: unescaped "(" not yet closed
-    int32_t escapes = 0;       // backslashes in the current run
-    int32_t sinceEscape = 0;   // bytes seen since the last backslash
-    bool closed = false;       // the string's closing ")" was read
+    bool escape = false;  // a backslash waits for the byte behind it
     uint8_t ch = 0;
-    bool taken = false;        // ch was consumed by the token and ends nothing
+    bool taken = false;   // ch was consumed by the token and ends nothing
     for (;;) {
         ch = NextByte();
-
-        // A literal string keeps its escapes exactly as written, for Unescape
-        // and for the writer, which copies dictionary entries token by token;
-        // an escaped byte never ends the string, and balanced parentheses
-        // inside it are part of it, as PDF allows. ("\\" must stay two
-        // backslashes: a title "C:\\Daten" would otherwise read as "C:aten",
-        // "(C:\\)" would swallow the rest of its dictionary, and a title
-        // "Bericht (2) Anhang" would be cut after "(2".)
-        if (inString) {
-            taken = false;
-            // A filler byte never becomes part of the string.
-            if (pos_ > size_) break;
-            append(ch);
-            if (escaped) {
-                escaped = false;
-            } else if (ch == '\\') {
-                escaped = true;
-            } else if (ch == '(') {
-                ++nesting;
-            } else if (ch == ')' && nesting-- == 0) {
-                closed = true;
-                break;
-            }
-            continue;
-        }
-
         // A comment before the token is skipped like a blank; one right
         // behind it ends it.
-        if (ch == '%' && escapes == 0 && t.empty() && pos_ <= size_) {
+        if (ch == '%' && !escape && t.empty() && pos_ <= end_) {
             SkipComment();
             continue;
         }
-
-        if (ch == '\\') {
-            ++escapes;
-            sinceEscape = 0;
-        } else if (escapes > 0) {
-            ++sinceEscape;
-            if (sinceEscape == 2) {
-                escapes = 0;
-            } else {
-                append('\\');  // every other escape stays as written, for Unescape
-                escapes = 0;
+        const bool backslash = ch == '\\';
+        if (!backslash && escape) tooLong = !Append('\\') || tooLong;
+        escape = backslash;
+        taken = escape;
+        if (!escape) {
+            if (ch == '(' && t.empty()) {
+                // Only where no token came before: the string is a token of its own.
+                --pos_;
+                return NextLiteralString();
             }
-        }
-
-        taken = false;
-        if (escapes > 0) {
-            taken = true;
-        } else {
-            bool take;
-            switch (ch) {
-                case 13: case 10: case 32: case 9: case 12: case 0: case '%': take = false; break;
-                case '[': case ']': case '/': take = t.empty(); break;
-                case '<': take = t.empty() || t == "<"; break;
-                case '>': take = t.empty() || t == ">"; break;
-                case '(':
-                    take = t.empty();
-                    if (take) inString = true;
-                    break;
-                default: take = true; break;
-            }
-            if (take) {
-                append(ch);
+            if (TakesByte(t, ch)) {
+                tooLong = !Append(ch) || tooLong;
                 if (t == ">>") {
                     ch = 32;  // a complete ">>" ends the token at once
                     break;
@@ -133,27 +129,29 @@ TToken TLexer::Next() {
                 taken = true;
             }
         }
-
-        if (inString) {
-            // The "(" that opened the string: its bytes follow.
-            if (pos_ > size_) break;
-            continue;
-        }
         if (!taken && (IsPdfWhiteSpace(ch) || ch == '(' || ch == ')' || ch == '[' || ch == ']' || ch == '/' ||
                        ch == '<' || ch == '>' || ch == '%'))
             break;
         if (t == "[" || t == "]") break;
-        if (pos_ > size_) break;
+        if (pos_ > end_) break;
     }
-
     if (!(t == "[" || t == "]" || (!taken && (IsPdfWhiteSpace(ch) || ch == ')')))) --pos_;
     SkipBlanksAndComments();
-
     TToken token;
     token.text = t;
-    if (tooLong || (inString && !closed)) token.kind = TTokenKind::Error;
-    else token.kind = Classify(t);
+    token.kind = tooLong ? TTokenKind::Error : Classify(t);
     return token;
+}
+
+bool TLexer::TakesByte(const std::string& t, uint8_t ch) {
+    switch (ch) {
+        case 13: case 10: case 32: case 9: case 12: case 0: case '%': return false;
+        case '[': case ']': case '/': return t.empty();
+        case '<': return t.empty() || t == "<";
+        case '>': return t.empty() || t == ">";
+        case '(': return false;
+        default: return true;
+    }
 }
 
 // Digits and white space up to ">", all one token as written. A byte that
@@ -165,8 +163,8 @@ TToken TLexer::NextHexString() {
     ++pos_;
     bool closed = false;
     bool tooLong = false;
-    while (pos_ < size_) {
-        const uint8_t ch = data_[pos_];
+    while (InData(pos_)) {
+        const uint8_t ch = At(pos_);
         if (ch != '>' && !IsHexDigit(ch) && !IsPdfWhiteSpace(ch)) break;
         ++pos_;
         if (t.size() < kMaxTokenBytes) t += static_cast<char>(ch);

@@ -15,6 +15,10 @@
 #include <string>
 #include <string_view>
 
+// A byte position in a file, or in the bytes the reader made from it: files
+// of any size, so 64 bits wide everywhere.
+using TFilePos = int64_t;
+
 // PDF's six white-space characters: NUL, TAB, LF, FF, CR and space.
 constexpr bool IsPdfWhiteSpace(uint8_t ch) {
     return ch == 32 || ch == 10 || ch == 13 || ch == 9 || ch == 12 || ch == 0;
@@ -50,7 +54,11 @@ public:
     static constexpr size_t kMaxTokenBytes = size_t{1} << 24;
 
     TLexer() = default;
-    TLexer(const uint8_t* data, int32_t size, int32_t pos = 0) : data_(data), size_(size < 0 ? 0 : size), pos_(pos) {}
+    TLexer(const uint8_t* data, TFilePos size, TFilePos pos = 0) : data_(data), end_(size < 0 ? 0 : size), pos_(pos) {}
+    // Bytes whose first one stands at position `base` (the objects the
+    // reader took out of object streams have positions of their own).
+    TLexer(const uint8_t* data, TFilePos base, TFilePos end, TFilePos pos)
+        : data_(data), base_(base), end_(end < base ? base : end), pos_(pos) {}
 
     // The next token; afterwards the position stands on the first byte behind
     // it that is neither white space nor part of a comment.
@@ -59,10 +67,11 @@ public:
     // Skips to the line end that ends a comment (not past it).
     void SkipComment();
 
-    int32_t Pos() const { return pos_; }
-    void SetPos(int32_t pos) { pos_ = pos; }
-    int32_t Size() const { return size_; }
-    bool AtEnd() const { return pos_ >= size_; }
+    TFilePos Pos() const { return pos_; }
+    void SetPos(TFilePos pos) { pos_ = pos; }
+    // The position behind the last byte.
+    TFilePos Size() const { return end_; }
+    bool AtEnd() const { return pos_ >= end_; }
 
     // Sorts a token's text into its kind.
     static TTokenKind Classify(std::string_view text);
@@ -70,10 +79,19 @@ public:
 private:
     uint8_t NextByte();
     TToken NextHexString();
+    TToken NextLiteralString();
+    TToken NextRegular();
+    // Appends to the token's text; false when it is full (kMaxTokenBytes).
+    bool Append(uint8_t ch);
+    // Whether a byte outside a string joins the token read so far.
+    static bool TakesByte(const std::string& t, uint8_t ch);
+    bool InData(TFilePos pos) const { return pos >= base_ && pos < end_; }
+    uint8_t At(TFilePos pos) const { return data_[pos - base_]; }
 
     const uint8_t* data_ = nullptr;
-    int32_t size_ = 0;
-    int32_t pos_ = 0;
+    TFilePos base_ = 0;
+    TFilePos end_ = 0;
+    TFilePos pos_ = 0;
     // Reused for every token, so that reading allocates only for the longest.
     std::string text_;
 };

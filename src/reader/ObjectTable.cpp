@@ -1,8 +1,9 @@
 // The object table: the cross-reference chain (classic tables, cross-
 // reference streams, hybrid files), the check of every entry, the rebuild by
 // scanning the file when the chain is unusable, and the objects of object
-// streams, copied behind the file's bytes as ordinary "N G obj" text so that
-// every reader and the writer find them by position like any other object.
+// streams, copied into a block of their own as ordinary "N G obj" text, whose
+// positions follow the file's, so that every reader and the writer find them
+// by position like any other object.
 #include <algorithm>
 #include <climits>
 #include <string_view>
@@ -11,7 +12,8 @@
 
 #include "Filters.h"
 #include "Lexer.h"
-#include "PdfDocument.h"
+#include "PdfFile.h"
+#include "PdfText.h"
 
 namespace {
 
@@ -36,6 +38,11 @@ constexpr int64_t kMaxFieldWidth = 8;
 // (with a floor for small files).
 constexpr int64_t kExtensionPerFileByte = 32;
 constexpr int64_t kMinExtension = int64_t{64} << 20;
+
+// Between the file's last byte and the first taken-out object: a cursor
+// that runs past the file's end reads filler for this long, far more than
+// any scan goes before it stops at the end.
+constexpr TFilePos kSpanGap = TFilePos{1} << 20;
 
 // How far into a dictionary the scan looks for the type of a stream.
 constexpr size_t kTypeLookahead = 1024;
@@ -75,6 +82,12 @@ std::vector<int64_t> EntryInts(const TDictEntryList& entries, std::string_view k
     return values;
 }
 
+// A non-negative integer token that fits a position.
+std::optional<TFilePos> PositionToken(const TToken& token) {
+    if (token.kind != TTokenKind::Integer || token.text[0] == '-' || token.text[0] == '+') return std::nullopt;
+    return TryStrToPos(std::string(token.text));
+}
+
 // A non-negative integer token that fits an object number.
 std::optional<int32_t> ObjectNumber(const TToken& token) {
     if (token.kind != TTokenKind::Integer || token.text[0] == '-' || token.text[0] == '+') return std::nullopt;
@@ -83,9 +96,9 @@ std::optional<int32_t> ObjectNumber(const TToken& token) {
 
 // Where the bytes at pos hold "num gen obj", the object number; nothing
 // otherwise.
-std::optional<int32_t> ObjectHeaderAt(const uint8_t* data, int32_t size, int32_t pos) {
-    if (pos < 0 || pos >= size) return std::nullopt;
-    TLexer lexer(data, size, pos);
+std::optional<int32_t> ObjectHeaderAt(const TByteSpan& span, TFilePos pos) {
+    if (!span.Holds(pos)) return std::nullopt;
+    TLexer lexer = span.LexerAt(pos);
     const auto num = ObjectNumber(lexer.Next());
     if (!num || !ObjectNumber(lexer.Next()) || lexer.Next().text != "obj") return std::nullopt;
     return num;
@@ -93,11 +106,11 @@ std::optional<int32_t> ObjectHeaderAt(const uint8_t* data, int32_t size, int32_t
 
 }  // namespace
 
-int64_t TPdfDocument::TableRoom() const {
-    return std::clamp<int64_t>(int64_t{fileSize} * kObjectsPerFileByte, kMinTableRoom, kMaxObjects);
+int64_t TPdfFile::TableRoom() const {
+    return std::clamp<int64_t>(SourceSize() * kObjectsPerFileByte, kMinTableRoom, kMaxObjects);
 }
 
-void TPdfDocument::SetTableEntry(int64_t num, const TObjEntry& value) {
+void TPdfFile::SetTableEntry(int64_t num, const TObjEntry& value) {
     if (num < 0 || num >= TableRoom()) return;
     if (num >= objCount) {
         objTable.resize(static_cast<size_t>(num) + 1);
@@ -110,60 +123,67 @@ void TPdfDocument::SetTableEntry(int64_t num, const TObjEntry& value) {
     entry.known = 1;
 }
 
-void TPdfDocument::MarkStructural(int32_t num, int32_t pos) {
+void TPdfFile::MarkStructural(int32_t num, TFilePos pos) {
     if (num < 0 || num >= objCount) return;
     TObjEntry& entry = objTable[static_cast<size_t>(num)];
     if (entry.kind == TObjKind::AtOffset && entry.offset == pos) entry.structural = 1;
 }
 
-bool TPdfDocument::LocateStartXref(int32_t& sectionPos) {
+bool TPdfFile::LocateStartXref(TFilePos& sectionPos) {
     // The last "startxref" of the file; what follows it up to "%%EOF" may be
     // damaged or missing, blanks and line ends may be anything.
-    const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
+    const TByteSpan span = SpanAt(0);
+    const std::string_view file = span.View(0, span.end);
     const size_t at = file.rfind("startxref");
     if (at == std::string_view::npos) return false;
-    TLexer lexer(fileData, fileSize, static_cast<int32_t>(at + 9));
-    const auto value = ObjectNumber(lexer.Next());
-    if (!value || *value >= fileSize) return false;
+    TLexer lexer = span.LexerAt(static_cast<TFilePos>(at) + 9);
+    const auto value = PositionToken(lexer.Next());
+    if (!value || *value >= span.end) return false;
     sectionPos = *value;
     return true;
 }
 
-void TPdfDocument::TakeTrailerKeys(int32_t& prev, int32_t& xrefStm) {
+void TPdfFile::TakeTrailerKeys(TFilePos& prev, TFilePos& xrefStm) {
     for (const TDictEntry& entry : dictEntries) {
         const auto& tokens = entry.tokens;
         if (tokens.empty()) continue;
         const std::string& key = tokens[0];
         if (IsReference(entry)) {
-            if (key == "/Root" && !rootFound) {
-                rootObjNum = StrToInt(tokens[1]);
-                rootGen = StrToInt(tokens[2]);
+            const auto num = TryStrToInt(tokens[1]);
+            const auto gen = TryStrToInt(tokens[2]);
+            const bool numbers = num && gen;
+            if ((key == "/Root" && !rootFound) || (key == "/Info" && !infoFound)) {
+                if (!numbers) NoteBadNumber(TOpenProblemKind::NotAnInteger, num ? tokens[2] : tokens[1]);
+            }
+            if (key == "/Root" && !rootFound && numbers) {
+                rootObjNum = *num;
+                rootGen = *gen;
                 rootFound = 1;
-            } else if (key == "/Info" && !infoFound) {
-                infoObjNum = StrToInt(tokens[1]);
-                infoGen = StrToInt(tokens[2]);
+            } else if (key == "/Info" && !infoFound && numbers) {
+                infoObjNum = *num;
+                infoGen = *gen;
                 infoFound = 1;
             }
         }
         // A reference or a dictionary written in place: either encrypts.
         if (key == "/Encrypt" && tokens.size() >= 2 && tokens[1] != "null") encrypted = 1;
-        if (tokens.size() >= 2 && key == "/Prev") prev = TryStrToInt(tokens[1]).value_or(-1);
-        if (tokens.size() >= 2 && key == "/XRefStm") xrefStm = TryStrToInt(tokens[1]).value_or(-1);
+        if (tokens.size() >= 2 && key == "/Prev") prev = TryStrToPos(tokens[1]).value_or(-1);
+        if (tokens.size() >= 2 && key == "/XRefStm") xrefStm = TryStrToPos(tokens[1]).value_or(-1);
     }
 }
 
-bool TPdfDocument::ReadClassicSection(std::vector<int32_t>& freedHere) {
+bool TPdfFile::ReadClassicSection(std::vector<int32_t>& freedHere) {
     SkipLine();
     int32_t first = ReadInt();
     int32_t count = ReadInt();
     std::string tok;
     do {
         const int64_t end = static_cast<int64_t>(first) + count;
-        const int64_t roomForEntries = (static_cast<int64_t>(fileSize) - filePos) / kMinEntryBytes + 1;
+        const int64_t roomForEntries = (End() - GetPos()) / kMinEntryBytes + 1;
         if (first < 0 || count < 0 || end > kMaxObjects || count > roomForEntries) return false;
         for (int32_t i = first; i < end; ++i) {
             TObjEntry entry;
-            entry.offset = ReadInt();
+            entry.offset = TryStrToPos(ReadToken()).value_or(0);
             entry.generation = ReadInt();
             entry.inUse = ReadToken() != "f";
             entry.kind = entry.inUse ? TObjKind::AtOffset : TObjKind::Free;
@@ -178,16 +198,16 @@ bool TPdfDocument::ReadClassicSection(std::vector<int32_t>& freedHere) {
             first = *firstOfNext;
             count = ReadInt();
         }
-    } while (tok != "trailer" && filePos <= fileSize);
+    } while (tok != "trailer" && GetPos() <= End());
     if (tok != "trailer") return false;
     DiscardEntries();
     ParseDict();
     return !parseFailed;
 }
 
-bool TPdfDocument::ReadXrefStream(int32_t pos, const std::vector<int32_t>& overridable) {
+bool TPdfFile::ReadXrefStream(TFilePos pos, const std::vector<int32_t>& overridable) {
     std::vector<uint8_t> data;
-    const auto header = ObjectHeaderAt(fileData, fileSize, pos);
+    const auto header = ObjectHeaderAt(SpanAt(pos), pos);
     if (!header || !ReadObjectStream(pos, data) || !EntryIs(dictEntries, "/Type", "/XRef")) return false;
     TObjEntry self;
     self.offset = pos;
@@ -220,19 +240,19 @@ bool TPdfDocument::ReadXrefStream(int32_t pos, const std::vector<int32_t>& overr
                 if (widths[f] == 0) continue;
                 uint64_t value = 0;
                 for (int64_t b = 0; b < widths[f]; ++b) value = value << 8 | *p++;
-                fields[f] = static_cast<int64_t>(value & 0x7FFFFFFF);
+                fields[f] = static_cast<int64_t>(value & 0x7FFFFFFFFFFFFFFF);
             }
             TObjEntry entry;
             if (fields[0] == 1) {
                 entry.kind = TObjKind::AtOffset;
                 entry.inUse = 1;
-                entry.offset = static_cast<int32_t>(fields[1]);
-                entry.generation = static_cast<int32_t>(fields[2]);
+                entry.offset = fields[1];
+                entry.generation = static_cast<int32_t>(std::min<int64_t>(fields[2], INT32_MAX));
             } else if (fields[0] == 2) {
                 entry.kind = TObjKind::InStream;
                 entry.inUse = 1;
-                entry.offset = static_cast<int32_t>(fields[1]);
-                entry.generation = static_cast<int32_t>(fields[2]);
+                entry.offset = std::min<int64_t>(fields[1], INT32_MAX);
+                entry.generation = static_cast<int32_t>(std::min<int64_t>(fields[2], INT32_MAX));
             } else if (fields[0] != 0) {
                 continue;  // unknown types are to be read as null references
             }
@@ -246,14 +266,15 @@ bool TPdfDocument::ReadXrefStream(int32_t pos, const std::vector<int32_t>& overr
     return true;
 }
 
-bool TPdfDocument::ReadXrefChain(int32_t sectionPos) {
-    std::unordered_set<int32_t> visited;
-    int32_t next = sectionPos;
-    while (next >= 0 && next < fileSize && visited.insert(next).second) {
-        int32_t pos = next;
-        while (pos < fileSize && IsPdfWhiteSpace(fileData[pos])) ++pos;
-        int32_t prev = -1;
-        int32_t xrefStm = -1;
+bool TPdfFile::ReadXrefChain(TFilePos sectionPos) {
+    const TByteSpan file = SpanAt(0);
+    std::unordered_set<TFilePos> visited;
+    TFilePos next = sectionPos;
+    while (next >= 0 && next < file.end && visited.insert(next).second) {
+        TFilePos pos = next;
+        while (file.Holds(pos) && IsPdfWhiteSpace(file[pos])) ++pos;
+        TFilePos prev = -1;
+        TFilePos xrefStm = -1;
         SetPos(pos);
         if (MatchAt("xref")) {
             std::vector<int32_t> freedHere;
@@ -263,8 +284,8 @@ bool TPdfDocument::ReadXrefChain(int32_t sectionPos) {
             TakeTrailerKeys(prev, xrefStm);
             DiscardEntries();
             // A broken /XRefStm costs only what it would have added.
-            if (xrefStm >= 0 && xrefStm < fileSize && !visited.count(xrefStm)) {
-                int32_t ignoredPrev = -1, ignoredStm = -1;
+            if (xrefStm >= 0 && xrefStm < file.end && !visited.count(xrefStm)) {
+                TFilePos ignoredPrev = -1, ignoredStm = -1;
                 if (ReadXrefStream(xrefStm, freedHere)) TakeTrailerKeys(ignoredPrev, ignoredStm);
                 DiscardEntries();
             }
@@ -281,7 +302,7 @@ bool TPdfDocument::ReadXrefChain(int32_t sectionPos) {
     return true;
 }
 
-bool TPdfDocument::ReadObjectStream(int32_t pos, std::vector<uint8_t>& data) {
+bool TPdfFile::ReadObjectStream(TFilePos pos, std::vector<uint8_t>& data) {
     data.clear();
     DiscardEntries();
     SetPos(pos);
@@ -293,14 +314,14 @@ bool TPdfDocument::ReadObjectStream(int32_t pos, std::vector<uint8_t>& data) {
         parseFailed = 0;
         return false;
     }
-    int32_t length = -1;
+    TFilePos length = -1;
     if (const TDictEntry* entry = FindKey(dictEntries, "/Length")) {
         if (IsReference(*entry)) {
-            const int32_t saved = filePos;
-            if (FetchObject(TryStrToInt(entry->tokens[1]).value_or(-1))) length = ReadInt();
+            const TFilePos saved = GetPos();
+            if (FetchObject(TryStrToInt(entry->tokens[1]).value_or(-1))) length = TryStrToPos(ReadToken()).value_or(0);
             SetPos(saved);
         } else if (entry->tokens.size() >= 2) {
-            length = TryStrToInt(entry->tokens[1]).value_or(-1);
+            length = TryStrToPos(entry->tokens[1]).value_or(-1);
         }
     }
     if (!ReadStreamBytes(length, data)) return false;
@@ -317,19 +338,29 @@ bool TPdfDocument::ReadObjectStream(int32_t pos, std::vector<uint8_t>& data) {
     }
 }
 
-void TPdfDocument::ValidateTable() {
+bool TPdfFile::DecodedStream(int32_t objNum, std::vector<uint8_t>& data) {
+    const auto pos = ObjectPos(objNum);
+    if (!pos) {
+        data.clear();
+        return false;
+    }
+    return ReadObjectStream(*pos, data);
+}
+
+void TPdfFile::ValidateTable() {
     for (int32_t num = 0; num < objCount; ++num) {
         TObjEntry& entry = objTable[static_cast<size_t>(num)];
         if (entry.kind != TObjKind::AtOffset || !entry.inUse) continue;
-        const auto header = ObjectHeaderAt(fileData, fileSize, entry.offset);
+        const auto header = ObjectHeaderAt(SpanAt(entry.offset), entry.offset);
         if (header && *header == num) continue;
         badEntries.push_back(num);
     }
 }
 
-void TPdfDocument::ScanForObjects() {
+void TPdfFile::ScanForObjects() {
     scannedOffsets.clear();
-    const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
+    const TByteSpan span = SpanAt(0);
+    const std::string_view file = span.View(0, span.end);
     for (size_t at = file.find("obj"); at != std::string_view::npos; at = file.find("obj", at + 3)) {
         if (at + 3 < file.size() && !IsPdfWhiteSpace(static_cast<uint8_t>(file[at + 3])) &&
             !IsDelimiter(static_cast<uint8_t>(file[at + 3])))
@@ -352,11 +383,11 @@ void TPdfDocument::ScanForObjects() {
             continue;
         const auto num = TryStrToInt(std::string(file.substr(p, numEnd - p)));
         if (!num || *num < 0 || *num >= TableRoom()) continue;
-        scannedOffsets[*num] = static_cast<int32_t>(p);  // the last one in the file wins
+        scannedOffsets[*num] = static_cast<TFilePos>(p);  // the last one in the file wins
     }
 }
 
-void TPdfDocument::RebuildTable(bool chainUsable) {
+void TPdfFile::RebuildTable(bool chainUsable) {
     ScanForObjects();
     repaired = true;
     if (!chainUsable) {
@@ -377,7 +408,7 @@ void TPdfDocument::RebuildTable(bool chainUsable) {
     }
     badEntries.clear();
 
-    std::vector<std::pair<int32_t, int32_t>> sorted(scannedOffsets.begin(), scannedOffsets.end());
+    std::vector<std::pair<int32_t, TFilePos>> sorted(scannedOffsets.begin(), scannedOffsets.end());
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     if (!chainUsable) {
         for (const auto& [num, offset] : sorted) {
@@ -392,16 +423,17 @@ void TPdfDocument::RebuildTable(bool chainUsable) {
     // Trailers, newest (last in the file) first; then the dictionaries of
     // cross-reference streams, which stand in for trailers; object streams
     // give their objects to numbers the scan did not find.
-    const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
-    std::vector<int32_t> trailers;
+    const TByteSpan span = SpanAt(0);
+    const std::string_view file = span.View(0, span.end);
+    std::vector<TFilePos> trailers;
     for (size_t at = file.find("trailer"); at != std::string_view::npos; at = file.find("trailer", at + 7))
-        trailers.push_back(static_cast<int32_t>(at));
+        trailers.push_back(static_cast<TFilePos>(at));
     for (auto it = trailers.rbegin(); it != trailers.rend(); ++it) {
         DiscardEntries();
         SetPos(*it + 7);
         ParseDict();
         parseFailed = 0;
-        int32_t ignoredPrev = -1, ignoredStm = -1;
+        TFilePos ignoredPrev = -1, ignoredStm = -1;
         TakeTrailerKeys(ignoredPrev, ignoredStm);
     }
     DiscardEntries();
@@ -415,7 +447,7 @@ void TPdfDocument::RebuildTable(bool chainUsable) {
         if (maybeXref && chainUsable) continue;
         if (!ReadObjectStream(offset, data)) continue;
         if (EntryIs(dictEntries, "/Type", "/XRef")) {
-            int32_t ignoredPrev = -1, ignoredStm = -1;
+            TFilePos ignoredPrev = -1, ignoredStm = -1;
             TakeTrailerKeys(ignoredPrev, ignoredStm);
             MarkStructural(num, offset);
         } else if (EntryIs(dictEntries, "/Type", "/ObjStm") && !chainUsable) {
@@ -436,8 +468,9 @@ void TPdfDocument::RebuildTable(bool chainUsable) {
     if (!rootFound) FindCatalogByScan(sorted);
 }
 
-void TPdfDocument::FindCatalogByScan(const std::vector<std::pair<int32_t, int32_t>>& objects) {
-    const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
+void TPdfFile::FindCatalogByScan(const std::vector<std::pair<int32_t, TFilePos>>& objects) {
+    const TByteSpan span = SpanAt(0);
+    const std::string_view file = span.View(0, span.end);
     for (const auto& [num, offset] : objects) {
         const size_t end = std::min(file.size(), static_cast<size_t>(offset) + kTypeLookahead);
         if (file.substr(static_cast<size_t>(offset), end - static_cast<size_t>(offset)).find("/Catalog") ==
@@ -460,7 +493,7 @@ void TPdfDocument::FindCatalogByScan(const std::vector<std::pair<int32_t, int32_
     }
 }
 
-std::vector<std::pair<int32_t, int32_t>> TPdfDocument::ObjectStreamIndex(const std::vector<uint8_t>& data,
+std::vector<std::pair<int32_t, int32_t>> TPdfFile::ObjectStreamIndex(const std::vector<uint8_t>& data,
                                                                           int64_t count) {
     std::vector<std::pair<int32_t, int32_t>> pairs;
     // Every pair takes at least four bytes ("1 0 ").
@@ -475,18 +508,17 @@ std::vector<std::pair<int32_t, int32_t>> TPdfDocument::ObjectStreamIndex(const s
     return pairs;
 }
 
-void TPdfDocument::MaterializeObjectStreams() {
+void TPdfFile::MaterializeObjectStreams() {
     std::unordered_map<int32_t, std::vector<int32_t>> byStream;
     for (int32_t num = 0; num < objCount; ++num) {
         const TObjEntry& entry = objTable[static_cast<size_t>(num)];
-        if (entry.kind == TObjKind::InStream && entry.inUse) byStream[entry.offset].push_back(num);
+        if (entry.kind == TObjKind::InStream && entry.inUse) byStream[static_cast<int32_t>(entry.offset)].push_back(num);
     }
     if (byStream.empty()) return;
 
     std::string extension;
-    const int64_t budget =
-        std::min<int64_t>(INT32_MAX - int64_t{fileSize} - 1,
-                          std::max<int64_t>(kMinExtension, int64_t{fileSize} * kExtensionPerFileByte));
+    const int64_t budget = std::max<int64_t>(kMinExtension, SourceSize() * kExtensionPerFileByte);
+    const TFilePos base = SourceSize() + kSpanGap;
     std::vector<int32_t> streams;
     for (const auto& item : byStream) streams.push_back(item.first);
     std::sort(streams.begin(), streams.end());
@@ -521,7 +553,7 @@ void TPdfDocument::MaterializeObjectStreams() {
             entry.kind = TObjKind::AtOffset;
             entry.inUse = 1;
             entry.generation = 0;
-            entry.offset = fileSize + static_cast<int32_t>(extension.size());
+            entry.offset = base + static_cast<TFilePos>(extension.size());
             extension += head;
             extension.append(reinterpret_cast<const char*>(data.data()) + from, to - from);
             extension += "\nendobj\n";
@@ -535,13 +567,12 @@ void TPdfDocument::MaterializeObjectStreams() {
             entry.inUse = 0;
         }
     }
-    fileBuffer.Append(extension);
-    fileData = fileBuffer.data();
-    fileSize = static_cast<int32_t>(fileBuffer.size());
+    extension_ = std::move(extension);
+    extensionBase_ = base;
 }
 
-bool TPdfDocument::BuildObjectTable() {
-    int32_t sectionPos = 0;
+bool TPdfFile::BuildObjectTable() {
+    TFilePos sectionPos = 0;
     const bool chainUsable = LocateStartXref(sectionPos) && ReadXrefChain(sectionPos);
     parseFailed = 0;
     if (chainUsable) ValidateTable();

@@ -20,14 +20,6 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-const char* const kInvalidFile = "Dies ist keine gültige PDF-Datei.";
-const char* const kEncryptedFile = "Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!";
-const char* const kEmptyFile = "Die Datei ist leer.";
-const char* const kNotPdf = "Diese Datei ist keine PDF-Datei.";
-const char* const kUnsupportedStart = "Diese PDF-Datei nutzt eine Funktion, die das Programm nicht unterstützt (";
-const char* const kUnsupportedEnd = "), und kann deshalb nicht gelesen werden!";
-const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
-
 // How far into the file the "%PDF-" header may stand (some writers put
 // a few bytes of their own before it).
 constexpr size_t kHeaderSearch = 1024;
@@ -48,14 +40,14 @@ void ReadFontsOncePerDictionary(TPdfDocument& doc) {
         int32_t pageIndex = 0;
         std::string resName;
         TFontUse use = TFontUse::PageContent;
-        int32_t scopePos = -1;
+        TFilePos scopePos = -1;
         std::string usedBy;
         size_t readAs = 0;  // index among the records read
     };
     std::vector<TFontRecord> records = std::move(doc.fontList.data);
     doc.fontList.Clear();
     std::vector<TUse> uses(records.size());
-    std::unordered_map<int32_t, size_t> byDict;
+    std::unordered_map<TFilePos, size_t> byDict;
     for (size_t i = 0; i < records.size(); ++i) {
         TFontRecord& record = records[i];
         uses[i].pageIndex = record.pageIndex;
@@ -113,62 +105,71 @@ TDateTimeValue NowLocal() {
     return v;
 }
 
-void TPdfDocument::InterPretPage(const uint8_t* content, int32_t length, bool pumpMessages, int32_t pageNo) {
-    if (interpreter) interpreter(*this, content, length, pumpMessages, pageNo);
-}
-
-TOpenResult TPdfDocument::openfilenow(const std::string& path) {
-    if (opening) return TOpenResult::Cancelled;
+const TOpenReport& TPdfDocument::openfilenow(const std::string& path, const TOpenOptions& options) {
+    if (opening) {
+        static const TOpenReport kIgnored{TOpenResult::Cancelled, {}};
+        return kIgnored;
+    }
     ui_.ShowProgressWindow();
     ui_.SetStatusLabel("");
     opening = 1;
-    cancelRequested = 0;
+    options_ = options;
     timings = TOpenTimings{};
     const auto openStart = Clock::now();
+    report_ = TOpenReport{};
     TOpenResult result = TOpenResult::Invalid;
-
     try {
         ResetDocument();
         result = ReadFile(path);
-    } catch (const TConversionError& error) {
-        ui_.ShowMessage(error.what(), TMsgIcon::Error);
     } catch (const std::bad_alloc&) {
-        ui_.ShowMessage("Zu wenig Arbeitsspeicher, um die Datei " + path + " zu lesen.", TMsgIcon::Error);
+        // What was read so far is given up: the memory is needed to go on.
+        ResetDocument();
+        Problem(TOpenProblemKind::NoMemory);
+        result = TOpenResult::OutOfMemory;
     } catch (const std::exception& error) {
-        ui_.ShowMessage(error.what(), TMsgIcon::Error);
+        Problem(TOpenProblemKind::Failure, error.what());
     }
-    lastOpenResult = result;
+    if (CancelRequested()) result = TOpenResult::Cancelled;
+    report_.outcome = result;
+    options_ = TOpenOptions{};
     timings.total = SecondsSince(openStart);
     FinishOpen();
-    return result;
+    return report_;
 }
+
+void TPdfDocument::Problem(TOpenProblemKind kind, std::string detail) {
+    TOpenProblem problem;
+    problem.kind = kind;
+    problem.detail = std::move(detail);
+    report_.problems.push_back(std::move(problem));
+}
+
+bool TPdfDocument::CancelRequested() const { return options_.cancel && options_.cancel->load(); }
 
 TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     auto stageStart = Clock::now();
-    // Offsets are 32-bit: a file of 2 GiB or more cannot be read.
-    if (!fileBuffer.Load(path)) {
-        fileData = nullptr;
-        fileSize = 0;
-        ui_.ShowMessage("Konnte die Datei " + path + " nicht öffnen.", TMsgIcon::Error);
-        return TOpenResult::Unreadable;
+    switch (Load(path)) {
+        case TFileBytes::TLoad::Loaded: break;
+        case TFileBytes::TLoad::NoMemory:
+            Problem(TOpenProblemKind::NoMemory);
+            return TOpenResult::OutOfMemory;
+        case TFileBytes::TLoad::Unreadable:
+            Problem(TOpenProblemKind::CannotRead);
+            return TOpenResult::Unreadable;
     }
-    fileData = fileBuffer.data();
-    fileSize = static_cast<int32_t>(fileBuffer.size());
-    sourceSize = fileSize;
-    filePos = 0;
     timings.fileRead = SecondsSince(stageStart);
 
-    if (fileBuffer.empty()) {
-        ui_.ShowMessage(kEmptyFile, TMsgIcon::Error);
+    if (Source().empty()) {
+        Problem(TOpenProblemKind::EmptyFile);
         return TOpenResult::Invalid;
     }
-    const size_t header = HeaderPos(fileBuffer);
+    const size_t header = HeaderPos(Source());
     if (header == std::string_view::npos) {
-        ui_.ShowMessage(kNotPdf, TMsgIcon::Error);
+        Problem(TOpenProblemKind::NoPdfHeader);
         return TOpenResult::Invalid;
     }
     uint8_t version[3];
-    SetPos(static_cast<int32_t>(header) + 5);
+    SetPos(static_cast<TFilePos>(header) + 5);
     ReadBytes(version, 3);
     if (version[0] == '1' && version[1] == '.' && version[2] >= '2' && version[2] <= '4')
         ui_.SelectVersionItem(version[2] - '2');
@@ -176,27 +177,36 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     stageStart = Clock::now();
     const bool catalogFound = BuildObjectTable();
     timings.xref = SecondsSince(stageStart);
+    if (const auto badNumber = BadNumber()) {
+        report_.problems.push_back(*badNumber);
+        return TOpenResult::Invalid;
+    }
+    // Checking every object's place has touched all of a large file; the
+    // pages and fonts need a small part of it, read again as they go.
+    ReleaseBytes(0, SourceSize());
 
     if (encrypted) {
-        ui_.ShowMessage(kEncryptedFile, TMsgIcon::Error);
-        ui_.ShowMessage(kInvalidFile, TMsgIcon::Error);
+        Problem(TOpenProblemKind::Encrypted);
         return TOpenResult::Encrypted;
     }
     if (infoFound) ReadDocumentInfo();
     if (catalogFound) ReadDocumentStructure();
+    if (const auto badNumber = BadNumber()) {
+        report_.problems.push_back(*badNumber);
+        return TOpenResult::Invalid;
+    }
     // The structure could not be read because a stream of it needs what the
     // reader cannot do: that, not damage, is what the user should hear.
     if ((!catalogFound || parseFailed) && !unsupportedFeature.empty()) {
-        ui_.ShowMessage(kUnsupportedStart + ("Komprimierung " + Cp1252ToUtf8(unsupportedFeature)) + kUnsupportedEnd,
-                        TMsgIcon::Error);
+        Problem(TOpenProblemKind::UnsupportedFilter, unsupportedFeature);
         return TOpenResult::Unsupported;
     }
     if (!catalogFound || parseFailed) {
-        ui_.ShowMessage(kInvalidFile, TMsgIcon::Error);
+        Problem(TOpenProblemKind::Damaged);
         return TOpenResult::Invalid;
     }
     if (repaired) {
-        ui_.AddStatusLine(kRepaired);
+        Problem(TOpenProblemKind::TableRebuilt);
         return TOpenResult::Repaired;
     }
     return TOpenResult::Opened;
@@ -223,24 +233,13 @@ void TPdfDocument::ResetDocument() {
     Edit6.clear();
     const TDateTimeValue now = NowLocal();
     DateTimePicker1 = DateTimePicker2 = DateTimePicker3 = DateTimePicker4 = now;
+    creationDateRead = modDateRead = false;
     ui_.InfoFieldsChanged();
     rootHasMediaBox = 0;
-    dictEntries = TDictEntryList(&curDictEntry);
     pageRefs.Clear();
     pageList.Clear();
     contentBytesRead = 0;
-    objTable.clear();
-    objTable.shrink_to_fit();
-    badEntries.clear();
-    scannedOffsets.clear();
-    lostObjects.clear();
-    unsupportedFeature.clear();
-    repaired = false;
-    encrypted = 0;
-    objCount = 0;
-    rootFound = 0;
-    infoFound = 0;
-    parseFailed = 0;
+    ResetFile();
 }
 
 void TPdfDocument::ReadDocumentStructure() {
@@ -263,14 +262,14 @@ void TPdfDocument::ReadDocumentStructure() {
     stageStart = Clock::now();
     CollectImages();
     ReadImageDicts();
-    DecodeImages();
+    DecodeImages(options_.readPics);
     timings.images = SecondsSince(stageStart);
 
     ReadPageLoop();
 }
 
 void TPdfDocument::FinishOpen() {
-    dictEntries = TDictEntryList(&curDictEntry);
+    dictEntries = TDictEntryList();
     pageRefs.Clear();
     ui_.CloseProgressWindow();
     opening = 0;

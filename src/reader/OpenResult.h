@@ -1,6 +1,14 @@
-// How an open ended, for callers that act on it (exit codes, the window's
-// state); the messages the user reads are reported beside it.
+// How an open ended: one report for every caller (the window, the command
+// line, tests). The core says what happened in kinds and numbers; the
+// sentences the user reads are made from the report by the user interface.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Lexer.h"
 
 enum class TOpenResult {
     Opened,      // read as written
@@ -9,8 +17,51 @@ enum class TOpenResult {
     Invalid,     // not a PDF file, or damaged beyond repair
     Encrypted,   // encrypted; decrypting is not supported
     Unsupported, // its structure needs what the reader cannot do (a stream filter it lacks)
+    OutOfMemory, // memory or address space ran out while it was read
     Cancelled,   // the user stopped the open
 };
 
 // Whether the document holds the file's pages afterwards.
 inline bool IsOpened(TOpenResult result) { return result == TOpenResult::Opened || result == TOpenResult::Repaired; }
+
+enum class TOpenProblemKind : uint8_t {
+    CannotRead,         // the file is missing, not a regular file, or not readable
+    NoMemory,           // memory or address space ran out
+    EmptyFile,
+    NoPdfHeader,        // no "%PDF-" near the start
+    Encrypted,
+    UnsupportedFilter,  // detail: the filter's name as the file writes it ("/RunLengthDecode")
+    NotAnInteger,       // detail: the token that should have been an integer
+    NotANumber,         // detail: the token that should have been a number
+    Damaged,            // no catalog or page tree could be read
+    TableRebuilt,       // the cross-reference table was damaged and rebuilt
+    Failure,            // anything else that ended the open; detail: what the library said
+};
+
+struct TOpenProblem {
+    TOpenProblemKind kind = TOpenProblemKind::Failure;
+    std::string detail;  // see the kinds (8-bit text as the file has it)
+    int32_t objNum = -1;   // the object it concerns, where known
+    int32_t pageNo = 0;    // the page (1-based), where known
+    TFilePos offset = -1;  // where in the file, where known
+};
+
+struct TOpenReport {
+    TOpenResult outcome = TOpenResult::Invalid;
+    // In the order they were met.
+    std::vector<TOpenProblem> problems;
+
+    bool Has(TOpenProblemKind kind) const {
+        for (const TOpenProblem& problem : problems)
+            if (problem.kind == kind) return true;
+        return false;
+    }
+};
+
+// What an open is asked to do besides reading the file.
+struct TOpenOptions {
+    // "Bilder einlesen": the pictures are looked at (a JPEG by its header).
+    bool readPics = true;
+    // Set from another thread to stop the open after the page it is on.
+    const std::atomic<bool>* cancel = nullptr;
+};

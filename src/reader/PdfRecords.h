@@ -13,13 +13,14 @@
 
 #include "Dib.h"
 #include "Filters.h"
+#include "Lexer.h"
 #include "TDynaArray.h"
 
 // One key of a parsed dictionary with every token of its value.
 struct TDictEntry {
     std::vector<std::string> tokens;
-    int32_t keyPos = 0;    // filePos at which the key token starts
-    int32_t valuePos = 0;  // filePos just behind the key and its blanks
+    TFilePos keyPos = 0;    // GetPos() at which the key token starts
+    TFilePos valuePos = 0;  // GetPos() just behind the key and its blanks
 };
 using TDictEntryList = TDynaArray<TDictEntry>;
 
@@ -31,7 +32,7 @@ using TDictEntryList = TDynaArray<TDictEntry>;
 enum class TObjKind : uint8_t { Free, AtOffset, InStream };
 
 struct TObjEntry {
-    int32_t offset = 0;      // AtOffset: byte position; InStream: the stream's object number
+    TFilePos offset = 0;     // AtOffset: byte position; InStream: the stream's object number
     int32_t generation = 0;  // InStream: the index inside the stream
     uint8_t known = 0;       // set by the newest section that lists it
     uint8_t inUse = 0;
@@ -42,7 +43,7 @@ struct TObjEntry {
 };
 
 struct TContentRef {
-    int32_t length = 0;
+    TFilePos length = 0;
     int32_t objNum = 0;
     int32_t gen = 0;
     uint8_t lengthKnown = 0;
@@ -64,7 +65,7 @@ struct TAnnotation {
     int32_t gen = 0;
     // An annotation written straight into the /Annots array has no number:
     // where its "<<" stands in the file instead.
-    int32_t dictPos = -1;
+    TFilePos dictPos = -1;
 };
 
 // A kid found in a /Kids array while the page tree is walked.
@@ -90,13 +91,13 @@ using TInheritedEntries = std::shared_ptr<const std::vector<TDictEntry>>;
 struct TPageRecord {
     int32_t objNum = 0;
     int32_t gen = 0;
-    int32_t resourcesFirstKeyPos = 0;
-    int32_t xobjectsFirstKeyPos = 0;
-    int32_t fontsFirstKeyPos = 0;
-    int32_t newObjPos = 0;
-    int32_t xobjectDictPos = 0;
-    int32_t fontDictPos = 0;
-    int32_t resourcesDictPos = 0;
+    TFilePos resourcesFirstKeyPos = 0;
+    TFilePos xobjectsFirstKeyPos = 0;
+    TFilePos fontsFirstKeyPos = 0;
+    TFilePos newObjPos = 0;
+    TFilePos xobjectDictPos = 0;
+    TFilePos fontDictPos = 0;
+    TFilePos resourcesDictPos = 0;
     uint8_t hasXObjects = 0;
     uint8_t hasFonts = 0;
     uint8_t hasResources = 0;
@@ -116,14 +117,14 @@ struct TPageRecord {
     // The page's own /XObject entries: name and position of the object's
     // dictionary. Two pages may use one name for different pictures (every
     // page of a scan is often "/Im0"), so "Do" finds its picture through this.
-    std::vector<std::pair<std::string, int32_t>> xobjectPositions;
-    int32_t newContentPos = 0;
+    std::vector<std::pair<std::string, TFilePos>> xobjectPositions;
+    TFilePos newContentPos = 0;
     // Bytes of all decoded content streams joined (read again on demand).
     int32_t contentLength = 0;
     uint8_t hasContent = 0;
     uint8_t contentRewritten = 0;
-    // A content stream broke off: the page holds what was read up to the
-    // damage. It is written anew only when a font on it is replaced.
+    // A content stream broke off or could not be read: the page holds what
+    // was read up to the damage. Saving copies its streams as they are.
     uint8_t contentDamaged = 0;
 };
 
@@ -134,8 +135,9 @@ const TDictEntry* EffectiveEntry(const TPageRecord& page, std::string_view key);
 bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry);
 
 // Where a page draws with a font: its own content, a form XObject it
-// draws, or an annotation's appearance.
-enum class TFontUse : uint8_t { PageContent, Form, Annotation };
+// draws, or an annotation's appearance; or the default fonts of the
+// interactive form, which belong to no page.
+enum class TFontUse : uint8_t { PageContent, Form, Annotation, FormDefaults };
 
 struct TFontText;
 
@@ -176,15 +178,16 @@ struct TFontRecord {
     int32_t pageIndex = 0;
     // Fonts of forms and appearances: the /Resources dictionary that holds
     // them (-1: the page's own) and, in usedBy, the form's resource name or
-    // the annotation's object number.
+    // the annotation's object number. The interactive form's default fonts
+    // have pageIndex -1 and their /DR dictionary as scope.
     TFontUse use = TFontUse::PageContent;
-    int32_t scopePos = -1;
+    TFilePos scopePos = -1;
     std::string usedBy;
-    int32_t encodingDictPos = 0;
+    TFilePos encodingDictPos = 0;
     int32_t firstChar = 0;
-    int32_t descriptorPos = 0;
+    TFilePos descriptorPos = 0;
     int32_t encoding = 0;  // 0 Standard, 1 MacRoman, 2 WinAnsi, 3 PDFDoc
-    int32_t fontDictPos = 0;
+    TFilePos fontDictPos = 0;
     uint8_t hidden = 0;
     uint8_t isType3 = 0;
     uint8_t hasEncodingDict = 0;
@@ -203,7 +206,7 @@ struct TFontRecord {
     // or 3 for /FontFile, /FontFile2, /FontFile3).
     int32_t toUnicodeObj = 0;
     int32_t encodingCMapObj = 0;
-    int32_t descendantPos = 0;
+    TFilePos descendantPos = 0;
     int32_t fontFileObj = 0;
     uint8_t fontFileKind = 0;
     uint8_t encodingGiven = 0;  // the dictionary has an /Encoding key
@@ -227,12 +230,12 @@ struct TImageRecord {
     std::string resName;
     int32_t pageIndex = 0;
     int32_t filterKind = 0;  // 1 DCT, 2 Flate, 3 CCITT, 0 anything else
-    int32_t length = 0;
+    TFilePos length = 0;
     int32_t width = 0;
     int32_t height = 0;
     int32_t bitsPerComponent = 0;
-    int32_t objectPos = 0;
-    int32_t streamPos = 0;
+    TFilePos objectPos = 0;
+    TFilePos streamPos = 0;
     uint8_t hasFilter = 0;
     uint8_t isImage = 0;
     std::vector<std::string> filterNames;

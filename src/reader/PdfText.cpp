@@ -82,6 +82,17 @@ std::optional<int32_t> TryStrToInt(const std::string& s) {
     return value;
 }
 
+std::optional<int64_t> TryStrToPos(const std::string& s) {
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    if (first != last && *first == '+') ++first;
+    if (first == last) return std::nullopt;
+    int64_t value = 0;
+    auto [ptr, ec] = std::from_chars(first, last, value, 10);
+    if (ec != std::errc() || ptr != last) return std::nullopt;
+    return value;
+}
+
 std::optional<double> TryStrToFloat(const std::string& s) {
     const char* first = s.data();
     const char* last = s.data() + s.size();
@@ -103,16 +114,6 @@ std::optional<double> TryStrToFloat(const std::string& s) {
     }
     if (ptr != last || !std::isfinite(value)) return std::nullopt;
     return negative ? -value : value;
-}
-
-int32_t StrToInt(const std::string& s) {
-    if (auto v = TryStrToInt(s)) return *v;
-    throw TConversionError("'" + Cp1252ToUtf8(s) + "' ist kein gültiger Integerwert.");
-}
-
-double StrToFloat(const std::string& s) {
-    if (auto v = TryStrToFloat(s)) return *v;
-    throw TConversionError("'" + Cp1252ToUtf8(s) + "' ist kein gültiger Gleitkommawert.");
 }
 
 namespace {
@@ -206,14 +207,31 @@ char32_t PdfDocToUnicode(uint8_t ch) {
     return ch;
 }
 
-int HexValue(char c) {
+}  // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-}  // namespace
+std::string HexBytes(std::string_view digits, bool oddLastDigit) {
+    std::string out;
+    int high = -1;
+    for (const char ch : digits) {
+        const int v = HexDigitValue(ch);
+        if (v < 0) continue;  // white space between the digits
+        if (high < 0) {
+            high = v;
+        } else {
+            out += static_cast<char>(high * 16 + v);
+            high = -1;
+        }
+    }
+    if (high >= 0 && oddLastDigit) out += static_cast<char>(high * 16);
+    return out;
+}
 
 std::string Utf8ToCp1252(const std::string& s) {
     std::string out;
@@ -234,20 +252,8 @@ std::string Utf8ToCp1252(const std::string& s) {
 
 std::string StringTokenBytes(const std::string& token) {
     if (token.size() >= 2 && token.front() == '<' && token[1] != '<') {
-        std::string out;
-        int high = -1;
-        for (size_t i = 1; i < token.size() && token[i] != '>'; ++i) {
-            const int v = HexValue(token[i]);
-            if (v < 0) continue;  // white space between the digits
-            if (high < 0) {
-                high = v;
-            } else {
-                out += static_cast<char>(high * 16 + v);
-                high = -1;
-            }
-        }
-        if (high >= 0) out += static_cast<char>(high * 16);
-        return out;
+        const std::string_view digits(token);
+        return HexBytes(digits.substr(1, digits.find('>', 1) - 1));
     }
     return StripParens(Unescape(token));
 }

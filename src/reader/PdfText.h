@@ -4,15 +4,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
-
-// A number conversion that failed in a place where nothing catches it ends
-// the whole open with this text in a message box.
-class TConversionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+#include <string_view>
 
 // Removes the first and the last character when s is longer than one
 // character and begins with "(" (whatever the last one is).
@@ -33,18 +26,22 @@ std::string NextWord(std::string& s);
 
 // Decimal integer with an optional sign, the whole text; 32-bit range.
 std::optional<int32_t> TryStrToInt(const std::string& s);
+// A byte position or length of any size.
+std::optional<int64_t> TryStrToPos(const std::string& s);
 // Real number with "." as decimal point, optional sign and exponent.
 std::optional<double> TryStrToFloat(const std::string& s);
-// As above, but a failure throws TConversionError with the conversion's text.
-int32_t StrToInt(const std::string& s);
-double StrToFloat(const std::string& s);
-
 // Windows-1252 <-> UTF-8 for what reaches the user.
 std::string Cp1252ToUtf8(const std::string& s);
 // Characters that Windows-1252 lacks become "?".
 std::string Utf8ToCp1252(const std::string& s);
 // One code point as UTF-8; surrogates and values beyond Unicode become U+FFFD.
 void AppendUtf8(std::string& out, char32_t cp);
+// The value of a hexadecimal digit; -1 for any other byte.
+int HexDigitValue(char ch);
+// The bytes that hexadecimal digits spell; every other byte (blanks, "<",
+// ">") is skipped. An odd last digit counts as followed by 0, or is dropped
+// without oddLastDigit.
+std::string HexBytes(std::string_view digits, bool oddLastDigit = true);
 // The Unicode value of a Windows-1252 byte (0 for the five unassigned codes).
 char32_t Cp1252ToUnicode(uint8_t ch);
 

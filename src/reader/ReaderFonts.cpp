@@ -11,12 +11,12 @@ bool IsDirectValue(const std::vector<std::string>& tokens) { return tokens.size(
 // The body position of the object a reference entry names, the cursor left
 // where it was; nothing when the number does not convert or is not in the
 // object table.
-std::optional<int32_t> ReferencedBodyPos(TPdfDocument& doc, const std::string& objNumText) {
-    const int32_t savedPos = doc.filePos;
+std::optional<TFilePos> ReferencedBodyPos(TPdfDocument& doc, const std::string& objNumText) {
+    const TFilePos savedPos = doc.GetPos();
     const auto objNum = TryStrToInt(objNumText);
-    std::optional<int32_t> bodyPos;
-    if (objNum && doc.FetchObject(*objNum)) bodyPos = doc.filePos;
-    doc.filePos = savedPos;
+    std::optional<TFilePos> bodyPos;
+    if (objNum && doc.FetchObject(*objNum)) bodyPos = doc.GetPos();
+    doc.SetPos(savedPos);
     return bodyPos;
 }
 
@@ -38,18 +38,18 @@ void ReadWidths(TPdfDocument& doc, TFontRecord& font, const std::vector<std::str
         for (size_t i = 2; i + 1 < tokens.size() && i - 2 < kSlots; ++i) StoreWidth(font, i - 2, tokens[i]);
         return;
     }
-    const int32_t savedPos = doc.filePos;
+    const TFilePos savedPos = doc.GetPos();
     const auto objNum = TryStrToInt(tokens[1]);
     if (objNum && doc.FetchObject(*objNum) && doc.ReadToken() == "[") {
         // Widths past slot 255 are ignored, so reading stops there; the end
         // test keeps a missing "]" from reading filler bytes for ever.
-        for (size_t slot = 0; slot < kSlots && doc.filePos < doc.fileSize; ++slot) {
+        for (size_t slot = 0; slot < kSlots && doc.GetPos() < doc.End(); ++slot) {
             const std::string token = doc.ReadToken();
             if (token == "]") break;
             StoreWidth(font, slot, token);
         }
     }
-    doc.filePos = savedPos;
+    doc.SetPos(savedPos);
 }
 
 int32_t EncodingFromName(const std::string& name) {
@@ -68,14 +68,14 @@ void ReadDescendantRef(TPdfDocument& doc, TFontRecord& font, const TDictEntry& e
         objNum = tokens[2];
     } else if (tokens.size() >= 3 && tokens[1] == "[" && tokens[2] == "<<") {
         // A dictionary written into the array: it starts behind the "[".
-        const int32_t savedPos = doc.filePos;
+        const TFilePos savedPos = doc.GetPos();
         doc.SetPos(entry.valuePos);
-        if (doc.ReadToken() == "[") font.descendantPos = doc.filePos;
+        if (doc.ReadToken() == "[") font.descendantPos = doc.GetPos();
         doc.SetPos(savedPos);
         return;
     } else if (!IsDirectValue(tokens)) {
         if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
-            const int32_t savedPos = doc.filePos;
+            const TFilePos savedPos = doc.GetPos();
             doc.SetPos(*pos);
             if (doc.ReadToken() == "[") {
                 objNum = doc.ReadToken();
@@ -124,7 +124,7 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
         // Early pdfTeX writes the name as an object of its own.
         if (!IsDirectValue(tokens)) {
             if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
-                const int32_t savedPos = doc.filePos;
+                const TFilePos savedPos = doc.GetPos();
                 doc.SetPos(*pos);
                 const std::string name = doc.ReadToken();
                 doc.SetPos(savedPos);
@@ -165,7 +165,7 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
             if (tokens[1].rfind('/', 0) == 0) font.encodingName = tokens[1];
         } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
             // "/Encoding 9 0 R" may name an object that holds just a name.
-            const int32_t savedPos = doc.filePos;
+            const TFilePos savedPos = doc.GetPos();
             doc.SetPos(*pos);
             const std::string first = doc.ReadToken();
             doc.SetPos(savedPos);
@@ -225,8 +225,8 @@ void TPdfDocument::CollectFonts() {
             if (entry.tokens.empty()) continue;
             // A reference to an object the file lacks is PDF's null: no font,
             // as other readers see it. The writer copies the entry as it is.
-            const std::optional<int32_t> dictPos = IsDirectValue(entry.tokens)
-                                                       ? std::optional<int32_t>(entry.valuePos)
+            const std::optional<TFilePos> dictPos = IsDirectValue(entry.tokens)
+                                                       ? std::optional<TFilePos>(entry.valuePos)
                                                        : ReferencedBodyPos(*this, entry.tokens[1]);
             if (!dictPos) continue;
             TFontRecord& font = *fontList.Append();

@@ -36,7 +36,7 @@ constexpr int64_t kContentBytesPerFileByte = 32;
 constexpr int64_t kMinContentBudget = int64_t{64} << 20;
 
 int64_t ContentBudget(const TPdfDocument& doc) {
-    return std::max(kMinContentBudget, int64_t{doc.fileSize} * kContentBytesPerFileByte);
+    return std::max(kMinContentBudget, doc.SourceSize() * kContentBytesPerFileByte);
 }
 
 bool IsReference(const TDictEntry& entry) { return entry.tokens.size() >= 4 && entry.tokens[3] == "R"; }
@@ -48,23 +48,13 @@ int32_t TokenInt(const TDictEntry& entry, size_t i) {
 // The integer at the start of object `objNumToken` (an indirect /Length).
 // The cursor is restored; nothing when the object cannot be fetched.
 std::optional<int32_t> ReferencedInt(TPdfDocument& doc, const std::string& objNumToken) {
-    const int32_t saved = doc.GetPos();
+    const TFilePos saved = doc.GetPos();
     std::optional<int32_t> value;
     if (doc.FetchObject(TryStrToInt(objNumToken).value_or(-1))) value = doc.ReadInt();
     doc.SetPos(saved);
     return value;
 }
 
-bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
-bool IsLineEndByte(uint8_t ch) { return ch == 13 || ch == 10; }
-
-// Whether "endstream" follows at pos, after blanks.
-bool EndstreamAt(const TPdfDocument& doc, int64_t pos) {
-    while (pos >= 0 && pos < doc.fileSize && IsBlankByte(doc.fileData[pos])) ++pos;
-    static const char kEnd[] = "endstream";
-    const int64_t len = sizeof kEnd - 1;
-    return pos >= 0 && pos + len <= doc.fileSize && std::memcmp(doc.fileData + pos, kEnd, len) == 0;
-}
 
 // ---- images ---------------------------------------------------------------
 
@@ -174,11 +164,11 @@ bool ReadImageData(TPdfDocument& doc, const TImageRecord& image, std::vector<uin
     if (!image.isImage || image.bitsPerComponent <= 0 || image.length <= 0) return false;
     const int32_t minSize = image.filterKind == kFilterCcitt ? 2 : 1;
     if (image.filterKind == kFilterOther || image.width < minSize || image.height < minSize) return false;
-    const int32_t saved = doc.GetPos();
+    const TFilePos saved = doc.GetPos();
     doc.SetPos(image.streamPos);
     const bool read = doc.ReadStreamBytes(image.length, data);
     // The copy is all that is needed of the mapped bytes.
-    doc.fileBuffer.Release(static_cast<size_t>(std::max(image.streamPos, 0)), static_cast<size_t>(doc.GetPos()));
+    doc.ReleaseBytes(std::max<TFilePos>(image.streamPos, 0), doc.GetPos());
     doc.SetPos(saved);
     return read;
 }
@@ -227,45 +217,6 @@ bool ImageDecodable(TPdfDocument& doc, const TImageRecord& image) {
 
 }  // namespace
 
-// The data start behind the line end that follows the keyword. Binary data
-// may themselves begin with a blank byte (fax data do): when the data that
-// start right behind the keyword's line end are followed by "endstream" at
-// exactly /Length, those are taken; otherwise blanks are skipped. A /Length
-// that "endstream" does not confirm (or none at all, -1) is replaced by the
-// distance to the next "endstream"; without one, the bytes that are there
-// up to /Length are taken, and a negative length gives none.
-bool TPdfDocument::ReadStreamBytes(int32_t length, std::vector<uint8_t>& data) {
-    data.clear();
-    const int64_t keywordPos = GetPos();
-    if (!MatchAt("stream")) {
-        SetPos(static_cast<int32_t>(keywordPos));
-        return false;
-    }
-    int64_t strict = keywordPos + 6;
-    while (strict < fileSize && fileData[strict] == ' ') ++strict;
-    if (strict < fileSize && fileData[strict] == 13) ++strict;
-    if (strict < fileSize && fileData[strict] == 10) ++strict;
-    int64_t start = strict;
-    if (!(length > 0 && EndstreamAt(*this, strict + length))) {
-        while (start < fileSize && IsBlankByte(fileData[start])) ++start;
-    }
-    int64_t count = length;
-    if (!(length >= 0 && EndstreamAt(*this, start + length))) {
-        const std::string_view file(reinterpret_cast<const char*>(fileData), static_cast<size_t>(fileSize));
-        const size_t end = start <= fileSize ? file.find("endstream", static_cast<size_t>(start)) : std::string_view::npos;
-        if (end != std::string_view::npos) {
-            size_t trimmed = end;
-            while (trimmed > static_cast<size_t>(start) && IsLineEndByte(fileData[trimmed - 1])) --trimmed;
-            count = static_cast<int64_t>(trimmed) - start;
-        }
-    }
-    const int64_t available = std::max<int64_t>(0, fileSize - start);
-    count = std::clamp<int64_t>(count, 0, available);
-    if (count > 0) data.assign(fileData + start, fileData + start + count);
-    SetPos(static_cast<int32_t>(std::min<int64_t>(start + count, INT32_MAX)));
-    return true;
-}
-
 void TPdfDocument::CollectImages() {
     std::unordered_set<std::string> names;
     for (const TImageRecord& image : imageList) names.insert(image.resName + '\0' + std::to_string(image.objectPos));
@@ -279,12 +230,12 @@ void TPdfDocument::CollectImages() {
         page.xobjectPositions.clear();
         for (const TDictEntry& entry : dictEntries) {
             if (entry.tokens.empty()) continue;
-            int32_t objectPos = 0;
+            TFilePos objectPos = 0;
             if (!IsReference(entry)) {
                 objectPos = entry.valuePos;
             } else {
-                const int32_t saved = filePos;
-                if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) objectPos = filePos;
+                const TFilePos saved = GetPos();
+                if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) objectPos = GetPos();
                 SetPos(saved);
             }
             page.xobjectPositions.emplace_back(entry.tokens[0], objectPos);
@@ -307,7 +258,7 @@ void TPdfDocument::ReadImageDicts() {
         DiscardEntries();
         SetPos(image.objectPos);
         ParseDict();
-        image.streamPos = filePos;
+        image.streamPos = GetPos();
         for (const TDictEntry& entry : dictEntries) {
             if (entry.tokens.empty()) continue;
             const std::string& key = entry.tokens[0];
@@ -344,7 +295,7 @@ void TPdfDocument::ReadImageDicts() {
     }
 }
 
-void TPdfDocument::DecodeImages() {
+void TPdfDocument::DecodeImages(bool readPics) {
     imageBitmaps.Clear();
     std::vector<uint8_t> decodable(static_cast<size_t>(imageList.Count()), 0);
     int32_t decodedCount = 0;
@@ -413,6 +364,16 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
     doc.DiscardEntries();
 }
 
+// Pages are read one after the other, by the open, the subsets' code count
+// and the writer: now and then the mapped file pages read so far are handed
+// back, so that a large file is never resident all at once (what is needed
+// again is read from the file again). Once in so many pages only: each
+// release walks the whole mapping.
+void ReleaseReadPages(const TPdfFile& file, int32_t pageIndex) {
+    constexpr int32_t kPagesPerRelease = 256;
+    if (pageIndex % kPagesPerRelease == kPagesPerRelease - 1) file.ReleaseBytes(0, file.SourceSize());
+}
+
 }  // namespace
 
 // Decodes and joins the page's content streams into `joined`, which may
@@ -437,11 +398,19 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
             readable = false;
             break;
         }
-        if (!ref.valid || !FetchObject(ref.objNum)) continue;
+        // A stream left out leaves the page short of what the file holds:
+        // the page counts as damaged, so that saving copies its streams.
+        if (!ref.valid || !FetchObject(ref.objNum)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         TPredictorParms parms;
         ReadContentDict(*this, page, ref, parms);
         // Without a usable length the data end at "endstream".
-        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) continue;
+        if (!ReadStreamBytes(ref.lengthKnown ? ref.length : -1, data)) {
+            page.contentDamaged = 1;
+            continue;
+        }
         if (!data.empty() && page.contentFiltered) {
             try {
                 if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
@@ -477,6 +446,7 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
 }
 
 bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
+    ReleaseReadPages(*this, pageIndex);
     std::vector<std::string> problems;
     const bool readable =
         JoinPageContent(page, pageIndex, ContentBudget(*this) - contentBytesRead, joined, &problems);
@@ -488,9 +458,10 @@ bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::ve
 std::vector<uint8_t> TPdfDocument::PageContent(int32_t pageIndex) {
     std::vector<uint8_t> joined;
     if (pageIndex < 0 || pageIndex >= pageList.Count()) return joined;
+    ReleaseReadPages(*this, pageIndex);
     TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
     if (!page.hasContent) return joined;
-    const int32_t savedPos = GetPos();
+    const TFilePos savedPos = GetPos();
     const uint8_t savedParseFailed = parseFailed;
     // The open read the same bytes already and said what was wrong with
     // them; the room is what they took then.

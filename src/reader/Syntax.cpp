@@ -1,12 +1,14 @@
 // The cursor, line and token level of the reader. The tokens come from
-// TLexer over the document's bytes; past the end ReadByteSafe hands out the
+// TLexer over the span the cursor is in; past the end ReadByteSafe hands out the
 // same filler bytes as the lexer (a CR first, then alternating), which ends
 // every token and every scanning loop.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
 #include "Lexer.h"
-#include "PdfDocument.h"
+#include "PdfFile.h"
+#include "PdfText.h"
 
 namespace {
 
@@ -14,105 +16,111 @@ bool IsLineEnd(uint8_t ch) { return ch == 13 || ch == 10; }
 
 }  // namespace
 
-void TPdfDocument::ReadBytes(uint8_t* buffer, int32_t n) {
-    if (n <= 0) return;
-    std::memset(buffer, 0, static_cast<size_t>(n));
-    const int64_t start = filePos;
-    const int64_t end = start + n;
-    const int64_t from = start < 0 ? 0 : start;
-    const int64_t to = end < fileSize ? end : fileSize;
-    if (from < to) {
-        std::memcpy(buffer + (from - start), fileData + from, static_cast<size_t>(to - from));
-    }
-    filePos = end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
+std::string_view TByteSpan::View(TFilePos pos, TFilePos n) const {
+    if (!Holds(pos) || n <= 0) return {};
+    const TFilePos last = std::min(end, pos + n);
+    return {reinterpret_cast<const char*>(data) + (pos - begin), static_cast<size_t>(last - pos)};
 }
 
-uint8_t TPdfDocument::ReadByteSafe() {
+void TPdfFile::ReadBytes(uint8_t* buffer, int32_t n) {
+    if (n <= 0) return;
+    std::memset(buffer, 0, static_cast<size_t>(n));
+    const TByteSpan span = SpanAt(filePos);
+    const TFilePos start = filePos;
+    const TFilePos end = start + n;
+    const TFilePos from = std::max(start, span.begin);
+    const TFilePos to = std::min(end, span.end);
+    if (from < to) std::memcpy(buffer + (from - start), span.data + (from - span.begin), static_cast<size_t>(to - from));
+    filePos = end;
+}
+
+uint8_t TPdfFile::ReadByteSafe() {
+    const TByteSpan span = SpanAt(filePos);
     uint8_t ch;
-    if (filePos >= 0 && filePos < fileSize) {
-        ch = fileData[filePos];
+    if (span.Holds(filePos)) {
+        ch = span[filePos];
     } else {
-        const int64_t d = static_cast<int64_t>(fileSize) - filePos + 1;
+        const int64_t d = span.end - filePos + 1;
         ch = (d % 2 != 0) ? 13 : 96;
     }
-    if (filePos < INT32_MAX) ++filePos;
+    if (filePos < INT64_MAX) ++filePos;
     return ch;
 }
 
-bool TPdfDocument::MatchAt(const std::string& text) {
-    const int64_t start = filePos;
-    const int64_t len = static_cast<int64_t>(text.size());
-    bool match = start >= 0 && start + len <= fileSize &&
-                 std::memcmp(fileData + start, text.data(), text.size()) == 0;
-    const int64_t end = start + len;
-    filePos = end > INT32_MAX ? INT32_MAX : static_cast<int32_t>(end);
+bool TPdfFile::MatchAt(const std::string& text) {
+    const TByteSpan span = SpanAt(filePos);
+    const TFilePos len = static_cast<TFilePos>(text.size());
+    const bool match = span.View(filePos, len) == text;
+    filePos += len;
     return match;
 }
 
-bool TPdfDocument::PrevIsLineEnd() const {
-    const int64_t p = static_cast<int64_t>(filePos) - 1;
-    return p >= 0 && p < fileSize && IsLineEnd(fileData[p]);
+bool TPdfFile::PrevIsLineEnd() const {
+    const TByteSpan span = SpanAt(filePos);
+    return span.Holds(filePos - 1) && IsLineEnd(span[filePos - 1]);
 }
 
-void TPdfDocument::BackToLineStart() {
-    int32_t p = filePos > fileSize ? fileSize : filePos;
-    if (p < 0) p = 0;
-    while (p > 0 && IsLineEnd(fileData[p - 1])) --p;
-    while (p > 0 && !IsLineEnd(fileData[p - 1])) --p;
+void TPdfFile::BackToLineStart() {
+    const TByteSpan span = SpanAt(filePos);
+    TFilePos p = std::clamp(filePos, span.begin, span.end);
+    while (p > span.begin && IsLineEnd(span[p - 1])) --p;
+    while (p > span.begin && !IsLineEnd(span[p - 1])) --p;
     filePos = p;
 }
 
-void TPdfDocument::SkipLine() {
-    if (filePos < 0) filePos = 0;
-    while (filePos < fileSize && !IsLineEnd(fileData[filePos])) ++filePos;
-    while (filePos < fileSize && IsLineEnd(fileData[filePos])) ++filePos;
+void TPdfFile::SkipLine() {
+    const TByteSpan span = SpanAt(filePos);
+    if (filePos < span.begin) filePos = span.begin;
+    while (span.Holds(filePos) && !IsLineEnd(span[filePos])) ++filePos;
+    while (span.Holds(filePos) && IsLineEnd(span[filePos])) ++filePos;
 }
 
-std::string TPdfDocument::ReadLine() {
-    if (filePos < 0) filePos = 0;
-    const int32_t start = filePos;
-    while (filePos < fileSize && !IsLineEnd(fileData[filePos])) ++filePos;
-    std::string line;
-    if (start < filePos) line.assign(reinterpret_cast<const char*>(fileData) + start, filePos - start);
-    while (filePos < fileSize && IsLineEnd(fileData[filePos])) ++filePos;
+std::string TPdfFile::ReadLine() {
+    const TByteSpan span = SpanAt(filePos);
+    if (filePos < span.begin) filePos = span.begin;
+    const TFilePos start = filePos;
+    while (span.Holds(filePos) && !IsLineEnd(span[filePos])) ++filePos;
+    std::string line(span.View(start, filePos - start));
+    while (span.Holds(filePos) && IsLineEnd(span[filePos])) ++filePos;
     return line;
 }
 
-int32_t TPdfDocument::ReadLineInt() { return TryStrToInt(ReadLine()).value_or(0); }
+int32_t TPdfFile::ReadLineInt() { return TryStrToInt(ReadLine()).value_or(0); }
 
-std::string TPdfDocument::ReadToken() {
-    TLexer lexer(fileData, fileSize, filePos);
+std::string TPdfFile::ReadToken() {
+    TLexer lexer = SpanAt(filePos).LexerAt(filePos);
     std::string text(lexer.Next().text);
     filePos = lexer.Pos();
     return text;
 }
 
-void TPdfDocument::SkipComment() {
-    TLexer lexer(fileData, fileSize, filePos);
+void TPdfFile::SkipComment() {
+    TLexer lexer = SpanAt(filePos).LexerAt(filePos);
     lexer.SkipComment();
     filePos = lexer.Pos();
 }
 
-void TPdfDocument::SkipBlanksAndComments() {
-    TLexer lexer(fileData, fileSize, filePos);
+void TPdfFile::SkipBlanksAndComments() {
+    TLexer lexer = SpanAt(filePos).LexerAt(filePos);
     lexer.SkipBlanksAndComments();
     filePos = lexer.Pos();
 }
 
-int32_t TPdfDocument::ReadInt() { return TryStrToInt(ReadToken()).value_or(0); }
+int32_t TPdfFile::ReadInt() { return TryStrToInt(ReadToken()).value_or(0); }
 
-void TPdfDocument::ParseDict() {
+void TPdfFile::ParseDict() {
     if (ReadToken() != "<<") {
         parseFailed = 1;
         return;
     }
+    const TFilePos end = End();
     int32_t brackets = 0;
     int32_t dicts = 0;
     int32_t tokensInEntry = 0;
     TDictEntry* entry = nullptr;
     for (;;) {
         const bool atLineStart = PrevIsLineEnd();
-        const int32_t start = filePos;
+        const TFilePos start = filePos;
         std::string tok = ReadToken();
         if (tok == "[") ++brackets;
         else if (tok == "]") --brackets;
@@ -140,39 +148,45 @@ void TPdfDocument::ParseDict() {
             entry->tokens.push_back(std::move(tok));
             ++tokensInEntry;
         }
-        if (closing || filePos > fileSize) break;
+        if (closing || filePos > end) break;
     }
 }
 
-void TPdfDocument::DiscardEntries() { dictEntries.Clear(); }
+void TPdfFile::DiscardEntries() { dictEntries.Clear(); }
 
-TDictEntryList TPdfDocument::TakeDictEntries() {
+TDictEntryList TPdfFile::TakeDictEntries() {
     TDictEntryList taken(std::move(dictEntries));
-    dictEntries = TDictEntryList(&curDictEntry);
+    dictEntries = TDictEntryList();
     return taken;
 }
 
-bool TPdfDocument::FetchObject(int32_t objNum) {
-    if (objNum < 0 || objNum >= objCount) return false;
+std::optional<TFilePos> TPdfFile::ObjectPos(int32_t objNum) const {
+    if (objNum < 0 || objNum >= objCount) return std::nullopt;
     const TObjEntry& entry = objTable[static_cast<size_t>(objNum)];
-    if (entry.kind != TObjKind::AtOffset || !entry.inUse) return false;
-    SetPos(entry.offset);
+    if (entry.kind != TObjKind::AtOffset || !entry.inUse) return std::nullopt;
+    return entry.offset;
+}
+
+bool TPdfFile::FetchObject(int32_t objNum) {
+    const auto pos = ObjectPos(objNum);
+    if (!pos) return false;
+    SetPos(*pos);
     ReadToken();
     ReadToken();
     ReadToken();
     return true;
 }
 
-std::vector<std::string> TPdfDocument::FilterNames(const TDictEntry& entry) {
+std::vector<std::string> TPdfFile::FilterNames(const TDictEntry& entry) {
     std::vector<std::string> names;
     // "/Filter 7 0 R": the name or the array is in object 7.
     if (entry.tokens.size() >= 4 && entry.tokens[3] == "R") {
-        const int32_t saved = filePos;
+        const TFilePos saved = filePos;
         if (FetchObject(TryStrToInt(entry.tokens[1]).value_or(-1))) {
             std::string tok = ReadToken();
             if (tok == "[") {
                 // A filter chain longer than this is not a real one.
-                for (int i = 0; i < 16 && (tok = ReadToken()) != "]" && !tok.empty() && filePos <= fileSize; ++i)
+                for (int i = 0; i < 16 && (tok = ReadToken()) != "]" && !tok.empty() && filePos <= End(); ++i)
                     names.push_back(tok);
             } else if (!tok.empty() && tok[0] == '/') {
                 names.push_back(tok);

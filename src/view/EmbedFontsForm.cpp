@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <variant>
@@ -88,7 +89,7 @@ void TEmbedFontsForm::Fill() {
     if (families_.isEmpty()) families_ = QFontDatabase::families();
     Table->setRowCount(0);
     fonts_.clear();
-    int unmatched = 0;
+    int unmatched = 0, similar = 0;
     for (TDocumentFont& font : DocumentFonts(doc_)) {
         const TFontChoice choice = ChooseReplacement(font, rules_);
         if (!Listed(font, choice)) continue;
@@ -97,11 +98,18 @@ void TEmbedFontsForm::Fill() {
         fonts_.push_back(std::move(font));
         FillRow(row, choice);
         if (!choice.Replaces()) ++unmatched;
+        if (choice.kind == TChoiceKind::Substitute) ++similar;
     }
-    Summary->setText(unmatched == 0 ? QString()
-                                    : QString("Für %1 Schriftart(en) gibt es keine gute Entsprechung; sie bleiben "
-                                              "ohne Auswahl nicht eingebettet.")
-                                          .arg(unmatched));
+    QStringList summary;
+    if (similar > 0)
+        summary << QString("Für %1 Schriftart(en) ist keine metrisch passende Schriftart installiert; sie werden "
+                           "durch eine ähnliche ersetzt, jedes Zeichen behält seine Breite.")
+                       .arg(similar);
+    if (unmatched > 0)
+        summary << QString("Für %1 Schriftart(en) gibt es keine gute Entsprechung; sie bleiben "
+                           "ohne Auswahl nicht eingebettet.")
+                       .arg(unmatched);
+    Summary->setText(summary.join(" "));
 }
 
 void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
@@ -115,9 +123,10 @@ void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
     box->addItem(choice.kind == TChoiceKind::NoGoodMatch ? "keine gute Entsprechung" : "nicht ersetzen", QString());
     if (choice.face) {
         const QString family = QString::fromStdString(choice.face->family);
-        const QString note = choice.kind == TChoiceKind::Rule       ? " (Regel)"
-                             : choice.kind == TChoiceKind::Proposal ? " (Vorschlag)"
-                                                                    : " (nur Ersatz)";
+        const QString note = choice.kind == TChoiceKind::Rule         ? " (Regel)"
+                             : choice.kind == TChoiceKind::Proposal   ? " (Vorschlag)"
+                             : choice.kind == TChoiceKind::Substitute ? " (ähnliche Schriftart)"
+                                                                      : " (nur Ersatz)";
         box->addItem(family + note, family);
     }
     for (const QString& family : families_) box->addItem(family, family);

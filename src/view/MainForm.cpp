@@ -47,6 +47,7 @@
 #include "FontsTab.h"
 #include "ImageBtn.h"
 #include "InfoTab.h"
+#include "OpenMessages.h"
 #include "OpenOutcome.h"
 #include "OpenPDFForm.h"
 #include "OpenTab.h"
@@ -216,8 +217,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
     auto doc = std::make_unique<TPdfDocument>(*bridge_);
     doc->programDir = QFile::encodeName(programDir_).toStdString();
-    doc->readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
-    AttachInterpreter(*doc);
     return doc;
 }
 
@@ -409,7 +408,10 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
     OpenPDFForm->SetReading(true);
     UpdateSaveAvailability();
     ShowProgressWindow();
-    ReadOnReaderThread(*fresh, QFile::encodeName(path).toStdString());
+    const std::string filePath = QFile::encodeName(path).toStdString();
+    ReadOnReaderThread(*fresh, filePath);
+    const TOpenTexts texts = OpenTexts(fresh->LastOpen(), filePath);
+    for (const std::string& line : texts.statusLines) AddStatusLine(line);
     CloseProgressWindow();
     OpenPDFForm->SetReading(false);
     reading_ = nullptr;
@@ -419,10 +421,11 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
         ShowMessage(text.toStdString(), isError ? TMsgIcon::Error : TMsgIcon::Information);
     }
     readerMessages_.clear();
+    for (const auto& [text, icon] : texts.messages) ShowMessage(text, icon);
 
     const QString name = QFileInfo(path).fileName();
     bool shown = false;
-    switch (OpenOutcome(*fresh, errorMessages)) {
+    switch (OpenOutcome(fresh->LastOpen(), DocumentIsSavable(*fresh) && errorMessages == 0)) {
         case TOpenOutcome::Cancelled:
             SetStatusText("Öffnen von " + name + " abgebrochen.");
             break;
@@ -448,7 +451,10 @@ void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path)
     bridge_->BeginReading(fresh, VersionItem(), screenFont_.family().toStdString(),
                           screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), FontsTab->PageView->Dpi());
     QEventLoop loop;
-    readerThread_ = QThread::create([&fresh, path] { fresh.openfilenow(path); });
+    TOpenOptions options;
+    options.readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
+    options.cancel = bridge_->CancelFlag();
+    readerThread_ = QThread::create([&fresh, path, options] { fresh.openfilenow(path, options); });
     // Queued behind everything the reader sent on its way, so the loop ends
     // only after the last status line and message have arrived.
     connect(readerThread_, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);

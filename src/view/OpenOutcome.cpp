@@ -1,14 +1,16 @@
 #include "OpenOutcome.h"
 
+#include "OpenMessages.h"
 #include "PdfDocument.h"
 
 bool DocumentIsSavable(const TPdfDocument& doc) {
-    return doc.rootFound && doc.pagesFound && doc.pageList.Count() > 0 && !doc.encrypted && !doc.parseFailed &&
-           !doc.cancelRequested && !doc.opening;
+    return IsOpened(doc.LastOpen().outcome) && doc.rootFound && doc.pagesFound && doc.pageList.Count() > 0 &&
+           !doc.encrypted && !doc.parseFailed && !doc.opening;
 }
 
-TOpenOutcome OpenOutcome(const TPdfDocument& doc, int32_t errorMessages) {
-    if (doc.cancelRequested) return TOpenOutcome::Cancelled;
-    if (errorMessages > 0 || !DocumentIsSavable(doc)) return TOpenOutcome::Refused;
+TOpenOutcome OpenOutcome(const TOpenReport& report, bool savable) {
+    const TOpenDecision decision = DecideOpen(report);
+    if (decision.cancelled) return TOpenOutcome::Cancelled;
+    if (!decision.keep || !savable) return TOpenOutcome::Refused;
     return TOpenOutcome::Opened;
 }

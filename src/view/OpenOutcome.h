@@ -4,17 +4,18 @@
 
 #include <cstdint>
 
+#include "OpenResult.h"
+
 class TPdfDocument;
 
 enum class TOpenOutcome { Opened, Refused, Cancelled };
 
-// Whether the document was read completely: a catalog and at least one
-// page, not encrypted, no step of the reader gave up, no cancelled open.
-// Only such a document may be saved; anything else would write a file that
-// lacks pages or still carries encrypted bytes.
+// Whether the document was read completely: opened (also after a repair),
+// a catalog and at least one page, not encrypted, no step of the reader
+// gave up, not being read. Only such a document may be saved; anything else
+// would write a file that lacks pages or still carries encrypted bytes.
 bool DocumentIsSavable(const TPdfDocument& doc);
 
-// The outcome of an open that has returned; `errorMessages` counts the
-// error boxes the reader showed on the way (a conversion or memory failure
-// ends an open that way without leaving a flag).
-TOpenOutcome OpenOutcome(const TPdfDocument& doc, int32_t errorMessages);
+// The outcome of an open that has returned, decided from its report (as the
+// command line decides its exit status), for a document that is `savable`.
+TOpenOutcome OpenOutcome(const TOpenReport& report, bool savable);

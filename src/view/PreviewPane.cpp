@@ -121,9 +121,9 @@ void TPreviewPane::SetDocument(TPdfDocument& doc) {
 
 void TPreviewPane::ReadFile() {
     fileStale_ = false;
-    const bool readable = doc_->fileData && doc_->sourceSize > 0 && doc_->pageList.Count() > 0;
+    const bool readable = !doc_->Source().empty() && doc_->pageList.Count() > 0;
     renderer_.SetDocument(TPreviewSide::Before,
-                          readable ? QByteArray(reinterpret_cast<const char*>(doc_->fileData), doc_->sourceSize)
+                          readable ? QByteArray(reinterpret_cast<const char*>(doc_->Source().data()), static_cast<qsizetype>(doc_->Source().size()))
                                    : QByteArray());
 }
 

@@ -60,7 +60,6 @@ void TReaderBridge::PumpMessages() {
     // The window's thread runs its own event loop; nothing to pump there.
     if (OnWindowThread()) return;
     if (readerStep) readerStep(lastStatusLabel_);
-    if (cancelRequested_ && reading_) reading_->cancelRequested = 1;
 }
 
 void TReaderBridge::SelectVersionItem(int32_t item) {

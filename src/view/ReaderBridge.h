@@ -36,6 +36,8 @@ public:
     void EndReading();
     // Thread-safe: the reader stops after the page it is on.
     void RequestCancel() { cancelRequested_ = true; }
+    // The flag the reader's open options watch.
+    const std::atomic<bool>* CancelFlag() const { return &cancelRequested_; }
 
     // For tests: called on the reader's thread each time the reader looks up
     // from its work, with the status label it set last.

@@ -232,16 +232,13 @@ void TellUndecodablePages(TPdfDocument& doc) {
 
 namespace {
 
-// Which pages the writer writes with new content. A page whose content broke
-// off keeps its old stream, damage and all, unless a font on it is replaced:
-// then what was read is all there is to write.
+// Which pages the writer writes with new content. A page whose content
+// could not be read to its end keeps its old streams, damage and all: what
+// was read would lose the rest, which other readers may still show. A font
+// replaced on it stays there unless its object is replaced in place.
 void MarkRewrittenPages(TPdfDocument& doc) {
-    const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
-    for (int32_t j = 0; j < doc.pageList.Count(); ++j) {
-        TPageRecord& page = doc.pageList[static_cast<size_t>(j)];
-        if (page.hasContent && !(page.contentDamaged && replacements[static_cast<size_t>(j)].empty()))
-            page.contentRewritten = 1;
-    }
+    for (TPageRecord& page : doc.pageList)
+        if (page.hasContent && !page.contentDamaged) page.contentRewritten = 1;
 }
 
 }  // namespace

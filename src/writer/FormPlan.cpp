@@ -73,7 +73,7 @@ private:
         if (record.hasResources) {
             for (const TDictEntry& entry : EntriesAt(doc_, record.resourcesDictPos)) {
                 if (entry.tokens.empty() || entry.tokens[0] != "/Pattern") continue;
-                const int32_t patternsPos = DictValuePos(doc_, entry);
+                const TFilePos patternsPos = DictValuePos(doc_, entry);
                 if (patternsPos < 0) continue;
                 for (const TDictEntry& pattern : EntriesAt(doc_, patternsPos))
                     if (const int32_t index = FormIndexAt(DictValuePos(doc_, pattern)); index >= 0)
@@ -101,7 +101,7 @@ private:
         for (const TAnnotAppearance& appearance : roots.appearances) VariantOf(appearance.formIndex, page, 0, memo);
     }
 
-    int32_t FormIndexAt(int32_t dictPos) const {
+    int32_t FormIndexAt(TFilePos dictPos) const {
         const auto found = doc_.formCatalog.byDictPos.find(dictPos);
         if (found == doc_.formCatalog.byDictPos.end() || found->second < 0 ||
             static_cast<size_t>(found->second) >= forms_.size())
@@ -122,7 +122,7 @@ private:
             readable = ReadFormContent(doc_, form).has_value();
         } else if (form.streamPos > 0) {
             std::vector<uint8_t> data;
-            const int32_t savedPos = doc_.GetPos();
+            const TFilePos savedPos = doc_.GetPos();
             doc_.SetPos(form.streamPos);
             readable = doc_.ReadStreamBytes(form.length, data);
             doc_.SetPos(savedPos);
@@ -274,7 +274,7 @@ private:
     void ReportKept(int32_t page, const std::set<int32_t>& applied, std::vector<TKeptFormFont>& kept) const {
         const auto scopes = choices_.find(page);
         if (scopes == choices_.end()) return;
-        std::set<std::pair<int32_t, std::string>> replaced;
+        std::set<std::pair<TFilePos, std::string>> replaced;
         for (int32_t id : applied) {
             const TVariant& variant = variants_[static_cast<size_t>(id)];
             for (const auto& [name, newName] : variant.choice)
@@ -287,7 +287,7 @@ private:
 
     TPdfDocument& doc_;
     const std::vector<TFormRecord>& forms_;
-    std::map<int32_t, std::map<int32_t, TChoice>> choices_;  // page -> scope -> choice
+    std::map<int32_t, std::map<TFilePos, TChoice>> choices_;  // page -> scope -> choice
     std::vector<TPageRoots> roots_;                          // by page
     std::vector<std::map<int32_t, int32_t>> variantsByPage_;  // page -> form -> variant
     std::vector<TVariant> variants_;

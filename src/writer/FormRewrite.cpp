@@ -9,7 +9,7 @@
 
 #include "WriterParts_p.h"
 
-TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
+TDictEntryList EntriesAt(TPdfDocument& doc, TFilePos pos) {
     const uint8_t savedFailed = doc.parseFailed;
     TDictEntryList saved = doc.TakeDictEntries();
     doc.SetPos(pos);
@@ -20,11 +20,11 @@ TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos) {
     return entries;
 }
 
-int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {
+TFilePos DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {
     const auto& tokens = entry.tokens;
     if (tokens.size() < 4 || tokens[3] != "R") return entry.valuePos;
     const auto objNum = TryStrToInt(tokens[1]);
-    return objNum && doc.FetchObject(*objNum) ? doc.filePos : -1;
+    return objNum && doc.FetchObject(*objNum) ? doc.GetPos() : -1;
 }
 
 namespace {
@@ -38,7 +38,7 @@ std::vector<std::string> InlinedDictionary(TPdfDocument& doc, const std::string&
     std::vector<std::string> tokens{"<<"};
     const auto objNum = TryStrToInt(objNumText);
     if (objNum && doc.FetchObject(*objNum)) {
-        for (const TDictEntry& entry : EntriesAt(doc, doc.filePos)) {
+        for (const TDictEntry& entry : EntriesAt(doc, doc.GetPos())) {
             const std::vector<std::string> written = WrittenTokens(doc, entry);
             tokens.insert(tokens.end(), written.begin(), written.end());
         }
@@ -85,7 +85,7 @@ std::optional<TWrittenStream> FormStream(TPdfDocument& doc, const TFormRewrite& 
     TWrittenStream stream;
     if (rewrite.replacements.empty()) {
         if (form.streamPos <= 0) return std::nullopt;
-        const int32_t savedPos = doc.GetPos();
+        const TFilePos savedPos = doc.GetPos();
         doc.SetPos(form.streamPos);
         const bool read = doc.ReadStreamBytes(form.length, stream.bytes);
         doc.SetPos(savedPos);
@@ -178,7 +178,7 @@ std::string RewrittenFormObject(TPdfDocument& doc, const TFormRewrite& rewrite, 
 
 std::string RedirectedAnnotationObject(TPdfDocument& doc, const TAppearanceRedirect& redirect) {
     if (!doc.FetchObject(redirect.annotObjNum)) return "";
-    const TDictEntryList entries = EntriesAt(doc, doc.filePos);
+    const TDictEntryList entries = EntriesAt(doc, doc.GetPos());
     if (entries.IsEmpty()) return "";
     const std::string original = std::to_string(redirect.originalObjNum);
     std::string dict;
@@ -191,7 +191,7 @@ std::string RedirectedAnnotationObject(TPdfDocument& doc, const TAppearanceRedir
         // /AP << ... /N (the form, or << /State form ... >>) ... >>, the
         // normal appearance's references to the original naming the copy.
         std::string ap = "/AP << ";
-        const int32_t apPos = DictValuePos(doc, entry);
+        const TFilePos apPos = DictValuePos(doc, entry);
         if (apPos >= 0) {
             for (const TDictEntry& kind : EntriesAt(doc, apPos)) {
                 if (kind.tokens.empty()) continue;

@@ -13,51 +13,63 @@
 namespace {
 
 // Each position collects its pieces in page order; equal pieces count once.
-void AddInsertion(std::map<int32_t, std::vector<std::string>>& pieces, int32_t pos, const std::string& text) {
+void AddInsertion(std::map<TFilePos, std::vector<std::string>>& pieces, TFilePos pos, const std::string& text) {
     auto& list = pieces[pos];
     if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(text);
 }
 
-std::string_view FileView(const TPdfDocument& doc) {
-    if (!doc.fileData || doc.fileSize <= 0) return {};
-    return {reinterpret_cast<const char*>(doc.fileData), static_cast<size_t>(doc.fileSize)};
+// The bytes of the span that holds pos (the file's, or the objects taken
+// out of object streams), and the position of its first byte.
+struct TSpanView {
+    std::string_view bytes;
+    TFilePos begin = 0;
+    TFilePos End() const { return begin + static_cast<TFilePos>(bytes.size()); }
+    bool Holds(TFilePos pos) const { return pos >= begin && pos < End(); }
+    size_t Index(TFilePos pos) const { return static_cast<size_t>(pos - begin); }
+    // Up to n bytes from pos; empty outside.
+    std::string_view At(TFilePos pos, size_t n) const { return Holds(pos) ? bytes.substr(Index(pos), n) : std::string_view{}; }
+};
+
+TSpanView SpanView(const TPdfDocument& doc, TFilePos pos) {
+    const TByteSpan span = doc.SpanAt(pos);
+    return {span.View(span.begin, span.end - span.begin), span.begin};
 }
 
 bool IsWhite(char ch) { return IsPdfWhiteSpace(static_cast<uint8_t>(ch)); }
 
 // The /Length of a stream dictionary: a direct number, or a reference to an
 // object holding one.
-std::optional<int32_t> StreamLength(TPdfDocument& doc, const TDictEntryList& entries) {
+std::optional<TFilePos> StreamLength(TPdfDocument& doc, const TDictEntryList& entries) {
     for (const TDictEntry& entry : entries) {
         const auto& tokens = entry.tokens;
         if (tokens.size() < 2 || tokens[0] != "/Length") continue;
         if (tokens.size() >= 4 && tokens[3] == "R") {
             const auto objNum = TryStrToInt(tokens[1]);
             if (!objNum || !doc.FetchObject(*objNum)) return std::nullopt;
-            return TryStrToInt(doc.ReadToken());
+            return TryStrToPos(doc.ReadToken());
         }
-        return TryStrToInt(tokens[1]);
+        return TryStrToPos(tokens[1]);
     }
     return std::nullopt;
 }
 
 // Where the search for "endobj" may start: behind the stream data when the
 // object is a stream whose length is known and confirmed by "endstream".
-int32_t SearchStart(TPdfDocument& doc, int32_t offset) {
-    const std::string_view file = FileView(doc);
+TFilePos SearchStart(TPdfDocument& doc, TFilePos offset) {
+    const TSpanView span = SpanView(doc, offset);
+    const std::string_view file = span.bytes;
     doc.SetPos(offset);
     doc.ReadToken();
     doc.ReadToken();
     if (doc.ReadToken() != "obj") return offset;
-    const int32_t dictPos = doc.GetPos();
-    if (file.substr(static_cast<size_t>(std::min(dictPos, doc.fileSize)), 2) != "<<") return offset;
+    const TFilePos dictPos = doc.GetPos();
+    if (span.At(dictPos, 2) != "<<") return offset;
     doc.ParseDict();
     const TDictEntryList entries = doc.TakeDictEntries();
     if (doc.parseFailed) return offset;
-    const int32_t keywordPos = doc.GetPos();
-    if (keywordPos < 0 || keywordPos >= doc.fileSize || file.substr(static_cast<size_t>(keywordPos), 6) != "stream")
-        return offset;
-    size_t dataPos = static_cast<size_t>(keywordPos) + 6;
+    const TFilePos keywordPos = doc.GetPos();
+    if (span.At(keywordPos, 6) != "stream") return offset;
+    size_t dataPos = span.Index(keywordPos) + 6;
     if (dataPos < file.size() && file[dataPos] == '\r') ++dataPos;
     if (dataPos < file.size() && file[dataPos] == '\n') ++dataPos;
     const auto length = StreamLength(doc, entries);
@@ -65,22 +77,20 @@ int32_t SearchStart(TPdfDocument& doc, int32_t offset) {
     size_t after = dataPos + static_cast<size_t>(*length);
     while (after < file.size() && IsWhite(file[after])) ++after;
     if (file.substr(after, 9) != "endstream") return offset;
-    return static_cast<int32_t>(dataPos + static_cast<size_t>(*length));
+    return span.begin + static_cast<TFilePos>(dataPos) + *length;
 }
 
 // The position just behind the "<<" that opens the dictionary at `dictPos`,
 // or nothing when no dictionary starts there.
-std::optional<int32_t> InsideDict(const TPdfDocument& doc, int32_t dictPos) {
-    const std::string_view file = FileView(doc);
-    if (dictPos <= 0 || static_cast<size_t>(dictPos) >= file.size() || file.substr(static_cast<size_t>(dictPos), 2) != "<<")
-        return std::nullopt;
+std::optional<TFilePos> InsideDict(const TPdfDocument& doc, TFilePos dictPos) {
+    if (dictPos <= 0 || SpanView(doc, dictPos).At(dictPos, 2) != "<<") return std::nullopt;
     return dictPos + 2;
 }
 
 }  // namespace
 
 TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList) {
-    std::map<int32_t, std::vector<std::string>> pieces;
+    std::map<TFilePos, std::vector<std::string>> pieces;
     for (const TPageRecord& page : doc.pageList) {
         if (!page.hasResources) continue;
         // Resources written directly into a page dictionary are not copied:
@@ -106,10 +116,11 @@ TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRe
     return insertions;
 }
 
-bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum) {
-    const std::string_view file = FileView(doc);
-    if (offset < 0 || static_cast<size_t>(offset) >= file.size()) return false;
-    size_t at = static_cast<size_t>(offset);
+bool HoldsObject(const TPdfDocument& doc, TFilePos offset, int32_t objNum) {
+    const TSpanView span = SpanView(doc, offset);
+    const std::string_view file = span.bytes;
+    if (!span.Holds(offset)) return false;
+    size_t at = span.Index(offset);
     while (at < file.size() && IsWhite(file[at])) ++at;
     auto number = [&]() -> std::optional<int64_t> {
         const size_t start = at;
@@ -133,41 +144,44 @@ bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum) {
     return at >= file.size() || IsWhite(file[at]) || std::strchr("<[(/%", file[at]) != nullptr;
 }
 
-std::optional<int32_t> OldObjectEnd(TPdfDocument& doc, int32_t offset) {
-    const std::string_view file = FileView(doc);
-    if (offset < 0 || offset >= doc.fileSize) return std::nullopt;
+std::optional<TFilePos> OldObjectEnd(TPdfDocument& doc, TFilePos offset) {
+    const TSpanView span = SpanView(doc, offset);
+    if (!span.Holds(offset)) return std::nullopt;
     const uint8_t savedParseFailed = doc.parseFailed;
     doc.parseFailed = 0;
-    const int32_t searchFrom = SearchStart(doc, offset);
+    const TFilePos searchFrom = SearchStart(doc, offset);
     doc.parseFailed = savedParseFailed;
-    const size_t found = file.find("endobj", static_cast<size_t>(searchFrom));
+    const size_t found = span.bytes.find("endobj", span.Index(searchFrom));
     if (found == std::string_view::npos) return std::nullopt;
-    return static_cast<int32_t>(found + 6);
+    return span.begin + static_cast<TFilePos>(found) + 6;
 }
 
-void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, const TInsertionMap& insertions,
+void CopyWithInsertions(const TPdfDocument& doc, TFilePos start, TFilePos end, const TInsertionMap& insertions,
                         TByteSink& out) {
-    if (start < 0) start = 0;
-    if (end > doc.fileSize) end = doc.fileSize;
+    const TByteSpan span = doc.SpanAt(start);
+    start = std::max(start, span.begin);
+    end = std::min(end, span.end);
     if (start >= end) return;
-    int32_t pos = start;
+    const auto bytes = [&](TFilePos pos) { return span.data + (pos - span.begin); };
+    TFilePos pos = start;
     for (auto at = insertions.lower_bound(start); at != insertions.end() && at->first < end; ++at) {
-        out.Write(doc.fileData + pos, static_cast<size_t>(at->first - pos));
+        out.Write(bytes(pos), static_cast<size_t>(at->first - pos));
         out.Write(at->second);
         pos = at->first;
     }
-    out.Write(doc.fileData + pos, static_cast<size_t>(end - pos));
+    out.Write(bytes(pos), static_cast<size_t>(end - pos));
 }
 
 std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entry) {
     bool hasString = false;
     for (const std::string& token : entry.tokens) hasString = hasString || (!token.empty() && token[0] == '(');
-    if (!hasString || entry.keyPos <= 0 || entry.keyPos >= doc.fileSize) return entry.tokens;
+    const TByteSpan span = doc.SpanAt(entry.keyPos);
+    if (!hasString || entry.keyPos <= 0 || !span.Holds(entry.keyPos)) return entry.tokens;
     std::vector<std::string> written;
     written.reserve(entry.tokens.size());
     doc.SetPos(entry.keyPos);
     for (const std::string& token : entry.tokens) {
-        const int32_t start = doc.GetPos();
+        const TFilePos start = doc.GetPos();
         if (doc.ReadToken() != token) return entry.tokens;
         if (token.empty() || token[0] != '(') {
             written.push_back(token);
@@ -175,12 +189,10 @@ std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entr
         }
         // ReadToken stops behind the closing parenthesis and then skips the
         // blanks that follow.
-        int32_t end = std::min(doc.GetPos(), doc.fileSize);
-        while (end > start && (doc.fileData[end - 1] == ' ' || doc.fileData[end - 1] == '\r' ||
-                               doc.fileData[end - 1] == '\n'))
-            --end;
+        TFilePos end = std::min(doc.GetPos(), span.end);
+        while (end > start && (span[end - 1] == ' ' || span[end - 1] == '\r' || span[end - 1] == '\n')) --end;
         if (end <= start) return entry.tokens;
-        written.emplace_back(reinterpret_cast<const char*>(doc.fileData) + start, static_cast<size_t>(end - start));
+        written.emplace_back(span.View(start, end - start));
     }
     return written;
 }

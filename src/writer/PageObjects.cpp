@@ -69,7 +69,7 @@ bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry) {
     // run on through the rest of the file.
     constexpr int32_t kMaxTokens = 1000000;
     int32_t nesting = 0;
-    for (int32_t read = 0; read < kMaxTokens && doc.filePos < doc.fileSize; ++read) {
+    for (int32_t read = 0; read < kMaxTokens && doc.GetPos() < doc.End(); ++read) {
         const std::string token = doc.ReadToken();
         if (token == "<<") return true;
         if (token == "endobj" || (token == "]" && nesting-- == 0)) break;

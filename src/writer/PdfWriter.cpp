@@ -30,7 +30,7 @@ struct TObjRef {
 
 class TPdfWriter {
 public:
-    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.objCount - 1) {}
+    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.ObjCount() - 1) {}
 
     TWriteReport Run(int32_t versionItem) {
         WriteHeader(versionItem);
@@ -57,8 +57,7 @@ private:
     void Entry(int32_t num, int32_t gen, bool inUse) {
         *entries_.Append() = TXrefEntry{num, out_.Position(), gen, static_cast<uint8_t>(inUse)};
     }
-    static int32_t Pos32(int64_t pos) { return pos > INT32_MAX ? INT32_MAX : static_cast<int32_t>(pos); }
-    bool InRange(int32_t num) const { return num >= 1 && num < doc_.objCount; }
+    bool InRange(int32_t num) const { return num >= 1 && num < doc_.ObjCount(); }
 
     // An object the writer writes anew keeps its old number unless that
     // number lies outside the old table or was already given to another new
@@ -100,7 +99,7 @@ private:
 
     // Numbers of the objects written anew, and the old objects not copied.
     void PlanNewObjects() {
-        claimed_.assign(static_cast<size_t>(doc_.objCount > 0 ? doc_.objCount : 0), 0);
+        claimed_.assign(static_cast<size_t>(doc_.ObjCount() > 0 ? doc_.ObjCount() : 0), 0);
         for (int32_t num : replacementFonts_.TakenOverObjects())
             if (InRange(num)) claimed_[static_cast<size_t>(num)] = 1;
         if (doc_.pagesFound) pagesRoot_ = Claim(doc_.pagesObjNum, doc_.pagesGen);
@@ -117,6 +116,8 @@ private:
             // stream; its old /Contents (none) stays as it is.
             rewritten_[i] = page.contentRewritten && !page.contentRefs.IsEmpty();
         }
+        replacements_ = ReplacementsByPage(doc_);
+        report_.keptPageFonts = FontsKeptOnCopiedPages(doc_);
         // A content stream shared by two rewritten pages: the second page
         // gets a fresh number when it is written (-1 marks that).
         for (size_t i = 0; i < pageCount; ++i) {
@@ -169,7 +170,7 @@ private:
     }
 
     void WriteFormRewrites() {
-        const int32_t savedPos = doc_.GetPos();
+        const TFilePos savedPos = doc_.GetPos();
         // Each was read once already when planned; should it fail now, its
         // number still needs an object.
         for (const TFormRewrite& rewrite : forms_.forms)
@@ -186,7 +187,7 @@ private:
 
     // Where object `num`'s bytes stand: at its table offset when "N G obj"
     // stands there for it, else where the reader's scan of the file found it.
-    std::optional<int32_t> ObjectOffset(int32_t num, const TObjEntry& old) const {
+    std::optional<TFilePos> ObjectOffset(int32_t num, const TObjEntry& old) const {
         if (HoldsObject(doc_, old.offset, num)) return old.offset;
         const auto scanned = doc_.scannedOffsets.find(num);
         if (scanned != doc_.scannedOffsets.end() && HoldsObject(doc_, scanned->second, num)) return scanned->second;
@@ -194,11 +195,11 @@ private:
     }
 
     void CopyOldObjects() {
-        const int32_t savedPos = doc_.GetPos();
-        const int32_t count = std::min<int32_t>(doc_.objCount, static_cast<int32_t>(doc_.objTable.size()));
+        const TFilePos savedPos = doc_.GetPos();
+        const int32_t count = std::min<int32_t>(doc_.ObjCount(), static_cast<int32_t>(doc_.Table().size()));
         for (int32_t i = 1; i < count; ++i) {
             if (skip_[static_cast<size_t>(i)]) continue;
-            const TObjEntry& old = doc_.objTable[static_cast<size_t>(i)];
+            const TObjEntry& old = doc_.Table()[static_cast<size_t>(i)];
             // Cross-reference and object streams describe the old file's
             // layout; the file written gets its own classic table. An object
             // the repair of the table lost stays a number the file refers to.
@@ -206,8 +207,8 @@ private:
             const bool copied = (old.inUse && !old.structural) || lost;
             Entry(i, old.generation, copied);
             if (!copied) continue;
-            const std::optional<int32_t> offset = lost ? std::nullopt : ObjectOffset(i, old);
-            const std::optional<int32_t> end = offset ? OldObjectEnd(doc_, *offset) : std::nullopt;
+            const std::optional<TFilePos> offset = lost ? std::nullopt : ObjectOffset(i, old);
+            const std::optional<TFilePos> end = offset ? OldObjectEnd(doc_, *offset) : std::nullopt;
             if (!end) {
                 // Whatever stands at the offset belongs to something else (the
                 // file header, another object), or the object has no end:
@@ -230,7 +231,7 @@ private:
     // object would cost more than the copying).
     class TCopiedRun {
     public:
-        void Add(const TPdfDocument& doc, int32_t start, int32_t end) {
+        void Add(const TPdfDocument& doc, TFilePos start, TFilePos end) {
             if (start < end_ || start > end_ + kMaxGap) {
                 Flush(doc);
                 start_ = start;
@@ -239,15 +240,15 @@ private:
             if (end_ - start_ >= kRunBytes) Flush(doc);
         }
         void Flush(const TPdfDocument& doc) {
-            if (end_ > start_) doc.fileBuffer.Release(static_cast<size_t>(start_), static_cast<size_t>(end_));
+            if (end_ > start_) doc.ReleaseBytes(start_, end_);
             start_ = end_;
         }
 
     private:
-        static constexpr int32_t kMaxGap = 64;  // the line ends between two objects
-        static constexpr int32_t kRunBytes = 4 << 20;
-        int32_t start_ = 0;
-        int32_t end_ = 0;
+        static constexpr TFilePos kMaxGap = 64;  // the line ends between two objects
+        static constexpr TFilePos kRunBytes = 4 << 20;
+        TFilePos start_ = 0;
+        TFilePos end_ = 0;
     };
     TCopiedRun copied_;
 
@@ -307,17 +308,16 @@ private:
     void WriteContentStream(size_t i, TObjRef& ref) {
         TPageRecord& page = doc_.pageList[i];
         if (ref.num < 0) ref = {Allocate(), 0};
-        page.newContentPos = Pos32(out_.Position());
+        page.newContentPos = out_.Position();
         Entry(ref.num, ref.gen, true);
         // Decoded, rewritten and packed for this page alone, and dropped
         // before the next: the pages never hold their contents all at once.
-        if (replacements_.empty()) replacements_ = ReplacementsByPage(doc_);
         // The subsets learn from the same decoding which codes the page shows.
         const int32_t pageIndex = static_cast<int32_t>(i);
         TDecodedContentSink codes;
         if (replacementFonts_.WantsCodesOf(pageIndex))
             codes = [this, pageIndex](const std::vector<uint8_t>& decoded) {
-                replacementFonts_.TakePageCodes(pageIndex, CodesByFont(decoded.data(), decoded.size()));
+                replacementFonts_.TakePageContent(pageIndex, decoded);
             };
         std::vector<uint8_t> content = RewrittenPageContent(doc_, pageIndex, replacements_[i], codes);
         uLongf packedSize = compressBound(static_cast<uLong>(content.size()));
@@ -344,7 +344,7 @@ private:
         TObjRef& content = contentRefs_[i];
         if (rewritten) WriteContentStream(i, content);
 
-        page.newObjPos = Pos32(out_.Position());
+        page.newObjPos = out_.Position();
         const TObjRef self = pageRefs_[i];
         Entry(self.num, self.gen, true);
         Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
@@ -464,14 +464,14 @@ private:
     std::vector<TObjRef> pageRefs_;
     std::vector<uint8_t> rewritten_;
     std::vector<TObjRef> contentRefs_;
-    std::vector<TFontReplacements> replacements_;  // by page, made when the first content is written
+    std::vector<TFontReplacements> replacements_;  // by page
     TInsertionMap insertions_;
     struct TSharedResources {
         int32_t num = 0;
         const TDictEntry* entry = nullptr;
         const TPageRecord* firstPage = nullptr;  // the pages share its /Font and /XObject forms
     };
-    std::map<int32_t, TSharedResources> sharedResources_;  // by the position of the dictionary's value
+    std::map<TFilePos, TSharedResources> sharedResources_;  // by the position of the dictionary's value
     std::unordered_set<int32_t> lost_;
     TFormPlan forms_;
     std::vector<TAppearanceRedirect> appearanceRedirects_;  // those whose annotation object is written anew
@@ -481,6 +481,22 @@ private:
 };
 
 }  // namespace
+
+std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc) {
+    std::vector<TKeptFormFont> kept;
+    const std::vector<TFontReplacements> byPage = ReplacementsByPage(doc);
+    for (int32_t i = 0; i < doc.pageList.Count(); ++i) {
+        const TPageRecord& page = doc.pageList[static_cast<size_t>(i)];
+        if (page.contentRewritten || page.contentRefs.IsEmpty()) continue;
+        // Only a replacement written under the old name reaches such a page.
+        const size_t first = kept.size();
+        for (const auto& [oldName, newName] : byPage[static_cast<size_t>(i)])
+            if (newName != EscapeContentText(oldName)) kept.push_back({i, oldName});
+        std::sort(kept.begin() + static_cast<std::ptrdiff_t>(first), kept.end(),
+                  [](const TKeptFormFont& a, const TKeptFormFont& b) { return a.resName < b.resName; });
+    }
+    return kept;
+}
 
 TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
     return TPdfWriter(doc, out).Run(versionItem);

@@ -24,7 +24,17 @@ struct TWriteReport {
     // Fonts chosen on a page that it still draws in the original inside a
     // form or an annotation appearance (see FormRewrite.h).
     std::vector<TKeptFormFont> keptFormFonts;
+    // Fonts chosen on a page whose content is written as the file has it,
+    // because it could not be read to its end: the page still selects the
+    // old font (its object was not replaced in place).
+    std::vector<TKeptFormFont> keptPageFonts;
 };
+
+// The fonts chosen on pages whose content the writer copies as the file has
+// it (pages not marked contentRewritten, see RewritePageContents): such a
+// page keeps selecting the old font, unless the replacement took over the
+// old font's object. In page order, by name within a page.
+std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc);
 
 // The writer half of the command: asks for the file name (cancel: nothing
 // happens), writes, reports failures, shows the file when wanted and opens

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "AddedFonts.h"
+#include "MissingFonts.h"
 #include "Charsets.h"
 #include "PdfText.h"
 #include "UsedCodes.h"
@@ -15,6 +16,8 @@
 namespace {
 
 std::string Ref(int32_t num) { return std::to_string(num) + " 0 R"; }
+
+const std::string kNotdef = ".notdef";
 
 std::string Compressed(const std::string& data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
@@ -89,7 +92,8 @@ TReplacementGlyphs GlyphsFor(const TOldFont& old, const TCodeSet& codes, const T
 
 std::vector<int32_t> PagesOf(const TPdfDocument& doc, const TReplacementPair& pair) {
     std::set<int32_t> pages;
-    for (int32_t record : pair.oldRecords) pages.insert(doc.fontList[static_cast<size_t>(record)].pageIndex + 1);
+    for (int32_t record : pair.oldRecords)
+        if (const int32_t page = doc.fontList[static_cast<size_t>(record)].pageIndex; page >= 0) pages.insert(page + 1);
     return {pages.begin(), pages.end()};
 }
 
@@ -104,39 +108,34 @@ std::string WidthText(double value) {
     return text;
 }
 
-TPairCodes::TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) : codes_(pairs.size()) {
-    std::unordered_map<int32_t, TCodesByFont> byScope;  // fonts of forms and appearances
+TPairCodes::TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs)
+    : records_(pairs.size()), formDefaults_(pairs.size(), -1), drawn_(doc) {
     for (size_t k = 0; k < pairs.size(); ++k) {
         for (int32_t record : pairs[k].oldRecords) {
             const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
+            if (font.use == TFontUse::FormDefaults) formDefaults_[k] = record;
             if (font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
-            if (font.scopePos < 0) {
-                pending_[font.pageIndex].emplace_back(k, font.resName);
-                continue;
-            }
-            auto scope = byScope.find(font.scopePos);
-            if (scope == byScope.end()) scope = byScope.emplace(font.scopePos, ScopeCodes(doc, font.scopePos)).first;
-            if (const auto codes = scope->second.find(font.resName); codes != scope->second.end())
-                codes_[k] |= codes->second;
+            records_[k].push_back(record);
+            pending_.insert(font.pageIndex);
         }
     }
 }
 
-void TPairCodes::Take(int32_t pageIndex, const TCodesByFont& pageCodes) {
-    const auto page = pending_.find(pageIndex);
-    if (page == pending_.end()) return;
-    for (const auto& [k, resName] : page->second)
-        if (const auto codes = pageCodes.find(resName); codes != pageCodes.end()) codes_[k] |= codes->second;
-    pending_.erase(page);
+void TPairCodes::Take(int32_t pageIndex, const std::vector<uint8_t>& content) {
+    if (pending_.erase(pageIndex) == 0) return;
+    drawn_.AddPage(pageIndex, &content);
 }
 
-const std::vector<TCodeSet>& TPairCodes::Completed(TPdfDocument& doc) {
-    while (!pending_.empty()) {
-        const int32_t pageIndex = pending_.begin()->first;
-        const std::vector<uint8_t> content = doc.PageContent(pageIndex);
-        Take(pageIndex, CodesByFont(content.data(), content.size()));
+std::vector<TCodeSet> TPairCodes::Completed(TPdfDocument& doc) {
+    for (int32_t pageIndex : pending_) drawn_.AddPage(pageIndex);
+    pending_.clear();
+    std::vector<TCodeSet> codes(records_.size());
+    for (size_t k = 0; k < records_.size(); ++k) {
+        for (int32_t record : records_[k]) codes[k] |= drawn_.Of(doc.fontList[static_cast<size_t>(record)]);
+        if (formDefaults_[k] >= 0)
+            codes[k] |= CharacterCodes(ReadOldFont(doc, doc.fontList[static_cast<size_t>(formDefaults_[k])]));
     }
-    return codes_;
+    return codes;
 }
 
 std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs) {
@@ -167,7 +166,7 @@ TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, con
 }  // namespace
 
 std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
     const std::vector<TCodeSet> codes = PairCodes(doc, pairs);
     std::vector<TReplacementReport> reports;
@@ -177,7 +176,7 @@ std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
 }
 
 TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int32_t addedIndex) {
-    const int32_t savedPos = doc.GetPos();
+    const TFilePos savedPos = doc.GetPos();
     TReplacementPair pair;
     pair.addedIndex = addedIndex;
     pair.resName = doc.fontList[static_cast<size_t>(addedIndex)].resName;
@@ -185,14 +184,9 @@ TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int
     TCodeSet codes;
     const TFontRecord& font = doc.fontList[static_cast<size_t>(oldRecord)];
     if (font.pageIndex >= 0 && font.pageIndex < doc.pageList.Count()) {
-        TCodesByFont byFont;
-        if (font.scopePos >= 0) {
-            byFont = ScopeCodes(doc, font.scopePos);
-        } else {
-            const std::vector<uint8_t> content = doc.PageContent(font.pageIndex);
-            byFont = CodesByFont(content.data(), content.size());
-        }
-        if (const auto found = byFont.find(font.resName); found != byFont.end()) codes = found->second;
+        TDrawnCodes drawn(doc);
+        drawn.AddPage(font.pageIndex);
+        codes = drawn.Of(font);
     }
     TReplacementReport report = Describe(doc, pair, codes);
     doc.SetPos(savedPos);
@@ -232,7 +226,7 @@ std::string MissingCharactersNotice(const TReplacementReport& report) {
 }
 
 std::string TReplacementFontWriter::Plan() {
-    const int32_t savedPos = doc_.GetPos();
+    const TFilePos savedPos = doc_.GetPos();
     pairs_ = ReplacementPairs(doc_);
     codes_.emplace(doc_, pairs_);
     std::string refs;
@@ -313,8 +307,11 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
     std::string differences;
     int32_t next = -1;
     for (size_t code = first; code <= last; ++code) {
-        const std::string& name = glyphs.glyphNames[code];
-        if (!glyphs.codes.test(code) || name.empty() || name == winAnsi[code]) continue;
+        // A code the old encoding leaves unassigned showed nothing and was
+        // no text: it stays so, whatever WinAnsi has there (viewers read an
+        // unused WinAnsi code as the bullet).
+        const std::string& name = glyphs.glyphNames[code].empty() ? kNotdef : glyphs.glyphNames[code];
+        if (!glyphs.codes.test(code) || name == winAnsi[code]) continue;
         if (static_cast<int32_t>(code) != next) differences += " " + std::to_string(code);
         differences += " " + NameToken(name);
         next = static_cast<int32_t>(code) + 1;
@@ -327,8 +324,8 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
 }
 
 void TReplacementFontWriter::Glyphs() {
-    const int32_t savedPos = doc_.GetPos();
-    const std::vector<TCodeSet>& codes = codes_->Completed(doc_);
+    const TFilePos savedPos = doc_.GetPos();
+    const std::vector<TCodeSet> codes = codes_->Completed(doc_);
     for (size_t k = 0; k < pairs_.size(); ++k) {
         const TReplacementPair& pair = pairs_[k];
         TCodeSet used = codes[k];

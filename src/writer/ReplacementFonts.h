@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "PdfDocument.h"
 #include "ReplacementGlyphs.h"
 #include "ReplacementPairs.h"
+#include "UsedCodes.h"
 
 // Why an added font is written without its font program.
 enum class TEmbedState { Embedded, NotWanted, Restricted, BitmapOnly, Unreadable };
@@ -33,22 +35,26 @@ struct TReplacementReport {
     TEmbedState embed = TEmbedState::Embedded;
 };
 
-// The codes each pair's pages show with the replaced font, in the content
-// as the file has it (the selections still name the old font). The forms'
-// codes are read at once; a page's are taken from whoever decodes the page
-// anyway, and only the pages nobody handed over are decoded here.
+// The codes each pair's pages draw with the replaced font, in the content
+// as the file has it (the selections still name the old font), through
+// every form, pattern and appearance the pages reach. A page's content is
+// taken from whoever decodes the page anyway, and only the pages nobody
+// handed over are decoded here.
 class TPairCodes {
 public:
     TPairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
     bool Wants(int32_t pageIndex) const { return pending_.count(pageIndex) != 0; }
-    void Take(int32_t pageIndex, const TCodesByFont& pageCodes);
+    void Take(int32_t pageIndex, const std::vector<uint8_t>& content);
     // Reads the pages still pending. Moves the document's cursor.
-    const std::vector<TCodeSet>& Completed(TPdfDocument& doc);
+    std::vector<TCodeSet> Completed(TPdfDocument& doc);
 
 private:
-    // page index -> (pair, font name) of the pairs' records on the page
-    std::map<int32_t, std::vector<std::pair<size_t, std::string>>> pending_;
-    std::vector<TCodeSet> codes_;
+    std::set<int32_t> pending_;  // pages that hold a record of some pair
+    std::vector<std::vector<int32_t>> records_;  // by pair: the old records
+    // By pair: a default font of the interactive form, which keeps every
+    // character of its encoding for the fields filled in later.
+    std::vector<int32_t> formDefaults_;
+    TDrawnCodes drawn_;
 };
 
 std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
@@ -73,7 +79,7 @@ std::string MissingCharactersNotice(const TReplacementReport& report);
 // Writes the objects. Plan() first (numbers come from `allocate`), then
 // Write() once the pages are written: the subsets hold the characters the
 // pages show, and the page writer hands each decoded page over
-// (WantsCodesOf, TakePageCodes) so that no page is decoded twice.
+// (WantsCodesOf, TakePageContent) so that no page is decoded twice.
 class TReplacementFontWriter {
 public:
     using TAllocate = std::function<int32_t()>;
@@ -92,8 +98,8 @@ public:
     // are not copied.
     std::vector<int32_t> TakenOverObjects() const;
     bool WantsCodesOf(int32_t pageIndex) const { return codes_ && codes_->Wants(pageIndex); }
-    void TakePageCodes(int32_t pageIndex, const TCodesByFont& pageCodes) {
-        if (codes_) codes_->Take(pageIndex, pageCodes);
+    void TakePageContent(int32_t pageIndex, const std::vector<uint8_t>& content) {
+        if (codes_) codes_->Take(pageIndex, content);
     }
     void Write(const TEmit& emit);
 

@@ -12,29 +12,29 @@ namespace {
 // Where the body of the object at `offset` starts: behind "N G obj" and its
 // blanks; -1 when the bytes there are not that.
 int64_t BodyPos(const TPdfDocument& doc, int64_t offset) {
-    const uint8_t* data = doc.fileData;
-    const int64_t size = doc.fileSize;
+    const TByteSpan data = doc.SpanAt(offset);
     int64_t pos = offset;
     for (int field = 0; field < 2; ++field) {
         const int64_t start = pos;
-        while (pos < size && data[pos] >= '0' && data[pos] <= '9') ++pos;
+        while (data.Holds(pos) && data[pos] >= '0' && data[pos] <= '9') ++pos;
         if (pos == start) return -1;
-        while (pos < size && IsPdfWhiteSpace(data[pos])) ++pos;
+        while (data.Holds(pos) && IsPdfWhiteSpace(data[pos])) ++pos;
     }
-    if (pos + 3 > size || data[pos] != 'o' || data[pos + 1] != 'b' || data[pos + 2] != 'j') return -1;
+    if (data.View(pos, 3) != "obj") return -1;
     pos += 3;
-    while (pos < size && IsPdfWhiteSpace(data[pos])) ++pos;
+    while (data.Holds(pos) && IsPdfWhiteSpace(data[pos])) ++pos;
     return pos;
 }
 
 // Object numbers of the font dictionaries at these body positions.
 std::map<int64_t, int32_t> ObjectsAt(const TPdfDocument& doc, const std::set<int64_t>& bodyPositions) {
     std::map<int64_t, int32_t> found;
-    if (bodyPositions.empty() || !doc.fileData) return found;
-    const int32_t count = std::min<int32_t>(doc.objCount, static_cast<int32_t>(doc.objTable.size()));
+    if (bodyPositions.empty() || doc.Source().empty()) return found;
+    const int32_t count = std::min<int32_t>(doc.ObjCount(), static_cast<int32_t>(doc.Table().size()));
     for (int32_t num = 1; num < count; ++num) {
-        const TObjEntry& entry = doc.objTable[static_cast<size_t>(num)];
-        if (!entry.inUse || entry.generation != 0 || entry.offset <= 0 || entry.offset >= doc.fileSize) continue;
+        const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
+        if (!entry.inUse || entry.generation != 0 || entry.offset <= 0 || !doc.SpanAt(entry.offset).Holds(entry.offset))
+            continue;
         const int64_t body = BodyPos(doc, entry.offset);
         if (bodyPositions.count(body)) found.emplace(body, num);
     }
@@ -79,7 +79,7 @@ void TakeOverOldObjects(const TPdfDocument& doc, const std::vector<int32_t>& add
     }
     for (size_t k = 0; k < pairs.size(); ++k) {
         for (int32_t record : pairs[k].oldRecords) {
-            const int32_t pos = doc.fontList[static_cast<size_t>(record)].fontDictPos;
+            const TFilePos pos = doc.fontList[static_cast<size_t>(record)].fontDictPos;
             if (pos <= 0) continue;
             int64_t& who = owner[pos];
             who = who == -2 || who == static_cast<int64_t>(k) ? static_cast<int64_t>(k) : -1;

@@ -17,13 +17,13 @@
 // "<<", so an empty dictionary takes it as well as a full one. Pages that
 // share a dictionary would each ask for the same text at the same place; it
 // is inserted once.
-using TInsertionMap = std::map<int32_t, std::string>;
+using TInsertionMap = std::map<TFilePos, std::string>;
 TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList);
 
 // Whether the old file holds "N G obj" for object number `objNum` at
 // `offset` (white space in front tolerated): the only bytes the writer may
 // copy as that object.
-bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum);
+bool HoldsObject(const TPdfDocument& doc, TFilePos offset, int32_t objNum);
 
 // One past the last byte of the old object at `offset`: the end of the first
 // "endobj" from there; nothing when none follows (a file cut short or
@@ -31,10 +31,10 @@ bool HoldsObject(const TPdfDocument& doc, int32_t offset, int32_t objNum);
 // of the new file. Stream data whose /Length is known and which is followed
 // by "endstream" is stepped over first, so data that happen to contain
 // "endobj" are not cut. Moves the document's cursor.
-std::optional<int32_t> OldObjectEnd(TPdfDocument& doc, int32_t offset);
+std::optional<TFilePos> OldObjectEnd(TPdfDocument& doc, TFilePos offset);
 
 // Copies old bytes [start, end) with the insertions that fall in the range.
-void CopyWithInsertions(const TPdfDocument& doc, int32_t start, int32_t end, const TInsertionMap& insertions,
+void CopyWithInsertions(const TPdfDocument& doc, TFilePos start, TFilePos end, const TInsertionMap& insertions,
                         TByteSink& out);
 
 // The tokens of a dictionary entry as the writer writes them: each literal
@@ -70,9 +70,9 @@ std::string AnnotationObjectText(const TAnnotation& annot, double pageTop);
 
 // The entries of the dictionary at `pos`, the reader's own parse state
 // (entries, failure flag) left as it was. Moves the document's cursor.
-TDictEntryList EntriesAt(TPdfDocument& doc, int32_t pos);
+TDictEntryList EntriesAt(TPdfDocument& doc, TFilePos pos);
 
 // Where the dictionary an entry names stands: in place, or the body of the
 // object it refers to; -1 when that cannot be fetched. Moves the document's
 // cursor.
-int32_t DictValuePos(TPdfDocument& doc, const TDictEntry& entry);
+TFilePos DictValuePos(TPdfDocument& doc, const TDictEntry& entry);

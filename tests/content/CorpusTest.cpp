@@ -15,7 +15,6 @@ struct TOpened {
     THeadlessUi ui;
     TPdfDocument doc{ui};
     explicit TOpened(const std::string& file) {
-        AttachInterpreter(doc);
         doc.openfilenow(CorpusPath(file));
         InterpretAllPages(doc);
     }
@@ -108,7 +107,7 @@ TEST(CorpusTest, EveryFileGivesAConsistentDisplayList) {
         // number again, now at the end of the list.
         const auto before = doc.pageItemIndex.size() > 1 ? doc.pageItemIndex[1].size() : 0;
         const std::vector<uint8_t> content = doc.PageContent(0);
-        doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, 1);
+        InterpretPage(doc, content.data(), static_cast<int32_t>(content.size()), false, 1);
         ExpectConsistentDisplayList(doc);
         const auto after = doc.pageItemIndex.size() > 1 ? doc.pageItemIndex[1].size() : 0;
         EXPECT_EQ(after, before);

@@ -19,11 +19,10 @@ struct TRun {
 class FormsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AttachInterpreter(h.doc);
         path = ScratchDir("forms") + "/forms.pdf";
         WriteFileBytes(path, FormsDocument());
         h.doc.openfilenow(path);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         InterpretAllPages(h.doc);
     }
 
@@ -173,9 +172,8 @@ TEST(FormsFonts, TextAfterAFormKeepsTheCallersFont) {
                     "endcodespacerange 1 beginbfchar <41> <005A> endbfchar endcmap end end");
     b.Trailer("/Root 1 0 R");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(b.WriteTo("font-after-form.pdf"));
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);
     std::vector<std::string> texts;
     for (const TDisplayItem& item : h.doc.displayList)
@@ -198,10 +196,9 @@ TEST(FormsLimits, AFormCallingItselfThroughManyNamesEnds) {
     b.Stream(50, "/Subtype /Form /BBox [0 0 1 1]", "0 0 1 1 re f");
     b.Trailer("/Root 1 0 R");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(b.WriteTo("form-tree.pdf"));
     InterpretAllPages(h.doc);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     int32_t paths = 0;
     for (const TDisplayItem& item : h.doc.displayList) paths += item.isPath;
     // Sixteen levels deep at most: 2^16 - 1 calls.
@@ -242,9 +239,8 @@ TEST(FormsClip, ItemsWhollyOutsideTheBoxAreLeftOut) {
     b.Trailer("/Root 1 0 R");
     const std::string path = b.WriteTo("form-clip.pdf");
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(path);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     InterpretAllPages(h.doc);
     std::vector<std::string> texts;
     int32_t paths = 0;

@@ -269,16 +269,14 @@ TEST_F(InterpreterTest, IndexFollowsAListChangedBehindItsBack) {
 
 TEST_F(InterpreterTest, ReaderCursorIsRestoredAndMessagesArePumpedPerToken) {
     const std::string file = "%PDF-1.4 something";
-    doc.fileData = reinterpret_cast<const uint8_t*>(file.data());
-    doc.fileSize = static_cast<int32_t>(file.size());
-    doc.filePos = 5;
+    doc.Assign(file);
+    doc.SetPos(5);
     int pumps = 0;
     ui.onPump = [&] { ++pumps; };
     Run("0 0 m 10 10 l S", 1, true);
     EXPECT_EQ(pumps, 7);
-    EXPECT_EQ(doc.fileData, reinterpret_cast<const uint8_t*>(file.data()));
-    EXPECT_EQ(doc.fileSize, static_cast<int32_t>(file.size()));
-    EXPECT_EQ(doc.filePos, 5);
+    EXPECT_EQ(doc.SourceSize(), static_cast<TFilePos>(file.size()));
+    EXPECT_EQ(doc.GetPos(), 5);
     Run("0 0 m 10 10 l S", 1, false);
     EXPECT_EQ(pumps, 7);
 }

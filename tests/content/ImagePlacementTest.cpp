@@ -9,9 +9,8 @@ namespace {
 
 TEST(ImagePlacement, EachPageShowsItsOwnPictureOfASharedName) {
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"));
-    ASSERT_TRUE(h.ui.messages.empty()) << h.AllMessages();
+    ASSERT_TRUE(h.ui.messages.empty() && h.OpenErrors().empty()) << h.AllMessages();
     InterpretAllPages(h.doc);
     ASSERT_EQ(h.doc.imageList.Count(), 2);
     std::vector<std::pair<int32_t, int32_t>> placements;  // page, image index

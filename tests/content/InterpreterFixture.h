@@ -36,10 +36,8 @@ public:
 
 class InterpreterTest : public ::testing::Test {
 protected:
-    void SetUp() override { AttachInterpreter(doc); }
-
     void Run(const std::string& content, int32_t pageNo = 1, bool pump = false) {
-        doc.InterPretPage(reinterpret_cast<const uint8_t*>(content.data()), static_cast<int32_t>(content.size()),
+        InterpretPage(doc, reinterpret_cast<const uint8_t*>(content.data()), static_cast<int32_t>(content.size()),
                           pump, pageNo);
     }
 

@@ -28,7 +28,6 @@ struct TOpened {
     THeadlessUi ui{&measurer};
     TPdfDocument doc{ui};
     explicit TOpened(const std::string& file) {
-        AttachInterpreter(doc);
         doc.openfilenow(CorpusPath(file));
     }
 };
@@ -42,7 +41,7 @@ std::vector<std::string> EagerSignatures(const std::string& file) {
     for (int32_t pageNo = 1; pageNo <= doc.pageList.Count(); ++pageNo) {
         if (!doc.pageList[static_cast<size_t>(pageNo - 1)].hasContent) continue;
         const std::vector<uint8_t> content = doc.PageContent(pageNo - 1);
-        doc.InterPretPage(content.data(), static_cast<int32_t>(content.size()), false, pageNo);
+        InterpretPage(doc, content.data(), static_cast<int32_t>(content.size()), false, pageNo);
     }
     RebuildPageItemIndex(doc);
     for (int32_t pageNo = 1; pageNo <= doc.pageList.Count(); ++pageNo)

@@ -75,7 +75,6 @@ struct TShare {
 TShare ShareOf(const std::string& path, const std::string& expected) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
-    AttachInterpreter(doc);
     doc.openfilenow(path);
     TShare share;
     share.opened = doc.pageList.Count() > 0;
@@ -155,7 +154,6 @@ TEST(TextCoverageTest, RunsHoldWhatPdftotextFindsOnAlmostEveryFile) {
 TEST(TextCoverageTest, RunsFollowTheFontsOwnCmapWherePdftotextGuesses) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
-    AttachInterpreter(doc);
     doc.openfilenow(DataPath("realworld/pdfminer__samples__contrib__issue_566_test_1.pdf"));
     InterpretAllPages(doc);
     std::vector<std::string> texts;

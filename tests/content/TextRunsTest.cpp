@@ -261,7 +261,7 @@ TEST_F(InterpreterTest, FontSelection) {
     // A size that does not convert changes only the name.
     EXPECT_EQ(doc.FontNameOf(*items[3]), "/F1");
     EXPECT_DOUBLE_EQ(items[3]->fontSize, 24);
-    EXPECT_EQ(doc.curFont, &doc.fontList[2]);
+    EXPECT_EQ(doc.fontList.current, &doc.fontList[2]);
 }
 
 TEST_F(InterpreterTest, WidthsOutsideTheTableAreMeasured) {

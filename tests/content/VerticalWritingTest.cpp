@@ -129,9 +129,8 @@ protected:
         scratch = ScratchDir("vertical");
         path = scratch + "/vertical.pdf";
         WriteFileBytes(path, VerticalDocument(contents));
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(path);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         InterpretAllPages(h.doc);
     }
 
@@ -254,9 +253,8 @@ TEST(VerticalMetrics, BrokenAndHugeEntriesAreBounded) {
         b.Object(7, c.w2);
         b.Trailer("/Root 1 0 R");
         THeadlessDoc h;
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(b.WriteTo("vertical-metrics.pdf"));
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
         ASSERT_GT(h.doc.fontList.Count(), 0);
         const TFontText* text = FontTextOf(h.doc, *h.doc.fontList.Select(0));
         ASSERT_NE(text, nullptr);

@@ -1,5 +1,6 @@
 // The document's fonts as "Fehlende Schriften einbetten" groups them, and
-// what each gets: fontconfig's proposal, a rule, no good match, or nothing.
+// what each gets: fontconfig's proposal, a rule, a similar face, no good
+// match, or nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,7 +81,16 @@ TEST(MissingFonts, ChoicesFollowRulesThenProposalsAndLeaveEmbeddedAndType3Alone)
     ASSERT_TRUE(proposed.face);
     EXPECT_EQ(proposed.face->family, "Liberation Sans");
     EXPECT_EQ(proposed.face->style, (TFontStyle{true, false}));
-    EXPECT_EQ(ChooseReplacement(grotesk, {}).kind, TChoiceKind::NoGoodMatch);
+    // No installed face is metric-compatible with the grotesk: the closest
+    // sans face in its style stands in, unless substitutes are not wanted.
+    const TFontChoice similar = ChooseReplacement(grotesk, {});
+    EXPECT_EQ(similar.kind, TChoiceKind::Substitute);
+    ASSERT_TRUE(similar.face);
+    EXPECT_FALSE(similar.metricCompatible);
+    EXPECT_EQ(InstalledFamilyClass(similar.face->family), TFontClass::Sans) << similar.face->family;
+    EXPECT_EQ(similar.face->style, (TFontStyle{false, true}));
+    EXPECT_EQ(ChooseReplacement(grotesk, {}, false).kind, TChoiceKind::NoGoodMatch);
+    EXPECT_TRUE(proposed.metricCompatible);
     EXPECT_EQ(ChooseReplacement(arial, {}).kind, TChoiceKind::LeftAlone);
 
     const auto rule = [](const char* text) { return std::get<TReplacementRule>(ParseRule(text)); };
@@ -123,6 +133,28 @@ TEST(MissingFonts, ApplyAddsEachFaceOnceAndReplacesOnEveryPage) {
         for (int32_t record : fonts[k].records)
             EXPECT_EQ(doc.fontList[static_cast<size_t>(record)].replacementName, replaced ? added.resName : "");
     }
+}
+
+// The class of a font decides the face that stands in for it: by its name
+// first, by the descriptor's flags where the name says nothing.
+TEST(MissingFonts, FontClassesByNameAndFlags) {
+    const struct {
+        const char* name;
+        int32_t flags;
+        TFontClass expected;
+    } cases[] = {
+        {"Tahoma", 32, TFontClass::Sans},          {"ABCDEF+Verdana,Bold", 32, TFontClass::Sans},
+        {"Georgia-BoldItalic", 34, TFontClass::Serif}, {"BookAntiqua", 32, TFontClass::Serif},
+        {"Monaco", 32, TFontClass::Mono},          {"CourierNewPSMT", 0, TFontClass::Mono},
+        {"BrushScriptMT", 32, TFontClass::Script}, {"SegoeUISymbol", 32, TFontClass::Symbol},
+        {"LucidaSansTypewriter", 32, TFontClass::Mono}, {"Qwxyz", 1, TFontClass::Mono},
+        {"Qwxyz", 2 | 32, TFontClass::Serif},       {"Qwxyz", 8, TFontClass::Script},
+        {"Qwxyz", 32, TFontClass::Unknown},
+    };
+    for (const auto& c : cases) EXPECT_EQ(OldFontClass(c.name, c.flags), c.expected) << c.name;
+    EXPECT_EQ(InstalledFamilyClass("Liberation Serif"), TFontClass::Serif);
+    EXPECT_EQ(InstalledFamilyClass("DejaVu Sans Mono"), TFontClass::Mono);
+    EXPECT_EQ(InstalledFamilyClass("DejaVu Sans"), TFontClass::Sans);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "ContentInterpreter.h"
 #include "Filters.h"
 #include "StreamTestDoc.h"
 
@@ -208,12 +207,12 @@ TEST(ContentStreams, OpenReportsUnsupportedCompressionOfPage3) {
 
     THeadlessDoc h;
     std::vector<std::pair<int32_t, std::string>> interpreted;
-    h.doc.interpreter = [&](TPdfDocument&, const uint8_t* content, int32_t length, bool, int32_t pageNo) {
-        interpreted.emplace_back(pageNo, std::string(content, content + length));
-    };
     h.doc.openfilenow(path);
-    InterpretAllPages(h.doc);
-    EXPECT_TRUE(h.ui.messages.empty()) << h.AllMessages();
+    for (int32_t i = 0; i < h.doc.pageList.Count(); ++i) {
+        const std::vector<uint8_t> content = h.doc.PageContent(i);
+        if (!content.empty()) interpreted.emplace_back(i + 1, std::string(content.begin(), content.end()));
+    }
+    EXPECT_TRUE(h.OpenErrors().empty()) << h.AllMessages();
     EXPECT_NE(std::find(h.ui.statusLines.begin(), h.ui.statusLines.end(),
                         "Die Komprimierung /RunLengthDecode wird nicht unterstützt, deshalb kann die Seite 3 nicht "
                         "gelesen werden!"),
@@ -231,8 +230,8 @@ TEST(ContentStreams, FileWithACorruptFlatePageOpensAndNamesThePage) {
                                  .Trailer("/Root 1 0 R")
                                  .WriteTo("corrupt-flate.pdf");
     auto h = OpenHeadless(path);
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
-    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Opened);
+    EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
+    EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::Opened);
     EXPECT_EQ(h->doc.pageList.Count(), 1);
     EXPECT_TRUE(std::any_of(h->ui.statusLines.begin(), h->ui.statusLines.end(), [](const std::string& line) {
         return line.find("Seite 1 ist beschädigt") != std::string::npos;

@@ -1,9 +1,14 @@
-// The file's bytes: mapped, with objects appended behind them in one block.
+// The file's bytes: mapped exactly, nothing reserved behind them; and the
+// file owner's two spans (the file, the objects taken out of object
+// streams), each read by its own positions.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "FileBytes.h"
+#include "PdfFile.h"
 #include "TestSupport.h"
 
 namespace {
@@ -18,7 +23,7 @@ std::string Contents(const TFileBytes& file) {
     return std::string(reinterpret_cast<const char*>(file.data()), file.size());
 }
 
-TEST(FileBytes, LoadsFilesOfEverySizeAroundAPageAndAppendsBehindThem) {
+TEST(FileBytes, LoadsFilesOfEverySizeAroundAPage) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const std::string dir = ScratchDir("file-bytes");
     for (const size_t size : {size_t{1}, page - 1, page, page + 1, 3 * page + 17}) {
@@ -27,52 +32,39 @@ TEST(FileBytes, LoadsFilesOfEverySizeAroundAPageAndAppendsBehindThem) {
         const std::string path = dir + "/f" + std::to_string(size);
         WriteFileBytes(path, bytes);
         TFileBytes file;
-        ASSERT_TRUE(file.Load(path));
+        ASSERT_EQ(file.Load(path), TFileBytes::TLoad::Loaded);
         ASSERT_EQ(file.size(), size);
         EXPECT_EQ(Contents(file), bytes);
-        const uint8_t* start = file.data();
-        // Appending never moves the bytes already there.
-        const std::string more = Pattern(2 * page + 5);
-        ASSERT_TRUE(file.Append("1 0 obj\n"));
-        ASSERT_TRUE(file.Append(more));
-        EXPECT_EQ(file.data(), start);
-        EXPECT_EQ(Contents(file), bytes + "1 0 obj\n" + more);
-        // The file itself is not changed by appending to its copy.
-        EXPECT_EQ(ReadFileText(path), bytes);
     }
 }
 
 TEST(FileBytes, RefusesWhatIsNotARegularFileAndTakesAnEmptyOne) {
     TFileBytes file;
-    EXPECT_FALSE(file.Load(ScratchDir("file-bytes-dir")));
+    EXPECT_EQ(file.Load(ScratchDir("file-bytes-dir")), TFileBytes::TLoad::Unreadable);
     EXPECT_TRUE(file.empty());
     EXPECT_EQ(file.data(), nullptr);
-    EXPECT_FALSE(file.Load(ScratchDir("file-bytes-dir") + "/missing.pdf"));
+    EXPECT_EQ(file.Load(ScratchDir("file-bytes-dir") + "/missing.pdf"), TFileBytes::TLoad::Unreadable);
     const std::string empty = ScratchDir("file-bytes-empty") + "/empty.pdf";
     WriteFileBytes(empty, "");
-    ASSERT_TRUE(file.Load(empty));
+    ASSERT_EQ(file.Load(empty), TFileBytes::TLoad::Loaded);
     EXPECT_TRUE(file.empty());
-    ASSERT_TRUE(file.Append("x"));
-    EXPECT_EQ(Contents(file), "x");
 }
 
 TEST(FileBytes, AssignHoldsACopyAndClearEmpties) {
     TFileBytes file;
     const std::string bytes = "%PDF-1.4\n" + Pattern(10000);
-    ASSERT_TRUE(file.assign(bytes.begin(), bytes.end()));
+    file.assign(bytes.begin(), bytes.end());
     EXPECT_EQ(Contents(file), bytes);
     EXPECT_EQ(file[0], '%');
-    ASSERT_TRUE(file.Append("tail"));
-    EXPECT_EQ(Contents(file), bytes + "tail");
     file.Clear();
     EXPECT_TRUE(file.empty());
     EXPECT_EQ(file.data(), nullptr);
 }
 
 // Handing mapped pages back only costs reading them again: the bytes read
-// the same, and what was appended into the file's last page or held as a
-// copy (memory the system would hand back as zeros) is never given up.
-TEST(FileBytes, ReleasedPagesReadTheSameAndAppendedBytesStay) {
+// the same, and a copy (memory the system would hand back as zeros) is
+// never given up.
+TEST(FileBytes, ReleasedPagesReadTheSame) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const std::string dir = ScratchDir("file-bytes-release");
     // Large enough to be handed back: the size of a photo.
@@ -83,19 +75,70 @@ TEST(FileBytes, ReleasedPagesReadTheSameAndAppendedBytesStay) {
         const std::string path = dir + "/f" + std::to_string(size);
         WriteFileBytes(path, bytes);
         TFileBytes file;
-        ASSERT_TRUE(file.Load(path));
-        const std::string more = Pattern(page + 3);
-        ASSERT_TRUE(file.Append(more));
-        EXPECT_EQ(Contents(file), bytes + more);  // every page read once
+        ASSERT_EQ(file.Load(path), TFileBytes::TLoad::Loaded);
+        EXPECT_EQ(Contents(file), bytes);  // every page read once
         file.Release(0, file.size());
         file.Release(1, size - 1);
-        EXPECT_EQ(Contents(file), bytes + more);
+        EXPECT_EQ(Contents(file), bytes);
     }
     TFileBytes copy;
     const std::string bytes = Pattern(large);
-    ASSERT_TRUE(copy.Assign(bytes));
+    copy.Assign(bytes);
     copy.Release(0, copy.size());
     EXPECT_EQ(Contents(copy), bytes);
+}
+
+// A file larger than the address space allowed is memory's fault, and says
+// so; no address space is held beyond the file. Run in a child process, so
+// that the limit stays there.
+TEST(FileBytes, AFileLargerThanTheAddressSpaceAllowedIsNoMemory) {
+    const std::string path = ScratchDir("file-bytes-limit") + "/large.bin";
+    {
+        WriteFileBytes(path, "x");
+        ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{rlim_t{512} << 20, rlim_t{512} << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        TFileBytes file;
+        const TFileBytes::TLoad load = file.Load(path);
+        _exit(load == TFileBytes::TLoad::NoMemory ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    unlink(path.c_str());
+}
+
+// The objects taken out of an object stream stand behind the file's end
+// (with a gap) in a block of their own: reading there never mixes the two,
+// and reading past the file's end gives filler, never an object's bytes.
+TEST(PdfFile, ObjectsOfObjectStreamsAreASpanOfTheirOwn) {
+    TPdfFile file;
+    const std::string pdf = ReadFileText(DataPath("xref/gs-std14-objstm.pdf"));
+    ASSERT_FALSE(pdf.empty());
+    file.Assign(pdf);
+    ASSERT_TRUE(file.BuildObjectTable());
+    const TFilePos end = file.SourceSize();
+    bool sawTakenOut = false;
+    for (int32_t num = 1; num < file.ObjCount(); ++num) {
+        const auto pos = file.ObjectPos(num);
+        if (!pos || *pos < end) continue;
+        sawTakenOut = true;
+        const TByteSpan span = file.SpanAt(*pos);
+        EXPECT_GT(span.begin, end);
+        EXPECT_TRUE(span.Holds(*pos));
+        EXPECT_EQ(span.View(*pos, 5).substr(0, std::to_string(num).size()), std::to_string(num));
+        ASSERT_TRUE(file.FetchObject(num));
+        EXPECT_FALSE(file.ReadToken().empty());
+    }
+    EXPECT_TRUE(sawTakenOut);
+    // Past the file's last byte: filler tokens, not the first taken-out object.
+    file.SetPos(end);
+    EXPECT_EQ(file.ReadToken(), "");
+    EXPECT_EQ(file.SpanAt(end).end, end);
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_P(DifferencesTest, CodesGetWinAnsiCodesOfTheGlyphs) {
     EXPECT_TRUE(font.hasEncodingDict);
     EXPECT_EQ(font.encoding, 3);  // /BaseEncoding is not read
     EXPECT_EQ(SetCodes(font.Codes().differenceSet, font.Codes().differences), c.codeValuePairs);
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+    EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,7 +200,7 @@ TEST(FontReadTest, SharedFontGivesOneRecordPerPage) {
     // fontsFirstKeyPos points at "/F1" in the page's /Font dictionary.
     const TPageRecord& page = doc.pageList[0];
     ASSERT_GT(page.fontsFirstKeyPos, 0);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(doc.fileData) + page.fontsFirstKeyPos, 3), "/F1");
+    EXPECT_EQ(std::string(doc.SpanAt(page.fontsFirstKeyPos).View(page.fontsFirstKeyPos, 3)), "/F1");
 }
 
 TEST(FontReadTest, EncodingNameInItsOwnObject) {
@@ -214,7 +214,7 @@ TEST(FontReadTest, EncodingNameInItsOwnObject) {
         .Object(10, "<< /Differences [65 /B] >>")
         .Trailer("/Root 1 0 R");
     auto h = OpenHeadless(builder.WriteTo("encoding-name-object.pdf"));
-    EXPECT_FALSE(h->HasMessage("Dies ist keine gültige PDF-Datei.")) << h->AllMessages();
+    EXPECT_FALSE(h->HasProblem(TOpenProblemKind::Damaged)) << h->AllMessages();
     ASSERT_EQ(h->doc.fontList.Count(), 2);
     EXPECT_EQ(h->doc.fontList[0].encoding, kMacRomanEncoding);
     EXPECT_FALSE(h->doc.fontList[0].hasEncodingDict);
@@ -233,8 +233,8 @@ TEST(FontReadTest, ReferenceToAMissingObjectIsNoFontAndTheFileOpens) {
     ASSERT_EQ(h->doc.fontList.Count(), 1);
     EXPECT_EQ(h->doc.fontList[0].resName, "/F2");
     EXPECT_TRUE(h->doc.fontList[0].isType3);
-    EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Opened) << h->AllMessages();
-    EXPECT_FALSE(h->HasMessage("Dies ist keine gültige PDF-Datei."));
+    EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::Opened) << h->AllMessages();
+    EXPECT_FALSE(h->HasProblem(TOpenProblemKind::Damaged));
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ TEST(Images, OneRecordPerNameAndPictureBelongingToTheFirstPage) {
     EXPECT_EQ(d->doc.imageList[2].objectPos, d->BodyPos(5));
     ASSERT_EQ(third.xobjectPositions.size(), 2u);
     EXPECT_EQ(third.xobjectPositions[0], std::make_pair(std::string("/Im1"), d->BodyPos(6)));
-    EXPECT_EQ(d->doc.fileBuffer[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
+    EXPECT_EQ(d->doc.Source()[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
     EXPECT_EQ(d->doc.pageList[0].xobjectsFirstKeyPos, d->BodyPos(3) + 3);
     EXPECT_TRUE(d->HasStatusLine("3 Bilder/Objekte gefunden..."));
 }
@@ -199,7 +199,7 @@ TEST(Images, DictionaryFieldsAndFilterKinds) {
         EXPECT_EQ(image.height, 5);
         EXPECT_EQ(image.bitsPerComponent, 1);
         EXPECT_EQ(image.length, 3);
-        EXPECT_EQ(d->doc.fileBuffer[static_cast<size_t>(image.streamPos)], 's');
+        EXPECT_EQ(d->doc.Source()[static_cast<size_t>(image.streamPos)], 's');
     }
 }
 
@@ -286,9 +286,9 @@ TEST(Images, OneFilterArrayDecodesChainsAndUnfilteredImagesAreDropped) {
 TEST(Images, UncheckedReadPicsLeavesTheListEmpty) {
     auto d = OneImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter /FlateDecode",
                          Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    d->doc.readPics = false;
     d->doc.CollectImages();
-    d->ReadAndDecodeImages();
+    d->doc.ReadImageDicts();
+    d->doc.DecodeImages(false);
     EXPECT_EQ(d->doc.imageList.Count(), 0);
     EXPECT_EQ(d->ui.statusLines.back(), "0 JPEG-Bilder gelesen...");
 }
@@ -464,7 +464,7 @@ TEST(Images, CorpusAscii85WrappedJpegIsAnArrayFilterAndDropped) {
 // "Bilder einlesen" is off.
 TEST(Images, OpenKeepsEveryPictureOfASharedNameAndNoneWithoutReadPics) {
     auto withPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), true);
-    EXPECT_TRUE(withPics->ui.messages.empty()) << withPics->AllMessages();
+    EXPECT_TRUE(withPics->OpenErrors().empty()) << withPics->AllMessages();
     ASSERT_EQ(withPics->doc.imageList.Count(), 2);
     EXPECT_EQ(withPics->doc.imageList[0].resName, "/Im0");
     EXPECT_EQ(withPics->doc.imageList[0].pageIndex, 0);

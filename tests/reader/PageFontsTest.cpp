@@ -132,7 +132,7 @@ TEST(PageFonts, EveryPageListsTheFontsPdffontsLists) {
     std::string failures, stillKnown;
     for (const std::string& path : files) {
         auto h = OpenHeadless(path, false);
-        if (!IsOpened(h->doc.lastOpenResult)) continue;
+        if (!IsOpened(h->doc.LastOpen().outcome)) continue;
         const std::string file = path.substr(path.rfind('/') + 1);
         for (const TFontRecord& font : h->doc.fontList) formOrAnnotationFonts += font.use != TFontUse::PageContent;
         std::string difference;

@@ -39,7 +39,7 @@ TEST_P(PageTreeTest, PagesAreTheLeavesInDocumentOrder) {
     for (const auto& [num, body] : c.objects) builder.Object(num, body);
     auto h = OpenBuilt(std::string("tree-") + c.name + ".pdf", builder);
     EXPECT_EQ(PageObjNums(h->doc), c.expectedPages) << h->AllMessages();
-    EXPECT_EQ(h->HasMessage("Dies ist keine gültige PDF-Datei."), c.expectInvalid) << h->AllMessages();
+    EXPECT_EQ(h->HasProblem(TOpenProblemKind::Damaged), c.expectInvalid) << h->AllMessages();
     ASSERT_FALSE(h->ui.statusLines.empty());
     EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(),
                         std::to_string(c.expectedPages.size()) + " Seiten gefunden..."),
@@ -100,7 +100,7 @@ TEST(PageTreeTest, AbsurdDepthStopsWithoutCrashing) {
     builder.Object(10 + depth, Page());
     auto h = OpenBuilt("tree-deep.pdf", builder);
     EXPECT_EQ(h->doc.pageList.Count(), 0);
-    EXPECT_TRUE(h->HasMessage("Dies ist keine gültige PDF-Datei.")) << h->AllMessages();
+    EXPECT_TRUE(h->HasProblem(TOpenProblemKind::Damaged)) << h->AllMessages();
 }
 
 TEST(PageTreeTest, CorpusKidsCycleGivesTwelvePages) {
@@ -114,7 +114,7 @@ TEST(PageTreeTest, MissingPagesInCatalogIsInvalid) {
     builder.Object(1, "<< /Type /Catalog >>").Trailer("/Root 1 0 R");
     auto h = OpenHeadless(builder.WriteTo("no-pages.pdf"));
     EXPECT_EQ(h->doc.pageList.Count(), 0);
-    EXPECT_TRUE(h->HasMessage("Dies ist keine gültige PDF-Datei."));
+    EXPECT_TRUE(h->HasProblem(TOpenProblemKind::Damaged));
 }
 
 struct TMediaBoxCase {
@@ -143,11 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TMediaBoxCase{"a4_default", "", "", {0, 0, 595, 842}}),
     [](const ::testing::TestParamInfo<TMediaBoxCase>& param) { return std::string(param.param.name); });
 
-TEST(PageDictTest, ShortMediaBoxEndsTheOpenWithConversionMessage) {
+TEST(PageDictTest, ShortMediaBoxEndsTheOpenAsNoNumber) {
     TPdfBuilder builder;
     builder.Object(2, "<< /Kids [3 0 R] >>").Object(3, Page("/MediaBox [0 0 612]"));
     auto h = OpenBuilt("mediabox-short.pdf", builder);
-    ASSERT_EQ(h->ui.messages.size(), 1u) << h->AllMessages();
+    ASSERT_EQ(h->OpenErrors(), std::vector<TOpenProblemKind>{TOpenProblemKind::NotANumber}) << h->AllMessages();
+    EXPECT_EQ(h->doc.LastOpen().problems[0].detail, "]");
+    EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::Invalid);
     EXPECT_EQ(h->ui.openFinishedCount, 1);
 }
 
@@ -242,7 +244,7 @@ TEST_P(InfoDateTest, CreationDateIsTakenOrIgnored) {
     EXPECT_EQ(doc.DateTimePicker4.hour, 23);
     EXPECT_EQ(doc.DateTimePicker4.minute, 59);
     EXPECT_EQ(doc.DateTimePicker4.second, 59);
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+    EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -377,8 +379,12 @@ TEST(PageLoopTest, CancelBeforeTheLoopLeavesPagesWithoutContentButFontsRead) {
     THeadlessDoc h;
     const std::string path = ScratchDir("cancel") + "/two.pdf";
     WriteFileBytes(path, SimpleDocument({"BT ET", "BT ET"}));
-    h.ui.onPump = [&h]() { h.doc.cancelRequested = 1; };
-    h.doc.openfilenow(path);
+    std::atomic<bool> cancel{false};
+    h.ui.onPump = [&cancel]() { cancel = true; };
+    TOpenOptions options;
+    options.cancel = &cancel;
+    h.doc.openfilenow(path, options);
+    EXPECT_EQ(h.doc.LastOpen().outcome, TOpenResult::Cancelled);
     EXPECT_EQ(h.doc.pageList.Count(), 2);
     EXPECT_EQ(h.doc.fontList.Count(), 2);
     // The first page's pump sets the flag; the second page is not read.

@@ -47,14 +47,14 @@ TEST(RealWorld, AtLeast95PercentOfWhatPdfinfoReadsOpensWithItsPageCount) {
         EXPECT_EQ(h->doc.opening, 0) << row.file;
         if (row.encrypted) {
             // Decrypting is not supported: refused as encrypted, never as broken.
-            if (h->doc.lastOpenResult != TOpenResult::Opened) {
-                EXPECT_EQ(h->doc.lastOpenResult, TOpenResult::Encrypted) << row.file;
+            if (h->doc.LastOpen().outcome != TOpenResult::Opened) {
+                EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::Encrypted) << row.file;
             }
             continue;
         }
         if (row.pdfinfoRc != 0) continue;
         ++readable;
-        if (IsOpened(h->doc.lastOpenResult) && h->doc.pageList.Count() == row.pages) ++matched;
+        if (IsOpened(h->doc.LastOpen().outcome) && h->doc.pageList.Count() == row.pages) ++matched;
         else failures += row.file + " (" + std::to_string(h->doc.pageList.Count()) + " of " +
                          std::to_string(row.pages) + " pages) " + h->AllMessages() + "\n";
     }

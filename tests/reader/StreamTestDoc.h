@@ -16,10 +16,8 @@ struct TStreamDoc {
 
     static std::unique_ptr<TStreamDoc> FromBytes(const std::string& bytes) {
         auto d = std::make_unique<TStreamDoc>();
-        d->doc.fileBuffer.assign(bytes.begin(), bytes.end());
-        d->doc.fileData = d->doc.fileBuffer.data();
-        d->doc.fileSize = static_cast<int32_t>(d->doc.fileBuffer.size());
-        int32_t sectionPos = 0;
+        d->doc.Assign(bytes);
+        TFilePos sectionPos = 0;
         EXPECT_TRUE(d->doc.LocateStartXref(sectionPos));
         d->doc.ReadXrefChain(sectionPos);
         EXPECT_FALSE(d->doc.parseFailed);
@@ -31,9 +29,9 @@ struct TStreamDoc {
     }
 
     // Position of the first value token of an object ("<<" of a dictionary).
-    int32_t BodyPos(int32_t objNum) {
+    TFilePos BodyPos(int32_t objNum) {
         EXPECT_TRUE(doc.FetchObject(objNum));
-        return doc.filePos;
+        return doc.GetPos();
     }
 
     // A page whose /XObject dictionary is the body of object xobjectDictObj.
@@ -57,7 +55,7 @@ struct TStreamDoc {
 
     // An image record for the XObject `objNum`, as CollectImages makes it.
     void AddImage(const std::string& resName, int32_t objNum, int32_t pageIndex = 0) {
-        const int32_t pos = BodyPos(objNum);
+        const TFilePos pos = BodyPos(objNum);
         TImageRecord* image = doc.imageList.Append();
         image->resName = resName;
         image->objectPos = pos;

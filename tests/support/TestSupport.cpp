@@ -205,17 +205,62 @@ bool THeadlessDoc::HasMessage(const std::string& text) const {
     return false;
 }
 
+std::vector<TOpenProblemKind> THeadlessDoc::OpenErrors() const {
+    std::vector<TOpenProblemKind> kinds;
+    for (const TOpenProblem& problem : doc.LastOpen().problems)
+        if (problem.kind != TOpenProblemKind::TableRebuilt) kinds.push_back(problem.kind);
+    return kinds;
+}
+
 std::string THeadlessDoc::AllMessages() const {
     std::string all;
     for (const auto& m : ui.messages) all += m.text + "\n";
+    for (const TOpenProblem& problem : doc.LastOpen().problems)
+        all += "problem " + std::to_string(static_cast<int>(problem.kind)) + " " + problem.detail + "\n";
     return all;
 }
 
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics) {
     auto h = std::make_unique<THeadlessDoc>();
-    h->doc.readPics = readPics;
-    h->doc.openfilenow(path);
+    TOpenOptions options;
+    options.readPics = readPics;
+    h->doc.openfilenow(path, options);
     return h;
+}
+
+int64_t WriteSparsePdf(const std::string& path, int64_t padding, int32_t pages) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const int32_t count = 5 + 2 * pages;  // 0, catalog, tree, font, padding, pages and contents
+    std::vector<int64_t> offsets(static_cast<size_t>(count), 0);
+    auto object = [&](int32_t num, const std::string& body) {
+        offsets[static_cast<size_t>(num)] = static_cast<int64_t>(out.tellp());
+        out << num << " 0 obj\n" << body << "\nendobj\n";
+    };
+    out << "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    offsets[4] = static_cast<int64_t>(out.tellp());
+    out << "4 0 obj\n<< /Length " << padding << " >>\nstream\n";
+    out.seekp(padding, std::ios::cur);  // a hole that reads as zeros
+    out << "\nendstream\nendobj\n";
+    std::string kids;
+    for (int32_t page = 1; page <= pages; ++page) kids += std::to_string(3 + 2 * page) + " 0 R ";
+    object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+    object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    for (int32_t page = 1; page <= pages; ++page) {
+        const int32_t pageNum = 3 + 2 * page;
+        const std::string content = "BT /F1 24 Tf 72 700 Td (Seite " + std::to_string(page) + ") Tj ET";
+        object(pageNum, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 3 0 R >> >> "
+                        "/Contents " + std::to_string(pageNum + 1) + " 0 R >>");
+        object(pageNum + 1, "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream");
+    }
+    const int64_t xref = static_cast<int64_t>(out.tellp());
+    out << "xref\n0 " << count << "\n0000000000 65535 f \n";
+    for (int32_t num = 1; num < count; ++num) {
+        std::string digits = std::to_string(offsets[static_cast<size_t>(num)]);
+        out << std::string(digits.size() < 10 ? 10 - digits.size() : 0, '0') << digits << " 00000 n \n";
+    }
+    out << "trailer\n<< /Size " << count << " /Root 1 0 R >>\nstartxref\n" << xref << "\n%%EOF\n";
+    return offsets[5];
 }
 
 size_t CodePointCount(const std::string& utf8) {

@@ -98,6 +98,11 @@ struct THeadlessDoc {
     THeadlessUi ui;
     TPdfDocument doc{ui};
     bool HasMessage(const std::string& text) const;
+    // The last open's report names a problem of this kind.
+    bool HasProblem(TOpenProblemKind kind) const { return doc.LastOpen().Has(kind); }
+    // The last open's problems, but for a rebuilt table (which is only noted).
+    std::vector<TOpenProblemKind> OpenErrors() const;
+    // Messages and the open's problems, for failure output.
     std::string AllMessages() const;
 };
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
@@ -106,6 +111,12 @@ std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPic
 // `pageIndex` uses as `use`; how many there were.
 int32_t ChooseReplacement(TPdfDocument& doc, int32_t pageIndex, const std::string& baseFont, TFontUse use,
                           const std::string& added);
+
+// Writes a file of `pages` pages (each with the text "Seite N" in Helvetica)
+// whose page, font and content objects stand behind a padding stream of
+// `padding` zero bytes. The padding is a hole in the file, which takes no
+// disk space. Returns the offset of the first page object.
+int64_t WriteSparsePdf(const std::string& path, int64_t padding, int32_t pages = 1);
 
 // zlib data of the bytes, as a /FlateDecode stream holds them.
 std::string Deflate(std::string_view plain);

@@ -35,7 +35,6 @@ struct TOpenedView {
     TPdfDocument doc{ui};
     explicit TOpenedView(const std::string& file) {
         EnsureApplication();
-        AttachInterpreter(doc);
         doc.openfilenow(CorpusPath(file));
     }
 };

@@ -635,7 +635,6 @@ TEST_F(PageViewTest, CorpusFileWithAnnotationsPaintsAndHovers) {
     TFreeTypeMeasurer measurer;
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
-    AttachInterpreter(doc);
     doc.openfilenow(CorpusPath("gs-annots-v14.pdf"));
     ASSERT_EQ(doc.pageList.Count(), 2);
     InterpretAllPages(doc);

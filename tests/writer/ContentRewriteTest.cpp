@@ -209,7 +209,7 @@ TEST(RewritePages, GuardMarksForOneWriteAndGivesTheMarksBack) {
         EXPECT_EQ(doc.pageList[1].contentRewritten, 0) << "attempt " << attempt;
     }
     EXPECT_EQ(doc.pageList[0].contentRewritten, 0);
-    EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
+    EXPECT_TRUE(h->ui.messages.empty() && h->OpenErrors().empty()) << h->AllMessages();
 }
 
 }  // namespace

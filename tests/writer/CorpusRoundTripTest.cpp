@@ -123,7 +123,7 @@ TEST_P(SavedCorpusFile, AddedFontReplacingAFontOfPageOneIsEmbeddedOnPageOne) {
     std::string replaced;
     {
         auto opened = OpenHeadless(In(), false);
-        if (!opened->ui.messages.empty()) GTEST_SKIP() << "does not open: " << opened->AllMessages();
+        if (!opened->OpenErrors().empty()) GTEST_SKIP() << "does not open: " << opened->AllMessages();
         for (const TFontRecord& font : opened->doc.fontList)
             if (!font.hidden && font.pageIndex == 0 && !font.resName.empty()) {
                 replaced = Cp1252ToUtf8(font.resName);

@@ -114,9 +114,8 @@ protected:
         dir = ScratchDir("form-chain");
         in = dir + "/in.pdf";
         WriteFileBytes(in, ChainFile(options));
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(in);
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     }
     void SetUp() override { Open({GetParam(), false}); }
 
@@ -280,9 +279,8 @@ TEST(FormChainPattern, AFormAlsoDrawnThroughAPatternIsCopiedForTheChoosingPage) 
     options.secondPageDrawsBThroughAPattern = true;
     WriteFileBytes(in, ChainFile(options));
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(in);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     ASSERT_TRUE(Has(PdffontsOfPage(in, 2), "Courier"));
     TFontRecord* added = h.doc.fontList.Append();
     added->hidden = 1;
@@ -315,9 +313,8 @@ TEST(FormChainKept, AnAnnotationOfTwoPagesKeepsItsAppearanceAndTheSaveSaysSo) {
     const std::string in = dir + "/in.pdf", out = dir + "/out.pdf";
     WriteFileBytes(in, ChainFile({TResourcesAt::Page, true}));
     THeadlessDoc h;
-    AttachInterpreter(h.doc);
     h.doc.openfilenow(in);
-    ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+    ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     TFontRecord* added = h.doc.fontList.Append();
     added->hidden = 1;
     added->resName = "/Verd";

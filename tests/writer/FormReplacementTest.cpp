@@ -57,9 +57,8 @@ protected:
     void SetUp() override {
         dir = ScratchDir("form-replacement");
         WriteFileBytes(dir + "/in.pdf", TwoPagesWithAForm());
-        AttachInterpreter(h.doc);
         h.doc.openfilenow(dir + "/in.pdf");
-        ASSERT_EQ(h.doc.lastOpenResult, TOpenResult::Opened) << h.AllMessages();
+        ASSERT_EQ(h.doc.LastOpen().outcome, TOpenResult::Opened) << h.AllMessages();
     }
 
     // Chooses `added` for the page's record of `baseFont` used as `use`.

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -156,6 +157,23 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
         }
     }
     return diff;
+}
+
+std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi) {
+    std::vector<int64_t> ink;
+    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi)) {
+        TGrayImage image;
+        if (!ReadPgm(page, image)) return {};
+        std::array<int64_t, 256> histogram{};
+        for (char pixel : image.pixels) ++histogram[static_cast<uint8_t>(pixel)];
+        const int background = static_cast<int>(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+        int64_t far = 0;
+        for (int value = 0; value < 256; ++value)
+            if (std::abs(value - background) >= 64) far += histogram[static_cast<size_t>(value)];
+        ink.push_back(far);
+        std::filesystem::remove(page);
+    }
+    return ink;
 }
 
 std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen) {

@@ -44,6 +44,11 @@ struct TRenderDiff {
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
                               int dpi = 50);
 
+// Per page, the pixels of pdftoppm's gray rendering at `dpi` that are far
+// from the page's background (its most common value): the ink a glyph
+// that is no longer drawn takes away. Empty when nothing renders.
+std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi = 50);
+
 // The text between the last "N G obj" at a line start and its "endobj" in
 // a written file (copied objects keep their own line ends).
 std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen = 0);

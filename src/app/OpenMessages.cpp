@@ -1,0 +1,64 @@
+#include "OpenMessages.h"
+
+#include "PdfText.h"
+
+namespace {
+
+const char* const kInvalidFile = "Dies ist keine gültige PDF-Datei.";
+const char* const kEncryptedFile = "Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!";
+const char* const kEmptyFile = "Die Datei ist leer.";
+const char* const kNotPdf = "Diese Datei ist keine PDF-Datei.";
+const char* const kUnsupportedStart = "Diese PDF-Datei nutzt eine Funktion, die das Programm nicht unterstützt (";
+const char* const kUnsupportedEnd = "), und kann deshalb nicht gelesen werden!";
+const char* const kRepaired = "Die Querverweistabelle war beschädigt und wurde neu aufgebaut.";
+
+void AddProblem(const TOpenProblem& problem, const std::string& path, TOpenTexts& texts) {
+    auto error = [&texts](std::string text) { texts.messages.emplace_back(std::move(text), TMsgIcon::Error); };
+    switch (problem.kind) {
+        case TOpenProblemKind::CannotRead: error("Konnte die Datei " + path + " nicht öffnen."); break;
+        case TOpenProblemKind::NoMemory: error("Nicht genug Arbeitsspeicher, um die Datei " + path + " zu lesen."); break;
+        case TOpenProblemKind::EmptyFile: error(kEmptyFile); break;
+        case TOpenProblemKind::NoPdfHeader: error(kNotPdf); break;
+        case TOpenProblemKind::Encrypted:
+            error(kEncryptedFile);
+            error(kInvalidFile);
+            break;
+        case TOpenProblemKind::UnsupportedFilter:
+            error(kUnsupportedStart + ("Komprimierung " + Cp1252ToUtf8(problem.detail)) + kUnsupportedEnd);
+            break;
+        case TOpenProblemKind::NotAnInteger:
+            error("'" + Cp1252ToUtf8(problem.detail) + "' ist kein gültiger Integerwert.");
+            break;
+        case TOpenProblemKind::NotANumber:
+            error("'" + Cp1252ToUtf8(problem.detail) + "' ist kein gültiger Gleitkommawert.");
+            break;
+        case TOpenProblemKind::Damaged: error(kInvalidFile); break;
+        case TOpenProblemKind::TableRebuilt: texts.statusLines.emplace_back(kRepaired); break;
+        case TOpenProblemKind::Failure: error(problem.detail); break;
+    }
+}
+
+}  // namespace
+
+TOpenTexts OpenTexts(const TOpenReport& report, const std::string& path) {
+    TOpenTexts texts;
+    for (const TOpenProblem& problem : report.problems) AddProblem(problem, path, texts);
+    return texts;
+}
+
+TOpenDecision DecideOpen(const TOpenReport& report) {
+    TOpenDecision decision;
+    decision.keep = IsOpened(report.outcome);
+    decision.cancelled = report.outcome == TOpenResult::Cancelled;
+    switch (report.outcome) {
+        case TOpenResult::Opened:
+        case TOpenResult::Repaired: decision.exitStatus = 0; break;
+        case TOpenResult::Unreadable: decision.exitStatus = 2; break;
+        case TOpenResult::Encrypted: decision.exitStatus = 3; break;
+        case TOpenResult::OutOfMemory: decision.exitStatus = 8; break;
+        case TOpenResult::Invalid:
+        case TOpenResult::Unsupported:
+        case TOpenResult::Cancelled: decision.exitStatus = 1; break;
+    }
+    return decision;
+}

@@ -1,0 +1,112 @@
+// The bytes of the file and of the objects taken out of object streams,
+// and the stream data behind a "stream" keyword.
+#include "PdfFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
+bool IsLineEndByte(uint8_t ch) { return ch == 13 || ch == 10; }
+
+// Whether "endstream" follows at pos, after blanks.
+bool EndstreamAt(const TByteSpan& span, TFilePos pos) {
+    while (span.Holds(pos) && IsBlankByte(span[pos])) ++pos;
+    return span.View(pos, 9) == "endstream";
+}
+
+}  // namespace
+
+TFileBytes::TLoad TPdfFile::Load(const std::string& path) {
+    ResetFile();
+    return source_.Load(path);
+}
+
+void TPdfFile::Assign(std::string_view bytes) {
+    ResetFile();
+    source_.Assign(bytes);
+}
+
+void TPdfFile::ResetFile() {
+    source_.Clear();
+    std::string().swap(extension_);
+    extensionBase_ = 0;
+    filePos = 0;
+    dictEntries = TDictEntryList();
+    parseFailed = 0;
+    objTable.clear();
+    objTable.shrink_to_fit();
+    objCount = 0;
+    rootFound = infoFound = encrypted = 0;
+    repaired = false;
+    badEntries.clear();
+    scannedOffsets.clear();
+    lostObjects.clear();
+    unsupportedFeature.clear();
+    badNumber_.reset();
+}
+
+void TPdfFile::NoteBadNumber(TOpenProblemKind kind, const std::string& token) {
+    if (badNumber_) return;
+    TOpenProblem problem;
+    problem.kind = kind;
+    problem.detail = token;
+    problem.offset = filePos;
+    badNumber_ = std::move(problem);
+}
+
+TByteSpan TPdfFile::SpanAt(TFilePos pos) const {
+    if (extension_.empty() || pos < extensionBase_)
+        return {source_.data(), 0, static_cast<TFilePos>(source_.size())};
+    return {reinterpret_cast<const uint8_t*>(extension_.data()), extensionBase_,
+            extensionBase_ + static_cast<TFilePos>(extension_.size())};
+}
+
+void TPdfFile::ReleaseBytes(TFilePos start, TFilePos end) const {
+    if (start < 0 || end <= start || start >= SourceSize()) return;
+    source_.Release(static_cast<size_t>(start), static_cast<size_t>(std::min(end, SourceSize())));
+}
+
+// The data start behind the line end that follows the keyword. Binary data
+// may themselves begin with a blank byte (fax data do): when the data that
+// start right behind the keyword's line end are followed by "endstream" at
+// exactly /Length, those are taken; otherwise blanks are skipped. A /Length
+// that "endstream" does not confirm (or none at all, -1) is replaced by the
+// distance to the next "endstream"; without one, the bytes that are there
+// up to /Length are taken, and a negative length gives none.
+bool TPdfFile::ReadStreamBytes(TFilePos length, std::vector<uint8_t>& data) {
+    data.clear();
+    const TFilePos keywordPos = GetPos();
+    if (!MatchAt("stream")) {
+        SetPos(keywordPos);
+        return false;
+    }
+    const TByteSpan span = SpanAt(keywordPos);
+    TFilePos strict = keywordPos + 6;
+    while (span.Holds(strict) && span[strict] == ' ') ++strict;
+    if (span.Holds(strict) && span[strict] == 13) ++strict;
+    if (span.Holds(strict) && span[strict] == 10) ++strict;
+    TFilePos start = strict;
+    if (!(length > 0 && EndstreamAt(span, strict + length))) {
+        while (span.Holds(start) && IsBlankByte(span[start])) ++start;
+    }
+    TFilePos count = length;
+    if (!(length >= 0 && EndstreamAt(span, start + length)) && start <= span.end) {
+        const std::string_view rest = span.View(start, span.end - start);
+        const size_t end = rest.find("endstream");
+        if (end != std::string_view::npos) {
+            TFilePos trimmed = start + static_cast<TFilePos>(end);
+            while (trimmed > start && IsLineEndByte(span[trimmed - 1])) --trimmed;
+            count = trimmed - start;
+        }
+    }
+    const TFilePos available = std::max<TFilePos>(0, span.end - start);
+    count = std::clamp<TFilePos>(count, 0, available);
+    if (count > 0) {
+        const uint8_t* first = span.data + (start - span.begin);
+        data.assign(first, first + count);
+    }
+    SetPos(start + count);
+    return true;
+}

@@ -1,0 +1,121 @@
+// glyphwell-cli embed on the hand-made files of tests/data/embed, checked by
+// rendering: a glyph that is no longer drawn takes its ink away, which
+// pdftotext (reading /ToUnicode) cannot see.
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+#include "SavedFileChecks.h"
+
+namespace {
+
+struct TEmbedRun {
+    TToolResult result;
+    std::string out;
+};
+
+TEmbedRun Embed(const std::string& file, const std::string& options = "") {
+    const std::string in = DataPath("embed/" + file);
+    TEmbedRun run;
+    run.out = ScratchDir("embed-cli-" + file) + "/out.pdf";
+    run.result = RunTool(Quoted(CliPath()) + " embed " + options + " " + Quoted(in) + " -o " + Quoted(run.out) +
+                         " 2>&1");
+    return run;
+}
+
+// Fonts pdffonts lists as not embedded, Type 3 fonts aside.
+std::string NotEmbedded(const std::string& path) {
+    std::string names;
+    const std::regex line(R"(^(\S+)\s+(Type 1C|Type 1|TrueType|CID \S+( \S+)?)\s+\S+\s+no\s+(yes|no)\s+(yes|no)\s+\d+\s+\d+\s*$)");
+    std::istringstream lines(ToolOutput("pdffonts " + Quoted(path)));
+    std::string row;
+    while (std::getline(lines, row)) {
+        std::smatch m;
+        if (std::regex_match(row, m, line)) names += m[1].str() + " ";
+    }
+    return names;
+}
+
+// The groff/mom slide deck: every page's content only draws a form, and
+// neither page nor form has resources of its own. The subsets must hold
+// every letter the forms draw, at any depth.
+TEST(EmbedCli, FormsWithoutResourcesKeepEveryGlyph) {
+    const std::string in = DataPath("embed/form-deck-inherited.pdf");
+    const TEmbedRun run = Embed("form-deck-inherited.pdf");
+    ASSERT_EQ(run.result.status, 0) << run.result.output;
+    EXPECT_EQ(NotEmbedded(run.out), "");
+    EXPECT_EQ(PageTexts(run.out), PageTexts(in));
+    const std::string scratch = ScratchDir("embed-cli-deck-ink");
+    const std::vector<int64_t> before = PageInk(in, scratch), after = PageInk(run.out, scratch);
+    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t page = 0; page < before.size(); ++page) {
+        ASSERT_GT(before[page], 10000) << page;
+        const double ratio = static_cast<double>(after[page]) / static_cast<double>(before[page]);
+        EXPECT_GE(ratio, 0.85) << "page " << page + 1;
+        EXPECT_LE(ratio, 1.18) << "page " << page + 1;
+    }
+}
+
+// A content stream that breaks off is copied byte for byte: what other
+// readers decode of it beyond the damage is not lost. Its fonts are
+// replaced where they stand.
+TEST(EmbedCli, DamagedContentIsCopiedAsItIs) {
+    const std::string in = DataPath("embed/damaged-flate-content.pdf");
+    const TEmbedRun run = Embed("damaged-flate-content.pdf");
+    ASSERT_EQ(run.result.status, 0) << run.result.output;
+    EXPECT_EQ(NotEmbedded(run.out), "");
+    const auto raw = [](const std::string& path) {
+        return ToolOutput("qpdf --show-object=6 --raw-stream-data " + Quoted(path));
+    };
+    ASSERT_FALSE(raw(in).empty());
+    EXPECT_EQ(raw(run.out), raw(in));
+    EXPECT_EQ(PageTexts(run.out), PageTexts(in));
+}
+
+// Without a metric-compatible face each font gets the closest one of its
+// class and keeps its widths; the report says so, and the status is 6.
+// --strict leaves such fonts as they are.
+TEST(EmbedCli, SimilarFacesAreReportedAndStrictKeepsTheFonts) {
+    const TEmbedRun dry = Embed("no-metric-twin.pdf", "--dry-run --json");
+    EXPECT_EQ(dry.result.status, 6) << dry.result.output;
+    const std::string& json = dry.result.output;
+    const std::regex substitute(R"("action": "substitute")");
+    EXPECT_EQ(std::distance(std::sregex_iterator(json.begin(), json.end(), substitute), std::sregex_iterator()), 9)
+        << json;
+    EXPECT_NE(json.find(R"("font": "Monaco", "pages": [1], "action": "substitute", "replacement": "Liberation Mono", )"
+                        R"("face": "Liberation Mono", "metricCompatible": false, "embedded": true, "keptWidths": true, )"
+                        R"("missing": [])"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("font": "Verdana,Bold", "pages": [1], "action": "substitute")"), std::string::npos);
+    EXPECT_EQ(json.find("no-good-match"), std::string::npos);
+
+    const TEmbedRun written = Embed("no-metric-twin.pdf");
+    EXPECT_EQ(written.result.status, 6);
+    EXPECT_NE(written.result.output.find("Tahoma (Seite 1): ähnliche Schriftart: "), std::string::npos)
+        << written.result.output;
+    EXPECT_EQ(NotEmbedded(written.out), "");
+
+    const TEmbedRun strict = Embed("no-metric-twin.pdf", "--strict");
+    EXPECT_EQ(strict.result.status, 6);
+    EXPECT_NE(strict.result.output.find("Tahoma (Seite 1): keine gute Entsprechung"), std::string::npos);
+    EXPECT_NE(NotEmbedded(strict.out).find("Tahoma"), std::string::npos);
+}
+
+// The interactive form's default fonts are embedded with every character
+// of their encoding, also the one no page uses.
+TEST(EmbedCli, DefaultFontsOfTheFormAreEmbedded) {
+    const TEmbedRun run = Embed("acroform-default-font.pdf", "--json");
+    ASSERT_EQ(run.result.status, 0) << run.result.output;
+    EXPECT_NE(run.result.output.find(R"("font": "Times-Roman", "pages": [], "action": "proposal", "formDefault": true)"),
+              std::string::npos)
+        << run.result.output;
+    const std::string dr = ToolOutput("qpdf --show-object=8 " + Quoted(run.out));
+    EXPECT_NE(dr.find("/FontDescriptor"), std::string::npos) << dr;
+    EXPECT_NE(dr.find("/LastChar 255"), std::string::npos) << dr;
+}
+
+}  // namespace
