@@ -23,6 +23,9 @@ int CliRuns(const TCliArgs& args);
 // replaces and embeds every font that is not embedded, input by input.
 int CliEmbed(const TCliArgs& args);
 
+// The password every command opens its files with (--password).
+void SetCliPassword(std::string password);
+
 // A document opened without a window: messages are collected, text is
 // measured with the same fonts as in the window.
 struct TCliDocument {
@@ -39,6 +42,11 @@ struct TCliDocument {
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
 };
+
+// 7 with its message on stderr when the document may not be changed
+// (its permissions forbid it and the owner password was not given) or,
+// for `decrypt`, not written without encryption; 0 otherwise.
+int SaveRefused(const TPdfDocument& doc, bool decrypt);
 
 // Writes every message box and status line of the open to stderr.
 void PrintMessages(const THeadlessUi& ui);

@@ -7,13 +7,26 @@
 #include "FormRewrite.h"
 #include "OpenMessages.h"
 
+namespace {
+
+std::string& CliPassword() {
+    static std::string password;
+    return password;
+}
+
+}  // namespace
+
+void SetCliPassword(std::string password) { CliPassword() = std::move(password); }
+
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
 }
 TCliDocument::~TCliDocument() = default;
 
 const TOpenReport& TCliDocument::Open(const std::string& path, const TOpenOptions& options) {
-    const TOpenReport& report = doc.openfilenow(path, options);
+    TOpenOptions withPassword = options;
+    if (withPassword.password.empty()) withPassword.password = CliPassword();
+    const TOpenReport& report = doc.openfilenow(path, withPassword);
     AddOpenTexts(path);
     return report;
 }
@@ -68,4 +81,14 @@ std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
                 "unverändert übernommen wird.";
     }
     return line;
+}
+
+int SaveRefused(const TPdfDocument& doc, bool decrypt) {
+    std::string message;
+    if (!doc.Permissions().modify) message = ModifyForbiddenText();
+    else if (decrypt && doc.Security() && doc.Security()->Match() != TPasswordMatch::Owner)
+        message = DecryptForbiddenText();
+    if (message.empty()) return 0;
+    std::fprintf(stderr, "Fehler: %s\n", message.c_str());
+    return 7;
 }

@@ -304,6 +304,8 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     }
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
+    if (const int refused = SaveRefused(doc, false); refused != 0 && !options.dryRun)
+        return Report(options, input, output, refused, -1, {});
 
     const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
     std::vector<TFontChoice> choices;

@@ -16,7 +16,7 @@ const char* const kSaveUsage =
     "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
-    "         [--no-embed] [--natural-widths] [--json]\n";
+    "         [--no-embed] [--natural-widths] [--decrypt] [--json] [--password KENNWORT]\n";
 
 struct TReplaceOption {
     int32_t page = 0;  // 1-based; 0 = every page
@@ -37,6 +37,7 @@ struct TSaveOptions {
     bool embed = true;
     bool keepWidths = true;
     bool json = false;
+    bool decrypt = false;
 };
 
 int Usage(const std::string& problem) {
@@ -104,6 +105,8 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
             options.keepWidths = false;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--decrypt") {
+            options.decrypt = true;
         } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
                    arg == "--created" || arg == "--modified") {
             const auto v = value();
@@ -267,6 +270,7 @@ int CliSave(const TCliArgs& args) {
         std::fprintf(stderr, "%s\n", line.c_str());
     cli.ui.statusLines.clear();
     cli.ui.messages.clear();
+    if (const int refused = SaveRefused(doc, options.decrypt)) return refused;
 
     if (!AddFonts(doc, options.addFonts, options.json)) return 1;
     for (TFontRecord& font : doc.fontList) {
@@ -298,7 +302,9 @@ int CliSave(const TCliArgs& args) {
     cli.ui.messages.clear();
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
-    const bool written = SavePDFNew(doc, &report);
+    TWriteOptions writeOptions;
+    writeOptions.decrypt = options.decrypt;
+    const bool written = SavePDFNew(doc, &report, writeOptions);
     if (!written) {
         PrintMessages(cli.ui);
         return 4;
@@ -309,6 +315,7 @@ int CliSave(const TCliArgs& args) {
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;
     }
+    if (!report.raisedVersion.empty()) std::fprintf(stderr, "%s\n", RaisedVersionLine(report.raisedVersion).c_str());
     if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
     if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
     if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());

@@ -115,7 +115,7 @@ std::optional<TCryptMethod> FilterMethod(const TSmallDict& top, std::string_view
 
 }  // namespace
 
-std::variant<TEncryptParams, TEncryptProblem> ParseEncryptDict(const uint8_t* data, int32_t size, int32_t pos,
+std::variant<TEncryptParams, TEncryptProblem> ParseEncryptDict(const uint8_t* data, TFilePos size, TFilePos pos,
                                                                 std::string_view id0) {
     TLexer lexer(data, size, pos);
     if (lexer.Next().kind != TTokenKind::DictOpen) return TEncryptProblem::NotADictionary;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <variant>
 
+#include "Lexer.h"
 #include "Security.h"
 
 // Why an /Encrypt dictionary cannot be used.
@@ -19,5 +20,5 @@ enum class TEncryptProblem : uint8_t {
 // Parses the dictionary written at `pos` of `data` (its values given in
 // place; references inside it are not followed, which writers do not need)
 // together with the first /ID string of the trailer.
-std::variant<TEncryptParams, TEncryptProblem> ParseEncryptDict(const uint8_t* data, int32_t size, int32_t pos,
+std::variant<TEncryptParams, TEncryptProblem> ParseEncryptDict(const uint8_t* data, TFilePos size, TFilePos pos,
                                                                 std::string_view id0);

@@ -12,6 +12,8 @@ class QPushButton;
 class QTimeEdit;
 class TPdfDocument;
 
+class QLabel;
+
 class TInfoTab : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +40,9 @@ public:
     QDateEdit* DateTimePicker3 = nullptr;
     QTimeEdit* DateTimePicker4 = nullptr;
     QPushButton* NowBtn = nullptr;
+    // The file's encryption and what its permissions allow.
+    QLabel* EncryptionLabel = nullptr;
+    QLabel* PermissionsLabel = nullptr;
 
 signals:
     // The user changed a field (not ShowValues).

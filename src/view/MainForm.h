@@ -74,6 +74,9 @@ struct TDialogHooks {
     // from its work, with the status label it set last. A hook that acts on
     // the window must do so on the window's thread (a blocking queued call).
     std::function<void(const QString& statusLabel)> readerStep;
+    // The password dialog of an encrypted file: the password typed, or
+    // nothing for "Abbrechen". `attempt` counts from 1.
+    std::function<std::optional<QString>(const QString& fileName, int attempt)> password;
 };
 
 class TMainForm : public QMainWindow, public TDocumentUi {
@@ -141,6 +144,8 @@ public:
     void ShowFileInViewer(const std::string& path) override;
 
     TDialogHooks testHooks;
+    // How often the password dialog asks before the open gives up.
+    static constexpr int kPasswordTries = 3;
 
     // ---- controls (named as the handlers name them) ---------------------------
     QTabWidget* PageControl1 = nullptr;
@@ -163,9 +168,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool ReadIntoFreshDocument(const QString& path);
+    // `password`: the one to try first on an encrypted file (the file just
+    // saved keeps the passwords of the one it was saved from).
+    bool ReadIntoFreshDocument(const QString& path, const std::string& password = {});
     // Runs the reader on its own thread and the window's events meanwhile.
-    void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path);
+    void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password);
+    // Reads the file, asking for the password while the open needs one
+    // (kPasswordTries times at most). False when the user cancelled the
+    // dialog: nothing is to change then.
+    bool ReadAskingForPassword(TPdfDocument& fresh, const QString& path, std::string password);
+    std::optional<QString> AskPassword(const QString& fileName, int attempt);
     void ConnectReaderBridge();
     void ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path);
     void RememberOpenedFile(const QString& path);
@@ -173,6 +185,9 @@ private:
     void SetModified(bool modified);
     void UpdateTitle();
     void UpdateSaveAvailability();
+    // The replacing commands and saving, allowed when the document may be
+    // changed; otherwise disabled with a tooltip that says why.
+    void UpdateChangePermission();
     bool ConfirmDiscardChanges(const QString& caption);
     void SetStatusText(const QString& text);
     QWidget* CreateOpenTab();

@@ -124,7 +124,8 @@ void TPreviewPane::ReadFile() {
     const bool readable = !doc_->Source().empty() && doc_->pageList.Count() > 0;
     renderer_.SetDocument(TPreviewSide::Before,
                           readable ? QByteArray(reinterpret_cast<const char*>(doc_->Source().data()), static_cast<qsizetype>(doc_->Source().size()))
-                                   : QByteArray());
+                                   : QByteArray(),
+                          QByteArray::fromStdString(doc_->Password()));
 }
 
 void TPreviewPane::ReplacementsChanged() {
@@ -144,7 +145,7 @@ void TPreviewPane::WriteResult() {
             pdf.clear();
         }
     }
-    renderer_.SetDocument(TPreviewSide::After, pdf);
+    renderer_.SetDocument(TPreviewSide::After, pdf, QByteArray::fromStdString(doc_->Password()));
 }
 
 void TPreviewPane::ShowPage(int page, int zoomPercent) {

@@ -18,9 +18,10 @@ uint64_t PackWanted(int page, int64_t dpiMilli) {
 
 }  // namespace
 
-TPreviewDocument::TPreviewDocument(const QByteArray& pdf) {
+TPreviewDocument::TPreviewDocument(const QByteArray& pdf, const QByteArray& password) {
     if (pdf.isEmpty()) return;
-    doc_ = Poppler::Document::loadFromData(pdf);
+    // The user or the owner password: Poppler tries it as either.
+    doc_ = Poppler::Document::loadFromData(pdf, password, password);
     if (!doc_ || doc_->isLocked()) {
         doc_.reset();
         return;
@@ -49,10 +50,10 @@ class TPreviewWorker : public QObject {
 public:
     explicit TPreviewWorker(std::shared_ptr<std::atomic<uint64_t>> wanted) : wanted_(std::move(wanted)) {}
 
-    void Load(int side, int generation, const QByteArray& pdf) {
+    void Load(int side, int generation, const QByteArray& pdf, const QByteArray& password) {
         docs_[side].reset();
         generations_[side] = generation;
-        if (!pdf.isEmpty()) docs_[side] = std::make_unique<TPreviewDocument>(pdf);
+        if (!pdf.isEmpty()) docs_[side] = std::make_unique<TPreviewDocument>(pdf, password);
     }
 
     void Render(int side, int generation, int page, double dpi, int64_t dpiMilli) {
@@ -100,14 +101,17 @@ TPreviewRenderer::TKey TPreviewRenderer::Key(int page, double dpi) {
     return {page, std::llround(dpi * 1000.0)};
 }
 
-void TPreviewRenderer::SetDocument(TPreviewSide side, const QByteArray& pdf) {
+void TPreviewRenderer::SetDocument(TPreviewSide side, const QByteArray& pdf, const QByteArray& password) {
     const size_t s = Index(side);
     const int generation = ++generation_[s];
     hasDocument_[s] = !pdf.isEmpty();
     cache_[s].clear();
     pending_[s].clear();
     QMetaObject::invokeMethod(
-        worker_, [worker = worker_, side = static_cast<int>(s), generation, pdf] { worker->Load(side, generation, pdf); },
+        worker_,
+        [worker = worker_, side = static_cast<int>(s), generation, pdf, password] {
+            worker->Load(side, generation, pdf, password);
+        },
         Qt::QueuedConnection);
 }
 

@@ -28,7 +28,8 @@ class TPreviewDocument {
 public:
     // Bytes Poppler cannot read, or an encrypted file, give a document
     // without pages.
-    explicit TPreviewDocument(const QByteArray& pdf);
+    // `password`: of an encrypted file, the user or the owner password.
+    explicit TPreviewDocument(const QByteArray& pdf, const QByteArray& password = {});
     ~TPreviewDocument();
     TPreviewDocument(const TPreviewDocument&) = delete;
     TPreviewDocument& operator=(const TPreviewDocument&) = delete;
@@ -53,7 +54,7 @@ public:
     // New bytes for a side (empty: no document). Its cached pages are
     // dropped and renderings still under way for the old bytes are thrown
     // away when they arrive.
-    void SetDocument(TPreviewSide side, const QByteArray& pdf);
+    void SetDocument(TPreviewSide side, const QByteArray& pdf, const QByteArray& password = {});
     bool HasDocument(TPreviewSide side) const { return hasDocument_[Index(side)]; }
 
     // The rendering of a page (0-based) at `dpi` dots per inch, if it is in

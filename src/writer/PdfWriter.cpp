@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ContentRewrite.h"
+#include "EncryptingSink.h"
 #include "FormRewrite.h"
 #include "InfoObject.h"
 #include "PdfText.h"
@@ -30,7 +31,12 @@ struct TObjRef {
 
 class TPdfWriter {
 public:
-    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), out_(out), counter_(doc.ObjCount() - 1) {}
+    TPdfWriter(TPdfDocument& doc, TByteSink& out, const TWriteOptions& options)
+        : doc_(doc),
+          security_(options.decrypt ? nullptr : doc.Security()),
+          sink_(out, security_, doc.EncryptIsObject() ? doc.encryptObjNum : -1),
+          out_(sink_),
+          counter_(doc.ObjCount() - 1) {}
 
     TWriteReport Run(int32_t versionItem) {
         WriteHeader(versionItem);
@@ -44,7 +50,10 @@ public:
         for (size_t i = 0; i < doc_.pageList.data.size(); ++i) WritePage(i);
         // After the pages, whose contents tell the subsets what they hold.
         WriteAddedFonts();
+        WriteEncryptDict();
         WriteXrefAndTrailer();
+        // Sends the trailer on.
+        out_.Position();
         return report_;
     }
 
@@ -73,8 +82,63 @@ private:
 
     void WriteHeader(int32_t versionItem) {
         if (versionItem < 0 || versionItem > 2) versionItem = 1;
-        Line(kVersionHeaders[versionItem]);
+        const std::string needed = VersionForEncryption();
+        if (!needed.empty()) {
+            report_.raisedVersion = needed;
+            Line("%PDF-" + needed);
+        } else {
+            Line(kVersionHeaders[versionItem]);
+        }
         Line("%\xE2\xE3\xCF\xD3");
+    }
+
+    // AES needs a newer header than the writer's choices: 1.6 for AES-128,
+    // 1.7 for AES-256 (whose extension level the catalog names, as the file
+    // had it).
+    std::string VersionForEncryption() const {
+        if (!security_) return {};
+        const TEncryptParams& params = security_->Params();
+        bool aes128 = false;
+        for (const TCryptMethod method : {params.streamMethod, params.stringMethod, params.fileMethod}) {
+            if (method == TCryptMethod::Aes256) return "1.7";
+            aes128 = aes128 || method == TCryptMethod::Aes128;
+        }
+        return aes128 ? "1.6" : std::string();
+    }
+
+    // The /Encrypt dictionary the trailer names: the old object, copied as
+    // it is, or a new one for a dictionary written into the old trailer.
+    void WriteEncryptDict() {
+        if (!security_) return;
+        if (doc_.EncryptIsObject() && InRange(doc_.encryptObjNum) && !skip_[static_cast<size_t>(doc_.encryptObjNum)]) {
+            encrypt_ = {doc_.encryptObjNum, doc_.encryptGen};
+            return;
+        }
+        encrypt_ = {Allocate(), 0};
+        sink_.KeepPlain(encrypt_.num);
+        Entry(encrypt_.num, 0, true);
+        Line(std::to_string(encrypt_.num) + " 0 obj");
+        Line(doc_.EncryptDictText());
+        Line("endobj");
+    }
+
+    std::string EncryptTrailerEntries() const {
+        if (!security_) return {};
+        std::string text = "/Encrypt " + std::to_string(encrypt_.num) + " " + std::to_string(encrypt_.gen) + " R\r";
+        if (!doc_.FileId(0).empty() || !doc_.FileId(1).empty())
+            text += "/ID [" + HexString(doc_.FileId(0)) + HexString(doc_.FileId(1)) + "]\r";
+        return text;
+    }
+
+    static std::string HexString(const std::string& bytes) {
+        static const char kDigits[] = "0123456789ABCDEF";
+        std::string out = "<";
+        for (const char ch : bytes) {
+            const auto b = static_cast<uint8_t>(ch);
+            out += kDigits[b >> 4];
+            out += kDigits[b & 15];
+        }
+        return out + ">";
     }
 
     // The added fonts take the first numbers after the old table; the list
@@ -446,12 +510,16 @@ private:
             refs.rootObjNum = doc_.rootObjNum;
             refs.rootGen = doc_.rootGen;
         }
+        refs.extra = EncryptTrailerEntries();
         out_.Write(TrailerText(entries_.Count(), refs, xrefPos));
     }
 
     TPdfDocument& doc_;
+    const TSecurityHandler* security_;
+    TEncryptingSink sink_;
     TByteSink& out_;
     int32_t counter_;
+    TObjRef encrypt_;
     TXrefEntry* curEntry_ = nullptr;
     TXrefList entries_{&curEntry_};
     std::string fontRefList_;
@@ -498,8 +566,8 @@ std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc) {
     return kept;
 }
 
-TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
-    return TPdfWriter(doc, out).Run(versionItem);
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options) {
+    return TPdfWriter(doc, out, options).Run(versionItem);
 }
 
 std::string MissingObjectsLine(int32_t count) {
@@ -518,6 +586,10 @@ std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
     return std::move(sink.bytes);
 }
 
+std::string RaisedVersionLine(const std::string& version) {
+    return "Die PDF-Version wurde auf " + version + " angehoben, weil die Verschlüsselung der Datei sie verlangt.";
+}
+
 std::string CreateFailedMessage(const std::string& path) {
     return "Die Datei " + path +
            " konnte nicht erstellt werden! Bitte schließen Sie diese Datei im Acrobat Reader, falls diese offen "
@@ -529,24 +601,28 @@ std::string WriteFailedMessage(const std::string& path, const std::string& reaso
            ")! Eine bereits vorhandene Datei dieses Namens bleibt unverändert.";
 }
 
-TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem) {
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem,
+                           const TWriteOptions& options) {
     TSafeOutputFile file;
     if (!file.Open(path)) return {TWriteResult::CreateFailed, file.ErrorText(), {}};
-    const TWriteReport report = WritePdf(doc, file, versionItem);
+    const TWriteReport report = WritePdf(doc, file, versionItem, options);
     if (!file.Commit()) return {TWriteResult::WriteFailed, file.ErrorText(), {}};
     return {TWriteResult::Written, {}, report};
 }
 
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TWriteOptions& options) {
     const std::optional<std::string> path = doc.Ui().AskSaveFileName();
     if (!path || path->empty()) return false;
-    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
+    // The written file keeps the passwords of this one.
+    TOpenOptions reopen;
+    reopen.password = doc.Password();
+    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem(), options);
     switch (outcome.result) {
         case TWriteResult::CreateFailed:
             doc.Ui().ShowMessage(CreateFailedMessage(*path), TMsgIcon::Error);
             // As after every save, the chosen name is read: the document
             // shown is then the file of that name, if there is one.
-            doc.openfilenow(*path);
+            doc.openfilenow(*path, reopen);
             return false;
         case TWriteResult::WriteFailed:
             doc.Ui().ShowMessage(WriteFailedMessage(*path, outcome.errorText), TMsgIcon::Error);
@@ -558,8 +634,9 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
     // Said before the written file is read again, whose lines follow.
     if (outcome.report.missingObjects > 0) doc.Ui().AddStatusLine(MissingObjectsLine(outcome.report.missingObjects));
     if (!outcome.report.keptFormFonts.empty()) doc.Ui().AddStatusLine(KeptFormFontsLine(outcome.report.keptFormFonts));
+    if (!outcome.report.raisedVersion.empty()) doc.Ui().AddStatusLine(RaisedVersionLine(outcome.report.raisedVersion));
     if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
-    doc.openfilenow(*path);
+    doc.openfilenow(*path, reopen);
     return true;
 }
 

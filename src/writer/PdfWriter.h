@@ -9,6 +9,11 @@
 #include "OutputFile.h"
 #include "PdfDocument.h"
 
+// An encrypted document is written encrypted as it came: the same handler,
+// revision, key, permissions and first /ID string, so that its passwords
+// stay valid; every object written, the added ones too, is enciphered with
+// its own key.
+//
 // "PDF speichern unter...": rewrites every page content so that each font
 // selection names its replacement, asks for the file name, writes the new
 // file, shows it when wanted and opens it again. True when a file was
@@ -28,6 +33,16 @@ struct TWriteReport {
     // because it could not be read to its end: the page still selects the
     // old font (its object was not replaced in place).
     std::vector<TKeptFormFont> keptPageFonts;
+    // The header's version where the file's encryption needed a newer one
+    // than the chosen ("1.6" for AES-128, "1.7" for AES-256); empty otherwise.
+    std::string raisedVersion;
+};
+
+// How the file is written besides its content.
+struct TWriteOptions {
+    // An encrypted document is written without its encryption (only allowed
+    // when it was opened with the owner password; the caller decides).
+    bool decrypt = false;
 };
 
 // The fonts chosen on pages whose content the writer copies as the file has
@@ -40,7 +55,7 @@ std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc);
 // happens), writes, reports failures, shows the file when wanted and opens
 // the written file. True when a file was written; then `report`, when
 // given, says what the writer had to leave out.
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr);
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr, const TWriteOptions& options = {});
 
 enum class TWriteResult { Written, CreateFailed, WriteFailed };
 
@@ -54,10 +69,14 @@ struct TWriteOutcome {
 // folder; an existing file of that name is replaced only when the whole new
 // file was written and synced, and stays untouched otherwise.
 // versionItem: 0 = PDF 1.2, 1 = 1.3, 2 = 1.4.
-TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem);
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem,
+                           const TWriteOptions& options = {});
 
 // The same bytes into any sink (tests write to memory).
-TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options = {});
+
+// The status line for a header version raised for the encryption.
+std::string RaisedVersionLine(const std::string& version);
 
 // The status line for objects written as null.
 std::string MissingObjectsLine(int32_t count);

@@ -1,0 +1,180 @@
+// glyphwell-cli save on encrypted files: the written file keeps the
+// encryption as it came (qpdf --show-encryption says the same), qpdf accepts
+// it, and, deciphered by qpdf, it has the same text and renders as the input.
+// The permissions and the passwords decide whether anything is written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "SavedFileChecks.h"
+
+namespace {
+
+struct TSaveCase {
+    const char* file;      // in tests/data/encrypted
+    const char* password;  // the one the save is given
+    const char* header;    // the written file's version
+};
+
+const TSaveCase kCases[] = {
+    {"r2-rc4-40-user.pdf", "user", "%PDF-1.3"},
+    {"r2-rc4-40-noprint.pdf", "owner", "%PDF-1.3"},
+    {"r3-rc4-128.pdf", "", "%PDF-1.4"},
+    {"r4-rc4-cleartext-meta.pdf", "user", "%PDF-1.3"},
+    {"r4-aes128-objstm.pdf", "", "%PDF-1.6"},
+    {"r5-aes256-user.pdf", "user", "%PDF-1.7"},
+    {"r6-aes256.pdf", "", "%PDF-1.7"},
+    {"r6-aes256-user-nomodify.pdf", "\xC3\x96l-Eigent\xC3\xBCmer", "%PDF-1.7"},
+    {"eff-identity.pdf", "", "%PDF-1.3"},
+};
+
+std::string In(const std::string& file) { return DataPath("encrypted/" + file); }
+
+TToolResult Cli(const std::string& arguments) { return RunTool(Quoted(CliPath()) + " " + arguments); }
+
+// What qpdf says of the encryption, without the lines on passwords (which
+// depend on the password given, not on the file).
+std::string ShowEncryption(const std::string& path, const std::string& password) {
+    std::istringstream lines(
+        ToolOutput("qpdf --show-encryption --password=" + Quoted(password) + " " + Quoted(path) + " 2>&1"));
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("password") == std::string::npos) kept += line + "\n";
+    return kept;
+}
+
+// The file deciphered by qpdf, for the tools that are given no password.
+std::string Deciphered(const std::string& path, const std::string& password, const std::string& scratch,
+                       const std::string& name) {
+    const std::string out = scratch + "/" + name;
+    RunTool("qpdf --decrypt --password=" + Quoted(password) + " " + Quoted(path) + " " + Quoted(out));
+    return out;
+}
+
+class EncryptedSave : public ::testing::TestWithParam<TSaveCase> {};
+
+TEST_P(EncryptedSave, KeepsTheEncryptionTextAndRendering) {
+    const TSaveCase& c = GetParam();
+    const std::string scratch = ScratchDir(std::string("encrypted-save-") + c.file);
+    const std::string out = scratch + "/out.pdf";
+    const TToolResult saved = Cli("save --password " + Quoted(c.password) + " " + Quoted(In(c.file)) + " -o " +
+                                  Quoted(out) + " 2>&1");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+    EXPECT_EQ(ReadFileText(out).substr(0, 8), c.header);
+    if (std::string(c.header) != "%PDF-1.3") {
+        EXPECT_NE(saved.output.find("Die PDF-Version wurde auf " + std::string(c.header).substr(5)),
+                  std::string::npos)
+            << saved.output;
+    }
+    const std::string before = ShowEncryption(In(c.file), c.password);
+    EXPECT_NE(before.find("R = "), std::string::npos) << before;
+    EXPECT_EQ(ShowEncryption(out, c.password), before);
+    const TToolResult check = RunTool("qpdf --check --password=" + Quoted(c.password) + " " + Quoted(out) + " 2>&1");
+    EXPECT_EQ(check.status, 0) << check.output;
+
+    const std::string plainIn = Deciphered(In(c.file), c.password, scratch, "in-plain.pdf");
+    const std::string plainOut = Deciphered(out, c.password, scratch, "out-plain.pdf");
+    EXPECT_EQ(PageTexts(plainOut), PageTexts(plainIn));
+    const TRenderDiff diff = CompareRenderings(plainIn, plainOut, scratch);
+    EXPECT_EQ(diff.problem, "");
+    EXPECT_LE(diff.maxPixelDiff, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Qpdf, EncryptedSave, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.file;
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+});
+
+TEST(EncryptedSaveRules, ChangesForbiddenWithoutTheOwnerPasswordWriteNothing) {
+    const std::string scratch = ScratchDir("encrypted-save-forbidden");
+    const std::string out = scratch + "/out.pdf";
+    std::filesystem::remove(out);
+    for (const char* file : {"r3-rc4-128-nomodify.pdf", "r2-rc4-40-noprint.pdf"}) {
+        const TToolResult refused = Cli("save " + Quoted(In(file)) + " -o " + Quoted(out) + " 2>&1");
+        EXPECT_EQ(refused.status, 7) << file << refused.output;
+        EXPECT_NE(refused.output.find("Änderung nicht erlaubt"), std::string::npos) << refused.output;
+        EXPECT_FALSE(std::filesystem::exists(out)) << file;
+        const TToolResult embed = Cli("embed " + Quoted(In(file)) + " -o " + Quoted(out) + " 2>&1");
+        EXPECT_EQ(embed.status, 7) << file << embed.output;
+        EXPECT_FALSE(std::filesystem::exists(out)) << file;
+    }
+    const TToolResult owner =
+        Cli("save --password owner " + Quoted(In("r3-rc4-128-nomodify.pdf")) + " -o " + Quoted(out) + " 2>&1");
+    ASSERT_EQ(owner.status, 0) << owner.output;
+    // Still forbidden to the next user without the owner password.
+    EXPECT_EQ(ShowEncryption(out, ""), ShowEncryption(In("r3-rc4-128-nomodify.pdf"), ""));
+    const TToolResult again = Cli("save " + Quoted(out) + " -o " + Quoted(scratch + "/again.pdf") + " 2>&1");
+    EXPECT_EQ(again.status, 7) << again.output;
+}
+
+TEST(EncryptedSaveRules, DecryptOnlyWithTheOwnerPassword) {
+    const std::string scratch = ScratchDir("encrypted-save-decrypt");
+    const std::string out = scratch + "/out.pdf";
+    std::filesystem::remove(out);
+    const TToolResult user =
+        Cli("save --decrypt --password user " + Quoted(In("r5-aes256-user.pdf")) + " -o " + Quoted(out) + " 2>&1");
+    EXPECT_EQ(user.status, 7) << user.output;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    const TToolResult owner =
+        Cli("save --decrypt --password owner " + Quoted(In("r5-aes256-user.pdf")) + " -o " + Quoted(out) + " 2>&1");
+    ASSERT_EQ(owner.status, 0) << owner.output;
+    EXPECT_NE(ToolOutput("qpdf --show-encryption " + Quoted(out)).find("File is not encrypted"), std::string::npos);
+    EXPECT_EQ(RunTool("qpdf --check " + Quoted(out)).status, 0);
+    EXPECT_EQ(PageTexts(out), PageTexts(Deciphered(In("r5-aes256-user.pdf"), "user", scratch, "plain.pdf")));
+}
+
+// A missing or wrong password: the one message, exit status 3, nothing
+// else on either stream, for every command.
+TEST(EncryptedSaveRules, WrongPasswordSaysOneThingAndExits3) {
+    const std::string scratch = ScratchDir("encrypted-wrong-password");
+    const std::string message = "Fehler: Diese PDF-Datei ist verschlüsselt und kann nicht gelesen werden!\n";
+    const std::string file = Quoted(In("r6-aes256-user-nomodify.pdf"));
+    const std::string out = Quoted(scratch + "/out.pdf");
+    for (const std::string& args :
+         {"info " + file, "info --password falsch " + file, "fonts " + file, "runs --password falsch " + file,
+          "save --password falsch " + file + " -o " + out}) {
+        const TToolResult stdoutOnly = RunTool(Quoted(CliPath()) + " " + args + " 2>/dev/null");
+        const TToolResult stderrOnly = RunTool(Quoted(CliPath()) + " " + args + " 2>&1 >/dev/null");
+        EXPECT_EQ(stdoutOnly.status, 3) << args;
+        EXPECT_EQ(stdoutOnly.output, "") << args;
+        EXPECT_EQ(stderrOnly.output, message) << args;
+    }
+    EXPECT_FALSE(std::filesystem::exists(scratch + "/out.pdf"));
+}
+
+TEST(EncryptedSaveRules, InfoShowsThePermissions) {
+    const TToolResult user = Cli("info --password user " + Quoted(In("r6-aes256-user-nomodify.pdf")));
+    ASSERT_EQ(user.status, 0) << user.output;
+    EXPECT_NE(user.output.find("Verschlüsselung: R6, AES 256 Bit, mit Benutzerkennwort geöffnet"), std::string::npos)
+        << user.output;
+    EXPECT_NE(user.output.find("Ändern: nein"), std::string::npos) << user.output;
+    EXPECT_NE(user.output.find("Drucken: ja"), std::string::npos) << user.output;
+    const TToolResult owner = Cli("info --password=\xC3\x96l-Eigent\xC3\xBCmer " + Quoted(In("r6-aes256-user-nomodify.pdf")));
+    ASSERT_EQ(owner.status, 0) << owner.output;
+    EXPECT_NE(owner.output.find("Ändern: ja"), std::string::npos) << owner.output;
+    EXPECT_NE(owner.output.find("mit Besitzerkennwort geöffnet"), std::string::npos) << owner.output;
+}
+
+// Replacing with embedding on an encrypted file: the added fonts are
+// enciphered like every other object, and embedded.
+TEST(EncryptedSaveRules, EmbeddingOnAnEncryptedFile) {
+    const std::string scratch = ScratchDir("encrypted-embed");
+    const std::string out = scratch + "/out.pdf";
+    const TToolResult run =
+        Cli("embed --password user " + Quoted(In("r2-rc4-40-user.pdf")) + " -o " + Quoted(out) + " 2>&1");
+    ASSERT_TRUE(run.status == 0 || run.status == 6) << run.output;
+    EXPECT_EQ(ShowEncryption(out, "user"), ShowEncryption(In("r2-rc4-40-user.pdf"), "user"));
+    const std::string plainIn = Deciphered(In("r2-rc4-40-user.pdf"), "user", scratch, "in-plain.pdf");
+    const std::string plainOut = Deciphered(out, "user", scratch, "out-plain.pdf");
+    EXPECT_EQ(PageTexts(plainOut), PageTexts(plainIn));
+    const std::string fonts = ToolOutput("pdffonts " + Quoted(plainOut));
+    const std::regex notEmbedded(R"(\n\S+\s+(Type 1C|Type 1|TrueType|CID \S+( \S+)?)\s+\S+\s+no\s)");
+    EXPECT_FALSE(std::regex_search(fonts, notEmbedded)) << fonts;
+    EXPECT_EQ(RunTool("qpdf --check --password=user " + Quoted(out)).status, 0);
+}
+
+}  // namespace
