@@ -156,8 +156,8 @@ std::optional<TStreamExtent> StreamExtentAt(const TByteSpan& span, TFilePos keyw
     return TStreamExtent{start, std::clamp<TFilePos>(count, 0, available)};
 }
 
-std::optional<TCryptedObject> CryptObject(const TByteSpan& span, TFilePos pos, const TSecurityHandler& handler,
-                                          TCryptDirection direction, const TLengthLookup& lookup) {
+std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const TSecurityHandler& handler,
+                                    TCryptDirection direction, const TLengthLookup& lookup, std::string& text) {
     TLexer lexer = span.LexerAt(pos);
     lexer.SkipBlanksAndComments();
     const auto num = IntToken(lexer.Next());
@@ -191,10 +191,11 @@ std::optional<TCryptedObject> CryptObject(const TByteSpan& span, TFilePos pos, c
         end = scan.keywordPos + 6;
     }
 
-    TCryptedObject out;
-    out.end = end;
-    std::string& text = out.text;
-    text = std::to_string(objNum) + " " + std::to_string(objGen) + " obj\n";
+    // Room at once for the whole object; a long output (the reader's
+    // extension) still grows by doubling.
+    const size_t needed = static_cast<size_t>(scan.keywordPos - bodyStart) + data.size() + 64;
+    if (text.capacity() - text.size() < needed) text.reserve(std::max(text.size() + needed, text.capacity() * 2));
+    text += std::to_string(objNum) + " " + std::to_string(objGen) + " obj\n";
     const std::string lengthText = std::to_string(data.size());
     TFilePos copied = bodyStart;
     auto copyTo = [&](TFilePos to) {
@@ -234,7 +235,7 @@ std::optional<TCryptedObject> CryptObject(const TByteSpan& span, TFilePos pos, c
         text += "\nendstream\n";
     }
     text += "endobj";
-    return out;
+    return end;
 }
 
 std::optional<TFilePos> DictEnd(const TByteSpan& span, TFilePos pos) {

@@ -27,20 +27,14 @@ std::optional<TStreamExtent> StreamExtentAt(const TByteSpan& span, TFilePos keyw
 // The value of an indirect /Length: object n's integer, if known.
 using TLengthLookup = std::function<std::optional<TFilePos>(int32_t objNum)>;
 
-struct TCryptedObject {
-    // "N G obj", the body with its strings and stream data ciphered (a
-    // stream's /Length is then the new data's length, written in place),
-    // and "endobj".
-    std::string text;
-    // Behind the old object's "endobj".
-    TFilePos end = 0;
-};
-
-// The object whose "N G obj" stands at `pos` of `span`. Nothing where the
-// object is to stay as it is: a cross-reference stream, text that is not
-// an object or has no end.
-std::optional<TCryptedObject> CryptObject(const TByteSpan& span, TFilePos pos, const TSecurityHandler& handler,
-                                          TCryptDirection direction, const TLengthLookup& lookup);
+// The object whose "N G obj" stands at `pos` of `span`, ciphered, appended
+// to `out`: "N G obj", the body with its strings and stream data ciphered (a
+// stream's /Length is then the new data's length, written in place), and
+// "endobj". Returns the position behind the old object's "endobj"; nothing,
+// and `out` as it was, where the object is to stay as it is: a
+// cross-reference stream, text that is not an object or has no end.
+std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const TSecurityHandler& handler,
+                                    TCryptDirection direction, const TLengthLookup& lookup, std::string& out);
 
 // One past the ">>" that closes the dictionary whose "<<" is at pos;
 // nothing when it is not closed.

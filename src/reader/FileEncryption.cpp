@@ -114,11 +114,10 @@ void TPdfFile::DecipherObjects() {
         if (encryptIsObject_ && num == encryptObjNum) continue;
         const TByteSpan span = SpanAt(entry.offset);
         if (HeaderNumber(span, entry.offset) != num) continue;
-        auto crypted = CryptObject(span, entry.offset, *security_, TCryptDirection::Decrypt, lookup);
+        const auto at = static_cast<TFilePos>(extension.size());
         // What cannot be deciphered stays as the file has it.
-        if (!crypted) continue;
-        entry.offset = base + static_cast<TFilePos>(extension.size());
-        extension += crypted->text;
+        if (!CryptObject(span, entry.offset, *security_, TCryptDirection::Decrypt, lookup, extension)) continue;
+        entry.offset = base + at;
         extension += '\n';
     }
     extension_ = std::move(extension);

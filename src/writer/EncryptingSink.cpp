@@ -43,15 +43,16 @@ void TEncryptingSink::Flush() const {
         // /Encrypt dictionary go out as they are.
         const bool digit = span[pos] >= '0' && span[pos] <= '9';
         const auto num = digit ? HeaderNumber(span, pos) : std::nullopt;
-        const auto crypted = num && *num != plainObjNum_
-                                 ? CryptObject(span, pos, *security_, TCryptDirection::Encrypt, {})
-                                 : std::nullopt;
-        if (!crypted) {
+        std::string text;
+        const auto end = num && *num != plainObjNum_
+                             ? CryptObject(span, pos, *security_, TCryptDirection::Encrypt, {}, text)
+                             : std::nullopt;
+        if (!end) {
             out_.Write(pending_.data() + pos, pending_.size() - static_cast<size_t>(pos));
             break;
         }
-        out_.Write(crypted->text);
-        pos = crypted->end;
+        out_.Write(text);
+        pos = *end;
     }
     pending_.clear();
 }

@@ -3,6 +3,7 @@
 // made from; the passwords decide what opens and what may be changed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "TestSupport.h"
@@ -39,12 +40,17 @@ std::unique_ptr<THeadlessDoc> OpenWith(const std::string& path, const std::strin
 }
 
 // What the reader made of a document, page by page: the fonts (resource
-// name, base font, kind) and the decoded content's size.
+// name, base font, kind; in name order, since qpdf sorts dictionaries) and
+// the decoded content's size.
 std::string Digest(TPdfDocument& doc) {
     std::string out = std::to_string(doc.pageList.Count()) + " pages\n";
+    std::vector<std::string> fonts;
     for (const TFontRecord& font : doc.fontList)
-        out += std::to_string(font.pageIndex) + " " + font.resName + " " + font.baseFontName + " " +
-               std::to_string(static_cast<int>(font.use)) + "\n";
+        fonts.push_back(std::to_string(font.pageIndex) + " " + font.resName + " " + font.baseFont + " " +
+                        font.subtype + " " + font.encodingName + " " + std::to_string(font.embedded) + " " +
+                        std::to_string(static_cast<int>(font.use)) + "\n");
+    std::sort(fonts.begin(), fonts.end());
+    for (const std::string& font : fonts) out += font;
     for (int32_t i = 0; i < doc.pageList.Count(); ++i)
         out += "content " + std::to_string(i) + ": " + std::to_string(doc.PageContent(i).size()) + "\n";
     out += "title " + doc.Edit4 + " producer " + doc.Edit1 + "\n";
@@ -101,8 +107,8 @@ TEST_P(EncryptedFile, PasswordsDecideWhatOpensAndWhatMayChange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qpdf, EncryptedFile, ::testing::ValuesIn(kFiles),
-                         [](const auto& info) {
-                             std::string name = info.param.file;
+                         [](const auto& param) {
+                             std::string name = param.param.file;
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
@@ -129,7 +135,8 @@ TEST(EncryptedRealWorld, OpenWithTheirPasswordsAsPdfinfoDoes) {
     };
     for (const TSample& s : samples) {
         const std::string path = DataPath(std::string("realworld/") + s.file);
-        const std::string info = ToolOutput("pdfinfo -upw " + Quoted(s.password) + " " + Quoted(path) + " 2>&1");
+        const std::string info = ToolOutput("pdfinfo -upw " + Quoted(s.password) + " -opw " + Quoted(s.password) + " " +
+                                            Quoted(path) + " 2>&1");
         std::smatch m;
         ASSERT_TRUE(std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))"))) << s.file << info;
         auto h = OpenWith(path, s.password);

@@ -82,8 +82,8 @@ TEST_P(EncryptedSave, KeepsTheEncryptionTextAndRendering) {
     EXPECT_LE(diff.maxPixelDiff, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Qpdf, EncryptedSave, ::testing::ValuesIn(kCases), [](const auto& info) {
-    std::string name = info.param.file;
+INSTANTIATE_TEST_SUITE_P(Qpdf, EncryptedSave, ::testing::ValuesIn(kCases), [](const auto& param) {
+    std::string name = param.param.file;
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
     return name;
