@@ -21,7 +21,7 @@ qe r6-aes256-user-nomodify.pdf gs-std14-v12.pdf --encrypt user 'Öl-Eigentümer'
 # /StmF and /StrF /Identity, /EFF /StdCF: the dictionary of a qpdf AES-128
 # file (empty user password), its content left plain.
 qe tmp-aes.pdf gs-std14-v12.pdf --object-streams=disable --encrypt '' owner 128 --use-aes=y --
-qpdf --qdf --object-streams=disable "$src/gs-std14-v12.pdf" tmp-plain.pdf
+qpdf --qdf --normalize-content=n --object-streams=disable "$src/gs-std14-v12.pdf" tmp-plain.pdf
 python3 - <<'PY'
 import re
 aes = open('tmp-aes.pdf', 'rb').read()
