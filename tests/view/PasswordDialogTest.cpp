@@ -3,6 +3,7 @@
 // forbid changes opened to be looked at only.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <optional>
 
 #include "MainFormFixture.h"
