@@ -3,6 +3,8 @@
 // each stage of the open, the peak memory, the sizes of the document model,
 // and whether interpretation stays flat over the pages (the time per page
 // and the resident memory of the first and the second half of the pages).
+// glyphwell-bench --window ABLAUF FILE drives the main window instead (see
+// bench_window.cpp).
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@
 #include "FontMeasurer.h"
 #include "PdfDocument.h"
 #include "PdfWriter.h"
+#include "bench_memory.h"
 
 #ifdef GW_HAVE_VIEW
 #include <QApplication>
@@ -31,21 +35,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-}
-
-double CurrentRssMiB() {
-    long pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 double ProcessCpuSeconds() {
     rusage usage{};
@@ -81,23 +70,32 @@ void PrintHalves(const std::vector<TPageSample>& samples) {
 
 }  // namespace
 
-// One save without the re-reading; prints its stages under `prefix` and
-// returns the total time.
-double SaveStage(TPdfDocument& doc, THeadlessUi& ui, const std::string& prefix) {
+// One save without the re-reading at the version of `versionItem`; prints
+// its stages under `prefix` and returns the total time and the processor
+// time of the writing.
+struct TSaveTimes {
+    double total = 0;
+    double writeCpu = 0;
+};
+TSaveTimes SaveStage(TPdfDocument& doc, int32_t versionItem, const std::string& prefix) {
     const auto rewriteStart = Clock::now();
     RewritePageContents(doc);
     const double rewrite = std::chrono::duration<double>(Clock::now() - rewriteStart).count();
     const std::string out = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                             "/glyphwell-bench-" + std::to_string(getpid()) + ".pdf";
     const auto writeStart = Clock::now();
-    const TWriteOutcome outcome = WritePdfFile(doc, out, ui.VersionItem());
+    const double writeCpuStart = ProcessCpuSeconds();
+    const TWriteOutcome outcome = WritePdfFile(doc, out, versionItem);
     const double write = std::chrono::duration<double>(Clock::now() - writeStart).count();
+    const double writeCpu = ProcessCpuSeconds() - writeCpuStart;
     Line((prefix + "_rewrite").c_str(), rewrite, "s");
     Line((prefix + "_write").c_str(), write, "s");
+    Line((prefix + "_write_cpu").c_str(), writeCpu, "s");
+    Line((prefix + "_size").c_str(), static_cast<double>(std::filesystem::file_size(out)) / 1048576.0, "MiB");
     Line((prefix + "_total").c_str(), rewrite + write, "s");
     if (outcome.result != TWriteResult::Written) std::fprintf(stderr, "Speichern: %s\n", outcome.errorText.c_str());
     std::remove(out.c_str());
-    return rewrite + write;
+    return {rewrite + write, writeCpu};
 }
 
 int main(int argc, char** argv) {
@@ -106,6 +104,9 @@ int main(int argc, char** argv) {
     // preview is left out: what a user who opens a large catalogue, looks
     // at its ends and saves it costs.
     bool firstLast = false;
+#ifdef GW_HAVE_VIEW
+    if (argc == 4 && std::strcmp(argv[1], "--window") == 0) return BenchWindow(argv[2], argv[3]);
+#endif
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--fixed-measurer") == 0) fixedMeasurer = true;
@@ -114,7 +115,9 @@ int main(int argc, char** argv) {
         else path = nullptr, argc = 0;
     }
     if (!path) {
-        std::fputs("Aufruf: glyphwell-bench [--fixed-measurer] [--first-last] DATEI\n", stderr);
+        std::fputs("Aufruf: glyphwell-bench [--fixed-measurer] [--first-last] DATEI\n"
+                   "       glyphwell-bench --window open|cancel-reopen|preview DATEI\n",
+                   stderr);
         return 64;
     }
 
@@ -201,7 +204,13 @@ int main(int argc, char** argv) {
     // rewriting every page content, then writing the file beside /tmp.
     // First with nothing replaced, then with the first font of every page
     // replaced by an embedded Liberation Sans.
-    const double plainSave = SaveStage(doc, ui, "save");
+    const double plainSave = SaveStage(doc, ui.VersionItem(), "save").total;
+    // The classic table of PDF 1.4 and the compact form of 1.5, one after
+    // the other on the same document.
+    const TSaveTimes classicSave = SaveStage(doc, 2, "save_v14");
+    const TSaveTimes compactSave = SaveStage(doc, 3, "save_v15");
+    if (classicSave.total > 0) Line("save_v15_ratio", compactSave.total / classicSave.total, "x");
+    if (classicSave.writeCpu > 0) Line("save_v15_write_cpu_ratio", compactSave.writeCpu / classicSave.writeCpu, "x");
     if (const auto added = AddTrueTypeFont(doc, "Liberation Sans", false, false)) {
         std::vector<uint8_t> pageDone(static_cast<size_t>(doc.pageList.Count()), 0);
         for (TFontRecord& font : doc.fontList) {
@@ -210,7 +219,7 @@ int main(int argc, char** argv) {
             pageDone[static_cast<size_t>(font.pageIndex)] = 1;
             font.replacementName = *added;
         }
-        const double embedSave = SaveStage(doc, ui, "save_embed");
+        const double embedSave = SaveStage(doc, ui.VersionItem(), "save_embed").total;
         if (plainSave > 0) Line("save_embed_ratio", embedSave / plainSave, "x");
     } else {
         std::fputs("Liberation Sans fehlt: kein Speichern mit Ersetzung\n", stderr);

@@ -14,3 +14,8 @@ void BenchPaintStages(TPdfDocument& doc, int densestPage, bool firstLast = false
 // into Poppler, render time per page at zoom 100 and the slowest page, and
 // the time of the pixel comparison. A QApplication must exist.
 void BenchPreviewStages(TPdfDocument& doc);
+
+// Drives the main window through a scenario ("open", "cancel-reopen",
+// "preview") on FILE and prints its figures; the process's exit status.
+// Makes its own QApplication.
+int BenchWindow(const char* scenario, const char* path);

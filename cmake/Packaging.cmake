@@ -7,6 +7,9 @@ if(TARGET glyphwell)
   install(FILES ${PROJECT_SOURCE_DIR}/data/glyphwell.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/data/glyphwell.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # The manual the help window shows. Not under the documentation folder:
+  # minimal Debian systems leave /usr/share/doc out when installing.
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/handbuch.html DESTINATION ${CMAKE_INSTALL_DATADIR}/glyphwell)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -1,21 +1,26 @@
 // libFuzzer entry: one input is one PDF file. It is opened the way the
 // command-line tool opens files (headless user interface, fixed-width
 // measurer so no font lookup runs in the loop), every page is interpreted,
-// and when pages came out the document is rewritten with nothing replaced
-// and written into memory.
+// what each code of every simple font stands for is read as a replacement
+// reads it (the fonts' embedded programs go through FreeType), and when
+// pages came out the document is rewritten with nothing replaced and
+// written into memory.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 
+#include "CodeCharacters.h"
 #include "ContentInterpreter.h"
 #include "ContentRewrite.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
 #include "PdfWriter.h"
+#include "ReplacementGlyphs.h"
 
 namespace {
 
@@ -65,11 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.programDir = path.substr(0, path.rfind('/') + 1);
     doc.openfilenow(path);
     InterpretAllPages(doc);
+    std::set<TFilePos> fontsRead;  // a font of many pages once
+    for (TFontRecord& font : doc.fontList)
+        if (!font.hidden && font.subtype != "/Type0" && fontsRead.insert(font.fontDictPos).second)
+            SimpleCodeCharacters(doc, font, ReadOldFont(doc, font));
 
     if (doc.pageList.Count() > 0) {
         RewritePageContents(doc);
-        TStringSink sink;
-        WritePdf(doc, sink, ui.VersionItem());
+        // The classic table and the compact form both.
+        TStringSink classic;
+        WritePdf(doc, classic, 2);
+        TStringSink compact;
+        WritePdf(doc, compact, 3);
     }
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "PdfDocument.h"
+#include "ReplacementChecks.h"
+#include "PdfWriter.h"
 
 using TCliArgs = std::vector<std::string>;
 
@@ -25,6 +27,23 @@ int CliEmbed(const TCliArgs& args);
 
 // The password every command opens its files with (--password).
 void SetCliPassword(std::string password);
+// --version: the program's and the libraries' versions on stdout.
+int CliVersion();
+
+// Whether progress lines ("3 Seiten gefunden...") reach stderr: when asked
+// for with --verbose, or when stderr is a terminal that somebody watches.
+// Decided once, before any input is read (embed's worker processes write
+// into files).
+void SetProgressShown(bool shown);
+
+// Messages and problems are collected and printed by the commands; progress
+// lines are printed at once, or dropped, so that scripts get clean output.
+class TCliUi : public THeadlessUi {
+public:
+    void AddProgressLine(const std::string& line) override;
+    // Put before each progress line; names the input when there are many.
+    std::string progressPrefix;
+};
 
 // A document opened without a window: messages are collected, text is
 // measured with the same fonts as in the window.
@@ -38,7 +57,7 @@ struct TCliDocument {
     void AddOpenTexts(const std::string& path);
     // The exit status the last open's report decides.
     int OpenStatus() const;
-    THeadlessUi ui;
+    TCliUi ui;
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
 };
@@ -50,6 +69,15 @@ int SaveRefused(const TPdfDocument& doc, bool decrypt);
 
 // Writes every message box and status line of the open to stderr.
 void PrintMessages(const THeadlessUi& ui);
+// "1-3, 5": 1-based page numbers, ascending, runs joined.
+std::string PagesText(const std::vector<int32_t>& pages);
+// Why a replacement is not made, as a sentence ("ABC kann nicht ersetzt
+// werden: ..."), without the pages.
+std::string RefusalSentence(const TRefusedReplacement& refusal);
+// "Seite 2: " or "Seiten 1-3: " before the sentence.
+std::string RefusalLine(const TRefusedReplacement& refusal);
+// The refusal as a JSON object.
+std::string RefusalJson(const TRefusedReplacement& refusal);
 // JSON string literal for a UTF-8 text.
 std::string JsonString(const std::string& utf8);
 // Where the page draws with the font, as JSON: {"content": true},
@@ -60,3 +88,8 @@ struct TKeptFormFont;
 // The line for fonts that stayed on pages whose content was copied as the
 // file has it (it could not be read to its end).
 std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept);
+
+// On stderr: metadata copied unchanged because it does not parse, and why
+// the saved file no longer meets the PDF/A or PDF/X part it claims; each
+// line after `prefix`.
+void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix = {});

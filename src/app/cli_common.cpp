@@ -6,6 +6,23 @@
 #include "FontMeasurer.h"
 #include "FormRewrite.h"
 #include "OpenMessages.h"
+#include "SaveMessages.h"
+
+namespace {
+
+// Not a member: THeadlessUi's own progressShown means the progress window.
+bool progressLinesShown = false;
+
+}  // namespace
+
+void SetProgressShown(bool shown) {
+    progressLinesShown = shown;
+}
+
+void TCliUi::AddProgressLine(const std::string& line) {
+    if (!progressLinesShown) return;
+    std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), line.c_str());
+}
 
 namespace {
 
@@ -91,4 +108,70 @@ int SaveRefused(const TPdfDocument& doc, bool decrypt) {
     if (message.empty()) return 0;
     std::fprintf(stderr, "Fehler: %s\n", message.c_str());
     return 7;
+}
+
+std::string PagesText(const std::vector<int32_t>& pages) {
+    std::string text;
+    for (size_t i = 0; i < pages.size();) {
+        size_t j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(pages[i]);
+        if (j > i) text += "-" + std::to_string(pages[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string RefusalSentence(const TRefusedReplacement& refusal) {
+    const std::string oldFont = Cp1252ToUtf8(refusal.oldFont);
+    const std::string newFont = Cp1252ToUtf8(refusal.newFont);
+    if (refusal.reason == TRefusalReason::CodeWidths) {
+        const std::string& composite = refusal.oldComposite ? oldFont : newFont;
+        const std::string& simple = refusal.oldComposite ? newFont : oldFont;
+        return oldFont + " kann nicht durch " + newFont + " ersetzt werden: " + composite +
+               " ist eine zusammengesetzte Schrift mit Zeichencodes aus mehreren Bytes, " + simple +
+               " eine einfache mit einem Byte je Zeichen.";
+    }
+    if (refusal.reason == TRefusalReason::OtherCharacters) {
+        const int32_t count = refusal.otherCharacters;
+        return oldFont + " kann nicht durch " + newFont + " ersetzt werden: " + newFont + " zeigt für " +
+               std::to_string(count) +
+               (count == 1 ? " Zeichen einen anderen Buchstaben oder gar keinen." : " Zeichen andere Buchstaben oder gar keine.");
+    }
+    const int32_t count = refusal.unknownCharacters;
+    return oldFont + " kann nicht ersetzt werden: für " + std::to_string(count) +
+           (count == 1 ? " Zeichen ist nicht bekannt, welcher Buchstabe es ist."
+                       : " Zeichen ist nicht bekannt, welche Buchstaben sie sind.");
+}
+
+std::string RefusalLine(const TRefusedReplacement& refusal) {
+    return (refusal.pages.size() == 1 ? "Seite " : "Seiten ") + PagesText(refusal.pages) + ": " +
+           RefusalSentence(refusal);
+}
+
+std::string RefusalJson(const TRefusedReplacement& refusal) {
+    std::string json = "{\"font\": " + JsonString(Cp1252ToUtf8(refusal.oldFont)) +
+                       ", \"replacement\": " + JsonString(Cp1252ToUtf8(refusal.newFont)) + ", \"pages\": [";
+    for (size_t p = 0; p < refusal.pages.size(); ++p) json += (p ? ", " : "") + std::to_string(refusal.pages[p]);
+    json += "], \"reason\": ";
+    switch (refusal.reason) {
+        case TRefusalReason::CodeWidths:
+            json += "\"code-widths\"";
+            break;
+        case TRefusalReason::UnknownCharacters:
+            json += "\"unknown-characters\", \"unknownCharacters\": " + std::to_string(refusal.unknownCharacters);
+            break;
+        case TRefusalReason::OtherCharacters:
+            json += "\"other-characters\", \"otherCharacters\": " + std::to_string(refusal.otherCharacters);
+            break;
+    }
+    return json + "}";
+}
+
+void PrintMetadataAndClaims(const TWriteReport& report, const std::string& prefix) {
+    if (report.metadata == TMetadataOutcome::Unreadable)
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), UnreadableMetadataLine().c_str());
+    for (const TClaimProblem& problem : report.claimProblems)
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), ClaimProblemLine(problem).c_str());
 }

@@ -29,8 +29,9 @@ const char* const kEmbedUsage =
     "  mit --strict bleibt eine solche Schriftart uneingebettet.\n"
     "  Mit mehreren Eingaben muss -o ein Ordner sein.\n"
     "Rückgabewert: 0 alles eingebettet, 6 wenn eine Schriftart nur durch eine ähnliche ersetzt\n"
-    "wurde oder uneingebettet bleibt (die Datei wird mit den übrigen geschrieben), 1, 2, 3 wie\n"
-    "beim Öffnen, 4 nicht geschrieben, 5 lässt sich nicht wieder öffnen.\n";
+    "wurde oder uneingebettet bleibt oder eine Ersetzung Text verlieren würde (die Datei wird\n"
+    "mit den übrigen geschrieben), 1, 2, 3 wie beim Öffnen, 4 nicht geschrieben, 5 lässt sich\n"
+    "nicht wieder öffnen.\n";
 
 struct TEmbedOptions {
     std::vector<std::string> inputs;
@@ -110,19 +111,6 @@ std::string OutputPath(const TEmbedOptions& options, const std::string& input) {
     return name.substr(0, dot) + options.suffix + name.substr(dot);
 }
 
-std::string PagesText(const std::vector<int32_t>& pages) {
-    std::string text;
-    for (size_t i = 0; i < pages.size();) {
-        size_t j = i;
-        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
-        if (!text.empty()) text += ", ";
-        text += std::to_string(pages[i]);
-        if (j > i) text += "-" + std::to_string(pages[j]);
-        i = j + 1;
-    }
-    return text;
-}
-
 std::string PagesJson(const std::vector<int32_t>& pages) {
     std::string json = "[";
     for (size_t i = 0; i < pages.size(); ++i) json += (i ? ", " : "") + std::to_string(pages[i]);
@@ -158,13 +146,15 @@ struct TFontOutcome {
     // end and is copied as it is, and the font's object could not be
     // replaced in place.
     std::vector<int32_t> keptPages;
+    // The pages where the replacement would lose text and is not made.
+    std::optional<TRefusedReplacement> refused;
 };
 
 // Some font only approximated, or left on some page.
 bool Approximated(const TFontOutcome& outcome) {
     const TChoiceKind kind = outcome.choice.kind;
     return kind == TChoiceKind::Substitute || kind == TChoiceKind::NoGoodMatch || kind == TChoiceKind::MissingFace ||
-           !outcome.keptPages.empty();
+           !outcome.keptPages.empty() || outcome.refused;
 }
 
 std::string FaceText(const TInstalledFace& face) { return face.family + StyleSuffix(face.style); }
@@ -195,6 +185,7 @@ std::string OutcomeJson(const TFontOutcome& outcome) {
     }
     if (choice.kind == TChoiceKind::LeftAlone)
         json += ", \"reason\": " + JsonString(font.type3 ? "type3" : font.composite ? "composite" : "embedded");
+    if (outcome.refused) json += ", \"refused\": " + RefusalJson(*outcome.refused);
     return json + "}";
 }
 
@@ -224,6 +215,7 @@ std::string OutcomeLine(const TFontOutcome& outcome) {
             if (!outcome.keptPages.empty())
                 line += std::string(", bleibt auf Seite") + (outcome.keptPages.size() == 1 ? " " : "n ") +
                         PagesText(outcome.keptPages) + " (Seiteninhalt beschädigt)";
+            if (outcome.refused) line += "; " + RefusalLine(*outcome.refused);
             break;
         case TChoiceKind::NoGoodMatch:
             line += "keine gute Entsprechung";
@@ -294,6 +286,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, 4, -1, {});
     }
     TCliDocument cli;
+    cli.ui.progressPrefix = input + ": ";
     TPdfDocument& doc = cli.doc;
     TOpenOptions openOptions;
     openOptions.readPics = false;
@@ -311,7 +304,8 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     std::vector<TFontChoice> choices;
     std::vector<TFontOutcome> outcomes;
     for (const TDocumentFont& font : fonts) {
-        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules, !options.strict), std::nullopt, true, {}};
+        TFontOutcome outcome{&font, ChooseReplacement(font, options.rules, !options.strict), std::nullopt, true, {},
+                             std::nullopt};
         if (outcome.choice.Replaces()) {
             outcome.check = CheckChoice(doc, font, *outcome.choice.face);
             outcome.embedded = EmbedAllowed(*outcome.choice.face);
@@ -320,6 +314,17 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         outcomes.push_back(std::move(outcome));
     }
     ApplyChoices(doc, fonts, choices);
+    // A page that shows characters nothing names keeps its old font: the
+    // file is written with the others, as for a font without a good match.
+    const std::vector<TRefusedReplacement> refused = RefusedReplacements(doc);
+    WithdrawReplacements(doc, refused);
+    for (const TRefusedReplacement& refusal : refused) {
+        for (TFontOutcome& outcome : outcomes) {
+            const std::vector<int32_t>& records = outcome.font->records;
+            if (std::find(records.begin(), records.end(), refusal.records.front()) != records.end())
+                outcome.refused = refusal;
+        }
+    }
     const auto status = [&outcomes] {
         const bool approximated = std::any_of(outcomes.begin(), outcomes.end(), Approximated);
         return approximated ? kNoGoodMatch : 0;
@@ -335,10 +340,12 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
     cli.ui.saveFileName = output;
     const int32_t opensBefore = cli.ui.openFinishedCount;
-    if (!SavePDFNew(doc)) {
+    TWriteReport report;
+    if (!SavePDFNew(doc, &report)) {
         PrintMessagesOf(input, cli.ui);
         return Report(options, input, output, 4, -1, outcomes);
     }
+    PrintMetadataAndClaims(report, input + ": ");
     // The re-open's progress lines are no news; its errors are.
     if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
         cli.AddOpenTexts(output);

@@ -3,6 +3,7 @@
 #include "CliCommands.h"
 #include "OpenMessages.h"
 #include "Security.h"
+#include "Conformance.h"
 
 namespace {
 
@@ -18,6 +19,13 @@ std::string Date(bool read, const TDateTimeValue& date, const TDateTimeValue& ti
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month, date.day, time.hour,
                   time.minute, time.second);
     return buf;
+}
+
+// "PDF/A-2b, PDF/X-4", or that the file claims neither.
+std::string ClaimsText(const TXmpClaims& claims) {
+    std::string text = claims.pdfa;
+    if (!claims.pdfx.empty()) text += (text.empty() ? "" : ", ") + claims.pdfx;
+    return text.empty() ? "keine Angabe" : text;
 }
 
 }  // namespace
@@ -52,6 +60,7 @@ int CliInfo(const TCliArgs& args) {
     }
     std::printf("Seiten: %d\n", doc.pageList.Count());
     std::printf("Querverweistabelle: %s\n", doc.repaired ? "neu aufgebaut" : "gelesen");
+    if (doc.rootFound) std::printf("Konformität: %s\n", ClaimsText(DocumentClaims(doc)).c_str());
     if (doc.infoFound) {
         std::printf("Producer: %s\n", doc.Edit1.c_str());
         std::printf("Creator: %s\n", doc.Edit2.c_str());

@@ -1,14 +1,17 @@
 // glyphwell-cli: the program's work without a window.
+#include <unistd.h>
+
 #include <cstdio>
-#include <cstring>
 #include <map>
+#include <string>
 
 #include "CliCommands.h"
 
 namespace {
 
 const char* const kUsage =
-    "Aufruf: glyphwell-cli BEFEHL [OPTIONEN] DATEI\n"
+    "Aufruf: glyphwell-cli [--verbose] BEFEHL [OPTIONEN] DATEI\n"
+    "       glyphwell-cli --version | --help\n"
     "\n"
     "Befehle:\n"
     "  info DATEI     liest die PDF-Datei und zeigt Version, Objekte, Seiten und\n"
@@ -20,14 +23,16 @@ const char* const kUsage =
     "                 liest die PDF-Datei und listet Seiten, Schriftarten und\n"
     "                 Bilder (--json: als JSON)\n"
     "  save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
-    "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "       [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "       [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now]\n"
-    "       [--no-images] [--no-embed] [--natural-widths] [--decrypt] [--json]\n"
+    "       [--no-images] [--no-embed] [--natural-widths] [--force] [--decrypt]\n"
+    "       [--json]\n"
     "                 ersetzt Schriftarten und schreibt eine neue PDF-Datei, die\n"
-    "                 danach wieder geöffnet wird (4: nicht geschrieben,\n"
-    "                 5: lässt sich nicht wieder öffnen, 7: Änderung nicht\n"
-    "                 erlaubt; --decrypt: unverschlüsselt, nur mit dem\n"
+    "                 danach wieder geöffnet wird (4: nicht geschrieben, auch weil\n"
+    "                 eine Ersetzung Text verlieren würde; --force schreibt dann\n"
+    "                 alles Übrige; 5: lässt sich nicht wieder öffnen; 7: Änderung\n"
+    "                 nicht erlaubt; --decrypt: unverschlüsselt, nur mit dem\n"
     "                 Besitzerkennwort)\n"
     "  runs [--json] [--page N] DATEI\n"
     "                 liest die PDF-Datei und listet die Textstücke jeder Seite\n"
@@ -37,13 +42,24 @@ const char* const kUsage =
     "       [--rules DATEI] [--dry-run] [--json]\n"
     "                 ersetzt jede nicht eingebettete Schriftart nach Regeln oder\n"
     "                 dem Vorschlag von fontconfig durch eine eingebettete\n"
-    "                 (6: für eine Schriftart keine gute Entsprechung)\n"
+    "                 (6: für eine Schriftart keine gute Entsprechung, oder eine\n"
+    "                 Ersetzung würde Text verlieren)\n"
+    "\n"
+    "Allgemeine Optionen:\n"
+    "  -v, --verbose  zeigt den Fortschritt (\"3 Seiten gefunden...\") auf der\n"
+    "                 Fehlerausgabe; ohne diese Option nur, wenn sie ein Terminal ist\n"
+    "  -V, --version  zeigt die Version des Programms und seiner Bibliotheken\n"
+    "  -h, --help     zeigt diese Hilfe\n"
     "\n"
     "Jeder Befehl nimmt --password KENNWORT für verschlüsselte Dateien (Benutzer-\n"
     "oder Besitzerkennwort).\n"
     "\n"
     "Rückgabewert: 0 ohne Fehlermeldung, 1 bei ungültiger PDF-Datei,\n"
-    "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei.\n";
+    "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei,\n"
+    "64 bei falschem Aufruf.\n";
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+bool IsVerbose(const std::string& arg) { return arg == "--verbose" || arg == "-v"; }
 
 }  // namespace
 
@@ -56,31 +72,48 @@ int main(int argc, char** argv) {
         {"runs", CliRuns},
         {"embed", CliEmbed},
     };
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 64 : 0;
+    // --verbose may stand before or after the command; no command has an
+    // option of that name. --version only counts before the command: save
+    // has its own --version (the PDF version to write).
+    TCliArgs args;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        if (IsVerbose(argv[i])) verbose = true;
+        else args.emplace_back(argv[i]);
     }
-    const auto command = commands.find(argv[1]);
-    if (command == commands.end()) {
-        std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", argv[1], kUsage);
+    if (!args.empty() && (args[0] == "--version" || args[0] == "-V")) return CliVersion();
+    // Asking for help is no mistake: it goes to stdout and ends with 0.
+    for (const std::string& arg : args) {
+        if (!IsHelp(arg)) continue;
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
         return 64;
     }
+    const auto command = commands.find(args[0]);
+    if (command == commands.end()) {
+        std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", args[0].c_str(), kUsage);
+        return 64;
+    }
+    SetProgressShown(verbose || isatty(STDERR_FILENO) == 1);
     // The password is taken out before the command sees its arguments, so
     // that every command opens encrypted files alike.
-    TCliArgs args;
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
+    TCliArgs commandArgs;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--password") {
-            if (i + 1 >= argc) {
+            if (i + 1 >= args.size()) {
                 std::fputs("--password braucht ein Kennwort.\n", stderr);
                 return 64;
             }
-            SetCliPassword(argv[++i]);
+            SetCliPassword(args[++i]);
         } else if (arg.rfind("--password=", 0) == 0) {
             SetCliPassword(arg.substr(11));
         } else {
-            args.push_back(arg);
+            commandArgs.push_back(arg);
         }
     }
-    return command->second(args);
+    return command->second(commandArgs);
 }

@@ -1,5 +1,7 @@
 // glyphwell-cli save: what "PDF speichern unter..." does, driven by options.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 
 #include "AddedFonts.h"
@@ -8,15 +10,18 @@
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
 #include "ReplacementFonts.h"
+#include "SaveMessages.h"
 
 namespace {
 
 const char* const kSaveUsage =
     "Aufruf: glyphwell-cli save EINGABE -o AUSGABE [--add-font \"Familie[:Bold][:Italic]\"]...\n"
-    "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4] [--producer T]\n"
+    "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
-    "         [--no-embed] [--natural-widths] [--decrypt] [--json] [--password KENNWORT]\n";
+    "         [--no-embed] [--natural-widths] [--force] [--decrypt] [--json] [--password KENNWORT]\n"
+    "  Eine Ersetzung, die Text verlieren würde, wird nicht vorgenommen; dann wird nichts\n"
+    "  gespeichert (Rückgabewert 4), mit --force alles Übrige.\n";
 
 struct TReplaceOption {
     int32_t page = 0;  // 1-based; 0 = every page
@@ -36,6 +41,7 @@ struct TSaveOptions {
     bool readPics = true;
     bool embed = true;
     bool keepWidths = true;
+    bool force = false;  // write what can be written when a replacement is refused
     bool json = false;
     bool decrypt = false;
 };
@@ -107,6 +113,8 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
             options.json = true;
         } else if (arg == "--decrypt") {
             options.decrypt = true;
+        } else if (arg == "--force") {
+            options.force = true;
         } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
                    arg == "--created" || arg == "--modified") {
             const auto v = value();
@@ -120,10 +128,10 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
                 if (!replace) return "Ungültige Ersetzung: " + *v;
                 options.replacements.push_back(*replace);
             } else if (arg == "--version") {
-                if (*v == "1.2") options.versionItem = 0;
-                else if (*v == "1.3") options.versionItem = 1;
-                else if (*v == "1.4") options.versionItem = 2;
-                else return "Ungültige PDF-Version: " + *v;
+                static const char* const kVersions[] = {"1.2", "1.3", "1.4", "1.5", "1.6", "1.7"};
+                const auto* found = std::find(std::begin(kVersions), std::end(kVersions), *v);
+                if (found == std::end(kVersions)) return "Ungültige PDF-Version: " + *v;
+                options.versionItem = static_cast<int32_t>(found - std::begin(kVersions));
             } else if (arg == "--created") {
                 options.created = *v;
             } else {
@@ -234,6 +242,28 @@ std::string ReplacementsJson(const std::vector<TReplacementReport>& reports) {
     return json + "]";
 }
 
+std::string RefusalsJson(const std::vector<TRefusedReplacement>& refused) {
+    std::string json = "[";
+    for (size_t k = 0; k < refused.size(); ++k) json += (k ? ", " : "") + RefusalJson(refused[k]);
+    return json + "]";
+}
+
+// Replacements that would lose text are never made: without --force
+// nothing is written, with it everything else is. False: stop (status 4).
+bool TakeBackRefused(TPdfDocument& doc, bool force, std::vector<TRefusedReplacement>& refused) {
+    refused = RefusedReplacements(doc);
+    if (refused.empty()) return true;
+    for (const TRefusedReplacement& refusal : refused) std::fprintf(stderr, "%s\n", RefusalLine(refusal).c_str());
+    if (!force) {
+        std::fprintf(stderr, "%s\n",
+                     "Nichts gespeichert. Mit --force werden die übrigen Änderungen gespeichert; diese "
+                     "Schriftarten bleiben dann, wie sie sind.");
+        return false;
+    }
+    WithdrawReplacements(doc, refused);
+    return true;
+}
+
 // What the user must know before trusting the saved file, on stderr.
 void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
     std::vector<std::string> embedNotices;
@@ -248,6 +278,14 @@ void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
         const std::string missing = MissingCharactersNotice(report);
         if (!missing.empty()) std::fprintf(stderr, "Seite %d: %s\n", report.pages.empty() ? 0 : report.pages.front(), missing.c_str());
     }
+}
+
+void PrintWriteReport(const TWriteReport& report) {
+    if (!report.raisedVersion.empty()) std::fprintf(stderr, "%s\n", RaisedVersionLine(report.raisedVersion).c_str());
+    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
+    if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
+    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
+    PrintMetadataAndClaims(report);
 }
 
 }  // namespace
@@ -279,6 +317,8 @@ int CliSave(const TCliArgs& args) {
         font.keepWidths = options.keepWidths;
     }
     if (!ApplyReplacements(doc, options.replacements)) return 1;
+    std::vector<TRefusedReplacement> refused;
+    if (!TakeBackRefused(doc, options.force, refused)) return 4;
     const std::vector<TReplacementReport> reports = DescribeReplacements(doc);
     PrintReplacementNotices(reports);
     std::string* const fields[6] = {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6};
@@ -315,13 +355,11 @@ int CliSave(const TCliArgs& args) {
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", options.output.c_str());
         return 5;
     }
-    if (!report.raisedVersion.empty()) std::fprintf(stderr, "%s\n", RaisedVersionLine(report.raisedVersion).c_str());
-    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
-    if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
-    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
+    PrintWriteReport(report);
     if (options.json)
-        std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s}\n", JsonString(options.output).c_str(),
-                    doc.pageList.Count(), ReplacementsJson(reports).c_str());
+        std::printf("{\"output\": %s, \"pages\": %d, \"replacements\": %s, \"refused\": %s}\n",
+                    JsonString(options.output).c_str(), doc.pageList.Count(), ReplacementsJson(reports).c_str(),
+                    RefusalsJson(refused).c_str());
     else
         std::printf("Gespeichert: %s (%d Seiten)\n", options.output.c_str(), doc.pageList.Count());
     return 0;

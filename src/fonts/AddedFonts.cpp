@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <random>
 
 #include "FontFiles_p.h"
 #include "FtFace_p.h"
@@ -49,12 +48,6 @@ void AppendNameChar(std::string& name, unsigned char ch) {
     } else {
         name += static_cast<char>(ch);
     }
-}
-
-char RandomDigit() {
-    static std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> digit(0, 9);
-    return static_cast<char>('0' + digit(engine));
 }
 
 bool NameExists(const TPdfDocument& doc, const std::string& name) {
@@ -107,11 +100,14 @@ std::string MakeBaseFontName(const std::string& faceName, bool bold, bool italic
 }
 
 std::string MakeUniqueResourceName(const TPdfDocument& doc, const std::string& name) {
-    // Every round makes the name one character longer, and the list is
-    // finite, so this ends.
-    std::string unique = name;
-    while (NameExists(doc, unique)) unique += RandomDigit();
-    return unique;
+    // The family's name, then "_2", "_3", ...: the same steps give the same
+    // names, and a second face of a family reads as such. The list is
+    // finite, so a free number is found.
+    if (!NameExists(doc, name)) return name;
+    for (int64_t number = 2;; ++number) {
+        const std::string numbered = name + "_" + std::to_string(number);
+        if (!NameExists(doc, numbered)) return numbered;
+    }
 }
 
 std::string FormatItalicAngle(int32_t fixedDegrees) {

@@ -22,8 +22,8 @@ std::string MakeResourceName(const std::string& faceName);
 // As the resource name, other characters as #XX, plus ",Bold", ",Italic" or
 // ",BoldItalic".
 std::string MakeBaseFontName(const std::string& faceName, bool bold, bool italic);
-// The name itself, or the name with random digits appended until no record
-// of the font list has it.
+// The name itself, or else the name with "_2", "_3", ... (the lowest number
+// that no record of the font list has).
 std::string MakeUniqueResourceName(const TPdfDocument& doc, const std::string& name);
 
 // What the font descriptor of an added font needs, in thousandths of the em

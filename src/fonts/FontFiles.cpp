@@ -86,18 +86,33 @@ TFtFace::TFtFace() {
 }
 
 TFtFace::~TFtFace() {
-    if (face_) FT_Done_Face(face_);
+    Close();
     if (library_) FT_Done_FreeType(library_);
 }
 
+void TFtFace::Close() {
+    if (face_) FT_Done_Face(face_);
+    face_ = nullptr;
+    bytes_.clear();
+}
+
 bool TFtFace::Open(const std::string& path, int32_t faceIndex) {
-    if (face_) {
-        FT_Done_Face(face_);
-        face_ = nullptr;
-    }
+    Close();
     if (!library_) return false;
     if (FT_New_Face(library_, path.c_str(), faceIndex, &face_) != 0) {
         face_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool TFtFace::OpenMemory(std::string bytes) {
+    Close();
+    if (!library_ || bytes.empty()) return false;
+    bytes_ = std::move(bytes);
+    if (FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(bytes_.data()),
+                           static_cast<FT_Long>(bytes_.size()), 0, &face_) != 0) {
+        Close();
         return false;
     }
     return true;

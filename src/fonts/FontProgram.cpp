@@ -109,6 +109,19 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
     return std::string(data, length);
 }
 
+std::optional<std::vector<std::string>> GlyphNamesOfProgram(const std::string& program) {
+    TFtFace face;
+    if (!face.OpenMemory(program) || !FT_HAS_GLYPH_NAMES(face.Face())) return std::nullopt;
+    std::vector<std::string> names;
+    for (FT_Long glyph = 1; glyph < face.Face()->num_glyphs; ++glyph) {
+        char name[128] = {};
+        if (FT_Get_Glyph_Name(face.Face(), static_cast<FT_UInt>(glyph), name, sizeof name) != 0 || name[0] == 0)
+            return std::nullopt;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
 std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters) {
     // FNV-1a over the name and the characters: stable across runs and
     // machines, unlike std::hash.
@@ -131,20 +144,30 @@ std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t
 }
 
 std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters) {
+    std::vector<std::pair<uint8_t, std::u32string>> texts;
+    for (const auto& [code, ch] : codeCharacters)
+        if (ch != 0) texts.emplace_back(code, std::u32string(1, ch));
+    return ToUnicodeCMap(texts);
+}
+
+std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, std::u32string>>& codeTexts) {
     std::string text =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
         "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
         "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
         "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
-    std::vector<std::pair<uint8_t, char32_t>> entries;
-    for (const auto& entry : codeCharacters)
-        if (entry.second != 0) entries.push_back(entry);
+    std::vector<std::pair<uint8_t, std::u32string>> entries;
+    for (const auto& entry : codeTexts)
+        if (!entry.second.empty()) entries.push_back(entry);
     // At most 100 entries per block, as the CMap format requires.
     for (size_t start = 0; start < entries.size(); start += 100) {
         const size_t end = std::min(entries.size(), start + 100);
         text += std::to_string(end - start) + " beginbfchar\n";
-        for (size_t i = start; i < end; ++i)
-            text += "<" + HexCode(entries[i].first, 2) + "> <" + Utf16Hex(entries[i].second) + ">\n";
+        for (size_t i = start; i < end; ++i) {
+            text += "<" + HexCode(entries[i].first, 2) + "> <";
+            for (char32_t ch : entries[i].second) text += Utf16Hex(ch);
+            text += ">\n";
+        }
         text += "endbfchar\n";
     }
     text += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";

@@ -41,9 +41,15 @@ std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int
 std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
                                              const std::set<char32_t>& characters, bool wholeFont);
 
+// The names of a font program's glyphs in glyph order, .notdef (glyph 0)
+// left out: what a /CharSet lists. Nothing when the program does not open
+// or does not name every glyph.
+std::optional<std::vector<std::string>> GlyphNamesOfProgram(const std::string& program);
+
 // Six capital letters derived from the font's name and character set, so
 // the same subset always gets the same tag and different ones differ.
 std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters);
 
-// A /ToUnicode CMap for the codes with a character (0 = none).
+// A /ToUnicode CMap for the codes with characters (0 or empty: none).
 std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters);
+std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, std::u32string>>& codeTexts);

@@ -18,3 +18,19 @@ std::vector<std::string> ReplacementChoices(const TPdfDocument& doc, int32_t pag
 // page p. False when the page or the row does not exist.
 bool SetReplacement(TPdfDocument& doc, int32_t page, int32_t row, const std::string& name);
 bool ClearReplacement(TPdfDocument& doc, int32_t page, int32_t row);
+
+// Where a replacement made for every page took effect: the pages (1-based,
+// ascending) whose records now name the new font, and those that use the
+// old font but have no font dictionary of the chosen one to name.
+struct TEverywhereOutcome {
+    std::vector<int32_t> pagesReplaced;
+    std::vector<int32_t> pagesWithout;
+};
+// The replacement of table row `row` of page p, made on every record read
+// from the same font dictionary as that row's (wherever a page, a form or
+// an annotation uses that font object). `name` is one of ReplacementChoices
+// for page p. An added font serves every page; a font of the page serves
+// the pages whose resources hold the same font dictionary, under whatever
+// name they give it there. A record without a known dictionary stands for
+// itself.
+TEverywhereOutcome SetReplacementEverywhere(TPdfDocument& doc, int32_t page, int32_t row, const std::string& name);

@@ -4,11 +4,8 @@
 #include <optional>
 #include <iterator>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TYPE1_TABLES_H
-
 #include "Charsets.h"
+#include "FtFace_p.h"
 #include "GlyphNames.h"
 
 namespace {
@@ -214,38 +211,15 @@ bool IsUnicodeCMapName(const std::string& name) {
 // or what the glyph list gives.
 std::string GlyphNameText(const std::string& name) {
     if (auto code = WinAnsiCodeOf(name)) return Cp1252ToUtf8(std::string(1, static_cast<char>(*code)));
+    // The ligatures read as their letters, as text extraction gives them.
+    if (name == "ff" || name == "ffi" || name == "ffl" || name == "fi" || name == "fl") return name;
     if (auto cp = GlyphNameToUnicode(name)) {
         std::string out;
         AppendUtf8(out, *cp);
         return out;
     }
-    // The ligatures that TeX fonts name without a code of their own.
-    if (name == "ff" || name == "ffi" || name == "ffl") return name;
     return {};
 }
-
-// A FreeType face over bytes that it owns.
-class TMemoryFace {
-public:
-    explicit TMemoryFace(std::string bytes) : bytes_(std::move(bytes)) {
-        if (bytes_.empty() || bytes_.size() > kMaxProgramBytes || FT_Init_FreeType(&library_) != 0) return;
-        if (FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(bytes_.data()),
-                               static_cast<FT_Long>(bytes_.size()), 0, &face_) != 0)
-            face_ = nullptr;
-    }
-    ~TMemoryFace() {
-        if (face_) FT_Done_Face(face_);
-        if (library_) FT_Done_FreeType(library_);
-    }
-    TMemoryFace(const TMemoryFace&) = delete;
-    TMemoryFace& operator=(const TMemoryFace&) = delete;
-    FT_Face Face() const { return face_; }
-
-private:
-    std::string bytes_;
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
-};
 
 // Glyph index to the characters of the face's Unicode map (the first code
 // point that selects the glyph).
@@ -274,9 +248,9 @@ std::string GlyphName(FT_Face face, FT_UInt glyph) {
 // symbolic TrueType's (3,0) or (1,0) table), glyph to characters through
 // the face's Unicode map or the glyph's name.
 void ReadBuiltInEncoding(const std::string& program, TFontText& text) {
-    TMemoryFace memory(program);
+    TFtFace memory;
+    if (program.size() > kMaxProgramBytes || !memory.OpenMemory(program)) return;
     FT_Face face = memory.Face();
-    if (!face) return;
     const auto characters = GlyphCharacters(face);
     FT_CharMap chosen = nullptr;
     bool symbolCodes = false;
@@ -312,9 +286,9 @@ void ReadBuiltInEncoding(const std::string& program, TFontText& text) {
 // (identity or a stream of 16-bit glyph numbers) and the program's
 // Unicode map.
 void ReadCidCharacters(const std::string& program, const std::string& cidToGid, TFontText& text) {
-    TMemoryFace memory(program);
+    TFtFace memory;
+    if (program.size() > kMaxProgramBytes || !memory.OpenMemory(program)) return;
     FT_Face face = memory.Face();
-    if (!face) return;
     const auto characters = GlyphCharacters(face);
     if (characters.empty()) return;
     if (cidToGid.empty()) {
@@ -473,6 +447,14 @@ const TFontText* FontTextOf(TPdfDocument& doc, TFontRecord& font) {
         font.text = BuildFontText(doc, font);
     }
     return font.text.get();
+}
+
+std::string FontProgramBytes(TPdfDocument& doc, const TFontRecord& font) {
+    if (font.fontFileObj <= 0) return {};
+    TCursorGuard guard(doc);
+    std::string program = StreamText(doc, font.fontFileObj);
+    if (program.size() > kMaxProgramBytes) program.clear();
+    return program;
 }
 
 std::string& CidToUnicodeFolder() {

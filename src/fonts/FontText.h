@@ -84,6 +84,11 @@ struct TFontText {
 // The document's cursor and parsed dictionary are left as they were.
 const TFontText* FontTextOf(TPdfDocument& doc, TFontRecord& font);
 
+// The decoded font program the font's descriptor embeds (/FontFile,
+// /FontFile2 or /FontFile3); empty without one, or when it cannot be read
+// or is larger than any real font. The document's cursor is left as it was.
+std::string FontProgramBytes(TPdfDocument& doc, const TFontRecord& font);
+
 // Folders searched for the predefined CMaps, in order (the first that has
 // the named map wins); replaceable for tests.
 std::vector<std::string>& PredefinedCMapFolders();

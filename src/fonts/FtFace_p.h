@@ -18,12 +18,18 @@ public:
     TFtFace& operator=(const TFtFace&) = delete;
 
     bool Open(const std::string& path, int32_t faceIndex);
+    // A font program held in memory (embedded in a PDF file); the face
+    // keeps the bytes for as long as it is open.
+    bool OpenMemory(std::string bytes);
     FT_Face Face() const { return face_; }
     bool HasTable(FT_ULong tag) const;
 
 private:
+    void Close();
+
     FT_Library library_ = nullptr;
     FT_Face face_ = nullptr;
+    std::string bytes_;
 };
 
 // Glyph index for each Windows-1252 code through its Unicode value; 0 (the

@@ -1,5 +1,7 @@
 #include "GlyphNames.h"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 #include "Charsets.h"
@@ -34,6 +36,44 @@ std::optional<char32_t> HexCodePoint(const std::string& digits) {
     return value;
 }
 
+struct TListedName {
+    std::string_view name;
+    char16_t units[4];
+};
+
+// Sorted by name, as the list is published.
+constexpr TListedName kGlyphList[] = {
+#include "AdobeGlyphList.inc"
+};
+
+std::u32string ListedCharacters(std::string_view name) {
+    const auto found = std::lower_bound(std::begin(kGlyphList), std::end(kGlyphList), name,
+                                        [](const TListedName& entry, std::string_view key) { return entry.name < key; });
+    std::u32string characters;
+    if (found == std::end(kGlyphList) || found->name != name) return characters;
+    for (char16_t unit : found->units)
+        if (unit != 0) characters += static_cast<char32_t>(unit);
+    return characters;
+}
+
+// One part of a glyph name: a listed name, "uni" with groups of four
+// digits, or "u" with four to six.
+std::u32string PartCharacters(std::string_view part) {
+    std::u32string characters = ListedCharacters(part);
+    if (!characters.empty()) return characters;
+    if (part.size() >= 7 && part.substr(0, 3) == "uni" && (part.size() - 3) % 4 == 0) {
+        for (size_t at = 3; at < part.size(); at += 4) {
+            const auto value = HexCodePoint(std::string(part.substr(at, 4)));
+            if (!value) return {};
+            characters += *value;
+        }
+        return characters;
+    }
+    if (part.size() >= 5 && part.size() <= 7 && part[0] == 'u')
+        if (const auto value = HexCodePoint(std::string(part.substr(1)))) return std::u32string(1, *value);
+    return {};
+}
+
 std::array<TGlyphNameTable, 4> BuildNameTables() {
     // Strings start empty without value-initialisation; clang 14's constant
     // evaluator crashes on `{}` for nested arrays of strings.
@@ -61,6 +101,20 @@ std::optional<char32_t> GlyphNameToUnicode(const std::string& name) {
     if (name.size() == 7 && name.compare(0, 3, "uni") == 0) return HexCodePoint(name.substr(3));
     if (name.size() >= 5 && name.size() <= 7 && name[0] == 'u') return HexCodePoint(name.substr(1));
     return std::nullopt;
+}
+
+std::u32string GlyphNameCharacters(std::string_view name) {
+    name = name.substr(0, name.find('.'));
+    std::u32string characters;
+    while (!name.empty()) {
+        const size_t joint = name.find('_');
+        const std::u32string part = PartCharacters(name.substr(0, joint));
+        if (part.empty()) return {};
+        characters += part;
+        if (joint == std::string_view::npos) break;
+        name.remove_prefix(joint + 1);
+    }
+    return characters;
 }
 
 const TGlyphNameTable& StandardEncodingNames(int32_t encoding) {

@@ -136,12 +136,15 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
 
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
     const TFilePos savedPos = doc.GetPos();
-    const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(font.records.front())]);
+    TFontRecord& record = doc.fontList[static_cast<size_t>(font.records.front())];
+    const TOldFont old = ReadOldFont(doc, record);
+    const TSimpleCodeCharacters characters = SimpleCodeCharacters(doc, record, old);
     doc.SetPos(savedPos);
-    const auto glyphs = MapReplacementGlyphs(old, font.codes, face.path, face.faceIndex, true);
+    const auto glyphs = MapReplacementGlyphs(old, characters, font.codes, face.path, face.faceIndex, true);
     if (!glyphs) return std::nullopt;
     TChoiceCheck check;
     check.missing = glyphs->missing;
+    check.unknownCharacters = static_cast<int32_t>(glyphs->unknown.count());
     for (size_t code = 0; code < 256; ++code)
         if (font.codes.test(code) && !old.hasWidth.test(code)) check.keepsWidths = false;
     return check;

@@ -75,12 +75,16 @@ TCodeSet CharacterCodes(const TOldFont& old);
 struct TChoiceCheck {
     bool keepsWidths = true;  // the old font states a width for each code
     std::vector<TMissingCharacter> missing;
+    // Codes the pages show whose character nothing in the file names: the
+    // pages that show them keep the old font (see ReplacementChecks.h).
+    int32_t unknownCharacters = 0;
 };
 // Nothing when the face's file cannot be read. Moves the document's cursor.
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face);
 
 // Adds each chosen face once (embedded, keeping widths) and sets it as the
-// replacement on every record of its font. Returns per font the added
+// replacement on every record of its font; the caller takes back those
+// that RefusedReplacements finds. Returns per font the added
 // font's resource name, empty where nothing was set.
 std::vector<std::string> ApplyChoices(TPdfDocument& doc, const std::vector<TDocumentFont>& fonts,
                                       const std::vector<TFontChoice>& choices);

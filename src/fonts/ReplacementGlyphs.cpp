@@ -1,7 +1,9 @@
 #include "ReplacementGlyphs.h"
 
 #include <cmath>
+#include <cstdio>
 #include <set>
+#include <string_view>
 
 #include "Charsets.h"
 #include "FtFace_p.h"
@@ -76,9 +78,10 @@ std::optional<int32_t> EncodingIndex(const std::string& name) {
     return std::nullopt;
 }
 
-// /BaseEncoding and /Differences of an encoding dictionary's tokens.
-// True when the dictionary names its base encoding.
-bool ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& names) {
+// /BaseEncoding and /Differences of an encoding dictionary's tokens; the
+// codes /Differences names go into `named`. True when the dictionary names
+// its base encoding.
+bool ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& names, TCodeSet& named) {
     bool hasBase = false;
     for (size_t i = 0; i + 1 < tokens.size(); ++i) {
         if (tokens[i] != "/BaseEncoding") continue;
@@ -93,7 +96,10 @@ bool ApplyEncodingDict(const std::vector<std::string>& tokens, TGlyphNameTable& 
         for (size_t k = i + 2; k < tokens.size() && tokens[k] != "]"; ++k) {
             const std::string& token = tokens[k];
             if (!token.empty() && token[0] == '/') {
-                if (code >= 0 && code < 256) names[static_cast<size_t>(code)] = token.substr(1);
+                if (code >= 0 && code < 256) {
+                    names[static_cast<size_t>(code)] = token.substr(1);
+                    named.set(static_cast<size_t>(code));
+                }
                 ++code;
             } else if (const auto value = TryStrToInt(token)) {
                 code = *value;
@@ -139,63 +145,25 @@ bool AnyWidth(const TFontRecord& font) {
 }
 
 
-}  // namespace
+// A Type 3 font's widths are in its glyph space: "[0.01 0 0 0.01 0 0]" makes
+// 100 units one em. Nothing for a matrix that is no such scale.
+std::optional<double> Type3WidthScale(const std::vector<std::string>& tokens) {
+    if (tokens.size() < 2 || tokens[0] != "[") return std::nullopt;
+    const auto a = TryStrToFloat(FixDecimalPoint(tokens[1]));
+    if (!a || !std::isfinite(*a) || *a <= 0 || *a > 1) return std::nullopt;
+    return *a * 1000;
+}
 
-TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
-    TOldFont old;
-    doc.SetPos(font.fontDictPos);
-    doc.ParseDict();
-    const TDictEntryList entries = doc.TakeDictEntries();
-    doc.parseFailed = 0;
-    const TDictEntry* encoding = nullptr;
-    for (const TDictEntry& entry : entries) {
-        if (entry.tokens.size() < 2) continue;
-        if (entry.tokens[0] == "/BaseFont") {
-            const std::string name = NameValue(doc, entry);
-            if (name.size() > 1 && name[0] == '/') old.baseFont = name.substr(1);
-        } else if (entry.tokens[0] == "/Encoding") encoding = &entry;
-    }
-    const TDescriptorValues descriptor = ReadDescriptor(doc, font);
-    const TStandardFontMetrics* standard = descriptor.embedded ? nullptr : StandardFontMetrics(old.baseFont);
-
-    // The built-in encoding: the standard font's own, else StandardEncoding,
-    // which is what a Latin text font without a program in the file has.
-    if (standard) {
-        old.glyphNames = standard->builtInEncoding;
-        old.symbolic = standard->symbolic;
-        old.ascent = standard->ascent;
-        old.descent = standard->descent;
-    } else {
-        // Values of three ems and more are no real font's.
-        const double ascent = descriptor.ascent.value_or(0);
-        const double descent = descriptor.descent.value_or(0);
-        if (ascent > 0 && ascent < 3000 && descent <= 0 && descent > -3000) {
-            old.ascent = static_cast<int32_t>(std::lround(ascent));
-            old.descent = static_cast<int32_t>(std::lround(descent));
-        }
-        old.glyphNames = StandardEncodingNames(kStandardEncoding);
-        old.builtInGuessed = descriptor.embedded;
-        old.symbolic = (descriptor.flags & 4) != 0 && !encoding;
-    }
-    if (encoding) {
-        // The value may be a name, a dictionary, or a reference to either
-        // (some producers keep even "/WinAnsiEncoding" in an object of its own).
-        const std::vector<std::string> value = ValueTokens(doc, *encoding);
-        if (value.size() == 1) {
-            if (const auto base = EncodingIndex(value[0])) {
-                old.glyphNames = BaseEncodingNames(*base);
-                old.builtInGuessed = false;
-            }
-        } else if (ApplyEncodingDict(value, old.glyphNames)) {
-            old.builtInGuessed = false;
-        }
-    }
-
+// Per code the width /Widths gives (missingWidth outside it), else the
+// standard font's, in thousandths of the em.
+void ReadOldWidths(const TFontRecord& font, double missingWidth, double scale, const TStandardFontMetrics* standard,
+                   TOldFont& old) {
     if (AnyWidth(font)) {
         for (int32_t code = 0; code < 256; ++code) {
             const int64_t slot = int64_t{code} - font.firstChar;
             const bool inside = slot >= 0 && slot < 256 && font.Codes().widthSet[static_cast<size_t>(slot)];
-            old.widths[static_cast<size_t>(code)] = inside ? font.Codes().widths[static_cast<size_t>(slot)] : descriptor.missingWidth;
+            old.widths[static_cast<size_t>(code)] =
+                inside ? font.Codes().widths[static_cast<size_t>(slot)] * scale : missingWidth;
             old.hasWidth.set(static_cast<size_t>(code));
         }
     } else if (standard) {
@@ -208,23 +176,125 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
         // lack: viewers give them no advance of their own.
         static const std::set<std::string> kUnmeasured = {"infinity", "product",     "pi",   "integral",
                                                           "Omega",    "approxequal", "apple"};
-        const double missingWidth = descriptor.missingWidth != 0 ? descriptor.missingWidth : standard->missingWidth;
+        const double fallback = missingWidth != 0 ? missingWidth : standard->missingWidth;
         for (size_t code = 0; code < 256; ++code) {
             auto found = standard->widths.find(old.glyphNames[code]);
             if (kUnmeasured.count(old.glyphNames[code])) found = standard->widths.end();
             const bool blank = code == ' ' && space != standard->widths.end();
             old.widths[code] = found != standard->widths.end() ? found->second
                                : blank                         ? space->second
-                                                               : missingWidth;
+                                                               : fallback;
             old.hasWidth.set(code);
         }
     }
+}
+
+}  // namespace
+
+TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
+    TOldFont old;
+    doc.SetPos(font.fontDictPos);
+    doc.ParseDict();
+    const TDictEntryList entries = doc.TakeDictEntries();
+    doc.parseFailed = 0;
+    const TDictEntry* encoding = nullptr;
+    double scale = 1;  // thousandths of the em per unit of /Widths
+    for (const TDictEntry& entry : entries) {
+        if (entry.tokens.size() < 2) continue;
+        if (entry.tokens[0] == "/BaseFont") {
+            const std::string name = NameValue(doc, entry);
+            if (name.size() > 1 && name[0] == '/') old.baseFont = name.substr(1);
+        } else if (entry.tokens[0] == "/Encoding") {
+            encoding = &entry;
+        } else if (entry.tokens[0] == "/FontMatrix" && font.isType3) {
+            scale = Type3WidthScale(ValueTokens(doc, entry)).value_or(scale);
+        }
+    }
+    const TDescriptorValues descriptor = ReadDescriptor(doc, font);
+    const TStandardFontMetrics* standard = descriptor.embedded ? nullptr : StandardFontMetrics(old.baseFont);
+
+    // The built-in encoding: the standard font's own, else StandardEncoding,
+    // which is what a Latin text font without a program in the file has.
+    if (standard) {
+        old.glyphNames = standard->builtInEncoding;
+        old.symbolic = standard->symbolic;
+        old.ascent = standard->ascent;
+        old.descent = standard->descent;
+        old.givenNames.set();
+    } else {
+        // Values of three ems and more are no real font's.
+        const double ascent = descriptor.ascent.value_or(0);
+        const double descent = descriptor.descent.value_or(0);
+        if (ascent > 0 && ascent < 3000 && descent <= 0 && descent > -3000) {
+            old.ascent = static_cast<int32_t>(std::lround(ascent));
+            old.descent = static_cast<int32_t>(std::lround(descent));
+        }
+        old.glyphNames = StandardEncodingNames(kStandardEncoding);
+        old.symbolic = (descriptor.flags & 4) != 0 && !encoding;
+        // StandardEncoding is the built-in encoding of a text font without
+        // a program; a symbolic one has codes of its own.
+        if (!descriptor.embedded && (descriptor.flags & 4) == 0) old.givenNames.set();
+    }
+    if (encoding) {
+        // The value may be a name, a dictionary, or a reference to either
+        // (some producers keep even "/WinAnsiEncoding" in an object of its own).
+        const std::vector<std::string> value = ValueTokens(doc, *encoding);
+        if (value.size() == 1) {
+            if (const auto base = EncodingIndex(value[0])) {
+                old.glyphNames = BaseEncodingNames(*base);
+                old.givenNames.set();
+            }
+        } else {
+            TCodeSet differences;
+            if (ApplyEncodingDict(value, old.glyphNames, differences)) old.givenNames.set();
+            old.givenNames |= differences;
+        }
+    }
+
+    ReadOldWidths(font, descriptor.missingWidth * scale, scale, standard, old);
     return old;
 }
 
-std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, const TCodeSet& used,
-                                                       const std::string& newFontPath, int32_t newFaceIndex,
-                                                       bool keepWidths) {
+namespace {
+
+// The one character whose glyph draws `text`: the character itself, or
+// the ligature that /ToUnicode spells out letter by letter. 0 for none.
+char32_t DrawnCharacter(const std::u32string& text) {
+    if (text.size() == 1) return text[0];
+    static const std::pair<std::u32string_view, char32_t> kLigatures[] = {
+        {U"ff", 0xFB00}, {U"fi", 0xFB01}, {U"fl", 0xFB02}, {U"ffi", 0xFB03},
+        {U"ffl", 0xFB04}, {U"\u017Ft", 0xFB05}, {U"st", 0xFB06},
+    };
+    for (const auto& [letters, ligature] : kLigatures)
+        if (text == letters) return ligature;
+    return 0;
+}
+
+// The name under which a viewer finds the new font's glyph of `ch`: its
+// own name where the glyph list reads that as the character, else
+// uniXXXX (uXXXXX beyond the first plane).
+std::string NewGlyphName(FT_Face face, FT_UInt glyph, char32_t ch) {
+    if (glyph != 0 && FT_HAS_GLYPH_NAMES(face)) {
+        char name[128] = {};
+        if (FT_Get_Glyph_Name(face, glyph, name, sizeof name) == 0 && GlyphNameCharacters(name) == std::u32string(1, ch))
+            return name;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, ch < 0x10000 ? "uni%04X" : "u%05X", static_cast<unsigned>(ch));
+    return text;
+}
+
+double NaturalWidth(FT_Face face, FT_UInt glyph) {
+    FT_Fixed advance = 0;
+    if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+    return std::trunc(static_cast<double>(advance) * 1000.0 / face->units_per_EM);
+}
+
+}  // namespace
+
+std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, const TSimpleCodeCharacters& characters,
+                                                       const TCodeSet& used, const std::string& newFontPath,
+                                                       int32_t newFaceIndex, bool keepWidths) {
     TFtFace ft;
     if (!ft.Open(newFontPath, newFaceIndex)) return std::nullopt;
     FT_Face face = ft.Face();
@@ -233,30 +303,28 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
 
     TReplacementGlyphs result;
     result.codes = used;
-    result.symbolic = old.symbolic;
-    bool anyCharacter = false;
     for (size_t code = 0; code < 256; ++code) {
         if (!used.test(code)) continue;
-        const std::string& name = old.glyphNames[code];
-        result.glyphNames[code] = name;
-        const char32_t ch = name.empty() ? 0 : GlyphNameToUnicode(name).value_or(0);
+        const TCodeCharacter& character = characters[code];
+        // A code the old font draws nothing for draws nothing in the new one
+        // either, and one whose character is unknown must not draw another.
+        result.glyphNames[code] = ".notdef";
+        if (character.Unknown()) result.unknown.set(code);
+        const char32_t ch = character.Known() ? DrawnCharacter(character.text) : 0;
+        result.texts[code] = character.text;
         result.characters[code] = ch;
-        if (ch != 0) anyCharacter = true;
         FT_UInt glyph = 0;
         if (ch != 0 && unicodeMap) glyph = FT_Get_Char_Index(face, ch);
+        if (ch != 0) result.glyphNames[code] = NewGlyphName(face, glyph, ch);
+        if (character.Known() && glyph == 0)
+            result.missing.push_back({static_cast<uint8_t>(code), ch != 0 ? ch : character.text[0], old.glyphNames[code]});
         result.newGlyphs[code] = glyph;
-        // A code its encoding leaves unassigned shows nothing, before as after.
-        if (glyph == 0 && !name.empty()) result.missing.push_back({static_cast<uint8_t>(code), ch, name});
-
-        FT_Fixed advance = 0;
-        if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
-        const double natural = std::trunc(static_cast<double>(advance) * 1000.0 / face->units_per_EM);
         if (keepWidths && old.hasWidth.test(code))
             result.widths[code] = old.widths[code];
         else
-            result.widths[code] = natural;
+            result.widths[code] = NaturalWidth(face, glyph);
     }
-    if (used.any() && !anyCharacter) result.symbolic = true;
+    result.symbolic = old.symbolic && result.unknown.any();
     result.oldWidthsKnown = old.hasWidth.any();
     if (keepWidths) {
         result.ascent = old.ascent;

@@ -41,8 +41,13 @@ public:
     // The progress window of an open: shown at its start, closed at its end.
     virtual void ShowProgressWindow() = 0;
     virtual void CloseProgressWindow() = 0;
-    // A whole line for the progress window's status memo.
+    // A whole line for the progress window's status memo: something the
+    // user should know about the file (a damaged page, a repair).
     virtual void AddStatusLine(const std::string& line) = 0;
+    // A line that only tells how far the open has got ("3 Seiten
+    // gefunden..."). The memo shows it like any other; the command line
+    // keeps it out of a script's way.
+    virtual void AddProgressLine(const std::string& line) { AddStatusLine(line); }
     // The progress window's one-line status label.
     virtual void SetStatusLabel(const std::string& text) = 0;
     virtual void SetProStatus(int32_t percent) = 0;

@@ -27,7 +27,43 @@ std::string ZlibReason(int code, const z_stream& stream) {
 
 }  // namespace
 
-std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEstimate) {
+namespace {
+
+// Whether deflate data that zlib found short of their end still hold the
+// whole of their last block, only the checksum behind it missing. zlib does
+// not tell, so the blocks behind the header are inflated once more as raw
+// deflate, which ends at the last block.
+bool OnlyChecksumMissing(const uint8_t* data, size_t size) {
+    if (size < 2) return false;
+    size_t header = 2;
+    if (data[1] & 0x20) header += 4;  // a preset dictionary's id
+    if (size <= header) return false;
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+    std::vector<uint8_t> scratch(64 * 1024);
+    size_t consumed = header;
+    int code = Z_OK;
+    for (;;) {
+        if (stream.avail_in == 0 && consumed < size) {
+            const size_t piece = std::min<size_t>(size - consumed, UINT_MAX);
+            stream.next_in = const_cast<Bytef*>(data + consumed);
+            stream.avail_in = static_cast<uInt>(piece);
+            consumed += piece;
+        }
+        stream.next_out = scratch.data();
+        stream.avail_out = static_cast<uInt>(scratch.size());
+        code = inflate(&stream, Z_NO_FLUSH);
+        if (code == Z_OK) continue;
+        if (code == Z_BUF_ERROR && stream.avail_out == 0) continue;
+        break;
+    }
+    inflateEnd(&stream);
+    return code == Z_STREAM_END;
+}
+
+}  // namespace
+
+TInflated Inflate(const uint8_t* data, size_t size, size_t sizeEstimate) {
     z_stream stream{};
     int code = inflateInit(&stream);
     if (code != Z_OK) ThrowFlateError(ZlibReason(code, stream));
@@ -40,6 +76,7 @@ std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEs
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
     size_t produced = 0;
     size_t consumed = 0;
+    bool cutShort = false;
     for (;;) {
         if (stream.avail_in == 0 && consumed < size) {
             // avail_in is 32 bits wide; larger inputs are fed in pieces.
@@ -67,7 +104,10 @@ std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEs
         if (code == Z_OK) continue;
         // No progress with room left and no input left: the data stop before
         // their end marker. Keep what they gave.
-        if (code == Z_BUF_ERROR && stream.avail_in == 0 && consumed == size && stream.avail_out > 0) break;
+        if (code == Z_BUF_ERROR && stream.avail_in == 0 && consumed == size && stream.avail_out > 0) {
+            cutShort = !OnlyChecksumMissing(data, size);
+            break;
+        }
         if (code == Z_BUF_ERROR) continue;
         const std::string reason = ZlibReason(code, stream);
         inflateEnd(&stream);
@@ -75,7 +115,7 @@ std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEs
     }
     inflateEnd(&stream);
     if (produced > kMaxDecodedBytes) ThrowFlateError("die entpackten Daten sind größer als 256 MB");
-    return std::vector<uint8_t>(buffer.get(), buffer.get() + produced);
+    return {std::vector<uint8_t>(buffer.get(), buffer.get() + produced), cutShort};
 }
 
 std::vector<uint8_t> ASCII85Decode(const uint8_t* data, size_t size) {
@@ -332,15 +372,18 @@ std::vector<uint8_t> ASCIIHexDecode(const uint8_t* data, size_t size) {
     return out;
 }
 
-const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
-                                 std::vector<uint8_t>& data) {
+TFiltered DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
+                        std::vector<uint8_t>& data) {
+    TFiltered outcome;
     // The first damage found; the bytes inflated before it go on through
     // the rest of the filters and are thrown with it at the end.
     std::optional<TDecodeError> damage;
     for (const std::string& filter : filters) {
         if (filter == "/FlateDecode" || filter == "/Fl") {
             try {
-                data = Unpredict(FlateDecode(data.data(), data.size(), data.size() * 10), parms);
+                TInflated inflated = Inflate(data.data(), data.size(), data.size() * 10);
+                outcome.cutShort = outcome.cutShort || inflated.cutShort;
+                data = Unpredict(inflated.bytes, parms);
             } catch (TDecodeError& error) {
                 if (error.kept.empty()) throw;
                 data = Unpredict(error.kept, parms);
@@ -356,7 +399,8 @@ const std::string* DecodeFilters(const std::vector<std::string>& filters, const 
         } else {
             // Bytes still coded by a filter we lack are no use to anyone.
             if (damage) throw TDecodeError(damage->what());
-            return &filter;
+            outcome.unsupported = &filter;
+            return outcome;
         }
     }
     if (damage) {
@@ -364,5 +408,5 @@ const std::string* DecodeFilters(const std::vector<std::string>& filters, const 
         data.clear();
         throw *damage;
     }
-    return nullptr;
+    return outcome;
 }

@@ -26,12 +26,26 @@ public:
     std::vector<uint8_t> kept;
 };
 
+// What zlib data inflate to. cutShort: the data stop inside their last
+// block, so the bytes are only the start of what was written. Data that
+// lack no more than the checksum behind the last block (many writers cut
+// it) are whole.
+struct TInflated {
+    std::vector<uint8_t> bytes;
+    bool cutShort = false;
+};
+
 // Inflates zlib data. sizeEstimate is only the first size of the output
 // buffer; it grows until the data end. Data that simply stop before their
-// end marker (many writers cut the last bytes of a stream) give what was
-// decoded up to there. Throws TDecodeError for corrupt data (with what
-// inflated before the damage) and for output beyond kMaxDecodedBytes.
-std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEstimate = 0);
+// end marker give what was decoded up to there. Throws TDecodeError for
+// corrupt data (with what inflated before the damage) and for output
+// beyond kMaxDecodedBytes.
+TInflated Inflate(const uint8_t* data, size_t size, size_t sizeEstimate = 0);
+// Inflate for readers to whom the start of a picture or a font is as good
+// as nothing more.
+inline std::vector<uint8_t> FlateDecode(const uint8_t* data, size_t size, size_t sizeEstimate = 0) {
+    return Inflate(data, size, sizeEstimate).bytes;
+}
 
 // ASCII base-85. Trailing CR and LF bytes and then a final "~>" are ignored,
 // bytes that are neither digits ("!" to "u") nor "z" are skipped, and a "~"
@@ -64,14 +78,22 @@ std::vector<uint8_t> Unpredict(const std::vector<uint8_t>& data, const TPredicto
 // The size of what Unpredict makes of dataSize bytes.
 size_t UnpredictedSize(size_t dataSize, const TPredictorParms& parms);
 
+struct TFiltered {
+    // The first filter that is not supported (the data then stand as the
+    // filters before it left them), or null.
+    const std::string* unsupported = nullptr;
+    // Flate data stopped inside their last block: the bytes decoded are the
+    // start of the stream only.
+    bool cutShort = false;
+};
+
 // Runs data through the named filters in order (/FlateDecode, /LZWDecode,
 // /ASCII85Decode, /ASCIIHexDecode and their abbreviations), applying the
-// predictor after Flate and LZW. Returns the first filter that is not
-// supported (data then stand as the filters before it left them), or null.
-// Throws TDecodeError for corrupt Flate data; its `kept` bytes are what
-// inflated before the damage, run through the filters behind Flate.
-const std::string* DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
-                   std::vector<uint8_t>& data);
+// predictor after Flate and LZW. Throws TDecodeError for corrupt Flate
+// data; its `kept` bytes are what inflated before the damage, run through
+// the filters behind Flate.
+TFiltered DecodeFilters(const std::vector<std::string>& filters, const TPredictorParms& parms,
+                        std::vector<uint8_t>& data);
 
 // Hexadecimal digits, blanks skipped, up to ">"; an odd last digit is
 // followed by 0.

@@ -318,7 +318,7 @@ std::optional<std::vector<uint8_t>> ReadFormContent(TPdfDocument& doc, const TFo
     if (!read) return std::nullopt;
     if (form.filters.empty() || data.empty()) return data;
     try {
-        if (DecodeFilters(form.filters, form.predictor, data)) return std::nullopt;
+        if (DecodeFilters(form.filters, form.predictor, data).unsupported) return std::nullopt;
     } catch (const TDecodeError&) {
         return std::nullopt;
     }
@@ -332,6 +332,7 @@ void TPdfDocument::CollectFormFonts() {
     int32_t added = 0;
     for (int32_t i = 0; i < pageList.Count(); ++i) {
         if (CancelRequested()) break;
+        ReleaseWhileWalking(i, kObjectsPerRelease);
         TPageRecord& page = pageList[static_cast<size_t>(i)];
         const TFilePos resourcesPos = page.hasResources ? page.resourcesDictPos : -1;
         std::vector<TReachedFont> reached;
@@ -373,7 +374,7 @@ void TPdfDocument::CollectFormFonts() {
             }
         }
     }
-    if (added > 0) ui_.AddStatusLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
+    if (added > 0) ui_.AddProgressLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
     CollectFormDefaultFonts();
 }
 

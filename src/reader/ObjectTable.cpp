@@ -17,6 +17,14 @@
 
 namespace {
 
+// An entry's value is an array of strings only ("/ID [ <...> <...> ]").
+bool IsStringArray(const std::vector<std::string>& tokens) {
+    if (tokens.size() < 3 || tokens[1] != "[" || tokens.back() != "]") return false;
+    for (size_t i = 2; i + 1 < tokens.size(); ++i)
+        if (tokens[i].empty() || (tokens[i][0] != '<' && tokens[i][0] != '(')) return false;
+    return true;
+}
+
 // The largest object number a table may reach. PDF's own limit; it keeps a
 // subsection header like "2000000000 1" from allocating gigabytes.
 constexpr int64_t kMaxObjects = 8388608;
@@ -160,6 +168,9 @@ void TPdfFile::TakeTrailerKeys(TFilePos& prev, TFilePos& xrefStm) {
                 infoFound = 1;
             }
         }
+        // The newest trailer's identifier, which a saved file keeps (PDF/A
+        // and PDF/X require one).
+        if (key == "/ID" && trailerId.tokens.empty() && IsStringArray(tokens)) trailerId = entry;
         // A reference or a dictionary written in place: either encrypts.
         if ((key == "/Encrypt" || key == "/ID") && tokens.size() >= 2 && tokens[1] != "null") TakeEncryptKeys(entry);
         if (tokens.size() >= 2 && key == "/Prev") prev = TryStrToPos(tokens[1]).value_or(-1);
@@ -325,7 +336,7 @@ bool TPdfFile::ReadObjectStream(TFilePos pos, std::vector<uint8_t>& data) {
     const TDictEntry* parms = FindKey(dictEntries, "/DecodeParms");
     try {
         const std::string* unsupported =
-            DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data);
+            DecodeFilters(filters, parms ? ReadPredictorParms(parms->tokens) : TPredictorParms{}, data).unsupported;
         if (unsupported) unsupportedFeature = *unsupported;
         return unsupported == nullptr;
     } catch (const TDecodeError&) {
@@ -346,6 +357,7 @@ void TPdfFile::ValidateTable() {
     for (int32_t num = 0; num < objCount; ++num) {
         TObjEntry& entry = objTable[static_cast<size_t>(num)];
         if (entry.kind != TObjKind::AtOffset || !entry.inUse) continue;
+        ReleaseWhileWalking(num, kObjectsPerRelease);
         const auto header = ObjectHeaderAt(SpanAt(entry.offset), entry.offset);
         if (header && *header == num) continue;
         badEntries.push_back(num);
@@ -389,6 +401,7 @@ void TPdfFile::RebuildTable(bool chainUsable) {
         objTable.clear();
         objCount = 0;
         rootFound = infoFound = 0;
+        trailerId = TDictEntry{};
         badEntries.clear();
     }
     // Entries that point at the wrong bytes take the scan's object, or none.

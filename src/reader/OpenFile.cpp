@@ -171,8 +171,13 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     uint8_t version[3];
     SetPos(static_cast<TFilePos>(header) + 5);
     ReadBytes(version, 3);
-    if (version[0] == '1' && version[1] == '.' && version[2] >= '2' && version[2] <= '4')
+    // Versions up to 1.7 select their own item; a later one (1.8, 2.0) the
+    // latest the writer offers.
+    if (version[0] == '1' && version[1] == '.' && version[2] >= '2' && version[2] <= '7')
         ui_.SelectVersionItem(version[2] - '2');
+    else if ((version[0] == '1' && version[1] == '.' && version[2] >= '8' && version[2] <= '9') ||
+             (version[0] == '2' && version[1] == '.'))
+        ui_.SelectVersionItem(5);
 
     stageStart = Clock::now();
     SetPassword(options_.password);
@@ -235,6 +240,7 @@ void TPdfDocument::ResetDocument() {
     fontList.Clear();
     formCatalog.Clear();
     pagesFound = 0;
+    pagesFromScan = false;
     Edit1.clear();
     Edit2.clear();
     Edit3.clear();

@@ -212,7 +212,7 @@ void TPdfDocument::ReadResources() {
 }
 
 void TPdfDocument::ReadPageLoop() {
-    ui_.AddStatusLine("Lese Seiten...");
+    ui_.AddProgressLine("Lese Seiten...");
     const int32_t pageCount = pageList.Count();
     for (int32_t i = 0; i < pageCount; ++i) {
         if (CancelRequested()) break;

@@ -168,6 +168,18 @@ std::vector<TPageRef> ReadRefArray(TPdfDocument& doc) {
 
 
 
+std::optional<TInfoDate> FileInfoDate(const TPdfDocument& doc, const std::string& key) {
+    if (!doc.infoEntriesValid) return std::nullopt;
+    for (const TDictEntry& entry : doc.infoEntries) {
+        if (entry.tokens.size() < 2 || entry.tokens[0] != key) continue;
+        TInfoDate found;
+        found.token = entry.tokens[1];
+        found.readable = ParsePdfDate(found.token, found.date, found.time);
+        return found;
+    }
+    return std::nullopt;
+}
+
 void TPdfDocument::ReadDocumentInfo() {
     infoEntries = TDictEntryList();
     infoEntriesValid = false;
@@ -216,9 +228,9 @@ bool TPdfDocument::ReadCatalog() {
         }
     }
     DiscardEntries();
-    if (!pagesFound) return false;
-    // A /Pages reference to nothing: ReadPageTree takes the pages the table holds.
-    if (!FetchObject(pagesObjNum)) return true;
+    // No /Pages, or a reference to nothing: ReadPageTree takes the pages the
+    // table holds.
+    if (!pagesFound || !FetchObject(pagesObjNum)) return true;
     ParseDict();
     for (const TDictEntry& entry : dictEntries) {
         if (entry.tokens.empty() || entry.tokens[0] != "/MediaBox") continue;
@@ -298,56 +310,93 @@ bool IsInheritedEntry(const TPageRecord& page, const TDictEntry& entry) {
     return page.inherited && &entry >= page.inherited->data() && &entry < page.inherited->data() + page.inherited->size();
 }
 
+namespace {
+
+// Walks the page tree from `kids` (the root's, or the pages a scan found)
+// and appends every page it reaches to the document's pageRefs, with what it
+// inherits to `pageInherited`. `entered` holds the nodes already walked.
+struct TPageTreeWalk {
+    TPdfDocument& doc;
+    std::unordered_set<int32_t>& entered;
+    std::vector<TInheritedEntries>& pageInherited;
+
+    void Run(const std::vector<TPageRef>& startKids, const TInheritedEntries& startAttributes) {
+        struct TPending {
+            TPageRef ref;
+            int32_t depth;
+            TInheritedEntries inherited;
+        };
+        std::vector<TPending> stack;
+        for (auto kid = startKids.rbegin(); kid != startKids.rend(); ++kid) stack.push_back({*kid, 1, startAttributes});
+        std::vector<TPageRef> kids;
+        std::vector<TDictEntry> nodeEntries;
+        while (!stack.empty()) {
+            TPending pending = std::move(stack.back());
+            stack.pop_back();
+            if (entered.count(pending.ref.objNum)) continue;
+            if (!doc.FetchObject(pending.ref.objNum)) {
+                doc.parseFailed = 1;
+                AddPage(pending.ref, pending.inherited);
+                continue;
+            }
+            kids.clear();
+            nodeEntries.clear();
+            if (!doc.CollectKids(kids, &nodeEntries)) {
+                AddPage(pending.ref, pending.inherited);
+                continue;
+            }
+            entered.insert(pending.ref.objNum);
+            if (pending.depth >= kMaxTreeDepth) {
+                doc.parseFailed = 1;
+                continue;
+            }
+            const TInheritedEntries passed = NodeAttributes(nodeEntries, pending.inherited);
+            for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1, passed});
+        }
+    }
+
+    void AddPage(const TPageRef& ref, const TInheritedEntries& inherited) {
+        *doc.pageRefs.Append() = ref;
+        pageInherited.push_back(inherited);
+    }
+};
+
+}  // namespace
+
 void TPdfDocument::ReadPageTree() {
-    struct TPending {
-        TPageRef ref;
-        int32_t depth;
-        TInheritedEntries inherited;
-    };
-    std::vector<TPageRef> kids;
-    std::vector<TDictEntry> nodeEntries;
     // Nodes already entered: a /Kids entry that leads back to one of them
     // (a node listing itself, or a second parent listing it again) is not
     // followed, so each node's kids are taken once.
     std::unordered_set<int32_t> entered{pagesObjNum};
     pageRefs.Clear();
+    pagesFromScan = false;
     // What each found page inherits, in the order of pageRefs.
     std::vector<TInheritedEntries> pageInherited;
-    TInheritedEntries rootAttributes;
-    if (FetchObject(pagesObjNum)) {
+    TPageTreeWalk walk{*this, entered, pageInherited};
+    if (pagesFound && FetchObject(pagesObjNum)) {
+        std::vector<TPageRef> kids;
+        std::vector<TDictEntry> nodeEntries;
         CollectKids(kids, &nodeEntries);
-        rootAttributes = NodeAttributes(nodeEntries, nullptr);
-    } else {
-        kids = PagesByScan(*this);
+        walk.Run(kids, NodeAttributes(nodeEntries, nullptr));
     }
-
-    std::vector<TPending> stack;
-    for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, 1, rootAttributes});
-    while (!stack.empty()) {
-        TPending pending = std::move(stack.back());
-        stack.pop_back();
-        if (entered.count(pending.ref.objNum)) continue;
-        if (!FetchObject(pending.ref.objNum)) {
-            parseFailed = 1;
-            *pageRefs.Append() = pending.ref;
-            pageInherited.push_back(pending.inherited);
-            continue;
+    // A catalog without a usable tree (no /Pages, a reference to nothing or
+    // to a node without kids): the page objects the table holds, as other
+    // readers show them. The written file gets a tree of its own for them.
+    // A tree that failed (too deep) stays a failure.
+    if (pageRefs.IsEmpty() && !parseFailed) {
+        const std::vector<TPageRef> scanned = PagesByScan(*this);
+        if (!scanned.empty()) {
+            pagesFromScan = true;
+            pagesFound = 1;
+            // Nothing the pages inherit comes from the object the catalog named.
+            rootHasMediaBox = 0;
+            // The catalog's /Pages may name one of the pages itself.
+            entered.clear();
+            walk.Run(scanned, nullptr);
         }
-        kids.clear();
-        nodeEntries.clear();
-        if (!CollectKids(kids, &nodeEntries)) {
-            *pageRefs.Append() = pending.ref;
-            pageInherited.push_back(pending.inherited);
-            continue;
-        }
-        entered.insert(pending.ref.objNum);
-        if (pending.depth >= kMaxTreeDepth) {
-            parseFailed = 1;
-            continue;
-        }
-        const TInheritedEntries passed = NodeAttributes(nodeEntries, pending.inherited);
-        for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) stack.push_back({*kid, pending.depth + 1, passed});
     }
+    // Neither a tree nor a page: the file holds no document.
+    if (!pagesFound) parseFailed = 1;
 
     for (int32_t i = 0; i < pageRefs.Count(); ++i) {
         const TPageRef& ref = pageRefs[static_cast<size_t>(i)];
@@ -361,6 +410,6 @@ void TPdfDocument::ReadPageTree() {
         page->gen = ref.gen;
         page->resourcesFirstKeyPos = page->fontsFirstKeyPos = page->xobjectsFirstKeyPos = -1;
     }
-    ui_.AddStatusLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
+    ui_.AddProgressLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -113,6 +114,9 @@ public:
 
     int32_t pagesObjNum = 0, pagesGen = 0;
     uint8_t pagesFound = 0;
+    // The catalog gave no usable page tree: the pages are the page objects
+    // the table holds, in file order, and pagesObjNum names no tree.
+    bool pagesFromScan = false;
     uint8_t rootHasMediaBox = 0;
     std::array<double, 4> rootMediaBox{};
     // The /Info dictionary as read, for the writer; meaningful only while
@@ -197,3 +201,14 @@ private:
 
 // The current local date and time.
 TDateTimeValue NowLocal();
+// What the file's information dictionary holds under a date key
+// ("/CreationDate", "/ModDate"): nothing when it has no such entry (the
+// document's date values then hold the time of opening); else the entry's
+// value as written and, when it is a date that can be read, that date.
+struct TInfoDate {
+    std::string token;
+    bool readable = false;
+    TDateTimeValue date;
+    TDateTimeValue time;
+};
+std::optional<TInfoDate> FileInfoDate(const TPdfDocument& doc, const std::string& key);

@@ -28,6 +28,7 @@ void TPdfFile::ResetFile() {
     objTable.shrink_to_fit();
     objCount = 0;
     rootFound = infoFound = encrypted = 0;
+    trailerId = TDictEntry{};
     repaired = false;
     badEntries.clear();
     scannedOffsets.clear();

@@ -66,6 +66,16 @@ public:
     // Hands the memory of the file's pages in [start, end) back to the
     // system (see TFileBytes::Release).
     void ReleaseBytes(TFilePos start, TFilePos end) const;
+    // Walks over many objects or pages (the open's checks, the pictures,
+    // the pages, the writer's copy) fault in all of a large file: called
+    // with the walk's count, this hands the mapped bytes read so far back
+    // now and then, so that the file is never resident all at once. What
+    // is needed again comes from the system's file cache. Once in so many
+    // steps only: each release walks the whole mapping.
+    static constexpr int64_t kObjectsPerRelease = 1024;
+    void ReleaseWhileWalking(int64_t step, int64_t stepsPerRelease) const {
+        if (stepsPerRelease > 0 && step % stepsPerRelease == stepsPerRelease - 1) ReleaseBytes(0, SourceSize());
+    }
 
     // ---- cursor and byte level --------------------------------------------
     void SetPos(TFilePos pos) { filePos = pos; }
@@ -159,6 +169,8 @@ public:
     TDictEntryList dictEntries;
     uint8_t parseFailed = 0;
 
+    // The trailer's /ID entry as read (no tokens when there is none).
+    TDictEntry trailerId;
     int32_t rootObjNum = 0, rootGen = 0;
     uint8_t rootFound = 0;
     int32_t infoObjNum = 0, infoGen = 0;

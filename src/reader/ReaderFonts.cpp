@@ -159,9 +159,12 @@ void ReadFontEntry(TPdfDocument& doc, TFontRecord& font, const TDictEntry& entry
     } else if (key == "/Encoding") {
         font.encodingGiven = 1;
         if (!IsDirectValue(tokens)) font.encodingCMapObj = TryStrToInt(tokens[1]).value_or(0);
-        if (IsDirectValue(tokens)) {
+        if (IsDirectValue(tokens) && tokens[1] == "<<") {
+            // A dictionary written in place is read as a referenced one is.
+            font.encodingDictPos = entry.valuePos;
+            font.hasEncodingDict = 1;
+        } else if (IsDirectValue(tokens)) {
             font.encoding = EncodingFromName(tokens[1]);
-            // A dictionary written in place has no name to show.
             if (tokens[1].rfind('/', 0) == 0) font.encodingName = tokens[1];
         } else if (auto pos = ReferencedBodyPos(doc, tokens[1])) {
             // "/Encoding 9 0 R" may name an object that holds just a name.
@@ -238,7 +241,7 @@ void TPdfDocument::CollectFonts() {
         }
         DiscardEntries();
     }
-    ui_.AddStatusLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
+    ui_.AddProgressLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
 }
 
 void TPdfDocument::ReadFontDicts() {
@@ -291,6 +294,8 @@ void TPdfDocument::ReadEncodingDicts() {
                 font.hasDifferences = 1;
             } else if (tokens.size() >= 2 && tokens[0] == "/BaseEncoding") {
                 font.encodingName = tokens[1];
+                // The codes /Differences leaves are the base encoding's.
+                font.encoding = EncodingFromName(tokens[1]);
             }
         }
         DiscardEntries();

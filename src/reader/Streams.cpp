@@ -223,6 +223,7 @@ void TPdfDocument::CollectImages() {
     for (int32_t pageIndex = 0; pageIndex < pageList.Count(); ++pageIndex) {
         TPageRecord& page = pageList[static_cast<size_t>(pageIndex)];
         if (!page.hasXObjects) continue;
+        ReleaseWhileWalking(pageIndex, kObjectsPerRelease);
         DiscardEntries();
         SetPos(page.xobjectDictPos);
         ParseDict();
@@ -250,11 +251,13 @@ void TPdfDocument::CollectImages() {
         }
         DiscardEntries();
     }
-    ui_.AddStatusLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
+    ui_.AddProgressLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
 }
 
 void TPdfDocument::ReadImageDicts() {
+    int64_t walked = 0;
     for (TImageRecord& image : imageList) {
+        ReleaseWhileWalking(walked++, kObjectsPerRelease);
         DiscardEntries();
         SetPos(image.objectPos);
         ParseDict();
@@ -303,6 +306,7 @@ void TPdfDocument::DecodeImages(bool readPics) {
         for (int32_t i = 0; i < imageList.Count(); ++i) {
             const TImageRecord& image = imageList[static_cast<size_t>(i)];
             if (!image.hasFilter) continue;
+            ReleaseWhileWalking(i, kObjectsPerRelease);
             try {
                 decodable[static_cast<size_t>(i)] = ImageDecodable(*this, image);
             } catch (const TDecodeError&) {
@@ -315,7 +319,7 @@ void TPdfDocument::DecodeImages(bool readPics) {
     }
     for (int32_t i = imageList.Count() - 1; i >= 0; --i)
         if (!decodable[static_cast<size_t>(i)]) imageList.Delete(i);
-    ui_.AddStatusLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
+    ui_.AddProgressLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
 }
 
 TImageBitmaps::TBitmap TPdfDocument::ImageBitmap(int32_t index, int32_t scaleDenom) {
@@ -365,13 +369,10 @@ void ReadContentDict(TPdfDocument& doc, TPageRecord& page, TContentRef& ref, TPr
 }
 
 // Pages are read one after the other, by the open, the subsets' code count
-// and the writer: now and then the mapped file pages read so far are handed
-// back, so that a large file is never resident all at once (what is needed
-// again is read from the file again). Once in so many pages only: each
-// release walks the whole mapping.
+// and the writer.
 void ReleaseReadPages(const TPdfFile& file, int32_t pageIndex) {
     constexpr int32_t kPagesPerRelease = 256;
-    if (pageIndex % kPagesPerRelease == kPagesPerRelease - 1) file.ReleaseBytes(0, file.SourceSize());
+    file.ReleaseWhileWalking(pageIndex, kPagesPerRelease);
 }
 
 }  // namespace
@@ -413,10 +414,18 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
         }
         if (!data.empty() && page.contentFiltered) {
             try {
-                if (const std::string* unsupported = DecodeFilters(page.contentFilters, parms, data)) {
-                    say("Die Komprimierung " + Cp1252ToUtf8(*unsupported) +
+                const TFiltered filtered = DecodeFilters(page.contentFilters, parms, data);
+                if (filtered.unsupported) {
+                    say("Die Komprimierung " + Cp1252ToUtf8(*filtered.unsupported) +
                         " wird nicht unterstützt, deshalb kann die Seite " + pageNo + " nicht gelesen werden!");
                     readable = false;
+                } else if (filtered.cutShort) {
+                    // The stream stops inside its data: what it holds is
+                    // read, and saving copies it as it is instead of
+                    // writing the start of it as if that were all.
+                    say("Der Inhalt der Seite " + pageNo +
+                        " endet vor seinem Ende und wird nur bis dorthin gelesen.");
+                    page.contentDamaged = 1;
                 }
             } catch (TDecodeError& error) {
                 // Corrupt data cost this page, not the file; what inflated

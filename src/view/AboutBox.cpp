@@ -1,7 +1,6 @@
 #include "AboutBox.h"
 
 #include <QDate>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -58,7 +56,7 @@ QPixmap ProgramPicture() {
 
 }  // namespace
 
-TAboutBox::TAboutBox(const QString& linkTarget, QWidget* parent) : QDialog(parent), linkTarget_(linkTarget) {
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Info");
     setFixedSize(664, 453);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -92,7 +90,7 @@ TAboutBox::TAboutBox(const QString& linkTarget, QWidget* parent) : QDialog(paren
     bold.setBold(true);
     label1->setFont(bold);
     auto* label2 = new QLabel("Werkzeuge für Druckvorstufe und Satz", panel1);
-    auto* label3 = new QLabel("Fragen und Hinweise zum Programm finden Sie auf unserer Seite:", panel1);
+    auto* label3 = new QLabel("Fragen und Hinweise zum Programm beantwortet das Handbuch:", panel1);
     label3->setWordWrap(true);
     BitBtnXP1 = new QPushButton("Hinweise zum Programm", panel1);
     BitBtnXP1->setCursor(Qt::PointingHandCursor);
@@ -140,5 +138,6 @@ void TAboutBox::FormCreate() {
 }
 
 void TAboutBox::BitBtnXP1Click() {
-    if (!linkTarget_.isEmpty()) QDesktopServices::openUrl(QUrl::fromUserInput(linkTarget_));
+    helpWanted_ = true;
+    accept();
 }

@@ -1,4 +1,4 @@
-// TAboutBox ("Info"): the program, its maker and a link to the maker's page.
+// TAboutBox ("Info"): the program, its maker and the way to the manual.
 // Created for each showing and destroyed when it closes.
 #pragma once
 
@@ -11,8 +11,7 @@ class QPushButton;
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    // `linkTarget`: what the web-address button opens.
-    explicit TAboutBox(const QString& linkTarget, QWidget* parent = nullptr);
+    explicit TAboutBox(QWidget* parent = nullptr);
 
     // Puts the year in place of the first "XXXX" of `text`; without one the
     // year goes in front of the text.
@@ -23,9 +22,13 @@ public:
     QPushButton* BitBtnXP1 = nullptr;
     QPushButton* BitBtn1 = nullptr;
 
+    // "Hinweise zum Programm" closed the box: the manual is wanted. The box
+    // is modal, so the window opens the manual once it is closed.
+    bool HelpWanted() const { return helpWanted_; }
+
 private:
     void FormCreate();
     void BitBtnXP1Click();
 
-    QString linkTarget_;
+    bool helpWanted_ = false;
 };

@@ -12,6 +12,8 @@
 #include "AddedFonts.h"
 #include "FontNames.h"
 #include "PdfDocument.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
 #include "ReplacementFonts.h"
 
 TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
@@ -49,6 +51,9 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     EmbedBox->setChecked(true);
     KeepWidthsBox = new QCheckBox("Zeichenbreiten der alten Schriftart beibehalten", this);
     KeepWidthsBox->setChecked(true);
+    AllPagesBox = new QCheckBox("auf allen Seiten, die diese Schriftart verwenden", this);
+    AllPagesBox->setToolTip(
+        "Ersetzt die Schriftart überall, wo die Datei sie benutzt, statt nur auf der angezeigten Seite");
     ReplacementInfo = new QLabel(this);
     ReplacementInfo->setWordWrap(true);
     ReplacementInfo->setMaximumWidth(360);
@@ -69,6 +74,7 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(caption);
     layout->addWidget(ComboBox1);
+    layout->addWidget(AllPagesBox);
     layout->addWidget(NewFontBtn, 0, Qt::AlignLeft);
     layout->addWidget(EmbedBox);
     layout->addWidget(KeepWidthsBox);
@@ -79,11 +85,7 @@ TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
 }
 
 void TChangeFontForm::ComboBox1Change() {
-    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0 && !ReplacedIsComposite());
-}
-
-bool TChangeFontForm::ReplacedIsComposite() const {
-    return replacedFont_ >= 0 && doc_.fontList[static_cast<size_t>(replacedFont_)].subtype == "/Type0";
+    OkBtn->setEnabled(ComboBox1->count() > 0 && ComboBox1->currentIndex() >= 0 && !refused_);
 }
 
 bool TChangeFontForm::ChooseFont(QFont& font) {
@@ -120,6 +122,7 @@ void TChangeFontForm::NewFontBtnClick() {
 
 void TChangeFontForm::SetReplacedFont(int32_t fontIndex) {
     replacedFont_ = fontIndex >= 0 && fontIndex < doc_.fontList.Count() ? fontIndex : -1;
+    AllPagesBox->setChecked(false);
     UpdateReplacementInfo();
 }
 
@@ -139,12 +142,17 @@ int32_t TChangeFontForm::ChosenAddedFont() const {
 }
 
 void TChangeFontForm::UpdateReplacementInfo() {
-    if (ReplacedIsComposite()) {
-        OkBtn->setEnabled(false);
-        ReplacementInfo->setText(
-            "Diese Schrift ist eine zusammengesetzte Schrift (Type 0, etwa für chinesische, japanische oder "
-            "koreanische Zeichen). Solche Schriften können noch nicht ersetzt werden.");
-        return;
+    refused_ = false;
+    if (replacedFont_ >= 0 && ComboBox1->currentIndex() >= 0) {
+        const std::string chosen = Utf8ToCp1252(ChosenResourceName().toStdString());
+        if (const auto refusal = RefusedReplacement(doc_, replacedFont_, chosen)) {
+            refused_ = true;
+            OkBtn->setEnabled(false);
+            EmbedBox->setEnabled(false);
+            KeepWidthsBox->setEnabled(false);
+            ReplacementInfo->setText(RefusalText(*refusal));
+            return;
+        }
     }
     const int32_t added = ChosenAddedFont();
     // Another font of the page is already in the file: nothing to embed,

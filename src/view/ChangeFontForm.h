@@ -4,7 +4,8 @@
 // "Neue Schriftart hinzufügen..." adds an installed TrueType font to the
 // document and offers it at once. When the chosen font is an added one,
 // the dialog says which characters of the replaced text it lacks, and
-// offers to embed it and to keep the old widths.
+// offers to embed it and to keep the old widths. A choice that would lose
+// text (see ReplacementChecks.h) is explained and cannot be confirmed.
 #pragma once
 
 #include <QDialog>
@@ -31,11 +32,12 @@ public:
     void NewFontBtnClick();
     // The font record (fontList index) that the dialog replaces; -1 for none.
     void SetReplacedFont(int32_t fontIndex);
-    // Shows what the chosen pair means: missing characters, licence, and
-    // the chosen added font's check box states.
+    // Shows what the chosen pair means: why it cannot be made, missing
+    // characters, licence, and the chosen added font's check box states.
     void UpdateReplacementInfo();
-    // Composite fonts cannot be replaced yet: the dialog says so and offers no OK.
-    bool ReplacedIsComposite() const;
+    // The chosen font would lose text in place of the replaced one: the
+    // dialog says why and offers no OK.
+    bool ChoiceRefused() const { return refused_; }
     // Stores the check boxes in the chosen added font (after OK).
     void StoreChoices();
 
@@ -49,6 +51,10 @@ public:
     QPushButton* CancelBtn = nullptr;
     QCheckBox* EmbedBox = nullptr;
     QCheckBox* KeepWidthsBox = nullptr;
+    // "auf allen Seiten, die diese Schriftart verwenden": off each time the
+    // dialog opens, so that a replacement is made on the shown page unless
+    // asked otherwise.
+    QCheckBox* AllPagesBox = nullptr;
     QLabel* ReplacementInfo = nullptr;
 
 private:
@@ -59,4 +65,5 @@ private:
     TPdfDocument& doc_;
     QFont chooserFont_;
     int32_t replacedFont_ = -1;
+    bool refused_ = false;
 };

@@ -8,31 +8,33 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStringList>
+#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <variant>
 
 #include "PdfDocument.h"
 #include "PdfText.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
 
 namespace {
-
-QString PagesText(const std::vector<int32_t>& pages) {
-    QStringList parts;
-    for (size_t i = 0; i < pages.size();) {
-        size_t j = i;
-        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
-        parts << (j > i ? QString("%1-%2").arg(pages[i]).arg(pages[j]) : QString::number(pages[i]));
-        i = j + 1;
-    }
-    return parts.join(", ");
-}
 
 QTableWidgetItem* ReadOnlyItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    // A column too narrow for its text still lets it be read whole.
+    item->setToolTip(text);
     return item;
+}
+
+void SetCellText(QTableWidgetItem* item, const QString& text) {
+    item->setText(text);
+    item->setToolTip(text);
 }
 
 // Only fonts that are not embedded are listed; embedded ones stay unless a
@@ -46,7 +48,6 @@ bool Listed(const TDocumentFont& font, const TFontChoice& choice) {
 
 TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
     setWindowTitle("Fehlende Schriften einbetten");
-    resize(760, 380);
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
         "Diese Schriftarten sind nicht in die PDF-Datei eingebettet. Sie werden durch die gewählten "
@@ -58,8 +59,17 @@ TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
     Table = new QTableWidget(0, ColumnCount, this);
     Table->setHorizontalHeaderLabels(
         {"Schriftart", "Seiten", "Ersetzen durch", "Breiten bleiben", "Alle Zeichen vorhanden"});
-    Table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
-    Table->horizontalHeader()->setSectionResizeMode(ChoiceColumn, QHeaderView::Stretch);
+    // The short columns are as wide as their captions and texts; the names
+    // and the choice share the rest. What still does not fit is in the
+    // cell's tooltip, and the table scrolls sideways.
+    QHeaderView* header = Table->horizontalHeader();
+    for (int column : {PagesColumn, WidthsColumn, CharactersColumn})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    // As wide as the longest choice shown (see FitChoiceColumn).
+    header->setSectionResizeMode(ChoiceColumn, QHeaderView::Interactive);
+    for (int column = 0; column < ColumnCount; ++column)
+        Table->horizontalHeaderItem(column)->setToolTip(Table->horizontalHeaderItem(column)->text());
     Table->verticalHeader()->hide();
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(Table);
@@ -89,6 +99,7 @@ void TEmbedFontsForm::Fill() {
     if (families_.isEmpty()) families_ = QFontDatabase::families();
     Table->setRowCount(0);
     fonts_.clear();
+    embeddable_.clear();
     int unmatched = 0, similar = 0;
     for (TDocumentFont& font : DocumentFonts(doc_)) {
         const TFontChoice choice = ChooseReplacement(font, rules_);
@@ -96,9 +107,17 @@ void TEmbedFontsForm::Fill() {
         const int row = Table->rowCount();
         Table->insertRow(row);
         fonts_.push_back(std::move(font));
+        embeddable_.push_back(true);
         FillRow(row, choice);
         if (!choice.Replaces()) ++unmatched;
         if (choice.kind == TChoiceKind::Substitute) ++similar;
+    }
+    FitChoiceColumn();
+    if (!isVisible()) FitToTable();
+    if (Table->rowCount() == 0) {
+        // An empty table alone would look as if the dialog did not work.
+        Summary->setText("Alle Schriftarten dieser Datei sind eingebettet; es gibt nichts zu ersetzen.");
+        return;
     }
     QStringList summary;
     if (similar > 0)
@@ -131,9 +150,43 @@ void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
     }
     for (const QString& family : families_) box->addItem(family, family);
     box->setCurrentIndex(choice.Replaces() ? 1 : 0);
+    box->setToolTip(box->currentText());
     Table->setCellWidget(row, ChoiceColumn, box);
-    connect(box, &QComboBox::currentIndexChanged, this, [this, row] { UpdateChecks(row); });
+    connect(box, &QComboBox::currentIndexChanged, this, [this, row, box] {
+        box->setToolTip(box->currentText());
+        UpdateChecks(row);
+        FitChoiceColumn();
+    });
     UpdateChecks(row);
+}
+
+void TEmbedFontsForm::FitChoiceColumn() {
+    // The choice shown in each row, with the list's arrow and frame: the
+    // lists hold every installed family, so their own size hint is that
+    // of the longest family name anywhere.
+    int width = Table->horizontalHeader()->sectionSizeHint(ChoiceColumn);
+    for (int row = 0; row < Table->rowCount(); ++row) {
+        const QComboBox* box = ChoiceBox(row);
+        if (!box) continue;
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        const QSize text(box->fontMetrics().horizontalAdvance(box->currentText()), box->fontMetrics().height());
+        width = std::max(width, box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, box).width() + 8);
+    }
+    Table->horizontalHeader()->resizeSection(ChoiceColumn, width);
+}
+
+void TEmbedFontsForm::FitToTable() {
+    // Every column at the width its caption and texts ask for, as far as
+    // the screen allows.
+    int width = 2 * Table->frameWidth() + Table->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < ColumnCount; ++column)
+        width += std::max(Table->horizontalHeader()->sectionSizeHint(column),
+                          static_cast<const QAbstractItemView*>(Table)->sizeHintForColumn(column));
+    const QMargins margins = layout()->contentsMargins();
+    QSize wanted(std::max(760, width + margins.left() + margins.right()), 380);
+    if (const QScreen* screen = this->screen()) wanted = wanted.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(wanted);
 }
 
 QComboBox* TEmbedFontsForm::ChoiceBox(int row) const {
@@ -165,6 +218,14 @@ void TEmbedFontsForm::UpdateChecks(int row) {
         const auto check = face ? CheckChoice(doc_, font, *face) : std::nullopt;
         if (!check) {
             widths = "keine TrueType-Schriftart";
+        } else if (check->unknownCharacters > 0) {
+            // The pages that show those codes keep the old font.
+            TRefusedReplacement refusal;
+            refusal.oldFont = font.baseFont;
+            refusal.newFont = Utf8ToCp1252(family.toStdString());
+            refusal.unknownCharacters = check->unknownCharacters;
+            widths = check->keepsWidths ? "ja" : "nein";
+            characters = RefusalText(refusal);
         } else {
             widths = check->keepsWidths ? "ja" : "nein";
             characters = check->missing.empty()
@@ -172,11 +233,28 @@ void TEmbedFontsForm::UpdateChecks(int row) {
                              : "fehlen: " + QString::fromStdString(MissingCharactersText(check->missing));
         }
     }
-    Table->item(row, WidthsColumn)->setText(widths);
-    Table->item(row, CharactersColumn)->setText(characters);
+    embeddable_[static_cast<size_t>(row)] = family.isEmpty() || !widths.startsWith("keine");
+    SetCellText(Table->item(row, WidthsColumn), widths);
+    SetCellText(Table->item(row, CharactersColumn), characters);
 }
 
-void TEmbedFontsForm::Apply() {
+bool TEmbedFontsForm::ChoiceEmbeddable(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < embeddable_.size() && embeddable_[static_cast<size_t>(row)];
+}
+
+void TEmbedFontsForm::accept() {
+    QStringList refused;
+    for (int row = 0; row < Table->rowCount(); ++row)
+        if (!ChoiceEmbeddable(row)) refused << Table->item(row, NameColumn)->text() + " → " + ChosenFamily(row);
+    if (refused.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    ShowError("Diese Wahl kann nicht eingebettet werden, weil es keine TrueType-Schriftart ist:\n" +
+              refused.join("\n") + "\n\nBitte wählen Sie eine andere Schriftart oder „nicht ersetzen“.");
+}
+
+QStringList TEmbedFontsForm::Apply() {
     std::vector<TFontChoice> choices(fonts_.size());
     for (size_t row = 0; row < fonts_.size(); ++row) {
         const QString family = ChosenFamily(static_cast<int>(row));
@@ -184,7 +262,17 @@ void TEmbedFontsForm::Apply() {
         choices[row].face = FindInstalledFace(family.toStdString(), fonts_[row].style);
         choices[row].kind = TChoiceKind::Rule;
     }
-    ApplyChoices(doc_, fonts_, choices);
+    const std::vector<std::string> names = ApplyChoices(doc_, fonts_, choices);
+    // The rows said so: pages that show characters no one can name keep
+    // their old font.
+    WithdrawReplacements(doc_, RefusedReplacements(doc_));
+    QStringList notDone;
+    for (size_t row = 0; row < fonts_.size(); ++row) {
+        const QString family = ChosenFamily(static_cast<int>(row));
+        if (!family.isEmpty() && (row >= names.size() || names[row].empty()))
+            notDone << Table->item(static_cast<int>(row), NameColumn)->text() + " → " + family;
+    }
+    return notDone;
 }
 
 std::vector<TReplacementRule> TEmbedFontsForm::RowRules() const {

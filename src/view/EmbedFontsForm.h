@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -34,7 +35,11 @@ public:
     // Chooses a family in a row (added to its list when missing).
     void ChooseFamily(int row, const QString& family);
     // Sets the replacements of every row on all their pages (after OK).
-    void Apply();
+    // Returns the rows whose choice could not be made, as "font → family".
+    QStringList Apply();
+    // Whether the family chosen in a row can be embedded (true for "nicht
+    // ersetzen").
+    bool ChoiceEmbeddable(int row) const;
     // The rows' choices as rules: "Name=Family" for each replaced font.
     std::vector<TReplacementRule> RowRules() const;
 
@@ -48,6 +53,10 @@ public:
     // Receives an error text instead of a message box (tests).
     std::function<void(const QString&)> errorHook;
 
+    // OK: refused, with a message, while a row's choice cannot be embedded;
+    // the dialog stays open for another choice.
+    void accept() override;
+
     QTableWidget* Table = nullptr;
     QLabel* Summary = nullptr;
     QPushButton* LoadRulesBtn = nullptr;
@@ -57,6 +66,8 @@ public:
 
 private:
     void FillRow(int row, const TFontChoice& choice);
+    void FitToTable();
+    void FitChoiceColumn();
     void UpdateChecks(int row);
     void ShowError(const QString& text);
     // The rules file to write or read (the hook's answer in tests); nothing
@@ -67,5 +78,6 @@ private:
     TPdfDocument& doc_;
     std::vector<TReplacementRule> rules_;
     std::vector<TDocumentFont> fonts_;  // the table's rows
+    std::vector<bool> embeddable_;      // per row, as UpdateChecks found
     QStringList families_;
 };

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTreeView>
@@ -22,6 +23,7 @@
 namespace {
 
 const QString kFavouritesName = QStringLiteral("folders.dat");
+const char* const kLastFolderKey = "browser/folder";
 
 bool IsEnterKey(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) return false;
@@ -134,7 +136,10 @@ TFileBrowser::TFileBrowser(const QString& programDir, QWidget* parent) : QWidget
     setTabOrder(folderTree_, fileList_);
 
     LoadFavourites();
-    SetFolder(QDir::homePath());
+    // Where the user left off, else at home (not in the program's folder,
+    // which holds nothing of the user's).
+    const QString last = QSettings().value(kLastFolderKey).toString();
+    SetFolder(!last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath());
 }
 
 QWidget* TFileBrowser::CreateFavouritesRow() {
@@ -214,6 +219,7 @@ void TFileBrowser::SetFolder(const QString& folder) {
     if (!info.isDir()) return;
     const QString path = QDir::cleanPath(info.absoluteFilePath());
     currentFolder_ = path;
+    QSettings().setValue(kLastFolderKey, path);
     fileList_->setRootIndex(fileModel_->setRootPath(path));
     fileList_->clearSelection();
     const QModelIndex treeIndex = dirModel_->index(path);

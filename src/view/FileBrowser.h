@@ -28,7 +28,8 @@ public:
     // configuration folder.
     static QString UserFavouritesFile();
 
-    // Shows a folder in the tree and the list.
+    // Shows a folder in the tree and the list; the browser starts there
+    // next time (the home folder before any was shown).
     void SetFolder(const QString& folder);
     QString CurrentFolder() const;
 

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "FlowLayout.h"
 #include "FontNames.h"
 #include "FontTable.h"
 #include "PageView.h"
@@ -32,40 +33,65 @@ const QColor kAppWorkSpace(171, 171, 171);
 }  // namespace
 
 TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_(&doc) {
+    QWidget* fields = CreateFieldsRow();
+    auto* note = new QLabel("Dies ist eine vereinfachte Darstellung der Seite, der Inhalt bleibt aber 100% erhalten!", this);
+    QFont bold = note->font();
+    bold.setBold(true);
+    note->setFont(bold);
+    note->setWordWrap(true);
+    CreatePageArea();
+    CreateTablePart();
 
-    auto makeTool = [this](const QString& text, const QString& hint) {
-        auto* button = new QToolButton(this);
-        button->setText(text);
-        button->setToolTip(hint);
-        button->setCheckable(true);
-        button->setAutoRaise(true);
-        button->setMinimumWidth(48);
-        return button;
-    };
-    PointerBtn = makeTool("Zeiger", "Zeigt die Schriftart des Textes unter dem Mauszeiger");
-    LupeBtn = makeTool("Lupe", "Vergrößert (linke Maustaste) oder verkleinert (rechte Maustaste)");
-    HandBtn = makeTool("Hand", "Verschiebt die Seite");
+    // Page and table share the height 3 : 1 by their stretch alone (their
+    // size hints would let the table win on a small screen); neither goes
+    // below its minimum, so the commands stay on a small screen.
+    for (QWidget* part : {static_cast<QWidget*>(PageStack), tablePart_})
+        part->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    FitTableMinimum();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+    layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", this));
+    layout->addWidget(fields);
+    layout->addWidget(note);
+    layout->addWidget(PageStack, 3);
+    layout->addWidget(tablePart_, 1);
+
+    connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
+    connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
+    connect(PageView, &TPageView::fontHovered, this, &TFontsTab::FontHovered);
+    connect(PageView, &TPageView::statusTextChanged, this, &TFontsTab::statusTextChanged);
+    SetTabOrder();
+    ShowPageFocus(false);
+    SetDocumentShown(false);
+}
+
+QToolButton* TFontsTab::MakeTool(const QString& text, const QString& hint) {
+    auto* button = new QToolButton(this);
+    button->setText(text);
+    button->setToolTip(hint);
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(48);
+    return button;
+}
+
+QWidget* TFontsTab::CreateFieldsRow() {
+    PointerBtn = MakeTool("Zeiger", "Zeigt die Schriftart des Textes unter dem Mauszeiger");
+    LupeBtn = MakeTool("Lupe", "Vergrößert (linke Maustaste) oder verkleinert (rechte Maustaste)");
+    HandBtn = MakeTool("Hand", "Verschiebt die Seite");
     PointerBtn->setChecked(true);
-    auto* tools = new QButtonGroup(this);
-    tools->setExclusive(true);
-    tools->addButton(PointerBtn, static_cast<int>(TPageView::TTool::Pointer));
-    tools->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
-    tools->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
-    PreviewBtn = makeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
-    DiffBtn = makeTool("Unterschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
+    tools_ = new QButtonGroup(this);
+    tools_->setExclusive(true);
+    tools_->addButton(PointerBtn, static_cast<int>(TPageView::TTool::Pointer));
+    tools_->addButton(LupeBtn, static_cast<int>(TPageView::TTool::Magnifier));
+    tools_->addButton(HandBtn, static_cast<int>(TPageView::TTool::Hand));
+    PreviewBtn = MakeTool("Vorschau", "Zeigt die Seite, wie sie in der Datei steht und wie sie gespeichert wird");
+    DiffBtn = MakeTool("Unterschied", "Markiert in der Vorschau die Pixel, die sich beim Speichern ändern");
     DiffBtn->setEnabled(false);
     connect(PreviewBtn, &QToolButton::toggled, this, &TFontsTab::PreviewBtnClick);
     connect(DiffBtn, &QToolButton::toggled, this, &TFontsTab::DiffBtnClick);
-    // The tools stand in the row of the fields, so that the page below has
-    // the whole width and, on a small screen, the height the column took.
-    auto* toolBar = new QHBoxLayout;
-    toolBar->setSpacing(2);
-    toolBar->addWidget(PointerBtn);
-    toolBar->addWidget(LupeBtn);
-    toolBar->addWidget(HandBtn);
-    toolBar->addSpacing(8);
-    toolBar->addWidget(PreviewBtn);
-    toolBar->addWidget(DiffBtn);
 
     ZoomEd = new TSpinEdit(this);
     ZoomEd->setRange(10, 300);
@@ -84,61 +110,101 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     Label6 = new QLabel("von 0", this);
     FontNameEd = new QLineEdit(this);
     FontNameEd->setReadOnly(true);
-    auto* fields = new QHBoxLayout;
-    fields->addWidget(new QLabel("Zoom:", this));
-    fields->addWidget(ZoomEd);
-    fields->addSpacing(8);
-    fields->addWidget(new QLabel("Seite:", this));
-    fields->addWidget(PageEd);
-    fields->addWidget(Label6);
-    fields->addSpacing(8);
-    fields->addLayout(toolBar);
-    fields->addSpacing(8);
-    fields->addWidget(new QLabel("Gewählte Schriftart:", this));
-    fields->addWidget(FontNameEd, 1);
+    // Room for a name such as "/R11 (Helvetica-BoldOblique)"; a longer one
+    // can be read in the tooltip.
+    FontNameEd->setMinimumWidth(FontNameEd->fontMetrics().horizontalAdvance("/R11 (Helvetica-BoldOblique)") + 12);
+    connect(FontNameEd, &QLineEdit::textChanged, FontNameEd, &QLineEdit::setToolTip);
 
-    auto* note = new QLabel("Dies ist eine vereinfachte Darstellung der Seite, der Inhalt bleibt aber 100% erhalten!", this);
-    QFont bold = note->font();
-    bold.setBold(true);
-    note->setFont(bold);
+    // The row wraps in groups that belong together when the window is too
+    // narrow for one line (2× scaling, a small window): nothing overlaps
+    // and the font field keeps a useful width.
+    auto* row = new QWidget(this);
+    FieldsRow = new TFlowLayout(row, 8);
+    auto group = [row](std::initializer_list<QWidget*> widgets, QWidget* stretch = nullptr) {
+        auto* box = new QWidget(row);
+        auto* layout = new QHBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(2);
+        for (QWidget* widget : widgets) {
+            widget->setParent(box);
+            layout->addWidget(widget, widget == stretch ? 1 : 0);
+        }
+        if (stretch) box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        return box;
+    };
+    auto* zoomCaption = new QLabel("Zoom:", this);
+    auto* pageCaption = new QLabel("Seite:", this);
+    auto* fontCaption = new QLabel("Gewählte Schriftart:", this);
+    zoomCaption->setBuddy(ZoomEd);
+    pageCaption->setBuddy(PageEd);
+    fontCaption->setBuddy(FontNameEd);
+    FieldsRow->addWidget(group({zoomCaption, ZoomEd}));
+    FieldsRow->addWidget(group({pageCaption, PageEd, Label6}));
+    FieldsRow->addWidget(group({PointerBtn, LupeBtn, HandBtn}));
+    FieldsRow->addWidget(group({PreviewBtn, DiffBtn}));
+    FieldsRow->addWidget(group({fontCaption, FontNameEd}, FontNameEd));
+    return row;
+}
 
+void TFontsTab::CreatePageArea() {
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setWidgetResizable(false);
     ScrollBox1->setBackgroundRole(QPalette::Dark);
     QPalette workspace = ScrollBox1->palette();
     workspace.setColor(QPalette::Dark, kAppWorkSpace);
     ScrollBox1->setPalette(workspace);
-    PageView = new TPageView(doc);
+    PageView = new TPageView(*doc_);
     // Focusable, so that the page keys work right after a click on the page.
     PageView->setFocusPolicy(Qt::StrongFocus);
     PageView->installEventFilter(this);
     PageView->AttachControls(PageEd, ZoomEd, FontNameEd, ScrollBox1);
     ScrollBox1->setWidget(PageView);
-    connect(tools, &QButtonGroup::idClicked, this,
-            [this](int id) { PageView->SetTool(static_cast<TPageView::TTool>(id)); });
-    PreviewPane = new TPreviewPane(doc, this);
+    PreviewPane = new TPreviewPane(*doc_, this);
+    connect(tools_, &QButtonGroup::idClicked, this, [this](int id) {
+        PageView->SetTool(static_cast<TPageView::TTool>(id));
+        PreviewPane->SetTool(static_cast<TPageView::TTool>(id));
+    });
     // In the preview the pointer tool still names the font under the
     // pointer: the renderings have the simplified drawing's geometry.
     connect(PreviewPane, &TPreviewPane::pointerMoved, this, [this](int x, int y) {
         if (PageView->Tool() == TPageView::TTool::Pointer) PageView->HoverAt(x, y);
     });
+    connect(PreviewPane, &TPreviewPane::zoomRequested, ZoomEd, &QSpinBox::setValue);
     connect(PreviewPane, &TPreviewPane::statusTextChanged, this, &TFontsTab::statusTextChanged);
+
+    // Without a document the page area says how to get one, instead of
+    // showing an empty sheet.
+    NoDocumentNote = new QLabel(
+        "Keine PDF-Datei geöffnet.\n\nWählen Sie eine Datei auf der Seite „PDF-Datei öffnen“ (Strg+O) oder ziehen "
+        "Sie sie auf das Fenster.",
+        this);
+    NoDocumentNote->setAlignment(Qt::AlignCenter);
+    NoDocumentNote->setWordWrap(true);
+    NoDocumentNote->setAutoFillBackground(true);
+    NoDocumentNote->setBackgroundRole(QPalette::Dark);
+    NoDocumentNote->setPalette(workspace);
+    NoDocumentNote->setMargin(12);
+
     PageStack = new QStackedWidget(this);
     PageStack->addWidget(ScrollBox1);
     PageStack->addWidget(PreviewPane);
+    PageStack->addWidget(NoDocumentNote);
+    // The preview's own minimum (two renderings and their captions) would
+    // push the table and its commands off a small screen.
+    PageStack->setMinimumHeight(120);
+}
 
+void TFontsTab::CreateTablePart() {
     ChangeBtn = new QPushButton("Schriftart ersetzen...", this);
     OldFontBtn = new QPushButton("Alte Schriftart verwenden", this);
     EmbedFontsBtn = new QPushButton("Fehlende Schriften einbetten…", this);
     // One line under the buttons: wrapped beside them it grew to three lines
-    // and pushed the buttons off a small screen. A narrow window cuts it; the
-    // whole text stays in its tip.
-    auto* warning = new QLabel(
+    // and pushed the buttons off a small screen. A narrow window shortens
+    // it; the whole text is then in its tooltip.
+    auto* warning = new TElidedLabel(this);
+    warning->SetText(
         "Achtung: Die Ersetzung schlägt bei fehl, wenn die neue Schriftart eine andere Zeichencodierung als die "
-        "Alte benutzt!",
-        this);
-    warning->setToolTip(warning->text());
-    warning->setMinimumWidth(1);
+        "Alte benutzt!");
 
     FontListView = new QTreeWidget(this);
     FontListView->setColumnCount(kFontColumns);
@@ -155,9 +221,6 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     FontListView->setSelectionMode(QAbstractItemView::SingleSelection);
     FontListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     FontListView->setAllColumnsShowFocus(true);
-    // The preview's own minimum (two renderings and their captions) would
-    // push the table and its commands off a small screen.
-    PageStack->setMinimumHeight(120);
     // The selection stays visible when the table loses the focus.
     QPalette tablePalette = FontListView->palette();
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -178,29 +241,6 @@ TFontsTab::TFontsTab(TPdfDocument& doc, QWidget* parent) : QWidget(parent), doc_
     table->addWidget(FontListView, 1);
     table->addLayout(commands);
     table->addWidget(warning);
-
-    // Page and table share the height 3 : 1 by their stretch alone (their
-    // size hints would let the table win on a small screen); neither goes
-    // below its minimum, so the commands stay on a small screen.
-    for (QWidget* part : {static_cast<QWidget*>(PageStack), tablePart_})
-        part->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    FitTableMinimum();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
-    layout->addWidget(MakeHeader("Schriftarten - Sie können hier nun die Schriftarten ersetzen lassen", this));
-    layout->addLayout(fields);
-    layout->addWidget(note);
-    layout->addWidget(PageStack, 3);
-    layout->addWidget(tablePart_, 1);
-
-    connect(PageEd, &QSpinBox::valueChanged, this, [this] { PageEdChange(); });
-    connect(ZoomEd, &QSpinBox::valueChanged, this, [this] { ZoomEdChange(); });
-    connect(PageView, &TPageView::fontHovered, this, &TFontsTab::FontHovered);
-    connect(PageView, &TPageView::statusTextChanged, this, &TFontsTab::statusTextChanged);
-    SetTabOrder();
-    ShowPageFocus(false);
 }
 
 void TFontsTab::FitTableMinimum() {
@@ -241,8 +281,30 @@ void TFontsTab::ShowPageFocus(bool focused) {
 
 void TFontsTab::SetDocument(TPdfDocument& doc) {
     doc_ = &doc;
+    // What the pointer named belongs to the previous document.
+    ClearHover();
     PageView->SetDocument(doc);
     PreviewPane->SetDocument(doc);
+    SetDocumentShown(doc.pageList.Count() > 0);
+}
+
+void TFontsTab::SetDocumentShown(bool shown) {
+    documentShown_ = shown;
+    // Without pages the page commands have nothing to work on.
+    for (QWidget* command : std::initializer_list<QWidget*>{PageEd, ZoomEd, PointerBtn, LupeBtn, HandBtn, PreviewBtn,
+                                                            FontNameEd, FontListView, ChangeBtn, OldFontBtn,
+                                                            EmbedFontsBtn})
+        command->setEnabled(shown);
+    DiffBtn->setEnabled(shown && PreviewBtn->isChecked());
+    if (!shown)
+        PageStack->setCurrentWidget(NoDocumentNote);
+    else
+        PageStack->setCurrentWidget(PreviewBtn->isChecked() ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
+}
+
+void TFontsTab::ClearHover() {
+    FontNameEd->clear();
+    PageView->ClearMarks();
 }
 
 void TFontsTab::ShowFirstPage() {
@@ -295,6 +357,8 @@ void TFontsTab::PageEdChange() {
     // The nested change event of the corrected value does the same work;
     // the outer run repeats it for the field's value, which is then final.
     if (PageEd->value() > pageCount) PageEd->setValue(pageCount);
+    // The field named a font of the page the pointer was over.
+    ClearHover();
     RefreshFontTable(PageEd->value());
     PageView->Refresh();
     // A new page starts at its top, not where the last one was scrolled to.
@@ -311,13 +375,17 @@ bool TFontsTab::PreviewShown() const {
     return PageStack->currentWidget() == PreviewPane;
 }
 
+bool TFontsTab::DocumentShown() const {
+    return documentShown_;
+}
+
 void TFontsTab::ShowPreviewPage() {
     if (PreviewShown()) PreviewPane->ShowPage(PageEd->value(), ZoomEd->value());
 }
 
 void TFontsTab::PreviewBtnClick(bool on) {
-    PageStack->setCurrentWidget(on ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
-    DiffBtn->setEnabled(on);
+    if (documentShown_) PageStack->setCurrentWidget(on ? static_cast<QWidget*>(PreviewPane) : ScrollBox1);
+    DiffBtn->setEnabled(on && documentShown_);
     if (!on) {
         DiffBtn->setChecked(false);
         emit statusTextChanged(QString());
@@ -336,9 +404,12 @@ void TFontsTab::RefreshFontTable(int page) {
     for (const int32_t index : FontTableRows(*doc_, page)) {
         const TFontRecord& font = doc_->fontList[static_cast<size_t>(index)];
         const std::string& shown = font.replacementName.empty() ? font.resName : font.replacementName;
-        FontListView->addTopLevelItem(new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
-                                                           FontEmbeddedText(font), FontEncodingText(font),
-                                                           FromCp1252(shown)}));
+        auto* item = new QTreeWidgetItem({FromCp1252(font.resName), FontName(font), FontTypeText(font),
+                                          FontEmbeddedText(font), FontEncodingText(font), FromCp1252(shown)});
+        // A cell too narrow for its text ("WinAnsiEncoding + Differences")
+        // shows the whole text as its tooltip.
+        for (int column = 0; column < kFontColumns; ++column) item->setToolTip(column, item->text(column));
+        FontListView->addTopLevelItem(item);
     }
     FontListView->setUpdatesEnabled(true);
 }

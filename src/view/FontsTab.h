@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,6 +17,7 @@ class QStackedWidget;
 class QToolButton;
 class QTreeWidget;
 class TPdfDocument;
+class TFlowLayout;
 class TPageView;
 class TPreviewPane;
 
@@ -31,6 +33,12 @@ public:
     void SetDocument(TPdfDocument& doc);
     // A freshly shown document starts at its first page, fitted to the width.
     void ShowFirstPage();
+    // With a document (pages to show) the page commands work; without one
+    // they are disabled and the page area says how to open a file.
+    void SetDocumentShown(bool shown);
+    bool DocumentShown() const;
+    // Empties "Gewählte Schriftart:" and takes the pointer's marks back.
+    void ClearHover();
     // The page the tab shows (1-based).
     int CurrentPage() const;
     // One step of the zoom ladder in or out.
@@ -68,6 +76,9 @@ public:
     QPushButton* OldFontBtn = nullptr;
     QPushButton* EmbedFontsBtn = nullptr;
     QTreeWidget* FontListView = nullptr;
+    // The fields and tools above the page, wrapping when narrow.
+    TFlowLayout* FieldsRow = nullptr;
+    QLabel* NoDocumentNote = nullptr;
 
 signals:
     // Text for the first panel of the window's status bar.
@@ -78,6 +89,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    QToolButton* MakeTool(const QString& text, const QString& hint);
+    QWidget* CreateFieldsRow();
+    void CreatePageArea();
+    void CreateTablePart();
     void PageEdChange();
     void ZoomEdChange();
     bool PreviewShown() const;
@@ -89,6 +104,8 @@ private:
     void ShowPageFocus(bool focused);
 
     TPdfDocument* doc_;
+    bool documentShown_ = false;
+    QButtonGroup* tools_ = nullptr;
     // The table with its commands, below the page.
     QWidget* tablePart_ = nullptr;
 };

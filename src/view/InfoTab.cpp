@@ -2,6 +2,8 @@
 
 #include <QDateEdit>
 #include <QDateTime>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "OpenMessages.h"
+#include "Conformance.h"
 #include "PdfDocument.h"
 #include "WindowParts.h"
 
@@ -32,7 +35,83 @@ TDateTimeValue WithTime(TDateTimeValue value, const QTime& time) {
     return value;
 }
 
+// Stands for "no date": below every date a file can name (years 1 to 9999
+// are read, and year 1 is not a date anybody writes).
+const QDate kUnsetDate(1, 1, 1);
+
+// Whether the file gives the date under `key` (the reader leaves the time
+// of opening in a date it lacks); the text of one that cannot be read.
+bool FileHasDate(const TPdfDocument& doc, const std::string& key, QString& unreadable) {
+    const std::optional<TInfoDate> date = FileInfoDate(doc, key);
+    if (date && !date->readable) unreadable = QString::fromStdString(date->token);
+    return date && date->readable;
+}
+
 }  // namespace
+
+// ---- date field ------------------------------------------------------------------
+
+TDateField::TDateField(QWidget* parent) : QDateEdit(parent) {
+    setDateRange(kUnsetDate, QDate(9999, 12, 31));
+    setSpecialValueText("nicht gesetzt");
+    setDisplayFormat("dd.MM.yyyy");
+    setCalendarPopup(true);
+}
+
+QSize TDateField::WithRoomForUnset(QSize size) const {
+    const QFontMetrics metrics = fontMetrics();
+    const int extra = metrics.horizontalAdvance(specialValueText()) - metrics.horizontalAdvance("00.00.0000");
+    if (extra > 0) size.rwidth() += extra;
+    return size;
+}
+
+QSize TDateField::sizeHint() const {
+    return WithRoomForUnset(QDateEdit::sizeHint());
+}
+
+QSize TDateField::minimumSizeHint() const {
+    return WithRoomForUnset(QDateEdit::minimumSizeHint());
+}
+
+void TDateField::SetUnset() {
+    setDate(kUnsetDate);
+}
+
+bool TDateField::IsSet() const {
+    return date() != kUnsetDate;
+}
+
+void TDateField::StartAtToday() {
+    if (!IsSet() && isEnabled()) setDate(QDate::currentDate());
+}
+
+void TDateField::mousePressEvent(QMouseEvent* event) {
+    // Before the popup opens, so that it shows this month.
+    StartAtToday();
+    QDateEdit::mousePressEvent(event);
+}
+
+void TDateField::keyPressEvent(QKeyEvent* event) {
+    // Moving on with Tab leaves the field as it is.
+    if (!event->text().isEmpty() && event->text().at(0).isPrint()) StartAtToday();
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+        if (!IsSet()) {
+            StartAtToday();
+            return;
+        }
+    }
+    QDateEdit::keyPressEvent(event);
+}
+
+void TDateField::stepBy(int steps) {
+    if (!IsSet()) {
+        StartAtToday();
+        return;
+    }
+    QDateEdit::stepBy(steps);
+}
+
+// ---- the tab ---------------------------------------------------------------------
 
 TInfoTab::TInfoTab(QWidget* parent) : QWidget(parent) {
     auto* body = new QHBoxLayout;
@@ -47,14 +126,10 @@ TInfoTab::TInfoTab(QWidget* parent) : QWidget(parent) {
 
 QLayout* TInfoTab::CreateForm() {
     for (QLineEdit** edit : {&Edit1, &Edit2, &Edit3, &Edit4, &Edit5, &Edit6}) *edit = new QLineEdit(this);
-    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1 = new TDateField(this);
     DateTimePicker2 = new QTimeEdit(this);
-    DateTimePicker3 = new QDateEdit(this);
+    DateTimePicker3 = new TDateField(this);
     DateTimePicker4 = new QTimeEdit(this);
-    for (QDateEdit* date : {DateTimePicker1, DateTimePicker3}) {
-        date->setDisplayFormat("dd.MM.yyyy");
-        date->setCalendarPopup(true);
-    }
     for (QTimeEdit* time : {DateTimePicker2, DateTimePicker4}) time->setDisplayFormat("HH:mm:ss");
     NowBtn = new QPushButton("Auf jetzt setzen", this);
     connect(NowBtn, &QPushButton::clicked, this, &TInfoTab::NowBtnClick);
@@ -88,6 +163,11 @@ QLayout* TInfoTab::CreateForm() {
     PermissionsLabel->setWordWrap(true);
     form->addWidget(new QLabel("Berechtigungen:", this), row, 0, Qt::AlignTop);
     form->addWidget(PermissionsLabel, row, 1, 1, 3);
+    ++row;
+    ClaimsLabel = new QLabel(this);
+    ClaimsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addWidget(new QLabel("Konformität:", this), row, 0);
+    form->addWidget(ClaimsLabel, row, 1, 1, 3);
     form->setColumnStretch(3, 1);
     form->setRowStretch(row + 1, 1);
     return form;
@@ -101,10 +181,44 @@ void TInfoTab::ConnectFields() {
     auto dateEdited = [this](TField field) {
         if (!filling_) emit edited(field);
     };
-    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(TField::CreationDate); });
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, [this, dateEdited] {
+        FollowDate(DateTimePicker1, DateTimePicker2);
+        dateEdited(TField::CreationDate);
+    });
     connect(DateTimePicker2, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(TField::CreationDate); });
-    connect(DateTimePicker3, &QDateEdit::dateChanged, this, [dateEdited] { dateEdited(TField::ModDate); });
+    connect(DateTimePicker3, &QDateEdit::dateChanged, this, [this, dateEdited] {
+        FollowDate(DateTimePicker3, DateTimePicker4);
+        dateEdited(TField::ModDate);
+    });
     connect(DateTimePicker4, &QTimeEdit::timeChanged, this, [dateEdited] { dateEdited(TField::ModDate); });
+}
+
+void TInfoTab::FollowDate(TDateField* date, QTimeEdit* time) {
+    const bool wasFilling = filling_;
+    filling_ = true;
+    if (!date->IsSet()) {
+        time->setSpecialValueText("–");
+        time->setTime(time->minimumTime());
+    } else if (!time->specialValueText().isEmpty()) {
+        // The date was just set: its time starts at now, like the date.
+        time->setSpecialValueText(QString());
+        const QTime now = QTime::currentTime();
+        time->setTime(QTime(now.hour(), now.minute(), now.second()));
+    }
+    time->setEnabled(date->IsSet());
+    filling_ = wasFilling;
+}
+
+void TInfoTab::ShowDate(TDateField* date, QTimeEdit* time, bool set, const QDate& day, const QTime& clock) {
+    // Cleared first, so that FollowDate sees a date that was unset.
+    time->setSpecialValueText(QString());
+    if (set) {
+        date->setDate(day);
+        time->setTime(clock);
+    } else {
+        date->SetUnset();
+    }
+    FollowDate(date, time);
 }
 
 void TInfoTab::ShowValues(const TPdfDocument& doc) {
@@ -119,17 +233,48 @@ void TInfoTab::ShowValues(const TPdfDocument& doc) {
     const auto& t2 = doc.DateTimePicker2;
     const auto& d3 = doc.DateTimePicker3;
     const auto& t4 = doc.DateTimePicker4;
-    DateTimePicker1->setDate(QDate(d1.year, d1.month, d1.day));
-    DateTimePicker2->setTime(QTime(t2.hour, t2.minute, t2.second));
-    DateTimePicker3->setDate(QDate(d3.year, d3.month, d3.day));
-    DateTimePicker4->setTime(QTime(t4.hour, t4.minute, t4.second));
+    // The reader leaves the time of opening in dates the file lacks; those
+    // show as not set, unless the user has set them since.
+    QString unreadableCreation, unreadableMod;
+    const bool creationSet = doc.creationDateEdited || FileHasDate(doc, "/CreationDate", unreadableCreation);
+    const bool modSet = doc.modDateEdited || FileHasDate(doc, "/ModDate", unreadableMod);
+    ShowDate(DateTimePicker1, DateTimePicker2, creationSet, QDate(d1.year, d1.month, d1.day),
+             QTime(t2.hour, t2.minute, t2.second));
+    ShowDate(DateTimePicker3, DateTimePicker4, modSet, QDate(d3.year, d3.month, d3.day),
+             QTime(t4.hour, t4.minute, t4.second));
+    const auto unreadableTip = [](const QString& text) {
+        return text.isEmpty() ? QString() : "In der Datei steht ein Datum, das sich nicht lesen lässt: " + text;
+    };
+    DateTimePicker1->setToolTip(unreadableTip(unreadableCreation));
+    DateTimePicker3->setToolTip(unreadableTip(unreadableMod));
     // Long texts show their beginning, not their end.
     for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) edit->setCursorPosition(0);
     EncryptionLabel->setText(QString::fromStdString(EncryptionText(doc.Security())));
     QStringList permissions;
     for (const std::string& text : PermissionTexts(doc.Permissions())) permissions << QString::fromStdString(text);
     PermissionsLabel->setText(permissions.join(", "));
+    shownValues_ = Values();
     filling_ = false;
+}
+
+QStringList TInfoTab::Values() const {
+    QStringList values;
+    for (const QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) values << edit->text();
+    for (const QDateTimeEdit* field : std::initializer_list<const QDateTimeEdit*>{
+             DateTimePicker1, DateTimePicker2, DateTimePicker3, DateTimePicker4})
+        values << field->text();
+    return values;
+}
+
+bool TInfoTab::ChangedSinceShown() const {
+    return Values() != shownValues_;
+}
+
+void TInfoTab::ShowClaims(const TXmpClaims& claims) {
+    QStringList parts;
+    for (const std::string* claim : {&claims.pdfa, &claims.pdfx})
+        if (!claim->empty()) parts << QString::fromStdString(*claim);
+    ClaimsLabel->setText(parts.isEmpty() ? QString("keine Angabe") : parts.join(", "));
 }
 
 void TInfoTab::StoreValues(TPdfDocument& doc) const {
@@ -139,10 +284,16 @@ void TInfoTab::StoreValues(TPdfDocument& doc) const {
     doc.Edit4 = Edit4->text().toStdString();
     doc.Edit5 = Edit5->text().toStdString();
     doc.Edit6 = Edit6->text().toStdString();
-    doc.DateTimePicker1 = WithDate(doc.DateTimePicker1, DateTimePicker1->date());
-    doc.DateTimePicker2 = WithTime(doc.DateTimePicker2, DateTimePicker2->time());
-    doc.DateTimePicker3 = WithDate(doc.DateTimePicker3, DateTimePicker3->date());
-    doc.DateTimePicker4 = WithTime(doc.DateTimePicker4, DateTimePicker4->time());
+    // A date not set keeps what the document holds; it is not written
+    // unless set (the writer goes by the edited flags).
+    if (DateTimePicker1->IsSet()) {
+        doc.DateTimePicker1 = WithDate(doc.DateTimePicker1, DateTimePicker1->date());
+        doc.DateTimePicker2 = WithTime(doc.DateTimePicker2, DateTimePicker2->time());
+    }
+    if (DateTimePicker3->IsSet()) {
+        doc.DateTimePicker3 = WithDate(doc.DateTimePicker3, DateTimePicker3->date());
+        doc.DateTimePicker4 = WithTime(doc.DateTimePicker4, DateTimePicker4->time());
+    }
 }
 
 void TInfoTab::NowBtnClick() {

@@ -1,6 +1,9 @@
 #include "MainForm.h"
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +23,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -46,6 +50,7 @@
 #include "FontNames.h"
 #include "FontTable.h"
 #include "FontsTab.h"
+#include "HelpWindow.h"
 #include "ImageBtn.h"
 #include "InfoTab.h"
 #include "OpenMessages.h"
@@ -57,12 +62,18 @@
 #include "PreviewPane.h"
 #include "ReaderBridge.h"
 #include "RecentFiles.h"
+#include "RefusalText.h"
+#include "ReplacementChecks.h"
+#include "SaveReport.h"
 #include "SaveTab.h"
 #include "WindowParts.h"
 
 namespace {
 
 const char* const kAppTitle = "PDF Glyphwell";
+
+// The manual's section for each tab, in tab order: F1 opens the manual there.
+const char* const kTabSections[] = {"oeffnen", "schriftarten", "informationen", "speichern"};
 
 // The dialog's text for a name ReplacementChoices offers on a page: that
 // font's caption (a font of the page, or an added one).
@@ -135,6 +146,7 @@ TMainForm::TMainForm(const QString& programDir, QWidget* parent)
     ApplyScreenFont();
     InfoFieldsChanged();
     UpdateSaveAvailability();
+    UpdateDocumentCommands();
     CreateShortcuts();
     setAcceptDrops(true);
 }
@@ -151,7 +163,10 @@ void TMainForm::CreateShortcuts() {
     });
     add(this, Qt::CTRL | Qt::Key_S, [this] { SaveBtnClick(); });
     add(this, Qt::CTRL | Qt::Key_Q, [this] { close(); });
-    add(this, Qt::Key_F1, [this] { wwwBtnClick(); });
+    add(this, Qt::Key_F1, [this] {
+        const int tab = PageControl1->currentIndex();
+        ShowHelp(tab >= 0 && tab < static_cast<int>(std::size(kTabSections)) ? kTabSections[tab] : QString());
+    });
     // Page keys turn pages only on the tab with the page, so that the file
     // list keeps them for scrolling.
     QWidget* pageTab = PageControl1->widget(1);
@@ -255,10 +270,10 @@ QWidget* TMainForm::CreateInfoTab() {
     // A date the user touched is written as set; the others keep the
     // file's creation date and get the time of saving as modification.
     connect(InfoTab, &TInfoTab::edited, this, [this](TInfoTab::TField field) {
-        if (field == TInfoTab::TField::CreationDate) doc_->creationDateEdited = true;
-        if (field == TInfoTab::TField::ModDate) doc_->modDateEdited = true;
+        if (field == TInfoTab::TField::CreationDate) doc_->creationDateEdited = InfoTab->DateTimePicker1->IsSet();
+        if (field == TInfoTab::TField::ModDate) doc_->modDateEdited = InfoTab->DateTimePicker3->IsSet();
         InfoTab->StoreValues(*doc_);
-        SetModified(true);
+        RefreshModified();
     });
     return InfoTab;
 }
@@ -298,11 +313,12 @@ QWidget* TMainForm::CreateBottomBar() {
 }
 
 void TMainForm::CreateStatusBar() {
-    StatusPanel0 = new QLabel(this);
-    StatusPanel0->setFixedWidth(350);
+    // The text panel takes the width the progress panel leaves; a text
+    // longer than that ends in "…" and can be read whole in its tooltip.
+    StatusPanel0 = new TElidedLabel(this);
     StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusPanel1 = new TProgressPanel(this);
-    statusBar()->addWidget(StatusPanel0);
+    statusBar()->addWidget(StatusPanel0, 1);
     statusBar()->addWidget(StatusPanel1);
 }
 
@@ -362,25 +378,19 @@ void TMainForm::EndeBtnClick() {
 }
 
 void TMainForm::ueberbtnClick() {
-    TAboutBox box(LinkTarget(), this);
+    TAboutBox box(this);
     box.exec();
-}
-
-QString TMainForm::LinkTarget() const {
-    QDir dir(programDir_);
-    // Installed, the README lies beside the program; in a build tree it is
-    // a few folders up, in the source tree.
-    for (int level = 0; level < 5; ++level) {
-        const QString candidate = dir.filePath("README.md");
-        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).absoluteFilePath();
-        if (!dir.cdUp()) break;
-    }
-    return {};
+    // The box is modal: the manual opens once it is closed.
+    if (box.HelpWanted()) ShowHelp();
 }
 
 void TMainForm::wwwBtnClick() {
-    const QString target = LinkTarget();
-    if (!target.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    ShowHelp();
+}
+
+void TMainForm::ShowHelp(const QString& section) {
+    if (!HelpWindow) HelpWindow = new THelpWindow(programDir_, this);
+    HelpWindow->ShowManual(section);
 }
 
 // ---- opening --------------------------------------------------------------------
@@ -399,6 +409,7 @@ bool TMainForm::ConfirmDiscardChanges(const QString& caption) {
 }
 
 bool TMainForm::ReadIntoFreshDocument(const QString& path, const std::string& password) {
+    ShrinkShownDocument();
     std::unique_ptr<TPdfDocument> fresh = NewDocument();
     reading_ = fresh.get();
     readingVersionItem_ = -1;
@@ -417,6 +428,10 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path, const std::string& pa
         reading_ = nullptr;
         readerMessages_.clear();
         SetStatusText("Öffnen von " + QFileInfo(path).fileName() + " abgebrochen.");
+        fresh.reset();
+        ReturnFreedMemory();
+        // The shown document gave its preview back for the reading.
+        FontsTab->ShowPreviewPage();
         UpdateSaveAvailability();
         return false;
     }
@@ -448,6 +463,10 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path, const std::string& pa
             shown = true;
             break;
     }
+    // A document that was not shown, or the one it replaced, is gone now.
+    fresh.reset();
+    ReturnFreedMemory();
+    if (!shown) FontsTab->ShowPreviewPage();
     UpdateSaveAvailability();
     if (closeAfterOpen_) {
         closeConfirmed_ = true;
@@ -486,6 +505,24 @@ std::optional<QString> TMainForm::AskPassword(const QString& fileName, int attem
     dialog.setCancelButtonText("Abbrechen");
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
+}
+
+void TMainForm::ShrinkShownDocument() {
+    // While another file is read the shown document keeps only what cannot
+    // be had again: the file's pages are read from the file again when
+    // needed, the preview and the pictures are made again when shown.
+    FontsTab->PreviewPane->Release();
+    FontsTab->PageView->InvalidateImageCache();
+    if (!doc_->Source().empty()) doc_->Source().Release(0, doc_->Source().size());
+}
+
+void TMainForm::ReturnFreedMemory() {
+#ifdef __GLIBC__
+    // The reader's thread allocates from an arena of its own, which keeps
+    // what a cancelled or replaced document freed: the next open would
+    // start on top of it.
+    malloc_trim(0);
+#endif
 }
 
 void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password) {
@@ -539,7 +576,9 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     documentPath_ = path;
     if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
     InfoFieldsChanged();
+    InfoTab->ShowClaims(DocumentClaims(*doc_));
     SetModified(false);
+    UpdateDocumentCommands();
     SetStatusText(QString());
     // On the tab first, so that the page is fitted to the room it has there.
     PageControl1->setCurrentIndex(1);
@@ -549,6 +588,26 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
 void TMainForm::SetModified(bool modified) {
     modified_ = modified;
     UpdateTitle();
+}
+
+bool TMainForm::DocumentChanged() const {
+    for (const TFontRecord& font : doc_->fontList) {
+        // An added font is written into the file even when nothing uses it.
+        if (font.hidden) return true;
+        // A font replaced by itself writes nothing new.
+        if (!font.replacementName.empty() && font.replacementName != font.resName) return true;
+    }
+    return InfoTab->ChangedSinceShown();
+}
+
+void TMainForm::RefreshModified() {
+    SetModified(DocumentChanged());
+}
+
+void TMainForm::UpdateDocumentCommands() {
+    const bool shown = doc_->pageList.Count() > 0;
+    FontsTab->SetDocumentShown(shown);
+    InfoTab->setEnabled(shown);
 }
 
 void TMainForm::UpdateTitle() {
@@ -580,14 +639,12 @@ void TMainForm::UpdateChangePermission() {
 }
 
 void TMainForm::SetStatusText(const QString& text) {
-    if (StatusPanel0) StatusPanel0->setText(text);
+    if (StatusPanel0) StatusPanel0->SetText(text);
 }
 
 void TMainForm::ShowProgressWindow() {
-    OpenPDFForm->show();
-    OpenPDFForm->raise();
     // Painted before the reader starts, not once it has found the pages.
-    OpenPDFForm->repaint();
+    OpenPDFForm->ShowPainted();
 }
 
 void TMainForm::CloseProgressWindow() {
@@ -649,24 +706,55 @@ void TMainForm::ChangeBtnClick() {
     if (page < 1 || page > doc_->pageList.Count()) return;
 
     QComboBox* choices = ChangeFontForm->ComboBox1;
-    const int remembered = std::max(choices->currentIndex(), 0);
     choices->clear();
     // Shown with the fonts' names; the item's data is the resource name that
     // the replacement is made with.
     for (const std::string& name : ReplacementChoices(*doc_, page))
         choices->addItem(ChoiceCaption(*doc_, page, name), FromCp1252(name));
-    choices->setCurrentIndex(remembered < choices->count() ? remembered : 0);
-    ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
+    // The font the row uses now is selected: OK alone changes nothing.
     const std::vector<int32_t> rows = FontTableRows(*doc_, page);
-    ChangeFontForm->SetReplacedFont(row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : -1);
+    const int32_t replaced = row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : -1;
+    if (replaced >= 0) {
+        const TFontRecord& font = doc_->fontList[static_cast<size_t>(replaced)];
+        const std::string& current = font.replacementName.empty() ? font.resName : font.replacementName;
+        choices->setCurrentIndex(std::max(0, choices->findData(FromCp1252(current))));
+    }
+    ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
+    ChangeFontForm->SetReplacedFont(replaced);
 
     const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
     if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
+    const std::string chosen = ToCp1252(ChangeFontForm->ChosenResourceName());
+    // The dialog offers no OK for a choice that would lose text; this holds
+    // whatever closed it.
+    if (row < static_cast<int>(rows.size())) {
+        if (const auto refusal = RefusedReplacement(*doc_, rows[static_cast<size_t>(row)], chosen)) {
+            ShowMessage(RefusalText(*refusal).toStdString(), TMsgIcon::Error);
+            return;
+        }
+    }
     ChangeFontForm->StoreChoices();
-    const QString chosen = ChangeFontForm->ChosenResourceName();
-    SetReplacement(*doc_, page, row, ToCp1252(chosen));
-    SetModified(true);
+    if (ChangeFontForm->AllPagesBox->isChecked() && replaced >= 0) {
+        const std::string oldName = doc_->fontList[static_cast<size_t>(replaced)].resName;
+        SayReplacedEverywhere(oldName, chosen, SetReplacementEverywhere(*doc_, page, row, chosen));
+    } else {
+        SetReplacement(*doc_, page, row, chosen);
+    }
+    RefreshModified();
     FontsTab->ReplacementsChanged();
+}
+
+void TMainForm::SayReplacedEverywhere(const std::string& oldName, const std::string& newName,
+                                      const TEverywhereOutcome& outcome) {
+    const QString oldText = FromCp1252(oldName), newText = FromCp1252(newName);
+    const auto pages = [](size_t count) {
+        return count == 1 ? QString("1 Seite") : QString("%1 Seiten").arg(QLocale().toString(qulonglong{count}));
+    };
+    QString text = oldText + " wird auf " + pages(outcome.pagesReplaced.size()) + " durch " + newText + " ersetzt.";
+    if (!outcome.pagesWithout.empty())
+        text += " Auf " + pages(outcome.pagesWithout.size()) + " gibt es " + newText + " nicht; dort bleibt " +
+                oldText + ".";
+    SetStatusText(text);
 }
 
 void TMainForm::OldFontBtnClick() {
@@ -675,9 +763,10 @@ void TMainForm::OldFontBtnClick() {
     if (row < 0) return;
     const int page = FontsTab->CurrentPage();
     const std::vector<int32_t> rows = FontTableRows(*doc_, page);
-    const bool hadReplacement =
-        row < static_cast<int>(rows.size()) && !doc_->fontList[static_cast<size_t>(rows[row])].replacementName.empty();
-    if (ClearReplacement(*doc_, page, row) && hadReplacement) SetModified(true);
+    if (row >= static_cast<int>(rows.size())) return;
+    ClearReplacement(*doc_, page, row);
+    // Taking back the only change leaves nothing to save.
+    RefreshModified();
     FontsTab->ReplacementsChanged();
 }
 
@@ -687,9 +776,13 @@ void TMainForm::EmbedFontsBtnClick() {
     dialog.Fill();
     const int result = testHooks.embedFonts ? testHooks.embedFonts(dialog) : dialog.exec();
     if (result != QDialog::Accepted) return;
-    dialog.Apply();
-    SetModified(true);
+    const QStringList notDone = dialog.Apply();
+    RefreshModified();
     FontsTab->ReplacementsChanged();
+    // Every choice is done or said: one that could not be made is named.
+    if (!notDone.isEmpty())
+        ShowMessage(("Diese Schriftarten wurden nicht ersetzt:\n" + notDone.join("\n")).toStdString(),
+                    TMsgIcon::Error);
 }
 
 void TMainForm::ChooseFontBtnClick() {
@@ -731,6 +824,7 @@ void TMainForm::SaveBtnClick() {
         SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
         return;
     }
+    if (!TakeBackRefusedReplacements()) return;
     const std::optional<std::string> path = AskSaveFileName();
     if (!path) return;
     const TWriteOutcome outcome = [&] {
@@ -747,12 +841,39 @@ void TMainForm::SaveBtnClick() {
         return;
     }
     SetModified(false);
-    if (!outcome.report.raisedVersion.empty()) AddStatusLine(RaisedVersionLine(outcome.report.raisedVersion));
+    viewerFailed_ = false;
     if (ShowSavedFileWanted()) ShowFileInViewer(*path);
     // The saved file becomes the shown document, so that what the window
-    // shows is what the file holds; it keeps the passwords of this one.
+    // shows is what the file holds.
+    // It keeps the passwords of this one.
     const std::string password = doc_->Password();
-    ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)), password);
+    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)), password);
+    // Said after the re-reading, which empties the status line.
+    QStringList lines = SaveReportLines(outcome.report);
+    if (viewerFailed_)
+        lines << "Gespeichert. Die Datei kann nicht angezeigt werden: Auf diesem System ist kein Programm zum "
+                 "Anzeigen von PDF-Dateien eingerichtet.";
+    if (shown && !lines.isEmpty()) SetStatusText(lines.join(" "));
+    QStringList broken;
+    for (const TClaimProblem& problem : outcome.report.claimProblems) broken << ClaimProblemText(problem);
+    if (!broken.isEmpty()) Ask(QMessageBox::Warning, kAppTitle, broken.join("\n"), QMessageBox::Ok);
+}
+
+bool TMainForm::TakeBackRefusedReplacements() {
+    // The dialogs make no replacement that would lose text; should the
+    // document hold one all the same, it is never written, and the rest
+    // only when the user agrees.
+    const std::vector<TRefusedReplacement> refused = RefusedReplacements(*doc_);
+    if (refused.empty()) return true;
+    QStringList lines;
+    for (const TRefusedReplacement& refusal : refused) lines << RefusalLine(refusal);
+    lines << QString() << "Die übrigen Änderungen ohne diese Ersetzungen speichern?";
+    if (Ask(QMessageBox::Warning, kAppTitle, lines.join("\n"), QMessageBox::Yes | QMessageBox::No) !=
+        QMessageBox::Yes)
+        return false;
+    WithdrawReplacements(*doc_, refused);
+    FontsTab->ReplacementsChanged();
+    return true;
 }
 
 std::optional<std::string> TMainForm::AskSaveFileName() {
@@ -779,7 +900,8 @@ bool TMainForm::ShowSavedFileWanted() {
 }
 
 void TMainForm::ShowFileInViewer(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    viewerFailed_ = !(testHooks.openFile ? testHooks.openFile(file) : QDesktopServices::openUrl(QUrl::fromLocalFile(file)));
 }
 
 // ---- messages ------------------------------------------------------------------------
@@ -787,8 +909,16 @@ void TMainForm::ShowFileInViewer(const std::string& path) {
 QMessageBox::StandardButton TMainForm::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                            QMessageBox::StandardButtons buttons) {
     if (testHooks.message) return testHooks.message(icon, caption, text);
-    QMessageBox box(icon, caption, text, buttons, this);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(icon, caption, text, buttons, this);
+    return static_cast<QMessageBox::StandardButton>(box->exec());
+}
+
+std::unique_ptr<QMessageBox> TMainForm::MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
+                                                       const QString& text, QMessageBox::StandardButtons buttons,
+                                                       QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(icon, caption, text, buttons, parent);
+    KeepTitleReadable(*box);
+    return box;
 }
 
 void TMainForm::ShowMessage(const std::string& text, TMsgIcon icon) {

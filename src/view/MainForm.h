@@ -22,13 +22,16 @@
 
 #include "DocumentUi.h"
 #include "FontMeasurer.h"
+#include "FontTable.h"
 #include "PdfDocument.h"
 
 class QLabel;
 class QPushButton;
 class QTabWidget;
 class TChangeFontForm;
+class TElidedLabel;
 class TEmbedFontsForm;
+class THelpWindow;
 class TImageBtn;
 class TFontsTab;
 class TInfoTab;
@@ -70,6 +73,9 @@ struct TDialogHooks {
     std::function<int(TChangeFontForm&)> changeFont;
     // "Fehlende Schriften einbetten": the same for that dialog.
     std::function<int(TEmbedFontsForm&)> embedFonts;
+    // Showing a saved file in the system's viewer: returns whether a viewer
+    // could be started.
+    std::function<bool(const QString& path)> openFile;
     // Called on the reader's thread each time the reader of an open looks up
     // from its work, with the status label it set last. A hook that acts on
     // the window must do so on the window's thread (a blocking queued call).
@@ -120,11 +126,12 @@ public:
     void ChooseFontBtnClick();
     void SaveBtnClick();
     void ueberbtnClick();
+    // "Hinweise zum Programm": the manual.
     void wwwBtnClick();
     void EndeBtnClick();
-    // What the link button opens: the README beside the program or in the
-    // source tree above it.
-    QString LinkTarget() const;
+    // The manual in its window, at a section (an anchor of the manual) or at
+    // its top.
+    void ShowHelp(const QString& section = QString());
 
     // ---- TDocumentUi ----------------------------------------------------------
     void ShowMessage(const std::string& text, TMsgIcon icon) override;
@@ -147,6 +154,11 @@ public:
     // How often the password dialog asks before the open gives up.
     static constexpr int kPasswordTries = 3;
 
+    // A message box as the window shows it: wide enough for its title.
+    static std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
+                                                       const QString& text, QMessageBox::StandardButtons buttons,
+                                                       QWidget* parent);
+
     // ---- controls (named as the handlers name them) ---------------------------
     QTabWidget* PageControl1 = nullptr;
     // The tabs, each a widget of its own with its own controls.
@@ -154,13 +166,15 @@ public:
     TFontsTab* FontsTab = nullptr;
     TInfoTab* InfoTab = nullptr;
     TSaveTab* SaveTab = nullptr;
-    QLabel* StatusPanel0 = nullptr;
+    TElidedLabel* StatusPanel0 = nullptr;
     TProgressPanel* StatusPanel1 = nullptr;
     TImageBtn* UeberBtn = nullptr;
     TImageBtn* EndeBtn = nullptr;
     QPushButton* WwwBtn = nullptr;
     TOpenPDFForm* OpenPDFForm = nullptr;
     TChangeFontForm* ChangeFontForm = nullptr;
+    // Made when first asked for.
+    THelpWindow* HelpWindow = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -171,6 +185,10 @@ private:
     // `password`: the one to try first on an encrypted file (the file just
     // saved keeps the passwords of the one it was saved from).
     bool ReadIntoFreshDocument(const QString& path, const std::string& password = {});
+    // Memory: what the shown document can do without while another is read,
+    // and what documents gone gave back.
+    void ShrinkShownDocument();
+    static void ReturnFreedMemory();
     // Runs the reader on its own thread and the window's events meanwhile.
     void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password);
     // Reads the file, asking for the password while the open needs one
@@ -183,6 +201,13 @@ private:
     void RememberOpenedFile(const QString& path);
     std::unique_ptr<TPdfDocument> NewDocument();
     void SetModified(bool modified);
+    // Whether the shown document would be saved differently from its file.
+    bool DocumentChanged() const;
+    void RefreshModified();
+    // The page commands and the information tab work on a shown document.
+    void UpdateDocumentCommands();
+    void SayReplacedEverywhere(const std::string& oldName, const std::string& newName,
+                               const TEverywhereOutcome& outcome);
     void UpdateTitle();
     void UpdateSaveAvailability();
     // The replacing commands and saving, allowed when the document may be
@@ -199,6 +224,9 @@ private:
     void CreateShortcuts();
     void ApplyScreenFont();
     bool FormCloseQuery();
+    // Before a save: replacements that would lose text are taken back when
+    // the user agrees; false when the save is not to go on.
+    bool TakeBackRefusedReplacements();
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);
 
@@ -218,6 +246,8 @@ private:
     // progress window while the reader goes on).
     std::vector<std::pair<QString, bool>> readerMessages_;
     bool modified_ = false;
+    // The last attempt to show a saved file found no viewer.
+    bool viewerFailed_ = false;
     QFont screenFont_;
     bool closeAfterOpen_ = false;
     bool closeConfirmed_ = false;

@@ -1,13 +1,17 @@
 #include "OpenPDFForm.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TOpenPDFForm::TOpenPDFForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle("PDF-Datei öffnen...");
@@ -50,6 +54,26 @@ TOpenPDFForm::TOpenPDFForm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(StatusMemo, 1);
     layout->addWidget(statusBar1);
+}
+
+void TOpenPDFForm::ShowPainted() {
+    show();
+    raise();
+    // show() only asks the window system for the window; until the window
+    // system has exposed it, painting does nothing, and the exposure arrives
+    // on a later turn of the event loop, which a busy reader's thread may
+    // delay past the first pages. Its answer is taken here (no user input).
+    // A window manager may keep the window hidden: then the reader starts
+    // after a short while anyway.
+    constexpr qint64 kLongestWaitMs = 1000;
+    QElapsedTimer waited;
+    waited.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < kLongestWaitMs) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    repaint();
 }
 
 void TOpenPDFForm::BreakBtnClick() {

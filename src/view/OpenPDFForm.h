@@ -18,6 +18,9 @@ public:
 
     // Emits cancelClicked and nothing else.
     void BreakBtnClick();
+    // Shows the window and returns once it is on screen and painted, so that
+    // the user sees it before a reader's thread competes for the processor.
+    void ShowPainted();
     // While a file is read, closing the window means cancelling.
     void SetReading(bool reading) { reading_ = reading; }
 

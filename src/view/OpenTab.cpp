@@ -13,7 +13,6 @@
 
 TOpenTab::TOpenTab(const QString& programDir, QWidget* parent) : QWidget(parent) {
     FileBrowser = new TFileBrowser(programDir, this);
-    FileBrowser->SetFolder(programDir);
     connect(FileBrowser, &TFileBrowser::openRequested, this, &TOpenTab::openRequested);
 
     RecentFiles = new TRecentFiles(this);

@@ -226,6 +226,12 @@ bool TPageView::IsMarked(int32_t pos) const {
     return std::find(markedItems_.begin(), markedItems_.end(), pos) != markedItems_.end();
 }
 
+void TPageView::ClearMarks() {
+    if (markedItems_.empty()) return;
+    markedItems_.clear();
+    update();
+}
+
 void TPageView::SetDocument(TPdfDocument& doc) {
     doc_ = &doc;
     markedItems_.clear();

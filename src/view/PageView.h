@@ -122,6 +122,8 @@ public:
     // Whether the last pointer movement marked the run at this position of
     // the display list.
     bool IsMarked(int32_t pos) const;
+    // Takes the pointer's marks back (another page, another document).
+    void ClearMarks();
     // The magnifier's click: zoom in or out about a page-area point.
     void MagnifyAt(int x, int y, bool zoomIn);
     // Pictures are converted when first drawn and kept within a budget; the

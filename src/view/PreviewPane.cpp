@@ -1,5 +1,6 @@
 #include "PreviewPane.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -9,12 +10,18 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "PageView.h"
 #include "PdfDocument.h"
+#include "ContentRewrite.h"
+#include "OutputFile.h"
 #include "PdfWriter.h"
 
 // One page of the preview: a rendering, or white paper of the page's size
-// with a note while the rendering is under way.
+// with a note while the rendering is under way. A rendering made for a
+// high-resolution screen has more pixels than the sheet has logical ones;
+// it is drawn at the screen's own pixels, not scaled up.
 class TPreviewSheet : public QWidget {
 public:
     explicit TPreviewSheet(TPreviewPane& pane) : QWidget(&pane), pane_(pane) {
@@ -22,10 +29,11 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    void Show(const QImage& image, const QSize& paperSize, const QString& note) {
+    void Show(const QImage& image, qreal pixelRatio, const QSize& paperSize, const QString& note) {
         image_ = image;
+        ratio_ = pixelRatio > 0 ? pixelRatio : 1.0;
         note_ = note;
-        const QSize size = image.isNull() ? paperSize : image.size();
+        const QSize size = image.isNull() ? paperSize : (QSizeF(image.size()) / ratio_).toSize();
         if (this->size() != size) resize(size);
         update();
     }
@@ -34,7 +42,9 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
         if (!image_.isNull()) {
-            painter.drawImage(event->rect(), image_, event->rect());
+            const QRectF target(event->rect());
+            const QRectF source(target.topLeft() * ratio_, target.size() * ratio_);
+            painter.drawImage(target, image_, source);
             return;
         }
         painter.fillRect(event->rect(), Qt::white);
@@ -42,14 +52,22 @@ protected:
         painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, note_);
     }
 
+    void mousePressEvent(QMouseEvent* event) override {
+        pane_.SheetPressed(event->position().toPoint(), event->button());
+    }
+
     void mouseMoveEvent(QMouseEvent* event) override {
         const QPoint at = event->position().toPoint();
+        if (pane_.SheetDragged(at)) return;
         emit pane_.pointerMoved(at.x(), at.y());
     }
+
+    void mouseReleaseEvent(QMouseEvent*) override { pane_.SheetReleased(); }
 
 private:
     TPreviewPane& pane_;
     QImage image_;
+    qreal ratio_ = 1.0;
     QString note_;
 };
 
@@ -103,15 +121,32 @@ TPreviewPane::TPreviewPane(TPdfDocument& doc, QWidget* parent) : QWidget(parent)
 
 int TPreviewPane::Dpi() const { return dpiOverride_ > 0 ? dpiOverride_ : logicalDpiX(); }
 
-double TPreviewPane::RenderDpi() const { return Dpi() * zoom_ / 100.0; }
+double TPreviewPane::PixelRatio() const {
+    return pixelRatioOverride_ > 0 ? pixelRatioOverride_ : std::max<qreal>(1.0, devicePixelRatioF());
+}
+
+// The screen's own pixels: on a high-resolution screen the page is rendered
+// finer, so that it is as sharp as the text around it.
+double TPreviewPane::RenderDpi() const { return Dpi() * zoom_ / 100.0 * PixelRatio(); }
 
 void TPreviewPane::DocumentOpened() {
-    // Both sides are made when the pane is next shown: a copy of a large
-    // file in memory costs nothing as long as nobody looks at the preview.
-    renderer_.SetDocument(TPreviewSide::Before, QByteArray());
-    renderer_.SetDocument(TPreviewSide::After, QByteArray());
+    // Both sides are made when the pane is next shown: nothing is loaded or
+    // written as long as nobody looks at the preview. The renderer lets go
+    // of the document's bytes before this returns.
+    renderer_.SetDocument(TPreviewSide::Before, {});
+    renderer_.SetDocument(TPreviewSide::After, {});
+    if (!shownResult_.isEmpty()) QFile::remove(shownResult_);
+    shownResult_.clear();
     fileStale_ = resultStale_ = true;
     before_ = after_ = QImage();
+    difference_ = TPixelDifference();
+    differenceValid_ = false;
+}
+
+void TPreviewPane::Release() {
+    DocumentOpened();
+    // The sheets drop their copies of the renderings too.
+    UpdateSheets();
 }
 
 void TPreviewPane::SetDocument(TPdfDocument& doc) {
@@ -121,31 +156,68 @@ void TPreviewPane::SetDocument(TPdfDocument& doc) {
 
 void TPreviewPane::ReadFile() {
     fileStale_ = false;
-    const bool readable = !doc_->Source().empty() && doc_->pageList.Count() > 0;
-    renderer_.SetDocument(TPreviewSide::Before,
-                          readable ? QByteArray(reinterpret_cast<const char*>(doc_->Source().data()), static_cast<qsizetype>(doc_->Source().size()))
-                                   : QByteArray(),
-                          QByteArray::fromStdString(doc_->Password()));
+    const TFileBytes& file = doc_->Source();
+    const bool readable = !file.empty() && doc_->pageList.Count() > 0;
+    // The file's bytes where the document holds them, not a copy: the
+    // document outlives the renderer's use (SetDocument and DocumentOpened
+    // take them back before another document is shown).
+    TPreviewSource source;
+    source.password = QByteArray::fromStdString(doc_->Password());
+    if (readable)
+        source.bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
+    renderer_.SetDocument(TPreviewSide::Before, source);
 }
 
 void TPreviewPane::ReplacementsChanged() {
     resultStale_ = true;
 }
 
+// The writer's bytes into a file of the preview's own, without the flushes
+// to disk that a saved file gets: it only lives while it is shown.
+class TPreviewFileSink : public TByteSink {
+public:
+    explicit TPreviewFileSink(const QString& path) : file_(path) { ok_ = file_.open(QIODevice::WriteOnly); }
+    void Write(const void* data, size_t size) override {
+        if (ok_) ok_ = file_.write(static_cast<const char*>(data), static_cast<qint64>(size)) == qint64(size);
+        written_ += static_cast<int64_t>(size);
+    }
+    using TByteSink::Write;
+    int64_t Position() const override { return written_; }
+    bool Finish() {
+        file_.close();
+        return ok_ && file_.error() == QFileDevice::NoError;
+    }
+
+private:
+    QFile file_;
+    bool ok_ = false;
+    int64_t written_ = 0;
+};
+
 void TPreviewPane::WriteResult() {
     resultStale_ = false;
-    QByteArray pdf;
-    if (doc_->pageList.Count() > 0) {
+    TPreviewSource source;
+    source.password = QByteArray::fromStdString(doc_->Password());
+    if (doc_->pageList.Count() > 0 && scratch_.isValid()) {
+        // Written to a file that Poppler reads as it needs it: the preview
+        // holds no second copy of a large document in memory.
+        const QString path = scratch_.filePath(QString("gespeichert-%1.pdf").arg(++written_));
         try {
-            const std::string bytes = WritePdfToMemory(*doc_, doc_->Ui().VersionItem());
-            pdf = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            TRewrittenPageContents rewritten(*doc_);
+            TPreviewFileSink sink(path);
+            WritePdf(*doc_, sink, doc_->Ui().VersionItem());
+            if (sink.Finish()) source.path = path;
         } catch (const std::exception&) {
-            // Too little memory for a second copy of the file: the right
-            // side says "Keine Vorschau", saving itself is not affected.
-            pdf.clear();
+            // Too little memory for writing: the right side says "Keine
+            // Vorschau"; saving itself is not affected.
         }
+        if (source.path.isEmpty()) QFile::remove(path);
     }
-    renderer_.SetDocument(TPreviewSide::After, pdf, QByteArray::fromStdString(doc_->Password()));
+    renderer_.SetDocument(TPreviewSide::After, source);
+    // The renderer has the new file open, or none; the previous one can go
+    // (an open file stays readable until it is closed).
+    if (!shownResult_.isEmpty()) QFile::remove(shownResult_);
+    shownResult_ = source.path;
 }
 
 void TPreviewPane::ShowPage(int page, int zoomPercent) {
@@ -201,9 +273,10 @@ void TPreviewPane::UpdateSheets() {
             return QString("Diese Seite kann nicht gezeichnet werden.");
         return QString("Die Seite wird gezeichnet …");
     };
-    beforeSheet_->Show(before_, paper, note(TPreviewSide::Before));
+    const qreal ratio = PixelRatio();
+    beforeSheet_->Show(before_, ratio, paper, note(TPreviewSide::Before));
     const TPixelDifference* difference = differenceShown_ ? Difference() : nullptr;
-    afterSheet_->Show(difference ? difference->overlay : after_, paper, note(TPreviewSide::After));
+    afterSheet_->Show(difference ? difference->overlay : after_, ratio, paper, note(TPreviewSide::After));
 }
 
 void TPreviewPane::UpdateStatus() {
@@ -220,4 +293,50 @@ void TPreviewPane::UpdateStatus() {
     if (text == status_) return;
     status_ = text;
     emit statusTextChanged(text);
+}
+
+// ---- mouse tools -----------------------------------------------------------------
+
+void TPreviewPane::SetTool(TPageView::TTool tool) {
+    tool_ = tool;
+    panning_ = false;
+    QCursor cursor(Qt::ArrowCursor);
+    if (tool == TPageView::TTool::Magnifier) cursor = TPageView::LupeCursor();
+    if (tool == TPageView::TTool::Hand) cursor = TPageView::DragCursor();
+    beforeSheet_->setCursor(cursor);
+    afterSheet_->setCursor(cursor);
+}
+
+void TPreviewPane::SheetPressed(const QPoint& at, Qt::MouseButton button) {
+    if (tool_ == TPageView::TTool::Hand && button == Qt::LeftButton) {
+        panning_ = true;
+        panStart_ = at;
+        return;
+    }
+    if (tool_ != TPageView::TTool::Magnifier) return;
+    // As on the simplified page: the clicked point comes to the middle at
+    // the new zoom, which the tab's zoom field takes (and shows the page at).
+    const int oldZoom = zoom_;
+    const int newZoom = PageGeometry::MagnifiedZoom(oldZoom, button == Qt::LeftButton);
+    emit zoomRequested(newZoom);
+    QScrollArea* area = beforeArea_;
+    const QSize sheet = beforeSheet_->size();
+    area->horizontalScrollBar()->setValue(
+        PageGeometry::MagnifierScroll(at.x(), oldZoom, zoom_, area->viewport()->width(), sheet.width()));
+    area->verticalScrollBar()->setValue(
+        PageGeometry::MagnifierScroll(at.y(), oldZoom, zoom_, area->viewport()->height(), sheet.height()));
+}
+
+bool TPreviewPane::SheetDragged(const QPoint& at) {
+    if (!panning_) return false;
+    // The sheets scroll together, so moving the left one moves both.
+    QScrollBar* h = beforeArea_->horizontalScrollBar();
+    QScrollBar* v = beforeArea_->verticalScrollBar();
+    h->setValue(PageGeometry::ClampScroll(h->value() + panStart_.x() - at.x(), beforeSheet_->width()));
+    v->setValue(PageGeometry::ClampScroll(v->value() + panStart_.y() - at.y(), beforeSheet_->height()));
+    return true;
+}
+
+void TPreviewPane::SheetReleased() {
+    panning_ = false;
 }

@@ -7,11 +7,14 @@
 #pragma once
 
 #include <QImage>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <cstdint>
 #include <optional>
 
+#include "PageView.h"
 #include "PixelDifference.h"
 #include "PreviewRenderer.h"
 
@@ -28,12 +31,27 @@ public:
     // Screen resolution the zoom refers to (the screen's; tests may fix it).
     int Dpi() const;
     void SetDpi(int dpi) { dpiOverride_ = dpi; }
+    // Device pixels per logical pixel of the screen (tests may fix it).
+    double PixelRatio() const;
+    void SetPixelRatio(double ratio) { pixelRatioOverride_ = ratio; }
+
+    // The tab's mouse tool: the pointer names fonts (pointerMoved), the
+    // magnifier asks for another zoom about the clicked point, the hand
+    // drags both pages.
+    void SetTool(TPageView::TTool tool);
+    // The sheets' mouse events.
+    void SheetPressed(const QPoint& at, Qt::MouseButton button);
+    bool SheetDragged(const QPoint& at);  // true while the hand drags
+    void SheetReleased();
 
     // A file was read (or reading failed): the next ShowPage gives the left
     // side the file's bytes and writes the right side anew.
     void DocumentOpened();
     // Another document is shown from now on; as after DocumentOpened.
     void SetDocument(TPdfDocument& doc);
+    // Gives up the renderings and both versions of the document (while
+    // another file is read); the next ShowPage makes them again.
+    void Release();
     // A replacement was set or taken back: the next ShowPage writes the
     // right side anew. (Writing costs time on large files, so a pane that
     // is not shown does not write.)
@@ -53,6 +71,10 @@ public:
     // are there.
     std::optional<int64_t> ChangedPixels();
 
+    // The file the right side is rendered from: the document as it would
+    // be saved now (empty until the preview was shown).
+    const QString& ResultFile() const { return shownResult_; }
+
     QScrollArea* BeforeArea() const { return beforeArea_; }
     QScrollArea* AfterArea() const { return afterArea_; }
 
@@ -61,6 +83,9 @@ signals:
     void statusTextChanged(const QString& text);
     // The mouse moved over either page, at (x, y) of the page area.
     void pointerMoved(int x, int y);
+    // The magnifier was clicked: the page is wanted at this zoom (the pane
+    // shows it when ShowPage follows, and keeps the clicked point in view).
+    void zoomRequested(int zoomPercent);
 
 private:
     double RenderDpi() const;
@@ -78,6 +103,10 @@ private:
     QScrollArea* beforeArea_ = nullptr;
     QScrollArea* afterArea_ = nullptr;
     int dpiOverride_ = 0;
+    double pixelRatioOverride_ = 0;
+    TPageView::TTool tool_ = TPageView::TTool::Pointer;
+    bool panning_ = false;
+    QPoint panStart_;
     int page_ = 1;
     int zoom_ = 100;
     bool fileStale_ = true;
@@ -90,4 +119,9 @@ private:
     qint64 differenceOf_[2] = {0, 0};
     bool differenceValid_ = false;
     QString status_;
+    // The files the right side is written to, one after the other; the one
+    // shown now.
+    QTemporaryDir scratch_{QDir::tempPath() + "/glyphwell-vorschau-XXXXXX"};
+    int written_ = 0;
+    QString shownResult_;
 };

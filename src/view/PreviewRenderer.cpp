@@ -18,10 +18,15 @@ uint64_t PackWanted(int page, int64_t dpiMilli) {
 
 }  // namespace
 
-TPreviewDocument::TPreviewDocument(const QByteArray& pdf, const QByteArray& password) {
-    if (pdf.isEmpty()) return;
-    // The user or the owner password: Poppler tries it as either.
-    doc_ = Poppler::Document::loadFromData(pdf, password, password);
+TPreviewDocument::TPreviewDocument(const TPreviewSource& source) {
+    if (!source.bytes.isEmpty()) {
+        bytes_.setData(source.bytes);
+        if (!bytes_.open(QIODevice::ReadOnly)) return;
+        // Poppler tries the password as either.
+        doc_ = Poppler::Document::load(&bytes_, source.password, source.password);
+    } else if (!source.path.isEmpty()) {
+        doc_ = Poppler::Document::load(source.path, source.password, source.password);
+    }
     if (!doc_ || doc_->isLocked()) {
         doc_.reset();
         return;
@@ -50,10 +55,10 @@ class TPreviewWorker : public QObject {
 public:
     explicit TPreviewWorker(std::shared_ptr<std::atomic<uint64_t>> wanted) : wanted_(std::move(wanted)) {}
 
-    void Load(int side, int generation, const QByteArray& pdf, const QByteArray& password) {
+    void Load(int side, int generation, const TPreviewSource& source) {
         docs_[side].reset();
         generations_[side] = generation;
-        if (!pdf.isEmpty()) docs_[side] = std::make_unique<TPreviewDocument>(pdf, password);
+        if (!source.IsEmpty()) docs_[side] = std::make_unique<TPreviewDocument>(source);
     }
 
     void Render(int side, int generation, int page, double dpi, int64_t dpiMilli) {
@@ -101,18 +106,25 @@ TPreviewRenderer::TKey TPreviewRenderer::Key(int page, double dpi) {
     return {page, std::llround(dpi * 1000.0)};
 }
 
-void TPreviewRenderer::SetDocument(TPreviewSide side, const QByteArray& pdf, const QByteArray& password) {
+void TPreviewRenderer::SetDocument(TPreviewSide side, const TPreviewSource& source) {
     const size_t s = Index(side);
     const int generation = ++generation_[s];
-    hasDocument_[s] = !pdf.isEmpty();
+    hasDocument_[s] = !source.IsEmpty();
     cache_[s].clear();
     pending_[s].clear();
-    QMetaObject::invokeMethod(
-        worker_,
-        [worker = worker_, side = static_cast<int>(s), generation, pdf, password] {
-            worker->Load(side, generation, pdf, password);
-        },
-        Qt::QueuedConnection);
+    auto load = [worker = worker_, side = static_cast<int>(s), generation, source] {
+        worker->Load(side, generation, source);
+    };
+    if (showsBytes_[s]) {
+        // The old bytes belong to the caller, who may free them as soon as
+        // this returns: renderings queued for them are skipped, the one under
+        // way is waited for.
+        wanted_->store(~uint64_t{0});
+        QMetaObject::invokeMethod(worker_, load, Qt::BlockingQueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(worker_, load, Qt::QueuedConnection);
+    }
+    showsBytes_[s] = !source.bytes.isEmpty();
 }
 
 QImage TPreviewRenderer::Page(TPreviewSide side, int page, double dpi) {

@@ -1,12 +1,15 @@
 // Poppler renderings of two versions of a document, made on a thread of
 // their own: the file as it was read ("before") and the file as it would be
 // saved now ("after"). Pages are rendered on demand and kept per page and
-// resolution; giving a side new bytes drops that side's pages.
+// resolution, within a budget; giving a side a new document drops that
+// side's pages.
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
+#include <QString>
 #include <QThread>
 
 #include <atomic>
@@ -18,6 +21,18 @@
 
 enum class TPreviewSide { Before = 0, After = 1 };
 
+// The PDF file a side shows: a file on disk (read as Poppler needs it), or
+// bytes in memory. Bytes are not copied: whoever hands them over keeps them
+// until the side has been given another source (SetDocument returns only
+// once the renderer has let go of the old bytes).
+struct TPreviewSource {
+    QString path;
+    QByteArray bytes;
+    // Of an encrypted file: the user or the owner password.
+    QByteArray password;
+    bool IsEmpty() const { return path.isEmpty() && bytes.isEmpty(); }
+};
+
 namespace Poppler {
 class Document;
 }
@@ -28,8 +43,7 @@ class TPreviewDocument {
 public:
     // Bytes Poppler cannot read, or an encrypted file, give a document
     // without pages.
-    // `password`: of an encrypted file, the user or the owner password.
-    explicit TPreviewDocument(const QByteArray& pdf, const QByteArray& password = {});
+    explicit TPreviewDocument(const TPreviewSource& source);
     ~TPreviewDocument();
     TPreviewDocument(const TPreviewDocument&) = delete;
     TPreviewDocument& operator=(const TPreviewDocument&) = delete;
@@ -40,6 +54,8 @@ public:
     QImage Render(int page, double dpi) const;
 
 private:
+    // Bytes are read through a device, so that Poppler never copies them.
+    QBuffer bytes_;
     std::unique_ptr<Poppler::Document> doc_;
 };
 
@@ -51,10 +67,11 @@ public:
     explicit TPreviewRenderer(QObject* parent = nullptr);
     ~TPreviewRenderer() override;
 
-    // New bytes for a side (empty: no document). Its cached pages are
-    // dropped and renderings still under way for the old bytes are thrown
-    // away when they arrive.
-    void SetDocument(TPreviewSide side, const QByteArray& pdf, const QByteArray& password = {});
+    // Another document for a side (empty: none). Its cached pages are
+    // dropped and renderings still under way for the old document are
+    // thrown away when they arrive. When the side showed bytes in memory,
+    // this returns once the renderer no longer reads them.
+    void SetDocument(TPreviewSide side, const TPreviewSource& source);
     bool HasDocument(TPreviewSide side) const { return hasDocument_[Index(side)]; }
 
     // The rendering of a page (0-based) at `dpi` dots per inch, if it is in
@@ -68,8 +85,9 @@ public:
     bool Failed(TPreviewSide side, int page, double dpi) const;
 
     // Bytes of pixels kept per side; the renderings used longest ago go
-    // first.
-    static constexpr int64_t kCacheBytes = int64_t{192} << 20;
+    // first. A page at a large zoom takes about 12 MB: the pages just
+    // turned from stay, the whole document is not held twice.
+    static constexpr int64_t kCacheBytes = int64_t{32} << 20;
 
 signals:
     void pageRendered(TPreviewSide side, int page);
@@ -95,6 +113,7 @@ private:
     uint64_t useClock_ = 0;
     int generation_[2] = {0, 0};
     bool hasDocument_[2] = {false, false};
+    bool showsBytes_[2] = {false, false};
     std::map<TKey, TEntry> cache_[2];
     std::set<TKey> pending_[2];
 };

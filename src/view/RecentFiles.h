@@ -1,6 +1,7 @@
 // The last ten files opened successfully, newest first, offered under the
 // tab "PDF-Datei öffnen" (double click or Enter opens one). Kept in the
-// user's settings (QSettings).
+// user's settings (QSettings). A file that no longer exists is not offered,
+// and the newest entry is always in sight.
 #pragma once
 
 #include <QListWidget>
@@ -16,6 +17,8 @@ public:
     // Puts a file at the top (once), drops what falls beyond ten, and
     // stores the list.
     void Add(const QString& path);
+    // Takes files that were deleted or moved away out of the list.
+    void DropMissing();
     QStringList Files() const;
 
 signals:
@@ -23,6 +26,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Store() const;

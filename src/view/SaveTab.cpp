@@ -15,7 +15,8 @@ TSaveTab::TSaveTab(QWidget* parent) : QWidget(parent) {
     ShowPDFCheck = new QCheckBox("PDF Datei nach dem Speichern anzeigen", this);
     ShowPDFCheck->setChecked(true);
     PDFVersionBox = new QComboBox(this);
-    PDFVersionBox->addItems({"1.2 (Acrobat 3 and later)", "1.3 (Acrobat 4 and later)", "1.4 (Acrobat 5 and later)"});
+    PDFVersionBox->addItems({"1.2 (Acrobat 3 and later)", "1.3 (Acrobat 4 and later)", "1.4 (Acrobat 5 and later)",
+                             "1.5 (Acrobat 6 and later)", "1.6 (Acrobat 7 and later)", "1.7 (Acrobat 8 and later)"});
     PDFVersionBox->setCurrentIndex(1);
     auto* note = new QLabel(
         "Achtung: Die Datei wird nach dem Speichern unmittelbar wieder neu im Programm geöffnet, so dass die jetzt "

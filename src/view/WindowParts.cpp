@@ -1,10 +1,15 @@
 #include "WindowParts.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 #include "PdfText.h"
@@ -161,6 +166,28 @@ QPixmap DiskPicture() {
     return pixmap;
 }
 
+int TitleBarWidth(const QString& title) {
+    // Title bars use a bold font somewhat larger than the window's; room
+    // for the window's icon and three buttons comes on top.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    font.setPointSizeF(std::max(font.pointSizeF(), 11.0));
+    constexpr int kIconAndButtons = 160;
+    return QFontMetrics(font).horizontalAdvance(title) + kIconAndButtons;
+}
+
+void KeepTitleReadable(QDialog& dialog) {
+    const int wanted = TitleBarWidth(dialog.windowTitle());
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        // A message box sizes itself from its grid: a spacer across it holds
+        // the width.
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    } else {
+        dialog.setMinimumWidth(wanted);
+    }
+}
+
 QLabel* MakeHeader(const QString& text, QWidget* parent) {
     auto* header = new QLabel(text, parent);
     header->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -173,6 +200,7 @@ QLabel* MakeHeader(const QString& text, QWidget* parent) {
     font.setBold(true);
     header->setFont(font);
     header->setContentsMargins(6, 3, 6, 3);
+    header->setWordWrap(true);
     return header;
 }
 
@@ -200,4 +228,46 @@ QFrame* MakeSidePanel(const QString& title, const QPixmap& picture, QWidget* par
     layout->addWidget(image);
     layout->addStretch(1);
     return panel;
+}
+
+// ---- elided label ------------------------------------------------------------
+
+TElidedLabel::TElidedLabel(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void TElidedLabel::SetText(const QString& text) {
+    setText(text);
+    UpdateToolTip();
+}
+
+QString TElidedLabel::ShownText() const {
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+bool TElidedLabel::IsElided() const {
+    return ShownText() != text();
+}
+
+QSize TElidedLabel::minimumSizeHint() const {
+    const QMargins margins = contentsMargins();
+    const int frame = 2 * frameWidth();
+    return QSize(fontMetrics().averageCharWidth() * 8 + margins.left() + margins.right() + frame,
+                 QLabel::minimumSizeHint().height());
+}
+
+void TElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()) | Qt::TextSingleLine, palette(),
+                          isEnabled(), ShownText(), foregroundRole());
+}
+
+void TElidedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    UpdateToolTip();
+}
+
+void TElidedLabel::UpdateToolTip() {
+    setToolTip(IsElided() ? text() : QString());
 }

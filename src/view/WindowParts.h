@@ -4,13 +4,34 @@
 #pragma once
 
 #include <QIcon>
+#include <QLabel>
 #include <QPixmap>
 #include <QSpinBox>
 #include <QString>
 #include <string>
 
+class QDialog;
 class QFrame;
-class QLabel;
+
+// A one-line label that shows as much of its text as its width allows and
+// ends it in "…" where it is cut; the whole text is then its tooltip. Its
+// minimum width is small, so that a long text never widens the window.
+class TElidedLabel : public QLabel {
+public:
+    explicit TElidedLabel(QWidget* parent = nullptr);
+    // Sets the text (and the tooltip, when the text does not fit).
+    void SetText(const QString& text);
+    bool IsElided() const;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QString ShownText() const;
+    void UpdateToolTip();
+};
 
 // A spin field whose text, when it is not a number (an emptied field), reads
 // as the field's minimum, so that emptying the page field shows page 1.
@@ -45,7 +66,14 @@ QPixmap ExitButtonPicture(bool pressed);
 QPixmap SheetPicture();
 QPixmap DiskPicture();
 
-// The bold caption bar at the top of each tab.
+// The width a window needs for its title to be read whole in the title bar
+// (the title in a title bar's font, its icon and buttons beside it).
+int TitleBarWidth(const QString& title);
+// Widens a dialog's layout to TitleBarWidth: a message box with a short
+// text is otherwise so narrow that the window manager cuts its title.
+void KeepTitleReadable(QDialog& dialog);
+
+// The bold caption bar at the top of each tab; a long caption wraps.
 QLabel* MakeHeader(const QString& text, QWidget* parent);
 // The green panel at the left of a tab, with a title and a picture.
 QFrame* MakeSidePanel(const QString& title, const QPixmap& picture, QWidget* parent);

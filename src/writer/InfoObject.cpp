@@ -16,6 +16,22 @@ bool IsEditedKey(const std::string& key) {
     return false;
 }
 
+struct TInfoText {
+    const char* key;
+    const std::string& value;
+};
+
+// The old dictionary's entry with this key and a value.
+const TDictEntry* OldInfoEntry(const TPdfDocument& doc, const std::string& key) {
+    return EntryWithKey(doc.infoEntries, key);
+}
+
+// An entry the user left as it was keeps its bytes, whichever of the ways
+// to write the same text the producer chose.
+bool KeptAsRead(const TDictEntry& old, const std::string& value) {
+    return TextStringToUtf8(StringTokenBytes(old.tokens[1])) == value;
+}
+
 std::string TwoDigits(int32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
@@ -101,18 +117,37 @@ std::string TextStringToken(const std::string& utf8) {
     return hex + ">";
 }
 
+std::string ModDateText(const TPdfDocument& doc) {
+    if (doc.modDateEdited) return PdfDateText(doc.DateTimePicker3, doc.DateTimePicker4);
+    const TDateTimeValue now = NowLocal();
+    return PdfDateText(now, now);
+}
+
+TWrittenInfo WrittenInfo(TPdfDocument& doc, const std::string& modDate) {
+    TWrittenInfo info;
+    const std::pair<TWrittenInfo::TText*, TInfoText> texts[] = {
+        {&info.producer, {"/Producer", doc.Edit1}}, {&info.creator, {"/Creator", doc.Edit2}},
+        {&info.author, {"/Author", doc.Edit3}},     {&info.title, {"/Title", doc.Edit4}},
+        {&info.subject, {"/Subject", doc.Edit5}},   {&info.keywords, {"/Keywords", doc.Edit6}}};
+    for (const auto& [written, text] : texts) {
+        const TDictEntry* old = OldInfoEntry(doc, text.key);
+        written->value = text.value;
+        written->hadKey = old != nullptr;
+        written->written = !text.value.empty() || (old && KeptAsRead(*old, text.value));
+    }
+    if (doc.creationDateEdited) info.creationDate = PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2);
+    else if (const TDictEntry* old = OldInfoEntry(doc, "/CreationDate")) info.creationDate = StringTokenBytes(old->tokens[1]);
+    info.modDate = modDate;
+    return info;
+}
+
 std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen) {
-    struct TText {
-        const char* key;
-        const std::string& value;
-    };
-    const TText texts[] = {{"/Producer", doc.Edit1}, {"/Creator", doc.Edit2}, {"/Author", doc.Edit3},
-                           {"/Title", doc.Edit4},    {"/Subject", doc.Edit5}, {"/Keywords", doc.Edit6}};
-    auto original = [&doc](const std::string& key) -> const TDictEntry* {
-        for (const TDictEntry& entry : doc.infoEntries)
-            if (entry.tokens.size() >= 2 && entry.tokens[0] == key) return &entry;
-        return nullptr;
-    };
+    return InfoObjectText(doc, objNum, gen, ModDateText(doc));
+}
+
+std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen, const std::string& modDate) {
+    const TInfoText texts[] = {{"/Producer", doc.Edit1}, {"/Creator", doc.Edit2}, {"/Author", doc.Edit3},
+                               {"/Title", doc.Edit4},    {"/Subject", doc.Edit5}, {"/Keywords", doc.Edit6}};
     std::string out = std::to_string(objNum) + " " + std::to_string(gen) + " obj\r<<\r";
     auto writeAsRead = [&doc, &out](const TDictEntry& entry) {
         const std::vector<std::string> tokens = WrittenTokens(doc, entry);
@@ -124,24 +159,17 @@ std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen) {
     };
     for (const TDictEntry& entry : doc.infoEntries)
         if (!entry.tokens.empty() && !IsEditedKey(entry.tokens[0])) writeAsRead(entry);
-    for (const TText& text : texts) {
-        // An entry the user left as it was keeps its bytes, whichever of
-        // the ways to write the same text the producer chose.
-        const TDictEntry* old = original(text.key);
-        if (old && TextStringToUtf8(StringTokenBytes(old->tokens[1])) == text.value) writeAsRead(*old);
+    for (const TInfoText& text : texts) {
+        const TDictEntry* old = OldInfoEntry(doc, text.key);
+        if (old && KeptAsRead(*old, text.value)) writeAsRead(*old);
         else if (!text.value.empty()) out += std::string(text.key) + " " + TextStringToken(text.value) + "\r";
     }
     if (doc.creationDateEdited) {
         out += "/CreationDate (" + PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2) + ")\r";
-    } else if (const TDictEntry* old = original("/CreationDate")) {
+    } else if (const TDictEntry* old = OldInfoEntry(doc, "/CreationDate")) {
         writeAsRead(*old);
     }
-    if (doc.modDateEdited) {
-        out += "/ModDate (" + PdfDateText(doc.DateTimePicker3, doc.DateTimePicker4) + ")\r";
-    } else {
-        const TDateTimeValue now = NowLocal();
-        out += "/ModDate (" + PdfDateText(now, now) + ")\r";
-    }
+    out += "/ModDate (" + modDate + ")\r";
     out += ">>\rendobj\r";
     return out;
 }

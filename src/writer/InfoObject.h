@@ -28,10 +28,29 @@ bool WillWriteInfoObject(const TPdfDocument& doc);
 // string of UTF-16BE when a character has no code there.
 std::string TextStringToken(const std::string& utf8);
 
+// The /ModDate of a written file: as the user set it, else the time of
+// writing.
+std::string ModDateText(const TPdfDocument& doc);
+
+// The texts and dates the information dictionary of a written file holds,
+// for the metadata that must say the same.
+struct TWrittenInfo {
+    struct TText {
+        std::string value;     // UTF-8
+        bool written = false;  // the dictionary holds the entry (an empty text kept as read too)
+        bool hadKey = false;   // the old dictionary had one
+    };
+    TText producer, creator, author, title, subject, keywords;
+    std::string creationDate;  // the PDF date written; empty for none
+    std::string modDate;
+};
+TWrittenInfo WrittenInfo(TPdfDocument& doc, const std::string& modDate);
+
 // The object "objNum gen obj" ... "endobj", every line ended by a carriage
 // return: the old entries the tab does not show, in their order, then the
 // texts that are not empty (an unchanged one exactly as read), the creation
-// date as read or as the user set it, and the modification date: as the
-// user set it, else the time of writing.
+// date as read or as the user set it, and `modDate` (ModDateText when not
+// given).
 // Moves the document's cursor (kept entries are re-read for their strings).
+std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen, const std::string& modDate);
 std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen);

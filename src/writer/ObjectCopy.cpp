@@ -89,7 +89,7 @@ std::optional<TFilePos> InsideDict(const TPdfDocument& doc, TFilePos dictPos) {
 
 }  // namespace
 
-TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList) {
+TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList, bool addEmpty) {
     std::map<TFilePos, std::vector<std::string>> pieces;
     for (const TPageRecord& page : doc.pageList) {
         if (!page.hasResources) continue;
@@ -98,8 +98,9 @@ TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRe
         const bool resourcesCopied = page.resourcesForm == TValueForm::Indirect;
         if (resourcesCopied) {
             std::string missing;
-            if (page.fontsForm == TValueForm::Absent) missing += " /Font << " + fontRefList + " >>";
-            if (page.xobjectsForm == TValueForm::Absent) missing += " /XObject << >>";
+            if (page.fontsForm == TValueForm::Absent && (addEmpty || !fontRefList.empty()))
+                missing += " /Font << " + fontRefList + " >>";
+            if (page.xobjectsForm == TValueForm::Absent && addEmpty) missing += " /XObject << >>";
             const auto at = InsideDict(doc, page.resourcesDictPos);
             if (at && !missing.empty()) AddInsertion(pieces, *at, missing);
         }
@@ -195,4 +196,16 @@ std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entr
         written.emplace_back(span.View(start, end - start));
     }
     return written;
+}
+
+bool EndsAsStream(const TPdfDocument& doc, TFilePos end) {
+    const TSpanView span = SpanView(doc, end - 1);
+    if (!span.Holds(end - 1)) return false;
+    std::string_view tail = span.bytes.substr(0, span.Index(end));
+    constexpr std::string_view kEndObj = "endobj";
+    constexpr std::string_view kEndStream = "endstream";
+    if (tail.size() < kEndObj.size() || tail.substr(tail.size() - kEndObj.size()) != kEndObj) return false;
+    tail.remove_suffix(kEndObj.size());
+    while (!tail.empty() && IsWhite(tail.back())) tail.remove_suffix(1);
+    return tail.size() >= kEndStream.size() && tail.substr(tail.size() - kEndStream.size()) == kEndStream;
 }

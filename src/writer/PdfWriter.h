@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Conformance.h"
+#include "DocumentMetadata.h"
 #include "FormRewrite.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
@@ -36,6 +38,8 @@ struct TWriteReport {
     // The header's version where the file's encryption needed a newer one
     // than the chosen ("1.6" for AES-128, "1.7" for AES-256); empty otherwise.
     std::string raisedVersion;
+    TMetadataOutcome metadata = TMetadataOutcome::None;
+    std::vector<TClaimProblem> claimProblems;
 };
 
 // How the file is written besides its content.
@@ -74,9 +78,6 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
 
 // The same bytes into any sink (tests write to memory).
 TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options = {});
-
-// The status line for a header version raised for the encryption.
-std::string RaisedVersionLine(const std::string& version);
 
 // The status line for objects written as null.
 std::string MissingObjectsLine(int32_t count);

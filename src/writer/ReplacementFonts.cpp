@@ -10,6 +10,7 @@
 #include "AddedFonts.h"
 #include "MissingFonts.h"
 #include "Charsets.h"
+#include "InfoObject.h"
 #include "PdfText.h"
 #include "UsedCodes.h"
 
@@ -72,21 +73,29 @@ std::string AddedFontName(const TFontRecord& added, const std::optional<TFontPro
     return added.baseFontName.size() > 1 ? added.baseFontName.substr(1) : added.resName.substr(1);
 }
 
-// The replacement's glyphs; when the new font file cannot be read, the
-// codes keep their names and old widths and count as missing.
-TReplacementGlyphs GlyphsFor(const TOldFont& old, const TCodeSet& codes, const TFontRecord& added) {
-    if (auto glyphs = MapReplacementGlyphs(old, codes, added.fontFile, added.fontFaceIndex, added.keepWidths != 0))
+// The replacement's glyphs for the old font of `oldRecord`; when the new
+// font file cannot be read, the codes keep their old widths and count as
+// missing. Moves the document's cursor.
+TReplacementGlyphs GlyphsFor(TPdfDocument& doc, int32_t oldRecord, const TCodeSet& codes, const TFontRecord& added) {
+    TFontRecord& record = doc.fontList[static_cast<size_t>(oldRecord)];
+    const TOldFont old = ReadOldFont(doc, record);
+    const TSimpleCodeCharacters characters = SimpleCodeCharacters(doc, record, old);
+    if (auto glyphs = MapReplacementGlyphs(old, characters, codes, added.fontFile, added.fontFaceIndex,
+                                           added.keepWidths != 0))
         return *glyphs;
     TReplacementGlyphs glyphs;
     glyphs.codes = codes;
-    glyphs.symbolic = old.symbolic;
     glyphs.oldWidthsKnown = old.hasWidth.any();
     for (size_t code = 0; code < 256; ++code) {
         if (!codes.test(code)) continue;
-        glyphs.glyphNames[code] = old.glyphNames[code];
-        glyphs.characters[code] = GlyphNameToUnicode(old.glyphNames[code]).value_or(0);
+        glyphs.glyphNames[code] = ".notdef";
+        glyphs.texts[code] = characters[code].text;
         glyphs.widths[code] = old.widths[code];
+        if (characters[code].Unknown()) glyphs.unknown.set(code);
+        else if (characters[code].Known())
+            glyphs.missing.push_back({static_cast<uint8_t>(code), characters[code].text[0], old.glyphNames[code]});
     }
+    glyphs.symbolic = old.symbolic && glyphs.unknown.any();
     return glyphs;
 }
 
@@ -95,6 +104,28 @@ std::vector<int32_t> PagesOf(const TPdfDocument& doc, const TReplacementPair& pa
     for (int32_t record : pair.oldRecords)
         if (const int32_t page = doc.fontList[static_cast<size_t>(record)].pageIndex; page >= 0) pages.insert(page + 1);
     return {pages.begin(), pages.end()};
+}
+
+// Whether the widths written for the shown codes are the new program's own
+// (to a unit, as PDF/A validators compare them).
+bool WidthsOfProgram(const TReplacementGlyphs& written, const TOldFont& old, const TSimpleCodeCharacters& characters,
+                     const TCodeSet& used, const TFontRecord& added) {
+    if (!added.keepWidths) return true;
+    const auto natural = MapReplacementGlyphs(old, characters, used, added.fontFile, added.fontFaceIndex, false);
+    if (!natural) return false;
+    for (size_t code = 0; code < 256; ++code)
+        if (used.test(code) && std::fabs(written.widths[code] - natural->widths[code]) > 1.0) return false;
+    return true;
+}
+
+// "/A/B/space": the names of the program's glyphs but .notdef; empty when
+// the program names them not.
+std::string CharSetOf(const std::string& program) {
+    const auto names = GlyphNamesOfProgram(program);
+    if (!names) return {};
+    std::string charSet;
+    for (const std::string& name : *names) charSet += "/" + name;
+    return charSet;
 }
 
 }  // namespace
@@ -147,7 +178,7 @@ namespace {
 TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, const TCodeSet& codes) {
     const TFontRecord& added = doc.fontList[static_cast<size_t>(pair.addedIndex)];
     const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(pair.oldRecords.front())]);
-    const TReplacementGlyphs glyphs = GlyphsFor(old, codes, added);
+    const TReplacementGlyphs glyphs = GlyphsFor(doc, pair.oldRecords.front(), codes, added);
     const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
     TReplacementReport report;
     report.resName = pair.resName.empty() ? doc.fontList[static_cast<size_t>(pair.oldRecords.front())].resName
@@ -157,7 +188,7 @@ TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, con
     report.pages = PagesOf(doc, pair);
     report.missing = glyphs.missing;
     report.symbolic = glyphs.symbolic;
-    report.builtInGuessed = old.builtInGuessed;
+    report.unknownCharacters = static_cast<int32_t>(glyphs.unknown.count());
     report.keptWidths = added.keepWidths && glyphs.oldWidthsKnown;
     report.embed = EmbedStateOf(added, info);
     return report;
@@ -285,6 +316,7 @@ std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFa
     text += " /Ascent " + std::to_string(ascent) + " /Descent " + std::to_string(descent);
     text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
     if (face.programNum != 0) text += " /FontFile2 " + Ref(face.programNum);
+    if (face.programNum != 0 && !face.charSet.empty()) text += " /CharSet (" + EscapeLiteralString(face.charSet) + ")";
     text += " >>\rendobj\r";
     return text;
 }
@@ -301,8 +333,8 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
         text += code == first ? "" : " ";
         text += glyphs.codes.test(code) ? WidthText(glyphs.widths[code]) : "0";
     }
-    // The old font's names where WinAnsi would name another glyph, so each
-    // code still stands for the character it stood for.
+    // The new font's name of each code's glyph where WinAnsi would name
+    // another, so that each code draws the character it stood for.
     const TGlyphNameTable& winAnsi = StandardEncodingNames(kWinAnsiEncoding);
     std::string differences;
     int32_t next = -1;
@@ -331,8 +363,14 @@ void TReplacementFontWriter::Glyphs() {
         TCodeSet used = codes[k];
         // A font selected but never shown still needs a valid dictionary.
         if (used.none()) used.set(' ');
-        const TOldFont old = ReadOldFont(doc_, doc_.fontList[static_cast<size_t>(pair.oldRecords.front())]);
-        glyphs_.push_back(GlyphsFor(old, used, doc_.fontList[static_cast<size_t>(pair.addedIndex)]));
+        const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
+        glyphs_.push_back(GlyphsFor(doc_, pair.oldRecords.front(), used, added));
+        if (watch_) {
+            TFontRecord& record = doc_.fontList[static_cast<size_t>(pair.oldRecords.front())];
+            const TOldFont old = ReadOldFont(doc_, record);
+            widthsOfProgram_.push_back(
+                WidthsOfProgram(glyphs_.back(), old, SimpleCodeCharacters(doc_, record, old), used, added));
+        }
     }
     codes_.reset();
     doc_.SetPos(savedPos);
@@ -350,6 +388,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
                     characters.insert(glyphs_[k].characters[code]);
         std::string fontName = face.info.postScriptName.empty() ? AddedFontName(added, std::nullopt)
                                                                 : face.info.postScriptName;
+        const std::string untagged = fontName;
         std::optional<std::string> program;
         if (face.embed == TEmbedState::Embedded) {
             const bool whole = face.info.permission == TEmbedPermission::WholeFont;
@@ -359,6 +398,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             if (program && !whole) fontName = SubsetTag(fontName, characters) + "+" + fontName;
         }
         TFace written = face;
+        if (program && listGlyphs_) written.charSet = CharSetOf(*program);
         if (face.embed == TEmbedState::Embedded) {
             // HarfBuzz refusing the font leaves an empty program object
             // rather than a dangling reference; the font is then named only.
@@ -372,12 +412,24 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             }
         }
         emit(face.descriptorNum, DescriptorText(addedIndex, written, fontName));
+        if (watch_) NoteWrittenFont(face, written.programNum != 0, untagged);
         for (size_t k : face.pairs) {
             emit(dictNums_[k], PairDictText(k, written, fontName));
-            std::vector<std::pair<uint8_t, char32_t>> map;
+            std::vector<std::pair<uint8_t, std::u32string>> map;
             for (size_t code = 0; code < 256; ++code)
-                if (glyphs_[k].codes.test(code)) map.emplace_back(static_cast<uint8_t>(code), glyphs_[k].characters[code]);
+                if (glyphs_[k].codes.test(code)) map.emplace_back(static_cast<uint8_t>(code), glyphs_[k].texts[code]);
             emit(toUnicodeNums_[k], StreamObject(toUnicodeNums_[k], ToUnicodeCMap(map), ""));
         }
     }
+}
+
+void TReplacementFontWriter::NoteWrittenFont(const TFace& face, bool embedded, const std::string& fontName) {
+    TWrittenFontFacts facts;
+    facts.name = fontName;
+    facts.embedded = embedded;
+    for (size_t k : face.pairs) {
+        facts.widthsOfProgram = facts.widthsOfProgram && widthsOfProgram_[k];
+        facts.glyphsMissing = facts.glyphsMissing || !glyphs_[k].missing.empty();
+    }
+    writtenFonts_.push_back(std::move(facts));
 }

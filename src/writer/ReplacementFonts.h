@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Conformance.h"
 #include "FontProgram.h"
 #include "PdfDocument.h"
 #include "ReplacementGlyphs.h"
@@ -27,10 +28,9 @@ struct TReplacementReport {
     std::string oldFont;      // /BaseFont of the replaced font
     std::vector<int32_t> pages;  // 1-based
     std::vector<TMissingCharacter> missing;
+    // Codes the pages show whose character nothing in the file names.
+    int32_t unknownCharacters = 0;
     bool symbolic = false;
-    // The replaced font's own program defines its encoding, which is not
-    // read: its codes were taken as StandardEncoding.
-    bool builtInGuessed = false;
     bool keptWidths = true;   // false: natural widths, chosen or for want of old ones
     TEmbedState embed = TEmbedState::Embedded;
 };
@@ -102,6 +102,14 @@ public:
         if (codes_) codes_->Take(pageIndex, content);
     }
     void Write(const TEmit& emit);
+    // For a file that claims PDF/A or PDF/X: Write() notes for each face
+    // what the claim needs to know (WrittenFonts), and with `listGlyphs`
+    // (PDF/A-1) each subset's descriptor lists its glyphs (/CharSet).
+    void WatchConformance(bool listGlyphs) {
+        watch_ = true;
+        listGlyphs_ = listGlyphs;
+    }
+    const std::vector<TWrittenFontFacts>& WrittenFonts() const { return writtenFonts_; }
 
 private:
     struct TFace {
@@ -110,11 +118,13 @@ private:
         TFontProgramInfo info;
         int32_t descriptorNum = 0;
         int32_t programNum = 0;
+        std::string charSet;  // "/A/B/space", empty for none
     };
     // The glyphs of each pair, once every page's codes are in.
     void Glyphs();
     std::string PairDictText(size_t k, const TFace& face, const std::string& baseFont) const;
     std::string DescriptorText(int32_t addedIndex, const TFace& face, const std::string& fontName) const;
+    void NoteWrittenFont(const TFace& face, bool embedded, const std::string& fontName);
 
     TPdfDocument& doc_;
     TAllocate allocate_;
@@ -124,6 +134,10 @@ private:
     std::vector<int32_t> dictNums_;
     std::vector<int32_t> toUnicodeNums_;
     std::map<int32_t, TFace> faces_;
+    bool watch_ = false;
+    bool listGlyphs_ = false;
+    std::vector<bool> widthsOfProgram_;  // by pair, when watched
+    std::vector<TWrittenFontFacts> writtenFonts_;
 };
 
 // A PDF number for a width: the integer, or up to three decimals.

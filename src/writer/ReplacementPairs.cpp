@@ -35,6 +35,7 @@ std::map<int64_t, int32_t> ObjectsAt(const TPdfDocument& doc, const std::set<int
         const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
         if (!entry.inUse || entry.generation != 0 || entry.offset <= 0 || !doc.SpanAt(entry.offset).Holds(entry.offset))
             continue;
+        doc.ReleaseWhileWalking(num, TPdfFile::kObjectsPerRelease);
         const int64_t body = BodyPos(doc, entry.offset);
         if (bodyPositions.count(body)) found.emplace(body, num);
     }

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "OutputFile.h"
@@ -17,8 +18,10 @@
 // "<<", so an empty dictionary takes it as well as a full one. Pages that
 // share a dictionary would each ask for the same text at the same place; it
 // is inserted once.
+// The empty /Font and /XObject dictionaries are added only when `addEmpty`
+// (the classic form has always written them).
 using TInsertionMap = std::map<TFilePos, std::string>;
-TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList);
+TInsertionMap BuildInsertions(const TPdfDocument& doc, const std::string& fontRefList, bool addEmpty = true);
 
 // Whether the old file holds "N G obj" for object number `objNum` at
 // `offset` (white space in front tolerated): the only bytes the writer may
@@ -32,6 +35,10 @@ bool HoldsObject(const TPdfDocument& doc, TFilePos offset, int32_t objNum);
 // by "endstream" is stepped over first, so data that happen to contain
 // "endobj" are not cut. Moves the document's cursor.
 std::optional<TFilePos> OldObjectEnd(TPdfDocument& doc, TFilePos offset);
+
+// Whether the old object that ends at `end` (see OldObjectEnd) is a stream:
+// "endstream" stands right before its "endobj".
+bool EndsAsStream(const TPdfDocument& doc, TFilePos end);
 
 // Copies old bytes [start, end) with the insertions that fall in the range.
 void CopyWithInsertions(const TPdfDocument& doc, TFilePos start, TFilePos end, const TInsertionMap& insertions,
@@ -49,30 +56,39 @@ std::vector<std::string> WrittenTokens(TPdfDocument& doc, const TDictEntry& entr
 // dictionaries added behind the first "<<" and the added fonts behind the
 // "<<" of its own /Font dictionary.
 std::string DirectResourcesText(const std::vector<std::string>& tokens, const TPageRecord& page,
-                                const std::string& fontRefList);
+                                const std::string& fontRefList, bool addEmpty = true);
 
 // The text of a page-dictionary entry as read (see WrittenTokens).
 std::string JoinTokens(const std::vector<std::string>& tokens);
-
-// A number the program computed, as short as it stays exact to a
-// millionth: "595.276", "446", "-0.5". Values no page can have (not a
-// number, beyond +-1e15) are clamped first.
-std::string NumberText(double value);
 
 // Whether a page's /Annots entry (an array, or a reference to one) holds
 // annotation dictionaries written into the array itself. Moves the
 // document's cursor.
 bool AnnotsHoldDictionaries(TPdfDocument& doc, const TDictEntry& entry);
 
-// The annotation object of a page's annotation, lines ended by CR; empty
-// for an annotation of kind 0.
-std::string AnnotationObjectText(const TAnnotation& annot, double pageTop);
-
 // The entries of the dictionary at `pos`, the reader's own parse state
 // (entries, failure flag) left as it was. Moves the document's cursor.
 TDictEntryList EntriesAt(TPdfDocument& doc, TFilePos pos);
+
+// The entry with this key and a value, or null.
+const TDictEntry* EntryWithKey(const TDictEntryList& entries, const std::string& key);
 
 // Where the dictionary an entry names stands: in place, or the body of the
 // object it refers to; -1 when that cannot be fetched. Moves the document's
 // cursor.
 TFilePos DictValuePos(TPdfDocument& doc, const TDictEntry& entry);
+
+// The objects of a linearized file's layout: the parameter dictionary
+// ("/Linearized", the first object of the file) and the hint streams its /H
+// array points at. Nothing refers to them. Empty for a file that is not
+// linearized. Moves the document's cursor.
+std::vector<int32_t> LinearizationObjects(TPdfDocument& doc);
+
+// The catalog object ("N G obj" ... "endobj"), its entries as read with
+// /Pages naming `pagesRef` ("12 0 R"); empty when the catalog cannot be
+// fetched. Moves the document's cursor.
+// The catalog as read; `pagesRef` (unless empty) names its page tree,
+// `extraEntries` (unless empty) are added.
+std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef, const std::string& extraEntries = {});
+// Whether the catalog has an entry of that key.
+bool CatalogHasEntry(TPdfDocument& doc, std::string_view key);

@@ -75,3 +75,17 @@ TEST(CliUsage, ARunWhoseFontHasNoRecordSaysNull) {
     EXPECT_NE(RunLine(runs, 1, "Known").find("\"usedIn\": {\"content\": true},"), std::string::npos) << runs;
     EXPECT_NE(RunLine(runs, 1, "Unknown").find("\"usedIn\": null,"), std::string::npos) << runs;
 }
+
+TEST(CliUsage, AnEncodingWrittenInTheFontDictionaryKeepsItsBaseAndDifferences) {
+    // /Encoding << /BaseEncoding /WinAnsiEncoding /Differences [129 /fi /fl /bullet] >>
+    // written in the font dictionary of /F8: \200 is the base's Euro.
+    const std::string path = CorpusPath("reportlab-a85-flate-annots-v14.pdf");
+    const std::string runs = CliJson("runs", path);
+    EXPECT_NE(RunLine(runs, 1, "Own encoding: € fi fl • äöü"), "") << runs;
+    const std::string fonts = CliJson("fonts", path);
+    const size_t record = fonts.find("{\"page\": 1, \"resource\": \"/F8\"");
+    ASSERT_NE(record, std::string::npos) << fonts;
+    const std::string entry = fonts.substr(record, fonts.find("\"charSet\"", record) - record);
+    EXPECT_NE(entry.find("\"encoding\": 2,"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"differences\": 1,"), std::string::npos) << entry;
+}

@@ -28,6 +28,7 @@ struct TContentResult {
     std::string joined;
     bool parseFailed = false;
     std::vector<std::string> statusLines;
+    bool damaged = false;
 };
 
 TContentResult ReadContent(const std::string& pdf, const std::vector<int32_t>& contentObjs, int32_t pageIndex = 0) {
@@ -40,6 +41,7 @@ TContentResult ReadContent(const std::string& pdf, const std::vector<int32_t>& c
     result.joined = Text(joined);
     result.parseFailed = d->doc.parseFailed != 0;
     result.statusLines = d->ui.statusLines;
+    result.damaged = page.contentDamaged != 0;
     return result;
 }
 
@@ -149,6 +151,35 @@ TEST(ContentStreams, CorruptFlateContentCostsOnlyThePage) {
     EXPECT_FALSE(r.parseFailed);
     ASSERT_EQ(r.statusLines.size(), 1u);
     EXPECT_EQ(r.statusLines[0].rfind("Der Inhalt der Seite 1 ist beschädigt", 0), 0u) << r.statusLines[0];
+}
+
+// A wrong /Length, or a writer that stopped early, leaves the stream's data
+// short inside their last block: the start is read, and the page is
+// damaged, so that saving does not pass the start off as the whole.
+TEST(ContentStreams, FlateContentThatStopsInsideItsDataIsReadAndDamaged) {
+    std::string lines;
+    for (int i = 0; i < 200; ++i) lines += std::to_string(i) + " 0 m " + std::to_string(i) + " 9 l S\n";
+    const std::string coded = Deflate(lines);
+    for (const size_t missing : {size_t{4}, size_t{12}}) {
+        TPdfBuilder b = ContentFile();
+        b.Stream(3, "/Filter /FlateDecode", coded.substr(0, coded.size() - missing));
+        const auto r = ReadContent(b.Build(), {3});
+        EXPECT_TRUE(r.readable) << missing;
+        const bool cutInside = missing > 4;
+        EXPECT_EQ(r.damaged, cutInside) << missing;
+        // Each stream is followed by a line feed where streams join.
+        ASSERT_FALSE(r.joined.empty());
+        const std::string read = r.joined.substr(0, r.joined.size() - 1);
+        if (cutInside) {
+            EXPECT_LT(read.size(), lines.size());
+            EXPECT_EQ(read, lines.substr(0, read.size()));
+            ASSERT_EQ(r.statusLines.size(), 1u);
+            EXPECT_EQ(r.statusLines[0], "Der Inhalt der Seite 1 endet vor seinem Ende und wird nur bis dorthin gelesen.");
+        } else {
+            EXPECT_EQ(read, lines);
+            EXPECT_TRUE(r.statusLines.empty());
+        }
+    }
 }
 
 TEST(ContentStreams, FlateContentWithAWrongChecksumIsReadAndNamedDamaged) {

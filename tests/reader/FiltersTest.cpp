@@ -63,10 +63,21 @@ TEST(Flate, CutOffDataKeepWhatWasDecoded) {
     std::string plain;
     for (int i = 0; i < 2000; ++i) plain += std::to_string(i * 7919 % 1000) + " ";
     const auto coded = DeflateBytes(plain);
-    // Without the checksum and the last block's end the data still decode.
-    const auto cut = FlateDecode(coded.data(), coded.size() - 6, 0);
-    ASSERT_GT(cut.size(), plain.size() / 2);
-    EXPECT_EQ(Text(cut), plain.substr(0, cut.size()));
+    // Without the checksum and the last block's end the data still decode,
+    // and say that they are only the start.
+    const TInflated cut = Inflate(coded.data(), coded.size() - 6, 0);
+    ASSERT_GT(cut.bytes.size(), plain.size() / 2);
+    EXPECT_EQ(Text(cut.bytes), plain.substr(0, cut.bytes.size()));
+    EXPECT_TRUE(cut.cutShort);
+    // Many writers leave out only the checksum: the data are whole.
+    for (const size_t missing : {size_t{1}, size_t{4}}) {
+        const TInflated unsummed = Inflate(coded.data(), coded.size() - missing, 0);
+        EXPECT_EQ(Text(unsummed.bytes), plain) << missing;
+        EXPECT_FALSE(unsummed.cutShort) << missing;
+    }
+    EXPECT_FALSE(Inflate(coded.data(), coded.size(), 0).cutShort);
+    std::vector<uint8_t> data(coded.begin(), coded.end() - 6);
+    EXPECT_TRUE(DecodeFilters({"/FlateDecode"}, TPredictorParms{}, data).cutShort);
 }
 
 TEST(Flate, CorruptDataThrowGermanError) {

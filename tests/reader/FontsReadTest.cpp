@@ -48,7 +48,7 @@ TEST_P(DifferencesTest, CodesGetWinAnsiCodesOfTheGlyphs) {
     ASSERT_EQ(h->doc.fontList.Count(), 1) << h->AllMessages();
     const TFontRecord& font = h->doc.fontList[0];
     EXPECT_TRUE(font.hasEncodingDict);
-    EXPECT_EQ(font.encoding, 3);  // /BaseEncoding is not read
+    EXPECT_EQ(font.encoding, kMacRomanEncoding);  // the codes /Differences leaves are the base's
     EXPECT_EQ(SetCodes(font.Codes().differenceSet, font.Codes().differences), c.codeValuePairs);
     EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
 }
@@ -158,7 +158,6 @@ TEST(FontReadTest, EncodingNamesAndDefault) {
     const TEncodingCase cases[] = {
         {"/Encoding /StandardEncoding", 0}, {"/Encoding /MacRomanEncoding", 1}, {"/Encoding /WinAnsiEncoding", 2},
         {"/Encoding /PDFDocEncoding", 3},   {"/Encoding /Identity-H", 3},       {"", 3},
-        {"/Encoding << /Differences [65 /B] >>", 3},
     };
     for (const auto& c : cases) {
         auto h = OpenWithFont("encoding.pdf", "/Subtype /Type1 " + c.entry);
@@ -166,6 +165,31 @@ TEST(FontReadTest, EncodingNamesAndDefault) {
         EXPECT_EQ(h->doc.fontList[0].encoding, c.encoding) << c.entry;
         EXPECT_FALSE(h->doc.fontList[0].hasEncodingDict) << c.entry;
         EXPECT_FALSE(h->doc.fontList[0].isType3) << c.entry;
+    }
+}
+
+TEST(FontReadTest, EncodingDictionaryWrittenInPlaceIsReadLikeAReferencedOne) {
+    const struct {
+        const char* entry;
+        int32_t encoding;
+        const char* name;
+    } cases[] = {
+        {"/Encoding << /BaseEncoding /WinAnsiEncoding /Differences [ 129 /fi /fl /bullet ] /Type /Encoding >>",
+         kWinAnsiEncoding, "/WinAnsiEncoding"},
+        // Without a base the font's own encoding stands, as for a referenced one.
+        {"/Encoding << /Differences [129 /fi /fl /bullet] >>", kPDFDocEncoding, ""},
+    };
+    for (const auto& c : cases) {
+        auto h = OpenWithFont("direct-encoding.pdf", std::string("/Subtype /Type1 /BaseFont /Helvetica ") + c.entry);
+        ASSERT_EQ(h->doc.fontList.Count(), 1) << c.entry;
+        const TFontRecord& font = h->doc.fontList[0];
+        EXPECT_TRUE(font.hasEncodingDict) << c.entry;
+        EXPECT_TRUE(font.hasDifferences) << c.entry;
+        EXPECT_EQ(font.encoding, c.encoding) << c.entry;
+        EXPECT_EQ(font.encodingName, c.name) << c.entry;
+        // "fi" and "fl" have no WinAnsi code; the bullet has 149.
+        EXPECT_EQ(SetCodes(font.Codes().differenceSet, font.Codes().differences), (std::vector<int32_t>{131, 149}));
+        EXPECT_TRUE(h->ui.messages.empty()) << h->AllMessages();
     }
 }
 

@@ -164,11 +164,13 @@ TEST(OpenFileTest, VersionBoxFollowsTheHeader) {
         const char* version;
         int32_t item;
     };
-    for (const TCase c : {TCase{"1.2", 0}, TCase{"1.3", 1}, TCase{"1.4", 2}, TCase{"1.5", 7}, TCase{"2.0", 7}}) {
+    // Up to 1.7 each version has its item; a later one takes the latest.
+    for (const TCase c : {TCase{"1.2", 0}, TCase{"1.3", 1}, TCase{"1.4", 2}, TCase{"1.5", 3}, TCase{"1.6", 4},
+                          TCase{"1.7", 5}, TCase{"2.0", 5}, TCase{"1.1", 7}, TCase{"3.0", 7}}) {
         TPdfBuilder b(c.version);
         b.Object(1, "<< /Type /Catalog >>").Trailer("/Root 1 0 R");
         THeadlessDoc h;
-        h.ui.versionItem = 7;  // a value the open must leave alone for other versions
+        h.ui.versionItem = 7;  // a value the open must leave alone for versions it cannot write
         h.doc.openfilenow(b.WriteTo("version.pdf"));
         EXPECT_EQ(h.ui.versionItem, c.item) << c.version;
     }

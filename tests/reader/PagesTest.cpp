@@ -117,6 +117,43 @@ TEST(PageTreeTest, MissingPagesInCatalogIsInvalid) {
     EXPECT_TRUE(h->HasProblem(TOpenProblemKind::Damaged));
 }
 
+// A catalog that names no usable page tree: the page objects the table
+// holds are the pages, in file order, as other readers show them; a sound
+// tree is read as it is.
+TEST(PageTreeTest, CatalogWithoutUsableTreeTakesThePageObjects) {
+    const struct {
+        const char* name;
+        std::string catalog;
+        bool byScan;
+    } cases[] = {
+        {"no /Pages", "<< /Type /Catalog >>", true},
+        {"/Pages to nothing", "<< /Type /Catalog /Pages 99 0 R >>", true},
+        {"/Pages to a font", "<< /Type /Catalog /Pages 9 0 R >>", true},
+        {"/Pages to a node without kids", "<< /Type /Catalog /Pages 8 0 R >>", true},
+        {"/Pages to a page", "<< /Type /Catalog /Pages 5 0 R >>", true},
+        {"sound tree", "<< /Type /Catalog /Pages 2 0 R >>", false},
+    };
+    for (const auto& c : cases) {
+        TPdfBuilder builder;
+        builder.Object(1, c.catalog);
+        builder.Object(2, "<< /Type /Pages /Kids [5 0 R 3 0 R] /Count 2 >>");
+        builder.Object(3, "<< /Type /Page /Parent 2 0 R >>");
+        builder.Object(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] >>");
+        builder.Object(8, "<< /Type /Pages /Kids [] /Count 0 /MediaBox [0 0 1 1] >>");
+        builder.Object(9, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        builder.Trailer("/Root 1 0 R");
+        auto h = OpenHeadless(builder.WriteTo("scan-pages.pdf"));
+        ASSERT_EQ(h->doc.pageList.Count(), 2) << c.name << h->AllMessages();
+        EXPECT_TRUE(h->ui.messages.empty()) << c.name << h->AllMessages();
+        EXPECT_EQ(h->doc.pagesFromScan, c.byScan) << c.name;
+        // The tree's order, or the file's.
+        EXPECT_EQ(h->doc.pageList[0].objNum, c.byScan ? 3 : 5) << c.name;
+        // What a useless root says is given to no page: page 3 has the
+        // reader's own default box.
+        EXPECT_EQ(h->doc.pageList[0].mediaBox[2], c.byScan ? 595 : 9) << c.name;
+    }
+}
+
 struct TMediaBoxCase {
     const char* name;
     std::string rootExtra;

@@ -284,6 +284,116 @@ TToolResult RunTool(const std::string& command, TToolStreams streams) {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
+const char* const kHelloWorldCodes = "<0102030304050604070308>";
+
+namespace {
+
+// Liberation Sans's widths of H e l o space W r d: codes 1 to 8.
+const int kHelloWidths[8] = {722, 556, 222, 556, 278, 944, 333, 556};
+
+std::string HelloFontDict(THelloFont kind) {
+    std::string widths = "/FirstChar 1 /LastChar 8 /Widths [";
+    for (int width : kHelloWidths) widths += " " + std::to_string(width);
+    widths += " ]";
+    switch (kind) {
+        case THelloFont::ToUnicodeOnly:
+            return "<< /Type /Font /Subtype /TrueType /BaseFont /Private " + widths +
+                   " /FontDescriptor 5 0 R /ToUnicode 6 0 R >>";
+        case THelloFont::GlyphNamesOnly:
+            return "<< /Type /Font /Subtype /Type1 /BaseFont /Private " + widths +
+                   " /Encoding << /Type /Encoding /Differences [1 /H /e /l /o /space /W /r /d] >>"
+                   " /FontDescriptor 5 0 R >>";
+        case THelloFont::NothingSays:
+            return "<< /Type /Font /Subtype /Type1 /BaseFont /Private " + widths +
+                   " /Encoding << /Differences [1 /g1 /g2 /g3 /g4 /g5 /g6 /g7 /g8] >> /FontDescriptor 5 0 R >>";
+        case THelloFont::TrueTypeSymbolCmap:
+        case THelloFont::TrueTypeUnicodeCmap:
+            return "<< /Type /Font /Subtype /TrueType /BaseFont /AAAAAA+LiberationSans " + widths +
+                   " /FontDescriptor 5 0 R >>";
+        case THelloFont::CffCharset:
+            return "<< /Type /Font /Subtype /Type1 /BaseFont /AAAAAA+NimbusSans-Regular " + widths +
+                   " /FontDescriptor 5 0 R >>";
+        case THelloFont::HelveticaText:
+            break;
+    }
+    std::string text = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding"
+                       " /FirstChar 32 /LastChar 114 /Widths [";
+    const std::string letters = "Helo Wrd";
+    for (char ch = 32; ch <= 114; ++ch) {
+        const size_t at = letters.find(ch);
+        text += " " + std::to_string(at == std::string::npos ? 0 : kHelloWidths[at]);
+    }
+    return text + " ] >>";
+}
+
+}  // namespace
+
+std::string HelloWorldDocument(THelloFont kind, bool helveticaBeside) {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>");
+    b.Object(3, HelloFontDict(kind));
+    b.Object(4, std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 100] /Resources << /Font << /F1 3 0 R") +
+                    (helveticaBeside ? " /F2 8 0 R" : "") + " >> >> /Contents 7 0 R >>");
+    if (helveticaBeside) b.Object(8, HelloFontDict(THelloFont::HelveticaText));
+    const std::string content = std::string("BT /F1 24 Tf 20 40 Td ") +
+                                (kind == THelloFont::HelveticaText ? "(Hello World)" : kHelloWorldCodes) + " Tj ET";
+    b.Stream(7, "", content);
+    const std::string descriptor = "<< /Type /FontDescriptor /FontName /Private /Flags 4 /FontBBox [-203 -212 1050 910]"
+                                   " /ItalicAngle 0 /Ascent 905 /Descent -212 /CapHeight 688 /StemV 80";
+    switch (kind) {
+        case THelloFont::ToUnicodeOnly:
+            b.Stream(6, "",
+                     "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /Private-UCS def\n"
+                     "1 begincodespacerange <00> <FF> endcodespacerange\n"
+                     "8 beginbfchar <01> <0048> <02> <0065> <03> <006C> <04> <006F> <05> <0020> <06> <0057>"
+                     " <07> <0072> <08> <0064> endbfchar\n"
+                     "endcmap CMapName currentdict /CMap defineresource pop end end\n");
+            [[fallthrough]];
+        case THelloFont::GlyphNamesOnly:
+        case THelloFont::NothingSays:
+            b.Object(5, descriptor + " >>");
+            break;
+        case THelloFont::TrueTypeSymbolCmap:
+        case THelloFont::TrueTypeUnicodeCmap: {
+            const std::string program = ReadFileText(DataPath(kind == THelloFont::TrueTypeSymbolCmap
+                                                                  ? "fonts/subset-symbolic-30.ttf"
+                                                                  : "fonts/subset-mac10-unicode31.ttf"));
+            b.Object(5, descriptor + " /FontFile2 6 0 R >>");
+            b.Stream(6, "/Length1 " + std::to_string(program.size()), program);
+            break;
+        }
+        case THelloFont::CffCharset:
+            b.Object(5, descriptor + " /FontFile3 6 0 R >>");
+            b.Stream(6, "/Subtype /Type1C", ReadFileText(DataPath("fonts/subset-custom.cff")));
+            break;
+        case THelloFont::HelveticaText:
+            break;
+    }
+    b.Trailer("/Root 1 0 R");
+    return b.Build();
+}
+
+std::string SimpleAndCompositeDocument() {
+    TPdfBuilder b;
+    b.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 100]"
+                " /Resources << /Font << /F1 4 0 R /F2 5 0 R >> >> /Contents 8 0 R >>");
+    b.Object(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Object(5, "<< /Type /Font /Subtype /Type0 /BaseFont /Arial /Encoding /Identity-H /DescendantFonts [6 0 R]"
+                " /ToUnicode 9 0 R >>");
+    b.Object(6, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Arial /CIDSystemInfo << /Registry (Adobe)"
+                " /Ordering (Identity) /Supplement 0 >> /FontDescriptor 7 0 R /DW 600 >>");
+    b.Object(7, "<< /Type /FontDescriptor /FontName /Arial /Flags 32 /FontBBox [-665 -325 2000 1006] /ItalicAngle 0"
+                " /Ascent 905 /Descent -212 /CapHeight 716 /StemV 80 >>");
+    b.Stream(8, "", "BT /F1 12 Tf 10 60 Td (Simple) Tj /F2 12 Tf 0 -20 Td <00360037> Tj ET");
+    b.Stream(9, "", "1 begincodespacerange <0000> <FFFF> endcodespacerange\n"
+                    "2 beginbfchar <0036> <0053> <0037> <0054> endbfchar\n");
+    b.Trailer("/Root 1 0 R");
+    return b.Build();
+}
+
 std::string Deflate(std::string_view plain) {
     uLongf size = compressBound(static_cast<uLong>(plain.size()));
     std::string out(size, '\0');

@@ -93,6 +93,33 @@ std::string SimpleDocument(const std::vector<std::string>& pageContents);
 // of /On (13, "(On)") and /Off (14, "(Off)").
 std::string FormsDocument();
 
+// How the font of HelloWorldDocument says which character each code is.
+enum class THelloFont {
+    ToUnicodeOnly,        // not embedded, symbolic, no encoding; a /ToUnicode map
+    GlyphNamesOnly,       // not embedded, symbolic; /Differences written in the font dictionary
+    TrueTypeSymbolCmap,   // an embedded TrueType subset with only a (3,0) cmap and post glyph names
+    TrueTypeUnicodeCmap,  // an embedded TrueType subset with a (1,0) cmap of the codes and a (3,1) one, no names
+    CffCharset,           // an embedded CFF subset with a charset and its own encoding of the codes
+    NothingSays,          // not embedded, symbolic, /Differences of private names, no /ToUnicode
+    HelveticaText,        // Helvetica with WinAnsiEncoding: the same words as text
+};
+// A one-page document that shows "Hello World" at 24 pt with the font /F1
+// (object 3): the codes 1 to 8 in the order of first use (H e l o space W r
+// d), as office programs and TeX write subsets, or for HelveticaText the
+// characters' own codes. Every kind states the same widths (Liberation
+// Sans's), so that a replacement by Liberation Sans draws the same page.
+// The subsets come from tests/data/fonts (see make-subset-fonts.py).
+// With `helveticaBeside` the page's resources also hold /F2 (object 8),
+// HelveticaText's font, which nothing on the page draws with.
+std::string HelloWorldDocument(THelloFont kind, bool helveticaBeside = false);
+// The content that shows "Hello World" in the codes 1 to 8.
+extern const char* const kHelloWorldCodes;
+
+// One page that shows "Simple" with Helvetica (/F1) and "ST" with a
+// composite font (/F2 "Arial": Identity-H, a TrueType descendant that is
+// not embedded, a /ToUnicode map).
+std::string SimpleAndCompositeDocument();
+
 // A document opened with a headless user interface.
 struct THeadlessDoc {
     THeadlessUi ui;

@@ -76,6 +76,15 @@ TEST_F(FontTableTest, EncodingsAreNamedFromTheFontDictionary) {
                             [](const std::string& e) { return e.find("Differences") != std::string::npos; }));
 }
 
+TEST_F(FontTableTest, AnEncodingDictionaryWrittenInTheFontIsNamedLikeAReferencedOne) {
+    Open("reportlab-a85-flate-annots-v14.pdf");
+    QString encoding;
+    for (int row = 0; row < form->FontsTab->FontListView->topLevelItemCount(); ++row)
+        if (form->FontsTab->FontListView->topLevelItem(row)->text(0) == "/F8")
+            encoding = form->FontsTab->FontListView->topLevelItem(row)->text(4);
+    EXPECT_EQ(encoding, "WinAnsiEncoding + Differences");
+}
+
 TEST_F(FontTableTest, HoveringOverTextSelectsItsRowAndNamesTheFont) {
     Open("gs-std14-v12.pdf");
     form->show();

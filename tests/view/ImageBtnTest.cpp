@@ -117,7 +117,7 @@ TEST(AboutBoxTest, EachBoxShowsTheCurrentYear) {
     EnsureApplication();
     const QString year = QString::number(QDate::currentDate().year());
     for (int i = 0; i < 2; ++i) {
-        TAboutBox box("");
+        TAboutBox box;
         EXPECT_EQ(box.windowTitle(), "Info");
         EXPECT_EQ(box.size(), QSize(664, 453));
         EXPECT_TRUE(box.YearLine->text().contains(year));

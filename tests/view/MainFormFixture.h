@@ -23,6 +23,7 @@
 #include "SaveTab.h"
 #include "TestSupport.h"
 #include "ViewTestApp.h"
+#include "WindowParts.h"
 
 struct TAskedMessage {
     QMessageBox::Icon icon;

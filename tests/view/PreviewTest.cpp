@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -25,6 +26,8 @@
 #include "FontTable.h"
 #include "FontsTab.h"
 #include "MainForm.h"
+#include "OpenPDFForm.h"
+#include "WindowParts.h"
 #include "PageView.h"
 #include "PixelDifference.h"
 #include "PreviewPane.h"
@@ -132,8 +135,8 @@ protected:
 
 TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
     const std::string path = CorpusPath("gs-std14-v12.pdf");
-    renderer.SetDocument(TPreviewSide::Before, Bytes(path));
-    renderer.SetDocument(TPreviewSide::After, Bytes(path));
+    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(path)});
+    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(path)});
 
     // An A4 page (595 x 842 pt, as pdfinfo says) at 72 and 144 dpi.
     const QImage small = Rendered(TPreviewSide::Before, 0, 72);
@@ -151,7 +154,7 @@ TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
     EXPECT_EQ(ComparePages(large, afterFirst).changedPixels, 0);
 
     // New bytes for the right side drop its pages only.
-    renderer.SetDocument(TPreviewSide::After, Bytes(CorpusPath("mutool-create-noinfo-v17.pdf")));
+    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(CorpusPath("mutool-create-noinfo-v17.pdf"))});
     EXPECT_TRUE(renderer.Page(TPreviewSide::After, 0, 144).isNull());
     EXPECT_EQ(renderer.Page(TPreviewSide::Before, 0, 144).cacheKey(), large.cacheKey());
     const QImage afterSecond = Rendered(TPreviewSide::After, 0, 144);
@@ -159,17 +162,17 @@ TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
 }
 
 TEST_F(PreviewRendererTest, FailsQuietlyOnMissingPagesAndUnreadableBytes) {
-    renderer.SetDocument(TPreviewSide::Before, Bytes(CorpusPath("gs-std14-v12.pdf")));
+    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(CorpusPath("gs-std14-v12.pdf"))});
     EXPECT_TRUE(Rendered(TPreviewSide::Before, 3, 72).isNull());  // the file has 3 pages
     EXPECT_TRUE(renderer.Failed(TPreviewSide::Before, 3, 72));
     EXPECT_TRUE(Rendered(TPreviewSide::Before, -1, 72).isNull());
 
-    renderer.SetDocument(TPreviewSide::After, QByteArray("%PDF-1.4\nnot a PDF at all\n"));
+    renderer.SetDocument(TPreviewSide::After, {{}, QByteArray("%PDF-1.4\nnot a PDF at all\n")});
     EXPECT_TRUE(Rendered(TPreviewSide::After, 0, 72).isNull());
     EXPECT_TRUE(renderer.Failed(TPreviewSide::After, 0, 72));
 
     // No document: nothing is asked of the worker and nothing fails.
-    renderer.SetDocument(TPreviewSide::After, QByteArray());
+    renderer.SetDocument(TPreviewSide::After, {});
     EXPECT_FALSE(renderer.HasDocument(TPreviewSide::After));
     EXPECT_TRUE(renderer.Page(TPreviewSide::After, 0, 72).isNull());
     EXPECT_FALSE(renderer.Failed(TPreviewSide::After, 0, 72));
@@ -351,6 +354,60 @@ TEST_F(PreviewWindowTest, PointerOverTheRenderingNamesTheFont) {
     form->FontsTab->FontNameEd->clear();
     QCoreApplication::sendEvent(sheet, &move);
     EXPECT_TRUE(form->FontsTab->FontNameEd->text().isEmpty());
+}
+
+// The preview holds no second copy of the document: the version as saved
+// is a file Poppler reads as it needs it (checked by qpdf), made anew for
+// each change and gone with the document; the file as read is rendered from
+// the document's own bytes, which stay good while another file is read and
+// that open is cancelled.
+TEST_F(PreviewWindowTest, TheSavedVersionIsAFileAndTheFileIsReadWhereItIs) {
+    Open("gs-std14-v12.pdf");
+    form->FontsTab->ZoomEd->setValue(100);
+    form->FontsTab->PreviewBtn->click();
+    WaitForPage();
+    const QString first = Pane().ResultFile();
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(RunTool("qpdf --check " + Quoted(first.toStdString())).status, 0);
+    EXPECT_EQ(ToolOutput("pdftotext -q " + Quoted(first.toStdString()) + " -"),
+              ToolOutput("pdftotext -q " + Quoted(CorpusPath("gs-std14-v12.pdf")) + " -"));
+
+    ReplaceRow(0);
+    WaitForPage();
+    const QString second = Pane().ResultFile();
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_EQ(RunTool("qpdf --check " + Quoted(second.toStdString())).status, 0);
+
+    // Taken back (so that opening asks nothing), the third version.
+    form->FontsTab->FontListView->setCurrentItem(form->FontsTab->FontListView->topLevelItem(0));
+    form->FontsTab->OldFontBtn->click();
+    WaitForPage();
+    const QString third = Pane().ResultFile();
+    EXPECT_FALSE(QFileInfo::exists(second));
+
+    // Another file is read and the open cancelled: the shown document lent
+    // its memory meanwhile, and the preview comes back from its bytes.
+    const QImage before = Pane().BeforeImage();
+    int steps = 0;
+    form->testHooks.readerStep = [&](const QString& label) {
+        if (label != "Lese Seite 1..." || steps++ > 0) return;
+        QMetaObject::invokeMethod(form.get(), [this] { form->OpenPDFForm->BreakBtn->click(); },
+                                  Qt::BlockingQueuedConnection);
+    };
+    Open("gs-type3-v13.pdf");
+    form->testHooks.readerStep = nullptr;
+    EXPECT_EQ(form->FontsTab->Label6->text(), "von 3");
+    WaitForPage();
+    EXPECT_EQ(Pane().BeforeImage(), before);
+
+    // Written again after the open (the version of before went while it
+    // ran); another document takes the file with the old one.
+    const QString shown = Pane().ResultFile();
+    EXPECT_FALSE(QFileInfo::exists(third));
+    ASSERT_TRUE(QFileInfo::exists(shown));
+    Open("mutool-create-noinfo-v17.pdf");
+    EXPECT_FALSE(QFileInfo::exists(shown));
 }
 
 }  // namespace

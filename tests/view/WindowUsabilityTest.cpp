@@ -171,11 +171,16 @@ TEST_F(WindowUsabilityTest, TheLastFilesAreOfferedAndOnlySuccessfulOpensAreRemem
     EXPECT_EQ(form->FontsTab->Label6->text(), "von 2");
 
     // Ten at most, a file once, and the list is there at the next start.
-    for (int i = 0; i < 12; ++i) form->OpenTab->RecentFiles->Add(QString("/tmp/datei-%1.pdf").arg(i));
-    form->OpenTab->RecentFiles->Add("/tmp/datei-5.pdf");
-    QStringList expected{"/tmp/datei-5.pdf"};
+    const QString folder = QString::fromStdString(ScratchDir("recent-files"));
+    const auto file = [&folder](int i) { return folder + QString("/datei-%1.pdf").arg(i); };
+    for (int i = 0; i < 12; ++i) {
+        WriteFileBytes(file(i).toStdString(), "%PDF-1.4\n");
+        form->OpenTab->RecentFiles->Add(file(i));
+    }
+    form->OpenTab->RecentFiles->Add(file(5));
+    QStringList expected{file(5)};
     for (int i = 11; expected.size() < TRecentFiles::kMaxFiles; --i)
-        if (i != 5) expected << QString("/tmp/datei-%1.pdf").arg(i);
+        if (i != 5) expected << file(i);
     EXPECT_EQ(form->OpenTab->RecentFiles->Files(), expected);
     TMainForm again(programDir);
     EXPECT_EQ(again.OpenTab->RecentFiles->Files(), expected);

@@ -116,8 +116,9 @@ bool ReadPgm(const std::string& path, TGrayImage& image) {
     return static_cast<bool>(in.read(image.pixels.data(), static_cast<std::streamsize>(size)));
 }
 
-std::vector<std::string> RenderPages(const std::string& pdf, const std::string& prefix, int dpi) {
-    RunTool("pdftoppm -q -r " + std::to_string(dpi) + " -gray " + Quoted(pdf) + " " + Quoted(prefix));
+std::vector<std::string> RenderPages(const std::string& pdf, const std::string& prefix, int dpi, int pages) {
+    const std::string range = pages > 0 ? " -f 1 -l " + std::to_string(pages) : "";
+    RunTool("pdftoppm -q -r " + std::to_string(dpi) + range + " -gray " + Quoted(pdf) + " " + Quoted(prefix));
     std::vector<std::string> files;
     const std::filesystem::path dir = std::filesystem::path(prefix).parent_path();
     const std::string stem = std::filesystem::path(prefix).filename().string() + "-";
@@ -132,10 +133,11 @@ std::vector<std::string> RenderPages(const std::string& pdf, const std::string& 
 
 }  // namespace
 
-TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir, int dpi) {
+TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir, int dpi,
+                              int pages) {
     TRenderDiff diff;
-    const std::vector<std::string> pagesA = RenderPages(a, scratchDir + "/a", dpi);
-    const std::vector<std::string> pagesB = RenderPages(b, scratchDir + "/b", dpi);
+    const std::vector<std::string> pagesA = RenderPages(a, scratchDir + "/a", dpi, pages);
+    const std::vector<std::string> pagesB = RenderPages(b, scratchDir + "/b", dpi, pages);
     if (pagesA.size() != pagesB.size()) {
         diff.problem = std::to_string(pagesA.size()) + " against " + std::to_string(pagesB.size()) + " pages rendered";
         return diff;
@@ -159,21 +161,40 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
     return diff;
 }
 
+namespace {
+
+int64_t ImageInk(const TGrayImage& image) {
+    std::array<int64_t, 256> histogram{};
+    for (char pixel : image.pixels) ++histogram[static_cast<uint8_t>(pixel)];
+    const int background = static_cast<int>(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+    int64_t far = 0;
+    for (int value = 0; value < 256; ++value)
+        if (std::abs(value - background) >= 64) far += histogram[static_cast<size_t>(value)];
+    return far;
+}
+
+}  // namespace
+
 std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi) {
     std::vector<int64_t> ink;
-    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi)) {
+    for (const std::string& page : RenderPages(pdf, scratchDir + "/ink", dpi, 0)) {
         TGrayImage image;
         if (!ReadPgm(page, image)) return {};
-        std::array<int64_t, 256> histogram{};
-        for (char pixel : image.pixels) ++histogram[static_cast<uint8_t>(pixel)];
-        const int background = static_cast<int>(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
-        int64_t far = 0;
-        for (int value = 0; value < 256; ++value)
-            if (std::abs(value - background) >= 64) far += histogram[static_cast<size_t>(value)];
-        ink.push_back(far);
+        ink.push_back(ImageInk(image));
         std::filesystem::remove(page);
     }
     return ink;
+}
+
+int64_t PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi) {
+    const std::string prefix = scratchDir + "/ink1";
+    const std::string pageText = std::to_string(page);
+    RunTool("pdftoppm -q -singlefile -f " + pageText + " -l " + pageText + " -r " + std::to_string(dpi) + " -gray " +
+            Quoted(pdf) + " " + Quoted(prefix));
+    TGrayImage image;
+    if (!ReadPgm(prefix + ".pgm", image)) return -1;
+    std::filesystem::remove(prefix + ".pgm");
+    return ImageInk(image);
 }
 
 std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen) {

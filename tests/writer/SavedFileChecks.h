@@ -35,19 +35,21 @@ std::vector<TPageGeometry> PageGeometry(const std::string& path);
 std::vector<std::string> PageTexts(const std::string& path);
 
 // The largest difference of one pixel between the pages of two files
-// rendered by pdftoppm at `dpi` in gray, or a text saying why they cannot be
-// compared (page count, page size).
+// rendered by pdftoppm at `dpi` in gray (the first `pages` pages; 0: all),
+// or a text saying why they cannot be compared (page count, page size).
 struct TRenderDiff {
     int maxPixelDiff = 0;
     std::string problem;  // empty when every page was compared
 };
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
-                              int dpi = 50);
+                              int dpi = 50, int pages = 0);
 
 // Per page, the pixels of pdftoppm's gray rendering at `dpi` that are far
 // from the page's background (its most common value): the ink a glyph
 // that is no longer drawn takes away. Empty when nothing renders.
 std::vector<int64_t> PageInk(const std::string& pdf, const std::string& scratchDir, int dpi = 50);
+// The same for one page (1-based) alone; -1 when it does not render.
+int64_t PageInk(const std::string& pdf, int page, const std::string& scratchDir, int dpi = 50);
 
 // The text between the last "N G obj" at a line start and its "endobj" in
 // a written file (copied objects keep their own line ends).
