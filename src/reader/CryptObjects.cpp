@@ -173,6 +173,11 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
     const TEncryptParams& params = handler.Params();
 
     std::vector<uint8_t> data;
+    std::span<const uint8_t> streamData;
+    // Deciphered stream data go straight into `text`, behind a /Length
+    // written as blanks and filled in afterwards: the reader's pass over a
+    // whole file copies every stream once, not twice.
+    const bool inPlace = direction == TCryptDirection::Decrypt;
     TFilePos end = 0;
     if (scan.stream) {
         TFilePos length = scan.length.value_or(-1);
@@ -180,8 +185,8 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
         const auto extent = StreamExtentAt(span, scan.keywordPos, length);
         if (!extent) return std::nullopt;
         const uint8_t* first = span.data + (extent->start - span.begin);
-        data = Cipher(handler, direction, StreamMethod(params, scan.type),
-                      {first, static_cast<size_t>(extent->count)}, objNum, objGen);
+        streamData = {first, static_cast<size_t>(extent->count)};
+        if (!inPlace) data = Cipher(handler, direction, StreamMethod(params, scan.type), streamData, objNum, objGen);
         TLexer after = span.LexerAt(extent->start + extent->count);
         after.SkipBlanksAndComments();
         if (after.Next().text != "endstream") return std::nullopt;
@@ -193,10 +198,12 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
 
     // Room at once for the whole object; a long output (the reader's
     // extension) still grows by doubling.
-    const size_t needed = static_cast<size_t>(scan.keywordPos - bodyStart) + data.size() + 64;
+    const size_t needed =
+        static_cast<size_t>(scan.keywordPos - bodyStart) + (inPlace ? streamData.size() : data.size()) + 96;
     if (text.capacity() - text.size() < needed) text.reserve(std::max(text.size() + needed, text.capacity() * 2));
     text += std::to_string(objNum) + " " + std::to_string(objGen) + " obj\n";
-    const std::string lengthText = std::to_string(data.size());
+    const std::string lengthText = inPlace ? std::string(20, ' ') : std::to_string(data.size());
+    size_t lengthAt = std::string::npos;
     TFilePos copied = bodyStart;
     auto copyTo = [&](TFilePos to) {
         if (to > copied) text += span.View(copied, to - copied);
@@ -219,11 +226,14 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
     };
     if (scan.stream && scan.lengthStart < 0 && scan.dictOpenEnd >= 0) {
         copyTo(scan.dictOpenEnd);
-        text += " /Length " + lengthText + " ";
+        text += " /Length ";
+        lengthAt = text.size();
+        text += lengthText + " ";
     }
     if (scan.stream && scan.lengthStart >= 0) {
         emitStringsBefore(scan.lengthStart);
         copyTo(scan.lengthStart);
+        lengthAt = text.size();
         text += lengthText;
         copied = scan.lengthEnd;
     }
@@ -231,7 +241,14 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
     copyTo(scan.keywordPos);
     if (scan.stream) {
         text += "stream\n";
-        text.append(reinterpret_cast<const char*>(data.data()), data.size());
+        if (inPlace) {
+            const size_t dataAt = text.size();
+            handler.DecryptAppend(StreamMethod(params, scan.type), streamData, objNum, objGen, text);
+            const std::string size = std::to_string(text.size() - dataAt);
+            if (lengthAt != std::string::npos) text.replace(lengthAt, size.size(), size);
+        } else {
+            text.append(reinterpret_cast<const char*>(data.data()), data.size());
+        }
         text += "\nendstream\n";
     }
     text += "endobj";

@@ -52,28 +52,48 @@ const EVP_CIPHER* Rc4Cipher() {
     return cipher;
 }
 
-// Runs one cipher over data with padding switched off; empty on failure.
-TBytes RunCipher(const EVP_CIPHER* cipher, std::span<const uint8_t> key, const uint8_t* iv,
-                 std::span<const uint8_t> data, bool encrypt) {
-    TCipherCtx ctx(EVP_CIPHER_CTX_new());
-    if (!ctx || cipher == nullptr) return {};
-    if (EVP_CipherInit_ex(ctx.get(), cipher, nullptr, nullptr, nullptr, encrypt ? 1 : 0) != 1) return {};
-    if (EVP_CIPHER_CTX_set_key_length(ctx.get(), static_cast<int>(key.size())) != 1) return {};
-    if (EVP_CipherInit_ex(ctx.get(), nullptr, nullptr, key.data(), iv, -1) != 1) return {};
-    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
-    TBytes out(data.size() + 32);
-    int written = 0, last = 0;
+// One context per thread for every object: opening a file deciphers tens
+// of thousands of strings and streams, and a fresh context for each costs
+// more than deciphering most of them.
+EVP_CIPHER_CTX* ThreadCipherCtx() {
+    thread_local TCipherCtx ctx(EVP_CIPHER_CTX_new());
+    return ctx.get();
+}
+
+// Runs one cipher over data with padding switched off, appending the result
+// to `out` (sized for data.size() + 32 bytes behind `at`); the number of
+// bytes written, nothing on failure.
+template <typename TOut>
+std::optional<size_t> RunCipherInto(const EVP_CIPHER* cipher, std::span<const uint8_t> key, const uint8_t* iv,
+                                    std::span<const uint8_t> data, bool encrypt, TOut& out, size_t at) {
+    EVP_CIPHER_CTX* ctx = ThreadCipherCtx();
+    if (ctx == nullptr || cipher == nullptr) return std::nullopt;
+    if (EVP_CipherInit_ex(ctx, cipher, nullptr, nullptr, nullptr, encrypt ? 1 : 0) != 1) return std::nullopt;
+    if (EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) != 1) return std::nullopt;
+    if (EVP_CipherInit_ex(ctx, nullptr, nullptr, key.data(), iv, -1) != 1) return std::nullopt;
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    auto* const first = reinterpret_cast<unsigned char*>(out.data() + at);
+    size_t written = 0;
     // OpenSSL takes int lengths: go through large streams in pieces.
     size_t done = 0;
     while (done < data.size()) {
         const int piece = static_cast<int>(std::min<size_t>(data.size() - done, size_t{1} << 30));
         int n = 0;
-        if (EVP_CipherUpdate(ctx.get(), out.data() + written, &n, data.data() + done, piece) != 1) return {};
-        written += n;
+        if (EVP_CipherUpdate(ctx, first + written, &n, data.data() + done, piece) != 1) return std::nullopt;
+        written += static_cast<size_t>(n);
         done += static_cast<size_t>(piece);
     }
-    if (EVP_CipherFinal_ex(ctx.get(), out.data() + written, &last) != 1) return {};
-    out.resize(static_cast<size_t>(written + last));
+    int last = 0;
+    if (EVP_CipherFinal_ex(ctx, first + written, &last) != 1) return std::nullopt;
+    return written + static_cast<size_t>(last);
+}
+
+// The same into bytes of their own; empty on failure.
+TBytes RunCipher(const EVP_CIPHER* cipher, std::span<const uint8_t> key, const uint8_t* iv,
+                 std::span<const uint8_t> data, bool encrypt) {
+    TBytes out(data.size() + 32);
+    const std::optional<size_t> size = RunCipherInto(cipher, key, iv, data, encrypt, out, 0);
+    out.resize(size.value_or(0));
     return out;
 }
 
@@ -281,21 +301,40 @@ std::vector<uint8_t> TSecurityHandler::ObjectKey(TCryptMethod method, int64_t ob
 
 std::vector<uint8_t> TSecurityHandler::Decrypt(TCryptMethod method, std::span<const uint8_t> data, int64_t objNum,
                                                int32_t gen) const {
-    if (method == TCryptMethod::None) return {data.begin(), data.end()};
-    const TBytes key = ObjectKey(method, objNum, gen);
-    if (method == TCryptMethod::Rc4) return Rc4(key, data);
-    // The first block is the initialisation vector; a cut last block is
-    // dropped, as readers do with such damage.
-    if (data.size() < 32) return {};
-    const size_t whole = (data.size() - 16) / 16 * 16;
-    TBytes plain = RunCipher(AesCbc(key.size()), key, data.data(), data.subspan(16, whole), false);
-    if (!plain.empty()) {
-        const uint8_t pad = plain.back();
-        const bool padded = pad >= 1 && pad <= 16 && pad <= plain.size() &&
-                            std::all_of(plain.end() - pad, plain.end(), [pad](uint8_t b) { return b == pad; });
-        if (padded) plain.resize(plain.size() - pad);
+    std::string plain;
+    DecryptAppend(method, data, objNum, gen, plain);
+    return {plain.begin(), plain.end()};
+}
+
+void TSecurityHandler::DecryptAppend(TCryptMethod method, std::span<const uint8_t> data, int64_t objNum, int32_t gen,
+                                     std::string& out) const {
+    if (method == TCryptMethod::None) {
+        out.append(reinterpret_cast<const char*>(data.data()), data.size());
+        return;
     }
-    return plain;
+    const TBytes key = ObjectKey(method, objNum, gen);
+    const size_t at = out.size();
+    std::span<const uint8_t> body = data;
+    const uint8_t* iv = nullptr;
+    const EVP_CIPHER* cipher = nullptr;
+    if (method == TCryptMethod::Rc4) {
+        cipher = Rc4Cipher();
+    } else {
+        // The first block is the initialisation vector; a cut last block is
+        // dropped, as readers do with such damage.
+        if (data.size() < 32) return;
+        body = data.subspan(16, (data.size() - 16) / 16 * 16);
+        iv = data.data();
+        cipher = AesCbc(key.size());
+    }
+    out.resize(at + body.size() + 32);
+    const std::optional<size_t> size = RunCipherInto(cipher, key, iv, body, method == TCryptMethod::Rc4, out, at);
+    out.resize(at + size.value_or(0));
+    if (method == TCryptMethod::Rc4 || out.size() == at) return;
+    const auto pad = static_cast<uint8_t>(out.back());
+    const bool padded = pad >= 1 && pad <= 16 && pad <= out.size() - at &&
+                        std::all_of(out.end() - pad, out.end(), [pad](char b) { return static_cast<uint8_t>(b) == pad; });
+    if (padded) out.resize(out.size() - pad);
 }
 
 std::vector<uint8_t> TSecurityHandler::Encrypt(TCryptMethod method, std::span<const uint8_t> data, int64_t objNum,

@@ -70,6 +70,10 @@ public:
     // wrong, yields what can be deciphered (as readers do); never throws.
     std::vector<uint8_t> Decrypt(TCryptMethod method, std::span<const uint8_t> data, int64_t objNum,
                                  int32_t gen) const;
+    // The same, appended to `out` without a copy of its own (the reader's
+    // one pass over a whole file).
+    void DecryptAppend(TCryptMethod method, std::span<const uint8_t> data, int64_t objNum, int32_t gen,
+                       std::string& out) const;
     // The encrypted bytes for a string or stream of that object. The AES
     // initialisation vector is drawn from the key, the object and the
     // bytes, so that the same document gives the same file.

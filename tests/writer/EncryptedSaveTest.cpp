@@ -16,24 +16,63 @@ namespace {
 struct TSaveCase {
     const char* file;      // in tests/data/encrypted
     const char* password;  // the one the save is given
+    const char* version;   // chosen with --version: 1.4 the classic table, 1.7 the compact form
     const char* header;    // the written file's version
 };
 
 const TSaveCase kCases[] = {
-    {"r2-rc4-40-user.pdf", "user", "%PDF-1.3"},
-    {"r2-rc4-40-noprint.pdf", "owner", "%PDF-1.3"},
-    {"r3-rc4-128.pdf", "", "%PDF-1.4"},
-    {"r4-rc4-cleartext-meta.pdf", "user", "%PDF-1.3"},
-    {"r4-aes128-objstm.pdf", "", "%PDF-1.6"},
-    {"r5-aes256-user.pdf", "user", "%PDF-1.7"},
-    {"r6-aes256.pdf", "", "%PDF-1.7"},
-    {"r6-aes256-user-nomodify.pdf", "\xC3\x96l-Eigent\xC3\xBCmer", "%PDF-1.7"},
-    {"eff-identity.pdf", "", "%PDF-1.6"},
+    {"r2-rc4-40-user.pdf", "user", "1.4", "%PDF-1.4"},
+    {"r2-rc4-40-user.pdf", "user", "1.7", "%PDF-1.7"},
+    {"r2-rc4-40-noprint.pdf", "owner", "1.4", "%PDF-1.4"},
+    {"r3-rc4-128.pdf", "", "1.4", "%PDF-1.4"},
+    {"r3-rc4-128.pdf", "", "1.7", "%PDF-1.7"},
+    {"r4-rc4-cleartext-meta.pdf", "user", "1.4", "%PDF-1.4"},
+    {"r4-rc4-cleartext-meta.pdf", "user", "1.5", "%PDF-1.5"},
+    {"r4-aes128-objstm.pdf", "", "1.4", "%PDF-1.6"},
+    {"r4-aes128-objstm.pdf", "", "1.7", "%PDF-1.7"},
+    {"r4-aes128-cleartext-xmp.pdf", "", "1.5", "%PDF-1.6"},
+    {"r5-aes256-user.pdf", "user", "1.4", "%PDF-1.7"},
+    {"r5-aes256-user.pdf", "user", "1.7", "%PDF-1.7"},
+    {"r6-aes256.pdf", "", "1.4", "%PDF-1.7"},
+    {"r6-aes256.pdf", "", "1.7", "%PDF-1.7"},
+    {"r6-aes256-user-nomodify.pdf", "\xC3\x96l-Eigent\xC3\xBCmer", "1.7", "%PDF-1.7"},
+    {"eff-identity.pdf", "", "1.4", "%PDF-1.6"},
+    {"eff-identity.pdf", "", "1.7", "%PDF-1.7"},
 };
 
 std::string In(const std::string& file) { return DataPath("encrypted/" + file); }
 
 TToolResult Cli(const std::string& arguments) { return RunTool(Quoted(CliPath()) + " " + arguments); }
+
+std::string QpdfShow(const std::string& what, const std::string& path, const std::string& password) {
+    return ToolOutput("qpdf --password=" + Quoted(password) + " " + what + " " + Quoted(path) + " 2>&1");
+}
+
+// The number of the trailer's entry `key` ("/Root 1 0 R" -> 1); -1 without it.
+int ReferenceInTrailer(const std::string& trailer, const std::string& key) {
+    std::smatch m;
+    if (!std::regex_search(trailer, m, std::regex(key + R"( (\d+) \d+ R)"))) return -1;
+    return std::stoi(m[1].str());
+}
+
+// The compact form under encryption: a cross-reference stream that names
+// /Encrypt and /ID, objects packed into object streams, the /Encrypt
+// dictionary itself outside them; AES-256 names its extension in the catalog.
+void ExpectCompactEncrypted(const std::string& path, const std::string& password, bool aes256) {
+    const std::string trailer = QpdfShow("--show-object=trailer", path, password);
+    EXPECT_NE(trailer.find("/Type /XRef"), std::string::npos) << trailer;
+    EXPECT_NE(trailer.find("/ID ["), std::string::npos) << trailer;
+    const int encrypt = ReferenceInTrailer(trailer, "/Encrypt");
+    ASSERT_GT(encrypt, 0) << trailer;
+    const std::string xref = QpdfShow("--show-xref", path, password);
+    EXPECT_NE(xref.find(": compressed; stream = "), std::string::npos) << xref;
+    EXPECT_NE(xref.find("\n" + std::to_string(encrypt) + "/0: uncompressed;"), std::string::npos) << xref;
+    if (aes256) {
+        const int root = ReferenceInTrailer(trailer, "/Root");
+        const std::string catalog = QpdfShow("--show-object=" + std::to_string(root), path, password);
+        EXPECT_NE(catalog.find("/Extensions << /ADBE << /BaseVersion /1.7"), std::string::npos) << catalog;
+    }
+}
 
 // What qpdf says of the encryption, without the lines on passwords (which
 // depend on the password given, not on the file).
@@ -79,11 +118,11 @@ TEST_P(EncryptedSave, KeepsTheEncryptionTextAndRendering) {
     const TSaveCase& c = GetParam();
     const std::string scratch = ScratchDir(std::string("encrypted-save-") + c.file);
     const std::string out = scratch + "/out.pdf";
-    const TToolResult saved = Cli("save --password " + Quoted(c.password) + " " + Quoted(In(c.file)) + " -o " +
-                                  Quoted(out) + " 2>&1");
+    const TToolResult saved = Cli("save --password " + Quoted(c.password) + " --version " + c.version + " " +
+                                  Quoted(In(c.file)) + " -o " + Quoted(out) + " 2>&1");
     ASSERT_EQ(saved.status, 0) << saved.output;
     EXPECT_EQ(ReadFileText(out).substr(0, 8), c.header);
-    if (std::string(c.header) > "%PDF-1.4") {
+    if (std::string(c.header).substr(5) != c.version) {
         EXPECT_NE(saved.output.find("Die PDF-Version wurde auf " + std::string(c.header).substr(5)),
                   std::string::npos)
             << saved.output;
@@ -93,6 +132,8 @@ TEST_P(EncryptedSave, KeepsTheEncryptionTextAndRendering) {
     EXPECT_EQ(ShowEncryption(out, c.password), before);
     const TToolResult check = RunTool("qpdf --check --password=" + Quoted(c.password) + " " + Quoted(out) + " 2>&1");
     EXPECT_EQ(check.status, 0) << check.output;
+    if (std::string(c.version) >= "1.5")
+        ExpectCompactEncrypted(out, c.password, before.find("AESv3") != std::string::npos);
 
     const std::string plainIn = Deciphered(In(c.file), c.password, scratch, "in-plain.pdf");
     const std::string plainOut = Deciphered(out, c.password, scratch, "out-plain.pdf");
@@ -103,7 +144,7 @@ TEST_P(EncryptedSave, KeepsTheEncryptionTextAndRendering) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qpdf, EncryptedSave, ::testing::ValuesIn(kCases), [](const auto& param) {
-    std::string name = param.param.file;
+    std::string name = std::string(param.param.file) + "_" + param.param.version;
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
     return name;
@@ -129,6 +170,33 @@ TEST(EncryptedSaveRules, ChangesForbiddenWithoutTheOwnerPasswordWriteNothing) {
     EXPECT_EQ(ShowEncryption(out, ""), ShowEncryption(In("r3-rc4-128-nomodify.pdf"), ""));
     const TToolResult again = Cli("save " + Quoted(out) + " -o " + Quoted(scratch + "/again.pdf") + " 2>&1");
     EXPECT_EQ(again.status, 7) << again.output;
+}
+
+// /EncryptMetadata false: the XMP packet written anew stays readable without
+// deciphering, in either form; a file whose metadata is enciphered keeps it so.
+TEST(EncryptedSaveRules, MetadataFollowsEncryptMetadata) {
+    const std::string scratch = ScratchDir("encrypted-save-metadata");
+    const std::string cleartext = In("r4-aes128-cleartext-xmp.pdf");
+    const std::string enciphered = scratch + "/enciphered-xmp.pdf";
+    ASSERT_EQ(RunTool("qpdf --decrypt " + Quoted(cleartext) + " " + Quoted(scratch + "/plain.pdf")).status, 0);
+    ASSERT_EQ(RunTool("qpdf --encrypt '' owner 128 --use-aes=y -- " + Quoted(scratch + "/plain.pdf") + " " +
+                      Quoted(enciphered))
+                  .status,
+              0);
+    for (const char* version : {"1.4", "1.7"}) {
+        for (const auto& [in, plainXmp] : {std::pair{cleartext, true}, std::pair{enciphered, false}}) {
+            const std::string out = scratch + "/out-" + version + (plainXmp ? "-clear" : "-ciphered") + ".pdf";
+            const TToolResult saved = Cli("save --version " + std::string(version) + " --title Klartexttitel " +
+                                          Quoted(in) + " -o " + Quoted(out) + " 2>&1");
+            ASSERT_EQ(saved.status, 0) << saved.output;
+            const std::string bytes = ReadFileText(out);
+            EXPECT_EQ(bytes.find("<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">Klartexttitel") != std::string::npos,
+                      plainXmp)
+                << version << " " << in;
+            EXPECT_NE(ToolOutput("pdfinfo -meta " + Quoted(out)).find("Klartexttitel"), std::string::npos);
+            EXPECT_EQ(ShowEncryption(out, ""), ShowEncryption(in, ""));
+        }
+    }
 }
 
 TEST(EncryptedSaveRules, DecryptOnlyWithTheOwnerPassword) {

@@ -16,6 +16,9 @@ qe r4-rc4-cleartext-meta.pdf libreoffice-writer-v16.pdf --encrypt user owner 128
 qe r4-aes128-objstm.pdf modern-xrefstream-fontconfig.pdf --object-streams=generate --encrypt '' owner 128 --use-aes=y --
 qe r5-aes256-user.pdf gs-annots-v14.pdf --encrypt user owner 256 --force-R5 --
 qe r6-aes256.pdf cairo-truetype-flate-images-v14.pdf --encrypt '' owner 256 --
+# XMP metadata left plain (/EncryptMetadata false) under AES.
+qpdf --allow-weak-crypto ../realworld/pdfminer__samples__contrib__issue-449-horizontal.pdf r4-aes128-cleartext-xmp.pdf \
+    --encrypt '' owner 128 --use-aes=y --cleartext-metadata --
 qe r6-aes256-user-nomodify.pdf gs-std14-v12.pdf --encrypt user 'Öl-Eigentümer' 256 --modify=none --
 
 # /StmF and /StrF /Identity, /EFF /StdCF: the dictionary of a qpdf AES-128
