@@ -47,8 +47,9 @@ void BenchPreviewStages(TPdfDocument& doc) {
     start = Clock::now();
     // As the window does: Poppler reads the bytes where they are.
     const TPreviewDocument before({{}, QByteArray::fromRawData(reinterpret_cast<const char*>(doc.Source().data()),
-                                                               static_cast<qsizetype>(doc.Source().size()))});
-    const TPreviewDocument after({{}, QByteArray::fromRawData(written.data(), static_cast<qsizetype>(written.size()))});
+                                                               static_cast<qsizetype>(doc.Source().size())),
+                                  {}});
+    const TPreviewDocument after({{}, QByteArray::fromRawData(written.data(), static_cast<qsizetype>(written.size())), {}});
     Line("preview_load_both", MsSince(start), "ms");
     const int pages = std::min(before.PageCount(), after.PageCount());
     if (pages <= 0) {

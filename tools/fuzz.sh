@@ -27,7 +27,7 @@ cmake --build "$build" -j "${GW_FUZZ_BUILD_JOBS:-2}" --target fuzz_open
 corpus=$build/fuzz-corpus
 findings=$build/findings
 mkdir -p "$corpus" "$findings"
-# The seeds: the corpus, the malformed files, the cross-reference and
+# The seeds: the corpus, the malformed files, the encrypted files, the cross-reference and
 # object-stream files and the real-world samples that fit -max_len, except
 # those that only probe size bounds. Their decoded content runs to tens of megabytes and
 # takes longer than the time limit under the fuzzer's instrumentation (the
@@ -36,7 +36,8 @@ slow_seeds=" million-q.pdf shared-bomb-pages.pdf flate-bomb-content.pdf "
 seeds=$build/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds"
-for file in tests/data/corpus/*.pdf tests/data/malformed/*.pdf tests/data/xref/*.pdf tests/data/realworld/*.pdf; do
+for file in tests/data/corpus/*.pdf tests/data/malformed/*.pdf tests/data/xref/*.pdf tests/data/realworld/*.pdf \
+    tests/data/encrypted/*.pdf; do
   [ -f "$file" ] || continue
   [ "$(stat -c %s "$file")" -le 200000 ] || continue
   case "$slow_seeds" in *" $(basename "$file") "*) continue ;; esac

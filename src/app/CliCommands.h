@@ -25,6 +25,8 @@ int CliRuns(const TCliArgs& args);
 // replaces and embeds every font that is not embedded, input by input.
 int CliEmbed(const TCliArgs& args);
 
+// The password every command opens its files with (--password).
+void SetCliPassword(std::string password);
 // --version: the program's and the libraries' versions on stdout.
 int CliVersion();
 
@@ -59,6 +61,11 @@ struct TCliDocument {
     TPdfDocument doc{ui};
     std::unique_ptr<TTextMeasurer> measurer;
 };
+
+// 7 with its message on stderr when the document may not be changed
+// (its permissions forbid it and the owner password was not given) or,
+// for `decrypt`, not written without encryption; 0 otherwise.
+int SaveRefused(const TPdfDocument& doc, bool decrypt);
 
 // Every notice, status line and message box collected, in the order they
 // are printed: notices and memo lines first, then what a window would show

@@ -1,6 +1,7 @@
 #include "OpenMessages.h"
 
 #include "PdfText.h"
+#include "Security.h"
 
 namespace {
 
@@ -19,10 +20,11 @@ void AddProblem(const TOpenProblem& problem, const std::string& path, TOpenTexts
         case TOpenProblemKind::NoMemory: error("Nicht genug Arbeitsspeicher, um die Datei " + path + " zu lesen."); break;
         case TOpenProblemKind::EmptyFile: error(kEmptyFile); break;
         case TOpenProblemKind::NoPdfHeader: error(kNotPdf); break;
+        // The one message of an encrypted file that does not open: nothing
+        // follows it.
         case TOpenProblemKind::Encrypted:
-            error(kEncryptedFile);
-            error(kInvalidFile);
-            break;
+        case TOpenProblemKind::PasswordNeeded:
+        case TOpenProblemKind::WrongPassword: error(kEncryptedFile); break;
         case TOpenProblemKind::UnsupportedFilter:
             error(kUnsupportedStart + ("Komprimierung " + Cp1252ToUtf8(problem.detail)) + kUnsupportedEnd);
             break;
@@ -54,11 +56,55 @@ TOpenDecision DecideOpen(const TOpenReport& report) {
         case TOpenResult::Opened:
         case TOpenResult::Repaired: decision.exitStatus = 0; break;
         case TOpenResult::Unreadable: decision.exitStatus = 2; break;
-        case TOpenResult::Encrypted: decision.exitStatus = 3; break;
+        case TOpenResult::Encrypted:
+        case TOpenResult::PasswordNeeded: decision.exitStatus = 3; break;
         case TOpenResult::OutOfMemory: decision.exitStatus = 8; break;
         case TOpenResult::Invalid:
         case TOpenResult::Unsupported:
         case TOpenResult::Cancelled: decision.exitStatus = 1; break;
     }
     return decision;
+}
+
+std::vector<std::string> PermissionTexts(const TPermissions& permissions) {
+    const std::pair<const char*, bool> rows[] = {
+        {"Drucken", permissions.print},
+        {"Drucken in hoher Qualität", permissions.printHighQuality},
+        {"Ändern", permissions.modify},
+        {"Kopieren", permissions.copy},
+        {"Kommentieren", permissions.annotate},
+        {"Formulare", permissions.fillForms},
+        {"Barrierefreiheit", permissions.extractForAccessibility},
+        {"Zusammenstellen", permissions.assemble},
+    };
+    std::vector<std::string> texts;
+    for (const auto& [name, allowed] : rows) texts.push_back(std::string(name) + ": " + (allowed ? "ja" : "nein"));
+    return texts;
+}
+
+std::string EncryptionText(const TSecurityHandler* security) {
+    if (security == nullptr) return "keine";
+    const TEncryptParams& params = security->Params();
+    std::string method;
+    const bool filesOnly = params.streamMethod == TCryptMethod::None && params.fileMethod != TCryptMethod::None;
+    switch (filesOnly ? params.fileMethod : params.streamMethod) {
+        case TCryptMethod::None: method = "keine Daten"; break;
+        case TCryptMethod::Rc4: method = "RC4 " + std::to_string(params.r == 2 ? 40 : params.keyBytes * 8) + " Bit"; break;
+        case TCryptMethod::Aes128: method = "AES 128 Bit"; break;
+        case TCryptMethod::Aes256: method = "AES 256 Bit"; break;
+    }
+    if (filesOnly) method += " (nur Anhänge)";
+    const char* const opened =
+        security->Match() == TPasswordMatch::Owner ? "mit Besitzerkennwort geöffnet" : "mit Benutzerkennwort geöffnet";
+    return "R" + std::to_string(params.r) + ", " + method + ", " + opened;
+}
+
+std::string ModifyForbiddenText() {
+    return "Änderung nicht erlaubt: Die Berechtigungen dieser PDF-Datei verbieten Änderungen. Mit dem "
+           "Besitzerkennwort geöffnet, kann sie geändert und gespeichert werden.";
+}
+
+std::string DecryptForbiddenText() {
+    return "Änderung nicht erlaubt: Ohne Verschlüsselung darf die Datei nur gespeichert werden, wenn sie mit dem "
+           "Besitzerkennwort geöffnet wurde.";
 }

@@ -3,16 +3,19 @@
 #include "ContentRewrite.h"
 #include "SaveMessages.h"
 
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TWriteOptions& options) {
     const std::optional<std::string> path = doc.Ui().AskSaveFileName();
     if (!path || path->empty()) return false;
-    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
+    // The written file keeps the passwords of this one.
+    TOpenOptions reopen;
+    reopen.password = doc.Password();
+    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem(), options);
     switch (outcome.result) {
         case TWriteResult::CreateFailed:
             doc.Ui().ShowMessage(CreateFailedMessage(*path), TMsgIcon::Error);
             // As after every save, the chosen name is read: the document
             // shown is then the file of that name, if there is one.
-            doc.openfilenow(*path);
+            doc.openfilenow(*path, reopen);
             return false;
         case TWriteResult::WriteFailed:
             doc.Ui().ShowMessage(WriteFailedMessage(*path, outcome.errorText), TMsgIcon::Error);
@@ -22,7 +25,7 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
     }
     if (report) *report = outcome.report;
     if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
-    doc.openfilenow(*path);
+    doc.openfilenow(*path, reopen);
     return true;
 }
 

@@ -15,4 +15,6 @@ bool SavePdfCommand(TPdfDocument& doc);
 // wanted and opens the written file. True when a file was written; then
 // `report`, when given, says what the writer had to leave out (the caller
 // tells it: WriteReportLines).
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr);
+// An encrypted document is written encrypted as it came, unless `options`
+// say otherwise; the file read again gets the same password.
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr, const TWriteOptions& options = {});

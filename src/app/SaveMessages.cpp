@@ -27,6 +27,10 @@ std::string UnreadableMetadataLine() {
            "stimmen nicht mit den neuen Dokumentinformationen überein.";
 }
 
+std::string RaisedVersionLine(const std::string& version) {
+    return "Die PDF-Version wurde auf " + version + " angehoben, weil die Verschlüsselung der Datei sie verlangt.";
+}
+
 std::string MissingObjectsLine(int32_t count) {
     if (count == 1)
         return "1 Objekt stand nicht an der in der Querverweistabelle angegebenen Stelle und wurde als leeres "
@@ -69,6 +73,7 @@ std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
 
 std::vector<std::string> WriteReportLines(const TWriteReport& report) {
     std::vector<std::string> lines;
+    if (!report.raisedVersion.empty()) lines.push_back(RaisedVersionLine(report.raisedVersion));
     if (report.missingObjects > 0) lines.push_back(MissingObjectsLine(report.missingObjects));
     if (!report.keptFormFonts.empty()) lines.push_back(KeptFormFontsLine(report.keptFormFonts));
     if (!report.keptPageFonts.empty()) lines.push_back(KeptPageFontsLine(report.keptPageFonts));

@@ -15,6 +15,9 @@ struct TWriteReport;
 // Why the saved file no longer meets the standard the original claims.
 std::string ClaimProblemLine(const TClaimProblem& problem);
 
+// The header's version was raised to `version` for the file's encryption.
+std::string RaisedVersionLine(const std::string& version);
+
 // The XMP packet did not parse and was copied as it stood.
 std::string UnreadableMetadataLine();
 

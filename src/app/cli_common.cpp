@@ -25,13 +25,26 @@ void TCliUi::Progress(const TProgress& step) {
     std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), ProgressText(step).c_str());
 }
 
+namespace {
+
+std::string& CliPassword() {
+    static std::string password;
+    return password;
+}
+
+}  // namespace
+
+void SetCliPassword(std::string password) { CliPassword() = std::move(password); }
+
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
     ui.SetMeasurer(measurer.get());
 }
 TCliDocument::~TCliDocument() = default;
 
 const TOpenReport& TCliDocument::Open(const std::string& path, const TOpenOptions& options) {
-    const TOpenReport& report = doc.openfilenow(path, options);
+    TOpenOptions withPassword = options;
+    if (withPassword.password.empty()) withPassword.password = CliPassword();
+    const TOpenReport& report = doc.openfilenow(path, withPassword);
     AddOpenTexts(path);
     return report;
 }
@@ -86,6 +99,16 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
+}
+
+int SaveRefused(const TPdfDocument& doc, bool decrypt) {
+    std::string message;
+    if (!doc.Permissions().modify) message = ModifyForbiddenText();
+    else if (decrypt && doc.Security() && doc.Security()->Match() != TPasswordMatch::Owner)
+        message = DecryptForbiddenText();
+    if (message.empty()) return 0;
+    std::fprintf(stderr, "Fehler: %s\n", message.c_str());
+    return 7;
 }
 
 std::string RefusalJson(const TRefusedReplacement& refusal) {

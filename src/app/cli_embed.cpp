@@ -291,6 +291,8 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return Report(options, input, output, status, -1, {});
     }
     ClearMessages(cli.ui);
+    if (const int refused = SaveRefused(doc, false); refused != 0 && !options.dryRun)
+        return Report(options, input, output, refused, -1, {});
 
     const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
     std::vector<TFontChoice> choices;

@@ -143,6 +143,11 @@ int CliFonts(const TCliArgs& args) {
     }
     TCliDocument cli;
     cli.Open(files[0]);
+    // An encrypted file that did not open: its message is all there is.
+    if (cli.OpenStatus() == 3) {
+        PrintMessages(cli.ui);
+        return 3;
+    }
     if (json) PrintJson(cli);
     else PrintPlain(cli);
     return cli.OpenStatus();

@@ -1,6 +1,8 @@
 #include <cstdio>
 
 #include "CliCommands.h"
+#include "OpenMessages.h"
+#include "Security.h"
 #include "Conformance.h"
 
 namespace {
@@ -36,6 +38,12 @@ int CliInfo(const TCliArgs& args) {
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
     cli.Open(args[0]);
+    // An encrypted file that did not open has nothing to show: its message
+    // is all that is printed.
+    if (cli.OpenStatus() == 3) {
+        PrintMessages(cli.ui);
+        return 3;
+    }
 
     std::string version = "-";
     if (doc.SourceSize() >= 8) version.assign(reinterpret_cast<const char*>(doc.Source().data()) + 5, 3);
@@ -44,6 +52,12 @@ int CliInfo(const TCliArgs& args) {
     std::printf("/Root: %s\n", Reference(doc.rootFound, doc.rootObjNum, doc.rootGen).c_str());
     std::printf("/Info: %s\n", Reference(doc.infoFound, doc.infoObjNum, doc.infoGen).c_str());
     std::printf("/Encrypt: %s\n", Reference(doc.encrypted, doc.encryptObjNum, doc.encryptGen).c_str());
+    if (doc.Security()) {
+        std::printf("Verschlüsselung: %s\n", EncryptionText(doc.Security()).c_str());
+        std::string line;
+        for (const std::string& text : PermissionTexts(doc.Permissions())) line += (line.empty() ? "" : ", ") + text;
+        std::printf("Berechtigungen: %s\n", line.c_str());
+    }
     std::printf("Seiten: %d\n", doc.pageList.Count());
     std::printf("Querverweistabelle: %s\n", doc.repaired ? "neu aufgebaut" : "gelesen");
     if (doc.rootFound) std::printf("Konformität: %s\n", ClaimsText(DocumentClaims(doc)).c_str());

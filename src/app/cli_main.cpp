@@ -26,11 +26,14 @@ const char* const kUsage =
     "       [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "       [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "       [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now]\n"
-    "       [--no-images] [--no-embed] [--natural-widths] [--force] [--json]\n"
+    "       [--no-images] [--no-embed] [--natural-widths] [--force] [--decrypt]\n"
+    "       [--json]\n"
     "                 ersetzt Schriftarten und schreibt eine neue PDF-Datei, die\n"
     "                 danach wieder geöffnet wird (4: nicht geschrieben, auch weil\n"
     "                 eine Ersetzung Text verlieren würde; --force schreibt dann\n"
-    "                 alles Übrige; 5: lässt sich nicht wieder öffnen)\n"
+    "                 alles Übrige; 5: lässt sich nicht wieder öffnen; 7: Änderung\n"
+    "                 nicht erlaubt; --decrypt: unverschlüsselt, nur mit dem\n"
+    "                 Besitzerkennwort)\n"
     "  runs [--json] [--page N] DATEI\n"
     "                 liest die PDF-Datei und listet die Textstücke jeder Seite\n"
     "                 (Seite, Schriftart, Größe, x, y, Breite, Text) und die Zahl\n"
@@ -47,6 +50,9 @@ const char* const kUsage =
     "                 Fehlerausgabe; ohne diese Option nur, wenn sie ein Terminal ist\n"
     "  -V, --version  zeigt die Version des Programms und seiner Bibliotheken\n"
     "  -h, --help     zeigt diese Hilfe\n"
+    "\n"
+    "Jeder Befehl nimmt --password KENNWORT für verschlüsselte Dateien (Benutzer-\n"
+    "oder Besitzerkennwort).\n"
     "\n"
     "Rückgabewert: 0 ohne Fehlermeldung, 1 bei ungültiger PDF-Datei,\n"
     "2 wenn die Datei nicht gelesen werden kann, 3 bei verschlüsselter Datei,\n"
@@ -92,5 +98,22 @@ int main(int argc, char** argv) {
         return 64;
     }
     SetProgressShown(verbose || isatty(STDERR_FILENO) == 1);
-    return command->second(TCliArgs(args.begin() + 1, args.end()));
+    // The password is taken out before the command sees its arguments, so
+    // that every command opens encrypted files alike.
+    TCliArgs commandArgs;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--password") {
+            if (i + 1 >= args.size()) {
+                std::fputs("--password braucht ein Kennwort.\n", stderr);
+                return 64;
+            }
+            SetCliPassword(args[++i]);
+        } else if (arg.rfind("--password=", 0) == 0) {
+            SetCliPassword(arg.substr(11));
+        } else {
+            commandArgs.push_back(arg);
+        }
+    }
+    return command->second(commandArgs);
 }

@@ -78,6 +78,11 @@ int CliRuns(const TCliArgs& args) {
     TCliDocument cli;
     TPdfDocument& doc = cli.doc;
     cli.Open(options.file);
+    // An encrypted file that did not open: its message is all there is.
+    if (cli.OpenStatus() == 3) {
+        PrintMessages(cli.ui);
+        return 3;
+    }
 
     const int32_t pages = doc.pageList.Count();
     const int32_t firstPage = options.page > 0 ? options.page : 1;

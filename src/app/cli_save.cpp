@@ -21,7 +21,7 @@ const char* const kSaveUsage =
     "         [--replace [SEITE:]/ALT=/NEU]... [--version 1.2|1.3|1.4|1.5|1.6|1.7] [--producer T]\n"
     "         [--creator T] [--author T] [--title T] [--subject T] [--keywords T]\n"
     "         [--created JJJJ-MM-TTThh:mm:ss] [--modified JJJJ-MM-TTThh:mm:ss|now] [--no-images]\n"
-    "         [--no-embed] [--natural-widths] [--force] [--json]\n"
+    "         [--no-embed] [--natural-widths] [--force] [--decrypt] [--json] [--password KENNWORT]\n"
     "  Eine Ersetzung, die Text verlieren würde, wird nicht vorgenommen; dann wird nichts\n"
     "  gespeichert (Rückgabewert 4), mit --force alles Übrige.\n";
 
@@ -45,6 +45,7 @@ struct TSaveOptions {
     bool keepWidths = true;
     bool force = false;  // write what can be written when a replacement is refused
     bool json = false;
+    bool decrypt = false;
 };
 
 int Usage(const std::string& problem) {
@@ -112,6 +113,8 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TSaveOptions& options
             options.keepWidths = false;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--decrypt") {
+            options.decrypt = true;
         } else if (arg == "--force") {
             options.force = true;
         } else if (arg == "-o" || arg == "--add-font" || arg == "--replace" || arg == "--version" ||
@@ -302,6 +305,7 @@ int CliSave(const TCliArgs& args) {
     for (const std::string& line : OpenTexts(doc.LastOpen(), options.input).statusLines)
         std::fprintf(stderr, "%s\n", line.c_str());
     ClearMessages(cli.ui);
+    if (const int refused = SaveRefused(doc, options.decrypt)) return refused;
 
     if (!AddFonts(doc, options.addFonts, options.json)) return 1;
     for (TFontRecord& font : doc.fontList) {
@@ -334,7 +338,9 @@ int CliSave(const TCliArgs& args) {
     ClearMessages(cli.ui);
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
-    const bool written = SavePDFNew(doc, &report);
+    TWriteOptions writeOptions;
+    writeOptions.decrypt = options.decrypt;
+    const bool written = SavePDFNew(doc, &report, writeOptions);
     if (!written) {
         PrintMessages(cli.ui);
         return 4;

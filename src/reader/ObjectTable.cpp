@@ -47,11 +47,6 @@ constexpr int64_t kMaxFieldWidth = 8;
 constexpr int64_t kExtensionPerFileByte = 32;
 constexpr int64_t kMinExtension = int64_t{64} << 20;
 
-// Between the file's last byte and the first taken-out object: a cursor
-// that runs past the file's end reads filler for this long, far more than
-// any scan goes before it stops at the end.
-constexpr TFilePos kSpanGap = TFilePos{1} << 20;
-
 // How far into a dictionary the scan looks for the type of a stream.
 constexpr size_t kTypeLookahead = 1024;
 
@@ -177,7 +172,7 @@ void TPdfFile::TakeTrailerKeys(TFilePos& prev, TFilePos& xrefStm) {
         // and PDF/X require one).
         if (key == "/ID" && trailerId.tokens.empty() && IsStringArray(tokens)) trailerId = entry;
         // A reference or a dictionary written in place: either encrypts.
-        if (key == "/Encrypt" && tokens.size() >= 2 && tokens[1] != "null") encrypted = 1;
+        if ((key == "/Encrypt" || key == "/ID") && tokens.size() >= 2 && tokens[1] != "null") TakeEncryptKeys(entry);
         if (tokens.size() >= 2 && key == "/Prev") prev = TryStrToPos(tokens[1]).value_or(-1);
         if (tokens.size() >= 2 && key == "/XRefStm") xrefStm = TryStrToPos(tokens[1]).value_or(-1);
     }
@@ -531,7 +526,9 @@ void TPdfFile::MaterializeObjectStreams() {
 
     std::string extension;
     const int64_t budget = std::max<int64_t>(kMinExtension, SourceSize() * kExtensionPerFileByte);
-    const TFilePos base = SourceSize() + kSpanGap;
+    // Behind the deciphered objects of an encrypted file, if there are any
+    // (the object streams are read from there).
+    const TFilePos base = SourceSize() + kSpanGap + static_cast<TFilePos>(extension_.size());
     std::vector<int32_t> streams;
     for (const auto& item : byStream) streams.push_back(item.first);
     std::sort(streams.begin(), streams.end());
@@ -580,8 +577,9 @@ void TPdfFile::MaterializeObjectStreams() {
             entry.inUse = 0;
         }
     }
-    extension_ = std::move(extension);
-    extensionBase_ = base;
+    if (extension_.empty()) extension_ = std::move(extension);
+    else extension_ += extension;
+    extensionBase_ = SourceSize() + kSpanGap;
 }
 
 bool TPdfFile::BuildObjectTable() {
@@ -590,7 +588,10 @@ bool TPdfFile::BuildObjectTable() {
     parseFailed = 0;
     if (chainUsable) ValidateTable();
     if (!chainUsable || !badEntries.empty() || !rootFound) RebuildTable(chainUsable && rootFound);
-    MaterializeObjectStreams();
+    if (encrypted) OpenEncryption();
+    // Object streams of an encrypted file that did not open hold only
+    // ciphered bytes.
+    if (!encrypted || cryptState_ == TCryptState::Opened) MaterializeObjectStreams();
     DiscardEntries();
     return rootFound;
 }

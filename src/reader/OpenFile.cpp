@@ -180,6 +180,7 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
         ui_.SelectVersionItem(5);
 
     stageStart = Clock::now();
+    SetPassword(options_.password);
     const bool catalogFound = BuildObjectTable();
     timings.xref = SecondsSince(stageStart);
     if (const auto badNumber = BadNumber()) {
@@ -190,9 +191,18 @@ TOpenResult TPdfDocument::ReadFile(const std::string& path) {
     // pages and fonts need a small part of it, read again as they go.
     ReleaseBytes(0, SourceSize());
 
-    if (encrypted) {
-        Problem(TOpenProblemKind::Encrypted);
-        return TOpenResult::Encrypted;
+    switch (CryptState()) {
+        case TCryptState::Clear:
+        case TCryptState::Opened: break;
+        case TCryptState::PasswordNeeded:
+            Problem(TOpenProblemKind::PasswordNeeded);
+            return TOpenResult::PasswordNeeded;
+        case TCryptState::WrongPassword:
+            Problem(TOpenProblemKind::WrongPassword);
+            return TOpenResult::PasswordNeeded;
+        case TCryptState::Unsupported:
+            Problem(TOpenProblemKind::Encrypted);
+            return TOpenResult::Encrypted;
     }
     if (infoFound) ReadDocumentInfo();
     if (catalogFound) ReadDocumentStructure();

@@ -15,7 +15,8 @@ enum class TOpenResult {
     Repaired,    // read after rebuilding a damaged cross-reference table
     Unreadable,  // the file itself could not be read (missing, no access)
     Invalid,     // not a PDF file, or damaged beyond repair
-    Encrypted,   // encrypted; decrypting is not supported
+    Encrypted,   // encrypted in a way the reader cannot decipher (another handler, an unknown revision)
+    PasswordNeeded, // encrypted with a user password: none was given, or the one given fits neither password
     Unsupported, // its structure needs what the reader cannot do (a stream filter it lacks)
     OutOfMemory, // memory or address space ran out while it was read
     Cancelled,   // the user stopped the open
@@ -29,7 +30,9 @@ enum class TOpenProblemKind : uint8_t {
     NoMemory,           // memory or address space ran out
     EmptyFile,
     NoPdfHeader,        // no "%PDF-" near the start
-    Encrypted,
+    Encrypted,          // another security handler or an unknown revision
+    PasswordNeeded,     // the empty password does not open the file, and none was given
+    WrongPassword,      // the password given opens the file neither as user nor as owner
     UnsupportedFilter,  // detail: the filter's name as the file writes it ("/RunLengthDecode")
     NotAnInteger,       // detail: the token that should have been an integer
     NotANumber,         // detail: the token that should have been a number
@@ -64,4 +67,7 @@ struct TOpenOptions {
     bool readPics = true;
     // Set from another thread to stop the open after the page it is on.
     const std::atomic<bool>* cancel = nullptr;
+    // For an encrypted file: the user or the owner password. Empty: the
+    // empty password is tried, which opens most encrypted files.
+    std::string password;
 };

@@ -2,21 +2,10 @@
 // and the stream data behind a "stream" keyword.
 #include "PdfFile.h"
 
+#include "CryptObjects.h"
+
 #include <algorithm>
 #include <cstring>
-
-namespace {
-
-bool IsBlankByte(uint8_t ch) { return ch == 13 || ch == 10 || ch == 32 || ch == 9 || ch == 12 || ch == 0; }
-bool IsLineEndByte(uint8_t ch) { return ch == 13 || ch == 10; }
-
-// Whether "endstream" follows at pos, after blanks.
-bool EndstreamAt(const TByteSpan& span, TFilePos pos) {
-    while (span.Holds(pos) && IsBlankByte(span[pos])) ++pos;
-    return span.View(pos, 9) == "endstream";
-}
-
-}  // namespace
 
 TFileBytes::TLoad TPdfFile::Load(const std::string& path) {
     ResetFile();
@@ -46,6 +35,14 @@ void TPdfFile::ResetFile() {
     lostObjects.clear();
     unsupportedFeature.clear();
     badNumber_.reset();
+    password_.clear();
+    cryptState_ = TCryptState::Clear;
+    security_.reset();
+    encryptDictText_.clear();
+    fileId_[0].clear();
+    fileId_[1].clear();
+    encryptIsObject_ = false;
+    encryptDictPos_ = -1;
 }
 
 void TPdfFile::NoteBadNumber(TOpenProblemKind kind, const std::string& token) {
@@ -79,35 +76,16 @@ void TPdfFile::ReleaseBytes(TFilePos start, TFilePos end) const {
 bool TPdfFile::ReadStreamBytes(TFilePos length, std::vector<uint8_t>& data) {
     data.clear();
     const TFilePos keywordPos = GetPos();
-    if (!MatchAt("stream")) {
+    const TByteSpan span = SpanAt(keywordPos);
+    const auto extent = StreamExtentAt(span, keywordPos, length);
+    if (!extent) {
         SetPos(keywordPos);
         return false;
     }
-    const TByteSpan span = SpanAt(keywordPos);
-    TFilePos strict = keywordPos + 6;
-    while (span.Holds(strict) && span[strict] == ' ') ++strict;
-    if (span.Holds(strict) && span[strict] == 13) ++strict;
-    if (span.Holds(strict) && span[strict] == 10) ++strict;
-    TFilePos start = strict;
-    if (!(length > 0 && EndstreamAt(span, strict + length))) {
-        while (span.Holds(start) && IsBlankByte(span[start])) ++start;
+    if (extent->count > 0) {
+        const uint8_t* first = span.data + (extent->start - span.begin);
+        data.assign(first, first + extent->count);
     }
-    TFilePos count = length;
-    if (!(length >= 0 && EndstreamAt(span, start + length)) && start <= span.end) {
-        const std::string_view rest = span.View(start, span.end - start);
-        const size_t end = rest.find("endstream");
-        if (end != std::string_view::npos) {
-            TFilePos trimmed = start + static_cast<TFilePos>(end);
-            while (trimmed > start && IsLineEndByte(span[trimmed - 1])) --trimmed;
-            count = trimmed - start;
-        }
-    }
-    const TFilePos available = std::max<TFilePos>(0, span.end - start);
-    count = std::clamp<TFilePos>(count, 0, available);
-    if (count > 0) {
-        const uint8_t* first = span.data + (start - span.begin);
-        data.assign(first, first + count);
-    }
-    SetPos(start + count);
+    SetPos(extent->start + extent->count);
     return true;
 }

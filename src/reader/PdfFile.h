@@ -22,6 +22,16 @@
 #include "Lexer.h"
 #include "OpenResult.h"
 #include "PdfRecords.h"
+#include "Security.h"
+
+// How the file's encryption was met.
+enum class TCryptState : uint8_t {
+    Clear,           // not encrypted
+    Opened,          // encrypted; a password fitted and every object was deciphered
+    PasswordNeeded,  // the empty password does not fit, and none was given
+    WrongPassword,   // the password given fits neither as user nor as owner password
+    Unsupported,     // another handler (certificates), an unknown revision, or no dictionary
+};
 
 // A block of bytes together with the position its first byte has.
 struct TByteSpan {
@@ -119,6 +129,28 @@ public:
     // False without the keyword.
     bool ReadStreamBytes(TFilePos length, std::vector<uint8_t>& data);
 
+    // ---- encryption -----------------------------------------------------------
+    // The password to try when the file is encrypted (user or owner
+    // password); without one, the empty password is tried. Set after
+    // Load, before BuildObjectTable.
+    void SetPassword(std::string password) { password_ = std::move(password); }
+    // The password the file was opened with (to open a file written from
+    // it, which keeps its passwords).
+    const std::string& Password() const { return password_; }
+    TCryptState CryptState() const { return cryptState_; }
+    // The handler of an encrypted file that opened; nothing otherwise.
+    const TSecurityHandler* Security() const { return security_ ? &*security_ : nullptr; }
+    // What may be done with the document: everything unless the file is
+    // encrypted and was opened without its owner password.
+    TPermissions Permissions() const;
+    // The /Encrypt dictionary as the file writes it ("<<" to ">>").
+    const std::string& EncryptDictText() const { return encryptDictText_; }
+    // The strings of the trailer's /ID as bytes (empty where it has none).
+    const std::string& FileId(int index) const { return fileId_[index == 0 ? 0 : 1]; }
+    // Whether /Encrypt names an object (encryptObjNum) rather than holding
+    // the dictionary in the trailer.
+    bool EncryptIsObject() const { return encryptIsObject_; }
+
     // ---- the object table ---------------------------------------------------
     const std::vector<TObjEntry>& Table() const { return objTable; }
     int32_t ObjCount() const { return objCount; }
@@ -185,8 +217,18 @@ private:
     void FindCatalogByScan(const std::vector<std::pair<int32_t, TFilePos>>& objects);
     void MaterializeObjectStreams();
     void MarkStructural(int32_t num, TFilePos pos);
+    // Reads the /Encrypt dictionary and tries the password; on success
+    // every object is deciphered into the extension.
+    void OpenEncryption();
+    void DecipherObjects();
+    void TakeEncryptKeys(const TDictEntry& entry);
     void SetTableEntry(int64_t num, const TObjEntry& value);
     int64_t TableRoom() const;
+
+    // Between the file's last byte and the extension: a cursor that runs
+    // past the file's end reads filler for this long, far more than any scan
+    // goes before it stops at the end.
+    static constexpr TFilePos kSpanGap = TFilePos{1} << 20;
 
     TFileBytes source_;
     // The objects taken out of object streams, as "n 0 obj ... endobj"
@@ -195,4 +237,12 @@ private:
     TFilePos extensionBase_ = 0;
     TFilePos filePos = 0;
     std::optional<TOpenProblem> badNumber_;
+
+    std::string password_;
+    TCryptState cryptState_ = TCryptState::Clear;
+    std::optional<TSecurityHandler> security_;
+    std::string encryptDictText_;
+    std::string fileId_[2];
+    bool encryptIsObject_ = false;
+    TFilePos encryptDictPos_ = -1;  // a dictionary written into the trailer
 };

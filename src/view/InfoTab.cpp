@@ -10,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "OpenMessages.h"
 #include "Conformance.h"
 #include "PdfDocument.h"
 #include "WindowParts.h"
@@ -153,6 +155,15 @@ QLayout* TInfoTab::CreateForm() {
     form->addWidget(DateTimePicker4, row, 2);
     form->addWidget(NowBtn, row, 3, Qt::AlignLeft);
     ++row;
+    EncryptionLabel = new QLabel(this);
+    form->addWidget(new QLabel("Verschlüsselung:", this), row, 0);
+    form->addWidget(EncryptionLabel, row, 1, 1, 3);
+    ++row;
+    PermissionsLabel = new QLabel(this);
+    PermissionsLabel->setWordWrap(true);
+    form->addWidget(new QLabel("Berechtigungen:", this), row, 0, Qt::AlignTop);
+    form->addWidget(PermissionsLabel, row, 1, 1, 3);
+    ++row;
     ClaimsLabel = new QLabel(this);
     ClaimsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addWidget(new QLabel("Konformität:", this), row, 0);
@@ -238,6 +249,10 @@ void TInfoTab::ShowValues(const TPdfDocument& doc) {
     DateTimePicker3->setToolTip(unreadableTip(unreadableMod));
     // Long texts show their beginning, not their end.
     for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) edit->setCursorPosition(0);
+    EncryptionLabel->setText(QString::fromStdString(EncryptionText(doc.Security())));
+    QStringList permissions;
+    for (const std::string& text : PermissionTexts(doc.Permissions())) permissions << QString::fromStdString(text);
+    PermissionsLabel->setText(permissions.join(", "));
     shownValues_ = Values();
     filling_ = false;
 }

@@ -40,6 +40,8 @@ private:
     QSize WithRoomForUnset(QSize size) const;
 };
 
+class QLabel;
+
 class TInfoTab : public QWidget {
     Q_OBJECT
 public:
@@ -70,6 +72,9 @@ public:
     TDateField* DateTimePicker3 = nullptr;
     QTimeEdit* DateTimePicker4 = nullptr;
     QPushButton* NowBtn = nullptr;
+    // The file's encryption and what its permissions allow.
+    QLabel* EncryptionLabel = nullptr;
+    QLabel* PermissionsLabel = nullptr;
     QLabel* ClaimsLabel = nullptr;
 
 signals:

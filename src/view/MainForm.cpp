@@ -20,6 +20,7 @@
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -409,7 +410,7 @@ bool TMainForm::ConfirmDiscardChanges(const QString& caption) {
     return Ask(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-bool TMainForm::ReadIntoFreshDocument(const QString& path) {
+bool TMainForm::ReadIntoFreshDocument(const QString& path, const std::string& password) {
     ShrinkShownDocument();
     std::unique_ptr<TPdfDocument> fresh = NewDocument();
     reading_ = fresh.get();
@@ -422,7 +423,20 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
     UpdateSaveAvailability();
     ShowProgressWindow();
     const std::string filePath = QFile::encodeName(path).toStdString();
-    ReadOnReaderThread(*fresh, filePath);
+    if (!ReadAskingForPassword(*fresh, path, password)) {
+        // "Abbrechen": the document shown stays as it was.
+        CloseProgressWindow();
+        OpenPDFForm->SetReading(false);
+        reading_ = nullptr;
+        readerMessages_.clear();
+        SetStatusText("Öffnen von " + QFileInfo(path).fileName() + " abgebrochen.");
+        fresh.reset();
+        ReturnFreedMemory();
+        // The shown document gave its preview back for the reading.
+        FontsTab->ShowPreviewPage();
+        UpdateSaveAvailability();
+        return false;
+    }
     const TOpenTexts texts = OpenTexts(fresh->LastOpen(), filePath);
     for (const std::string& line : texts.statusLines) AddStatusLine(line);
     CloseProgressWindow();
@@ -463,6 +477,38 @@ bool TMainForm::ReadIntoFreshDocument(const QString& path) {
     return shown;
 }
 
+bool TMainForm::ReadAskingForPassword(TPdfDocument& fresh, const QString& path, std::string password) {
+    const std::string filePath = QFile::encodeName(path).toStdString();
+    for (int attempt = 1;; ++attempt) {
+        ReadOnReaderThread(fresh, filePath, password);
+        if (fresh.LastOpen().outcome != TOpenResult::PasswordNeeded || attempt > kPasswordTries) return true;
+        // The reader's lines of a locked file are no news.
+        readerMessages_.clear();
+        OpenPDFForm->hide();
+        const std::optional<QString> typed = AskPassword(QFileInfo(path).fileName(), attempt);
+        if (!typed) return false;
+        password = typed->toStdString();
+        OpenPDFForm->StatusMemo->clear();
+        ShowProgressWindow();
+    }
+}
+
+std::optional<QString> TMainForm::AskPassword(const QString& fileName, int attempt) {
+    if (testHooks.password) return testHooks.password(fileName, attempt);
+    QInputDialog dialog(this);
+    dialog.setWindowTitle("Kennwort erforderlich");
+    QString text = "Die Datei \"" + fileName + "\" ist durch ein Kennwort geschützt.\nBitte geben Sie das Kennwort ein:";
+    if (attempt > 1)
+        text = "Das Kennwort war falsch (Versuch " + QString::number(attempt) + " von " +
+               QString::number(kPasswordTries) + ").\n" + text;
+    dialog.setLabelText(text);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText("OK");
+    dialog.setCancelButtonText("Abbrechen");
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
+}
+
 void TMainForm::ShrinkShownDocument() {
     // While another file is read the shown document keeps only what cannot
     // be had again: the file's pages are read from the file again when
@@ -481,7 +527,7 @@ void TMainForm::ReturnFreedMemory() {
 #endif
 }
 
-void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path) {
+void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password) {
     bridge_->readerStep = testHooks.readerStep;
     bridge_->BeginReading(fresh, VersionItem(), screenFont_.family().toStdString(),
                           screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), FontsTab->PageView->Dpi());
@@ -489,6 +535,7 @@ void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path)
     TOpenOptions options;
     options.readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
     options.cancel = bridge_->CancelFlag();
+    options.password = password;
     readerThread_ = QThread::create([&fresh, path, options] { fresh.openfilenow(path, options); });
     // Queued behind everything the reader sent on its way, so the loop ends
     // only after the last status line and message have arrived.
@@ -575,7 +622,22 @@ void TMainForm::UpdateTitle() {
 }
 
 void TMainForm::UpdateSaveAvailability() {
-    if (SaveTab) SaveTab->SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_));
+    if (SaveTab) SaveTab->SaveBtn->setEnabled(!reading_ && DocumentIsSavable(*doc_) && doc_->Permissions().modify);
+    UpdateChangePermission();
+}
+
+void TMainForm::UpdateChangePermission() {
+    const bool allowed = doc_->Permissions().modify;
+    const QString why = allowed ? QString() : QString::fromStdString(ModifyForbiddenText());
+    for (QWidget* command : std::initializer_list<QWidget*>{FontsTab ? FontsTab->ChangeBtn : nullptr,
+                                                            FontsTab ? FontsTab->OldFontBtn : nullptr,
+                                                            FontsTab ? FontsTab->EmbedFontsBtn : nullptr,
+                                                            SaveTab ? SaveTab->SaveBtn : nullptr}) {
+        if (command == nullptr) continue;
+        if (!allowed) command->setEnabled(false);
+        else if (command != (SaveTab ? SaveTab->SaveBtn : nullptr)) command->setEnabled(true);
+        command->setToolTip(why);
+    }
 }
 
 void TMainForm::SetStatusText(const QString& text) {
@@ -648,8 +710,9 @@ void TMainForm::OpenFinished(int32_t /*pageCount*/) {
 
 void TMainForm::ChangeBtnClick() {
     // The commands wait while a file is read: the table and the font list
-    // are being rebuilt underneath them.
-    if (reading_) return;
+    // are being rebuilt underneath them. A file whose permissions forbid
+    // changes is only looked at.
+    if (reading_ || !doc_->Permissions().modify) return;
     const int row = FontsTab->SelectedFontRow();
     if (row < 0) {
         ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
@@ -711,7 +774,7 @@ void TMainForm::SayReplacedEverywhere(const std::string& oldName, const std::str
 }
 
 void TMainForm::OldFontBtnClick() {
-    if (reading_) return;
+    if (reading_ || !doc_->Permissions().modify) return;
     const int row = FontsTab->SelectedFontRow();
     if (row < 0) return;
     const int page = FontsTab->CurrentPage();
@@ -724,7 +787,7 @@ void TMainForm::OldFontBtnClick() {
 }
 
 void TMainForm::EmbedFontsBtnClick() {
-    if (reading_ || doc_->pageList.Count() == 0) return;
+    if (reading_ || doc_->pageList.Count() == 0 || !doc_->Permissions().modify) return;
     TEmbedFontsForm dialog(*doc_, this);
     dialog.Fill();
     const int result = testHooks.embedFonts ? testHooks.embedFonts(dialog) : dialog.exec();
@@ -767,6 +830,11 @@ void TMainForm::ApplyScreenFont() {
 
 void TMainForm::SaveBtnClick() {
     if (reading_) return;
+    if (!doc_->Permissions().modify) {
+        // The button is disabled then; this answers the keyboard shortcut.
+        SetStatusText(QString::fromStdString(ModifyForbiddenText()));
+        return;
+    }
     if (!DocumentIsSavable(*doc_)) {
         // The button is disabled then; this answers the keyboard shortcut.
         SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
@@ -793,7 +861,9 @@ void TMainForm::SaveBtnClick() {
     if (ShowSavedFileWanted()) ShowFileInViewer(*path);
     // The saved file becomes the shown document, so that what the window
     // shows is what the file holds.
-    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)));
+    // It keeps the passwords of this one.
+    const std::string password = doc_->Password();
+    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)), password);
     // Said after the re-reading, which empties the status line.
     QStringList lines = SaveReportLines(outcome.report);
     if (viewerFailed_)

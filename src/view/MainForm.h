@@ -80,6 +80,9 @@ struct TDialogHooks {
     // from its work, with the status label it set last. A hook that acts on
     // the window must do so on the window's thread (a blocking queued call).
     std::function<void(const QString& statusLabel)> readerStep;
+    // The password dialog of an encrypted file: the password typed, or
+    // nothing for "Abbrechen". `attempt` counts from 1.
+    std::function<std::optional<QString>(const QString& fileName, int attempt)> password;
 };
 
 class TMainForm : public QMainWindow, public TDocumentUi {
@@ -148,6 +151,8 @@ public:
     void ShowFileInViewer(const std::string& path) override;
 
     TDialogHooks testHooks;
+    // How often the password dialog asks before the open gives up.
+    static constexpr int kPasswordTries = 3;
 
     // A message box as the window shows it: wide enough for its title.
     static std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
@@ -177,13 +182,20 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool ReadIntoFreshDocument(const QString& path);
+    // `password`: the one to try first on an encrypted file (the file just
+    // saved keeps the passwords of the one it was saved from).
+    bool ReadIntoFreshDocument(const QString& path, const std::string& password = {});
     // Memory: what the shown document can do without while another is read,
     // and what documents gone gave back.
     void ShrinkShownDocument();
     static void ReturnFreedMemory();
     // Runs the reader on its own thread and the window's events meanwhile.
-    void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path);
+    void ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password);
+    // Reads the file, asking for the password while the open needs one
+    // (kPasswordTries times at most). False when the user cancelled the
+    // dialog: nothing is to change then.
+    bool ReadAskingForPassword(TPdfDocument& fresh, const QString& path, std::string password);
+    std::optional<QString> AskPassword(const QString& fileName, int attempt);
     void ConnectReaderBridge();
     void ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path);
     void RememberOpenedFile(const QString& path);
@@ -198,6 +210,9 @@ private:
                                const TEverywhereOutcome& outcome);
     void UpdateTitle();
     void UpdateSaveAvailability();
+    // The replacing commands and saving, allowed when the document may be
+    // changed; otherwise disabled with a tooltip that says why.
+    void UpdateChangePermission();
     bool ConfirmDiscardChanges(const QString& caption);
     void SetStatusText(const QString& text);
     // The progress window's status memo and its one-line label.

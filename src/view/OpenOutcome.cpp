@@ -5,7 +5,7 @@
 
 bool DocumentIsSavable(const TPdfDocument& doc) {
     return IsOpened(doc.LastOpen().outcome) && doc.rootFound && doc.pagesFound && doc.pageList.Count() > 0 &&
-           !doc.encrypted && !doc.parseFailed && !doc.opening;
+           (!doc.encrypted || doc.CryptState() == TCryptState::Opened) && !doc.parseFailed && !doc.opening;
 }
 
 TOpenOutcome OpenOutcome(const TOpenReport& report, bool savable) {

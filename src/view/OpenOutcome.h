@@ -11,7 +11,7 @@ class TPdfDocument;
 enum class TOpenOutcome { Opened, Refused, Cancelled };
 
 // Whether the document was read completely: opened (also after a repair),
-// a catalog and at least one page, not encrypted, no step of the reader
+// a catalog and at least one page, not encrypted or deciphered, no step of the reader
 // gave up, not being read. Only such a document may be saved; anything else
 // would write a file that lacks pages or still carries encrypted bytes.
 bool DocumentIsSavable(const TPdfDocument& doc);

@@ -162,6 +162,7 @@ void TPreviewPane::ReadFile() {
     // document outlives the renderer's use (SetDocument and DocumentOpened
     // take them back before another document is shown).
     TPreviewSource source;
+    source.password = QByteArray::fromStdString(doc_->Password());
     if (readable)
         source.bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
     renderer_.SetDocument(TPreviewSide::Before, source);
@@ -196,6 +197,7 @@ private:
 void TPreviewPane::WriteResult() {
     resultStale_ = false;
     TPreviewSource source;
+    source.password = QByteArray::fromStdString(doc_->Password());
     if (doc_->pageList.Count() > 0 && scratch_.isValid()) {
         // Written to a file that Poppler reads as it needs it: the preview
         // holds no second copy of a large document in memory.

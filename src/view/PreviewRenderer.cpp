@@ -22,9 +22,10 @@ TPreviewDocument::TPreviewDocument(const TPreviewSource& source) {
     if (!source.bytes.isEmpty()) {
         bytes_.setData(source.bytes);
         if (!bytes_.open(QIODevice::ReadOnly)) return;
-        doc_ = Poppler::Document::load(&bytes_);
+        // Poppler tries the password as either.
+        doc_ = Poppler::Document::load(&bytes_, source.password, source.password);
     } else if (!source.path.isEmpty()) {
-        doc_ = Poppler::Document::load(source.path);
+        doc_ = Poppler::Document::load(source.path, source.password, source.password);
     }
     if (!doc_ || doc_->isLocked()) {
         doc_.reset();

@@ -28,6 +28,8 @@ enum class TPreviewSide { Before = 0, After = 1 };
 struct TPreviewSource {
     QString path;
     QByteArray bytes;
+    // Of an encrypted file: the user or the owner password.
+    QByteArray password;
     bool IsEmpty() const { return path.isEmpty() && bytes.isEmpty(); }
 };
 

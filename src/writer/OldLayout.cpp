@@ -67,13 +67,25 @@ std::vector<int32_t> LinearizationObjects(TPdfDocument& doc) {
     return nums;
 }
 
-std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef) {
+std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef, const std::string& extraEntries) {
     if (!doc.FetchObject(doc.rootObjNum)) return {};
     const TDictEntryList entries = EntriesAt(doc, doc.GetPos());
     std::string text = std::to_string(doc.rootObjNum) + " " + std::to_string(doc.rootGen) + " obj\r<<\r";
     for (const TDictEntry& entry : entries) {
-        if (entry.tokens.empty() || entry.tokens[0] == "/Pages") continue;
+        if (entry.tokens.empty() || (entry.tokens[0] == "/Pages" && !pagesRef.empty())) continue;
         text += JoinTokens(WrittenTokens(doc, entry)) + "\r";
     }
-    return text + "/Pages " + pagesRef + "\r>>\rendobj\r";
+    if (!pagesRef.empty()) text += "/Pages " + pagesRef + "\r";
+    if (!extraEntries.empty()) text += extraEntries + "\r";
+    return text + ">>\rendobj\r";
+}
+
+bool CatalogHasEntry(TPdfDocument& doc, std::string_view key) {
+    const TFilePos savedPos = doc.GetPos();
+    bool found = false;
+    if (doc.FetchObject(doc.rootObjNum))
+        for (const TDictEntry& entry : EntriesAt(doc, doc.GetPos()))
+            if (!entry.tokens.empty() && entry.tokens[0] == key) found = true;
+    doc.SetPos(savedPos);
+    return found;
 }

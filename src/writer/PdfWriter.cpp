@@ -14,6 +14,7 @@
 
 #include "CompactObjects.h"
 #include "ContentRewrite.h"
+#include "EncryptingSink.h"
 #include "FormRewrite.h"
 #include "InfoObject.h"
 #include "PdfText.h"
@@ -27,6 +28,8 @@ namespace {
 const char* const kVersionHeaders[] = {"%PDF-1.2", "%PDF-1.3", "%PDF-1.4", "%PDF-1.5", "%PDF-1.6", "%PDF-1.7"};
 // From this item on, the file is written in the compact form.
 constexpr int32_t kFirstCompactItem = 3;
+constexpr int32_t kItem16 = 4;
+constexpr int32_t kItem17 = 5;
 
 struct TObjRef {
     int32_t num = 0;
@@ -35,7 +38,13 @@ struct TObjRef {
 
 class TPdfWriter {
 public:
-    TPdfWriter(TPdfDocument& doc, TByteSink& out) : doc_(doc), file_(out), out_(&out), counter_(doc.ObjCount() - 1) {}
+    TPdfWriter(TPdfDocument& doc, TByteSink& out, const TWriteOptions& options)
+        : doc_(doc),
+          security_(options.decrypt ? nullptr : doc.Security()),
+          sink_(out, security_, -1),
+          file_(sink_),
+          out_(&sink_),
+          counter_(doc.ObjCount() - 1) {}
 
     TWriteReport Run(int32_t versionItem) {
         WriteHeader(versionItem);
@@ -54,8 +63,11 @@ public:
         }
         // After the pages, whose contents tell the subsets what they hold.
         WriteAddedFonts();
+        WriteEncryptDict();
         report_.claimProblems = ClaimProblems(claims_, replacementFonts_.WrittenFonts());
         WriteXrefAndTrailer();
+        // Sends the end of the file on.
+        file_.Position();
         return report_;
     }
 
@@ -108,8 +120,66 @@ private:
     void WriteHeader(int32_t versionItem) {
         if (versionItem < 0 || versionItem >= static_cast<int32_t>(std::size(kVersionHeaders))) versionItem = 1;
         if (versionItem >= kFirstCompactItem) compact_.emplace(file_, [this] { return Allocate(); });
+        // The layout stays the chosen one; only the header says what the
+        // encryption needs.
+        const int32_t needed = VersionItemForEncryption();
+        if (needed > versionItem) {
+            versionItem = needed;
+            report_.raisedVersion = needed == kItem17 ? "1.7" : "1.6";
+        }
         Line(kVersionHeaders[versionItem]);
         Line("%\xE2\xE3\xCF\xD3");
+    }
+
+    // AES needs a newer header than the older choices: 1.6 for AES-128,
+    // 1.7 for AES-256 (with the extension the catalog names, see
+    // CatalogExtensions).
+    int32_t VersionItemForEncryption() const {
+        if (!security_) return -1;
+        const TEncryptParams& params = security_->Params();
+        int32_t item = -1;
+        for (const TCryptMethod method : {params.streamMethod, params.stringMethod, params.fileMethod}) {
+            if (method == TCryptMethod::Aes256) item = kItem17;
+            else if (method == TCryptMethod::Aes128) item = std::max(item, kItem16);
+        }
+        return item;
+    }
+
+    // The /Extensions entry a catalog without one gets for AES-256; empty
+    // when it needs none.
+    std::string CatalogExtensions() const {
+        if (VersionItemForEncryption() != kItem17 || !doc_.rootFound || CatalogHasEntry(doc_, "/Extensions")) return {};
+        return "/Extensions << /ADBE << /BaseVersion /1.7 /ExtensionLevel 3 >> >>";
+    }
+
+    // The /Encrypt dictionary keeps its number where it had one. It is
+    // written as it was read, never packed into an object stream: a reader
+    // needs it before it can unpack any.
+    void PlanEncryptDict() {
+        if (!security_) return;
+        encrypt_ = doc_.EncryptIsObject() && InRange(doc_.encryptObjNum) ? Claim(doc_.encryptObjNum, doc_.encryptGen)
+                                                                         : TObjRef{Allocate(), 0};
+        sink_.KeepPlain(encrypt_.num);
+    }
+
+    void WriteEncryptDict() {
+        if (!security_) return;
+        if (compact_) compact_->AtOffset(encrypt_.num, encrypt_.gen);
+        else Entry(encrypt_.num, encrypt_.gen, true);
+        Line(std::to_string(encrypt_.num) + " " + std::to_string(encrypt_.gen) + " obj");
+        Line(doc_.EncryptDictText());
+        Line("endobj");
+    }
+
+    static std::string HexString(const std::string& bytes) {
+        static const char kDigits[] = "0123456789ABCDEF";
+        std::string out = "<";
+        for (const char ch : bytes) {
+            const auto b = static_cast<uint8_t>(ch);
+            out += kDigits[b >> 4];
+            out += kDigits[b & 15];
+        }
+        return out + ">";
     }
 
     // The added fonts take the first numbers after the old table; the list
@@ -137,6 +207,7 @@ private:
         claimed_.assign(static_cast<size_t>(doc_.ObjCount() > 0 ? doc_.ObjCount() : 0), 0);
         for (int32_t num : replacementFonts_.TakenOverObjects())
             if (InRange(num)) claimed_[static_cast<size_t>(num)] = 1;
+        PlanEncryptDict();
         // Pages the reader found by a scan have no tree of the file's: the
         // number the catalog names may be another object or none at all.
         if (doc_.pagesFound)
@@ -180,7 +251,11 @@ private:
         // the new file does not have.
         for (int32_t num : LinearizationObjects(doc_))
             if (InRange(num)) skip_[static_cast<size_t>(num)] = 1;
-        rewriteCatalog_ = doc_.pagesFromScan && doc_.rootFound && InRange(doc_.rootObjNum);
+        // A file written without its encryption drops the old dictionary.
+        if (doc_.Security() && doc_.EncryptIsObject() && InRange(doc_.encryptObjNum))
+            skip_[static_cast<size_t>(doc_.encryptObjNum)] = 1;
+        catalogExtensions_ = CatalogExtensions();
+        rewriteCatalog_ = (doc_.pagesFromScan || !catalogExtensions_.empty()) && doc_.rootFound && InRange(doc_.rootObjNum);
         if (rewriteCatalog_) skip_[static_cast<size_t>(doc_.rootObjNum)] = 1;
         if (writeInfo_) {
             metadata_.Plan(doc_, WrittenInfo(doc_, modDate_));
@@ -382,11 +457,15 @@ private:
     }
 
     // The catalog as read, naming the page tree written for pages the reader
-    // found by a scan.
+    // found by a scan, and the extension AES-256 needs.
     void WriteCatalog() {
         if (!rewriteCatalog_) return;
-        const std::string pages = std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R";
-        WriteOrNull(doc_.rootObjNum, doc_.rootGen, CatalogObjectText(doc_, pages));
+        std::string pages;
+        if (doc_.pagesFromScan && doc_.pagesFound)
+            pages = std::to_string(pagesRoot_.num) + " " + std::to_string(pagesRoot_.gen) + " R";
+        const TFilePos savedPos = doc_.GetPos();
+        WriteOrNull(doc_.rootObjNum, doc_.rootGen, CatalogObjectText(doc_, pages, catalogExtensions_));
+        doc_.SetPos(savedPos);
     }
 
     void WritePagesRoot() {
@@ -539,6 +618,10 @@ private:
             refs.rootGen = doc_.rootGen;
         }
         if (!doc_.trailerId.tokens.empty()) refs.idEntry = JoinTokens(WrittenTokens(doc_, doc_.trailerId));
+        else if (security_ && (!doc_.FileId(0).empty() || !doc_.FileId(1).empty()))
+            refs.idEntry = "/ID [" + HexString(doc_.FileId(0)) + HexString(doc_.FileId(1)) + "]";
+        if (security_)
+            refs.encryptEntry = "/Encrypt " + std::to_string(encrypt_.num) + " " + std::to_string(encrypt_.gen) + " R";
         return refs;
     }
 
@@ -550,6 +633,7 @@ private:
             if (refs.hasRoot) trailer.entries += "/Root " + ref(refs.rootObjNum, refs.rootGen);
             if (refs.hasInfo) trailer.entries += (refs.hasRoot ? " /Info " : "/Info ") + ref(refs.infoObjNum, refs.infoGen);
             if (!refs.idEntry.empty()) trailer.entries += (trailer.entries.empty() ? "" : " ") + refs.idEntry;
+            if (!refs.encryptEntry.empty()) trailer.entries += (trailer.entries.empty() ? "" : " ") + refs.encryptEntry;
             compact_->Finish(trailer);
             return;
         }
@@ -642,6 +726,10 @@ private:
     }
 
     TPdfDocument& doc_;
+    const TSecurityHandler* security_;
+    // Enciphers what reaches the file, object by object (passes it through
+    // for a file written without encryption).
+    TEncryptingSink sink_;
     TByteSink& file_;
     // Where objects are written: the file, or (compact form) the text of
     // the object being composed.
@@ -656,6 +744,8 @@ private:
     TObjRef pagesRoot_;
     bool writeInfo_ = false;
     bool rewriteCatalog_ = false;
+    std::string catalogExtensions_;
+    TObjRef encrypt_;
     std::string modDate_;
     TMetadataPlan metadata_;
     bool writeMetadata_ = false;
@@ -703,8 +793,8 @@ std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc) {
     return kept;
 }
 
-TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
-    return TPdfWriter(doc, out).Run(versionItem);
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options) {
+    return TPdfWriter(doc, out, options).Run(versionItem);
 }
 
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
@@ -714,10 +804,11 @@ std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
     return std::move(sink.bytes);
 }
 
-TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem) {
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem,
+                           const TWriteOptions& options) {
     TSafeOutputFile file;
     if (!file.Open(path)) return {TWriteResult::CreateFailed, file.ErrorText(), {}};
-    const TWriteReport report = WritePdf(doc, file, versionItem);
+    const TWriteReport report = WritePdf(doc, file, versionItem, options);
     if (!file.Commit()) return {TWriteResult::WriteFailed, file.ErrorText(), {}};
     return {TWriteResult::Written, {}, report};
 }

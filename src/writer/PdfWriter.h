@@ -24,8 +24,18 @@ struct TWriteReport {
     // because it could not be read to its end: the page still selects the
     // old font (its object was not replaced in place).
     std::vector<TKeptFormFont> keptPageFonts;
+    // The header's version where the file's encryption needed a newer one
+    // than the chosen ("1.6" for AES-128, "1.7" for AES-256); empty otherwise.
+    std::string raisedVersion;
     TMetadataOutcome metadata = TMetadataOutcome::None;
     std::vector<TClaimProblem> claimProblems;
+};
+
+// How the file is written besides its content.
+struct TWriteOptions {
+    // An encrypted document is written without its encryption (only allowed
+    // when it was opened with the owner password; the caller decides).
+    bool decrypt = false;
 };
 
 // The fonts chosen on pages whose content the writer copies as the file has
@@ -46,10 +56,11 @@ struct TWriteOutcome {
 // folder; an existing file of that name is replaced only when the whole new
 // file was written and synced, and stays untouched otherwise.
 // versionItem: 0 = PDF 1.2, 1 = 1.3, 2 = 1.4.
-TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem);
+TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem,
+                           const TWriteOptions& options = {});
 
 // The same bytes into any sink (tests write to memory).
-TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
+TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options = {});
 
 // The file that "PDF speichern unter..." would write now, with every
 // replacement applied, as bytes in memory. The document is left exactly as

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "OutputFile.h"
@@ -86,4 +87,8 @@ std::vector<int32_t> LinearizationObjects(TPdfDocument& doc);
 // The catalog object ("N G obj" ... "endobj"), its entries as read with
 // /Pages naming `pagesRef` ("12 0 R"); empty when the catalog cannot be
 // fetched. Moves the document's cursor.
-std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef);
+// The catalog as read; `pagesRef` (unless empty) names its page tree,
+// `extraEntries` (unless empty) are added.
+std::string CatalogObjectText(TPdfDocument& doc, const std::string& pagesRef, const std::string& extraEntries = {});
+// Whether the catalog has an entry of that key.
+bool CatalogHasEntry(TPdfDocument& doc, std::string_view key);

@@ -60,6 +60,7 @@ std::string TrailerText(int32_t size, const TTrailerRefs& refs, int64_t xrefPos)
     if (refs.hasInfo) out += "/Info " + std::to_string(refs.infoObjNum) + " " + std::to_string(refs.infoGen) + " R\r";
     if (refs.hasRoot) out += "/Root " + std::to_string(refs.rootObjNum) + " " + std::to_string(refs.rootGen) + " R\r";
     if (!refs.idEntry.empty()) out += refs.idEntry + "\r";
+    if (!refs.encryptEntry.empty()) out += refs.encryptEntry + "\r";
     out += ">>\rstartxref\r" + std::to_string(xrefPos) + "\r%%EOF\r";
     return out;
 }

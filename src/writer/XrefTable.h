@@ -31,7 +31,8 @@ struct TTrailerRefs {
     int32_t infoObjNum = 0, infoGen = 0;
     bool hasRoot = false;
     int32_t rootObjNum = 0, rootGen = 0;
-    std::string idEntry;  // "/ID [ <...> <...> ]", or empty
+    std::string idEntry;       // "/ID [ <...> <...> ]", or empty
+    std::string encryptEntry;  // "/Encrypt N G R", or empty
 };
 
 // "trailer" ... "%%EOF". /Size is the number of entries of the table, one

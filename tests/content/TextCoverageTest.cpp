@@ -21,11 +21,6 @@ const std::map<std::string, std::string> kKnownShortfalls = {
     // pdftotext ignores the /ToUnicode map's "begincidrange" and falls back
     // to the codes; the runs hold the right Czech text.
     {"pdfminer__samples__contrib__issue-791-non-unicode-cmap.pdf", "pdftotext's own reading is wrong"},
-    // Encrypted: pdftotext decrypts with the empty password, the reader
-    // refuses encrypted files.
-    {"pdfminer__samples__contrib__issue-00352-asw-oct96-p41.pdf", "encrypted"},
-    {"pdfminer__samples__contrib__issue-00352-hash-twos-complement.pdf", "encrypted"},
-    {"pdfminer__samples__contrib__issue-625-identity-cmap.pdf", "encrypted"},
     // A FreeText annotation without an appearance stream: poppler builds one
     // from /Contents and /DA, pdftotext reads it. The page view draws the
     // note's /Contents itself; a made-up appearance would bring a font that

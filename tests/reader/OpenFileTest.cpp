@@ -176,9 +176,10 @@ TEST(OpenFileTest, VersionBoxFollowsTheHeader) {
     }
 }
 
-TEST(OpenFileTest, EncryptedFileShowsBothMessagesAndStillTheInformation) {
+TEST(OpenFileTest, EncryptedFileWithAUserPasswordStopsAtThePassword) {
     auto h = OpenHeadless(CorpusPath("encrypted-rc4-128.pdf"));
-    EXPECT_EQ(h->OpenErrors(), std::vector<TOpenProblemKind>{TOpenProblemKind::Encrypted}) << h->AllMessages();
+    EXPECT_EQ(h->OpenErrors(), std::vector<TOpenProblemKind>{TOpenProblemKind::PasswordNeeded}) << h->AllMessages();
+    EXPECT_EQ(h->doc.LastOpen().outcome, TOpenResult::PasswordNeeded);
     EXPECT_TRUE(h->doc.encrypted);
     EXPECT_EQ(h->doc.pageList.count, 0u);
 }

@@ -135,8 +135,8 @@ protected:
 
 TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
     const std::string path = CorpusPath("gs-std14-v12.pdf");
-    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(path)});
-    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(path)});
+    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(path), {}});
+    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(path), {}});
 
     // An A4 page (595 x 842 pt, as pdfinfo says) at 72 and 144 dpi.
     const QImage small = Rendered(TPreviewSide::Before, 0, 72);
@@ -154,7 +154,7 @@ TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
     EXPECT_EQ(ComparePages(large, afterFirst).changedPixels, 0);
 
     // New bytes for the right side drop its pages only.
-    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(CorpusPath("mutool-create-noinfo-v17.pdf"))});
+    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(CorpusPath("mutool-create-noinfo-v17.pdf")), {}});
     EXPECT_TRUE(renderer.Page(TPreviewSide::After, 0, 144).isNull());
     EXPECT_EQ(renderer.Page(TPreviewSide::Before, 0, 144).cacheKey(), large.cacheKey());
     const QImage afterSecond = Rendered(TPreviewSide::After, 0, 144);
@@ -162,12 +162,12 @@ TEST_F(PreviewRendererTest, RendersAtTheAskedResolutionAndKeepsPagesPerSide) {
 }
 
 TEST_F(PreviewRendererTest, FailsQuietlyOnMissingPagesAndUnreadableBytes) {
-    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(CorpusPath("gs-std14-v12.pdf"))});
+    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(CorpusPath("gs-std14-v12.pdf")), {}});
     EXPECT_TRUE(Rendered(TPreviewSide::Before, 3, 72).isNull());  // the file has 3 pages
     EXPECT_TRUE(renderer.Failed(TPreviewSide::Before, 3, 72));
     EXPECT_TRUE(Rendered(TPreviewSide::Before, -1, 72).isNull());
 
-    renderer.SetDocument(TPreviewSide::After, {{}, QByteArray("%PDF-1.4\nnot a PDF at all\n")});
+    renderer.SetDocument(TPreviewSide::After, {{}, QByteArray("%PDF-1.4\nnot a PDF at all\n"), {}});
     EXPECT_TRUE(Rendered(TPreviewSide::After, 0, 72).isNull());
     EXPECT_TRUE(renderer.Failed(TPreviewSide::After, 0, 72));
 
@@ -176,6 +176,20 @@ TEST_F(PreviewRendererTest, FailsQuietlyOnMissingPagesAndUnreadableBytes) {
     EXPECT_FALSE(renderer.HasDocument(TPreviewSide::After));
     EXPECT_TRUE(renderer.Page(TPreviewSide::After, 0, 72).isNull());
     EXPECT_FALSE(renderer.Failed(TPreviewSide::After, 0, 72));
+}
+
+// Poppler gets the password of an encrypted file, from memory and from a
+// file alike; without it the side has no pages.
+TEST_F(PreviewRendererTest, EncryptedFileRendersWithItsPassword) {
+    const std::string path = DataPath("encrypted/r5-aes256-user.pdf");
+    renderer.SetDocument(TPreviewSide::Before, {{}, Bytes(path), "user"});
+    renderer.SetDocument(TPreviewSide::After, {QString::fromStdString(path), {}, "owner"});
+    const QImage before = Rendered(TPreviewSide::Before, 0, 72);
+    EXPECT_GT(InkPixels(before), 100);
+    EXPECT_EQ(ComparePages(before, Rendered(TPreviewSide::After, 0, 72)).changedPixels, 0);
+    renderer.SetDocument(TPreviewSide::After, {{}, Bytes(path), {}});
+    EXPECT_TRUE(Rendered(TPreviewSide::After, 0, 72).isNull());
+    EXPECT_TRUE(renderer.Failed(TPreviewSide::After, 0, 72));
 }
 
 // ---- the window's view mode "Vorschau" ---------------------------------------------
