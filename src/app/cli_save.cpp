@@ -336,7 +336,7 @@ int CliSave(const TCliArgs& args) {
     cli.ui.messages.clear();
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
-    const bool written = SavePDFNew(doc, &report);
+    const bool written = SavePDFNew(doc, &report, openOptions);
     if (!written) {
         PrintMessages(cli.ui);
         return 4;

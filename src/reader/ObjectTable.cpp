@@ -585,6 +585,9 @@ void TPdfFile::MaterializeObjectStreams() {
 }
 
 bool TPdfFile::BuildObjectTable() {
+    // Positions found while the table still changes are not kept.
+    tableFinished_ = false;
+    std::vector<uint32_t>().swap(valueDistance_);
     TFilePos sectionPos = 0;
     const bool chainUsable = LocateStartXref(sectionPos) && ReadXrefChain(sectionPos);
     parseFailed = 0;
@@ -592,5 +595,6 @@ bool TPdfFile::BuildObjectTable() {
     if (!chainUsable || !badEntries.empty() || !rootFound) RebuildTable(chainUsable && rootFound);
     MaterializeObjectStreams();
     DiscardEntries();
+    tableFinished_ = true;
     return rootFound;
 }

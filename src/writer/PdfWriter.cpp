@@ -742,7 +742,7 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
     return {TWriteResult::Written, {}, report};
 }
 
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TOpenOptions& reopen) {
     const std::optional<std::string> path = doc.Ui().AskSaveFileName();
     if (!path || path->empty()) return false;
     const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
@@ -751,7 +751,7 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
             doc.Ui().ShowMessage(CreateFailedMessage(*path), TMsgIcon::Error);
             // As after every save, the chosen name is read: the document
             // shown is then the file of that name, if there is one.
-            doc.openfilenow(*path);
+            doc.openfilenow(*path, reopen);
             return false;
         case TWriteResult::WriteFailed:
             doc.Ui().ShowMessage(WriteFailedMessage(*path, outcome.errorText), TMsgIcon::Error);
@@ -764,7 +764,7 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
     if (outcome.report.missingObjects > 0) doc.Ui().AddStatusLine(MissingObjectsLine(outcome.report.missingObjects));
     if (!outcome.report.keptFormFonts.empty()) doc.Ui().AddStatusLine(KeptFormFontsLine(outcome.report.keptFormFonts));
     if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
-    doc.openfilenow(*path);
+    doc.openfilenow(*path, reopen);
     return true;
 }
 

@@ -42,9 +42,10 @@ std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc);
 
 // The writer half of the command: asks for the file name (cancel: nothing
 // happens), writes, reports failures, shows the file when wanted and opens
-// the written file. True when a file was written; then `report`, when
-// given, says what the writer had to leave out.
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr);
+// the written file with `reopen` (as the original was opened: a file read
+// without its pictures is checked without them). True when a file was
+// written; then `report`, when given, says what the writer had to leave out.
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr, const TOpenOptions& reopen = {});
 
 enum class TWriteResult { Written, CreateFailed, WriteFailed };
 
