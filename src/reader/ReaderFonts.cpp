@@ -253,7 +253,7 @@ void TPdfDocument::CollectFonts() {
         font.resName = std::move(each.resName);
         font.fontDictPos = each.dictPos;
     }
-    ui_.AddProgressLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
+    ui_.Progress({TProgressStep::FontsFound, fontList.Count()});
 }
 
 void TPdfDocument::ReadFontDicts() {
