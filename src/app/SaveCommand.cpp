@@ -3,11 +3,10 @@
 #include "ContentRewrite.h"
 #include "SaveMessages.h"
 
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TWriteOptions& options) {
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TWriteOptions& options, TOpenOptions reopen) {
     const std::optional<std::string> path = doc.Ui().AskSaveFileName();
     if (!path || path->empty()) return false;
     // The written file keeps the passwords of this one.
-    TOpenOptions reopen;
     reopen.password = doc.Password();
     const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem(), options);
     switch (outcome.result) {

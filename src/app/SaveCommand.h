@@ -12,9 +12,11 @@ bool SavePdfCommand(TPdfDocument& doc);
 
 // The writer half of the command: asks for the file name (cancel: nothing
 // happens), writes, reports a failure in a message box, shows the file when
-// wanted and opens the written file. True when a file was written; then
+// wanted and opens the written file with `reopen` (as the original was
+// opened: a file read without its pictures is checked without them; the
+// password is this document's). True when a file was written; then
 // `report`, when given, says what the writer had to leave out (the caller
-// tells it: WriteReportLines).
-// An encrypted document is written encrypted as it came, unless `options`
-// say otherwise; the file read again gets the same password.
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr, const TWriteOptions& options = {});
+// tells it: WriteReportLines). An encrypted document is written encrypted
+// as it came, unless `options` say otherwise.
+bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr, const TWriteOptions& options = {},
+                TOpenOptions reopen = {});

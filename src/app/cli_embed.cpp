@@ -335,7 +335,7 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     cli.ui.saveFileName = output;
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
-    if (!SavePDFNew(doc, &report)) {
+    if (!SavePDFNew(doc, &report, {}, openOptions)) {
         PrintMessages(cli.ui, input + ": ");
         return Report(options, input, output, 4, -1, outcomes);
     }

@@ -340,7 +340,7 @@ int CliSave(const TCliArgs& args) {
     TWriteReport report;
     TWriteOptions writeOptions;
     writeOptions.decrypt = options.decrypt;
-    const bool written = SavePDFNew(doc, &report, writeOptions);
+    const bool written = SavePDFNew(doc, &report, writeOptions, openOptions);
     if (!written) {
         PrintMessages(cli.ui);
         return 4;

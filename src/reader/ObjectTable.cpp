@@ -583,6 +583,9 @@ void TPdfFile::MaterializeObjectStreams() {
 }
 
 bool TPdfFile::BuildObjectTable() {
+    // Positions found while the table still changes are not kept.
+    tableFinished_ = false;
+    std::vector<uint32_t>().swap(valueDistance_);
     TFilePos sectionPos = 0;
     const bool chainUsable = LocateStartXref(sectionPos) && ReadXrefChain(sectionPos);
     parseFailed = 0;
@@ -593,5 +596,6 @@ bool TPdfFile::BuildObjectTable() {
     // ciphered bytes.
     if (!encrypted || cryptState_ == TCryptState::Opened) MaterializeObjectStreams();
     DiscardEntries();
+    tableFinished_ = true;
     return rootFound;
 }

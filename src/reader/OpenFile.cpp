@@ -32,57 +32,49 @@ size_t HeaderPos(const TFileBytes& file) {
 
 // Pages that share a font dictionary share what it says: each dictionary is
 // read once and what was read is copied to the records of the other pages
-// (2000 pages in five fonts read five dictionaries, not 10000).
+// (2000 pages in five fonts read five dictionaries, not 10000). The records
+// are filled where they stand: a second list as long would be memory the
+// system has to hand out anew.
 void ReadFontsOncePerDictionary(TPdfDocument& doc) {
-    struct TUse {
-        // What the record says of where it is used; the rest comes from
-        // its dictionary.
-        int32_t pageIndex = 0;
-        std::string resName;
-        TFontUse use = TFontUse::PageContent;
-        TFilePos scopePos = -1;
-        std::string usedBy;
-        size_t readAs = 0;  // index among the records read
-    };
     std::vector<TFontRecord> records = std::move(doc.fontList.data);
     doc.fontList.Clear();
-    std::vector<TUse> uses(records.size());
+    std::vector<size_t> readAs(records.size());  // index among the records read
     std::unordered_map<TFilePos, size_t> byDict;
     for (size_t i = 0; i < records.size(); ++i) {
-        TFontRecord& record = records[i];
-        uses[i].pageIndex = record.pageIndex;
-        uses[i].resName = record.resName;
-        uses[i].use = record.use;
-        uses[i].scopePos = record.scopePos;
-        uses[i].usedBy = record.usedBy;
+        const TFontRecord& record = records[i];
         // A record whose dictionary was not found reads nothing; it is kept
         // on its own all the same.
         const auto [found, first] = byDict.emplace(record.fontDictPos, static_cast<size_t>(doc.fontList.Count()));
         if (!first && record.fontDictPos > 0) {
-            uses[i].readAs = found->second;
+            readAs[i] = found->second;
             continue;
         }
-        uses[i].readAs = static_cast<size_t>(doc.fontList.Count());
-        *doc.fontList.Append() = std::move(record);
+        readAs[i] = static_cast<size_t>(doc.fontList.Count());
+        *doc.fontList.Append() = record;
     }
-    std::vector<TFontRecord>().swap(records);
 
     doc.ReadFontDicts();
     doc.ReadDescriptors();
     doc.ReadEncodingDicts();
 
-    std::vector<TFontRecord> read = std::move(doc.fontList.data);
+    const std::vector<TFontRecord> read = std::move(doc.fontList.data);
     doc.fontList.Clear();
-    doc.fontList.data.reserve(uses.size());
-    for (TUse& use : uses) {
-        TFontRecord& record = *doc.fontList.Append();
-        record = read[use.readAs];
-        record.pageIndex = use.pageIndex;
-        record.resName = std::move(use.resName);
-        record.use = use.use;
-        record.scopePos = use.scopePos;
-        record.usedBy = std::move(use.usedBy);
+    for (size_t i = 0; i < records.size(); ++i) {
+        // What the record says of where it is used; the rest comes from
+        // its dictionary.
+        TFontRecord& record = records[i];
+        TFontRecord filled = read[readAs[i]];
+        filled.pageIndex = record.pageIndex;
+        filled.resName = std::move(record.resName);
+        filled.use = record.use;
+        filled.scopePos = record.scopePos;
+        filled.usedBy = std::move(record.usedBy);
+        record = std::move(filled);
     }
+    doc.fontList.data = std::move(records);
+    doc.fontList.count = static_cast<uint32_t>(doc.fontList.data.size());
+    doc.fontList.Grow();
+    if (doc.fontList.count > 0) doc.fontList.Select(doc.fontList.Count() - 1);
 }
 
 }  // namespace
@@ -277,7 +269,9 @@ void TPdfDocument::ReadDocumentStructure() {
 
     stageStart = Clock::now();
     CollectImages();
-    ReadImageDicts();
+    // Without the pictures every record is dropped again: their
+    // dictionaries are not worth a walk over the file.
+    if (options_.readPics) ReadImageDicts();
     DecodeImages(options_.readPics);
     timings.images = SecondsSince(stageStart);
 

@@ -27,6 +27,8 @@ void TPdfFile::ResetFile() {
     objTable.clear();
     objTable.shrink_to_fit();
     objCount = 0;
+    std::vector<uint32_t>().swap(valueDistance_);
+    tableFinished_ = false;
     rootFound = infoFound = encrypted = 0;
     trailerId = TDictEntry{};
     repaired = false;

@@ -120,7 +120,11 @@ public:
     // dictionary is left in dictEntries. False when n is no stream the
     // reader can decode.
     bool DecodedStream(int32_t objNum, std::vector<uint8_t>& data);
-    // Positions the cursor on the first value token of object n.
+    // Positions the cursor on the first value token of object n. Once the
+    // table is built, where that is is remembered: the pages, the fonts,
+    // the forms and the writer each look up the same pictures and forms,
+    // and reading their "n g obj" again would bring a large file's pages
+    // back into memory only to step over three tokens.
     bool FetchObject(int32_t objNum);
     // Takes the parsed list over and installs a fresh, empty dictEntries.
     TDictEntryList TakeDictEntries();
@@ -245,4 +249,9 @@ private:
     std::string fileId_[2];
     bool encryptIsObject_ = false;
     TFilePos encryptDictPos_ = -1;  // a dictionary written into the trailer
+    // By object number: how far behind its offset the first value token
+    // stands, plus one (0: not looked up yet, or too far to keep). Kept
+    // only for the finished table.
+    std::vector<uint32_t> valueDistance_;
+    bool tableFinished_ = false;
 };

@@ -218,6 +218,15 @@ void ApplyDifferences(TFontRecord& font, const std::vector<std::string>& tokens)
 }  // namespace
 
 void TPdfDocument::CollectFonts() {
+    // Gathered first and made into records once their number is known: a
+    // list of 100,000 records grown one by one would copy and touch anew
+    // twice the memory it ends with.
+    struct TFound {
+        int32_t pageIndex = 0;
+        std::string resName;
+        TFilePos dictPos = 0;
+    };
+    std::vector<TFound> found;
     for (int32_t i = 0; i < pageList.Count(); ++i) {
         TPageRecord& page = *pageList.Select(i);
         if (!page.hasFonts) continue;
@@ -231,15 +240,18 @@ void TPdfDocument::CollectFonts() {
             const std::optional<TFilePos> dictPos = IsDirectValue(entry.tokens)
                                                        ? std::optional<TFilePos>(entry.valuePos)
                                                        : ReferencedBodyPos(*this, entry.tokens[1]);
-            if (!dictPos) continue;
-            TFontRecord& font = *fontList.Append();
-            font.pageIndex = i;
-            font.encoding = kPDFDocEncoding;
-            font.bboxWidth = font.bboxHeight = 1.0;
-            font.resName = entry.tokens[0];
-            font.fontDictPos = *dictPos;
+            if (dictPos) found.push_back({i, entry.tokens[0], *dictPos});
         }
         DiscardEntries();
+    }
+    fontList.data.reserve(fontList.data.size() + found.size());
+    for (TFound& each : found) {
+        TFontRecord& font = *fontList.Append();
+        font.pageIndex = each.pageIndex;
+        font.encoding = kPDFDocEncoding;
+        font.bboxWidth = font.bboxHeight = 1.0;
+        font.resName = std::move(each.resName);
+        font.fontDictPos = each.dictPos;
     }
     ui_.Progress({TProgressStep::FontsFound, fontList.Count()});
 }

@@ -170,10 +170,20 @@ std::optional<TFilePos> TPdfFile::ObjectPos(int32_t objNum) const {
 bool TPdfFile::FetchObject(int32_t objNum) {
     const auto pos = ObjectPos(objNum);
     if (!pos) return false;
+    const auto index = static_cast<size_t>(objNum);
+    if (tableFinished_ && index < valueDistance_.size() && valueDistance_[index] != 0) {
+        SetPos(*pos + valueDistance_[index] - 1);
+        return true;
+    }
     SetPos(*pos);
     ReadToken();
     ReadToken();
     ReadToken();
+    if (!tableFinished_) return true;
+    if (valueDistance_.size() < static_cast<size_t>(objCount)) valueDistance_.resize(static_cast<size_t>(objCount), 0);
+    const TFilePos distance = filePos - *pos + 1;
+    if (index < valueDistance_.size() && distance > 0 && distance <= UINT32_MAX)
+        valueDistance_[index] = static_cast<uint32_t>(distance);
     return true;
 }
 

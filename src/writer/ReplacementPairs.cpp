@@ -5,9 +5,11 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
+bool IsHeaderByte(uint8_t ch) { return (ch >= '0' && ch <= '9') || ch == 'o' || ch == 'b' || ch == 'j'; }
 
 // Where the body of the object at `offset` starts: behind "N G obj" and its
 // blanks; -1 when the bytes there are not that.
@@ -26,18 +28,35 @@ int64_t BodyPos(const TPdfDocument& doc, int64_t offset) {
     return pos;
 }
 
-// Object numbers of the font dictionaries at these body positions.
+// Object numbers of the font dictionaries at these body positions: for
+// each, the lowest number whose "N G obj" leads there. Only the bytes just
+// in front of each position are read, not every object of the file: a walk
+// over all objects would fault the whole file in each time the pairs are
+// asked for, and they are asked for several times in every save.
 std::map<int64_t, int32_t> ObjectsAt(const TPdfDocument& doc, const std::set<int64_t>& bodyPositions) {
     std::map<int64_t, int32_t> found;
     if (bodyPositions.empty() || doc.Source().empty()) return found;
+    std::vector<std::pair<int64_t, int32_t>> starts;  // offset, number
     const int32_t count = std::min<int32_t>(doc.ObjCount(), static_cast<int32_t>(doc.Table().size()));
     for (int32_t num = 1; num < count; ++num) {
         const TObjEntry& entry = doc.Table()[static_cast<size_t>(num)];
-        if (!entry.inUse || entry.generation != 0 || entry.offset <= 0 || !doc.SpanAt(entry.offset).Holds(entry.offset))
-            continue;
-        doc.ReleaseWhileWalking(num, TPdfFile::kObjectsPerRelease);
-        const int64_t body = BodyPos(doc, entry.offset);
-        if (bodyPositions.count(body)) found.emplace(body, num);
+        if (entry.inUse && entry.generation == 0 && entry.offset > 0 && doc.SpanAt(entry.offset).Holds(entry.offset))
+            starts.emplace_back(entry.offset, num);
+    }
+    std::sort(starts.begin(), starts.end());
+    for (const int64_t body : bodyPositions) {
+        // "N G obj" and the blanks behind it hold only these bytes: an
+        // object whose body starts at `body` starts within their run.
+        const TByteSpan data = doc.SpanAt(body);
+        int64_t runStart = body;
+        while (data.Holds(runStart - 1) && (IsPdfWhiteSpace(data[runStart - 1]) || IsHeaderByte(data[runStart - 1])))
+            --runStart;
+        auto at = std::lower_bound(starts.begin(), starts.end(), std::make_pair(runStart, int32_t{0}));
+        for (; at != starts.end() && at->first <= body; ++at) {
+            if (BodyPos(doc, at->first) != body) continue;
+            const auto [slot, first] = found.emplace(body, at->second);
+            if (!first) slot->second = std::min(slot->second, at->second);
+        }
     }
     return found;
 }

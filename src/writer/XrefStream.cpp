@@ -79,7 +79,9 @@ std::string XrefStreamObject(int64_t objNum, int64_t selfOffset, std::vector<TXr
                                        static_cast<uint8_t>(previous[static_cast<size_t>(i)]));
         previous = row;
     }
-    const std::string packed = FlatePacked(plain, 9);
+    // Level 6, not 9: the predicted rows of a large file pack within a
+    // hundredth of the size at a sixth of the time.
+    const std::string packed = FlatePacked(plain, 6);
 
     std::string out = std::to_string(objNum) + " 0 obj\n<< /Type /XRef /Size " + std::to_string(rows.back().objNum + 1);
     out += " /Index " + IndexArray(rows);

@@ -142,3 +142,58 @@ TEST(PdfFile, ObjectsOfObjectStreamsAreASpanOfTheirOwn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file with a correct classic table; `gaps[i]` blanks stand between the
+// header of object i + 1 and its value.
+std::string TableFile(const std::vector<std::string>& bodies, const std::vector<int>& gaps) {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj" + std::string(static_cast<size_t>(gaps[i]) + 1, '\n') + bodies[i] +
+               "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
+    for (const size_t offset : offsets) {
+        const std::string digits = std::to_string(offset);
+        pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+}  // namespace
+
+// Where an object's value starts is remembered for the table it was found
+// in: the same number in the next file read by the same owner, or in the
+// table rebuilt for the same bytes, is looked up anew.
+TEST(PdfFile, FetchedPositionsBelongToTheirTable) {
+    TPdfFile file;
+    const std::vector<std::string> bodies = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>",
+                                             "(third)"};
+    file.Assign(TableFile(bodies, {0, 0, 40}));
+    ASSERT_TRUE(file.BuildObjectTable());
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(file.FetchObject(3));
+        EXPECT_EQ(file.ReadToken(), "(third)") << round;
+        ASSERT_TRUE(file.FetchObject(2));
+        EXPECT_EQ(file.ReadToken(), "<<") << round;
+        EXPECT_EQ(file.ReadToken(), "/Type") << round;
+    }
+    // Object 3 stands elsewhere and right behind its header.
+    file.Assign(TableFile({bodies[0], "<< /Type /Pages /Kids [] /Count 0 /Extra (long enough to move) >>", "(other)"},
+                          {5, 0, 0}));
+    ASSERT_TRUE(file.BuildObjectTable());
+    ASSERT_TRUE(file.FetchObject(3));
+    EXPECT_EQ(file.ReadToken(), "(other)");
+    ASSERT_TRUE(file.FetchObject(1));
+    EXPECT_EQ(file.ReadToken(), "<<");
+    // A table read again from the same bytes finds the same places.
+    ASSERT_TRUE(file.BuildObjectTable());
+    ASSERT_TRUE(file.FetchObject(3));
+    EXPECT_EQ(file.ReadToken(), "(other)");
+}

@@ -119,3 +119,64 @@ TEST(EmbedCli, DefaultFontsOfTheFormAreEmbedded) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two pages drawing with one Helvetica object whose "N 0 obj" stands far
+// in front of its dictionary; `gap` blank bytes lie between. Classic table.
+std::string SharedFontFile(size_t gap) {
+    const std::string content = "BT /F1 24 Tf 72 700 Td (Glyphs kept in place) Tj ET";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 6 0 R] /Count 2 /MediaBox [0 0 612 792] >>",
+        "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 4 0 R >> >> /Contents 5 0 R >>",
+        std::string(gap / 2, ' ') + std::string(gap - gap / 2, '\n') +
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 4 0 R >> >> /Contents 5 0 R >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const size_t offset : offsets) {
+        const std::string digits = std::to_string(offset);
+        pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    }
+    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+}
+
+}  // namespace
+
+// A font every page shares is replaced where it stands, under its own
+// number, however many blanks its header leaves before the dictionary; the
+// pages and their content stay as they are.
+TEST(EmbedCli, ASharedFontIsReplacedInItsOwnObject) {
+    for (const size_t gap : {size_t{0}, size_t{700}}) {
+        const std::string scratch = ScratchDir("embed-cli-shared-" + std::to_string(gap));
+        const std::string in = scratch + "/in.pdf", out = scratch + "/out.pdf";
+        WriteFileBytes(in, SharedFontFile(gap));
+        const TToolResult run =
+            RunTool(Quoted(CliPath()) + " embed " + Quoted(in) + " -o " + Quoted(out) + " 2>&1");
+        ASSERT_EQ(run.status, 0) << gap << ": " << run.output;
+        EXPECT_EQ(NotEmbedded(out), "") << gap;
+        EXPECT_EQ(RunTool("qpdf --check " + Quoted(out) + " >/dev/null 2>&1").status, 0) << gap;
+        // One font, the old object: pdffonts names its number.
+        const std::string fonts = ToolOutput("pdffonts " + Quoted(out));
+        const std::regex row(R"(\n\S+\+LiberationSans\s+TrueType\s+WinAnsi\s+yes\s+yes\s+\S+\s+4\s+0(\s|$))");
+        EXPECT_TRUE(std::regex_search(fonts, row)) << gap << ":\n" << fonts;
+        EXPECT_EQ(PageTexts(out), PageTexts(in)) << gap;
+        const std::vector<int64_t> before = PageInk(in, scratch), after = PageInk(out, scratch);
+        ASSERT_EQ(after.size(), 2u) << gap;
+        for (size_t page = 0; page < after.size(); ++page) {
+            const double ratio = static_cast<double>(after[page]) / static_cast<double>(before[page]);
+            EXPECT_GE(ratio, 0.85) << gap << " page " << page + 1;
+            EXPECT_LE(ratio, 1.18) << gap << " page " << page + 1;
+        }
+    }
+}
