@@ -109,7 +109,7 @@ TEST(AddedFontText, MatchesTheFontTables) {
     };
     for (const auto& c : cases) {
         REQUIRE_FONT(match, c.family, c.bold, c.italic);
-        const auto metrics = ReadTrueTypeMetrics(match->path, match->faceIndex);
+        const auto metrics = ReadOutlineMetrics(match->path, match->faceIndex);
         ASSERT_TRUE(metrics) << match->path;
         EXPECT_EQ(FontDictExtraText(*metrics), ReadFileText(DataPath(c.expectedFile))) << c.family;
     }
@@ -119,7 +119,7 @@ TEST(AddedFontText, MatchesTheFontTables) {
 
 TEST(AddedFontMetrics, LiberationSansInThousandths) {
     REQUIRE_FONT(match, "Liberation Sans");
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // 2048 units per em: 569, 1366, 1139, 1933 units.
     EXPECT_EQ(m->widths[' '], 277);
@@ -142,7 +142,7 @@ TEST(AddedFontMetrics, LiberationSansInThousandths) {
 
 TEST(AddedFontMetrics, DejaVuSansBoldInThousandths) {
     REQUIRE_FONT(match, "DejaVu Sans", true, false);
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // 2048 units per em: space 713, A 1585, a 1382, W 2259; box -2190 -850
     // 4045 2407; typographic ascent 1556, descent -492.
@@ -160,7 +160,7 @@ TEST(AddedFontMetrics, DejaVuSansBoldInThousandths) {
 
 TEST(AddedFontMetrics, UnassignedCodesTakeTheMissingGlyph) {
     REQUIRE_FONT(match, "Liberation Sans");
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // Glyph 0 of Liberation Sans is 1536 units wide; no printable
     // character of the font has that width.
@@ -170,7 +170,7 @@ TEST(AddedFontMetrics, UnassignedCodesTakeTheMissingGlyph) {
 
 TEST(AddedFontMetrics, ItalicAngleInDegrees) {
     REQUIRE_FONT(match, "Liberation Sans", false, true);
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     EXPECT_EQ(FormatItalicAngle(m->italicAngleFixed), "-12");
     EXPECT_NE(FontDictExtraText(*m).find("/ItalicAngle -12>> "), std::string::npos);
@@ -178,14 +178,14 @@ TEST(AddedFontMetrics, ItalicAngleInDegrees) {
 
 // ---- adding to a document ---------------------------------------------------
 
-TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
+TEST(AddInstalledFont, AppendsAHiddenRecord) {
     REQUIRE_FONT(match, "Liberation Sans");
     auto opened = OpenHeadless(DataPath("corpus/gs-std14-v12.pdf"), false);
     TPdfDocument& doc = opened->doc;
     const int32_t before = doc.fontList.Count();
     ASSERT_GT(before, 0);
 
-    const auto name = AddTrueTypeFont(doc, "Liberation Sans", false, false);
+    const auto name = AddInstalledFont(doc, "Liberation Sans", false, false);
     ASSERT_TRUE(name);
     EXPECT_EQ(*name, "/LiberationSans");
     ASSERT_EQ(doc.fontList.Count(), before + 1);
@@ -207,7 +207,7 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
 
     // A second face with its own metrics.
     if (Installed("DejaVu Sans", true, false)) {
-        EXPECT_EQ(AddTrueTypeFont(doc, "DejaVu Sans", true, false), "/DejaVuSans");
+        EXPECT_EQ(AddInstalledFont(doc, "DejaVu Sans", true, false), "/DejaVuSans");
         const TFontRecord& dejaVu = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
         EXPECT_EQ(dejaVu.baseFontName, "/DejaVu#20Sans,Bold");
         EXPECT_EQ(dejaVu.fontDictExtra, ReadFileText(DataPath("fonts/DejaVuSans-Bold.txt")));
@@ -215,7 +215,7 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
     }
 
     // The same family again: a new resource name, the style in the base font.
-    const auto again = AddTrueTypeFont(doc, "Liberation Sans", true, true);
+    const auto again = AddInstalledFont(doc, "Liberation Sans", true, true);
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, "/LiberationSans_2");
     const TFontRecord& last = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
@@ -224,15 +224,15 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
     EXPECT_NE(last.fontDictExtra.find("/ItalicAngle -12>> "), std::string::npos);
 }
 
-TEST(AddTrueTypeFont, OnlyInstalledTrueTypeFamilies) {
+TEST(AddInstalledFont, OnlyInstalledTrueTypeFamilies) {
     THeadlessUi ui;
     TPdfDocument doc{ui};
     // fontconfig would offer some other font for a name it does not know.
-    EXPECT_FALSE(AddTrueTypeFont(doc, "No Such Family Glyphwell", false, false));
+    EXPECT_FALSE(AddInstalledFont(doc, "No Such Family Glyphwell", false, false));
     // PostScript-flavoured OpenType (installed with ghostscript's fonts).
     const auto nimbus = Installed("Nimbus Sans");
     if (nimbus && nimbus->fontFormat == "CFF") {
-        EXPECT_FALSE(AddTrueTypeFont(doc, "Nimbus Sans", false, false));
+        EXPECT_FALSE(AddInstalledFont(doc, "Nimbus Sans", false, false));
     }
     EXPECT_EQ(doc.fontList.Count(), 0);
 }
