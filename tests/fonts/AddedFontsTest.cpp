@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 
 #include "AddedFonts.h"
 #include "FontFiles_p.h"
@@ -224,17 +225,24 @@ TEST(AddInstalledFont, AppendsAHiddenRecord) {
     EXPECT_NE(last.fontDictExtra.find("/ItalicAngle -12>> "), std::string::npos);
 }
 
-TEST(AddInstalledFont, OnlyInstalledTrueTypeFamilies) {
+TEST(AddInstalledFont, OnlyFamiliesWithOutlinesAPdfEmbeds) {
     THeadlessUi ui;
     TPdfDocument doc{ui};
     // fontconfig would offer some other font for a name it does not know.
     EXPECT_FALSE(AddInstalledFont(doc, "No Such Family Glyphwell", false, false));
-    // PostScript-flavoured OpenType (installed with ghostscript's fonts).
-    const auto nimbus = Installed("Nimbus Sans");
-    if (nimbus && nimbus->fontFormat == "CFF") {
-        EXPECT_FALSE(AddInstalledFont(doc, "Nimbus Sans", false, false));
-    }
     EXPECT_EQ(doc.fontList.Count(), 0);
+    // The URW fonts are installed both as PostScript Type 1 files and as
+    // OpenType with CFF outlines: the OpenType file is the one added.
+    ASSERT_TRUE(AddInstalledFont(doc, "Nimbus Sans", false, false));
+    ASSERT_EQ(doc.fontList.Count(), 1);
+    const std::string& file = doc.fontList[0].fontFile;
+    EXPECT_EQ(file.substr(file.size() - 4), ".otf") << file;
+    // A Type 1 file has no outlines a PDF embeds as they are.
+    const std::string type1 = "/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1";
+    if (std::filesystem::exists(type1)) {
+        EXPECT_FALSE(ReadOutlineMetrics(type1));
+    }
+    EXPECT_TRUE(ReadOutlineMetrics(file));
 }
 
 }  // namespace
