@@ -38,7 +38,7 @@ void SetProgressShown(bool shown);
 // lines are printed at once, or dropped, so that scripts get clean output.
 class TCliUi : public THeadlessUi {
 public:
-    void AddProgressLine(const std::string& line) override;
+    void Progress(const TProgress& step) override;
     // Put before each progress line; names the input when there are many.
     std::string progressPrefix;
 };
@@ -60,15 +60,14 @@ struct TCliDocument {
     std::unique_ptr<TTextMeasurer> measurer;
 };
 
-// Writes every message box and status line of the open to stderr.
-void PrintMessages(const THeadlessUi& ui);
-// "1-3, 5": 1-based page numbers, ascending, runs joined.
-std::string PagesText(const std::vector<int32_t>& pages);
-// Why a replacement is not made, as a sentence ("ABC kann nicht ersetzt
-// werden: ..."), without the pages.
-std::string RefusalSentence(const TRefusedReplacement& refusal);
-// "Seite 2: " or "Seiten 1-3: " before the sentence.
-std::string RefusalLine(const TRefusedReplacement& refusal);
+// Every notice, status line and message box collected, in the order they
+// are printed: notices and memo lines first, then what a window would show
+// in message boxes, marked "Fehler: " or "Hinweis: ".
+std::vector<std::string> MessageLines(const THeadlessUi& ui);
+// Writes them to stderr, each behind `prefix`.
+void PrintMessages(const THeadlessUi& ui, const std::string& prefix = {});
+// Forgets everything collected so far.
+void ClearMessages(THeadlessUi& ui);
 // The refusal as a JSON object.
 std::string RefusalJson(const TRefusedReplacement& refusal);
 // JSON string literal for a UTF-8 text.
@@ -78,9 +77,6 @@ std::string JsonString(const std::string& utf8);
 std::string FontUseJson(const TFontRecord& font);
 
 struct TKeptFormFont;
-// The line for fonts that stayed on pages whose content was copied as the
-// file has it (it could not be read to its end).
-std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept);
 
 // On stderr: metadata copied unchanged because it does not parse, and why
 // the saved file no longer meets the PDF/A or PDF/X part it claims; each

@@ -5,6 +5,7 @@
 #include "CliCommands.h"
 #include "FontMeasurer.h"
 #include "FormRewrite.h"
+#include "NoticeTexts.h"
 #include "OpenMessages.h"
 #include "SaveMessages.h"
 
@@ -19,9 +20,9 @@ void SetProgressShown(bool shown) {
     progressLinesShown = shown;
 }
 
-void TCliUi::AddProgressLine(const std::string& line) {
-    if (!progressLinesShown) return;
-    std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), line.c_str());
+void TCliUi::Progress(const TProgress& step) {
+    if (!progressLinesShown || ProgressIsLabel(step)) return;
+    std::fprintf(stderr, "%s%s\n", progressPrefix.c_str(), ProgressText(step).c_str());
 }
 
 TCliDocument::TCliDocument() : measurer(std::make_unique<TFreeTypeMeasurer>()) {
@@ -43,11 +44,26 @@ void TCliDocument::AddOpenTexts(const std::string& path) {
 
 int TCliDocument::OpenStatus() const { return DecideOpen(doc.LastOpen()).exitStatus; }
 
-void PrintMessages(const THeadlessUi& ui) {
-    for (const auto& line : ui.statusLines) std::fprintf(stderr, "%s\n", line.c_str());
+std::vector<std::string> MessageLines(const THeadlessUi& ui) {
+    std::vector<std::string> lines;
+    for (const TNotice& notice : ui.notices)
+        if (!NoticeIsError(notice)) lines.push_back(NoticeText(notice));
+    lines.insert(lines.end(), ui.statusLines.begin(), ui.statusLines.end());
+    for (const TNotice& notice : ui.notices)
+        if (NoticeIsError(notice)) lines.push_back("Fehler: " + NoticeText(notice));
     for (const auto& message : ui.messages)
-        std::fprintf(stderr, "%s: %s\n", message.icon == TMsgIcon::Error ? "Fehler" : "Hinweis",
-                     message.text.c_str());
+        lines.push_back((message.icon == TMsgIcon::Error ? "Fehler: " : "Hinweis: ") + message.text);
+    return lines;
+}
+
+void PrintMessages(const THeadlessUi& ui, const std::string& prefix) {
+    for (const std::string& line : MessageLines(ui)) std::fprintf(stderr, "%s%s\n", prefix.c_str(), line.c_str());
+}
+
+void ClearMessages(THeadlessUi& ui) {
+    ui.notices.clear();
+    ui.statusLines.clear();
+    ui.messages.clear();
 }
 
 std::string JsonString(const std::string& utf8) {
@@ -70,61 +86,6 @@ std::string JsonString(const std::string& utf8) {
         }
     }
     return out + "\"";
-}
-
-std::string KeptPageFontsLine(const std::vector<TKeptFormFont>& kept) {
-    std::map<std::string, std::set<int32_t>> pagesByFont;
-    for (const TKeptFormFont& font : kept) pagesByFont[font.resName].insert(font.pageIndex + 1);
-    std::string line;
-    for (const auto& [name, pages] : pagesByFont) {
-        std::string list;
-        for (int32_t page : pages) list += (list.empty() ? "" : ", ") + std::to_string(page);
-        if (!line.empty()) line += " ";
-        line += "Die Schrift " + Cp1252ToUtf8(name) + (pages.size() == 1 ? " auf Seite " : " auf den Seiten ") + list +
-                " wurde nicht ersetzt, weil der Seiteninhalt nicht vollständig gelesen werden kann und deshalb "
-                "unverändert übernommen wird.";
-    }
-    return line;
-}
-
-std::string PagesText(const std::vector<int32_t>& pages) {
-    std::string text;
-    for (size_t i = 0; i < pages.size();) {
-        size_t j = i;
-        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1) ++j;
-        if (!text.empty()) text += ", ";
-        text += std::to_string(pages[i]);
-        if (j > i) text += "-" + std::to_string(pages[j]);
-        i = j + 1;
-    }
-    return text;
-}
-
-std::string RefusalSentence(const TRefusedReplacement& refusal) {
-    const std::string oldFont = Cp1252ToUtf8(refusal.oldFont);
-    const std::string newFont = Cp1252ToUtf8(refusal.newFont);
-    if (refusal.reason == TRefusalReason::CodeWidths) {
-        const std::string& composite = refusal.oldComposite ? oldFont : newFont;
-        const std::string& simple = refusal.oldComposite ? newFont : oldFont;
-        return oldFont + " kann nicht durch " + newFont + " ersetzt werden: " + composite +
-               " ist eine zusammengesetzte Schrift mit Zeichencodes aus mehreren Bytes, " + simple +
-               " eine einfache mit einem Byte je Zeichen.";
-    }
-    if (refusal.reason == TRefusalReason::OtherCharacters) {
-        const int32_t count = refusal.otherCharacters;
-        return oldFont + " kann nicht durch " + newFont + " ersetzt werden: " + newFont + " zeigt für " +
-               std::to_string(count) +
-               (count == 1 ? " Zeichen einen anderen Buchstaben oder gar keinen." : " Zeichen andere Buchstaben oder gar keine.");
-    }
-    const int32_t count = refusal.unknownCharacters;
-    return oldFont + " kann nicht ersetzt werden: für " + std::to_string(count) +
-           (count == 1 ? " Zeichen ist nicht bekannt, welcher Buchstabe es ist."
-                       : " Zeichen ist nicht bekannt, welche Buchstaben sie sind.");
-}
-
-std::string RefusalLine(const TRefusedReplacement& refusal) {
-    return (refusal.pages.size() == 1 ? "Seite " : "Seiten ") + PagesText(refusal.pages) + ": " +
-           RefusalSentence(refusal);
 }
 
 std::string RefusalJson(const TRefusedReplacement& refusal) {

@@ -15,6 +15,9 @@
 #include "FontProgram.h"
 #include "MissingFonts.h"
 #include "PdfWriter.h"
+#include "SaveCommand.h"
+#include "NoticeTexts.h"
+#include "RefusalMessages.h"
 
 namespace {
 
@@ -69,13 +72,13 @@ std::optional<std::string> ParseArgs(const TCliArgs& args, TEmbedOptions& option
         } else if (arg == "--rule") {
             auto rule = ParseRule(args[++i]);
             if (const auto* error = std::get_if<TRuleError>(&rule))
-                return "Ungültige Regel \"" + args[i] + "\": " + error->message;
+                return "Ungültige Regel \"" + args[i] + "\": " + RuleErrorText(*error);
             options.rules.push_back(std::get<TReplacementRule>(rule));
         } else if (arg == "--rules") {
             auto rules = LoadRulesFile(args[++i]);
             if (const auto* error = std::get_if<TRuleError>(&rules)) {
-                if (error->line == 0) return error->message;
-                return args[i] + ", Zeile " + std::to_string(error->line) + ": " + error->message;
+                if (error->line == 0) return RuleErrorText(*error);
+                return args[i] + ", Zeile " + std::to_string(error->line) + ": " + RuleErrorText(*error);
             }
             for (const TReplacementRule& rule : std::get<std::vector<TReplacementRule>>(rules))
                 options.rules.push_back(rule);
@@ -263,14 +266,6 @@ bool EmbedAllowed(const TInstalledFace& face) {
            info->permission != TEmbedPermission::BitmapOnly;
 }
 
-// With many inputs each line must say which file it is about.
-void PrintMessagesOf(const std::string& input, const THeadlessUi& ui) {
-    for (const auto& line : ui.statusLines) std::fprintf(stderr, "%s: %s\n", input.c_str(), line.c_str());
-    for (const auto& message : ui.messages)
-        std::fprintf(stderr, "%s: %s: %s\n", input.c_str(), message.icon == TMsgIcon::Error ? "Fehler" : "Hinweis",
-                     message.text.c_str());
-}
-
 int Report(const TEmbedOptions& options, const std::string& input, const std::string& output, int status,
            int32_t pages, const std::vector<TFontOutcome>& outcomes) {
     if (options.json) {
@@ -302,11 +297,10 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     openOptions.readPics = false;
     cli.Open(input, openOptions);
     if (const int status = cli.OpenStatus(); status != 0) {
-        PrintMessagesOf(input, cli.ui);
+        PrintMessages(cli.ui, input + ": ");  // with many inputs each line says which file
         return Report(options, input, output, status, -1, {});
     }
-    cli.ui.statusLines.clear();
-    cli.ui.messages.clear();
+    ClearMessages(cli.ui);
 
     const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
     std::vector<TFontChoice> choices;
@@ -350,14 +344,14 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
     if (!SavePDFNew(doc, &report)) {
-        PrintMessagesOf(input, cli.ui);
+        PrintMessages(cli.ui, input + ": ");
         return Report(options, input, output, 4, -1, outcomes);
     }
     PrintMetadataAndClaims(report, input + ": ");
     // The re-open's progress lines are no news; its errors are.
     if (cli.ui.openFinishedCount == opensBefore || cli.OpenStatus() != 0) {
         cli.AddOpenTexts(output);
-        PrintMessagesOf(input, cli.ui);
+        PrintMessages(cli.ui, input + ": ");
         std::fprintf(stderr, "Die gespeicherte Datei %s lässt sich nicht wieder öffnen\n", output.c_str());
         return Report(options, input, output, 5, -1, outcomes);
     }

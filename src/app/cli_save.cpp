@@ -7,9 +7,12 @@
 #include "AddedFonts.h"
 #include "CliCommands.h"
 #include "OpenMessages.h"
+#include "RefusalMessages.h"
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
 #include "ReplacementFonts.h"
+#include "SaveCommand.h"
+#include "SaveMessages.h"
 
 namespace {
 
@@ -277,10 +280,7 @@ void PrintReplacementNotices(const std::vector<TReplacementReport>& reports) {
 }
 
 void PrintWriteReport(const TWriteReport& report) {
-    if (report.missingObjects > 0) std::fprintf(stderr, "%s\n", MissingObjectsLine(report.missingObjects).c_str());
-    if (!report.keptFormFonts.empty()) std::fprintf(stderr, "%s\n", KeptFormFontsLine(report.keptFormFonts).c_str());
-    if (!report.keptPageFonts.empty()) std::fprintf(stderr, "%s\n", KeptPageFontsLine(report.keptPageFonts).c_str());
-    PrintMetadataAndClaims(report);
+    for (const std::string& line : WriteReportLines(report)) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 }  // namespace
@@ -301,8 +301,7 @@ int CliSave(const TCliArgs& args) {
     // Of the open's lines only what its report says (the repair).
     for (const std::string& line : OpenTexts(doc.LastOpen(), options.input).statusLines)
         std::fprintf(stderr, "%s\n", line.c_str());
-    cli.ui.statusLines.clear();
-    cli.ui.messages.clear();
+    ClearMessages(cli.ui);
 
     if (!AddFonts(doc, options.addFonts, options.json)) return 1;
     for (TFontRecord& font : doc.fontList) {
@@ -332,8 +331,7 @@ int CliSave(const TCliArgs& args) {
     // rewriting and those of the save and the re-reading can be told apart.
     RewritePageContents(doc);
     PrintMessages(cli.ui);
-    cli.ui.statusLines.clear();
-    cli.ui.messages.clear();
+    ClearMessages(cli.ui);
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
     const bool written = SavePDFNew(doc, &report);

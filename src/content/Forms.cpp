@@ -90,7 +90,7 @@ const std::vector<uint8_t>* TContentInterpreter::FormContent(const TFormRecord& 
     if (const auto found = formContents_.find(form.dictPos); found != formContents_.end()) return &found->second;
     std::optional<std::vector<uint8_t>> data = ReadFormContent(doc_, form);
     if (!data) {
-        ui_.AddStatusLine("Seite " + std::to_string(pageNo_) + ": ein Formularobjekt kann nicht gelesen werden.");
+        ui_.Notice(TNotice(TNoticeKind::FormUnreadable, pageNo_));
         data.emplace();
     }
     return &formContents_.emplace(form.dictPos, std::move(*data)).first->second;
@@ -108,8 +108,7 @@ void TContentInterpreter::DrawForm(const TFormRecord& form, const std::array<dou
     if (!content || content->empty()) return;
     if (content->size() > formBytesLeft_) {
         if (!formLimitTold_)
-            ui_.AddStatusLine("Seite " + std::to_string(pageNo_) +
-                              ": zu viele Formularaufrufe, weitere werden nicht dargestellt.");
+            ui_.Notice(TNotice(TNoticeKind::TooManyFormCalls, pageNo_));
         formLimitTold_ = true;
         return;
     }

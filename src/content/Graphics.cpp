@@ -31,8 +31,7 @@ bool TContentInterpreter::Spend(size_t bytes) {
     if (budgetExhausted_) return false;
     if (bytes > budgetBytes_) {
         budgetExhausted_ = true;
-        ui_.AddStatusLine("Seite " + std::to_string(pageNo_) +
-                          ": zu viele Zeichnungselemente, der Rest der Seite wird nicht dargestellt.");
+        ui_.Notice(TNotice(TNoticeKind::TooManyItems, pageNo_));
         return false;
     }
     budgetBytes_ -= bytes;

@@ -41,7 +41,7 @@ std::string StyleName(const TFontStyle& style) {
     return "Regular";
 }
 
-TRuleError Error(const std::string& message) { return {0, message}; }
+TRuleError Error(TRuleProblem problem, std::string detail = {}) { return {0, problem, std::move(detail)}; }
 
 // The face after "FAMILY:"; "Bold:Italic" as the font chooser writes it.
 std::optional<TFontStyle> NewFaceStyle(const std::string& text) {
@@ -54,31 +54,31 @@ std::optional<TFontStyle> NewFaceStyle(const std::string& text) {
 std::variant<TReplacementRule, TRuleError> ParseRule(const std::string& text) {
     const std::string rule = Trimmed(text);
     const size_t equals = rule.find('=');
-    if (equals == std::string::npos) return Error("Kein \"=\" zwischen alter und neuer Schriftart");
-    if (rule.find('=', equals + 1) != std::string::npos) return Error("Mehr als ein \"=\" in der Regel");
+    if (equals == std::string::npos) return Error(TRuleProblem::NoEquals);
+    if (rule.find('=', equals + 1) != std::string::npos) return Error(TRuleProblem::SeveralEquals);
 
     TReplacementRule result;
     std::string left = Trimmed(rule.substr(0, equals));
     if (const size_t comma = left.find(','); comma != std::string::npos) {
         const std::string style = Trimmed(left.substr(comma + 1));
         result.oldStyle = StyleNamed(style);
-        if (!result.oldStyle) return Error("Unbekannter Schriftschnitt \"" + style + "\"");
+        if (!result.oldStyle) return Error(TRuleProblem::UnknownStyle, style);
         left = Trimmed(left.substr(0, comma));
     }
-    if (left.empty()) return Error("Die alte Schriftart fehlt");
+    if (left.empty()) return Error(TRuleProblem::OldFontMissing);
     for (char ch : left)
         if (static_cast<unsigned char>(ch) <= ' ' || ch == '/' || ch == ':')
-            return Error("Ungültiges Zeichen im Namen der alten Schriftart");
+            return Error(TRuleProblem::BadOldFontCharacter);
     result.pattern = left;
 
     std::string right = Trimmed(rule.substr(equals + 1));
     if (const size_t colon = right.find(':'); colon != std::string::npos) {
         const std::string style = Trimmed(right.substr(colon + 1));
         result.newStyle = NewFaceStyle(style);
-        if (!result.newStyle) return Error("Unbekannter Schriftschnitt \"" + style + "\"");
+        if (!result.newStyle) return Error(TRuleProblem::UnknownStyle, style);
         right = Trimmed(right.substr(0, colon));
     }
-    if (right.empty()) return Error("Die neue Schriftart fehlt");
+    if (right.empty()) return Error(TRuleProblem::NewFontMissing);
     result.family = right;
     return result;
 }
@@ -118,12 +118,12 @@ std::string FormatRules(const std::vector<TReplacementRule>& rules) {
 
 std::variant<std::vector<TReplacementRule>, TRuleError> LoadRulesFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return Error("Die Regeldatei lässt sich nicht lesen: " + path);
+    if (!in) return Error(TRuleProblem::FileUnreadable, path);
     const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxRulesFileBytes) return Error("Die Regeldatei ist zu groß: " + path);
+    if (size < 0 || size > kMaxRulesFileBytes) return Error(TRuleProblem::FileTooLarge, path);
     std::string text(static_cast<size_t>(size), '\0');
     in.seekg(0);
-    if (!in.read(text.data(), size)) return Error("Die Regeldatei lässt sich nicht lesen: " + path);
+    if (!in.read(text.data(), size)) return Error(TRuleProblem::FileUnreadable, path);
     return ParseRules(text);
 }
 

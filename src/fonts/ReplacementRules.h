@@ -24,9 +24,21 @@ struct TReplacementRule {
     bool operator==(const TReplacementRule&) const = default;
 };
 
+enum class TRuleProblem : uint8_t {
+    NoEquals,            // no "=" between the old and the new font
+    SeveralEquals,
+    UnknownStyle,        // `detail`: the style as written
+    OldFontMissing,
+    BadOldFontCharacter, // a blank, "/" or ":" in the old font's name
+    NewFontMissing,
+    FileUnreadable,      // `detail`: the path
+    FileTooLarge,        // `detail`: the path
+};
+
 struct TRuleError {
     int32_t line = 0;  // 1-based; 0 for a rule given on its own
-    std::string message;
+    TRuleProblem problem = TRuleProblem::NoEquals;
+    std::string detail;
 };
 
 // PATTERN[,STYLE]=FAMILY[:STYLE] with STYLE one of Regular, Bold, Italic,

@@ -1,6 +1,7 @@
 // The one way the core reaches the user. The window implements it with
 // widgets; THeadlessUi collects everything in memory for tests and for the
-// command-line tool. All texts handed over here are UTF-8.
+// command-line tool. The core hands over facts (TNotice, TProgress); the
+// words are made on the user interface's side. All texts are UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "Notices.h"
 
 enum class TMsgIcon { Error, Information };
 
@@ -41,15 +44,14 @@ public:
     // The progress window of an open: shown at its start, closed at its end.
     virtual void ShowProgressWindow() = 0;
     virtual void CloseProgressWindow() = 0;
-    // A whole line for the progress window's status memo: something the
-    // user should know about the file (a damaged page, a repair).
-    virtual void AddStatusLine(const std::string& line) = 0;
-    // A line that only tells how far the open has got ("3 Seiten
-    // gefunden..."). The memo shows it like any other; the command line
-    // keeps it out of a script's way.
-    virtual void AddProgressLine(const std::string& line) { AddStatusLine(line); }
-    // The progress window's one-line status label.
-    virtual void SetStatusLabel(const std::string& text) = 0;
+    // Something the user should know about the file or the work on it (a
+    // damaged page, a font that may not be embedded): a line of the progress
+    // window's status memo, or a message box where the kind asks for one.
+    virtual void Notice(const TNotice& notice) = 0;
+    // How far the open has got ("3 Seiten gefunden...", the status label
+    // "Lese Seite 3..."). The memo shows it like any other line; the
+    // command line keeps it out of a script's way.
+    virtual void Progress(const TProgress& progress) = 0;
     virtual void SetProStatus(int32_t percent) = 0;
     // The reader looks up from its work: the moment to take a cancel the
     // user asked for (the window reads on a thread of its own and sets the
@@ -100,8 +102,9 @@ private:
     std::string face_ = "Arial";
 };
 
-// Collects everything in memory. Messages keep their order; `messages` holds
-// the message boxes only, `statusLines` the status memo.
+// Collects everything in memory, each kind in its order: `notices` what the
+// core tells, `progress` how far an open got, `messages` the message boxes
+// and `statusLines` the memo lines the user interface's side adds.
 class THeadlessUi : public TDocumentUi {
 public:
     struct TMessage {
@@ -114,8 +117,15 @@ public:
     void ShowMessage(const std::string& text, TMsgIcon icon) override { messages.push_back({text, icon}); }
     void ShowProgressWindow() override { progressShown = true; }
     void CloseProgressWindow() override { progressShown = false; }
-    void AddStatusLine(const std::string& line) override { statusLines.push_back(line); }
-    void SetStatusLabel(const std::string& text) override { statusLabel = text; }
+    void Notice(const TNotice& notice) override { notices.push_back(notice); }
+    void Progress(const TProgress& step) override {
+        // One entry for the page being read, not one per page of the file.
+        if (step.step == TProgressStep::ReadingPage && !progress.empty() &&
+            progress.back().step == TProgressStep::ReadingPage)
+            progress.back() = step;
+        else
+            progress.push_back(step);
+    }
     void SetProStatus(int32_t percent) override { progressPercent = percent; }
     void PumpMessages() override {
         if (onPump) onPump();
@@ -135,8 +145,9 @@ public:
     void SetMeasurer(TTextMeasurer* measurer) { measurer_ = measurer; }
 
     std::vector<TMessage> messages;
+    std::vector<TNotice> notices;
+    std::vector<TProgress> progress;
     std::vector<std::string> statusLines;
-    std::string statusLabel;
     std::string pageCountLabel = "von 0";
     int32_t progressPercent = 0;
     int32_t versionItem = 1;

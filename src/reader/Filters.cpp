@@ -15,8 +15,12 @@ namespace {
 
 constexpr size_t kMinFlateBuffer = 4096;
 
-[[noreturn]] void ThrowFlateError(const std::string& reason, std::vector<uint8_t> kept = {}) {
-    throw TDecodeError("Fehler beim Entpacken der Daten (" + reason + ")", std::move(kept));
+[[noreturn]] void ThrowCorrupt(const std::string& reason, std::vector<uint8_t> kept = {}) {
+    throw TDecodeError(TDecodeFailure::Corrupt, reason, std::move(kept));
+}
+
+[[noreturn]] void ThrowTooLarge() {
+    throw TDecodeError(TDecodeFailure::TooLarge, "more than 256 MiB");
 }
 
 std::string ZlibReason(int code, const z_stream& stream) {
@@ -25,9 +29,15 @@ std::string ZlibReason(int code, const z_stream& stream) {
     return reason;
 }
 
-}  // namespace
-
-namespace {
+// Hands zlib the next piece of input once it has used up the last one.
+// avail_in is 32 bits wide, so larger inputs go in pieces.
+void FeedInput(z_stream& stream, const uint8_t* data, size_t size, size_t& consumed) {
+    if (stream.avail_in != 0 || consumed >= size) return;
+    const size_t piece = std::min<size_t>(size - consumed, UINT_MAX);
+    stream.next_in = const_cast<Bytef*>(data + consumed);
+    stream.avail_in = static_cast<uInt>(piece);
+    consumed += piece;
+}
 
 // Whether deflate data that zlib found short of their end still hold the
 // whole of their last block, only the checksum behind it missing. zlib does
@@ -44,12 +54,7 @@ bool OnlyChecksumMissing(const uint8_t* data, size_t size) {
     size_t consumed = header;
     int code = Z_OK;
     for (;;) {
-        if (stream.avail_in == 0 && consumed < size) {
-            const size_t piece = std::min<size_t>(size - consumed, UINT_MAX);
-            stream.next_in = const_cast<Bytef*>(data + consumed);
-            stream.avail_in = static_cast<uInt>(piece);
-            consumed += piece;
-        }
+        FeedInput(stream, data, size, consumed);
         stream.next_out = scratch.data();
         stream.avail_out = static_cast<uInt>(scratch.size());
         code = inflate(&stream, Z_NO_FLUSH);
@@ -66,7 +71,7 @@ bool OnlyChecksumMissing(const uint8_t* data, size_t size) {
 TInflated Inflate(const uint8_t* data, size_t size, size_t sizeEstimate) {
     z_stream stream{};
     int code = inflateInit(&stream);
-    if (code != Z_OK) ThrowFlateError(ZlibReason(code, stream));
+    if (code != Z_OK) ThrowCorrupt(ZlibReason(code, stream));
 
     // One byte of room beyond the cap tells "exactly at the cap" from "more".
     // The work buffer is left uninitialised: the estimate is often ten times
@@ -78,17 +83,11 @@ TInflated Inflate(const uint8_t* data, size_t size, size_t sizeEstimate) {
     size_t consumed = 0;
     bool cutShort = false;
     for (;;) {
-        if (stream.avail_in == 0 && consumed < size) {
-            // avail_in is 32 bits wide; larger inputs are fed in pieces.
-            const size_t piece = std::min<size_t>(size - consumed, UINT_MAX);
-            stream.next_in = const_cast<Bytef*>(data + consumed);
-            stream.avail_in = static_cast<uInt>(piece);
-            consumed += piece;
-        }
+        FeedInput(stream, data, size, consumed);
         if (produced == capacity) {
             if (capacity >= limit) {
                 inflateEnd(&stream);
-                ThrowFlateError("die entpackten Daten sind größer als 256 MB");
+                ThrowTooLarge();
             }
             capacity = std::min(capacity * 2, limit);
             std::unique_ptr<uint8_t[]> grown(new uint8_t[capacity]);
@@ -111,10 +110,10 @@ TInflated Inflate(const uint8_t* data, size_t size, size_t sizeEstimate) {
         if (code == Z_BUF_ERROR) continue;
         const std::string reason = ZlibReason(code, stream);
         inflateEnd(&stream);
-        ThrowFlateError(reason, std::vector<uint8_t>(buffer.get(), buffer.get() + produced));
+        ThrowCorrupt(reason, std::vector<uint8_t>(buffer.get(), buffer.get() + produced));
     }
     inflateEnd(&stream);
-    if (produced > kMaxDecodedBytes) ThrowFlateError("die entpackten Daten sind größer als 256 MB");
+    if (produced > kMaxDecodedBytes) ThrowTooLarge();
     return {std::vector<uint8_t>(buffer.get(), buffer.get() + produced), cutShort};
 }
 
@@ -398,7 +397,7 @@ TFiltered DecodeFilters(const std::vector<std::string>& filters, const TPredicto
             data = ASCIIHexDecode(data.data(), data.size());
         } else {
             // Bytes still coded by a filter we lack are no use to anyone.
-            if (damage) throw TDecodeError(damage->what());
+            if (damage) throw TDecodeError(damage->failure, damage->what());
             outcome.unsupported = &filter;
             return outcome;
         }

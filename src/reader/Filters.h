@@ -14,12 +14,19 @@
 // The most bytes one stream may decode to (256 MiB).
 constexpr size_t kMaxDecodedBytes = size_t{256} << 20;
 
-// Flate data that cannot be decoded. Its (German) text says why.
+// Why Flate data cannot be decoded.
+enum class TDecodeFailure : uint8_t {
+    Corrupt,   // zlib refuses them; what() holds zlib's own words
+    TooLarge,  // they decode to more than kMaxDecodedBytes
+};
+
+// Flate data that cannot be decoded.
 class TDecodeError : public std::runtime_error {
 public:
-    explicit TDecodeError(const std::string& reason, std::vector<uint8_t> inflated = {})
-        : std::runtime_error(reason), kept(std::move(inflated)) {}
+    TDecodeError(TDecodeFailure why, const std::string& zlibMessage, std::vector<uint8_t> inflated = {})
+        : std::runtime_error(zlibMessage), failure(why), kept(std::move(inflated)) {}
 
+    TDecodeFailure failure;
     // What inflated before the damage (the whole stream when only its
     // checksum is wrong); empty when nothing did, and always when the data
     // exceed kMaxDecodedBytes.

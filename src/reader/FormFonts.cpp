@@ -374,7 +374,7 @@ void TPdfDocument::CollectFormFonts() {
             }
         }
     }
-    if (added > 0) ui_.AddProgressLine(std::to_string(added) + " Schriftarten in Formularen und Anmerkungen gefunden...");
+    if (added > 0) ui_.Progress({TProgressStep::FormFontsFound, added});
     CollectFormDefaultFonts();
 }
 

@@ -111,7 +111,7 @@ const TOpenReport& TPdfDocument::openfilenow(const std::string& path, const TOpe
         return kIgnored;
     }
     ui_.ShowProgressWindow();
-    ui_.SetStatusLabel("");
+    ui_.Progress({TProgressStep::Started});
     opening = 1;
     options_ = options;
     timings = TOpenTimings{};

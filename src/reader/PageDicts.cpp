@@ -212,11 +212,11 @@ void TPdfDocument::ReadResources() {
 }
 
 void TPdfDocument::ReadPageLoop() {
-    ui_.AddProgressLine("Lese Seiten...");
+    ui_.Progress({TProgressStep::ReadingPages});
     const int32_t pageCount = pageList.Count();
     for (int32_t i = 0; i < pageCount; ++i) {
         if (CancelRequested()) break;
-        ui_.SetStatusLabel("Lese Seite " + std::to_string(i + 1) + "...");
+        ui_.Progress({TProgressStep::ReadingPage, int64_t{i} + 1});
         ui_.PumpMessages();
         ui_.SetProStatus(static_cast<int32_t>(static_cast<int64_t>(i + 1) * 100 / pageCount));
 

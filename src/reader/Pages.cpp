@@ -410,6 +410,6 @@ void TPdfDocument::ReadPageTree() {
         page->gen = ref.gen;
         page->resourcesFirstKeyPos = page->fontsFirstKeyPos = page->xobjectsFirstKeyPos = -1;
     }
-    ui_.AddProgressLine(std::to_string(pageList.Count()) + " Seiten gefunden...");
+    ui_.Progress({TProgressStep::PagesFound, pageList.Count()});
 }
 

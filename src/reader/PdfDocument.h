@@ -194,7 +194,7 @@ private:
     TOpenReport report_;
     TOpenOptions options_;  // of the open that runs
     bool JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t room, std::vector<uint8_t>& joined,
-                         std::vector<std::string>* problems);
+                         std::vector<TNotice>* problems);
 
     TDocumentUi& ui_;
 };

@@ -241,7 +241,7 @@ void TPdfDocument::CollectFonts() {
         }
         DiscardEntries();
     }
-    ui_.AddProgressLine(std::to_string(fontList.Count()) + " Schriftarten gefunden...");
+    ui_.Progress({TProgressStep::FontsFound, fontList.Count()});
 }
 
 void TPdfDocument::ReadFontDicts() {

@@ -251,7 +251,7 @@ void TPdfDocument::CollectImages() {
         }
         DiscardEntries();
     }
-    ui_.AddProgressLine(std::to_string(imageList.Count()) + " Bilder/Objekte gefunden...");
+    ui_.Progress({TProgressStep::ImagesFound, imageList.Count()});
 }
 
 void TPdfDocument::ReadImageDicts() {
@@ -311,15 +311,14 @@ void TPdfDocument::DecodeImages(bool readPics) {
                 decodable[static_cast<size_t>(i)] = ImageDecodable(*this, image);
             } catch (const TDecodeError&) {
                 // A corrupt picture is left out; the page keeps the rest.
-                ui_.AddStatusLine("Ein Bild auf Seite " + std::to_string(int64_t{image.pageIndex} + 1) +
-                                  " ist beschädigt und wird nicht angezeigt.");
+                ui_.Notice(TNotice(TNoticeKind::ImageDamaged, int64_t{image.pageIndex} + 1));
             }
             if (decodable[static_cast<size_t>(i)]) ++decodedCount;
         }
     }
     for (int32_t i = imageList.Count() - 1; i >= 0; --i)
         if (!decodable[static_cast<size_t>(i)]) imageList.Delete(i);
-    ui_.AddProgressLine(std::to_string(decodedCount) + " JPEG-Bilder gelesen...");
+    ui_.Progress({TProgressStep::JpegsRead, decodedCount});
 }
 
 TImageBitmaps::TBitmap TPdfDocument::ImageBitmap(int32_t index, int32_t scaleDenom) {
@@ -379,15 +378,15 @@ void ReleaseReadPages(const TPdfFile& file, int32_t pageIndex) {
 
 // Decodes and joins the page's content streams into `joined`, which may
 // grow to `room` bytes (each stream is followed by a line feed). Every
-// reason a stream is not read becomes one line in `problems`, when given.
+// reason a stream is not read becomes one notice in `problems`, when given.
 // False when the page cannot be interpreted.
 bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t room, std::vector<uint8_t>& joined,
-                                   std::vector<std::string>* problems) {
+                                   std::vector<TNotice>* problems) {
     joined.clear();
     bool readable = true;
-    const std::string pageNo = std::to_string(int64_t{pageIndex} + 1);
-    auto say = [problems](std::string line) {
-        if (problems) problems->push_back(std::move(line));
+    const int64_t pageNo = int64_t{pageIndex} + 1;
+    auto say = [problems](TNotice notice) {
+        if (problems) problems->push_back(std::move(notice));
     };
     const int64_t limit = std::min<int64_t>(room, kMaxPageContentBytes);
     std::vector<uint8_t> data;
@@ -395,7 +394,7 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
         if (static_cast<int64_t>(joined.size()) >= room) {
             // Nothing is decoded once the budget is spent: the rest of the
             // pages cost no time.
-            say("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+            say(TNotice(TNoticeKind::PageContentTooLarge, pageNo));
             readable = false;
             break;
         }
@@ -416,23 +415,20 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
             try {
                 const TFiltered filtered = DecodeFilters(page.contentFilters, parms, data);
                 if (filtered.unsupported) {
-                    say("Die Komprimierung " + Cp1252ToUtf8(*filtered.unsupported) +
-                        " wird nicht unterstützt, deshalb kann die Seite " + pageNo + " nicht gelesen werden!");
+                    say(TNotice(TNoticeKind::PageFilterUnsupported, pageNo, Cp1252ToUtf8(*filtered.unsupported)));
                     readable = false;
                 } else if (filtered.cutShort) {
                     // The stream stops inside its data: what it holds is
                     // read, and saving copies it as it is instead of
                     // writing the start of it as if that were all.
-                    say("Der Inhalt der Seite " + pageNo +
-                        " endet vor seinem Ende und wird nur bis dorthin gelesen.");
+                    say(TNotice(TNoticeKind::PageContentCutShort, pageNo));
                     page.contentDamaged = 1;
                 }
             } catch (TDecodeError& error) {
                 // Corrupt data cost this page, not the file; what inflated
                 // before the damage is read, as other readers show it.
                 const bool partly = !error.kept.empty();
-                say("Der Inhalt der Seite " + pageNo + " ist beschädigt und wird " +
-                    (partly ? "nur bis zur beschädigten Stelle" : "nicht") + " gelesen (" + error.what() + ").");
+                say(TNotice::Damaged(pageNo, error, partly));
                 if (partly) {
                     data = std::move(error.kept);
                     page.contentDamaged = 1;
@@ -444,7 +440,7 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
         page.contentFilters.clear();
         if (!readable) continue;
         if (static_cast<int64_t>(joined.size() + data.size() + 1) > limit) {
-            say("Der Inhalt der Seite " + pageNo + " ist zu groß und wird nicht gelesen!");
+            say(TNotice(TNoticeKind::PageContentTooLarge, pageNo));
             readable = false;
             break;
         }
@@ -456,10 +452,10 @@ bool TPdfDocument::JoinPageContent(TPageRecord& page, int32_t pageIndex, int64_t
 
 bool TPdfDocument::ReadPageContent(TPageRecord& page, int32_t pageIndex, std::vector<uint8_t>& joined) {
     ReleaseReadPages(*this, pageIndex);
-    std::vector<std::string> problems;
+    std::vector<TNotice> problems;
     const bool readable =
         JoinPageContent(page, pageIndex, ContentBudget(*this) - contentBytesRead, joined, &problems);
-    for (const std::string& line : problems) ui_.AddStatusLine(line);
+    for (const TNotice& problem : problems) ui_.Notice(problem);
     if (readable) contentBytesRead += static_cast<int64_t>(joined.size());
     return readable;
 }

@@ -12,9 +12,10 @@
 #include "AddedFonts.h"
 #include "FontNames.h"
 #include "PdfDocument.h"
-#include "RefusalText.h"
+#include "RefusalMessages.h"
 #include "ReplacementChecks.h"
 #include "ReplacementFonts.h"
+#include "SaveMessages.h"
 
 TChangeFontForm::TChangeFontForm(TPdfDocument& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
     setWindowTitle("Schriftart wechseln");
@@ -150,7 +151,7 @@ void TChangeFontForm::UpdateReplacementInfo() {
             OkBtn->setEnabled(false);
             EmbedBox->setEnabled(false);
             KeepWidthsBox->setEnabled(false);
-            ReplacementInfo->setText(RefusalText(*refusal));
+            ReplacementInfo->setText(QString::fromStdString(RefusalSentence(*refusal)));
             return;
         }
     }

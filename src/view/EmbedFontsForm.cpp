@@ -18,7 +18,8 @@
 
 #include "PdfDocument.h"
 #include "PdfText.h"
-#include "RefusalText.h"
+#include "NoticeTexts.h"
+#include "RefusalMessages.h"
 #include "ReplacementChecks.h"
 
 namespace {
@@ -134,7 +135,7 @@ void TEmbedFontsForm::Fill() {
 void TEmbedFontsForm::FillRow(int row, const TFontChoice& choice) {
     const TDocumentFont& font = fonts_[static_cast<size_t>(row)];
     Table->setItem(row, NameColumn, ReadOnlyItem(QString::fromStdString(Cp1252ToUtf8(font.baseFont))));
-    Table->setItem(row, PagesColumn, ReadOnlyItem(PagesText(font.pages)));
+    Table->setItem(row, PagesColumn, ReadOnlyItem(QString::fromStdString(PagesText(font.pages))));
     Table->setItem(row, WidthsColumn, ReadOnlyItem(QString()));
     Table->setItem(row, CharactersColumn, ReadOnlyItem(QString()));
 
@@ -225,7 +226,7 @@ void TEmbedFontsForm::UpdateChecks(int row) {
             refusal.newFont = Utf8ToCp1252(family.toStdString());
             refusal.unknownCharacters = check->unknownCharacters;
             widths = check->keepsWidths ? "ja" : "nein";
-            characters = RefusalText(refusal);
+            characters = QString::fromStdString(RefusalSentence(refusal));
         } else {
             widths = check->keepsWidths ? "ja" : "nein";
             characters = check->missing.empty()
@@ -311,7 +312,7 @@ void TEmbedFontsForm::LoadRulesBtnClick() {
     auto loaded = LoadRulesFile(path->toStdString());
     if (const auto* error = std::get_if<TRuleError>(&loaded)) {
         const QString where = error->line > 0 ? QString("Zeile %1: ").arg(error->line) : QString();
-        ShowError(where + QString::fromStdString(error->message));
+        ShowError(where + QString::fromStdString(RuleErrorText(*error)));
         return;
     }
     rules_ = std::get<std::vector<TReplacementRule>>(std::move(loaded));

@@ -61,7 +61,9 @@
 #include "PreviewPane.h"
 #include "ReaderBridge.h"
 #include "RecentFiles.h"
-#include "RefusalText.h"
+#include "NoticeTexts.h"
+#include "SaveMessages.h"
+#include "RefusalMessages.h"
 #include "ReplacementChecks.h"
 #include "SaveReport.h"
 #include "SaveTab.h"
@@ -589,6 +591,20 @@ void TMainForm::CloseProgressWindow() {
     OpenPDFForm->hide();
 }
 
+void TMainForm::Notice(const TNotice& notice) {
+    if (NoticeIsError(notice))
+        ShowMessage(NoticeText(notice), TMsgIcon::Error);
+    else
+        AddStatusLine(NoticeText(notice));
+}
+
+void TMainForm::Progress(const TProgress& step) {
+    if (ProgressIsLabel(step))
+        SetStatusLabel(ProgressText(step));
+    else
+        AddStatusLine(ProgressText(step));
+}
+
 void TMainForm::AddStatusLine(const std::string& line) {
     OpenPDFForm->StatusMemo->appendPlainText(QString::fromStdString(line));
 }
@@ -666,7 +682,7 @@ void TMainForm::ChangeBtnClick() {
     // whatever closed it.
     if (row < static_cast<int>(rows.size())) {
         if (const auto refusal = RefusedReplacement(*doc_, rows[static_cast<size_t>(row)], chosen)) {
-            ShowMessage(RefusalText(*refusal).toStdString(), TMsgIcon::Error);
+            ShowMessage(RefusalSentence(*refusal), TMsgIcon::Error);
             return;
         }
     }
@@ -796,7 +812,7 @@ bool TMainForm::TakeBackRefusedReplacements() {
     const std::vector<TRefusedReplacement> refused = RefusedReplacements(*doc_);
     if (refused.empty()) return true;
     QStringList lines;
-    for (const TRefusedReplacement& refusal : refused) lines << RefusalLine(refusal);
+    for (const TRefusedReplacement& refusal : refused) lines << QString::fromStdString(RefusalLine(refusal));
     lines << QString() << "Die übrigen Änderungen ohne diese Ersetzungen speichern?";
     if (Ask(QMessageBox::Warning, kAppTitle, lines.join("\n"), QMessageBox::Yes | QMessageBox::No) !=
         QMessageBox::Yes)

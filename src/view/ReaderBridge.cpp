@@ -2,6 +2,7 @@
 
 #include <QThread>
 
+#include "NoticeTexts.h"
 #include "PdfDocument.h"
 
 TReaderBridge::TReaderBridge(TDocumentUi& window, QObject* parent) : QObject(parent), window_(window) {}
@@ -40,15 +41,24 @@ void TReaderBridge::CloseProgressWindow() {
     if (OnWindowThread()) window_.CloseProgressWindow();
 }
 
-void TReaderBridge::AddStatusLine(const std::string& line) {
-    if (OnWindowThread()) return window_.AddStatusLine(line);
-    emit readerStatusLine(QString::fromStdString(line));
+void TReaderBridge::Notice(const TNotice& notice) {
+    if (OnWindowThread()) return window_.Notice(notice);
+    const QString text = QString::fromStdString(NoticeText(notice));
+    if (NoticeIsError(notice))
+        emit readerMessage(text, true);
+    else
+        emit readerStatusLine(text);
 }
 
-void TReaderBridge::SetStatusLabel(const std::string& text) {
-    if (OnWindowThread()) return window_.SetStatusLabel(text);
-    lastStatusLabel_ = QString::fromStdString(text);
-    emit readerStatusLabel(lastStatusLabel_);
+void TReaderBridge::Progress(const TProgress& step) {
+    if (OnWindowThread()) return window_.Progress(step);
+    const QString text = QString::fromStdString(ProgressText(step));
+    if (ProgressIsLabel(step)) {
+        lastStatusLabel_ = text;
+        emit readerStatusLabel(text);
+    } else {
+        emit readerStatusLine(text);
+    }
 }
 
 void TReaderBridge::SetProStatus(int32_t percent) {

@@ -46,8 +46,8 @@ public:
     void ShowMessage(const std::string& text, TMsgIcon icon) override;
     void ShowProgressWindow() override;
     void CloseProgressWindow() override;
-    void AddStatusLine(const std::string& line) override;
-    void SetStatusLabel(const std::string& text) override;
+    void Notice(const TNotice& notice) override;
+    void Progress(const TProgress& step) override;
     void SetProStatus(int32_t percent) override;
     void PumpMessages() override;
     void SelectVersionItem(int32_t item) override;

@@ -9,10 +9,6 @@ QString ClaimProblemText(const TClaimProblem& problem) {
 
 QStringList SaveReportLines(const TWriteReport& report) {
     QStringList lines;
-    if (report.missingObjects > 0) lines << QString::fromStdString(MissingObjectsLine(report.missingObjects));
-    if (!report.keptFormFonts.empty()) lines << QString::fromStdString(KeptFormFontsLine(report.keptFormFonts));
-    if (report.metadata == TMetadataOutcome::Unreadable)
-        lines << QString::fromStdString(UnreadableMetadataLine());
-    for (const TClaimProblem& problem : report.claimProblems) lines << ClaimProblemText(problem);
+    for (const std::string& line : WriteReportLines(report)) lines << QString::fromStdString(line);
     return lines;
 }

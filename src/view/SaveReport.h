@@ -8,7 +8,8 @@ struct TClaimProblem;
 struct TWriteReport;
 
 // The lines for the status bar: objects written as null, fonts kept in
-// forms, metadata copied because it does not parse, broken claims.
+// forms or on pages copied as they were, metadata copied because it does
+// not parse, broken claims.
 QStringList SaveReportLines(const TWriteReport& report);
 
 // Why the saved file no longer meets the standard the original claims.

@@ -225,7 +225,7 @@ void TellUndecodablePages(TPdfDocument& doc) {
     // otherwise need as many clicks.
     for (const TPageRecord& page : doc.pageList)
         if (!page.hasContent && !page.contentRefs.IsEmpty()) {
-            doc.Ui().ShowMessage("Der Inhalt der Seite konnte nicht dekodiert werden!", TMsgIcon::Error);
+            doc.Ui().Notice(TNotice(TNoticeKind::ContentNotDecodable));
             return;
         }
 }

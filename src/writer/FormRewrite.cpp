@@ -231,17 +231,3 @@ std::vector<std::string> RedirectedResourcesTokens(TPdfDocument& doc, const TDic
     return tokens;
 }
 
-std::string KeptFormFontsLine(const std::vector<TKeptFormFont>& kept) {
-    std::map<std::string, std::set<int32_t>> pagesByFont;
-    for (const TKeptFormFont& font : kept) pagesByFont[font.resName].insert(font.pageIndex + 1);
-    std::string line;
-    for (const auto& [name, pages] : pagesByFont) {
-        std::string list;
-        for (int32_t page : pages) list += (list.empty() ? "" : ", ") + std::to_string(page);
-        if (!line.empty()) line += " ";
-        line += "Die Schrift " + name + (pages.size() == 1 ? " auf Seite " : " auf den Seiten ") + list +
-                " wurde in einem Formular oder einer Anmerkung nicht ersetzt, weil sonst auch Seiten ohne diese "
-                "Ersetzung verändert würden oder der Inhalt nicht lesbar ist.";
-    }
-    return line;
-}

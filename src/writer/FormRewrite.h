@@ -99,6 +99,3 @@ std::string RedirectedAnnotationObject(TPdfDocument& doc, const TAppearanceRedir
 std::vector<std::string> RedirectedResourcesTokens(TPdfDocument& doc, const TDictEntry& entry,
                                                    const std::map<std::string, int32_t>& redirects);
 
-// The status line for fonts of forms and appearances that stayed as they
-// were on some pages.
-std::string KeptFormFontsLine(const std::vector<TKeptFormFont>& kept);

@@ -709,31 +709,11 @@ TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem) {
     return TPdfWriter(doc, out).Run(versionItem);
 }
 
-std::string MissingObjectsLine(int32_t count) {
-    if (count == 1)
-        return "1 Objekt stand nicht an der in der Querverweistabelle angegebenen Stelle und wurde als leeres "
-               "Objekt (null) gespeichert.";
-    return std::to_string(count) +
-           " Objekte standen nicht an der in der Querverweistabelle angegebenen Stelle und wurden als leere "
-           "Objekte (null) gespeichert.";
-}
-
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
     TRewrittenPageContents rewritten(doc);
     TStringSink sink;
     WritePdf(doc, sink, versionItem);
     return std::move(sink.bytes);
-}
-
-std::string CreateFailedMessage(const std::string& path) {
-    return "Die Datei " + path +
-           " konnte nicht erstellt werden! Bitte schließen Sie diese Datei im Acrobat Reader, falls diese offen "
-           "sein sollte!";
-}
-
-std::string WriteFailedMessage(const std::string& path, const std::string& reason) {
-    return "Die Datei " + path + " konnte nicht geschrieben werden (" + reason +
-           ")! Eine bereits vorhandene Datei dieses Namens bleibt unverändert.";
 }
 
 TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t versionItem) {
@@ -744,33 +724,3 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
     return {TWriteResult::Written, {}, report};
 }
 
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report) {
-    const std::optional<std::string> path = doc.Ui().AskSaveFileName();
-    if (!path || path->empty()) return false;
-    const TWriteOutcome outcome = WritePdfFile(doc, *path, doc.Ui().VersionItem());
-    switch (outcome.result) {
-        case TWriteResult::CreateFailed:
-            doc.Ui().ShowMessage(CreateFailedMessage(*path), TMsgIcon::Error);
-            // As after every save, the chosen name is read: the document
-            // shown is then the file of that name, if there is one.
-            doc.openfilenow(*path);
-            return false;
-        case TWriteResult::WriteFailed:
-            doc.Ui().ShowMessage(WriteFailedMessage(*path, outcome.errorText), TMsgIcon::Error);
-            return false;
-        case TWriteResult::Written:
-            break;
-    }
-    if (report) *report = outcome.report;
-    // Said before the written file is read again, whose lines follow.
-    if (outcome.report.missingObjects > 0) doc.Ui().AddStatusLine(MissingObjectsLine(outcome.report.missingObjects));
-    if (!outcome.report.keptFormFonts.empty()) doc.Ui().AddStatusLine(KeptFormFontsLine(outcome.report.keptFormFonts));
-    if (doc.Ui().ShowSavedFileWanted()) doc.Ui().ShowFileInViewer(*path);
-    doc.openfilenow(*path);
-    return true;
-}
-
-bool SavePdfCommand(TPdfDocument& doc) {
-    RewritePageContents(doc);
-    return SavePDFNew(doc);
-}

@@ -11,12 +11,6 @@
 #include "OutputFile.h"
 #include "PdfDocument.h"
 
-// "PDF speichern unter...": rewrites every page content so that each font
-// selection names its replacement, asks for the file name, writes the new
-// file, shows it when wanted and opens it again. True when a file was
-// written.
-bool SavePdfCommand(TPdfDocument& doc);
-
 // What a written file holds that the user should know about.
 struct TWriteReport {
     // Objects the old table lists in use whose bytes are not where it says
@@ -40,12 +34,6 @@ struct TWriteReport {
 // old font's object. In page order, by name within a page.
 std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc);
 
-// The writer half of the command: asks for the file name (cancel: nothing
-// happens), writes, reports failures, shows the file when wanted and opens
-// the written file. True when a file was written; then `report`, when
-// given, says what the writer had to leave out.
-bool SavePDFNew(TPdfDocument& doc, TWriteReport* report = nullptr);
-
 enum class TWriteResult { Written, CreateFailed, WriteFailed };
 
 struct TWriteOutcome {
@@ -63,15 +51,9 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
 // The same bytes into any sink (tests write to memory).
 TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem);
 
-// The status line for objects written as null.
-std::string MissingObjectsLine(int32_t count);
-
 // The file that "PDF speichern unter..." would write now, with every
 // replacement applied, as bytes in memory. The document is left exactly as
 // it was: its pages keep their decoded contents, and no message is shown
 // for a page whose content could not be decoded (it is written unchanged).
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem);
 
-// The messages of a failed save, in the program's words.
-std::string CreateFailedMessage(const std::string& path);
-std::string WriteFailedMessage(const std::string& path, const std::string& reason);

@@ -73,13 +73,37 @@ std::string AddedFontName(const TFontRecord& added, const std::optional<TFontPro
     return added.baseFontName.size() > 1 ? added.baseFontName.substr(1) : added.resName.substr(1);
 }
 
-// The replacement's glyphs for the old font of `oldRecord`; when the new
-// font file cannot be read, the codes keep their old widths and count as
-// missing. Moves the document's cursor.
-TReplacementGlyphs GlyphsFor(TPdfDocument& doc, int32_t oldRecord, const TCodeSet& codes, const TFontRecord& added) {
+// Tells the user of an added font that is written by its name only.
+void TellNotEmbedded(TDocumentUi& ui, const std::string& fontName, TEmbedState state) {
+    switch (state) {
+        case TEmbedState::Restricted: ui.Notice(TNotice(TNoticeKind::FontLicenceForbids, 0, fontName)); break;
+        case TEmbedState::BitmapOnly: ui.Notice(TNotice(TNoticeKind::FontLicenceBitmapOnly, 0, fontName)); break;
+        case TEmbedState::Unreadable: ui.Notice(TNotice(TNoticeKind::FontFileUnreadable, 0, fontName)); break;
+        case TEmbedState::Embedded:
+        case TEmbedState::NotWanted: break;
+    }
+}
+
+// What the replacement needs of the old font: read once, used for the
+// glyphs and for the check of the written widths.
+struct TOldFontCodes {
+    TOldFont old;
+    TSimpleCodeCharacters characters;
+};
+
+// Moves the document's cursor.
+TOldFontCodes ReadOldFontCodes(TPdfDocument& doc, int32_t oldRecord) {
     TFontRecord& record = doc.fontList[static_cast<size_t>(oldRecord)];
-    const TOldFont old = ReadOldFont(doc, record);
-    const TSimpleCodeCharacters characters = SimpleCodeCharacters(doc, record, old);
+    TOldFontCodes read{ReadOldFont(doc, record), {}};
+    read.characters = SimpleCodeCharacters(doc, record, read.old);
+    return read;
+}
+
+// The replacement's glyphs for the old font; when the new font file cannot
+// be read, the codes keep their old widths and count as missing.
+TReplacementGlyphs GlyphsFor(const TOldFontCodes& oldFont, const TCodeSet& codes, const TFontRecord& added) {
+    const TOldFont& old = oldFont.old;
+    const TSimpleCodeCharacters& characters = oldFont.characters;
     if (auto glyphs = MapReplacementGlyphs(old, characters, codes, added.fontFile, added.fontFaceIndex,
                                            added.keepWidths != 0))
         return *glyphs;
@@ -177,14 +201,14 @@ namespace {
 
 TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, const TCodeSet& codes) {
     const TFontRecord& added = doc.fontList[static_cast<size_t>(pair.addedIndex)];
-    const TOldFont old = ReadOldFont(doc, doc.fontList[static_cast<size_t>(pair.oldRecords.front())]);
-    const TReplacementGlyphs glyphs = GlyphsFor(doc, pair.oldRecords.front(), codes, added);
+    const TOldFontCodes oldFont = ReadOldFontCodes(doc, pair.oldRecords.front());
+    const TReplacementGlyphs glyphs = GlyphsFor(oldFont, codes, added);
     const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
     TReplacementReport report;
     report.resName = pair.resName.empty() ? doc.fontList[static_cast<size_t>(pair.oldRecords.front())].resName
                                           : pair.resName;
     report.addedFont = AddedFontName(added, info);
-    report.oldFont = old.baseFont;
+    report.oldFont = oldFont.old.baseFont;
     report.pages = PagesOf(doc, pair);
     report.missing = glyphs.missing;
     report.symbolic = glyphs.symbolic;
@@ -224,38 +248,6 @@ TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int
     return report;
 }
 
-std::string EmbedStateNotice(const std::string& fontName, TEmbedState state) {
-    switch (state) {
-        case TEmbedState::Restricted:
-            return "Die Schriftart " + fontName +
-                   " darf laut ihrer Lizenz nicht eingebettet werden; sie wird nur mit ihrem Namen eingetragen.";
-        case TEmbedState::BitmapOnly:
-            return "Die Schriftart " + fontName +
-                   " darf laut ihrer Lizenz nur als Bitmap eingebettet werden; sie wird nur mit ihrem Namen "
-                   "eingetragen.";
-        case TEmbedState::Unreadable:
-            return "Die Schriftdatei von " + fontName +
-                   " konnte nicht gelesen werden; die Schriftart wird nur mit ihrem Namen eingetragen.";
-        case TEmbedState::Embedded:
-        case TEmbedState::NotWanted:
-            break;
-    }
-    return {};
-}
-
-std::string MissingCharactersNotice(const TReplacementReport& report) {
-    std::string text;
-    if (report.symbolic)
-        text = report.oldFont + " ist eine Symbolschrift; " + report.addedFont +
-               " ist eine Textschrift und zeigt ihre Zeichen nicht.";
-    if (!report.missing.empty()) {
-        if (!text.empty()) text += ' ';
-        text += report.addedFont + " fehlen Zeichen, die mit " + report.oldFont +
-                " gesetzt sind: " + MissingCharactersText(report.missing);
-    }
-    return text;
-}
-
 std::string TReplacementFontWriter::Plan() {
     const TFilePos savedPos = doc_.GetPos();
     pairs_ = ReplacementPairs(doc_);
@@ -277,8 +269,7 @@ std::string TReplacementFontWriter::Plan() {
         if (info) face.info = *info;
         face.descriptorNum = allocate_();
         if (face.embed == TEmbedState::Embedded) face.programNum = allocate_();
-        const std::string notice = EmbedStateNotice(AddedFontName(added, info), face.embed);
-        if (!notice.empty()) doc_.Ui().AddStatusLine(notice);
+        TellNotEmbedded(doc_.Ui(), AddedFontName(added, info), face.embed);
     }
     doc_.SetPos(savedPos);
     return refs;
@@ -368,13 +359,10 @@ void TReplacementFontWriter::Glyphs() {
         // A font selected but never shown still needs a valid dictionary.
         if (used.none()) used.set(' ');
         const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
-        glyphs_.push_back(GlyphsFor(doc_, pair.oldRecords.front(), used, added));
-        if (watch_) {
-            TFontRecord& record = doc_.fontList[static_cast<size_t>(pair.oldRecords.front())];
-            const TOldFont old = ReadOldFont(doc_, record);
-            widthsOfProgram_.push_back(
-                WidthsOfProgram(glyphs_.back(), old, SimpleCodeCharacters(doc_, record, old), used, added));
-        }
+        const TOldFontCodes oldFont = ReadOldFontCodes(doc_, pair.oldRecords.front());
+        glyphs_.push_back(GlyphsFor(oldFont, used, added));
+        if (watch_)
+            widthsOfProgram_.push_back(WidthsOfProgram(glyphs_.back(), oldFont.old, oldFont.characters, used, added));
     }
     codes_.reset();
     doc_.SetPos(savedPos);
@@ -418,7 +406,7 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
             } else {
                 emit(face.programNum, std::to_string(face.programNum) + " 0 obj\rnull\rendobj\r");
                 written.programNum = 0;
-                doc_.Ui().AddStatusLine(EmbedStateNotice(fontName, TEmbedState::Unreadable));
+                TellNotEmbedded(doc_.Ui(), fontName, TEmbedState::Unreadable);
             }
         }
         emit(face.descriptorNum, DescriptorText(addedIndex, written, fontName));

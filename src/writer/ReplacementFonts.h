@@ -69,12 +69,6 @@ std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc);
 // cursor.
 TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int32_t addedIndex);
 
-// A sentence for the status line, the dialog and stderr when an added font
-// is not embedded for its licence ("" otherwise).
-std::string EmbedStateNotice(const std::string& fontName, TEmbedState state);
-// A sentence about the characters a replacement cannot show and about a
-// symbolic font replaced by a text font ("" when there is nothing to say).
-std::string MissingCharactersNotice(const TReplacementReport& report);
 
 // Writes the objects. Plan() first (numbers come from `allocate`), then
 // Write() once the pages are written: the subsets hold the characters the

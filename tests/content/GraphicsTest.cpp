@@ -305,8 +305,9 @@ TEST_F(InterpreterTest, RepeatedlySavedHugePathCannotExhaustMemory) {
     for (const TDisplayItem& item : doc.displayList) segments += item.segments.Count();
     EXPECT_LT(segments * static_cast<int64_t>(sizeof(TPathSegment)), int64_t{300} << 20);
     EXPECT_GT(segments, 100000);
-    ASSERT_EQ(ui.statusLines.size(), 1u);
-    EXPECT_EQ(ui.statusLines[0], "Seite 1: zu viele Zeichnungselemente, der Rest der Seite wird nicht dargestellt.");
+    ASSERT_EQ(ui.notices.size(), 1u);
+    EXPECT_EQ(ui.notices[0].kind, TNoticeKind::TooManyItems);
+    EXPECT_EQ(ui.notices[0].page, 1);
 }
 
 TEST_F(InterpreterTest, TokenSoupKeepsTheDisplayListConsistent) {

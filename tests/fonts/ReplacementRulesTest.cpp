@@ -59,10 +59,12 @@ TEST(ReplacementRuleFile, SkipsCommentsAndNamesTheLineOfTheFirstError) {
     const auto bad = ParseRules("Times-*=Liberation Serif\n# gut\n\nArial,Fett=Liberation Sans\nfoo\n");
     ASSERT_TRUE(std::holds_alternative<TRuleError>(bad));
     EXPECT_EQ(std::get<TRuleError>(bad).line, 4);
-    EXPECT_NE(std::get<TRuleError>(bad).message.find("Fett"), std::string::npos);
+    EXPECT_EQ(std::get<TRuleError>(bad).problem, TRuleProblem::UnknownStyle);
+    EXPECT_EQ(std::get<TRuleError>(bad).detail, "Fett");
 
     const auto missing = LoadRulesFile(ScratchDir("rules-missing") + "/none.txt");
-    EXPECT_TRUE(std::holds_alternative<TRuleError>(missing));
+    ASSERT_TRUE(std::holds_alternative<TRuleError>(missing));
+    EXPECT_EQ(std::get<TRuleError>(missing).problem, TRuleProblem::FileUnreadable);
 }
 
 TEST(ReplacementRuleMatching, WildcardsCoverRunsAndIgnoreCase) {

@@ -219,8 +219,7 @@ TEST(FontReadTest, SharedFontGivesOneRecordPerPage) {
     EXPECT_EQ(doc.fontList[1].pageIndex, 1);
     EXPECT_EQ(doc.fontList[0].fontDictPos, doc.fontList[1].fontDictPos);
     EXPECT_EQ(doc.fontList[0].encoding, 2);
-    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(), "2 Schriftarten gefunden..."),
-              h->ui.statusLines.end());
+    EXPECT_TRUE(Reported(h->ui, TProgressStep::FontsFound, 2));
     // fontsFirstKeyPos points at "/F1" in the page's /Font dictionary.
     const TPageRecord& page = doc.pageList[0];
     ASSERT_GT(page.fontsFirstKeyPos, 0);

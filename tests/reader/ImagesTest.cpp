@@ -168,7 +168,7 @@ TEST(Images, OneRecordPerNameAndPictureBelongingToTheFirstPage) {
     EXPECT_EQ(third.xobjectPositions[0], std::make_pair(std::string("/Im1"), d->BodyPos(6)));
     EXPECT_EQ(d->doc.Source()[static_cast<size_t>(third.xobjectsFirstKeyPos) + 3], '1');
     EXPECT_EQ(d->doc.pageList[0].xobjectsFirstKeyPos, d->BodyPos(3) + 3);
-    EXPECT_TRUE(d->HasStatusLine("3 Bilder/Objekte gefunden..."));
+    EXPECT_TRUE(Reported(d->ui, TProgressStep::ImagesFound, 3));
 }
 
 TEST(Images, DictionaryFieldsAndFilterKinds) {
@@ -234,7 +234,7 @@ TEST(Images, FlateRgbIsStoredBottomUpBlueFirst) {
     ASSERT_EQ(dib.bitsPerPixel, 24);
     EXPECT_EQ(std::vector<uint8_t>(dib.Row(1), dib.Row(1) + 6), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
     EXPECT_EQ(std::vector<uint8_t>(dib.Row(0), dib.Row(0) + 6), (std::vector<uint8_t>{9, 8, 7, 12, 11, 10}));
-    EXPECT_TRUE(d->HasStatusLine("1 JPEG-Bilder gelesen..."));
+    EXPECT_TRUE(Reported(d->ui, TProgressStep::JpegsRead, 1));
 }
 
 TEST(Images, FlateOtherSizesAreCopiedRowByRowBottomRowFirst) {
@@ -273,7 +273,7 @@ TEST(Images, OneFilterArrayDecodesChainsAndUnfilteredImagesAreDropped) {
     auto d = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/FlateDecode]",
                              Deflate({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     EXPECT_EQ(d->doc.imageList.Count(), 1);
-    EXPECT_TRUE(d->HasStatusLine("1 JPEG-Bilder gelesen..."));
+    EXPECT_TRUE(Reported(d->ui, TProgressStep::JpegsRead, 1));
 
     auto chain = DecodedImageDoc("/Width 2 /Height 2 /BitsPerComponent 8 /Filter [/ASCIIHexDecode /FlateDecode]",
                                  "00>");
@@ -290,7 +290,9 @@ TEST(Images, UncheckedReadPicsLeavesTheListEmpty) {
     d->doc.ReadImageDicts();
     d->doc.DecodeImages(false);
     EXPECT_EQ(d->doc.imageList.Count(), 0);
-    EXPECT_EQ(d->ui.statusLines.back(), "0 JPEG-Bilder gelesen...");
+    ASSERT_FALSE(d->ui.progress.empty());
+    EXPECT_EQ(d->ui.progress.back().step, TProgressStep::JpegsRead);
+    EXPECT_EQ(d->ui.progress.back().count, 0);
 }
 
 TEST(Images, CorruptFlateImageIsLeftOutAndNamed) {
@@ -299,8 +301,7 @@ TEST(Images, CorruptFlateImageIsLeftOutAndNamed) {
     d->doc.ReadImageDicts();
     EXPECT_NO_THROW(d->doc.DecodeImages());
     EXPECT_EQ(d->doc.imageList.Count(), 0);
-    EXPECT_TRUE(std::find(d->ui.statusLines.begin(), d->ui.statusLines.end(),
-                          "Ein Bild auf Seite 1 ist beschädigt und wird nicht angezeigt.") != d->ui.statusLines.end());
+    EXPECT_TRUE(Told(d->ui, TNoticeKind::ImageDamaged, 1));
 }
 
 TEST(Images, PngPredictedFlateImageIsUnpredicted) {
@@ -417,7 +418,7 @@ TEST(Images, CorpusJpegAndFlateImagesMatchPdfimages) {
             EXPECT_NEAR(topLeft[static_cast<size_t>(k)], c.topLeft[k], c.tolerance) << "channel " << k;
             EXPECT_NEAR(at10x20[static_cast<size_t>(k)], c.at10x20[k], c.tolerance) << "channel " << k;
         }
-        EXPECT_TRUE(d->HasStatusLine("1 JPEG-Bilder gelesen..."));
+        EXPECT_TRUE(Reported(d->ui, TProgressStep::JpegsRead, 1));
     }
 }
 
@@ -476,9 +477,8 @@ TEST(Images, OpenKeepsEveryPictureOfASharedNameAndNoneWithoutReadPics) {
 
     auto withoutPics = OpenHeadless(CorpusPath("img2pdf-jpeg-rgb-gray-v13.pdf"), false);
     EXPECT_EQ(withoutPics->doc.imageList.Count(), 0);
-    const auto& lines = withoutPics->ui.statusLines;
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "0 JPEG-Bilder gelesen..."), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "2 Bilder/Objekte gefunden..."), lines.end());
+    EXPECT_TRUE(Reported(withoutPics->ui, TProgressStep::JpegsRead, 0));
+    EXPECT_TRUE(Reported(withoutPics->ui, TProgressStep::ImagesFound, 2));
 }
 
 }  // namespace

@@ -40,10 +40,7 @@ TEST_P(PageTreeTest, PagesAreTheLeavesInDocumentOrder) {
     auto h = OpenBuilt(std::string("tree-") + c.name + ".pdf", builder);
     EXPECT_EQ(PageObjNums(h->doc), c.expectedPages) << h->AllMessages();
     EXPECT_EQ(h->HasProblem(TOpenProblemKind::Damaged), c.expectInvalid) << h->AllMessages();
-    ASSERT_FALSE(h->ui.statusLines.empty());
-    EXPECT_NE(std::find(h->ui.statusLines.begin(), h->ui.statusLines.end(),
-                        std::to_string(c.expectedPages.size()) + " Seiten gefunden..."),
-              h->ui.statusLines.end());
+    EXPECT_TRUE(Reported(h->ui, TProgressStep::PagesFound, static_cast<int64_t>(c.expectedPages.size())));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -425,7 +422,9 @@ TEST(PageLoopTest, CancelBeforeTheLoopLeavesPagesWithoutContentButFontsRead) {
     EXPECT_EQ(h.doc.pageList.Count(), 2);
     EXPECT_EQ(h.doc.fontList.Count(), 2);
     // The first page's pump sets the flag; the second page is not read.
-    EXPECT_EQ(h.ui.statusLabel, "Lese Seite 1...");
+    ASSERT_FALSE(h.ui.progress.empty());
+    EXPECT_EQ(h.ui.progress.back().step, TProgressStep::ReadingPage);
+    EXPECT_EQ(h.ui.progress.back().count, 1);
     EXPECT_FALSE(h.doc.pageList[1].hasContent);
     EXPECT_EQ(h.ui.progressPercent, 0);
 }

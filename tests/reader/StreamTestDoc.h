@@ -72,10 +72,4 @@ struct TStreamDoc {
             if (image.resName == resName) return &image;
         return nullptr;
     }
-
-    bool HasStatusLine(const std::string& line) const {
-        for (const auto& l : ui.statusLines)
-            if (l == line) return true;
-        return false;
-    }
 };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -215,9 +216,30 @@ std::vector<TOpenProblemKind> THeadlessDoc::OpenErrors() const {
 std::string THeadlessDoc::AllMessages() const {
     std::string all;
     for (const auto& m : ui.messages) all += m.text + "\n";
+    for (const TNotice& notice : ui.notices)
+        all += "notice " + std::to_string(static_cast<int>(notice.kind)) + " page " + std::to_string(notice.page) +
+               " " + notice.name + notice.detail + "\n";
     for (const TOpenProblem& problem : doc.LastOpen().problems)
         all += "problem " + std::to_string(static_cast<int>(problem.kind)) + " " + problem.detail + "\n";
     return all;
+}
+
+bool Told(const THeadlessUi& ui, TNoticeKind kind, int64_t page) {
+    return std::any_of(ui.notices.begin(), ui.notices.end(), [&](const TNotice& notice) {
+        return notice.kind == kind && (page == 0 || notice.page == page);
+    });
+}
+
+std::vector<TNotice> NoticesOf(const THeadlessUi& ui, TNoticeKind kind) {
+    std::vector<TNotice> found;
+    for (const TNotice& notice : ui.notices)
+        if (notice.kind == kind) found.push_back(notice);
+    return found;
+}
+
+bool Reported(const THeadlessUi& ui, TProgressStep step, int64_t count) {
+    return std::any_of(ui.progress.begin(), ui.progress.end(),
+                       [&](const TProgress& p) { return p.step == step && p.count == count; });
 }
 
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics) {

@@ -134,6 +134,13 @@ struct THeadlessDoc {
 };
 std::unique_ptr<THeadlessDoc> OpenHeadless(const std::string& path, bool readPics = true);
 
+// Whether the core told the user `kind` about `page` (0: about any page or none).
+bool Told(const THeadlessUi& ui, TNoticeKind kind, int64_t page = 0);
+// The notices of `kind`, in order.
+std::vector<TNotice> NoticesOf(const THeadlessUi& ui, TNoticeKind kind);
+// Whether an open reported the progress step with `count`.
+bool Reported(const THeadlessUi& ui, TProgressStep step, int64_t count = 0);
+
 // Gives `added` as replacement to the records of `baseFont` that page
 // `pageIndex` uses as `use`; how many there were.
 int32_t ChooseReplacement(TPdfDocument& doc, int32_t pageIndex, const std::string& baseFont, TFontUse use,

@@ -166,8 +166,8 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     EXPECT_EQ(doc.pageList[0].contentRewritten, 1);
     EXPECT_EQ(doc.pageList[1].contentRewritten, 0);
     EXPECT_EQ(doc.pageList[51].contentRewritten, 0);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Der Inhalt der Seite konnte nicht dekodiert werden!");
+    ASSERT_EQ(ui.notices.size(), 1u);
+    EXPECT_EQ(ui.notices[0].kind, TNoticeKind::ContentNotDecodable);
 }
 
 std::unique_ptr<THeadlessDoc> OpenPages(const std::string& name, const std::vector<std::string>& contents) {

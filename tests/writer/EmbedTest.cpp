@@ -141,8 +141,7 @@ std::optional<TFaceChoice> MetricTwin(const std::string& baseFont) {
 // and saves; the added fonts get the given choices.
 std::string SaveReplaced(const std::string& in, const std::string& name,
                          const std::function<std::optional<TFaceChoice>(const std::string&)>& pick, bool keepWidths,
-                         std::vector<TReplacementReport>* reports = nullptr, std::string* statusLines = nullptr,
-                         const std::string& fontFileOverride = "") {
+                         std::vector<TReplacementReport>* reports = nullptr) {
     const std::string out = ScratchDir(name) + "/out.pdf";
     auto h = OpenHeadless(in, false);
     TPdfDocument& doc = h->doc;
@@ -160,15 +159,12 @@ std::string SaveReplaced(const std::string& in, const std::string& name,
             added[key] = *resName;
             TFontRecord& record = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
             record.keepWidths = keepWidths;
-            if (!fontFileOverride.empty()) record.fontFile = fontFileOverride;
         }
         doc.fontList[static_cast<size_t>(i)].replacementName = added[key];
     }
     if (reports) *reports = DescribeReplacements(doc);
     RewritePageContents(doc);
     EXPECT_EQ(WritePdfFile(doc, out, 1).result, TWriteResult::Written);
-    if (statusLines)
-        for (const std::string& line : h->ui.statusLines) *statusLines += line + "\n";
     return out;
 }
 

@@ -6,6 +6,8 @@
 
 #include "ContentInterpreter.h"
 #include "PdfWriter.h"
+#include "SaveCommand.h"
+#include "SaveMessages.h"
 #include "SavedFileChecks.h"
 #include "TestSupport.h"
 
@@ -338,9 +340,7 @@ TEST(FormChainKept, AnAnnotationOfTwoPagesKeepsItsAppearanceAndTheSaveSaysSo) {
     ASSERT_EQ(report.keptFormFonts.size(), 1u);
     EXPECT_EQ(report.keptFormFonts[0].pageIndex, 0);
     EXPECT_EQ(report.keptFormFonts[0].resName, "/FT");
-    bool said = false;
-    for (const std::string& line : h.ui.statusLines) said = said || Has(line, "Die Schrift /FT auf Seite 1 wurde");
-    EXPECT_TRUE(said);
+    EXPECT_TRUE(Has(KeptFormFontsLine(report.keptFormFonts), "Die Schrift /FT auf Seite 1 wurde"));
 }
 
 }  // namespace

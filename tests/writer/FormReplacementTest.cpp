@@ -5,6 +5,7 @@
 
 #include "ContentInterpreter.h"
 #include "PdfWriter.h"
+#include "SaveCommand.h"
 #include "SavedFileChecks.h"
 #include "TestSupport.h"
 

@@ -94,8 +94,10 @@ TEST(MemoryWrite, PageWithoutDecodedContentStaysSilent) {
     ASSERT_EQ(opened->doc.pageList.Count(), 1);
     ASSERT_FALSE(opened->doc.pageList[0].hasContent);
     const size_t messagesBefore = opened->ui.messages.size();
+    const size_t noticesBefore = opened->ui.notices.size();
     const std::string bytes = WritePdfToMemory(opened->doc, 2);
     EXPECT_EQ(opened->ui.messages.size(), messagesBefore);
+    EXPECT_EQ(opened->ui.notices.size(), noticesBefore);
     EXPECT_NE(bytes.find("this is not deflate data"), std::string::npos);
     EXPECT_NE(bytes.find("%%EOF"), std::string::npos);
 }

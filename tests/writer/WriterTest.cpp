@@ -9,6 +9,8 @@
 
 #include "ContentRewrite.h"
 #include "PdfWriter.h"
+#include "SaveCommand.h"
+#include "SaveMessages.h"
 #include "SavedFileChecks.h"
 #include "TestSupport.h"
 #include "WriterParts_p.h"
@@ -339,7 +341,7 @@ TEST(WriterCopy, UnusedStreamsBecomeFreeOldFreeEntriesKeepTheirGenerationAnnotsL
     ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
     ASSERT_EQ(doc.ObjCount(), 12);
     RewritePageContents(doc);
-    EXPECT_TRUE(h->HasMessage("Der Inhalt der Seite konnte nicht dekodiert werden!"));
+    EXPECT_TRUE(Told(h->ui, TNoticeKind::ContentNotDecodable));
     const std::string out = Written(doc);
 
     const std::string page = ObjectText(out, 3);
