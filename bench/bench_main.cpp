@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
     const TSaveTimes compactSave = SaveStage(doc, 3, "save_v15");
     if (classicSave.total > 0) Line("save_v15_ratio", compactSave.total / classicSave.total, "x");
     if (classicSave.writeCpu > 0) Line("save_v15_write_cpu_ratio", compactSave.writeCpu / classicSave.writeCpu, "x");
-    if (const auto added = AddTrueTypeFont(doc, "Liberation Sans", false, false)) {
+    if (const auto added = AddInstalledFont(doc, "Liberation Sans", false, false)) {
         std::vector<uint8_t> pageDone(static_cast<size_t>(doc.pageList.Count()), 0);
         for (TFontRecord& font : doc.fontList) {
             if (font.hidden || font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;

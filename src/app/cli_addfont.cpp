@@ -74,9 +74,9 @@ int CliAddFont(const TCliArgs& args) {
         return status != 0 ? status : 1;
     }
 
-    const auto resName = AddTrueTypeFont(cli.doc, Utf8ToCp1252(choice.family), choice.bold, choice.italic);
+    const auto resName = AddInstalledFont(cli.doc, Utf8ToCp1252(choice.family), choice.bold, choice.italic);
     if (!resName) {
-        const std::string failure = "Keine TrueType-Schriftart \"" + rest[1] + "\" gefunden!";
+        const std::string failure = "Keine TrueType- oder OpenType-Schriftart \"" + rest[1] + "\" gefunden!";
         if (json) {
             PrintJson(cli.ui, nullptr, failure);
         } else {

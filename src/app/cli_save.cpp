@@ -173,9 +173,9 @@ bool AddFonts(TPdfDocument& doc, const std::vector<std::string>& fontArgs, bool 
             else break;
             family.erase(colon);
         }
-        const auto resName = AddTrueTypeFont(doc, family, bold, italic);
+        const auto resName = AddInstalledFont(doc, family, bold, italic);
         if (!resName) {
-            std::fprintf(stderr, "Keine TrueType-Schriftart gefunden: %s\n", fontArg.c_str());
+            std::fprintf(stderr, "Keine TrueType- oder OpenType-Schriftart gefunden: %s\n", fontArg.c_str());
             return false;
         }
         if (!quiet) std::printf("%s\n", Cp1252ToUtf8(*resName).c_str());

@@ -125,15 +125,14 @@ std::string FormatItalicAngle(int32_t fixedDegrees) {
     return text;
 }
 
-std::optional<TAddedFontMetrics> ReadTrueTypeMetrics(const std::string& path, int32_t faceIndex,
-                                                     bool knownTrueType) {
+std::optional<TAddedFontMetrics> ReadOutlineMetrics(const std::string& path, int32_t faceIndex) {
     TFtFace ft;
     if (!ft.Open(path, faceIndex)) return std::nullopt;
     FT_Face face = ft.Face();
-    // TrueType outlines only: PostScript-flavoured OpenType fonts are not
-    // offered, as the font chooser lists TrueType fonts only.
+    // TrueType or CFF outlines in an sfnt: what a PDF embeds as /FontFile2
+    // or /FontFile3. A variable font's CFF2 and a bare Type 1 file are not.
     if (!FT_IS_SFNT(face) || face->units_per_EM == 0) return std::nullopt;
-    if (!knownTrueType && !ft.HasTable(TTAG_glyf)) return std::nullopt;
+    if (!ft.HasTable(TTAG_glyf) && !ft.HasTable(TTAG_CFF)) return std::nullopt;
 
     TAddedFontMetrics metrics;
     const auto glyphs = Cp1252GlyphIndexes(face, false);
@@ -190,12 +189,12 @@ std::string FontDictExtraText(const TAddedFontMetrics& m) {
     return text;
 }
 
-std::optional<std::string> AddTrueTypeFont(TPdfDocument& doc, const std::string& family, bool bold, bool italic) {
+std::optional<std::string> AddInstalledFont(TPdfDocument& doc, const std::string& family, bool bold, bool italic) {
     const auto match = MatchFontFile(Cp1252ToUtf8(family), bold, italic);
     // fontconfig always offers some font; only the family asked for counts,
     // as the font chooser offers installed families only.
     if (!match || !match->familyMatches) return std::nullopt;
-    const auto metrics = ReadTrueTypeMetrics(match->path, match->faceIndex, match->fontFormat == "TrueType");
+    const auto metrics = ReadOutlineMetrics(match->path, match->faceIndex);
     if (!metrics) return std::nullopt;
 
     const std::string resName = MakeUniqueResourceName(doc, MakeResourceName(family));

@@ -1,4 +1,4 @@
-// Fonts added from installed TrueType fonts: the names they get in the PDF
+// Fonts added from installed TrueType and OpenType fonts: the names they get in the PDF
 // file and the metrics written with them.
 #pragma once
 
@@ -12,9 +12,9 @@
 // Adds the installed font of that family (a Windows-1252 text, like every
 // text of the model) and style as a new hidden font record (what "Neue Schriftart
 // hinzufügen..." does after the font chooser). Returns the record's resource
-// name, or nothing when no scalable TrueType font file of that family
-// matches.
-std::optional<std::string> AddTrueTypeFont(TPdfDocument& doc, const std::string& family, bool bold, bool italic);
+// name, or nothing when no font file of that family with outlines a PDF
+// can embed (TrueType, or CFF in an OpenType file) matches.
+std::optional<std::string> AddInstalledFont(TPdfDocument& doc, const std::string& family, bool bold, bool italic);
 
 // "/" + the face name's characters "!".."~" with # % ( ) / < > [ ] { }
 // escaped by a backslash.
@@ -45,11 +45,11 @@ struct TAddedFontMetrics {
     std::array<int32_t, 256> widths{};  // by Windows-1252 code
 };
 
-// Reads the metrics of a TrueType font file; nothing when the file has no
-// TrueType outlines (a 'glyf' table, or knownTrueType from fontconfig's
-// font format) or covers no Windows-1252 character.
-std::optional<TAddedFontMetrics> ReadTrueTypeMetrics(const std::string& path, int32_t faceIndex = 0,
-                                                     bool knownTrueType = false);
+// Reads the metrics of an installed font file; nothing when it has neither
+// TrueType nor CFF outlines in an sfnt (the outlines a PDF can embed) or
+// covers no Windows-1252 character.
+std::optional<TAddedFontMetrics> ReadOutlineMetrics(const std::string& path, int32_t faceIndex = 0);
+
 // The record's fontDictExtra text: the descriptor, /FirstChar, /LastChar and
 // /Widths.
 std::string FontDictExtraText(const TAddedFontMetrics& metrics);

@@ -6,6 +6,7 @@
 #include "FtFace_p.h"
 #include "GlyphNames.h"
 #include "ReplacementGlyphs.h"
+#include "StandardFonts.h"
 
 namespace {
 
@@ -172,6 +173,35 @@ TCodeCharacter ProgramCharacter(const TProgramGlyphs& program, uint8_t code, con
     return none;
 }
 
+// The character of a ZapfDingbats glyph by its code in the font's own
+// encoding. Unicode's Dingbats block follows that encoding, U+2700 + code
+// and U+2760 + (code - 0xA0); the glyphs Unicode had already elsewhere are
+// the exceptions. 0 for a code without a glyph.
+char32_t DingbatsCharacter(uint8_t code) {
+    static const std::unordered_map<uint8_t, char32_t> kElsewhere = {
+        {0x25, 0x260E}, {0x2A, 0x261B}, {0x2B, 0x261E}, {0x48, 0x2605}, {0x6C, 0x25CF}, {0x6E, 0x25A0},
+        {0x73, 0x25B2}, {0x74, 0x25BC}, {0x75, 0x25C6}, {0x77, 0x25D7}, {0xA8, 0x2663}, {0xA9, 0x2666},
+        {0xAA, 0x2665}, {0xAB, 0x2660}, {0xD5, 0x2192}, {0xD6, 0x2194}, {0xD7, 0x2195}};
+    if (const auto found = kElsewhere.find(code); found != kElsewhere.end()) return found->second;
+    if (code == 0x20) return 0x20;
+    if (code >= 0x21 && code <= 0x7E) return 0x2700 + code;
+    if (code >= 0x80 && code <= 0x8D) return 0x2768 + (code - 0x80);  // the ornamental brackets
+    if (code >= 0xAC && code <= 0xB5) return 0x2460 + (code - 0xAC);  // circled digits
+    if (code >= 0xA1 && code <= 0xFE && code != 0xF0) return 0x2760 + (code - 0xA0);
+    return 0;
+}
+
+// A glyph name of ZapfDingbats (a1 ... a206), which the glyph list leaves
+// out, read through that font's own encoding; empty for other fonts and
+// names.
+std::u32string DingbatsNameCharacters(const TStandardFontMetrics* dingbats, const std::string& name) {
+    if (!dingbats || name.empty()) return {};
+    for (size_t code = 0; code < 256; ++code)
+        if (dingbats->builtInEncoding[code] == name)
+            if (const char32_t ch = DingbatsCharacter(static_cast<uint8_t>(code))) return std::u32string(1, ch);
+    return {};
+}
+
 }  // namespace
 
 TSimpleCodeCharacters SimpleCodeCharacters(TPdfDocument& doc, TFontRecord& font, const TOldFont& old) {
@@ -184,6 +214,9 @@ TSimpleCodeCharacters SimpleCodeCharacters(TPdfDocument& doc, TFontRecord& font,
         program = std::make_unique<TProgramGlyphs>(FontProgramBytes(doc, font));
         if (!program->Opened()) program.reset();
     }
+    // ZapfDingbats without a program of its own: the viewer's built-in one.
+    const TStandardFontMetrics* standard = font.fontFileObj > 0 ? nullptr : StandardFontMetrics(old.baseFont);
+    const TStandardFontMetrics* dingbats = standard && standard->afmName == "D050000L" ? standard : nullptr;
     for (size_t code = 0; code < 256; ++code) {
         TCodeCharacter& character = characters[code];
         character.text = ToUnicodeCharacters(text, static_cast<uint32_t>(code));
@@ -193,6 +226,7 @@ TSimpleCodeCharacters SimpleCodeCharacters(TPdfDocument& doc, TFontRecord& font,
         }
         const std::string& name = old.givenNames.test(code) ? old.glyphNames[code] : std::string();
         character.text = Meaningful(GlyphNameCharacters(name));
+        if (!character.Known()) character.text = DingbatsNameCharacters(dingbats, name);
         if (character.Known()) {
             character.source = TCharacterSource::GlyphName;
             continue;

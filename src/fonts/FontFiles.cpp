@@ -51,17 +51,19 @@ bool HasFamily(FcPattern* pattern, const std::string& family) {
 
 }  // namespace
 
-std::optional<TFontFileMatch> MatchFontFile(const std::string& family, bool bold, bool italic) {
-    // FcConfigGetCurrent loads the configuration on first use; it stays
-    // loaded for the life of the process.
-    FcConfig* config = FcConfigGetCurrent();
-    if (!config) return std::nullopt;
+namespace {
+
+// fontconfig's choice for the request, of the given format when one is
+// named; nothing when it has no font at all.
+std::optional<TFontFileMatch> MatchOfFormat(FcConfig* config, const std::string& family, bool bold, bool italic,
+                                            const char* format) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return std::nullopt;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    if (format) FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>(format));
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
@@ -79,6 +81,23 @@ std::optional<TFontFileMatch> MatchFontFile(const std::string& family, bool bold
     FcPatternDestroy(match);
     if (found.path.empty()) return std::nullopt;
     return found;
+}
+
+}  // namespace
+
+std::optional<TFontFileMatch> MatchFontFile(const std::string& family, bool bold, bool italic) {
+    // FcConfigGetCurrent loads the configuration on first use; it stays
+    // loaded for the life of the process.
+    FcConfig* config = FcConfigGetCurrent();
+    if (!config) return std::nullopt;
+    // A family installed both as PostScript Type 1 and as OpenType (the
+    // URW base-35 fonts) is found as the file a PDF can embed. The format
+    // outranks the family in fontconfig's scoring, so each format is asked
+    // for on its own.
+    for (const char* format : {"TrueType", "CFF"})
+        if (auto found = MatchOfFormat(config, family, bold, italic, format); found && found->familyMatches)
+            return found;
+    return MatchOfFormat(config, family, bold, italic, nullptr);
 }
 
 TFtFace::TFtFace() {

@@ -16,5 +16,6 @@ struct TFontFileMatch {
 
 // The font fontconfig picks for family (UTF-8), weight bold/regular, slant
 // italic/roman, scalable only: the same request the window's font chooser
-// makes. Nothing when fontconfig has no font at all.
+// makes; of the family's files a TrueType or OpenType one before any
+// other. Nothing when fontconfig has no font at all.
 std::optional<TFontFileMatch> MatchFontFile(const std::string& family, bool bold, bool italic);

@@ -11,6 +11,7 @@
 #include "FtFace_p.h"
 
 #include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
 
 namespace {
 
@@ -71,6 +72,7 @@ std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int
     if (face->units_per_EM == 0) return std::nullopt;
     TFontProgramInfo info;
     if (const char* name = FT_Get_Postscript_Name(face)) info.postScriptName = name;
+    if (!ft.HasTable(TTAG_glyf) && ft.HasTable(TTAG_CFF)) info.outlines = TOutlineKind::Cff;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     if (os2 && os2->version != 0xFFFF) info.fsType = os2->fsType;
     info.permission = PermissionOf(info.fsType);
@@ -81,7 +83,8 @@ std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int
 }
 
 std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
-                                             const std::set<char32_t>& characters, bool wholeFont) {
+                                             const std::set<char32_t>& characters, bool wholeFont,
+                                             const std::set<uint32_t>& glyphs) {
     std::unique_ptr<hb_blob_t, THbBlobDeleter> blob(hb_blob_create_from_file_or_fail(path.c_str()));
     if (!blob) return std::nullopt;
     if (wholeFont) {
@@ -94,6 +97,10 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
     if (!input) return std::nullopt;
     hb_set_t* unicodes = hb_subset_input_unicode_set(input.get());
     for (char32_t ch : characters) hb_set_add(unicodes, ch);
+    // Glyphs found by name alone (a symbol font's) have no character to
+    // be kept by.
+    hb_set_t* glyphSet = hb_subset_input_glyph_set(input.get());
+    for (uint32_t glyph : glyphs) hb_set_add(glyphSet, glyph);
     // A PDF viewer draws the glyphs one by one at the positions the content
     // gives: shaping tables and hinting are dead weight there.
     hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
@@ -105,6 +112,17 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
     std::unique_ptr<hb_blob_t, THbBlobDeleter> result(hb_face_reference_blob(subset.get()));
     unsigned int length = 0;
     const char* data = hb_blob_get_data(result.get(), &length);
+    if (!data || length == 0) return std::nullopt;
+    return std::string(data, length);
+}
+
+std::optional<std::string> CffTableOf(const std::string& program) {
+    std::unique_ptr<hb_blob_t, THbBlobDeleter> blob(
+        hb_blob_create(program.data(), static_cast<unsigned>(program.size()), HB_MEMORY_MODE_READONLY, nullptr, nullptr));
+    std::unique_ptr<hb_face_t, THbFaceDeleter> face(hb_face_create(blob.get(), 0));
+    std::unique_ptr<hb_blob_t, THbBlobDeleter> table(hb_face_reference_table(face.get(), HB_TAG('C', 'F', 'F', ' ')));
+    unsigned int length = 0;
+    const char* data = hb_blob_get_data(table.get(), &length);
     if (!data || length == 0) return std::nullopt;
     return std::string(data, length);
 }

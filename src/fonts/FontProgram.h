@@ -1,4 +1,4 @@
-// An installed TrueType font as a PDF file embeds it: the licence bits of
+// An installed TrueType or OpenType font as a PDF file embeds it: the licence bits of
 // its OS/2 table, the descriptor values that only the font program knows,
 // the subset of the glyphs a document needs, and the subset's tag.
 #pragma once
@@ -21,8 +21,13 @@ enum class TEmbedPermission {
 // embedding may be embedded even when 0x0002 is set too.
 TEmbedPermission PermissionOf(uint16_t fsType);
 
+// The outlines of an sfnt font: a PDF embeds TrueType ones whole as
+// /FontFile2, CFF ones as the bare CFF table in /FontFile3.
+enum class TOutlineKind : uint8_t { TrueType, Cff };
+
 struct TFontProgramInfo {
     std::string postScriptName;  // "LiberationSans-Bold"
+    TOutlineKind outlines = TOutlineKind::TrueType;
     uint16_t fsType = 0;
     TEmbedPermission permission = TEmbedPermission::Subset;
     // In thousandths of the em.
@@ -34,12 +39,18 @@ struct TFontProgramInfo {
 // Nothing when the file cannot be opened as a font.
 std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int32_t faceIndex);
 
-// The font reduced to the glyphs of these characters (and .notdef, and the
-// components of composite glyphs), with its Unicode character map and glyph
-// names, without hinting and layout tables. With wholeFont the file comes
-// back as it is. Nothing when HarfBuzz cannot subset it.
+// The font reduced to the glyphs of these characters and glyph indexes
+// (and .notdef, and the components of composite glyphs), with its Unicode
+// character map and glyph names, without hinting and layout tables. With
+// wholeFont the file comes back as it is. Nothing when HarfBuzz cannot
+// subset it.
 std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
-                                             const std::set<char32_t>& characters, bool wholeFont);
+                                             const std::set<char32_t>& characters, bool wholeFont,
+                                             const std::set<uint32_t>& glyphs = {});
+
+// The CFF table of an OpenType font program: what /FontFile3 holds.
+// Nothing when the program has none.
+std::optional<std::string> CffTableOf(const std::string& program);
 
 // The names of a font program's glyphs in glyph order, .notdef (glyph 0)
 // left out: what a /CharSet lists. Nothing when the program does not open

@@ -24,7 +24,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() > tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-FcPattern* TrueTypeRequest(const std::string& family, const TFontStyle& style) {
+FcPattern* FormatRequest(const std::string& family, const TFontStyle& style, const char* format) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return nullptr;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -32,9 +32,8 @@ FcPattern* TrueTypeRequest(const std::string& family, const TFontStyle& style) {
     FcPatternAddInteger(pattern, FC_SLANT, style.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     // The format outranks the family in fontconfig's scoring: among the
-    // TrueType fonts (the only ones that can be embedded here) the family
-    // then decides.
-    FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>("TrueType"));
+    // fonts of one format that can be embedded the family then decides.
+    FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>(format));
     return pattern;
 }
 
@@ -101,8 +100,8 @@ std::optional<TInstalledFace> FaceOf(FcPattern* font, const TFontStyle& style) {
     face.style = style;
     int index = 0;
     if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch) face.faceIndex = index;
-    // The writer needs TrueType outlines and Windows-1252 coverage.
-    if (!ReadTrueTypeMetrics(face.path, face.faceIndex)) return std::nullopt;
+    // The writer needs TrueType or CFF outlines and Windows-1252 coverage.
+    if (!ReadOutlineMetrics(face.path, face.faceIndex)) return std::nullopt;
     return face;
 }
 
@@ -120,10 +119,11 @@ std::string RequestedFamily(const std::string& baseFont) {
     return name;
 }
 
-std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFontStyle& style) {
-    FcConfig* config = FcConfigGetCurrent();
-    if (!config) return std::nullopt;
-    FcPattern* pattern = TrueTypeRequest(RequestedFamily(baseFont), style);
+namespace {
+
+std::optional<TFontProposal> ProposeOfFormat(FcConfig* config, const std::string& baseFont, const TFontStyle& style,
+                                             const char* format) {
+    FcPattern* pattern = FormatRequest(RequestedFamily(baseFont), style, format);
     if (!pattern) return std::nullopt;
     const std::vector<std::string> named = NamedFamilies(SubstitutedFamilies(config, pattern), GenericHeads(config));
     FcResult result = FcResultNoMatch;
@@ -136,10 +136,24 @@ std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFon
     return proposal;
 }
 
+}  // namespace
+
+std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFontStyle& style) {
+    FcConfig* config = FcConfigGetCurrent();
+    if (!config) return std::nullopt;
+    // A TrueType face first, as before OpenType faces could be embedded;
+    // the configuration's metric twin with CFF outlines (the URW clones of
+    // Palatino, Bookman, ...) where no TrueType one is.
+    auto proposal = ProposeOfFormat(config, baseFont, style, "TrueType");
+    if (proposal && proposal->good) return proposal;
+    if (auto cff = ProposeOfFormat(config, baseFont, style, "CFF"); cff && cff->good) return cff;
+    return proposal;
+}
+
 std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const TFontStyle& style) {
     const auto match = MatchFontFile(family, style.bold, style.italic);
     if (!match || !match->familyMatches) return std::nullopt;
-    if (!ReadTrueTypeMetrics(match->path, match->faceIndex, match->fontFormat == "TrueType")) return std::nullopt;
+    if (!ReadOutlineMetrics(match->path, match->faceIndex)) return std::nullopt;
     TInstalledFace face;
     face.family = match->family;
     face.style = style;

@@ -106,7 +106,7 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
                               bool allowSubstitutes) {
     TFontChoice choice;
     // Type 3 glyphs are drawings of the file's own; two-byte codes cannot
-    // be carried over into a simple TrueType font.
+    // be carried over into a simple font.
     if (font.type3 || font.composite) return choice;
     if (const TReplacementRule* rule = FindRule(rules, font.baseFont, font.style)) {
         choice.rule = FormatRule(*rule);
@@ -117,6 +117,15 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
         return choice;
     }
     if (font.embedded) return choice;
+    // A base-35 font's URW clone has its glyphs, symbols included.
+    if (const TReplacementRule* clone = FindRule(StandardCloneRules(), font.baseFont, font.style)) {
+        if (auto face = FindInstalledFace(clone->family, clone->newStyle.value_or(font.style))) {
+            choice.face = std::move(face);
+            choice.kind = TChoiceKind::Proposal;
+            choice.metricCompatible = true;
+            return choice;
+        }
+    }
     const auto proposal = ProposeFont(font.baseFont, font.style);
     if (proposal) choice.face = proposal->face;
     if (proposal && proposal->good && !font.symbolic) {
@@ -160,7 +169,7 @@ std::vector<std::string> ApplyChoices(TPdfDocument& doc, const std::vector<TDocu
         auto known = std::find_if(added.begin(), added.end(), [&](const auto& entry) { return SameFace(entry.first, face); });
         if (known == added.end()) {
             const auto resName =
-                AddTrueTypeFont(doc, Utf8ToCp1252(face.family), face.style.bold, face.style.italic);
+                AddInstalledFont(doc, Utf8ToCp1252(face.family), face.style.bold, face.style.italic);
             if (!resName) continue;
             TFontRecord& record = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
             record.embed = 1;

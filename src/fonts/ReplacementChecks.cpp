@@ -140,6 +140,12 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     for (size_t code = 0; code < 256; ++code)
         if (codes.test(code) && characters[code].Unknown()) result.unknown.set(code);
     if (result.unknown.none()) return std::nullopt;
+    // A face that has the old font's glyph names draws those codes by name.
+    const TOldFont oldFont = ReadOldFont(doc_, doc_.fontList[static_cast<size_t>(oldRecord)]);
+    if (const auto glyphs = MapReplacementGlyphs(oldFont, characters, result.unknown, chosen.fontFile,
+                                                 chosen.fontFaceIndex, true))
+        result.unknown = glyphs->unknown;
+    if (result.unknown.none()) return std::nullopt;
     refusal.reason = TRefusalReason::UnknownCharacters;
     refusal.unknownCharacters = static_cast<int32_t>(result.unknown.count());
     return result;

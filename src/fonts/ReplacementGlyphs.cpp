@@ -11,6 +11,7 @@
 #include "StandardFonts.h"
 
 #include FT_ADVANCES_H
+#include FT_TRUETYPE_TAGS_H
 
 namespace {
 
@@ -284,6 +285,25 @@ std::string NewGlyphName(FT_Face face, FT_UInt glyph, char32_t ch) {
     return text;
 }
 
+// A CFF font's own name of a glyph: a viewer finds the glyphs of a
+// /FontFile3 font through its charset, by these names alone.
+std::string OwnGlyphName(FT_Face face, FT_UInt glyph) {
+    char name[128] = {};
+    if (FT_Get_Glyph_Name(face, glyph, name, sizeof name) != 0 || name[0] == 0) return ".notdef";
+    return name;
+}
+
+// The new font's glyph for a code: the glyph of its character, else, in a
+// font found by glyph names, the glyph of the old font's name (a metric
+// clone of Symbol or ZapfDingbats names its glyphs as the original did,
+// some of them without a character of their own).
+FT_UInt NewGlyph(FT_Face face, bool unicodeMap, bool byName, char32_t ch, const std::string& oldName) {
+    FT_UInt glyph = ch != 0 && unicodeMap ? FT_Get_Char_Index(face, ch) : 0;
+    if (glyph == 0 && byName && !oldName.empty() && oldName != ".notdef")
+        glyph = FT_Get_Name_Index(face, oldName.c_str());
+    return glyph;
+}
+
 double NaturalWidth(FT_Face face, FT_UInt glyph) {
     FT_Fixed advance = 0;
     if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
@@ -300,6 +320,7 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
     FT_Face face = ft.Face();
     if (face->units_per_EM == 0) return std::nullopt;
     const bool unicodeMap = FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0;
+    const bool byName = ft.HasTable(TTAG_CFF) && !ft.HasTable(TTAG_glyf) && FT_HAS_GLYPH_NAMES(face);
 
     TReplacementGlyphs result;
     result.codes = used;
@@ -313,9 +334,15 @@ std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, cons
         const char32_t ch = character.Known() ? DrawnCharacter(character.text) : 0;
         result.texts[code] = character.text;
         result.characters[code] = ch;
-        FT_UInt glyph = 0;
-        if (ch != 0 && unicodeMap) glyph = FT_Get_Char_Index(face, ch);
-        if (ch != 0) result.glyphNames[code] = NewGlyphName(face, glyph, ch);
+        // A code of unknown character still has its glyph in a font found
+        // by the name the old font gave it (ZapfDingbats' a1 ... a191).
+        const std::string& givenName = old.givenNames.test(code) ? old.glyphNames[code] : std::string();
+        const FT_UInt glyph = character.Known()     ? NewGlyph(face, unicodeMap, byName, ch, old.glyphNames[code])
+                              : character.Unknown() ? NewGlyph(face, false, byName, 0, givenName)
+                                                    : 0;
+        if (glyph != 0) result.unknown.reset(code);
+        if (byName && glyph != 0) result.glyphNames[code] = OwnGlyphName(face, glyph);
+        else if (ch != 0) result.glyphNames[code] = NewGlyphName(face, glyph, ch);
         if (character.Known() && glyph == 0)
             result.missing.push_back({static_cast<uint8_t>(code), ch != 0 ? ch : character.text[0], old.glyphNames[code]});
         result.newGlyphs[code] = glyph;

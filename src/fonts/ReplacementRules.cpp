@@ -204,3 +204,33 @@ const TReplacementRule* FindRule(const std::vector<TReplacementRule>& rules, con
     }
     return nullptr;
 }
+
+const std::vector<TReplacementRule>& StandardCloneRules() {
+    // The weights Light, Book, Medium and Demi say nothing of bold to the
+    // style reading of a name: those faces are named here. Narrow
+    // Helvetica comes before Helvetica.
+    static const std::vector<TReplacementRule> rules = [] {
+        const auto parsed = ParseRules(
+            "Times-*=Nimbus Roman\n"
+            "Helvetica-Narrow*=Nimbus Sans Narrow\n"
+            "Helvetica=Nimbus Sans\n"
+            "Helvetica-*=Nimbus Sans\n"
+            "Courier=Nimbus Mono PS\n"
+            "Courier-*=Nimbus Mono PS\n"
+            "Symbol=Standard Symbols PS\n"
+            "ZapfDingbats=D050000L\n"
+            "Palatino-*=P052\n"
+            "Bookman-Light=URW Bookman:Regular\n"
+            "Bookman-LightItalic=URW Bookman:Italic\n"
+            "Bookman-Demi=URW Bookman:Bold\n"
+            "Bookman-DemiItalic=URW Bookman:BoldItalic\n"
+            "NewCenturySchlbk-*=C059\n"
+            "AvantGarde-Book=URW Gothic:Regular\n"
+            "AvantGarde-BookOblique=URW Gothic:Italic\n"
+            "AvantGarde-Demi=URW Gothic:Bold\n"
+            "AvantGarde-DemiOblique=URW Gothic:BoldItalic\n"
+            "ZapfChancery-MediumItalic=Z003:Italic\n");
+        return std::get<std::vector<TReplacementRule>>(parsed);
+    }();
+    return rules;
+}

@@ -51,6 +51,14 @@ std::variant<std::vector<TReplacementRule>, TRuleError> ParseRules(const std::st
 std::string FormatRule(const TReplacementRule& rule);
 std::string FormatRules(const std::vector<TReplacementRule>& rules);
 
+// The PostScript base-35 fonts, each to its URW clone (the same glyphs,
+// glyph names and widths, as OpenType with CFF outlines, and the faces
+// viewers draw the fonts with where a file does not embed them): Times to
+// Nimbus Roman, Courier to Nimbus Mono PS, Symbol to Standard Symbols PS,
+// ZapfDingbats to D050000L, Palatino to P052 and so on. Consulted after
+// the user's rules, for fonts without a program of their own.
+const std::vector<TReplacementRule>& StandardCloneRules();
+
 std::variant<std::vector<TReplacementRule>, TRuleError> LoadRulesFile(const std::string& path);
 // Written beside the target and renamed, so a failed write leaves the old
 // file. False when it cannot be written.

@@ -84,7 +84,7 @@ struct TInstalledFamily {
     TFontClass fontClass = TFontClass::Unknown;
 };
 
-// Every family name of the installed scalable TrueType fonts with its class
+// Every family name of the installed TrueType and OpenType (CFF) fonts with its class
 // (fixed pitch by fontconfig's spacing), read once.
 const std::vector<TInstalledFamily>& InstalledFamilies() {
     static std::mutex mutex;
@@ -100,9 +100,9 @@ const std::vector<TInstalledFamily>& InstalledFamilies() {
     std::map<std::string, TFontClass> found;
     for (int i = 0; set && i < set->nfont; ++i) {
         FcChar8* format = nullptr;
-        if (FcPatternGetString(set->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch || !format ||
-            std::string(reinterpret_cast<const char*>(format)) != "TrueType")
-            continue;
+        if (FcPatternGetString(set->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch || !format) continue;
+        const std::string formatName = reinterpret_cast<const char*>(format);
+        if (formatName != "TrueType" && formatName != "CFF") continue;
         int spacing = 0;
         const bool mono = FcPatternGetInteger(set->fonts[i], FC_SPACING, 0, &spacing) == FcResultMatch && spacing >= FC_MONO;
         FcChar8* value = nullptr;
@@ -225,4 +225,10 @@ std::optional<TInstalledFace> SimilarFace(const TOldFont& old, const TCodeSet& c
     }
     if (!best && first) best = first;
     return best;
+}
+
+std::vector<std::string> EmbeddableFamilies() {
+    std::vector<std::string> names;
+    for (const TInstalledFamily& family : InstalledFamilies()) names.push_back(family.name);
+    return names;
 }

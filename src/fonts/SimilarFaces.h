@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FontProposal.h"
 #include "ReplacementGlyphs.h"
@@ -37,7 +38,11 @@ std::optional<TFaceFit> FitOf(const TOldFont& old, const TCodeSet& codes, const 
 // font's class, else the installed TrueType face of that class and style
 // that lacks the fewest characters and comes closest in width; a script
 // font takes an italic serif when no script face is installed, a symbol
-// font whatever face has its characters. Nothing when no TrueType face is
+// font whatever face has its characters. Nothing when no such face is
 // installed at all.
 std::optional<TInstalledFace> SimilarFace(const TOldFont& old, const TCodeSet& codes, TFontClass fontClass,
                                           const TFontStyle& style, const std::optional<TInstalledFace>& first);
+
+// The installed families a PDF can embed (TrueType or CFF outlines), in
+// fontconfig's name order, read once: what the dialogs offer.
+std::vector<std::string> EmbeddableFamilies();

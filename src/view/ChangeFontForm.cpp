@@ -106,10 +106,10 @@ void TChangeFontForm::NewFontBtnClick() {
     const std::string family = Utf8ToCp1252(chooserFont_.family().toStdString());
     const bool bold = chooserFont_.weight() >= QFont::DemiBold;
     const bool italic = chooserFont_.italic();
-    const std::optional<std::string> resName = AddTrueTypeFont(doc_, family, bold, italic);
+    const std::optional<std::string> resName = AddInstalledFont(doc_, family, bold, italic);
     if (!resName) {
         doc_.Ui().ShowMessage("Zur Schriftart \"" + chooserFont_.family().toStdString() +
-                                  "\" wurde keine installierte TrueType-Schriftdatei gefunden!",
+                                  "\" wurde keine installierte TrueType- oder OpenType-Schriftdatei gefunden!",
                               TMsgIcon::Error);
         return;
     }

@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -97,7 +96,8 @@ TEmbedFontsForm::TEmbedFontsForm(TPdfDocument& doc, QWidget* parent) : QDialog(p
 }
 
 void TEmbedFontsForm::Fill() {
-    if (families_.isEmpty()) families_ = QFontDatabase::families();
+    if (families_.isEmpty())
+        for (const std::string& family : EmbeddableFamilies()) families_ << QString::fromStdString(family);
     Table->setRowCount(0);
     fonts_.clear();
     embeddable_.clear();
@@ -218,7 +218,7 @@ void TEmbedFontsForm::UpdateChecks(int row) {
         const auto face = FindInstalledFace(family.toStdString(), font.style);
         const auto check = face ? CheckChoice(doc_, font, *face) : std::nullopt;
         if (!check) {
-            widths = "keine TrueType-Schriftart";
+            widths = "nicht einbettbar";
         } else if (check->unknownCharacters > 0) {
             // The pages that show those codes keep the old font.
             TRefusedReplacement refusal;
@@ -234,7 +234,7 @@ void TEmbedFontsForm::UpdateChecks(int row) {
                              : "fehlen: " + QString::fromStdString(MissingCharactersText(check->missing));
         }
     }
-    embeddable_[static_cast<size_t>(row)] = family.isEmpty() || !widths.startsWith("keine");
+    embeddable_[static_cast<size_t>(row)] = family.isEmpty() || widths != "nicht einbettbar";
     SetCellText(Table->item(row, WidthsColumn), widths);
     SetCellText(Table->item(row, CharactersColumn), characters);
 }
@@ -251,7 +251,7 @@ void TEmbedFontsForm::accept() {
         QDialog::accept();
         return;
     }
-    ShowError("Diese Wahl kann nicht eingebettet werden, weil es keine TrueType-Schriftart ist:\n" +
+    ShowError("Diese Wahl kann nicht eingebettet werden, weil es keine installierte TrueType- oder OpenType-Schriftart ist:\n" +
               refused.join("\n") + "\n\nBitte wählen Sie eine andere Schriftart oder „nicht ersetzen“.");
 }
 

@@ -419,7 +419,9 @@ private:
             Line(std::to_string(num) + " 0 obj");
             Line("<<");
             Line("/Type /Font");
-            Line("/Subtype /TrueType");
+            // Named only: a face with CFF outlines is a Type 1 font.
+            const auto info = ReadFontProgramInfo(font.fontFile, font.fontFaceIndex);
+            Line(info && info->outlines == TOutlineKind::Cff ? "/Subtype /Type1" : "/Subtype /TrueType");
             Line("/Name " + font.resName);
             Line("/Encoding /WinAnsiEncoding");
             Line("/BaseFont " + font.baseFontName);

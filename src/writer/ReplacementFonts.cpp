@@ -285,7 +285,7 @@ std::vector<int32_t> TReplacementFontWriter::TakenOverObjects() const {
 std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFace& face,
                                                    const std::string& fontName) const {
     const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
-    const auto metrics = ReadTrueTypeMetrics(added.fontFile, added.fontFaceIndex, true);
+    const auto metrics = ReadOutlineMetrics(added.fontFile, added.fontFaceIndex);
     TAddedFontMetrics m = metrics.value_or(TAddedFontMetrics{});
     int32_t flags = 32;
     if (face.info.fixedPitch) flags |= 1;
@@ -306,7 +306,8 @@ std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFa
     }
     text += " /Ascent " + std::to_string(ascent) + " /Descent " + std::to_string(descent);
     text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
-    if (face.programNum != 0) text += " /FontFile2 " + Ref(face.programNum);
+    const bool cff = face.info.outlines == TOutlineKind::Cff;
+    if (face.programNum != 0) text += (cff ? " /FontFile3 " : " /FontFile2 ") + Ref(face.programNum);
     if (face.programNum != 0 && !face.charSet.empty()) text += " /CharSet (" + EscapeLiteralString(face.charSet) + ")";
     text += " >>\rendobj\r";
     return text;
@@ -317,7 +318,10 @@ std::string TReplacementFontWriter::PairDictText(size_t k, const TFace& face, co
     size_t first = 0, last = 255;
     while (first < 255 && !glyphs.codes.test(first)) ++first;
     while (last > first && !glyphs.codes.test(last)) --last;
-    std::string text = std::to_string(dictNums_[k]) + " 0 obj\r<< /Type /Font /Subtype /TrueType /BaseFont " +
+    // CFF outlines make a Type 1 font (its program in /FontFile3), whose
+    // glyphs a viewer finds by the names the encoding gives.
+    const char* subtype = face.info.outlines == TOutlineKind::Cff ? "/Type1" : "/TrueType";
+    std::string text = std::to_string(dictNums_[k]) + " 0 obj\r<< /Type /Font /Subtype " + subtype + " /BaseFont " +
                        NameToken(baseFont) + " /FirstChar " + std::to_string(first) + " /LastChar " +
                        std::to_string(last) + "\r/Widths [";
     for (size_t code = first; code <= last; ++code) {
@@ -370,29 +374,35 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
     for (const auto& [addedIndex, face] : faces_) {
         const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
         std::set<char32_t> characters;
+        std::set<uint32_t> glyphIds;
         for (size_t k : face.pairs)
             for (size_t code = 0; code < 256; ++code)
-                if (glyphs_[k].codes.test(code) && glyphs_[k].newGlyphs[code] != 0)
-                    characters.insert(glyphs_[k].characters[code]);
+                if (glyphs_[k].codes.test(code) && glyphs_[k].newGlyphs[code] != 0) {
+                    if (glyphs_[k].characters[code] != 0) characters.insert(glyphs_[k].characters[code]);
+                    glyphIds.insert(glyphs_[k].newGlyphs[code]);
+                }
         std::string fontName = face.info.postScriptName.empty() ? AddedFontName(added, std::nullopt)
                                                                 : face.info.postScriptName;
         const std::string untagged = fontName;
         std::optional<std::string> program;
         if (face.embed == TEmbedState::Embedded) {
             const bool whole = face.info.permission == TEmbedPermission::WholeFont;
-            program = SubsetFontProgram(added.fontFile, added.fontFaceIndex, characters, whole);
+            program = SubsetFontProgram(added.fontFile, added.fontFaceIndex, characters, whole, glyphIds);
             // A subset carries a tag, so that two subsets of one font in
             // different files are never taken for each other.
             if (program && !whole) fontName = SubsetTag(fontName, characters) + "+" + fontName;
         }
         TFace written = face;
         if (program && listGlyphs_) written.charSet = CharSetOf(*program);
+        const bool cff = face.info.outlines == TOutlineKind::Cff;
+        if (program && cff) program = CffTableOf(*program);
         if (face.embed == TEmbedState::Embedded) {
             // HarfBuzz refusing the font leaves an empty program object
             // rather than a dangling reference; the font is then named only.
             if (program) {
-                emit(face.programNum, StreamObject(face.programNum, *program,
-                                                   " /Length1 " + std::to_string(program->size())));
+                const std::string extra = cff ? std::string(" /Subtype /Type1C")
+                                              : " /Length1 " + std::to_string(program->size());
+                emit(face.programNum, StreamObject(face.programNum, *program, extra));
             } else {
                 emit(face.programNum, std::to_string(face.programNum) + " 0 obj\rnull\rendobj\r");
                 written.programNum = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 
 #include "AddedFonts.h"
 #include "FontFiles_p.h"
@@ -109,7 +110,7 @@ TEST(AddedFontText, MatchesTheFontTables) {
     };
     for (const auto& c : cases) {
         REQUIRE_FONT(match, c.family, c.bold, c.italic);
-        const auto metrics = ReadTrueTypeMetrics(match->path, match->faceIndex);
+        const auto metrics = ReadOutlineMetrics(match->path, match->faceIndex);
         ASSERT_TRUE(metrics) << match->path;
         EXPECT_EQ(FontDictExtraText(*metrics), ReadFileText(DataPath(c.expectedFile))) << c.family;
     }
@@ -119,7 +120,7 @@ TEST(AddedFontText, MatchesTheFontTables) {
 
 TEST(AddedFontMetrics, LiberationSansInThousandths) {
     REQUIRE_FONT(match, "Liberation Sans");
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // 2048 units per em: 569, 1366, 1139, 1933 units.
     EXPECT_EQ(m->widths[' '], 277);
@@ -142,7 +143,7 @@ TEST(AddedFontMetrics, LiberationSansInThousandths) {
 
 TEST(AddedFontMetrics, DejaVuSansBoldInThousandths) {
     REQUIRE_FONT(match, "DejaVu Sans", true, false);
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // 2048 units per em: space 713, A 1585, a 1382, W 2259; box -2190 -850
     // 4045 2407; typographic ascent 1556, descent -492.
@@ -160,7 +161,7 @@ TEST(AddedFontMetrics, DejaVuSansBoldInThousandths) {
 
 TEST(AddedFontMetrics, UnassignedCodesTakeTheMissingGlyph) {
     REQUIRE_FONT(match, "Liberation Sans");
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     // Glyph 0 of Liberation Sans is 1536 units wide; no printable
     // character of the font has that width.
@@ -170,7 +171,7 @@ TEST(AddedFontMetrics, UnassignedCodesTakeTheMissingGlyph) {
 
 TEST(AddedFontMetrics, ItalicAngleInDegrees) {
     REQUIRE_FONT(match, "Liberation Sans", false, true);
-    const auto m = ReadTrueTypeMetrics(match->path, match->faceIndex);
+    const auto m = ReadOutlineMetrics(match->path, match->faceIndex);
     ASSERT_TRUE(m);
     EXPECT_EQ(FormatItalicAngle(m->italicAngleFixed), "-12");
     EXPECT_NE(FontDictExtraText(*m).find("/ItalicAngle -12>> "), std::string::npos);
@@ -178,14 +179,14 @@ TEST(AddedFontMetrics, ItalicAngleInDegrees) {
 
 // ---- adding to a document ---------------------------------------------------
 
-TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
+TEST(AddInstalledFont, AppendsAHiddenRecord) {
     REQUIRE_FONT(match, "Liberation Sans");
     auto opened = OpenHeadless(DataPath("corpus/gs-std14-v12.pdf"), false);
     TPdfDocument& doc = opened->doc;
     const int32_t before = doc.fontList.Count();
     ASSERT_GT(before, 0);
 
-    const auto name = AddTrueTypeFont(doc, "Liberation Sans", false, false);
+    const auto name = AddInstalledFont(doc, "Liberation Sans", false, false);
     ASSERT_TRUE(name);
     EXPECT_EQ(*name, "/LiberationSans");
     ASSERT_EQ(doc.fontList.Count(), before + 1);
@@ -207,7 +208,7 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
 
     // A second face with its own metrics.
     if (Installed("DejaVu Sans", true, false)) {
-        EXPECT_EQ(AddTrueTypeFont(doc, "DejaVu Sans", true, false), "/DejaVuSans");
+        EXPECT_EQ(AddInstalledFont(doc, "DejaVu Sans", true, false), "/DejaVuSans");
         const TFontRecord& dejaVu = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
         EXPECT_EQ(dejaVu.baseFontName, "/DejaVu#20Sans,Bold");
         EXPECT_EQ(dejaVu.fontDictExtra, ReadFileText(DataPath("fonts/DejaVuSans-Bold.txt")));
@@ -215,7 +216,7 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
     }
 
     // The same family again: a new resource name, the style in the base font.
-    const auto again = AddTrueTypeFont(doc, "Liberation Sans", true, true);
+    const auto again = AddInstalledFont(doc, "Liberation Sans", true, true);
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, "/LiberationSans_2");
     const TFontRecord& last = doc.fontList[static_cast<size_t>(doc.fontList.Count() - 1)];
@@ -224,17 +225,24 @@ TEST(AddTrueTypeFont, AppendsAHiddenRecord) {
     EXPECT_NE(last.fontDictExtra.find("/ItalicAngle -12>> "), std::string::npos);
 }
 
-TEST(AddTrueTypeFont, OnlyInstalledTrueTypeFamilies) {
+TEST(AddInstalledFont, OnlyFamiliesWithOutlinesAPdfEmbeds) {
     THeadlessUi ui;
     TPdfDocument doc{ui};
     // fontconfig would offer some other font for a name it does not know.
-    EXPECT_FALSE(AddTrueTypeFont(doc, "No Such Family Glyphwell", false, false));
-    // PostScript-flavoured OpenType (installed with ghostscript's fonts).
-    const auto nimbus = Installed("Nimbus Sans");
-    if (nimbus && nimbus->fontFormat == "CFF") {
-        EXPECT_FALSE(AddTrueTypeFont(doc, "Nimbus Sans", false, false));
-    }
+    EXPECT_FALSE(AddInstalledFont(doc, "No Such Family Glyphwell", false, false));
     EXPECT_EQ(doc.fontList.Count(), 0);
+    // The URW fonts are installed both as PostScript Type 1 files and as
+    // OpenType with CFF outlines: the OpenType file is the one added.
+    ASSERT_TRUE(AddInstalledFont(doc, "Nimbus Sans", false, false));
+    ASSERT_EQ(doc.fontList.Count(), 1);
+    const std::string& file = doc.fontList[0].fontFile;
+    EXPECT_EQ(file.substr(file.size() - 4), ".otf") << file;
+    // A Type 1 file has no outlines a PDF embeds as they are.
+    const std::string type1 = "/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1";
+    if (std::filesystem::exists(type1)) {
+        EXPECT_FALSE(ReadOutlineMetrics(type1));
+    }
+    EXPECT_TRUE(ReadOutlineMetrics(file));
 }
 
 }  // namespace

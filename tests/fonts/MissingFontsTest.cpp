@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "FontProgram.h"
 #include "MissingFonts.h"
 #include "TestSupport.h"
 
@@ -79,7 +80,8 @@ TEST(MissingFonts, ChoicesFollowRulesThenProposalsAndLeaveEmbeddedAndType3Alone)
     const TFontChoice proposed = ChooseReplacement(helvetica, {});
     EXPECT_EQ(proposed.kind, TChoiceKind::Proposal);
     ASSERT_TRUE(proposed.face);
-    EXPECT_EQ(proposed.face->family, "Liberation Sans");
+    // Its URW clone, the face viewers draw it with.
+    EXPECT_EQ(proposed.face->family, "Nimbus Sans");
     EXPECT_EQ(proposed.face->style, (TFontStyle{true, false}));
     // No installed face is metric-compatible with the grotesk: the closest
     // sans face in its style stands in, unless substitutes are not wanted.
@@ -118,7 +120,7 @@ TEST(MissingFonts, ApplyAddsEachFaceOnceAndReplacesOnEveryPage) {
     const std::vector<TDocumentFont> fonts = DocumentFonts(doc);
     std::vector<TFontChoice> choices;
     for (const TDocumentFont& font : fonts)
-        choices.push_back(ChooseReplacement(font, {std::get<TReplacementRule>(ParseRule("Qwx*=Liberation Sans:Bold"))}));
+        choices.push_back(ChooseReplacement(font, {std::get<TReplacementRule>(ParseRule("Qwx*=Nimbus Sans:Bold"))}));
     const int32_t before = doc.fontList.Count();
     const std::vector<std::string> names = ApplyChoices(doc, fonts, choices);
     // Helvetica-Bold's proposal and the rule's face are the same face.
@@ -158,3 +160,49 @@ TEST(MissingFonts, FontClassesByNameAndFlags) {
 }
 
 }  // namespace
+
+// Each of the PostScript base-35 fonts gets its URW clone in the weight
+// and slant its name gives, the symbol fonts included, before fontconfig
+// is asked: the faces viewers draw those fonts with.
+TEST(MissingFonts, TheBase35FontsGetTheirUrwClones) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Times-Roman", "NimbusRoman-Regular"},
+        {"Times-BoldItalic", "NimbusRoman-BoldItalic"},
+        {"Helvetica", "NimbusSans-Regular"},
+        {"Helvetica-Oblique", "NimbusSans-Italic"},
+        {"Helvetica-Narrow-Bold", "NimbusSansNarrow-Bold"},
+        {"Courier", "NimbusMonoPS-Regular"},
+        {"Courier-BoldOblique", "NimbusMonoPS-BoldItalic"},
+        {"Symbol", "StandardSymbolsPS"},
+        {"ZapfDingbats", "D050000L"},
+        {"Palatino-Roman", "P052-Roman"},
+        {"Palatino-BoldItalic", "P052-BoldItalic"},
+        {"Bookman-Light", "URWBookman-Light"},
+        {"Bookman-DemiItalic", "URWBookman-DemiItalic"},
+        {"NewCenturySchlbk-Italic", "C059-Italic"},
+        {"AvantGarde-Book", "URWGothic-Book"},
+        {"AvantGarde-DemiOblique", "URWGothic-DemiOblique"},
+        {"ZapfChancery-MediumItalic", "Z003-MediumItalic"},
+    };
+    for (const auto& [baseFont, clone] : cases) {
+        TDocumentFont font;
+        font.baseFont = baseFont;
+        font.style = OldFontStyle(baseFont, 0);
+        font.symbolic = std::string(baseFont) == "Symbol" || std::string(baseFont) == "ZapfDingbats";
+        const TFontChoice choice = ChooseReplacement(font, {});
+        EXPECT_EQ(choice.kind, TChoiceKind::Proposal) << baseFont;
+        EXPECT_TRUE(choice.metricCompatible) << baseFont;
+        ASSERT_TRUE(choice.face) << baseFont;
+        const auto info = ReadFontProgramInfo(choice.face->path, choice.face->faceIndex);
+        ASSERT_TRUE(info) << baseFont;
+        EXPECT_EQ(info->postScriptName, clone) << baseFont;
+        EXPECT_EQ(info->outlines, TOutlineKind::Cff) << baseFont;
+    }
+    // A user's rule still comes first.
+    TDocumentFont courier;
+    courier.baseFont = "Courier";
+    const TFontChoice ruled = ChooseReplacement(courier, {std::get<TReplacementRule>(ParseRule("Courier=Liberation Mono"))});
+    EXPECT_EQ(ruled.kind, TChoiceKind::Rule);
+    ASSERT_TRUE(ruled.face);
+    EXPECT_EQ(ruled.face->family, "Liberation Mono");
+}

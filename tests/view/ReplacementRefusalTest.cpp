@@ -151,7 +151,7 @@ TEST_F(ReplacementRefusalTest, ASaveAsksBeforeItDropsAReplacementThatWouldLoseTe
     OpenBuilt("unknown.pdf", HelloWorldDocument(THelloFont::NothingSays));
     // Set past the dialogs, as no command of the window does.
     TPdfDocument& doc = form->Document();
-    const auto added = AddTrueTypeFont(doc, "Liberation Sans", false, false);
+    const auto added = AddInstalledFont(doc, "Liberation Sans", false, false);
     ASSERT_TRUE(added);
     ASSERT_TRUE(SetReplacement(doc, 1, 0, *added));
     const std::string target = ScratchDir("refusal-save") + "/out.pdf";

@@ -153,7 +153,7 @@ std::string SaveReplaced(const std::string& in, const std::string& name,
         if (!choice) continue;
         const auto key = std::make_tuple(choice->family, choice->bold, choice->italic);
         if (!added.count(key)) {
-            const auto resName = AddTrueTypeFont(doc, choice->family, choice->bold, choice->italic);
+            const auto resName = AddInstalledFont(doc, choice->family, choice->bold, choice->italic);
             EXPECT_TRUE(resName.has_value()) << choice->family;
             if (!resName) return out;
             added[key] = *resName;

@@ -152,11 +152,16 @@ TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const 
             diff.problem = "page " + std::to_string(page + 1) + " renders at another size";
             return diff;
         }
+        int64_t differing = 0;
         for (size_t i = 0; i < imageA.pixels.size(); ++i) {
             const int d = std::abs(static_cast<int>(static_cast<uint8_t>(imageA.pixels[i])) -
                                    static_cast<int>(static_cast<uint8_t>(imageB.pixels[i])));
             diff.maxPixelDiff = std::max(diff.maxPixelDiff, d);
+            differing += d != 0;
         }
+        diff.differingShare.push_back(imageA.pixels.empty() ? 0.0
+                                                            : static_cast<double>(differing) /
+                                                                  static_cast<double>(imageA.pixels.size()));
     }
     return diff;
 }

@@ -39,7 +39,8 @@ std::vector<std::string> PageTexts(const std::string& path);
 // or a text saying why they cannot be compared (page count, page size).
 struct TRenderDiff {
     int maxPixelDiff = 0;
-    std::string problem;  // empty when every page was compared
+    std::vector<double> differingShare;  // per page, the share of its pixels that differ at all
+    std::string problem;                 // empty when every page was compared
 };
 TRenderDiff CompareRenderings(const std::string& a, const std::string& b, const std::string& scratchDir,
                               int dpi = 50, int pages = 0);
