@@ -42,6 +42,9 @@ protected:
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         programDir = QString::fromStdString(ScratchDir("window-" + name)) + "/";
         form = std::make_unique<TMainForm>(programDir);
+        // A password dialog would wait for a user: the tests type a wrong
+        // password, so that an encrypted file ends as without one.
+        form->testHooks.password = [](const QString&, int) -> std::optional<QString> { return QString("falsch"); };
         form->testHooks.message = [this](QMessageBox::Icon icon, const QString& caption, const QString& text) {
             messages.push_back({icon, caption, text});
             return answer;

@@ -181,6 +181,9 @@ TEST_F(WindowSafetyTest, TheUnsavedChangesQuestionComesExactlyWhenThereAreChange
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
         form = std::make_unique<TMainForm>(programDir);
+        // A password dialog would wait for a user: the tests type a wrong
+        // password, so that an encrypted file ends as without one.
+        form->testHooks.password = [](const QString&, int) -> std::optional<QString> { return QString("falsch"); };
         form->testHooks.message = [this](QMessageBox::Icon icon, const QString& caption, const QString& text) {
             messages.push_back({icon, caption, text});
             return answer;
