@@ -54,7 +54,9 @@ bool ScanBody(TLexer& lexer, TBodyScan& scan) {
     bool expectKey = true;
     std::string key;
     bool first = true;
-    for (;;) {
+    // Past the end the lexer reads filler bytes without end; the end of
+    // the data ends the walk.
+    while (!lexer.AtEnd()) {
         const TFilePos start = lexer.Pos();
         const TToken token = lexer.Next();
         const TFilePos end = start + static_cast<TFilePos>(token.text.size());
@@ -116,6 +118,7 @@ bool ScanBody(TLexer& lexer, TBodyScan& scan) {
         }
         if (value) scan.length = *value;
     }
+    return false;
 }
 
 TCryptMethod StreamMethod(const TEncryptParams& params, const std::string& type) {
@@ -258,7 +261,7 @@ std::optional<TFilePos> CryptObject(const TByteSpan& span, TFilePos pos, const T
 std::optional<TFilePos> DictEnd(const TByteSpan& span, TFilePos pos) {
     TLexer lexer = span.LexerAt(pos);
     int depth = 0;
-    for (;;) {
+    while (!lexer.AtEnd()) {
         const TToken token = lexer.Next();
         switch (token.kind) {
             case TTokenKind::End:
@@ -276,4 +279,5 @@ std::optional<TFilePos> DictEnd(const TByteSpan& span, TFilePos pos) {
             default: break;
         }
     }
+    return std::nullopt;
 }

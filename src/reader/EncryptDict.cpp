@@ -65,7 +65,7 @@ std::unique_ptr<TSmallDict> ReadDict(TLexer& lexer, int depth) {
 
 void SkipValue(TLexer& lexer, TToken first, int depth) {
     if (first.kind != TTokenKind::ArrayOpen || depth > kMaxDepth) return;
-    for (;;) {
+    while (!lexer.AtEnd()) {
         const TToken token = lexer.Next();
         if (token.kind == TTokenKind::ArrayClose || token.kind == TTokenKind::End || token.kind == TTokenKind::Error)
             return;

@@ -6,6 +6,7 @@
 #include <regex>
 #include <sstream>
 
+#include "CryptObjects.h"
 #include "EncryptDict.h"
 #include "Security.h"
 #include "TestSupport.h"
@@ -216,6 +217,16 @@ TEST(SecurityHandler, EncryptThenDecryptGivesTheBytesBack) {
     const auto aes = handler->Encrypt(TCryptMethod::Aes128, plain, 7, 0);
     EXPECT_TRUE(handler->Decrypt(TCryptMethod::Aes128, std::span<const uint8_t>(aes).first(10), 7, 0).empty());
     EXPECT_LE(handler->Decrypt(TCryptMethod::Aes128, std::span<const uint8_t>(aes).first(40), 7, 0).size(), 32U);
+
+    // An object cut by the end of the data stays as the file has it.
+    const TLengthLookup noLengths = [](int32_t) { return std::optional<TFilePos>(); };
+    for (const std::string cut : {"7 0 obj << /Length 5 /Filter [ /A", "7 0 obj << /T (x) %>> endobj",
+                                  "7 0 obj [ (a) (b)"}) {
+        const TByteSpan span{reinterpret_cast<const uint8_t*>(cut.data()), 0, static_cast<TFilePos>(cut.size())};
+        std::string out = "kept";
+        EXPECT_EQ(CryptObject(span, 0, *handler, TCryptDirection::Decrypt, noLengths, out), std::nullopt) << cut;
+        EXPECT_EQ(out, "kept");
+    }
 }
 
 TEST(EncryptDict, ProblemsAreNamed) {
@@ -231,6 +242,9 @@ TEST(EncryptDict, ProblemsAreNamed) {
     EXPECT_EQ(problem("/Filter /Standard"), TEncryptProblem::NotADictionary);
     EXPECT_EQ(problem("<< /Filter /Standard /V 2 /R 3 /O <00> /U"), TEncryptProblem::NotADictionary);
     EXPECT_EQ(problem("<< /Filter /Adobe.PubSec /V 4 /R 4 >>"), TEncryptProblem::OtherHandler);
+    // A comment or the end of the data that swallows the closing brackets.
+    EXPECT_EQ(problem("<< /Filter /Standard /CF [ /StdCF %>>"), TEncryptProblem::NotADictionary);
+    EXPECT_EQ(problem("<< /Filter /Standard /CF [ [ /StdCF"), TEncryptProblem::NotADictionary);
     const std::string o32 = "<" + std::string(64, 'a') + ">";
     EXPECT_EQ(problem("<< /Filter /Standard /V 3 /R 3 /O " + o32 + " /U " + o32 + " /P -4 >>"),
               TEncryptProblem::Unsupported);
@@ -268,3 +282,19 @@ TEST(Permissions, BitsOfP) {
 }
 
 }  // namespace
+
+// The reader walks an /Encrypt dictionary and every object it deciphers
+// token by token; where the data end first, the walk ends with them
+// (past the end the lexer supplies filler bytes for ever).
+TEST(CryptObjects, WalksEndWithTheData) {
+    const auto span = [](const std::string& text) {
+        return TByteSpan{reinterpret_cast<const uint8_t*>(text.data()), 0, static_cast<TFilePos>(text.size())};
+    };
+    const std::string closed = "<< /A << /B 1 >> >> rest";
+    EXPECT_EQ(DictEnd(span(closed), 0), std::optional<TFilePos>(19));
+    for (const std::string text : {"<< /StmF /S%tdCF>>", "<< /A [ 1 2", "<< /A <</B 1>>"}) {
+        EXPECT_EQ(DictEnd(span(text), 0), std::nullopt) << text;
+        // A start beyond the end, as a damaged trailer's position gives.
+        EXPECT_EQ(DictEnd(span(text), static_cast<TFilePos>(text.size()) + 1), std::nullopt) << text;
+    }
+}
