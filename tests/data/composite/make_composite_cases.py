@@ -17,7 +17,9 @@ The files are committed; run this again only after changing a case.
 """
 import os
 import sys
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "embed"))
+from make_embed_cases import Pdf  # noqa: E402
 
 AFM = "/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.afm"
 
@@ -45,35 +47,6 @@ def afm_widths():
     return widths
 
 
-class Pdf:
-    def __init__(self):
-        self.objects = {}
-
-    def obj(self, num, body):
-        self.objects[num] = body.encode("latin-1") if isinstance(body, str) else body
-
-    def stream(self, num, entries, data):
-        if isinstance(data, str):
-            data = data.encode("latin-1")
-        data = zlib.compress(data, 9)
-        self.objects[num] = (b"<< " + entries.encode("latin-1") + b" /Filter /FlateDecode /Length %d >>\nstream\n"
-                             % len(data) + data + b"\nendstream")
-
-    def build(self):
-        out = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
-        size = max(self.objects) + 1
-        offsets = {}
-        for num in sorted(self.objects):
-            offsets[num] = len(out)
-            out += b"%d 0 obj\n" % num + self.objects[num] + b"\nendobj\n"
-        xref = len(out)
-        out += b"xref\n0 %d\n0000000000 65535 f \n" % size
-        for num in range(1, size):
-            out += (b"%010d 00000 n \n" % offsets[num]) if num in offsets else b"0000000000 65535 f \n"
-        out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (size, xref)
-        return bytes(out)
-
-
 def to_unicode(codes, nbytes):
     lines = ["/CIDInit /ProcSet findresource begin 12 dict begin begincmap",
              "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def",
@@ -92,7 +65,7 @@ def main():
     chars = sorted(set("".join(LINES + COLUMN)))
     cid = {ch: ord(ch) + 100 for ch in chars}
     one_byte_cid = {ch: 500 + i for i, ch in enumerate(chars)}
-    pdf = Pdf()
+    pdf = Pdf("1.5")
     pdf.obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
     pdf.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
     fonts = "<< /F1 10 0 R /F2 11 0 R /F3 12 0 R /F4 13 0 R >>"
