@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "CidGlyphs.h"
 #include "CodeCharacters.h"
 #include "ContentInterpreter.h"
 #include "ContentRewrite.h"
@@ -74,6 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (TFontRecord& font : doc.fontList)
         if (!font.hidden && font.subtype != "/Type0" && fontsRead.insert(font.fontDictPos).second)
             SimpleCodeCharacters(doc, font, ReadOldFont(doc, font));
+    // Composite fonts' codes, split by their encodings, and their characters.
+    TDrawnCodes drawn(doc);
+    for (int32_t page = 0; page < doc.pageList.Count() && page < 64; ++page) drawn.AddPage(page);
+    for (TFontRecord& font : doc.fontList) {
+        if (font.hidden || font.subtype != "/Type0") continue;
+        if (const TFontText* text = FontTextOf(doc, font); text && text->composite) {
+            CountUnknownComposite(*text, drawn.WideOf(font));
+            text->encoding.CodeSpaceRanges();
+        }
+    }
 
     if (doc.pageList.Count() > 0) {
         RewritePageContents(doc);

@@ -154,17 +154,11 @@ struct TFontOutcome {
     std::optional<TRefusedReplacement> refused;
 };
 
-// A composite font without a program stays so: its codes are not carried
-// over into an installed face.
-bool CompositeLeftUnembedded(const TFontOutcome& outcome) {
-    return outcome.choice.kind == TChoiceKind::LeftAlone && outcome.font->composite && !outcome.font->embedded;
-}
-
 // Some font only approximated, left on some page, or left without a program.
 bool Approximated(const TFontOutcome& outcome) {
     const TChoiceKind kind = outcome.choice.kind;
     return kind == TChoiceKind::Substitute || kind == TChoiceKind::NoGoodMatch || kind == TChoiceKind::MissingFace ||
-           !outcome.keptPages.empty() || outcome.refused || CompositeLeftUnembedded(outcome);
+           !outcome.keptPages.empty() || outcome.refused;
 }
 
 std::string FaceText(const TInstalledFace& face) { return face.family + StyleSuffix(face.style); }
@@ -195,7 +189,6 @@ std::string OutcomeJson(const TFontOutcome& outcome) {
     }
     if (choice.kind == TChoiceKind::LeftAlone)
         json += ", \"reason\": " + JsonString(font.type3 ? "type3" : font.composite ? "composite" : "embedded");
-    if (CompositeLeftUnembedded(outcome)) json += ", \"embedded\": false";
     if (outcome.refused) json += ", \"refused\": " + RefusalJson(*outcome.refused);
     return json + "}";
 }
@@ -236,10 +229,9 @@ std::string OutcomeLine(const TFontOutcome& outcome) {
             line += "Regel " + choice.rule + ": Schriftart nicht installiert";
             break;
         case TChoiceKind::LeftAlone:
-            line += font.type3                         ? "Type 3, bleibt"
-                    : CompositeLeftUnembedded(outcome) ? "Type 0, bleibt nicht eingebettet"
-                    : font.composite                   ? "Type 0, bleibt"
-                                                       : "eingebettet, bleibt";
+            line += font.type3       ? "Type 3, bleibt"
+                    : font.composite ? "Type 0, bleibt"
+                                     : "eingebettet, bleibt";
             break;
     }
     return line;

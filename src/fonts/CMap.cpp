@@ -309,3 +309,11 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     }
     return out;
 }
+
+std::vector<std::pair<std::string, std::string>> TCMap::CodeSpaceRanges() const {
+    std::vector<std::pair<std::string, std::string>> bounds;
+    for (const TCodeRange& range : ranges_)
+        bounds.emplace_back(std::string(reinterpret_cast<const char*>(range.low), range.length),
+                            std::string(reinterpret_cast<const char*>(range.high), range.length));
+    return bounds;
+}

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "PdfText.h"  // AppendUtf8
@@ -33,6 +34,9 @@ public:
     };
     TCode NextCode(std::string_view bytes) const;
     bool HasCodeSpace() const { return !ranges_.empty(); }
+    // The code-space ranges, each as the bytes of its lowest and highest
+    // code: what a map written for the same codes declares.
+    std::vector<std::pair<std::string, std::string>> CodeSpaceRanges() const;
 
     // The characters of `code` as UTF-8; empty when the map has none.
     std::string Unicode(uint32_t code) const;

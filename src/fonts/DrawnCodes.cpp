@@ -4,6 +4,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "FontText.h"
 #include "PdfDocument.h"
 #include "UsedCodes.h"
 
@@ -14,10 +15,33 @@ namespace {
 struct TWalk {
     TCodesByScopedName codes;
     TCodeSet inherited;
+    std::map<TScopedName, TWideCodes> wide;  // composite fonts only
 };
 
 void Merge(TCodesByScopedName& into, const TCodesByScopedName& from) {
     for (const auto& [name, codes] : from) into[name] |= codes;
+}
+
+void MergeWide(std::map<TScopedName, TWideCodes>& into, const std::map<TScopedName, TWideCodes>& from) {
+    for (const auto& [name, codes] : from) into[name].insert(codes.begin(), codes.end());
+}
+
+void Merge(TWalk& into, const TWalk& from) {
+    Merge(into.codes, from.codes);
+    MergeWide(into.wide, from.wide);
+}
+
+// Splits shown strings into codes as the encoding does.
+void SplitCodes(const TCMap& encoding, const std::vector<std::string>& strings, TWideCodes& codes) {
+    for (const std::string& shown : strings) {
+        std::string_view rest(shown);
+        while (!rest.empty()) {
+            const TCMap::TCode code = encoding.NextCode(rest);
+            if (code.length == 0) break;
+            codes.emplace(code.value, static_cast<uint8_t>(code.length));
+            rest.remove_prefix(std::min<size_t>(code.length, rest.size()));
+        }
+    }
 }
 
 }  // namespace
@@ -31,9 +55,32 @@ TScopedName ScopedNameOf(const TPdfDocument& doc, const TFontRecord& record) {
 
 struct TDrawnCodes::TImpl {
     explicit TImpl(TPdfDocument& document) : doc(document) {
-        for (const TFontRecord& record : doc.fontList)
-            if (record.isType3 && !record.hidden && record.fontDictPos > 0)
+        for (int32_t i = 0; i < doc.fontList.Count(); ++i) {
+            const TFontRecord& record = doc.fontList[static_cast<size_t>(i)];
+            if (record.hidden) continue;
+            if (record.isType3 && record.fontDictPos > 0)
                 type3Fonts.emplace(ScopedNameOf(doc, record), record.fontDictPos);
+            if (record.subtype == "/Type0") {
+                const TScopedName name = ScopedNameOf(doc, record);
+                compositeNames[name.first].insert(name.second);
+                compositeRecords.emplace(name, i);
+            }
+        }
+    }
+
+    const std::set<std::string>* CompositeNamesIn(TFilePos scope) const {
+        const auto found = compositeNames.find(scope);
+        return found == compositeNames.end() ? nullptr : &found->second;
+    }
+
+    void AddWide(TWalk& walk, TFilePos scope, const std::map<std::string, std::vector<std::string>>& strings) {
+        for (const auto& [name, shown] : strings) {
+            const TScopedName key{scope, name};
+            const auto record = compositeRecords.find(key);
+            if (record == compositeRecords.end()) continue;
+            const TFontText* text = FontTextOf(doc, doc.fontList[static_cast<size_t>(record->second)]);
+            if (text && text->composite) SplitCodes(text->encoding, shown, walk.wide[key]);
+        }
     }
 
     const TResourceParts& Parts(TFilePos scope) {
@@ -62,7 +109,8 @@ struct TDrawnCodes::TImpl {
 
     TWalk Walk(const std::vector<uint8_t>& content, TFilePos scope, int32_t depth) {
         TWalk walk;
-        const TContentScan scan = ScanContent(content.data(), content.size());
+        const TContentScan scan = ScanContent(content.data(), content.size(), CompositeNamesIn(scope));
+        AddWide(walk, scope, scan.strings);
         for (const auto& [name, codes] : scan.codes) {
             if (name.empty()) {
                 walk.inherited |= codes;
@@ -79,14 +127,14 @@ struct TDrawnCodes::TImpl {
             const TFormRecord* form = Named(resources.xobjects, name);
             if (!form || !form->isForm) continue;
             const TWalk& called = FormWalk(*form, scope, depth + 1);
-            Merge(walk.codes, called.codes);
+            Merge(walk, called);
             if (font.empty()) walk.inherited |= called.inherited;
             else if (called.inherited.any()) walk.codes[{scope, font}] |= called.inherited;
         }
         // A pattern cell starts with no font of its caller's.
         for (const std::string& name : scan.patterns)
             if (const TFormRecord* pattern = Named(resources.patterns, name); pattern && pattern->streamPos > 0)
-                Merge(walk.codes, FormWalk(*pattern, scope, depth + 1).codes);
+                Merge(walk, FormWalk(*pattern, scope, depth + 1));
         return walk;
     }
 
@@ -130,6 +178,9 @@ struct TDrawnCodes::TImpl {
 
     TPdfDocument& doc;
     TCodesByScopedName total;
+    std::map<TScopedName, TWideCodes> wideTotal;
+    std::map<TFilePos, std::set<std::string>> compositeNames;  // by scope
+    std::map<TScopedName, int32_t> compositeRecords;  // -> the first record of the name
     std::map<TScopedName, TFilePos> type3Fonts;  // -> the font dictionary's position
     std::unordered_map<TFilePos, TResourceParts> parts;  // by the resources' position
     std::unordered_map<TFilePos, std::optional<TFormRecord>> streams;  // by the dictionary's position
@@ -152,14 +203,21 @@ void TDrawnCodes::AddPage(int32_t pageIndex, const std::vector<uint8_t>* content
         read = doc.PageContent(pageIndex);
         content = &read;
     }
-    Merge(impl_->total, impl_->Walk(*content, scope, 0).codes);
+    {
+        const TWalk walk = impl_->Walk(*content, scope, 0);
+        Merge(impl_->total, walk.codes);
+        MergeWide(impl_->wideTotal, walk.wide);
+    }
     // An appearance without resources looks its names up in the page's.
     const TFormCatalog& catalog = doc.formCatalog;
     if (static_cast<size_t>(pageIndex) < catalog.appearances.size())
         for (const TAnnotAppearance& appearance : catalog.appearances[static_cast<size_t>(pageIndex)])
             if (appearance.formIndex >= 0 && static_cast<size_t>(appearance.formIndex) < catalog.forms.size())
-                Merge(impl_->total,
-                      impl_->FormWalk(catalog.forms[static_cast<size_t>(appearance.formIndex)], scope, 1).codes);
+            {
+                const TWalk& walk = impl_->FormWalk(catalog.forms[static_cast<size_t>(appearance.formIndex)], scope, 1);
+                Merge(impl_->total, walk.codes);
+                MergeWide(impl_->wideTotal, walk.wide);
+            }
     doc.SetPos(savedPos);
 }
 
@@ -168,4 +226,9 @@ const TCodesByScopedName& TDrawnCodes::Codes() const { return impl_->total; }
 TCodeSet TDrawnCodes::Of(const TFontRecord& record) const {
     const auto found = impl_->total.find(ScopedNameOf(impl_->doc, record));
     return found == impl_->total.end() ? TCodeSet{} : found->second;
+}
+
+TWideCodes TDrawnCodes::WideOf(const TFontRecord& record) const {
+    const auto found = impl_->wideTotal.find(ScopedNameOf(impl_->doc, record));
+    return found == impl_->wideTotal.end() ? TWideCodes{} : found->second;
 }

@@ -50,13 +50,13 @@ std::string HexCode(uint32_t value, int digits) {
     return text;
 }
 
+}  // namespace
+
 std::string Utf16Hex(char32_t ch) {
     if (ch < 0x10000) return HexCode(ch, 4);
     const char32_t v = ch - 0x10000;
     return HexCode(0xD800 + (v >> 10), 4) + HexCode(0xDC00 + (v & 0x3FF), 4);
 }
-
-}  // namespace
 
 TEmbedPermission PermissionOf(uint16_t fsType) {
     if (fsType & 0x0200) return TEmbedPermission::BitmapOnly;
@@ -84,7 +84,7 @@ std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int
 
 std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
                                              const std::set<char32_t>& characters, bool wholeFont,
-                                             const std::set<uint32_t>& glyphs) {
+                                             const std::set<uint32_t>& glyphs, bool keepGlyphIds) {
     std::unique_ptr<hb_blob_t, THbBlobDeleter> blob(hb_blob_create_from_file_or_fail(path.c_str()));
     if (!blob) return std::nullopt;
     if (wholeFont) {
@@ -106,7 +106,9 @@ std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t fa
     hb_set_t* dropped = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
     for (const char* tag : {"GSUB", "GPOS", "GDEF", "kern", "hdmx", "VDMX", "LTSH", "DSIG", "gasp", "morx", "feat"})
         hb_set_add(dropped, hb_tag_from_string(tag, 4));
-    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_GLYPH_NAMES);
+    unsigned flags = HB_SUBSET_FLAGS_NO_HINTING | HB_SUBSET_FLAGS_GLYPH_NAMES;
+    if (keepGlyphIds) flags |= HB_SUBSET_FLAGS_RETAIN_GIDS;
+    hb_subset_input_set_flags(input.get(), flags);
     std::unique_ptr<hb_face_t, THbFaceDeleter> subset(hb_subset_or_fail(face.get(), input.get()));
     if (!subset) return std::nullopt;
     std::unique_ptr<hb_blob_t, THbBlobDeleter> result(hb_face_reference_blob(subset.get()));

@@ -42,11 +42,13 @@ std::optional<TFontProgramInfo> ReadFontProgramInfo(const std::string& path, int
 // The font reduced to the glyphs of these characters and glyph indexes
 // (and .notdef, and the components of composite glyphs), with its Unicode
 // character map and glyph names, without hinting and layout tables. With
-// wholeFont the file comes back as it is. Nothing when HarfBuzz cannot
-// subset it.
+// wholeFont the file comes back as it is. With keepGlyphIds every glyph
+// kept has its index of the whole font (the others are left empty), as a
+// composite font that selects glyphs by index needs. Nothing when HarfBuzz
+// cannot subset it.
 std::optional<std::string> SubsetFontProgram(const std::string& path, int32_t faceIndex,
                                              const std::set<char32_t>& characters, bool wholeFont,
-                                             const std::set<uint32_t>& glyphs = {});
+                                             const std::set<uint32_t>& glyphs = {}, bool keepGlyphIds = false);
 
 // The CFF table of an OpenType font program: what /FontFile3 holds.
 // Nothing when the program has none.
@@ -60,6 +62,10 @@ std::optional<std::vector<std::string>> GlyphNamesOfProgram(const std::string& p
 // Six capital letters derived from the font's name and character set, so
 // the same subset always gets the same tag and different ones differ.
 std::string SubsetTag(const std::string& postScriptName, const std::set<char32_t>& characters);
+
+// A character as /ToUnicode writes it: four hexadecimal digits of UTF-16,
+// eight for a surrogate pair.
+std::string Utf16Hex(char32_t ch);
 
 // A /ToUnicode CMap for the codes with characters (0 or empty: none).
 std::string ToUnicodeCMap(const std::vector<std::pair<uint8_t, char32_t>>& codeCharacters);

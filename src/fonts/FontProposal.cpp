@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "AddedFonts.h"
@@ -148,6 +149,66 @@ std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFon
     if (proposal && proposal->good) return proposal;
     if (auto cff = ProposeOfFormat(config, baseFont, style, "CFF"); cff && cff->good) return cff;
     return proposal;
+}
+
+namespace {
+
+// Whether a face of this family draws serifs: Mincho, Song and Myeongjo
+// faces say so in their names (fontconfig's configuration does not class
+// them under "serif" for every language).
+bool SerifFamily(FcPattern* font) {
+    FcChar8* value = nullptr;
+    for (int n = 0; FcPatternGetString(font, FC_FAMILY, n, &value) == FcResultMatch; ++n) {
+        if (!value) continue;
+        std::string name = reinterpret_cast<const char*>(value);
+        for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (const char* part : {"mincho", "ming", "song", "batang", "myeongjo", "serif"})
+            if (name.find(part) != std::string::npos && name.find("sans") == std::string::npos) return true;
+    }
+    return false;
+}
+
+bool CoversLanguage(FcPattern* font, const std::string& language) {
+    FcLangSet* covered = nullptr;
+    FcChar8* format = nullptr;
+    return FcPatternGetLangSet(font, FC_LANG, 0, &covered) == FcResultMatch &&
+           FcLangSetHasLang(covered, reinterpret_cast<const FcChar8*>(language.c_str())) != FcLangDifferentLang &&
+           FcPatternGetString(font, FC_FONTFORMAT, 0, &format) == FcResultMatch && format &&
+           std::string(reinterpret_cast<const char*>(format)) == "TrueType";
+}
+
+}  // namespace
+
+std::optional<TInstalledFace> ProposeFaceForLanguage(const std::string& language, bool serif, const TFontStyle& style) {
+    FcConfig* config = FcConfigGetCurrent();
+    if (!config || language.empty()) return std::nullopt;
+    // TrueType outlines: a CID-keyed CFF program numbers its glyphs in its
+    // own way, which the written font's map cannot follow.
+    FcPattern* pattern = FormatRequest(serif ? "serif" : "sans-serif", style, "TrueType");
+    if (!pattern) return std::nullopt;
+    FcLangSet* wanted = FcLangSetCreate();
+    FcLangSetAdd(wanted, reinterpret_cast<const FcChar8*>(language.c_str()));
+    FcPatternAddLangSet(pattern, FC_LANG, wanted);
+    FcLangSetDestroy(wanted);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* sorted = FcFontSort(config, pattern, FcFalse, nullptr, &result);
+    std::optional<TInstalledFace> face, other;
+    // fontconfig always answers: only faces that cover the language count,
+    // the first of the wanted kind before the first of any.
+    for (int i = 0; sorted && i < sorted->nfont && !face; ++i) {
+        FcPattern* font = FcFontRenderPrepare(config, pattern, sorted->fonts[i]);
+        if (!font) continue;
+        if (CoversLanguage(font, language)) {
+            if (SerifFamily(font) == serif) face = FaceOf(font, style);
+            else if (!other) other = FaceOf(font, style);
+        }
+        FcPatternDestroy(font);
+    }
+    if (sorted) FcFontSetDestroy(sorted);
+    FcPatternDestroy(pattern);
+    return face ? face : other;
 }
 
 std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const TFontStyle& style) {

@@ -34,6 +34,10 @@ std::string RequestedFamily(const std::string& baseFont);
 // font; nothing when there is no TrueType font at all.
 std::optional<TFontProposal> ProposeFont(const std::string& baseFont, const TFontStyle& style);
 
+// An installed TrueType face for text of a language ("ja", "zh-cn",
+// "zh-tw", "ko"), serif (Mincho, Song, Myeongjo) or not; nothing when no
+// installed face covers the language.
+std::optional<TInstalledFace> ProposeFaceForLanguage(const std::string& language, bool serif, const TFontStyle& style);
 // The TrueType face of exactly this family and style, as a rule names it;
 // nothing when that family is not installed.
 std::optional<TInstalledFace> FindInstalledFace(const std::string& family, const TFontStyle& style);

@@ -377,6 +377,7 @@ void ReadComposite(TPdfDocument& doc, const TFontRecord& font, TFontText& text) 
         ReadCidCharacters(StreamText(doc, font.fontFileObj), cidToGid, text);
     // An identity ordering has no table; the others are what non-embedded
     // CJK fonts name their glyphs by.
+    text.ordering = ordering;
     if (!text.toUnicode.HasUnicode() && text.cidText.empty() && !text.unicodeCodes && ordering != "Identity")
         text.collectionText = CollectionTable(ordering);
 }

@@ -36,6 +36,9 @@ struct TFontText {
     // CID to character for the font's character collection (Adobe-Japan1
     // and the like), where nothing above says; 0 where the table has none.
     std::vector<char32_t> collectionText;
+    // The descendant's /CIDSystemInfo /Ordering ("Japan1", "Identity"),
+    // empty when it names none.
+    std::string ordering;
     struct TWidthRange {
         uint32_t first = 0;
         uint32_t last = 0;

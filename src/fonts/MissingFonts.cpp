@@ -1,9 +1,12 @@
 #include "MissingFonts.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "AddedFonts.h"
+#include "CidGlyphs.h"
+#include "FontText.h"
 #include "PdfText.h"
 
 namespace {
@@ -46,6 +49,46 @@ void Describe(TPdfDocument& doc, TDocumentFont& font) {
     font.symbolic = font.old.symbolic;
     font.style = OldFontStyle(WithoutSubsetTag(font.old.baseFont), facts.flags);
     font.fontClass = OldFontClass(font.old.baseFont, facts.flags);
+    if (font.composite)
+        if (const TFontText* text = FontTextOf(doc, doc.fontList[static_cast<size_t>(font.records.front())]))
+            font.ordering = text->ordering;
+}
+
+// fontconfig's language of a character collection; empty for the others.
+std::string CollectionLanguage(const std::string& ordering) {
+    if (ordering == "Japan1") return "ja";
+    if (ordering == "GB1") return "zh-cn";
+    if (ordering == "CNS1") return "zh-tw";
+    if (ordering == "Korea1") return "ko";
+    return {};
+}
+
+// Mincho, Song and Myeongjo faces have serifs; the names say so.
+bool SerifCjkName(const std::string& baseFont) {
+    std::string name;
+    for (char ch : baseFont) name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (const char* part : {"mincho", "ryumin", "song", "ming", "batang", "myeongjo", "kai", "serif"})
+        if (name.find(part) != std::string::npos) return true;
+    return false;
+}
+
+TFontChoice ChooseCompositeStandIn(const TDocumentFont& font, bool allowSubstitutes) {
+    TFontChoice choice;
+    choice.kind = TChoiceKind::NoGoodMatch;
+    if (const std::string language = CollectionLanguage(font.ordering); !language.empty()) {
+        choice.face = ProposeFaceForLanguage(language, SerifCjkName(font.baseFont), font.style);
+        if (choice.face) choice.kind = TChoiceKind::Proposal;
+        return choice;
+    }
+    const auto proposal = ProposeFont(font.baseFont, font.style);
+    if (proposal) choice.face = proposal->face;
+    if (proposal && proposal->good) {
+        choice.kind = TChoiceKind::Proposal;
+        choice.metricCompatible = true;
+    } else if (proposal && allowSubstitutes) {
+        choice.kind = TChoiceKind::Substitute;
+    }
+    return choice;
 }
 
 bool SameFace(const TInstalledFace& a, const TInstalledFace& b) {
@@ -88,7 +131,13 @@ std::vector<TDocumentFont> DocumentFonts(TPdfDocument& doc) {
     }
     // A page drawing a form may give codes to fonts of pages listed before it.
     for (TDocumentFont& font : fonts) {
-        for (int32_t index : font.records) font.codes |= drawn.Of(doc.fontList[static_cast<size_t>(index)]);
+        for (int32_t index : font.records) {
+            font.codes |= drawn.Of(doc.fontList[static_cast<size_t>(index)]);
+            if (font.composite) {
+                const TWideCodes wide = drawn.WideOf(doc.fontList[static_cast<size_t>(index)]);
+                font.wideCodes.insert(wide.begin(), wide.end());
+            }
+        }
         if (font.formDefault) font.codes |= CharacterCodes(font.old);
     }
     return fonts;
@@ -105,9 +154,8 @@ TCodeSet CharacterCodes(const TOldFont& old) {
 TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules,
                               bool allowSubstitutes) {
     TFontChoice choice;
-    // Type 3 glyphs are drawings of the file's own; two-byte codes cannot
-    // be carried over into a simple font.
-    if (font.type3 || font.composite) return choice;
+    // Type 3 glyphs are drawings of the file's own.
+    if (font.type3) return choice;
     if (const TReplacementRule* rule = FindRule(rules, font.baseFont, font.style)) {
         choice.rule = FormatRule(*rule);
         choice.face = FindInstalledFace(rule->family, rule->newStyle.value_or(font.style));
@@ -117,6 +165,7 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
         return choice;
     }
     if (font.embedded) return choice;
+    if (font.composite) return ChooseCompositeStandIn(font, allowSubstitutes);
     // A base-35 font's URW clone has its glyphs, symbols included.
     if (const TReplacementRule* clone = FindRule(StandardCloneRules(), font.baseFont, font.style)) {
         if (auto face = FindInstalledFace(clone->family, clone->newStyle.value_or(font.style))) {
@@ -146,6 +195,17 @@ TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TRepl
 std::optional<TChoiceCheck> CheckChoice(TPdfDocument& doc, const TDocumentFont& font, const TInstalledFace& face) {
     const TFilePos savedPos = doc.GetPos();
     TFontRecord& record = doc.fontList[static_cast<size_t>(font.records.front())];
+    if (font.composite) {
+        const TFontText* text = FontTextOf(doc, record);
+        doc.SetPos(savedPos);
+        if (!text || !text->composite) return std::nullopt;
+        const auto glyphs = MapCompositeGlyphs(*text, font.wideCodes, face.path, face.faceIndex, true);
+        if (!glyphs) return std::nullopt;
+        TChoiceCheck check;
+        check.missing = glyphs->missing;
+        check.unknownCharacters = glyphs->unknownCharacters;
+        return check;
+    }
     const TOldFont old = ReadOldFont(doc, record);
     const TSimpleCodeCharacters characters = SimpleCodeCharacters(doc, record, old);
     doc.SetPos(savedPos);

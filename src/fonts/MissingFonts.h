@@ -31,6 +31,10 @@ struct TDocumentFont {
     TFontClass fontClass = TFontClass::Unknown;
     TOldFont old;                    // its encoding and widths
     TCodeSet codes;                  // what the pages show with it (every named code for a form default)
+    // Composite fonts: the codes the pages show, and the character
+    // collection of the descendant (/CIDSystemInfo /Ordering: "Japan1").
+    TWideCodes wideCodes;
+    std::string ordering;
 };
 
 // Every font of the document's pages, in order of first use. Moves the
@@ -43,7 +47,7 @@ enum class TChoiceKind {
     Substitute,   // no face is metric-compatible: the closest face of the font's class
     NoGoodMatch,  // nothing but a generic fallback (when substitutes are not wanted), or a symbol font
     MissingFace,  // a rule names a family that is not installed
-    LeftAlone,    // embedded and named by no rule, Type 3, or composite
+    LeftAlone,    // embedded and named by no rule, or Type 3
 };
 
 struct TFontChoice {
@@ -63,7 +67,11 @@ struct TFontChoice {
 // The first rule naming the font decides; a non-embedded font without one
 // gets fontconfig's proposal, and where that is no metric-compatible face,
 // the closest face of its class when substitutes are allowed (a symbol
-// font never: a text face would change every character).
+// font never: a text face would change every character). A composite font
+// of a Chinese, Japanese or Korean collection gets a face for that
+// language; one of another collection fontconfig's proposal, or as its
+// substitute the generic face fontconfig falls back on (it keeps its
+// widths, so no text moves).
 TFontChoice ChooseReplacement(const TDocumentFont& font, const std::vector<TReplacementRule>& rules,
                               bool allowSubstitutes = true);
 

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "CidGlyphs.h"
 #include "CodeCharacters.h"
 #include "FontProgram.h"
 #include "ReplacementGlyphs.h"
@@ -55,6 +56,7 @@ private:
 struct TRecordRefusal {
     TRefusedReplacement refusal;
     TCodeSet unknown;
+    TWideCodes wideUnknown;  // a composite font's
 };
 
 // What the check needs, read once per page, form and font dictionary.
@@ -70,6 +72,7 @@ private:
     TCodeSet CodesOf(const TFontRecord& font);
     const TSimpleCodeCharacters& CharactersOf(int32_t record);
     std::optional<TRecordRefusal> CheckPageFont(int32_t oldRecord, int32_t newRecord, TRecordRefusal result);
+    std::optional<TRecordRefusal> CheckComposite(int32_t oldRecord, TRecordRefusal result);
 
     TPdfDocument& doc_;
     TDrawnCodes drawn_;
@@ -124,6 +127,9 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     TRefusedReplacement& refusal = result.refusal;
     refusal.records.push_back(oldRecord);
     refusal.pages.push_back(old.pageIndex + 1);
+    // An installed face is written as a composite font of its own, which
+    // keeps the old codes.
+    if (IsComposite(old) && chosen.hidden) return CheckComposite(oldRecord, std::move(result));
     if (IsComposite(old) != IsComposite(chosen)) {
         refusal.reason = TRefusalReason::CodeWidths;
         refusal.oldComposite = IsComposite(old);
@@ -151,6 +157,21 @@ std::optional<TRecordRefusal> TChecker::Check(int32_t oldRecord, int32_t newReco
     return result;
 }
 
+// A composite font's codes whose characters nothing names cannot be drawn
+// by another face.
+std::optional<TRecordRefusal> TChecker::CheckComposite(int32_t oldRecord, TRecordRefusal result) {
+    TFontRecord& old = doc_.fontList[static_cast<size_t>(oldRecord)];
+    if (old.pageIndex < 0 || old.pageIndex >= doc_.pageList.Count()) return std::nullopt;
+    if (pagesAdded_.insert(old.pageIndex).second) drawn_.AddPage(old.pageIndex);
+    const TFontText* text = FontTextOf(doc_, old);
+    for (const auto& [code, length] : drawn_.WideOf(old))
+        if (!text || CompositeCodeText(*text, code).empty()) result.wideUnknown.emplace(code, length);
+    if (result.wideUnknown.empty()) return std::nullopt;
+    result.refusal.reason = TRefusalReason::UnknownCharacters;
+    result.refusal.unknownCharacters = static_cast<int32_t>(result.wideUnknown.size());
+    return result;
+}
+
 // The names the user knows the two fonts by; read only for a refusal, as
 // an added font's name takes opening its file.
 void NameFonts(const TFontRecord& old, const TFontRecord& chosen, TRefusedReplacement& refusal) {
@@ -173,12 +194,14 @@ public:
             NameFonts(old, doc.fontList[static_cast<size_t>(chosen)], one.refusal);
             groups_.push_back(std::move(one.refusal));
             unknown_.push_back(one.unknown);
+            wideUnknown_.push_back(std::move(one.wideUnknown));
             return;
         }
         TRefusedReplacement& group = groups_[found->second];
         group.records.push_back(record);
         group.pages.push_back(one.refusal.pages.front());
         unknown_[found->second] |= one.unknown;
+        wideUnknown_[found->second].insert(one.wideUnknown.begin(), one.wideUnknown.end());
     }
     std::vector<TRefusedReplacement> Take() {
         for (size_t k = 0; k < groups_.size(); ++k) {
@@ -186,7 +209,7 @@ public:
             std::sort(pages.begin(), pages.end());
             pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
             if (groups_[k].reason == TRefusalReason::UnknownCharacters)
-                groups_[k].unknownCharacters = static_cast<int32_t>(unknown_[k].count());
+                groups_[k].unknownCharacters = static_cast<int32_t>(unknown_[k].count() + wideUnknown_[k].size());
             else if (groups_[k].reason == TRefusalReason::OtherCharacters)
                 groups_[k].otherCharacters = static_cast<int32_t>(unknown_[k].count());
         }
@@ -197,6 +220,7 @@ private:
     std::map<std::tuple<int64_t, std::string, TRefusalReason>, size_t> index_;
     std::vector<TRefusedReplacement> groups_;
     std::vector<TCodeSet> unknown_;
+    std::vector<TWideCodes> wideUnknown_;
 };
 
 }  // namespace

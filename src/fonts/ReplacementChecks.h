@@ -1,6 +1,7 @@
 // Replacements that would lose text, found before anything is written: a
-// font whose codes are single bytes replaced by one that reads wider codes
-// (or the reverse), a font replaced by an added font on a page that shows
+// font whose codes are single bytes replaced by another font of the page
+// that reads wider codes (or the reverse; an added font is written as a
+// font of the old one's kind), a font replaced by an added font on a page that shows
 // codes whose characters nothing in the file names, so that the new font
 // cannot be told what to draw for them, and a font replaced by another
 // font of the page that draws other characters, or none, for the codes
@@ -17,7 +18,7 @@
 
 enum class TRefusalReason : uint8_t {
     UnknownCharacters,  // codes whose characters are not known
-    CodeWidths,         // one of the fonts is composite, the other simple
+    CodeWidths,         // one of two fonts of the page is composite, the other simple
     OtherCharacters,    // a font of the page draws other characters, or none, for codes the old one shows
 };
 

@@ -258,19 +258,6 @@ TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font) {
 
 namespace {
 
-// The one character whose glyph draws `text`: the character itself, or
-// the ligature that /ToUnicode spells out letter by letter. 0 for none.
-char32_t DrawnCharacter(const std::u32string& text) {
-    if (text.size() == 1) return text[0];
-    static const std::pair<std::u32string_view, char32_t> kLigatures[] = {
-        {U"ff", 0xFB00}, {U"fi", 0xFB01}, {U"fl", 0xFB02}, {U"ffi", 0xFB03},
-        {U"ffl", 0xFB04}, {U"\u017Ft", 0xFB05}, {U"st", 0xFB06},
-    };
-    for (const auto& [letters, ligature] : kLigatures)
-        if (text == letters) return ligature;
-    return 0;
-}
-
 // The name under which a viewer finds the new font's glyph of `ch`: its
 // own name where the glyph list reads that as the character, else
 // uniXXXX (uXXXXX beyond the first plane).
@@ -311,6 +298,17 @@ double NaturalWidth(FT_Face face, FT_UInt glyph) {
 }
 
 }  // namespace
+
+char32_t DrawnCharacter(const std::u32string& text) {
+    if (text.size() == 1) return text[0];
+    static const std::pair<std::u32string_view, char32_t> kLigatures[] = {
+        {U"ff", 0xFB00}, {U"fi", 0xFB01}, {U"fl", 0xFB02}, {U"ffi", 0xFB03},
+        {U"ffl", 0xFB04}, {U"\u017Ft", 0xFB05}, {U"st", 0xFB06},
+    };
+    for (const auto& [letters, ligature] : kLigatures)
+        if (text == letters) return ligature;
+    return 0;
+}
 
 std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, const TSimpleCodeCharacters& characters,
                                                        const TCodeSet& used, const std::string& newFontPath,

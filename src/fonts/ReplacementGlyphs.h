@@ -39,7 +39,7 @@ struct TOldFont {
 TOldFont ReadOldFont(TPdfDocument& doc, const TFontRecord& font);
 
 struct TMissingCharacter {
-    uint8_t code = 0;
+    uint32_t code = 0;  // a composite font's codes are wider than a byte
     char32_t character = 0;  // 0: the old font's glyph name stands for no known character
     std::string glyphName;   // empty: the old encoding leaves the code unassigned
 };
@@ -77,6 +77,10 @@ struct TReplacementGlyphs {
 std::optional<TReplacementGlyphs> MapReplacementGlyphs(const TOldFont& old, const TSimpleCodeCharacters& characters,
                                                        const TCodeSet& used, const std::string& newFontPath,
                                                        int32_t newFaceIndex, bool keepWidths);
+
+// The one character whose glyph draws `text`: the character itself, or
+// the ligature that /ToUnicode spells out letter by letter. 0 for none.
+char32_t DrawnCharacter(const std::u32string& text);
 
 // "ä ö ü" etc.: the missing characters as UTF-8 text for messages, each
 // unknown one as its glyph name or code.

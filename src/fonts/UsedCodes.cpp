@@ -20,7 +20,8 @@ bool IsDelimiter(uint8_t ch) {
 // so it builds no string per operand.
 class TCodeScanner {
 public:
-    TCodeScanner(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    TCodeScanner(const uint8_t* data, size_t size, const std::set<std::string>* keepStrings)
+        : data_(data), size_(size), keepStrings_(keepStrings) {}
 
     TContentScan Run() {
         while (pos_ < size_) {
@@ -71,9 +72,13 @@ private:
         if (word == "Tf") {
             font_ = lastName_;
             fontCodes_ = nullptr;
+            keep_ = keepStrings_ && keepStrings_->count(font_) != 0;
         } else if (word == "Tj" || word == "TJ" || word == "'" || word == "\"") {
             if (!fontCodes_) fontCodes_ = &codes_[font_];
             *fontCodes_ |= pending_;
+            if (keep_) {
+                for (std::string& shown : pendingStrings_) result_.strings[font_].push_back(std::move(shown));
+            }
         } else if (word == "Do" && nameIsLast_) {
             Remember(result_.xobjects, {lastName_, font_});
         } else if ((word == "scn" || word == "SCN") && nameIsLast_) {
@@ -82,6 +87,7 @@ private:
             SkipInlineImage();
         }
         pending_.reset();
+        pendingStrings_.clear();
     }
 
     // A page draws its one form or pattern again and again: listed once.
@@ -90,9 +96,16 @@ private:
         if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(std::move(value));
     }
 
+    // Notes a byte of the string being read.
+    void Byte(uint8_t value) {
+        pending_.set(value);
+        if (keep_) pendingStrings_.back().push_back(static_cast<char>(value));
+    }
+
     void LiteralString() {
         int32_t depth = 0;
         ++pos_;
+        if (keep_) pendingStrings_.emplace_back();
         while (pos_ < size_) {
             const uint8_t ch = data_[pos_++];
             if (ch == '(') {
@@ -103,11 +116,11 @@ private:
                 if (pos_ >= size_) break;
                 const uint8_t next = data_[pos_++];
                 switch (next) {
-                    case 'n': pending_.set('\n'); continue;
-                    case 'r': pending_.set('\r'); continue;
-                    case 't': pending_.set('\t'); continue;
-                    case 'b': pending_.set('\b'); continue;
-                    case 'f': pending_.set('\f'); continue;
+                    case 'n': Byte('\n'); continue;
+                    case 'r': Byte('\r'); continue;
+                    case 't': Byte('\t'); continue;
+                    case 'b': Byte('\b'); continue;
+                    case 'f': Byte('\f'); continue;
                     case 10: continue;
                     case 13:
                         if (pos_ < size_ && data_[pos_] == 10) ++pos_;
@@ -118,13 +131,13 @@ private:
                     int32_t value = next - '0';
                     for (int k = 0; k < 2 && pos_ < size_ && data_[pos_] >= '0' && data_[pos_] <= '7'; ++k)
                         value = value * 8 + (data_[pos_++] - '0');
-                    pending_.set(static_cast<size_t>(value & 0xFF));
+                    Byte(static_cast<uint8_t>(value & 0xFF));
                 } else {
-                    pending_.set(next);
+                    Byte(next);
                 }
                 continue;
             }
-            pending_.set(ch);
+            Byte(ch);
         }
     }
 
@@ -132,7 +145,8 @@ private:
         const size_t start = ++pos_;
         while (pos_ < size_ && data_[pos_] != '>') ++pos_;
         const std::string_view digits(reinterpret_cast<const char*>(data_) + start, pos_ - start);
-        for (const char byte : HexBytes(digits)) pending_.set(static_cast<uint8_t>(byte));
+        if (keep_) pendingStrings_.emplace_back();
+        for (const char byte : HexBytes(digits)) Byte(static_cast<uint8_t>(byte));
         ++pos_;
     }
 
@@ -158,12 +172,17 @@ private:
     bool nameIsLast_ = false;  // the last operand was the name in lastName_
     TCodeSet* fontCodes_ = nullptr;  // codes_'s entry for font_, once a string is shown with it
     TCodeSet pending_;
+    const std::set<std::string>* keepStrings_;
+    bool keep_ = false;  // the selected font's strings are kept whole
+    std::vector<std::string> pendingStrings_;
     TCodesByFont codes_;
     TContentScan result_;
 };
 
 }  // namespace
 
-TContentScan ScanContent(const uint8_t* data, size_t size) { return TCodeScanner(data, size).Run(); }
+TContentScan ScanContent(const uint8_t* data, size_t size, const std::set<std::string>* keepStrings) {
+    return TCodeScanner(data, size, keepStrings).Run();
+}
 
 TCodesByFont CodesByFont(const uint8_t* data, size_t size) { return ScanContent(data, size).codes; }

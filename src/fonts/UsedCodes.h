@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,12 +28,17 @@ struct TContentScan {
     // ("" none), and the patterns filled with ("/P1 scn"); each once.
     std::vector<std::pair<std::string, std::string>> xobjects;
     std::vector<std::string> patterns;
+    // The shown strings' bytes by font name, for the fonts the caller
+    // named: a composite font's codes are one to four bytes long, which
+    // only its encoding can tell apart.
+    std::map<std::string, std::vector<std::string>> strings;
 };
 
 // Scans a decoded content for the strings of Tj, TJ, ' and " and files
 // their bytes under the font selected by the last Tf. Inline image data is
 // stepped over; a damaged content is read as far as it makes sense.
-TContentScan ScanContent(const uint8_t* data, size_t size);
+// The strings shown with a font in `keepStrings` are kept whole as well.
+TContentScan ScanContent(const uint8_t* data, size_t size, const std::set<std::string>* keepStrings = nullptr);
 TCodesByFont CodesByFont(const uint8_t* data, size_t size);
 
 class TPdfDocument;
@@ -43,6 +49,8 @@ struct TFontRecord;
 // their resources name the same font the same way.
 using TScopedName = std::pair<TFilePos, std::string>;
 using TCodesByScopedName = std::map<TScopedName, TCodeSet>;
+// A composite font's codes: code -> its length in bytes.
+using TWideCodes = std::map<uint32_t, uint8_t>;
 
 // Where a font record's name is looked up: the resources of the form or
 // appearance that lists it, else those of its page.
@@ -70,6 +78,10 @@ public:
     const TCodesByScopedName& Codes() const;
     // The codes drawn with the font of `record` on the pages added so far.
     TCodeSet Of(const TFontRecord& record) const;
+    // The same for a composite font: each code (split by its encoding)
+    // with its length in bytes. Text a form shows before it selects a font
+    // is not split, as the form does not say with which encoding.
+    TWideCodes WideOf(const TFontRecord& record) const;
 
 private:
     struct TImpl;

@@ -40,7 +40,7 @@ void SetCellText(QTableWidgetItem* item, const QString& text) {
 // Only fonts that are not embedded are listed; embedded ones stay unless a
 // rule names them, and then they are listed too.
 bool Listed(const TDocumentFont& font, const TFontChoice& choice) {
-    if (font.type3 || font.composite) return false;
+    if (font.type3) return false;
     return !font.embedded || choice.kind == TChoiceKind::Rule || choice.kind == TChoiceKind::MissingFace;
 }
 

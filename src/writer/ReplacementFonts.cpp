@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "AddedFonts.h"
+#include "FontObjects_p.h"
 #include "MissingFonts.h"
 #include "Charsets.h"
 #include "InfoObject.h"
@@ -29,6 +30,8 @@ std::string Compressed(const std::string& data) {
     packed.resize(size);
     return packed;
 }
+
+}  // namespace
 
 // A Flate stream object; `extra` holds further dictionary entries.
 std::string StreamObject(int32_t num, const std::string& data, const std::string& extra) {
@@ -58,6 +61,8 @@ std::string NameToken(const std::string& name) {
     return token;
 }
 
+namespace {
+
 TEmbedState EmbedStateOf(const TFontRecord& added, const std::optional<TFontProgramInfo>& info) {
     if (!added.embed) return TEmbedState::NotWanted;
     if (!info) return TEmbedState::Unreadable;
@@ -65,6 +70,8 @@ TEmbedState EmbedStateOf(const TFontRecord& added, const std::optional<TFontProg
     if (info->permission == TEmbedPermission::BitmapOnly) return TEmbedState::BitmapOnly;
     return TEmbedState::Embedded;
 }
+
+}  // namespace
 
 // The name an added font goes by in the file: its PostScript name, or the
 // family name it was added under when the file cannot be read.
@@ -83,6 +90,8 @@ void TellNotEmbedded(TDocumentUi& ui, const std::string& fontName, TEmbedState s
         case TEmbedState::NotWanted: break;
     }
 }
+
+namespace {
 
 // What the replacement needs of the old font: read once, used for the
 // glyphs and for the check of the written widths.
@@ -185,8 +194,16 @@ std::vector<TCodeSet> TPairCodes::Completed(TPdfDocument& doc) {
     for (int32_t pageIndex : pending_) drawn_.AddPage(pageIndex);
     pending_.clear();
     std::vector<TCodeSet> codes(records_.size());
+    wide_.assign(records_.size(), {});
     for (size_t k = 0; k < records_.size(); ++k) {
-        for (int32_t record : records_[k]) codes[k] |= drawn_.Of(doc.fontList[static_cast<size_t>(record)]);
+        for (int32_t record : records_[k]) {
+            const TFontRecord& font = doc.fontList[static_cast<size_t>(record)];
+            codes[k] |= drawn_.Of(font);
+            if (IsCompositeFont(font)) {
+                const TWideCodes wide = drawn_.WideOf(font);
+                wide_[k].insert(wide.begin(), wide.end());
+            }
+        }
         if (formDefaults_[k] >= 0)
             codes[k] |= CharacterCodes(ReadOldFont(doc, doc.fontList[static_cast<size_t>(formDefaults_[k])]));
     }
@@ -199,8 +216,38 @@ std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacemen
 
 namespace {
 
-TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, const TCodeSet& codes) {
+// A composite old font's replacement: the characters the face lacks among
+// the codes shown.
+void DescribeComposite(TPdfDocument& doc, const TReplacementPair& pair, const TWideCodes& codes,
+                       TReplacementReport& report) {
     const TFontRecord& added = doc.fontList[static_cast<size_t>(pair.addedIndex)];
+    TFontRecord& old = doc.fontList[static_cast<size_t>(pair.oldRecords.front())];
+    report.oldFont = old.baseFont.size() > 1 ? old.baseFont.substr(1) : std::string();
+    const TFontText* text = FontTextOf(doc, old);
+    if (!text || !text->composite) return;
+    report.keptWidths = added.keepWidths != 0;
+    if (const auto glyphs = MapCompositeGlyphs(*text, codes, added.fontFile, added.fontFaceIndex, true)) {
+        report.missing = glyphs->missing;
+        report.unknownCharacters = glyphs->unknownCharacters;
+    } else {
+        report.unknownCharacters = CountUnknownComposite(*text, codes);
+    }
+}
+
+TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, const TCodeSet& codes,
+                            const TWideCodes& wide) {
+    const TFontRecord& added = doc.fontList[static_cast<size_t>(pair.addedIndex)];
+    if (IsCompositeFont(doc.fontList[static_cast<size_t>(pair.oldRecords.front())])) {
+        const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
+        TReplacementReport report;
+        report.resName = pair.resName.empty() ? doc.fontList[static_cast<size_t>(pair.oldRecords.front())].resName
+                                              : pair.resName;
+        report.addedFont = AddedFontName(added, info);
+        report.pages = PagesOf(doc, pair);
+        report.embed = EmbedStateOf(added, info);
+        DescribeComposite(doc, pair, wide, report);
+        return report;
+    }
     const TOldFontCodes oldFont = ReadOldFontCodes(doc, pair.oldRecords.front());
     const TReplacementGlyphs glyphs = GlyphsFor(oldFont, codes, added);
     const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
@@ -223,9 +270,10 @@ TReplacementReport Describe(TPdfDocument& doc, const TReplacementPair& pair, con
 std::vector<TReplacementReport> DescribeReplacements(TPdfDocument& doc) {
     const TFilePos savedPos = doc.GetPos();
     const std::vector<TReplacementPair> pairs = ReplacementPairs(doc);
-    const std::vector<TCodeSet> codes = PairCodes(doc, pairs);
+    TPairCodes pairCodes(doc, pairs);
+    const std::vector<TCodeSet> codes = pairCodes.Completed(doc);
     std::vector<TReplacementReport> reports;
-    for (size_t k = 0; k < pairs.size(); ++k) reports.push_back(Describe(doc, pairs[k], codes[k]));
+    for (size_t k = 0; k < pairs.size(); ++k) reports.push_back(Describe(doc, pairs[k], codes[k], pairCodes.Wide()[k]));
     doc.SetPos(savedPos);
     return reports;
 }
@@ -237,13 +285,15 @@ TReplacementReport DescribeReplacement(TPdfDocument& doc, int32_t oldRecord, int
     pair.resName = doc.fontList[static_cast<size_t>(addedIndex)].resName;
     pair.oldRecords.push_back(oldRecord);
     TCodeSet codes;
+    TWideCodes wide;
     const TFontRecord& font = doc.fontList[static_cast<size_t>(oldRecord)];
     if (font.pageIndex >= 0 && font.pageIndex < doc.pageList.Count()) {
         TDrawnCodes drawn(doc);
         drawn.AddPage(font.pageIndex);
         codes = drawn.Of(font);
+        wide = drawn.WideOf(font);
     }
-    TReplacementReport report = Describe(doc, pair, codes);
+    TReplacementReport report = Describe(doc, pair, codes, wide);
     doc.SetPos(savedPos);
     return report;
 }
@@ -255,9 +305,18 @@ std::string TReplacementFontWriter::Plan() {
     std::string refs;
     for (size_t k = 0; k < pairs_.size(); ++k) {
         const TReplacementPair& pair = pairs_[k];
-        faces_[pair.addedIndex].pairs.push_back(k);
+        const bool composite = IsCompositeFont(doc_.fontList[static_cast<size_t>(pair.oldRecords.front())]);
+        (composite ? faces_[pair.addedIndex].cidPairs : faces_[pair.addedIndex].pairs).push_back(k);
         dictNums_.push_back(pair.takesOverObject != 0 ? pair.takesOverObject : allocate_());
         toUnicodeNums_.push_back(allocate_());
+        if (composite) {
+            TCompositeNumbers& numbers = cidNumbers_[k];
+            numbers.font = dictNums_.back();
+            numbers.toUnicode = toUnicodeNums_.back();
+            numbers.descendant = allocate_();
+            numbers.cidToGid = allocate_();
+            numbers.encoding = allocate_();
+        }
         if (pair.takesOverObject != 0) continue;
         if (!refs.empty()) refs += ' ';
         refs += pair.resName + " " + Ref(dictNums_.back());
@@ -267,8 +326,14 @@ std::string TReplacementFontWriter::Plan() {
         const auto info = ReadFontProgramInfo(added.fontFile, added.fontFaceIndex);
         face.embed = EmbedStateOf(added, info);
         if (info) face.info = *info;
-        face.descriptorNum = allocate_();
-        if (face.embed == TEmbedState::Embedded) face.programNum = allocate_();
+        if (!face.pairs.empty()) {
+            face.descriptorNum = allocate_();
+            if (face.embed == TEmbedState::Embedded) face.programNum = allocate_();
+        }
+        if (!face.cidPairs.empty()) {
+            face.cidDescriptorNum = allocate_();
+            if (face.embed == TEmbedState::Embedded) face.cidProgramNum = allocate_();
+        }
         TellNotEmbedded(doc_.Ui(), AddedFontName(added, info), face.embed);
     }
     doc_.SetPos(savedPos);
@@ -300,9 +365,10 @@ std::string TReplacementFontWriter::DescriptorText(int32_t addedIndex, const TFa
     // with. One descriptor serves every pair of the face: the first speaks.
     int32_t ascent = m.ascent;
     int32_t descent = m.outline ? m.descent : -m.descent;
-    if (const TReplacementGlyphs& first = glyphs_[face.pairs.front()]; first.ascent > 0) {
-        ascent = first.ascent;
-        descent = first.descent;
+    if (const TReplacementGlyphs* first = face.pairs.empty() ? nullptr : &glyphs_[face.pairs.front()];
+        first && first->ascent > 0) {
+        ascent = first->ascent;
+        descent = first->descent;
     }
     text += " /Ascent " + std::to_string(ascent) + " /Descent " + std::to_string(descent);
     text += " /CapHeight " + std::to_string(face.info.capHeight) + " /StemV " + std::to_string(face.info.stemV);
@@ -359,6 +425,12 @@ void TReplacementFontWriter::Glyphs() {
         // A font selected but never shown still needs a valid dictionary.
         if (used.none()) used.set(' ');
         const TFontRecord& added = doc_.fontList[static_cast<size_t>(pair.addedIndex)];
+        if (cidNumbers_.count(k) != 0) {
+            glyphs_.emplace_back();
+            cidGlyphs_[k] = CompositeGlyphsFor(pair, codes_->Wide()[k], added);
+            if (watch_) widthsOfProgram_.push_back(!added.keepWidths);
+            continue;
+        }
         const TOldFontCodes oldFont = ReadOldFontCodes(doc_, pair.oldRecords.front());
         glyphs_.push_back(GlyphsFor(oldFont, used, added));
         if (watch_)
@@ -372,6 +444,8 @@ void TReplacementFontWriter::Write(const TEmit& emit) {
     if (pairs_.empty()) return;
     Glyphs();
     for (const auto& [addedIndex, face] : faces_) {
+        if (!face.cidPairs.empty()) WriteCompositeFace(addedIndex, face, emit);
+        if (face.pairs.empty()) continue;
         const TFontRecord& added = doc_.fontList[static_cast<size_t>(addedIndex)];
         std::set<char32_t> characters;
         std::set<uint32_t> glyphIds;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "CidGlyphs.h"
+#include "CompositeFonts.h"
 #include "Conformance.h"
 #include "FontProgram.h"
 #include "PdfDocument.h"
@@ -47,6 +49,8 @@ public:
     void Take(int32_t pageIndex, const std::vector<uint8_t>& content);
     // Reads the pages still pending. Moves the document's cursor.
     std::vector<TCodeSet> Completed(TPdfDocument& doc);
+    // By pair, after Completed: the codes of a composite old font.
+    const std::vector<TWideCodes>& Wide() const { return wide_; }
 
 private:
     std::set<int32_t> pending_;  // pages that hold a record of some pair
@@ -55,6 +59,7 @@ private:
     // character of its encoding for the fields filled in later.
     std::vector<int32_t> formDefaults_;
     TDrawnCodes drawn_;
+    std::vector<TWideCodes> wide_;
 };
 
 std::vector<TCodeSet> PairCodes(TPdfDocument& doc, const std::vector<TReplacementPair>& pairs);
@@ -107,7 +112,10 @@ public:
 
 private:
     struct TFace {
-        std::vector<size_t> pairs;
+        std::vector<size_t> pairs;     // of simple old fonts
+        std::vector<size_t> cidPairs;  // of composite ones: a font of their own
+        int32_t cidDescriptorNum = 0;
+        int32_t cidProgramNum = 0;
         TEmbedState embed = TEmbedState::Embedded;
         TFontProgramInfo info;
         int32_t descriptorNum = 0;
@@ -119,12 +127,20 @@ private:
     std::string PairDictText(size_t k, const TFace& face, const std::string& baseFont) const;
     std::string DescriptorText(int32_t addedIndex, const TFace& face, const std::string& fontName) const;
     void NoteWrittenFont(const TFace& face, bool embedded, const std::string& fontName);
+    // The composite pairs of a face: one subset that keeps the face's glyph
+    // indexes, one descriptor, and per pair a Type 0 font (CompositeFaces.cpp).
+    void WriteCompositeFace(int32_t addedIndex, const TFace& face, const TEmit& emit);
+    TOldEncoding OldEncodingOf(size_t k);
+    TCompositeGlyphs CompositeGlyphsFor(const TReplacementPair& pair, const TWideCodes& codes,
+                                        const TFontRecord& added);
 
     TPdfDocument& doc_;
     TAllocate allocate_;
     std::vector<TReplacementPair> pairs_;
     std::optional<TPairCodes> codes_;
-    std::vector<TReplacementGlyphs> glyphs_;
+    std::vector<TReplacementGlyphs> glyphs_;  // empty for a composite pair
+    std::map<size_t, TCompositeGlyphs> cidGlyphs_;   // by composite pair
+    std::map<size_t, TCompositeNumbers> cidNumbers_;
     std::vector<int32_t> dictNums_;
     std::vector<int32_t> toUnicodeNums_;
     std::map<int32_t, TFace> faces_;

@@ -114,6 +114,26 @@ TEST_F(ReplacementRefusalTest, SimpleAndCompositeFontsAreNotOfferedForEachOther)
     EXPECT_TRUE(messages.empty());
 }
 
+// An installed face replaces a composite font as a composite font of its
+// own: the dialog offers it and says what the face lacks.
+TEST_F(ReplacementRefusalTest, AnInstalledFaceIsOfferedForACompositeFont) {
+    OpenBuilt("composite.pdf", SimpleAndCompositeDocument());
+    AddLiberationSans();
+    QString info;
+    form->testHooks.changeFont = [&](TChangeFontForm& dialog) {
+        dialog.NewFontBtnClick();
+        info = dialog.ReplacementInfo->text();
+        EXPECT_FALSE(dialog.ChoiceRefused());
+        EXPECT_TRUE(dialog.OkBtn->isEnabled());
+        return int(QDialog::Accepted);
+    };
+    SelectRow(1);
+    form->FontsTab->ChangeBtn->click();
+    EXPECT_EQ(info, "LiberationSans enthält alle Zeichen, die auf dieser Seite mit Arial gesetzt sind.");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(RecordOfRow(1).replacementName.rfind("/LiberationSans", 0), 0u) << RecordOfRow(1).replacementName;
+}
+
 TEST_F(ReplacementRefusalTest, AFontOfThePageThatDrawsOtherLettersIsNotOffered) {
     // An office subset's codes 1 to 8 under Helvetica's WinAnsiEncoding
     // would draw nothing.

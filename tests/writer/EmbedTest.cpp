@@ -18,64 +18,10 @@
 #include "FontFiles_p.h"
 #include "PdfWriter.h"
 #include "ReplacementFonts.h"
+#include "SavedFileChecks.h"
 #include "TestSupport.h"
 
 namespace {
-
-struct TWord {
-    double xMin = 0, xMax = 0;
-    std::string text;
-};
-
-// The words of `pdftotext -bbox`, page by page.
-std::vector<std::vector<TWord>> WordBoxes(const std::string& path) {
-    const std::string html = ToolOutput("pdftotext -bbox " + Quoted(path) + " -");
-    std::vector<std::vector<TWord>> pages;
-    const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator(); ++it) {
-        const std::smatch& m = *it;
-        if (m[0].str() == "<page ") {
-            pages.emplace_back();
-            continue;
-        }
-        if (pages.empty()) pages.emplace_back();
-        pages.back().push_back({std::stod(m[1]), std::stod(m[2]), m[3]});
-    }
-    return pages;
-}
-
-// Largest difference of xMin or xMax between words that must be the same;
-// infinity when the words differ.
-double LargestShift(const std::vector<std::vector<TWord>>& a, const std::vector<std::vector<TWord>>& b) {
-    if (a.size() != b.size()) return INFINITY;
-    double largest = 0;
-    for (size_t p = 0; p < a.size(); ++p) {
-        if (a[p].size() != b[p].size()) return INFINITY;
-        for (size_t w = 0; w < a[p].size(); ++w) {
-            if (a[p][w].text != b[p][w].text) return INFINITY;
-            largest = std::max({largest, std::fabs(a[p][w].xMin - b[p][w].xMin), std::fabs(a[p][w].xMax - b[p][w].xMax)});
-        }
-    }
-    return largest;
-}
-
-struct TPdfFontLine {
-    std::string name, type, emb, sub, uni;
-    int32_t objNum = 0;
-};
-
-std::vector<TPdfFontLine> PdfFonts(const std::string& path) {
-    std::vector<TPdfFontLine> fonts;
-    const std::string text = ToolOutput("pdffonts " + Quoted(path));
-    const std::regex line(R"(^(\S+)\s+(Type 1|TrueType|Type 3|Type 1C|CID \S+)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)\s+(\d+)\s+\d+\s*$)");
-    std::istringstream lines(text);
-    std::string row;
-    while (std::getline(lines, row)) {
-        std::smatch m;
-        if (std::regex_match(row, m, line)) fonts.push_back({m[1], m[2], m[3], m[4], m[5], std::stoi(m[6])});
-    }
-    return fonts;
-}
 
 std::optional<int32_t> RefOf(const std::string& object, const std::string& key) {
     std::smatch m;
@@ -166,17 +112,6 @@ std::string SaveReplaced(const std::string& in, const std::string& name,
     RewritePageContents(doc);
     EXPECT_EQ(WritePdfFile(doc, out, 1).result, TWriteResult::Written);
     return out;
-}
-
-std::vector<std::string> PageTexts(const std::string& path) {
-    std::vector<std::string> pages;
-    const std::string text = ToolOutput("pdftotext -q " + Quoted(path) + " -");
-    size_t start = 0, ff;
-    while ((ff = text.find('\f', start)) != std::string::npos) {
-        pages.push_back(text.substr(start, ff - start));
-        start = ff + 1;
-    }
-    return pages;
 }
 
 class EmbedStd14 : public ::testing::Test {

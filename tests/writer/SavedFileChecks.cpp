@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <regex>
+#include <cmath>
 
 
 namespace {
@@ -224,3 +226,46 @@ int CountKey(const std::string& text, const std::string& key) {
 }
 
 std::string CliPath() { return GW_CLI_PATH; }
+
+std::vector<std::vector<TWord>> WordBoxes(const std::string& path) {
+    const std::string html = ToolOutput("pdftotext -bbox " + Quoted(path) + " -");
+    std::vector<std::vector<TWord>> pages;
+    const std::regex item(R"re(<page |<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        if (m[0].str() == "<page ") {
+            pages.emplace_back();
+            continue;
+        }
+        if (pages.empty()) pages.emplace_back();
+        pages.back().push_back({std::stod(m[1]), std::stod(m[2]), m[3]});
+    }
+    return pages;
+}
+
+double LargestShift(const std::vector<std::vector<TWord>>& a, const std::vector<std::vector<TWord>>& b) {
+    if (a.size() != b.size()) return INFINITY;
+    double largest = 0;
+    for (size_t p = 0; p < a.size(); ++p) {
+        if (a[p].size() != b[p].size()) return INFINITY;
+        for (size_t w = 0; w < a[p].size(); ++w) {
+            if (a[p][w].text != b[p][w].text) return INFINITY;
+            largest = std::max({largest, std::fabs(a[p][w].xMin - b[p][w].xMin), std::fabs(a[p][w].xMax - b[p][w].xMax)});
+        }
+    }
+    return largest;
+}
+
+std::vector<TPdfFontLine> PdfFonts(const std::string& path) {
+    std::vector<TPdfFontLine> fonts;
+    const std::string text = ToolOutput("pdffonts " + Quoted(path));
+    const std::regex line(R"(^(\S+)\s+(Type 1C|Type 1|TrueType|Type 3|CID Type 0C|CID Type 0|CID \S+)\s+\S+\s+(yes|no)\s+(yes|no)\s+(yes|no)\s+(\d+)\s+\d+\s*$)");
+    std::istringstream lines(text);
+    std::string row;
+    while (std::getline(lines, row)) {
+        std::smatch m;
+        if (std::regex_match(row, m, line)) fonts.push_back({m[1], m[2], m[3], m[4], m[5], std::stoi(m[6])});
+    }
+    return fonts;
+}
+

@@ -60,5 +60,22 @@ std::string ObjectText(const std::string& bytes, int32_t num, int32_t gen = 0);
 // longer one: "/Font" is not counted in "/FontDescriptor").
 int CountKey(const std::string& text, const std::string& key);
 
+struct TWord {
+    double xMin = 0, xMax = 0;
+    std::string text;
+};
+// The words of `pdftotext -bbox`, page by page.
+std::vector<std::vector<TWord>> WordBoxes(const std::string& path);
+// Largest difference of xMin or xMax between words that must be the same;
+// infinity when the words differ.
+double LargestShift(const std::vector<std::vector<TWord>>& a, const std::vector<std::vector<TWord>>& b);
+
+// One row of pdffonts.
+struct TPdfFontLine {
+    std::string name, type, emb, sub, uni;
+    int32_t objNum = 0;
+};
+std::vector<TPdfFontLine> PdfFonts(const std::string& path);
+
 // The path of glyphwell-cli in the build tree.
 std::string CliPath();
