@@ -1,7 +1,7 @@
 // glyphwell-cli embed on files whose composite (Type 0) fonts have no
 // program: office exports' CID TrueType fonts with Identity-H, Japanese
 // fonts named by the Adobe-Japan1 collection with predefined CMaps
-// (Identity-V, V). Afterwards
+// (Identity-V, V), Korean and Chinese ones by theirs. Afterwards
 // every font is embedded, the text is the same, no word has moved, and the
 // pages render as poppler draws the original with the face it finds.
 #include <gtest/gtest.h>
@@ -87,6 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TCompositeFile{"realworld/pdfminer__samples__contrib__issue-00369-excel.pdf", 6, "DejaVuSans", 0.02},
                       TCompositeFile{"realworld/pdfminer__samples__contrib__issue-1059-cmap-decode.pdf", 6, "DejaVuSans", 0.02},
                       TCompositeFile{"realworld/pdfminer__samples__jo.pdf", 0, "IPAexMincho", 0.02},
-                      TCompositeFile{"realworld/pdfminer__samples__simple3.pdf", 0, "IPAexMincho", 0.02}));
+                      TCompositeFile{"realworld/pdfminer__samples__simple3.pdf", 0, "IPAexMincho", 0.02},
+                      // Korean and Chinese: the Myeongjo and Ming faces of the set-up.
+                      TCompositeFile{"composite/cjk-collections.pdf", 0, "NanumMyeongjo|UMing", 0.02}));
 
 }  // namespace

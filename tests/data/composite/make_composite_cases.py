@@ -12,6 +12,11 @@ type0-both.pdf, page 1:
        characters come from the collection's table)
 page 2: /F1 again, and a form that draws with /F1 from its own resources.
 
+cjk-collections.pdf: Korean, simplified and traditional Chinese lines in
+  the fonts Korean and Chinese producers name without a program
+  (HYSMyeongJo-Medium, STSong-Light, MSung-Light), each under its
+  collection's predefined UCS-2 CMap and without /ToUnicode.
+
 Usage: make_composite_cases.py [FOLDER]     (default: the folder of this script)
 The files are committed; run this again only after changing a case.
 """
@@ -128,6 +133,34 @@ def main():
                 "/ItalicAngle 0 /Ascent 723 /Descent -241 /CapHeight 709 /StemV 69 >>")
     with open(os.path.join(folder, "type0-both.pdf"), "wb") as f:
         f.write(pdf.build())
+    with open(os.path.join(folder, "cjk-collections.pdf"), "wb") as f:
+        f.write(cjk_collections())
+
+
+def cjk_collections():
+    pdf = Pdf("1.5")
+    pdf.obj(1, "<< /Type /Catalog /Pages 2 0 R >>")
+    pdf.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+    pdf.obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] "
+               "/Resources << /Font << /K1 10 0 R /C1 11 0 R /T1 12 0 R >> >> /Contents 5 0 R >>")
+
+    def ucs2(text):
+        return "<" + "".join("%04X" % ord(ch) for ch in text) + ">"
+
+    lines = [("K1", "한국어 문서입니다"), ("C1", "中文文本测试"), ("T1", "繁體中文測試")]
+    ops = ["BT /%s 20 Tf 60 %d Td %s Tj ET" % (name, 760 - 60 * i, ucs2(text)) for i, (name, text) in enumerate(lines)]
+    pdf.stream(5, "", "\n".join(ops) + "\n")
+    fonts = ((10, "HYSMyeongJo-Medium", "UniKS-UCS2-H", "Korea1"), (11, "STSong-Light", "UniGB-UCS2-H", "GB1"),
+             (12, "MSung-Light", "UniCNS-UCS2-H", "CNS1"))
+    for num, base, encoding, ordering in fonts:
+        pdf.obj(num, "<< /Type /Font /Subtype /Type0 /BaseFont /%s /Encoding /%s /DescendantFonts [%d 0 R] >>"
+                % (base, encoding, num + 10))
+        pdf.obj(num + 10, "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /%s /CIDSystemInfo << /Registry (Adobe) "
+                          "/Ordering (%s) /Supplement 2 >> /FontDescriptor %d 0 R /DW 1000 >>"
+                % (base, ordering, num + 20))
+        pdf.obj(num + 20, "<< /Type /FontDescriptor /FontName /%s /Flags 6 /FontBBox [0 -200 1000 900] "
+                          "/ItalicAngle 0 /Ascent 880 /Descent -120 /CapHeight 700 /StemV 80 >>" % base)
+    return pdf.build()
 
 
 if __name__ == "__main__":
