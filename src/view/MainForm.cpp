@@ -272,9 +272,7 @@ QWidget* TMainForm::CreateInfoTab() {
     // A date the user touched is written as set; the others keep the
     // file's creation date and get the time of saving as modification.
     connect(InfoTab, &TInfoTab::edited, this, [this](TInfoTab::TField field) {
-        if (field == TInfoTab::TField::CreationDate) doc_->creationDateEdited = InfoTab->DateTimePicker1->IsSet();
-        if (field == TInfoTab::TField::ModDate) doc_->modDateEdited = InfoTab->DateTimePicker3->IsSet();
-        InfoTab->StoreValues(*doc_);
+        InfoTab->StoreValues(field, infoEdits_);
         RefreshModified();
     });
     return InfoTab;
@@ -575,6 +573,7 @@ void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& p
     delete ChangeFontForm;
     ChangeFontForm = new TChangeFontForm(*doc, this);
     doc_ = std::move(doc);
+    infoEdits_ = UneditedInfo(doc_->info);
     documentPath_ = path;
     if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
     InfoFieldsChanged();
@@ -698,7 +697,7 @@ int32_t TMainForm::VersionItem() {
 }
 
 void TMainForm::InfoFieldsChanged() {
-    if (!reading_) InfoTab->ShowValues(*doc_);
+    if (!reading_) InfoTab->ShowValues(*doc_, infoEdits_);
 }
 
 void TMainForm::OpenFinished(int32_t /*pageCount*/) {
@@ -848,7 +847,9 @@ void TMainForm::SaveBtnClick() {
         // starts from them.
         TRewrittenPageContents rewritten(*doc_);
         TellUndecodablePages(*doc_);
-        return WritePdfFile(*doc_, *path, VersionItem());
+        TWriteOptions options;
+        options.info = infoEdits_;
+        return WritePdfFile(*doc_, *path, VersionItem(), options);
     }();
     if (outcome.result != TWriteResult::Written) {
         ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)

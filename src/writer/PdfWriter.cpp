@@ -40,6 +40,7 @@ class TPdfWriter {
 public:
     TPdfWriter(TPdfDocument& doc, TByteSink& out, const TWriteOptions& options)
         : doc_(doc),
+          infoEdits_(options.info ? *options.info : UneditedInfo(doc.info)),
           security_(options.decrypt ? nullptr : doc.Security()),
           sink_(out, security_, -1),
           file_(sink_),
@@ -212,10 +213,10 @@ private:
         // number the catalog names may be another object or none at all.
         if (doc_.pagesFound)
             pagesRoot_ = doc_.pagesFromScan ? TObjRef{Allocate(), 0} : Claim(doc_.pagesObjNum, doc_.pagesGen);
-        writeInfo_ = WillWriteInfoObject(doc_);
+        writeInfo_ = WillWriteInfoObject(doc_, infoEdits_);
         if (writeInfo_) info_ = Claim(doc_.infoObjNum, doc_.infoGen);
         // One instant for the information and the metadata.
-        if (writeInfo_) modDate_ = ModDateText(doc_);
+        if (writeInfo_) modDate_ = ModDateText(infoEdits_);
         const size_t pageCount = doc_.pageList.data.size();
         pageRefs_.resize(pageCount);
         rewritten_.assign(pageCount, 0);
@@ -258,7 +259,7 @@ private:
         rewriteCatalog_ = (doc_.pagesFromScan || !catalogExtensions_.empty()) && doc_.rootFound && InRange(doc_.rootObjNum);
         if (rewriteCatalog_) skip_[static_cast<size_t>(doc_.rootObjNum)] = 1;
         if (writeInfo_) {
-            metadata_.Plan(doc_, WrittenInfo(doc_, modDate_));
+            metadata_.Plan(doc_, WrittenInfo(doc_, infoEdits_, modDate_));
             const int32_t num = metadata_.ObjNum();
             writeMetadata_ = InRange(num) && !claimed_[static_cast<size_t>(num)];
             if (writeMetadata_) skip_[static_cast<size_t>(num)] = 1;
@@ -445,7 +446,7 @@ private:
     void WriteInfo() {
         if (!writeInfo_) return;
         BeginObject(info_.num, info_.gen);
-        out_->Write(InfoObjectText(doc_, info_.num, info_.gen, modDate_));
+        out_->Write(InfoObjectText(doc_, infoEdits_, info_.num, info_.gen, modDate_));
         EndObject();
         if (writeMetadata_) WriteOrNull(metadata_.ObjNum(), metadata_.Gen(), metadata_.ObjectText(doc_));
     }
@@ -728,6 +729,7 @@ private:
     }
 
     TPdfDocument& doc_;
+    const TInfoEdits infoEdits_;
     const TSecurityHandler* security_;
     // Enciphers what reaches the file, object by object (passes it through
     // for a file written without encryption).

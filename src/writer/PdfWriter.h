@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Conformance.h"
 #include "DocumentMetadata.h"
 #include "FormRewrite.h"
+#include "InfoEdits.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
 
@@ -36,6 +38,8 @@ struct TWriteOptions {
     // An encrypted document is written without its encryption (only allowed
     // when it was opened with the owner password; the caller decides).
     bool decrypt = false;
+    // The document information as the user typed it; without, as read.
+    std::optional<TInfoEdits> info;
 };
 
 // The fonts chosen on pages whose content the writer copies as the file has

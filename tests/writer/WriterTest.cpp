@@ -498,19 +498,19 @@ TEST(SaveCommand, LiteralStringsWithBackslashesAndParenthesesSurviveASave) {
     WriteFileBytes(dir + "/in.pdf", b.Build());
 
     auto h = OpenHeadless(dir + "/in.pdf");
-    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
-    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
+    EXPECT_EQ(h->doc.info.title, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.info.subject, "Bericht (2) Anhang");
     // A string that ends in an escaped backslash ends there: /Author follows.
-    EXPECT_EQ(h->doc.Edit6, "Ende\\");
-    EXPECT_EQ(h->doc.Edit3, "Wer");
+    EXPECT_EQ(h->doc.info.keywords, "Ende\\");
+    EXPECT_EQ(h->doc.info.author, "Wer");
 
     h->ui.saveFileName = dir + "/out.pdf";
     ASSERT_TRUE(SavePdfCommand(h->doc)) << h->AllMessages();
     // Read again from the saved file by the save itself.
-    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
-    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
-    EXPECT_EQ(h->doc.Edit6, "Ende\\");
-    EXPECT_EQ(h->doc.Edit3, "Wer");
+    EXPECT_EQ(h->doc.info.title, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.info.subject, "Bericht (2) Anhang");
+    EXPECT_EQ(h->doc.info.keywords, "Ende\\");
+    EXPECT_EQ(h->doc.info.author, "Wer");
     const std::string out = ReadFileText(dir + "/out.pdf");
     EXPECT_NE(out.find("/PieceInfo << /Note (C:\\\\Daten\\\\ \\(alt\\) (neu)) >>"), std::string::npos);
 }
