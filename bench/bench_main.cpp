@@ -79,7 +79,7 @@ struct TSaveTimes {
 };
 TSaveTimes SaveStage(TPdfDocument& doc, int32_t versionItem, const std::string& prefix) {
     const auto rewriteStart = Clock::now();
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     const double rewrite = std::chrono::duration<double>(Clock::now() - rewriteStart).count();
     const std::string out = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                             "/glyphwell-bench-" + std::to_string(getpid()) + ".pdf";

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             SimpleCodeCharacters(doc, font, ReadOldFont(doc, font));
 
     if (doc.pageList.Count() > 0) {
-        RewritePageContents(doc);
+        TellUndecodablePages(doc);
         // The classic table and the compact form both.
         TStringSink classic;
         WritePdf(doc, classic, 2);

@@ -337,7 +337,7 @@ int CliSave(const TCliArgs& args) {
 
     // The two halves of SavePdfCommand, so that the messages of the
     // rewriting and those of the save and the re-reading can be told apart.
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     PrintMessages(cli.ui);
     ClearMessages(cli.ui);
     const int32_t opensBefore = cli.ui.openFinishedCount;

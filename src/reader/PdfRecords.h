@@ -122,7 +122,6 @@ struct TPageRecord {
     // Bytes of all decoded content streams joined (read again on demand).
     int32_t contentLength = 0;
     uint8_t hasContent = 0;
-    uint8_t contentRewritten = 0;
     // A content stream broke off or could not be read: the page holds what
     // was read up to the damage. Saving copies its streams as they are.
     uint8_t contentDamaged = 0;

@@ -842,15 +842,10 @@ void TMainForm::SaveBtnClick() {
     if (!TakeBackRefusedReplacements()) return;
     const std::optional<std::string> path = AskSaveFileName();
     if (!path) return;
-    const TWriteOutcome outcome = [&] {
-        // A failed write leaves the contents as read, so that saving again
-        // starts from them.
-        TRewrittenPageContents rewritten(*doc_);
-        TellUndecodablePages(*doc_);
-        TWriteOptions options;
-        options.info = infoEdits_;
-        return WritePdfFile(*doc_, *path, VersionItem(), options);
-    }();
+    TellUndecodablePages(*doc_);
+    TWriteOptions options;
+    options.info = infoEdits_;
+    const TWriteOutcome outcome = WritePdfFile(*doc_, *path, VersionItem(), options);
     if (outcome.result != TWriteResult::Written) {
         ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)
                                                                  : WriteFailedMessage(*path, outcome.errorText),

@@ -41,6 +41,7 @@ public:
     TPdfWriter(TPdfDocument& doc, TByteSink& out, const TWriteOptions& options)
         : doc_(doc),
           infoEdits_(options.info ? *options.info : UneditedInfo(doc.info)),
+          rewriteContents_(options.rewriteContents),
           security_(options.decrypt ? nullptr : doc.Security()),
           sink_(out, security_, -1),
           file_(sink_),
@@ -226,10 +227,10 @@ private:
             pageRefs_[i] = Claim(page.objNum, page.gen);
             // A page without any content reference has no number for a new
             // stream; its old /Contents (none) stays as it is.
-            rewritten_[i] = page.contentRewritten && !page.contentRefs.IsEmpty();
+            rewritten_[i] = rewriteContents_ && PageContentIsRewritten(page) && !page.contentRefs.IsEmpty();
         }
         replacements_ = ReplacementsByPage(doc_);
-        report_.keptPageFonts = FontsKeptOnCopiedPages(doc_);
+        report_.keptPageFonts = FontsKeptOnCopiedPages(doc_, rewriteContents_);
         // A content stream shared by two rewritten pages: the second page
         // gets a fresh number when it is written (-1 marks that).
         for (size_t i = 0; i < pageCount; ++i) {
@@ -730,6 +731,7 @@ private:
 
     TPdfDocument& doc_;
     const TInfoEdits infoEdits_;
+    const bool rewriteContents_;
     const TSecurityHandler* security_;
     // Enciphers what reaches the file, object by object (passes it through
     // for a file written without encryption).
@@ -781,12 +783,12 @@ private:
 
 }  // namespace
 
-std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc) {
+std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc, bool rewriteContents) {
     std::vector<TKeptFormFont> kept;
     const std::vector<TFontReplacements> byPage = ReplacementsByPage(doc);
     for (int32_t i = 0; i < doc.pageList.Count(); ++i) {
         const TPageRecord& page = doc.pageList[static_cast<size_t>(i)];
-        if (page.contentRewritten || page.contentRefs.IsEmpty()) continue;
+        if ((rewriteContents && PageContentIsRewritten(page)) || page.contentRefs.IsEmpty()) continue;
         // Only a replacement written under the old name reaches such a page.
         const size_t first = kept.size();
         for (const auto& [oldName, newName] : byPage[static_cast<size_t>(i)])
@@ -802,7 +804,6 @@ TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, co
 }
 
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem) {
-    TRewrittenPageContents rewritten(doc);
     TStringSink sink;
     WritePdf(doc, sink, versionItem);
     return std::move(sink.bytes);
