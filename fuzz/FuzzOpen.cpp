@@ -67,7 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TFixedMeasurer measurer;
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
-    doc.programDir = path.substr(0, path.rfind('/') + 1);
     doc.openfilenow(path);
     InterpretAllPages(doc);
     std::set<TFilePos> fontsRead;  // a font of many pages once

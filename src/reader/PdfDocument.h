@@ -126,8 +126,6 @@ public:
     std::vector<uint8_t> PageContent(int32_t pageIndex);
 
     // ---- the document state ------------------------------------------------
-    std::string programDir;  // the program's folder, ending in "/"
-
     uint8_t opening = 0;
 
     int32_t pagesObjNum = 0, pagesGen = 0;

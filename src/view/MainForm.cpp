@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -208,9 +207,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
-    auto doc = std::make_unique<TPdfDocument>(*bridge_);
-    doc->programDir = QFile::encodeName(programDir_).toStdString();
-    return doc;
+    return std::make_unique<TPdfDocument>(*bridge_);
 }
 
 TMainForm::~TMainForm() {

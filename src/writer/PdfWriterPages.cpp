@@ -29,9 +29,7 @@ void TPdfWriter::WritePagesRoot() {
 }
 
 void TPdfWriter::WriteContentStream(size_t i, TObjRef& ref) {
-    TPageRecord& page = doc_.pageList[i];
     if (ref.num < 0) ref = {Allocate(), 0};
-    page.newContentPos = out_->Position();
     BeginObject(ref.num, ref.gen, true);
     // Decoded, rewritten and packed for this page alone, and dropped
     // before the next: the pages never hold their contents all at once.
@@ -61,13 +59,12 @@ void TPdfWriter::WriteContentStream(size_t i, TObjRef& ref) {
 }
 
 void TPdfWriter::WritePage(size_t i) {
-    TPageRecord& page = doc_.pageList[i];
+    const TPageRecord& page = doc_.pageList[i];
     pageIndex_ = static_cast<int32_t>(i);
     const bool rewritten = rewritten_[i];
     TObjRef& content = contentRefs_[i];
     if (rewritten) WriteContentStream(i, content);
 
-    page.newObjPos = out_->Position();
     const TObjRef self = pageRefs_[i];
     BeginObject(self.num, self.gen);
     Line(std::to_string(self.num) + " " + std::to_string(self.gen) + " obj");
