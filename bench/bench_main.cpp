@@ -79,7 +79,7 @@ struct TSaveTimes {
 };
 TSaveTimes SaveStage(TPdfDocument& doc, int32_t versionItem, const std::string& prefix) {
     const auto rewriteStart = Clock::now();
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     const double rewrite = std::chrono::duration<double>(Clock::now() - rewriteStart).count();
     const std::string out = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                             "/glyphwell-bench-" + std::to_string(getpid()) + ".pdf";
@@ -97,6 +97,114 @@ TSaveTimes SaveStage(TPdfDocument& doc, int32_t versionItem, const std::string& 
     std::remove(out.c_str());
     return {rewrite + write, writeCpu};
 }
+
+namespace {
+
+void PrintOpenFigures(const TPdfDocument& doc, double openCpu) {
+    const TOpenTimings& t = doc.timings;
+    Line("file_read", t.fileRead, "s");
+    Line("xref", t.xref, "s");
+    Line("pages", t.pages, "s");
+    Line("fonts", t.fonts, "s");
+    Line("images", t.images, "s");
+    Line("content_decode", t.contentDecode, "s");
+    Line("total", t.total, "s");
+    // Processor time of the open: comparable between runs on a busy machine.
+    Line("total_cpu", openCpu, "s");
+    Line("peak_rss", PeakRssMiB(), "MiB");
+    Line("page_count", doc.pageList.Count(), "pages");
+    Line("font_count", doc.fontList.Count(), "fonts");
+    Line("image_count", doc.imageList.Count(), "images");
+}
+
+// The open interprets nothing: every page in turn (or the first and the
+// last), as painting them all or "runs" does, within the display list's
+// budget. Returns the page with the most items.
+int InterpretPages(TPdfDocument& doc, bool firstLast) {
+    std::vector<TPageSample> samples;
+    // A page's interpretation (its content read and run), when it ran.
+    const auto interpretSampled = [&](int32_t pageNo) {
+        const double before = doc.timings.interpretation;
+        EnsurePageItems(doc, pageNo);
+        if (doc.timings.interpretation == before) return;
+        samples.push_back({doc.timings.interpretation - before, 0});
+        // Reading /proc costs about as much as a small page: sample sparsely.
+        if (samples.size() % 50 == 1 || samples.size() % 50 == 0) samples.back().rssMiB = CurrentRssMiB();
+    };
+    int64_t items = 0, runs = 0, characters = 0;
+    int densestPage = 1;
+    size_t densestItems = 0;
+    const double interpretedAtOpen = doc.timings.interpretation;
+    const int32_t pageCount = doc.pageList.Count();
+    for (int32_t pageNo = 1; pageNo <= pageCount; ++pageNo) {
+        if (firstLast && pageNo > 1 && pageNo < pageCount) continue;
+        interpretSampled(pageNo);
+        const std::vector<int32_t>& positions = ItemsOfPage(doc, pageNo);
+        if (positions.size() > densestItems) densestItems = positions.size(), densestPage = pageNo;
+        for (const int32_t pos : positions) {
+            const TDisplayItem& item = doc.displayList[static_cast<size_t>(pos)];
+            ++items;
+            if (item.isPath || item.isImage) continue;
+            ++runs;
+            characters += static_cast<int64_t>(item.advances.size());
+        }
+    }
+    Line("interpretation", doc.timings.interpretation - interpretedAtOpen, "s");
+    Line("item_count", static_cast<double>(items), "items");
+    Line("display_list_kept", static_cast<double>(doc.shownPagesBytes) / 1048576.0, "MiB");
+    Line("display_item_size", static_cast<double>(sizeof(TDisplayItem)), "bytes");
+    if (doc.displayList.Count() > 0)
+        Line("display_item_bytes_kept", static_cast<double>(doc.shownPagesBytes) / doc.displayList.Count(), "bytes");
+    Line("peak_rss_after_interpretation", PeakRssMiB(), "MiB");
+    double contentBytes = 0, imageBytes = 0;
+    // Read again whenever a page is interpreted or saved; not held.
+    for (const TPageRecord& page : doc.pageList) contentBytes += std::max(page.contentLength, 0);
+    imageBytes = static_cast<double>(doc.imageBitmaps.Bytes());
+    Line("file_size", static_cast<double>(doc.SourceSize()) / 1048576.0, "MiB");
+    Line("decoded_content", contentBytes / 1048576.0, "MiB");
+    Line("decoded_images", imageBytes / 1048576.0, "MiB");
+    Line("text_run_count", static_cast<double>(runs), "runs");
+    Line("character_count", static_cast<double>(characters), "characters");
+    // Make the sampled memory of the halves comparable: take the nearest
+    // sample at or before each point.
+    double lastRss = 0;
+    for (TPageSample& sample : samples) {
+        if (sample.rssMiB > 0) lastRss = sample.rssMiB;
+        else sample.rssMiB = lastRss;
+    }
+    PrintHalves(samples);
+    return densestPage;
+}
+
+// Saving as "PDF speichern unter..." does it, without the re-reading:
+// rewriting every page content, then writing the file beside /tmp. First
+// with nothing replaced, then with the first font of every page replaced by
+// an embedded Liberation Sans.
+void SaveStages(TPdfDocument& doc, int32_t versionItem) {
+    const double plainSave = SaveStage(doc, versionItem, "save").total;
+    // The classic table of PDF 1.4 and the compact form of 1.5, one after
+    // the other on the same document.
+    const TSaveTimes classicSave = SaveStage(doc, 2, "save_v14");
+    const TSaveTimes compactSave = SaveStage(doc, 3, "save_v15");
+    if (classicSave.total > 0) Line("save_v15_ratio", compactSave.total / classicSave.total, "x");
+    if (classicSave.writeCpu > 0) Line("save_v15_write_cpu_ratio", compactSave.writeCpu / classicSave.writeCpu, "x");
+    if (const auto added = AddInstalledFont(doc, "Liberation Sans", false, false)) {
+        std::vector<uint8_t> pageDone(static_cast<size_t>(doc.pageList.Count()), 0);
+        for (TFontRecord& font : doc.fontList) {
+            if (font.hidden || font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
+            if (pageDone[static_cast<size_t>(font.pageIndex)]) continue;
+            pageDone[static_cast<size_t>(font.pageIndex)] = 1;
+            font.replacementName = *added;
+        }
+        const double embedSave = SaveStage(doc, versionItem, "save_embed").total;
+        if (plainSave > 0) Line("save_embed_ratio", embedSave / plainSave, "x");
+    } else {
+        std::fputs("Liberation Sans fehlt: kein Speichern mit Ersetzung\n", stderr);
+    }
+    Line("peak_rss_after_save", PeakRssMiB(), "MiB");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     bool fixedMeasurer = false;
@@ -126,105 +234,11 @@ int main(int argc, char** argv) {
     THeadlessUi ui(fixedMeasurer ? static_cast<TTextMeasurer*>(&fixed) : &freeType);
     TPdfDocument doc(ui);
 
-    std::vector<TPageSample> samples;
-    // A page's interpretation (its content read and run), when it ran.
-    const auto interpretSampled = [&](int32_t pageNo) {
-        const double before = doc.timings.interpretation;
-        EnsurePageItems(doc, pageNo);
-        if (doc.timings.interpretation == before) return;
-        samples.push_back({doc.timings.interpretation - before, 0});
-        // Reading /proc costs about as much as a small page: sample sparsely.
-        if (samples.size() % 50 == 1 || samples.size() % 50 == 0) samples.back().rssMiB = CurrentRssMiB();
-    };
-
     const double cpuBeforeOpen = ProcessCpuSeconds();
     doc.openfilenow(path);
-    const double openCpu = ProcessCpuSeconds() - cpuBeforeOpen;
-
-    const TOpenTimings& t = doc.timings;
-    Line("file_read", t.fileRead, "s");
-    Line("xref", t.xref, "s");
-    Line("pages", t.pages, "s");
-    Line("fonts", t.fonts, "s");
-    Line("images", t.images, "s");
-    Line("content_decode", t.contentDecode, "s");
-    Line("total", t.total, "s");
-    // Processor time of the open: comparable between runs on a busy machine.
-    Line("total_cpu", openCpu, "s");
-    Line("peak_rss", PeakRssMiB(), "MiB");
-    Line("page_count", doc.pageList.Count(), "pages");
-    Line("font_count", doc.fontList.Count(), "fonts");
-    Line("image_count", doc.imageList.Count(), "images");
-    // The open interprets nothing: every page in turn, as painting them all
-    // or "runs" does, within the display list's budget.
-    int64_t items = 0, runs = 0, characters = 0;
-    int densestPage = 1;
-    size_t densestItems = 0;
-    const double interpretedAtOpen = t.interpretation;
-    const int32_t pageCount = doc.pageList.Count();
-    for (int32_t pageNo = 1; pageNo <= pageCount; ++pageNo) {
-        if (firstLast && pageNo > 1 && pageNo < pageCount) continue;
-        interpretSampled(pageNo);
-        const std::vector<int32_t>& positions = ItemsOfPage(doc, pageNo);
-        if (positions.size() > densestItems) densestItems = positions.size(), densestPage = pageNo;
-        for (const int32_t pos : positions) {
-            const TDisplayItem& item = doc.displayList[static_cast<size_t>(pos)];
-            ++items;
-            if (item.isPath || item.isImage) continue;
-            ++runs;
-            characters += static_cast<int64_t>(item.advances.size());
-        }
-    }
-    Line("interpretation", t.interpretation - interpretedAtOpen, "s");
-    Line("item_count", static_cast<double>(items), "items");
-    Line("display_list_kept", static_cast<double>(doc.shownPagesBytes) / 1048576.0, "MiB");
-    Line("display_item_size", static_cast<double>(sizeof(TDisplayItem)), "bytes");
-    if (doc.displayList.Count() > 0)
-        Line("display_item_bytes_kept", static_cast<double>(doc.shownPagesBytes) / doc.displayList.Count(), "bytes");
-    Line("peak_rss_after_interpretation", PeakRssMiB(), "MiB");
-    double contentBytes = 0, imageBytes = 0;
-    // Read again whenever a page is interpreted or saved; not held.
-    for (const TPageRecord& page : doc.pageList) contentBytes += std::max(page.contentLength, 0);
-    imageBytes = static_cast<double>(doc.imageBitmaps.Bytes());
-    Line("file_size", static_cast<double>(doc.SourceSize()) / 1048576.0, "MiB");
-    Line("decoded_content", contentBytes / 1048576.0, "MiB");
-    Line("decoded_images", imageBytes / 1048576.0, "MiB");
-    Line("text_run_count", static_cast<double>(runs), "runs");
-    Line("character_count", static_cast<double>(characters), "characters");
-    // Make the sampled memory of the halves comparable: take the nearest
-    // sample at or before each point.
-    double lastRss = 0;
-    for (TPageSample& sample : samples) {
-        if (sample.rssMiB > 0) lastRss = sample.rssMiB;
-        else sample.rssMiB = lastRss;
-    }
-    PrintHalves(samples);
-
-    // Saving as "PDF speichern unter..." does it, without the re-reading:
-    // rewriting every page content, then writing the file beside /tmp.
-    // First with nothing replaced, then with the first font of every page
-    // replaced by an embedded Liberation Sans.
-    const double plainSave = SaveStage(doc, ui.VersionItem(), "save").total;
-    // The classic table of PDF 1.4 and the compact form of 1.5, one after
-    // the other on the same document.
-    const TSaveTimes classicSave = SaveStage(doc, 2, "save_v14");
-    const TSaveTimes compactSave = SaveStage(doc, 3, "save_v15");
-    if (classicSave.total > 0) Line("save_v15_ratio", compactSave.total / classicSave.total, "x");
-    if (classicSave.writeCpu > 0) Line("save_v15_write_cpu_ratio", compactSave.writeCpu / classicSave.writeCpu, "x");
-    if (const auto added = AddInstalledFont(doc, "Liberation Sans", false, false)) {
-        std::vector<uint8_t> pageDone(static_cast<size_t>(doc.pageList.Count()), 0);
-        for (TFontRecord& font : doc.fontList) {
-            if (font.hidden || font.pageIndex < 0 || font.pageIndex >= doc.pageList.Count()) continue;
-            if (pageDone[static_cast<size_t>(font.pageIndex)]) continue;
-            pageDone[static_cast<size_t>(font.pageIndex)] = 1;
-            font.replacementName = *added;
-        }
-        const double embedSave = SaveStage(doc, ui.VersionItem(), "save_embed").total;
-        if (plainSave > 0) Line("save_embed_ratio", embedSave / plainSave, "x");
-    } else {
-        std::fputs("Liberation Sans fehlt: kein Speichern mit Ersetzung\n", stderr);
-    }
-    Line("peak_rss_after_save", PeakRssMiB(), "MiB");
+    PrintOpenFigures(doc, ProcessCpuSeconds() - cpuBeforeOpen);
+    [[maybe_unused]] const int densestPage = InterpretPages(doc, firstLast);
+    SaveStages(doc, ui.VersionItem());
 
 #ifdef GW_HAVE_VIEW
     // Painting needs an application object; no screen is needed for it.

@@ -68,7 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TFixedMeasurer measurer;
     THeadlessUi ui(&measurer);
     TPdfDocument doc(ui);
-    doc.programDir = path.substr(0, path.rfind('/') + 1);
     doc.openfilenow(path);
     InterpretAllPages(doc);
     std::set<TFilePos> fontsRead;  // a font of many pages once
@@ -87,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     if (doc.pageList.Count() > 0) {
-        RewritePageContents(doc);
+        TellUndecodablePages(doc);
         // The classic table and the compact form both.
         TStringSink classic;
         WritePdf(doc, classic, 2);

@@ -29,6 +29,6 @@ bool SavePDFNew(TPdfDocument& doc, TWriteReport* report, const TWriteOptions& op
 }
 
 bool SavePdfCommand(TPdfDocument& doc) {
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     return SavePDFNew(doc);
 }

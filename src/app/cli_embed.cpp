@@ -327,12 +327,11 @@ int EmbedOne(const TEmbedOptions& options, const std::string& input) {
         return approximated ? kNoGoodMatch : 0;
     };
     if (options.dryRun) {
-        const TRewrittenPageContents marks(doc);
         NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
         return Report(options, input, output, status(), doc.pageList.Count(), outcomes);
     }
 
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     // Known before the save, which reads the written file into `doc`.
     NoteKeptPages(doc, FontsKeptOnCopiedPages(doc), outcomes);
     cli.ui.saveFileName = output;

@@ -62,14 +62,14 @@ int CliInfo(const TCliArgs& args) {
     std::printf("Querverweistabelle: %s\n", doc.repaired ? "neu aufgebaut" : "gelesen");
     if (doc.rootFound) std::printf("Konformität: %s\n", ClaimsText(DocumentClaims(doc)).c_str());
     if (doc.infoFound) {
-        std::printf("Producer: %s\n", doc.Edit1.c_str());
-        std::printf("Creator: %s\n", doc.Edit2.c_str());
-        std::printf("Autor: %s\n", doc.Edit3.c_str());
-        std::printf("Titel: %s\n", doc.Edit4.c_str());
-        std::printf("Betreff: %s\n", doc.Edit5.c_str());
-        std::printf("Stichworte: %s\n", doc.Edit6.c_str());
-        std::printf("Erstellt: %s\n", Date(doc.creationDateRead, doc.DateTimePicker1, doc.DateTimePicker2).c_str());
-        std::printf("Geändert: %s\n", Date(doc.modDateRead, doc.DateTimePicker3, doc.DateTimePicker4).c_str());
+        std::printf("Producer: %s\n", doc.info.producer.c_str());
+        std::printf("Creator: %s\n", doc.info.creator.c_str());
+        std::printf("Autor: %s\n", doc.info.author.c_str());
+        std::printf("Titel: %s\n", doc.info.title.c_str());
+        std::printf("Betreff: %s\n", doc.info.subject.c_str());
+        std::printf("Stichworte: %s\n", doc.info.keywords.c_str());
+        std::printf("Erstellt: %s\n", Date(doc.info.creationDateRead, doc.info.creationDate, doc.info.creationTime).c_str());
+        std::printf("Geändert: %s\n", Date(doc.info.modDateRead, doc.info.modDate, doc.info.modTime).c_str());
     }
     PrintMessages(cli.ui);
     return cli.OpenStatus();

@@ -74,8 +74,10 @@ std::optional<TReplaceOption> ParseReplace(const std::string& text) {
     return option;
 }
 
-// "YYYY-MM-DDThh:mm:ss" into a date and a time picker value.
-bool ParseDateTime(const std::string& text, TDateTimeValue& date, TDateTimeValue& time) {
+// "YYYY-MM-DDThh:mm:ss" (or "now") into a date and time of day.
+bool ParseDateTime(const std::string& text, TInfoDateTime& value) {
+    TDateTimeValue& date = value.date;
+    TDateTimeValue& time = value.time;
     if (text == "now") {
         date = time = NowLocal();
         return true;
@@ -318,28 +320,28 @@ int CliSave(const TCliArgs& args) {
     if (!TakeBackRefused(doc, options.force, refused)) return 4;
     const std::vector<TReplacementReport> reports = DescribeReplacements(doc);
     PrintReplacementNotices(reports);
-    std::string* const fields[6] = {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6};
+    TWriteOptions writeOptions;
+    writeOptions.decrypt = options.decrypt;
+    TInfoEdits& edits = writeOptions.info.emplace(UneditedInfo(doc.info));
+    std::string* const fields[6] = {&edits.producer, &edits.creator, &edits.author,
+                                    &edits.title,    &edits.subject, &edits.keywords};
     for (int k = 0; k < 6; ++k)
         if (options.texts[k]) *fields[k] = *options.texts[k];
-    if (options.created && !ParseDateTime(*options.created, doc.DateTimePicker1, doc.DateTimePicker2))
+    if (options.created && !ParseDateTime(*options.created, edits.creation.emplace()))
         return Usage("Ungültiges Datum: " + *options.created);
-    if (options.modified && !ParseDateTime(*options.modified, doc.DateTimePicker3, doc.DateTimePicker4))
+    if (options.modified && !ParseDateTime(*options.modified, edits.modification.emplace()))
         return Usage("Ungültiges Datum: " + *options.modified);
-    doc.creationDateEdited = options.created.has_value();
-    doc.modDateEdited = options.modified.has_value();
 
     cli.ui.saveFileName = options.output;
     if (options.versionItem) cli.ui.versionItem = *options.versionItem;
 
     // The two halves of SavePdfCommand, so that the messages of the
     // rewriting and those of the save and the re-reading can be told apart.
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     PrintMessages(cli.ui);
     ClearMessages(cli.ui);
     const int32_t opensBefore = cli.ui.openFinishedCount;
     TWriteReport report;
-    TWriteOptions writeOptions;
-    writeOptions.decrypt = options.decrypt;
     const bool written = SavePDFNew(doc, &report, writeOptions, openOptions);
     if (!written) {
         PrintMessages(cli.ui);

@@ -233,15 +233,9 @@ void TPdfDocument::ResetDocument() {
     formCatalog.Clear();
     pagesFound = 0;
     pagesFromScan = false;
-    Edit1.clear();
-    Edit2.clear();
-    Edit3.clear();
-    Edit4.clear();
-    Edit5.clear();
-    Edit6.clear();
+    info = TDocumentInfo();
     const TDateTimeValue now = NowLocal();
-    DateTimePicker1 = DateTimePicker2 = DateTimePicker3 = DateTimePicker4 = now;
-    creationDateRead = modDateRead = false;
+    info.creationDate = info.creationTime = info.modDate = info.modTime = now;
     ui_.InfoFieldsChanged();
     rootHasMediaBox = 0;
     pageRefs.Clear();

@@ -190,18 +190,18 @@ void TPdfDocument::ReadDocumentInfo() {
         if (tokens.size() < 2) continue;
         const std::string& key = tokens[0];
         std::string* field = nullptr;
-        if (key == "/Producer") field = &Edit1;
-        else if (key == "/Creator") field = &Edit2;
-        else if (key == "/Author") field = &Edit3;
-        else if (key == "/Title") field = &Edit4;
-        else if (key == "/Subject") field = &Edit5;
-        else if (key == "/Keywords") field = &Edit6;
+        if (key == "/Producer") field = &info.producer;
+        else if (key == "/Creator") field = &info.creator;
+        else if (key == "/Author") field = &info.author;
+        else if (key == "/Title") field = &info.title;
+        else if (key == "/Subject") field = &info.subject;
+        else if (key == "/Keywords") field = &info.keywords;
         if (field) {
             *field = TextStringToUtf8(StringTokenBytes(tokens[1]));
         } else if (key == "/CreationDate") {
-            creationDateRead = ParsePdfDate(tokens[1], DateTimePicker1, DateTimePicker2);
+            info.creationDateRead = ParsePdfDate(tokens[1], info.creationDate, info.creationTime);
         } else if (key == "/ModDate") {
-            modDateRead = ParsePdfDate(tokens[1], DateTimePicker3, DateTimePicker4);
+            info.modDateRead = ParsePdfDate(tokens[1], info.modDate, info.modTime);
         }
     }
     infoEntries = TakeDictEntries();

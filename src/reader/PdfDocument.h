@@ -39,6 +39,24 @@ struct TOpenTimings {
     double total = 0;
 };
 
+// The document information dictionary as the file gives it (texts in
+// UTF-8). A date the file lacks, or has in a form that cannot be read, holds
+// the time of opening and is marked as not read.
+struct TDocumentInfo {
+    std::string producer;
+    std::string creator;
+    std::string author;
+    std::string title;
+    std::string subject;
+    std::string keywords;
+    TDateTimeValue creationDate;
+    TDateTimeValue creationTime;
+    TDateTimeValue modDate;
+    TDateTimeValue modTime;
+    bool creationDateRead = false;
+    bool modDateRead = false;
+};
+
 class TPdfDocument : public TPdfFile {
 public:
     explicit TPdfDocument(TDocumentUi& ui);
@@ -108,8 +126,6 @@ public:
     std::vector<uint8_t> PageContent(int32_t pageIndex);
 
     // ---- the document state ------------------------------------------------
-    std::string programDir;  // the program's folder, ending in "/"
-
     uint8_t opening = 0;
 
     int32_t pagesObjNum = 0, pagesGen = 0;
@@ -164,25 +180,8 @@ public:
     // by a view (marks) are known to be stale.
     uint32_t displayListDrops = 0;
 
-    // The "Informationen" tab's values (UTF-8).
-    std::string Edit1;  // Producer
-    std::string Edit2;  // Creator
-    std::string Edit3;  // Author
-    std::string Edit4;  // Title
-    std::string Edit5;  // Subject
-    std::string Edit6;  // Keywords
-    TDateTimeValue DateTimePicker1;  // creation date
-    TDateTimeValue DateTimePicker2;  // creation time
-    TDateTimeValue DateTimePicker3;  // modification date
-    TDateTimeValue DateTimePicker4;  // modification time
-    // Dates the user set; a date not set is kept as the file had it
-    // (creation) or becomes the time of saving (modification).
-    bool creationDateEdited = false;
-    // Whether the file's /Info gave a date that could be read (the pickers
-    // show the time of the open otherwise).
-    bool creationDateRead = false;
-    bool modDateRead = false;
-    bool modDateEdited = false;
+    // The document information as read.
+    TDocumentInfo info;
 
     TOpenTimings timings;
 

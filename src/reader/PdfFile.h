@@ -255,3 +255,24 @@ private:
     std::vector<uint32_t> valueDistance_;
     bool tableFinished_ = false;
 };
+
+// A look elsewhere in the open file (a dictionary or stream the writer or
+// another layer reads on its own account) that leaves the parse state as it
+// found it: the entries of the last dictionary, the failure mark and the
+// unsupported feature named come back when the guard ends. The look starts
+// with no entries; ClearFailure lets it start without an earlier failure.
+class TKeptParseState {
+public:
+    explicit TKeptParseState(TPdfFile& file);
+    ~TKeptParseState();
+    TKeptParseState(const TKeptParseState&) = delete;
+    TKeptParseState& operator=(const TKeptParseState&) = delete;
+
+    void ClearFailure() { file_.parseFailed = 0; }
+
+private:
+    TPdfFile& file_;
+    TDictEntryList entries_;
+    uint8_t parseFailed_;
+    std::string unsupportedFeature_;
+};

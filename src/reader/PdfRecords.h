@@ -94,7 +94,6 @@ struct TPageRecord {
     TFilePos resourcesFirstKeyPos = 0;
     TFilePos xobjectsFirstKeyPos = 0;
     TFilePos fontsFirstKeyPos = 0;
-    TFilePos newObjPos = 0;
     TFilePos xobjectDictPos = 0;
     TFilePos fontDictPos = 0;
     TFilePos resourcesDictPos = 0;
@@ -118,11 +117,9 @@ struct TPageRecord {
     // dictionary. Two pages may use one name for different pictures (every
     // page of a scan is often "/Im0"), so "Do" finds its picture through this.
     std::vector<std::pair<std::string, TFilePos>> xobjectPositions;
-    TFilePos newContentPos = 0;
     // Bytes of all decoded content streams joined (read again on demand).
     int32_t contentLength = 0;
     uint8_t hasContent = 0;
-    uint8_t contentRewritten = 0;
     // A content stream broke off or could not be read: the page holds what
     // was read up to the damage. Saving copies its streams as they are.
     uint8_t contentDamaged = 0;

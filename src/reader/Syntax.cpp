@@ -160,6 +160,18 @@ TDictEntryList TPdfFile::TakeDictEntries() {
     return taken;
 }
 
+TKeptParseState::TKeptParseState(TPdfFile& file)
+    : file_(file),
+      entries_(file.TakeDictEntries()),
+      parseFailed_(file.parseFailed),
+      unsupportedFeature_(file.unsupportedFeature) {}
+
+TKeptParseState::~TKeptParseState() {
+    file_.dictEntries = std::move(entries_);
+    file_.parseFailed = parseFailed_;
+    file_.unsupportedFeature = std::move(unsupportedFeature_);
+}
+
 std::optional<TFilePos> TPdfFile::ObjectPos(int32_t objNum) const {
     if (objNum < 0 || objNum >= objCount) return std::nullopt;
     const TObjEntry& entry = objTable[static_cast<size_t>(objNum)];

@@ -16,6 +16,7 @@
 
 #include "OpenMessages.h"
 #include "Conformance.h"
+#include "InfoEdits.h"
 #include "PdfDocument.h"
 #include "WindowParts.h"
 
@@ -41,6 +42,14 @@ const QDate kUnsetDate(1, 1, 1);
 
 // Whether the file gives the date under `key` (the reader leaves the time
 // of opening in a date it lacks); the text of one that cannot be read.
+QDate DayOf(const TInfoDateTime& value) {
+    return QDate(value.date.year, value.date.month, value.date.day);
+}
+
+QTime ClockOf(const TInfoDateTime& value) {
+    return QTime(value.time.hour, value.time.minute, value.time.second);
+}
+
 bool FileHasDate(const TPdfDocument& doc, const std::string& key, QString& unreadable) {
     const std::optional<TInfoDate> date = FileInfoDate(doc, key);
     if (date && !date->readable) unreadable = QString::fromStdString(date->token);
@@ -221,27 +230,24 @@ void TInfoTab::ShowDate(TDateField* date, QTimeEdit* time, bool set, const QDate
     FollowDate(date, time);
 }
 
-void TInfoTab::ShowValues(const TPdfDocument& doc) {
+void TInfoTab::ShowValues(const TPdfDocument& doc, const TInfoEdits& edits) {
     filling_ = true;
-    Edit1->setText(QString::fromStdString(doc.Edit1));
-    Edit2->setText(QString::fromStdString(doc.Edit2));
-    Edit3->setText(QString::fromStdString(doc.Edit3));
-    Edit4->setText(QString::fromStdString(doc.Edit4));
-    Edit5->setText(QString::fromStdString(doc.Edit5));
-    Edit6->setText(QString::fromStdString(doc.Edit6));
-    const auto& d1 = doc.DateTimePicker1;
-    const auto& t2 = doc.DateTimePicker2;
-    const auto& d3 = doc.DateTimePicker3;
-    const auto& t4 = doc.DateTimePicker4;
-    // The reader leaves the time of opening in dates the file lacks; those
-    // show as not set, unless the user has set them since.
+    Edit1->setText(QString::fromStdString(edits.producer));
+    Edit2->setText(QString::fromStdString(edits.creator));
+    Edit3->setText(QString::fromStdString(edits.author));
+    Edit4->setText(QString::fromStdString(edits.title));
+    Edit5->setText(QString::fromStdString(edits.subject));
+    Edit6->setText(QString::fromStdString(edits.keywords));
+    // Dates the file lacks show as not set, unless the user has set them
+    // since.
     QString unreadableCreation, unreadableMod;
-    const bool creationSet = doc.creationDateEdited || FileHasDate(doc, "/CreationDate", unreadableCreation);
-    const bool modSet = doc.modDateEdited || FileHasDate(doc, "/ModDate", unreadableMod);
-    ShowDate(DateTimePicker1, DateTimePicker2, creationSet, QDate(d1.year, d1.month, d1.day),
-             QTime(t2.hour, t2.minute, t2.second));
-    ShowDate(DateTimePicker3, DateTimePicker4, modSet, QDate(d3.year, d3.month, d3.day),
-             QTime(t4.hour, t4.minute, t4.second));
+    const TDocumentInfo& read = doc.info;
+    const TInfoDateTime creation = edits.creation.value_or(TInfoDateTime{read.creationDate, read.creationTime});
+    const TInfoDateTime mod = edits.modification.value_or(TInfoDateTime{read.modDate, read.modTime});
+    const bool creationSet = edits.creation || FileHasDate(doc, "/CreationDate", unreadableCreation);
+    const bool modSet = edits.modification || FileHasDate(doc, "/ModDate", unreadableMod);
+    ShowDate(DateTimePicker1, DateTimePicker2, creationSet, DayOf(creation), ClockOf(creation));
+    ShowDate(DateTimePicker3, DateTimePicker4, modSet, DayOf(mod), ClockOf(mod));
     const auto unreadableTip = [](const QString& text) {
         return text.isEmpty() ? QString() : "In der Datei steht ein Datum, das sich nicht lesen lässt: " + text;
     };
@@ -277,23 +283,23 @@ void TInfoTab::ShowClaims(const TXmpClaims& claims) {
     ClaimsLabel->setText(parts.isEmpty() ? QString("keine Angabe") : parts.join(", "));
 }
 
-void TInfoTab::StoreValues(TPdfDocument& doc) const {
-    doc.Edit1 = Edit1->text().toStdString();
-    doc.Edit2 = Edit2->text().toStdString();
-    doc.Edit3 = Edit3->text().toStdString();
-    doc.Edit4 = Edit4->text().toStdString();
-    doc.Edit5 = Edit5->text().toStdString();
-    doc.Edit6 = Edit6->text().toStdString();
-    // A date not set keeps what the document holds; it is not written
-    // unless set (the writer goes by the edited flags).
-    if (DateTimePicker1->IsSet()) {
-        doc.DateTimePicker1 = WithDate(doc.DateTimePicker1, DateTimePicker1->date());
-        doc.DateTimePicker2 = WithTime(doc.DateTimePicker2, DateTimePicker2->time());
-    }
-    if (DateTimePicker3->IsSet()) {
-        doc.DateTimePicker3 = WithDate(doc.DateTimePicker3, DateTimePicker3->date());
-        doc.DateTimePicker4 = WithTime(doc.DateTimePicker4, DateTimePicker4->time());
-    }
+void TInfoTab::StoreValues(TField field, TInfoEdits& edits) const {
+    edits.producer = Edit1->text().toStdString();
+    edits.creator = Edit2->text().toStdString();
+    edits.author = Edit3->text().toStdString();
+    edits.title = Edit4->text().toStdString();
+    edits.subject = Edit5->text().toStdString();
+    edits.keywords = Edit6->text().toStdString();
+    // A date counts as the user's from the first time it was touched while
+    // set; untouched, the writer keeps the file's (see TInfoEdits).
+    const auto store = [](bool touched, const TDateField* date, const QTimeEdit* time,
+                          std::optional<TInfoDateTime>& value) {
+        if (touched && !date->IsSet()) value.reset();
+        if ((touched || value) && date->IsSet())
+            value = TInfoDateTime{WithDate({}, date->date()), WithTime({}, time->time())};
+    };
+    store(field == TField::CreationDate, DateTimePicker1, DateTimePicker2, edits.creation);
+    store(field == TField::ModDate, DateTimePicker3, DateTimePicker4, edits.modification);
 }
 
 void TInfoTab::NowBtnClick() {

@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTimeEdit;
 class TPdfDocument;
+struct TInfoEdits;
 struct TXmpClaims;
 
 // A date field that can be unset. Unset, it shows "nicht gesetzt"; the
@@ -49,11 +50,12 @@ public:
 
     explicit TInfoTab(QWidget* parent = nullptr);
 
-    // Shows the document's values.
-    void ShowValues(const TPdfDocument& doc);
-    // Writes the fields into the document's values (text in UTF-8, dates
-    // and times as shown).
-    void StoreValues(TPdfDocument& doc) const;
+    // Shows the information as edited so far (the dates the user has not
+    // set as the document has them).
+    void ShowValues(const TPdfDocument& doc, const TInfoEdits& edits);
+    // After the user changed `field`: the fields into `edits` (text in
+    // UTF-8, dates and times as shown).
+    void StoreValues(TField field, TInfoEdits& edits) const;
     // The PDF/A and PDF/X parts the document claims ("PDF/A-2b, PDF/X-4").
     void ShowClaims(const TXmpClaims& claims);
     // "Auf jetzt setzen": the modification date and time become now.

@@ -1,29 +1,15 @@
 #include "MainForm.h"
 
 #include <algorithm>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -32,12 +18,10 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -72,18 +56,8 @@
 
 namespace {
 
-const char* const kAppTitle = "PDF Glyphwell";
-
 // The manual's section for each tab, in tab order: F1 opens the manual there.
 const char* const kTabSections[] = {"oeffnen", "schriftarten", "informationen", "speichern"};
-
-// The dialog's text for a name ReplacementChoices offers on a page: that
-// font's caption (a font of the page, or an added one).
-QString ChoiceCaption(const TPdfDocument& doc, int page, const std::string& resName) {
-    for (const TFontRecord& font : doc.fontList)
-        if (font.resName == resName && (font.hidden == 1 || font.pageIndex == page - 1)) return FontCaption(font);
-    return FromCp1252(resName);
-}
 
 }  // namespace
 
@@ -233,9 +207,7 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 std::unique_ptr<TPdfDocument> TMainForm::NewDocument() {
-    auto doc = std::make_unique<TPdfDocument>(*bridge_);
-    doc->programDir = QFile::encodeName(programDir_).toStdString();
-    return doc;
+    return std::make_unique<TPdfDocument>(*bridge_);
 }
 
 TMainForm::~TMainForm() {
@@ -272,9 +244,7 @@ QWidget* TMainForm::CreateInfoTab() {
     // A date the user touched is written as set; the others keep the
     // file's creation date and get the time of saving as modification.
     connect(InfoTab, &TInfoTab::edited, this, [this](TInfoTab::TField field) {
-        if (field == TInfoTab::TField::CreationDate) doc_->creationDateEdited = InfoTab->DateTimePicker1->IsSet();
-        if (field == TInfoTab::TField::ModDate) doc_->modDateEdited = InfoTab->DateTimePicker3->IsSet();
-        InfoTab->StoreValues(*doc_);
+        InfoTab->StoreValues(field, infoEdits_);
         RefreshModified();
     });
     return InfoTab;
@@ -395,198 +365,6 @@ void TMainForm::ShowHelp(const QString& section) {
     HelpWindow->ShowManual(section);
 }
 
-// ---- opening --------------------------------------------------------------------
-
-bool TMainForm::openfilenow(const QString& path) {
-    if (reading_) return false;
-    if (!ConfirmDiscardChanges("PDF-Datei öffnen")) return false;
-    return ReadIntoFreshDocument(path);
-}
-
-bool TMainForm::ConfirmDiscardChanges(const QString& caption) {
-    if (!modified_) return true;
-    const QString text = "Die Änderungen an \"" + QFileInfo(documentPath_).fileName() +
-                         "\" sind noch nicht gespeichert und gehen verloren. Trotzdem fortfahren?";
-    return Ask(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-}
-
-bool TMainForm::ReadIntoFreshDocument(const QString& path, const std::string& password) {
-    ShrinkShownDocument();
-    std::unique_ptr<TPdfDocument> fresh = NewDocument();
-    reading_ = fresh.get();
-    readingVersionItem_ = -1;
-    readerMessages_.clear();
-    OpenPDFForm->StatusMemo->clear();
-    OpenPDFForm->Label2->clear();
-    OpenPDFForm->ProgressBar1->setValue(0);
-    OpenPDFForm->SetReading(true);
-    UpdateSaveAvailability();
-    ShowProgressWindow();
-    const std::string filePath = QFile::encodeName(path).toStdString();
-    if (!ReadAskingForPassword(*fresh, path, password)) {
-        // "Abbrechen": the document shown stays as it was.
-        CloseProgressWindow();
-        OpenPDFForm->SetReading(false);
-        reading_ = nullptr;
-        readerMessages_.clear();
-        SetStatusText("Öffnen von " + QFileInfo(path).fileName() + " abgebrochen.");
-        fresh.reset();
-        ReturnFreedMemory();
-        // The shown document gave its preview back for the reading.
-        FontsTab->ShowPreviewPage();
-        UpdateSaveAvailability();
-        return false;
-    }
-    const TOpenTexts texts = OpenTexts(fresh->LastOpen(), filePath);
-    for (const std::string& line : texts.statusLines) AddStatusLine(line);
-    CloseProgressWindow();
-    OpenPDFForm->SetReading(false);
-    reading_ = nullptr;
-    int32_t errorMessages = 0;
-    for (const auto& [text, isError] : readerMessages_) {
-        if (isError) ++errorMessages;
-        ShowMessage(text.toStdString(), isError ? TMsgIcon::Error : TMsgIcon::Information);
-    }
-    readerMessages_.clear();
-    for (const auto& [text, icon] : texts.messages) ShowMessage(text, icon);
-
-    const QString name = QFileInfo(path).fileName();
-    bool shown = false;
-    switch (OpenOutcome(fresh->LastOpen(), DocumentIsSavable(*fresh) && errorMessages == 0)) {
-        case TOpenOutcome::Cancelled:
-            SetStatusText("Öffnen von " + name + " abgebrochen.");
-            break;
-        case TOpenOutcome::Refused:
-            SetStatusText(name + " konnte nicht geöffnet werden.");
-            break;
-        case TOpenOutcome::Opened:
-            ShowDocument(std::move(fresh), path);
-            RememberOpenedFile(path);
-            shown = true;
-            break;
-    }
-    // A document that was not shown, or the one it replaced, is gone now.
-    fresh.reset();
-    ReturnFreedMemory();
-    if (!shown) FontsTab->ShowPreviewPage();
-    UpdateSaveAvailability();
-    if (closeAfterOpen_) {
-        closeConfirmed_ = true;
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
-    return shown;
-}
-
-bool TMainForm::ReadAskingForPassword(TPdfDocument& fresh, const QString& path, std::string password) {
-    const std::string filePath = QFile::encodeName(path).toStdString();
-    for (int attempt = 1;; ++attempt) {
-        ReadOnReaderThread(fresh, filePath, password);
-        if (fresh.LastOpen().outcome != TOpenResult::PasswordNeeded || attempt > kPasswordTries) return true;
-        // The reader's lines of a locked file are no news.
-        readerMessages_.clear();
-        OpenPDFForm->hide();
-        const std::optional<QString> typed = AskPassword(QFileInfo(path).fileName(), attempt);
-        if (!typed) return false;
-        password = typed->toStdString();
-        OpenPDFForm->StatusMemo->clear();
-        ShowProgressWindow();
-    }
-}
-
-std::optional<QString> TMainForm::AskPassword(const QString& fileName, int attempt) {
-    if (testHooks.password) return testHooks.password(fileName, attempt);
-    QInputDialog dialog(this);
-    dialog.setWindowTitle("Kennwort erforderlich");
-    QString text = "Die Datei \"" + fileName + "\" ist durch ein Kennwort geschützt.\nBitte geben Sie das Kennwort ein:";
-    if (attempt > 1)
-        text = "Das Kennwort war falsch (Versuch " + QString::number(attempt) + " von " +
-               QString::number(kPasswordTries) + ").\n" + text;
-    dialog.setLabelText(text);
-    dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setOkButtonText("OK");
-    dialog.setCancelButtonText("Abbrechen");
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.textValue();
-}
-
-void TMainForm::ShrinkShownDocument() {
-    // While another file is read the shown document keeps only what cannot
-    // be had again: the file's pages are read from the file again when
-    // needed, the preview and the pictures are made again when shown.
-    FontsTab->PreviewPane->Release();
-    FontsTab->PageView->InvalidateImageCache();
-    if (!doc_->Source().empty()) doc_->Source().Release(0, doc_->Source().size());
-}
-
-void TMainForm::ReturnFreedMemory() {
-#ifdef __GLIBC__
-    // The reader's thread allocates from an arena of its own, which keeps
-    // what a cancelled or replaced document freed: the next open would
-    // start on top of it.
-    malloc_trim(0);
-#endif
-}
-
-void TMainForm::ReadOnReaderThread(TPdfDocument& fresh, const std::string& path, const std::string& password) {
-    bridge_->readerStep = testHooks.readerStep;
-    bridge_->BeginReading(fresh, VersionItem(), screenFont_.family().toStdString(),
-                          screenFont_.weight() >= QFont::DemiBold, screenFont_.italic(), FontsTab->PageView->Dpi());
-    QEventLoop loop;
-    TOpenOptions options;
-    options.readPics = !OpenTab || OpenTab->ReadPicsCheck->isChecked();
-    options.cancel = bridge_->CancelFlag();
-    options.password = password;
-    readerThread_ = QThread::create([&fresh, path, options] { fresh.openfilenow(path, options); });
-    // Queued behind everything the reader sent on its way, so the loop ends
-    // only after the last status line and message have arrived.
-    connect(readerThread_, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    readerThread_->start();
-    loop.exec();
-    readerThread_->wait();
-    delete readerThread_;
-    readerThread_ = nullptr;
-    bridge_->EndReading();
-    bridge_->readerStep = nullptr;
-}
-
-void TMainForm::ConnectReaderBridge() {
-    TReaderBridge* bridge = bridge_.get();
-    connect(bridge, &TReaderBridge::readerMessage, this,
-            [this](const QString& text, bool isError) { readerMessages_.emplace_back(text, isError); });
-    connect(bridge, &TReaderBridge::readerStatusLine, this, [this](const QString& line) { AddStatusLine(line.toStdString()); });
-    connect(bridge, &TReaderBridge::readerStatusLabel, this,
-            [this](const QString& text) { OpenPDFForm->Label2->setText(text); });
-    connect(bridge, &TReaderBridge::readerProgress, this, [this](int percent) { SetProStatus(percent); });
-    connect(bridge, &TReaderBridge::readerVersionItem, this, [this](int item) { SelectVersionItem(item); });
-}
-
-// Only a file that opened is worth offering again: its folder becomes the
-// first favourite and the file the first of the last files.
-void TMainForm::RememberOpenedFile(const QString& path) {
-    const QFileInfo file(path);
-    OpenTab->FileBrowser->AddToPrefFolders(file.absolutePath() + '/');
-    OpenTab->RecentFiles->Add(file.absoluteFilePath());
-}
-
-void TMainForm::ShowDocument(std::unique_ptr<TPdfDocument> doc, const QString& path) {
-    // The dialog and the view refer to the document: point them at the new
-    // one before the old one goes.
-    FontsTab->SetDocument(*doc);
-    delete ChangeFontForm;
-    ChangeFontForm = new TChangeFontForm(*doc, this);
-    doc_ = std::move(doc);
-    documentPath_ = path;
-    if (readingVersionItem_ >= 0) SelectVersionItem(readingVersionItem_);
-    InfoFieldsChanged();
-    InfoTab->ShowClaims(DocumentClaims(*doc_));
-    SetModified(false);
-    UpdateDocumentCommands();
-    SetStatusText(QString());
-    // On the tab first, so that the page is fitted to the room it has there.
-    PageControl1->setCurrentIndex(1);
-    FontsTab->ShowFirstPage();
-}
-
 void TMainForm::SetModified(bool modified) {
     modified_ = modified;
     UpdateTitle();
@@ -698,247 +476,10 @@ int32_t TMainForm::VersionItem() {
 }
 
 void TMainForm::InfoFieldsChanged() {
-    if (!reading_) InfoTab->ShowValues(*doc_);
+    if (!reading_) InfoTab->ShowValues(*doc_, infoEdits_);
 }
 
 void TMainForm::OpenFinished(int32_t /*pageCount*/) {
     // The window finishes an open itself once the reader has returned, and
     // only when the document is to be shown.
 }
-
-// ---- the font table's commands ----------------------------------------------------
-
-void TMainForm::ChangeBtnClick() {
-    // The commands wait while a file is read: the table and the font list
-    // are being rebuilt underneath them. A file whose permissions forbid
-    // changes is only looked at.
-    if (reading_ || !doc_->Permissions().modify) return;
-    const int row = FontsTab->SelectedFontRow();
-    if (row < 0) {
-        ShowMessage("Sie haben keinen Eintrag in der Liste der Schriftarten markiert!", TMsgIcon::Error);
-        return;
-    }
-    const int page = FontsTab->CurrentPage();
-    if (page < 1 || page > doc_->pageList.Count()) return;
-
-    QComboBox* choices = ChangeFontForm->ComboBox1;
-    choices->clear();
-    // Shown with the fonts' names; the item's data is the resource name that
-    // the replacement is made with.
-    for (const std::string& name : ReplacementChoices(*doc_, page))
-        choices->addItem(ChoiceCaption(*doc_, page, name), FromCp1252(name));
-    // The font the row uses now is selected: OK alone changes nothing.
-    const std::vector<int32_t> rows = FontTableRows(*doc_, page);
-    const int32_t replaced = row < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(row)] : -1;
-    if (replaced >= 0) {
-        const TFontRecord& font = doc_->fontList[static_cast<size_t>(replaced)];
-        const std::string& current = font.replacementName.empty() ? font.resName : font.replacementName;
-        choices->setCurrentIndex(std::max(0, choices->findData(FromCp1252(current))));
-    }
-    ChangeFontForm->OkBtn->setEnabled(choices->count() > 0 && choices->currentIndex() >= 0);
-    ChangeFontForm->SetReplacedFont(replaced);
-
-    const int result = testHooks.changeFont ? testHooks.changeFont(*ChangeFontForm) : ChangeFontForm->exec();
-    if (result != QDialog::Accepted || choices->currentIndex() < 0) return;
-    const std::string chosen = ToCp1252(ChangeFontForm->ChosenResourceName());
-    // The dialog offers no OK for a choice that would lose text; this holds
-    // whatever closed it.
-    if (row < static_cast<int>(rows.size())) {
-        if (const auto refusal = RefusedReplacement(*doc_, rows[static_cast<size_t>(row)], chosen)) {
-            ShowMessage(RefusalSentence(*refusal), TMsgIcon::Error);
-            return;
-        }
-    }
-    ChangeFontForm->StoreChoices();
-    if (ChangeFontForm->AllPagesBox->isChecked() && replaced >= 0) {
-        const std::string oldName = doc_->fontList[static_cast<size_t>(replaced)].resName;
-        SayReplacedEverywhere(oldName, chosen, SetReplacementEverywhere(*doc_, page, row, chosen));
-    } else {
-        SetReplacement(*doc_, page, row, chosen);
-    }
-    RefreshModified();
-    FontsTab->ReplacementsChanged();
-}
-
-void TMainForm::SayReplacedEverywhere(const std::string& oldName, const std::string& newName,
-                                      const TEverywhereOutcome& outcome) {
-    const QString oldText = FromCp1252(oldName), newText = FromCp1252(newName);
-    const auto pages = [](size_t count) {
-        return count == 1 ? QString("1 Seite") : QString("%1 Seiten").arg(QLocale().toString(qulonglong{count}));
-    };
-    QString text = oldText + " wird auf " + pages(outcome.pagesReplaced.size()) + " durch " + newText + " ersetzt.";
-    if (!outcome.pagesWithout.empty())
-        text += " Auf " + pages(outcome.pagesWithout.size()) + " gibt es " + newText + " nicht; dort bleibt " +
-                oldText + ".";
-    SetStatusText(text);
-}
-
-void TMainForm::OldFontBtnClick() {
-    if (reading_ || !doc_->Permissions().modify) return;
-    const int row = FontsTab->SelectedFontRow();
-    if (row < 0) return;
-    const int page = FontsTab->CurrentPage();
-    const std::vector<int32_t> rows = FontTableRows(*doc_, page);
-    if (row >= static_cast<int>(rows.size())) return;
-    ClearReplacement(*doc_, page, row);
-    // Taking back the only change leaves nothing to save.
-    RefreshModified();
-    FontsTab->ReplacementsChanged();
-}
-
-void TMainForm::EmbedFontsBtnClick() {
-    if (reading_ || doc_->pageList.Count() == 0 || !doc_->Permissions().modify) return;
-    TEmbedFontsForm dialog(*doc_, this);
-    dialog.Fill();
-    const int result = testHooks.embedFonts ? testHooks.embedFonts(dialog) : dialog.exec();
-    if (result != QDialog::Accepted) return;
-    const QStringList notDone = dialog.Apply();
-    RefreshModified();
-    FontsTab->ReplacementsChanged();
-    // Every choice is done or said: one that could not be made is named.
-    if (!notDone.isEmpty())
-        ShowMessage(("Diese Schriftarten wurden nicht ersetzt:\n" + notDone.join("\n")).toStdString(),
-                    TMsgIcon::Error);
-}
-
-void TMainForm::ChooseFontBtnClick() {
-    if (reading_) return;
-    QFont font = screenFont_;
-    bool accepted = false;
-    if (testHooks.screenFont) {
-        accepted = testHooks.screenFont(font);
-    } else {
-        QFontDialog dialog(font, this);
-        accepted = dialog.exec() == QDialog::Accepted;
-        if (accepted) font = dialog.selectedFont();
-    }
-    // After Cancel the dialog still holds its previous font, and the label is
-    // written from it all the same.
-    if (accepted) screenFont_ = font;
-    ApplyScreenFont();
-}
-
-void TMainForm::ApplyScreenFont() {
-    OpenTab->FontLabel->setText("Optimieren auf: " + screenFont_.family());
-    measurer_.SetFont(screenFont_.family().toStdString(), screenFont_.weight() >= QFont::DemiBold,
-                      screenFont_.italic());
-    FontsTab->PageView->SetDisplayFont(screenFont_);
-    FontsTab->PageView->Refresh();
-}
-
-// ---- information and saving ------------------------------------------------------
-
-void TMainForm::SaveBtnClick() {
-    if (reading_) return;
-    if (!doc_->Permissions().modify) {
-        // The button is disabled then; this answers the keyboard shortcut.
-        SetStatusText(QString::fromStdString(ModifyForbiddenText()));
-        return;
-    }
-    if (!DocumentIsSavable(*doc_)) {
-        // The button is disabled then; this answers the keyboard shortcut.
-        SetStatusText("Keine vollständig gelesene PDF-Datei geöffnet - nichts zu speichern.");
-        return;
-    }
-    if (!TakeBackRefusedReplacements()) return;
-    const std::optional<std::string> path = AskSaveFileName();
-    if (!path) return;
-    const TWriteOutcome outcome = [&] {
-        // A failed write leaves the contents as read, so that saving again
-        // starts from them.
-        TRewrittenPageContents rewritten(*doc_);
-        TellUndecodablePages(*doc_);
-        return WritePdfFile(*doc_, *path, VersionItem());
-    }();
-    if (outcome.result != TWriteResult::Written) {
-        ShowMessage(outcome.result == TWriteResult::CreateFailed ? CreateFailedMessage(*path)
-                                                                 : WriteFailedMessage(*path, outcome.errorText),
-                    TMsgIcon::Error);
-        return;
-    }
-    SetModified(false);
-    viewerFailed_ = false;
-    if (ShowSavedFileWanted()) ShowFileInViewer(*path);
-    // The saved file becomes the shown document, so that what the window
-    // shows is what the file holds.
-    // It keeps the passwords of this one.
-    const std::string password = doc_->Password();
-    const bool shown = ReadIntoFreshDocument(QFile::decodeName(QByteArray::fromStdString(*path)), password);
-    // Said after the re-reading, which empties the status line.
-    QStringList lines = SaveReportLines(outcome.report);
-    if (viewerFailed_)
-        lines << "Gespeichert. Die Datei kann nicht angezeigt werden: Auf diesem System ist kein Programm zum "
-                 "Anzeigen von PDF-Dateien eingerichtet.";
-    if (shown && !lines.isEmpty()) SetStatusText(lines.join(" "));
-    QStringList broken;
-    for (const TClaimProblem& problem : outcome.report.claimProblems) broken << ClaimProblemText(problem);
-    if (!broken.isEmpty()) Ask(QMessageBox::Warning, kAppTitle, broken.join("\n"), QMessageBox::Ok);
-}
-
-bool TMainForm::TakeBackRefusedReplacements() {
-    // The dialogs make no replacement that would lose text; should the
-    // document hold one all the same, it is never written, and the rest
-    // only when the user agrees.
-    const std::vector<TRefusedReplacement> refused = RefusedReplacements(*doc_);
-    if (refused.empty()) return true;
-    QStringList lines;
-    for (const TRefusedReplacement& refusal : refused) lines << QString::fromStdString(RefusalLine(refusal));
-    lines << QString() << "Die übrigen Änderungen ohne diese Ersetzungen speichern?";
-    if (Ask(QMessageBox::Warning, kAppTitle, lines.join("\n"), QMessageBox::Yes | QMessageBox::No) !=
-        QMessageBox::Yes)
-        return false;
-    WithdrawReplacements(*doc_, refused);
-    FontsTab->ReplacementsChanged();
-    return true;
-}
-
-std::optional<std::string> TMainForm::AskSaveFileName() {
-    QString path;
-    if (testHooks.saveFileName) {
-        const std::optional<QString> answer = testHooks.saveFileName();
-        if (!answer) return std::nullopt;
-        path = *answer;
-    } else {
-        QFileDialog dialog(this, "PDF speichern unter");
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter("PDF-Dateien (*.pdf)");
-        dialog.setDefaultSuffix("pdf");
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        path = dialog.selectedFiles().first();
-    }
-    if (path.isEmpty()) return std::nullopt;
-    return QFile::encodeName(path).toStdString();
-}
-
-bool TMainForm::ShowSavedFileWanted() {
-    return SaveTab->ShowPDFCheck->isChecked();
-}
-
-void TMainForm::ShowFileInViewer(const std::string& path) {
-    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
-    viewerFailed_ = !(testHooks.openFile ? testHooks.openFile(file) : QDesktopServices::openUrl(QUrl::fromLocalFile(file)));
-}
-
-// ---- messages ------------------------------------------------------------------------
-
-QMessageBox::StandardButton TMainForm::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
-                                           QMessageBox::StandardButtons buttons) {
-    if (testHooks.message) return testHooks.message(icon, caption, text);
-    const std::unique_ptr<QMessageBox> box = MakeMessageBox(icon, caption, text, buttons, this);
-    return static_cast<QMessageBox::StandardButton>(box->exec());
-}
-
-std::unique_ptr<QMessageBox> TMainForm::MakeMessageBox(QMessageBox::Icon icon, const QString& caption,
-                                                       const QString& text, QMessageBox::StandardButtons buttons,
-                                                       QWidget* parent) {
-    auto box = std::make_unique<QMessageBox>(icon, caption, text, buttons, parent);
-    KeepTitleReadable(*box);
-    return box;
-}
-
-void TMainForm::ShowMessage(const std::string& text, TMsgIcon icon) {
-    Ask(icon == TMsgIcon::Error ? QMessageBox::Critical : QMessageBox::Information, kAppTitle,
-        QString::fromStdString(text), QMessageBox::Ok);
-}
-

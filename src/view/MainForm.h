@@ -23,6 +23,7 @@
 #include "DocumentUi.h"
 #include "FontMeasurer.h"
 #include "FontTable.h"
+#include "InfoEdits.h"
 #include "PdfDocument.h"
 
 class QLabel;
@@ -94,6 +95,8 @@ public:
     ~TMainForm() override;
 
     TPdfDocument& Document() { return *doc_; }
+    // The document information as the user has typed it so far.
+    const TInfoEdits& InfoEdits() const { return infoEdits_; }
     // Whether the shown document has changes that are not saved yet.
     bool HasUnsavedChanges() const { return modified_; }
     // The file the shown document was read from (empty: none).
@@ -239,6 +242,8 @@ private:
     // first document and goes after the last.
     std::unique_ptr<TReaderBridge> bridge_;
     std::unique_ptr<TPdfDocument> doc_;
+    // What the user typed on the information tab for the shown document.
+    TInfoEdits infoEdits_;
     QString documentPath_;
     // The document being read and the thread reading it, while an open
     // runs; the window's document callbacks then leave the shown one alone.

@@ -203,7 +203,6 @@ void TPreviewPane::WriteResult() {
         // holds no second copy of a large document in memory.
         const QString path = scratch_.filePath(QString("gespeichert-%1.pdf").arg(++written_));
         try {
-            TRewrittenPageContents rewritten(*doc_);
             TPreviewFileSink sink(path);
             WritePdf(*doc_, sink, doc_->Ui().VersionItem());
             if (sink.Finish()) source.path = path;

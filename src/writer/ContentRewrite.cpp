@@ -230,22 +230,8 @@ void TellUndecodablePages(TPdfDocument& doc) {
         }
 }
 
-namespace {
-
-// Which pages the writer writes with new content. A page whose content
-// could not be read to its end keeps its old streams, damage and all: what
-// was read would lose the rest, which other readers may still show. A font
-// replaced on it stays there unless its object is replaced in place.
-void MarkRewrittenPages(TPdfDocument& doc) {
-    for (TPageRecord& page : doc.pageList)
-        if (page.hasContent && !page.contentDamaged) page.contentRewritten = 1;
-}
-
-}  // namespace
-
-void RewritePageContents(TPdfDocument& doc) {
-    MarkRewrittenPages(doc);
-    TellUndecodablePages(doc);
+bool PageContentIsRewritten(const TPageRecord& page) {
+    return page.hasContent && !page.contentDamaged;
 }
 
 std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex, const TFontReplacements& replacements,
@@ -254,15 +240,4 @@ std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex, 
     if (decoded) decoded(content);
     if (replacements.empty()) return content;
     return RewriteContent(content.data(), content.size(), replacements);
-}
-
-TRewrittenPageContents::TRewrittenPageContents(TPdfDocument& doc) : doc_(doc) {
-    flags_.reserve(static_cast<size_t>(doc.pageList.Count()));
-    for (const TPageRecord& page : doc.pageList) flags_.push_back(page.contentRewritten);
-    MarkRewrittenPages(doc);
-}
-
-TRewrittenPageContents::~TRewrittenPageContents() {
-    for (size_t j = 0; j < flags_.size() && j < static_cast<size_t>(doc_.pageList.Count()); ++j)
-        doc_.pageList[j].contentRewritten = flags_[j];
 }

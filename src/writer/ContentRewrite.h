@@ -63,25 +63,12 @@ using TDecodedContentSink = std::function<void(const std::vector<uint8_t>&)>;
 std::vector<uint8_t> RewrittenPageContent(TPdfDocument& doc, int32_t pageIndex, const TFontReplacements& replacements,
                                           const TDecodedContentSink& decoded = {});
 
-// The rewriting half of "PDF speichern unter...": every page with decoded
-// content is marked contentRewritten = 1, so that the writer gives it a
-// rewritten content stream; a page whose content could not be decoded gets a
-// message box and stays as it was.
-void RewritePageContents(TPdfDocument& doc);
-// The message box for pages whose content could not be decoded, once.
+// Whether the writer gives the page a content stream written anew (when
+// contents are rewritten at all, see TWriteOptions): a page whose content
+// could not be read to its end keeps its old streams, damage and all, as
+// what was read would lose the rest, which other readers may still show. A
+// font replaced on it stays there unless its object is replaced in place.
+bool PageContentIsRewritten(const TPageRecord& page);
+// The message box for pages whose content could not be decoded (and so is
+// written as the file has it), once.
 void TellUndecodablePages(TPdfDocument& doc);
-
-// The same for the time of one write, without the message box: the marks
-// come back as they were when the guard ends, also when writing fails or
-// throws.
-class TRewrittenPageContents {
-public:
-    explicit TRewrittenPageContents(TPdfDocument& doc);
-    ~TRewrittenPageContents();
-    TRewrittenPageContents(const TRewrittenPageContents&) = delete;
-    TRewrittenPageContents& operator=(const TRewrittenPageContents&) = delete;
-
-private:
-    TPdfDocument& doc_;
-    std::vector<uint8_t> flags_;
-};

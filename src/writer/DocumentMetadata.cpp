@@ -43,15 +43,12 @@ std::optional<TMetadataStream> CatalogMetadata(TPdfDocument& doc) {
     stream.gen = ref->second;
     // The stream decoder reports on the document's parse state; a metadata
     // stream it cannot read must not mark the open document.
-    TDictEntryList saved = doc.TakeDictEntries();
-    const uint8_t savedFailed = doc.parseFailed;
-    const std::string savedUnsupported = doc.unsupportedFeature;
     std::vector<uint8_t> data;
-    stream.decoded = doc.DecodedStream(ref->first, data);
-    stream.entries = doc.TakeDictEntries();
-    doc.dictEntries = std::move(saved);
-    doc.parseFailed = savedFailed;
-    doc.unsupportedFeature = savedUnsupported;
+    {
+        TKeptParseState kept(doc);
+        stream.decoded = doc.DecodedStream(ref->first, data);
+        stream.entries = doc.TakeDictEntries();
+    }
     stream.packet.assign(data.begin(), data.end());
     return stream;
 }

@@ -10,14 +10,10 @@
 #include "WriterParts_p.h"
 
 TDictEntryList EntriesAt(TPdfDocument& doc, TFilePos pos) {
-    const uint8_t savedFailed = doc.parseFailed;
-    TDictEntryList saved = doc.TakeDictEntries();
+    TKeptParseState kept(doc);
     doc.SetPos(pos);
     doc.ParseDict();
-    TDictEntryList entries = doc.TakeDictEntries();
-    doc.dictEntries = std::move(saved);
-    doc.parseFailed = savedFailed;
-    return entries;
+    return doc.TakeDictEntries();
 }
 
 TFilePos DictValuePos(TPdfDocument& doc, const TDictEntry& entry) {

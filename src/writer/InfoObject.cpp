@@ -1,5 +1,6 @@
 #include "InfoObject.h"
 
+#include <array>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -20,6 +21,16 @@ struct TInfoText {
     const char* key;
     const std::string& value;
 };
+
+// The texts in the order the dictionary is written.
+std::array<TInfoText, 6> EditedTexts(const TInfoEdits& edits) {
+    return {{{"/Producer", edits.producer},
+             {"/Creator", edits.creator},
+             {"/Author", edits.author},
+             {"/Title", edits.title},
+             {"/Subject", edits.subject},
+             {"/Keywords", edits.keywords}}};
+}
 
 // The old dictionary's entry with this key and a value.
 const TDictEntry* OldInfoEntry(const TPdfDocument& doc, const std::string& key) {
@@ -96,12 +107,23 @@ std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time, 
            "'";
 }
 
-bool WillWriteInfoObject(const TPdfDocument& doc) {
+TInfoEdits UneditedInfo(const TDocumentInfo& info) {
+    TInfoEdits edits;
+    edits.producer = info.producer;
+    edits.creator = info.creator;
+    edits.author = info.author;
+    edits.title = info.title;
+    edits.subject = info.subject;
+    edits.keywords = info.keywords;
+    return edits;
+}
+
+bool WillWriteInfoObject(const TPdfDocument& doc, const TInfoEdits& edits) {
     if (doc.infoFound) return doc.infoEntriesValid;
     // A file without information gets some only when the user gave some.
-    for (const std::string* text : {&doc.Edit1, &doc.Edit2, &doc.Edit3, &doc.Edit4, &doc.Edit5, &doc.Edit6})
-        if (!text->empty()) return true;
-    return doc.creationDateEdited || doc.modDateEdited;
+    for (const TInfoText& text : EditedTexts(edits))
+        if (!text.value.empty()) return true;
+    return edits.creation || edits.modification;
 }
 
 std::string TextStringToken(const std::string& utf8) {
@@ -117,37 +139,36 @@ std::string TextStringToken(const std::string& utf8) {
     return hex + ">";
 }
 
-std::string ModDateText(const TPdfDocument& doc) {
-    if (doc.modDateEdited) return PdfDateText(doc.DateTimePicker3, doc.DateTimePicker4);
+std::string ModDateText(const TInfoEdits& edits) {
+    if (edits.modification) return PdfDateText(edits.modification->date, edits.modification->time);
     const TDateTimeValue now = NowLocal();
     return PdfDateText(now, now);
 }
 
-TWrittenInfo WrittenInfo(TPdfDocument& doc, const std::string& modDate) {
+TWrittenInfo WrittenInfo(const TPdfDocument& doc, const TInfoEdits& edits, const std::string& modDate) {
     TWrittenInfo info;
-    const std::pair<TWrittenInfo::TText*, TInfoText> texts[] = {
-        {&info.producer, {"/Producer", doc.Edit1}}, {&info.creator, {"/Creator", doc.Edit2}},
-        {&info.author, {"/Author", doc.Edit3}},     {&info.title, {"/Title", doc.Edit4}},
-        {&info.subject, {"/Subject", doc.Edit5}},   {&info.keywords, {"/Keywords", doc.Edit6}}};
-    for (const auto& [written, text] : texts) {
+    const std::array<TInfoText, 6> texts = EditedTexts(edits);
+    TWrittenInfo::TText* const written[] = {&info.producer, &info.creator, &info.author,
+                                            &info.title,    &info.subject, &info.keywords};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const TInfoText& text = texts[i];
         const TDictEntry* old = OldInfoEntry(doc, text.key);
-        written->value = text.value;
-        written->hadKey = old != nullptr;
-        written->written = !text.value.empty() || (old && KeptAsRead(*old, text.value));
+        written[i]->value = text.value;
+        written[i]->hadKey = old != nullptr;
+        written[i]->written = !text.value.empty() || (old && KeptAsRead(*old, text.value));
     }
-    if (doc.creationDateEdited) info.creationDate = PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2);
+    if (edits.creation) info.creationDate = PdfDateText(edits.creation->date, edits.creation->time);
     else if (const TDictEntry* old = OldInfoEntry(doc, "/CreationDate")) info.creationDate = StringTokenBytes(old->tokens[1]);
     info.modDate = modDate;
     return info;
 }
 
-std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen) {
-    return InfoObjectText(doc, objNum, gen, ModDateText(doc));
+std::string InfoObjectText(TPdfDocument& doc, const TInfoEdits& edits, int32_t objNum, int32_t gen) {
+    return InfoObjectText(doc, edits, objNum, gen, ModDateText(edits));
 }
 
-std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen, const std::string& modDate) {
-    const TInfoText texts[] = {{"/Producer", doc.Edit1}, {"/Creator", doc.Edit2}, {"/Author", doc.Edit3},
-                               {"/Title", doc.Edit4},    {"/Subject", doc.Edit5}, {"/Keywords", doc.Edit6}};
+std::string InfoObjectText(TPdfDocument& doc, const TInfoEdits& edits, int32_t objNum, int32_t gen,
+                           const std::string& modDate) {
     std::string out = std::to_string(objNum) + " " + std::to_string(gen) + " obj\r<<\r";
     auto writeAsRead = [&doc, &out](const TDictEntry& entry) {
         const std::vector<std::string> tokens = WrittenTokens(doc, entry);
@@ -159,13 +180,13 @@ std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen, const
     };
     for (const TDictEntry& entry : doc.infoEntries)
         if (!entry.tokens.empty() && !IsEditedKey(entry.tokens[0])) writeAsRead(entry);
-    for (const TInfoText& text : texts) {
+    for (const TInfoText& text : EditedTexts(edits)) {
         const TDictEntry* old = OldInfoEntry(doc, text.key);
         if (old && KeptAsRead(*old, text.value)) writeAsRead(*old);
         else if (!text.value.empty()) out += std::string(text.key) + " " + TextStringToken(text.value) + "\r";
     }
-    if (doc.creationDateEdited) {
-        out += "/CreationDate (" + PdfDateText(doc.DateTimePicker1, doc.DateTimePicker2) + ")\r";
+    if (edits.creation) {
+        out += "/CreationDate (" + PdfDateText(edits.creation->date, edits.creation->time) + ")\r";
     } else if (const TDictEntry* old = OldInfoEntry(doc, "/CreationDate")) {
         writeAsRead(*old);
     }

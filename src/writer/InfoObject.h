@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "InfoEdits.h"
 #include "PdfDocument.h"
 
 // "\" "(" ")" get a backslash; bytes 8, 9, 10, 12, 13 become \b \t \n \f \r;
@@ -22,7 +23,7 @@ std::string PdfDateText(const TDateTimeValue& date, const TDateTimeValue& time, 
 
 // Whether the writer writes an information object: when the old file had
 // one that could be read, or when it had none and the user filled a field.
-bool WillWriteInfoObject(const TPdfDocument& doc);
+bool WillWriteInfoObject(const TPdfDocument& doc, const TInfoEdits& edits);
 
 // A text as a string token: a literal string of PDFDocEncoding, or a hex
 // string of UTF-16BE when a character has no code there.
@@ -30,7 +31,7 @@ std::string TextStringToken(const std::string& utf8);
 
 // The /ModDate of a written file: as the user set it, else the time of
 // writing.
-std::string ModDateText(const TPdfDocument& doc);
+std::string ModDateText(const TInfoEdits& edits);
 
 // The texts and dates the information dictionary of a written file holds,
 // for the metadata that must say the same.
@@ -44,13 +45,14 @@ struct TWrittenInfo {
     std::string creationDate;  // the PDF date written; empty for none
     std::string modDate;
 };
-TWrittenInfo WrittenInfo(TPdfDocument& doc, const std::string& modDate);
+TWrittenInfo WrittenInfo(const TPdfDocument& doc, const TInfoEdits& edits, const std::string& modDate);
 
 // The object "objNum gen obj" ... "endobj", every line ended by a carriage
 // return: the old entries the tab does not show, in their order, then the
-// texts that are not empty (an unchanged one exactly as read), the creation
-// date as read or as the user set it, and `modDate` (ModDateText when not
-// given).
+// edited texts that are not empty (an unchanged one exactly as read), the
+// creation date as read or as the user set it, and `modDate` (ModDateText
+// when not given).
 // Moves the document's cursor (kept entries are re-read for their strings).
-std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen, const std::string& modDate);
-std::string InfoObjectText(TPdfDocument& doc, int32_t objNum, int32_t gen);
+std::string InfoObjectText(TPdfDocument& doc, const TInfoEdits& edits, int32_t objNum, int32_t gen,
+                           const std::string& modDate);
+std::string InfoObjectText(TPdfDocument& doc, const TInfoEdits& edits, int32_t objNum, int32_t gen);

@@ -148,10 +148,11 @@ bool HoldsObject(const TPdfDocument& doc, TFilePos offset, int32_t objNum) {
 std::optional<TFilePos> OldObjectEnd(TPdfDocument& doc, TFilePos offset) {
     const TSpanView span = SpanView(doc, offset);
     if (!span.Holds(offset)) return std::nullopt;
-    const uint8_t savedParseFailed = doc.parseFailed;
-    doc.parseFailed = 0;
-    const TFilePos searchFrom = SearchStart(doc, offset);
-    doc.parseFailed = savedParseFailed;
+    const TFilePos searchFrom = [&doc, offset] {
+        TKeptParseState kept(doc);
+        kept.ClearFailure();
+        return SearchStart(doc, offset);
+    }();
     const size_t found = span.bytes.find("endobj", span.Index(searchFrom));
     if (found == std::string_view::npos) return std::nullopt;
     return span.begin + static_cast<TFilePos>(found) + 6;

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Conformance.h"
 #include "DocumentMetadata.h"
 #include "FormRewrite.h"
+#include "InfoEdits.h"
 #include "OutputFile.h"
 #include "PdfDocument.h"
 
@@ -36,13 +38,20 @@ struct TWriteOptions {
     // An encrypted document is written without its encryption (only allowed
     // when it was opened with the owner password; the caller decides).
     bool decrypt = false;
+    // The document information as the user typed it; without, as read.
+    std::optional<TInfoEdits> info;
+    // Every page whose content was read whole gets a content stream written
+    // anew, each selection of a replaced font exchanged (see
+    // PageContentIsRewritten); otherwise every page keeps its old streams.
+    bool rewriteContents = true;
 };
 
 // The fonts chosen on pages whose content the writer copies as the file has
-// it (pages not marked contentRewritten, see RewritePageContents): such a
-// page keeps selecting the old font, unless the replacement took over the
-// old font's object. In page order, by name within a page.
-std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc);
+// it (every page when contents are not rewritten, else those that
+// PageContentIsRewritten leaves): such a page keeps selecting the old font,
+// unless the replacement took over the old font's object. In page order, by
+// name within a page.
+std::vector<TKeptFormFont> FontsKeptOnCopiedPages(const TPdfDocument& doc, bool rewriteContents = true);
 
 enum class TWriteResult { Written, CreateFailed, WriteFailed };
 
@@ -63,8 +72,7 @@ TWriteOutcome WritePdfFile(TPdfDocument& doc, const std::string& path, int32_t v
 TWriteReport WritePdf(TPdfDocument& doc, TByteSink& out, int32_t versionItem, const TWriteOptions& options = {});
 
 // The file that "PDF speichern unter..." would write now, with every
-// replacement applied, as bytes in memory. The document is left exactly as
-// it was: its pages keep their decoded contents, and no message is shown
-// for a page whose content could not be decoded (it is written unchanged).
+// replacement applied, as bytes in memory. No message is shown for a page
+// whose content could not be decoded (it is written unchanged).
 std::string WritePdfToMemory(TPdfDocument& doc, int32_t versionItem);
 

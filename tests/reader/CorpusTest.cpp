@@ -43,9 +43,9 @@ TEST_P(CorpusTest, MatchesManifest) {
         // which the tokenizer ends at the first ")".
         const bool comparable = row.file != "libreoffice-writer-v16.pdf" && row.file.rfind("cairo-", 0) != 0;
         if (!comparable) {
-            EXPECT_FALSE(doc.Edit1.empty());
+            EXPECT_FALSE(doc.info.producer.empty());
         } else if (row.infoProducer != "-") {
-            EXPECT_EQ(doc.Edit1, row.infoProducer);
+            EXPECT_EQ(doc.info.producer, row.infoProducer);
         } else {
             EXPECT_FALSE(doc.infoFound && doc.infoEntriesValid);
         }

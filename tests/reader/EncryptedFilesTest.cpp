@@ -53,7 +53,7 @@ std::string Digest(TPdfDocument& doc) {
     for (const std::string& font : fonts) out += font;
     for (int32_t i = 0; i < doc.pageList.Count(); ++i)
         out += "content " + std::to_string(i) + ": " + std::to_string(doc.PageContent(i).size()) + "\n";
-    out += "title " + doc.Edit4 + " producer " + doc.Edit1 + "\n";
+    out += "title " + doc.info.title + " producer " + doc.info.producer + "\n";
     return out;
 }
 

@@ -260,24 +260,24 @@ TEST_P(InfoDateTest, CreationDateIsTakenOrIgnored) {
     const TPdfDocument& doc = h->doc;
     const TDateTimeValue now = NowLocal();
     if (c.applies) {
-        EXPECT_EQ(doc.DateTimePicker1.year, 2003);
-        EXPECT_EQ(doc.DateTimePicker1.month, 5);
-        EXPECT_EQ(doc.DateTimePicker1.day, 14);
-        EXPECT_EQ(doc.DateTimePicker2.hour, 12);
-        EXPECT_EQ(doc.DateTimePicker2.minute, 0);
-        EXPECT_EQ(doc.DateTimePicker2.second, 0);
+        EXPECT_EQ(doc.info.creationDate.year, 2003);
+        EXPECT_EQ(doc.info.creationDate.month, 5);
+        EXPECT_EQ(doc.info.creationDate.day, 14);
+        EXPECT_EQ(doc.info.creationTime.hour, 12);
+        EXPECT_EQ(doc.info.creationTime.minute, 0);
+        EXPECT_EQ(doc.info.creationTime.second, 0);
     } else {
         // Left at the moment the open began (allow for a day boundary).
-        EXPECT_NE(doc.DateTimePicker1.year, 2003);
-        EXPECT_GE(doc.DateTimePicker1.year, now.year - 1);
+        EXPECT_NE(doc.info.creationDate.year, 2003);
+        EXPECT_GE(doc.info.creationDate.year, now.year - 1);
     }
     // The other date is read independently of a broken one.
-    EXPECT_EQ(doc.DateTimePicker3.year, 1999);
-    EXPECT_EQ(doc.DateTimePicker3.month, 12);
-    EXPECT_EQ(doc.DateTimePicker3.day, 31);
-    EXPECT_EQ(doc.DateTimePicker4.hour, 23);
-    EXPECT_EQ(doc.DateTimePicker4.minute, 59);
-    EXPECT_EQ(doc.DateTimePicker4.second, 59);
+    EXPECT_EQ(doc.info.modDate.year, 1999);
+    EXPECT_EQ(doc.info.modDate.month, 12);
+    EXPECT_EQ(doc.info.modDate.day, 31);
+    EXPECT_EQ(doc.info.modTime.hour, 23);
+    EXPECT_EQ(doc.info.modTime.minute, 59);
+    EXPECT_EQ(doc.info.modTime.second, 59);
     EXPECT_TRUE(h->OpenErrors().empty()) << h->AllMessages();
 }
 
@@ -301,12 +301,12 @@ TEST(InfoTest, TextFieldsAreUnescapedAndEntriesKept) {
                    "/Title (T) /Subject (S) /Keywords (a, b) /Custom (x) >>");
     auto h = OpenBuilt("info-text.pdf", builder, "/Info 4 0 R");
     const TPdfDocument& doc = h->doc;
-    EXPECT_EQ(doc.Edit1, "Acme (Druck) 1.0");
-    EXPECT_EQ(doc.Edit2, "Wr\xC3\xBCter");  // Latin-1 in the file, UTF-8 in the model
-    EXPECT_EQ(doc.Edit3, "Anna");
-    EXPECT_EQ(doc.Edit4, "T");
-    EXPECT_EQ(doc.Edit5, "S");
-    EXPECT_EQ(doc.Edit6, "a, b");
+    EXPECT_EQ(doc.info.producer, "Acme (Druck) 1.0");
+    EXPECT_EQ(doc.info.creator, "Wr\xC3\xBCter");  // Latin-1 in the file, UTF-8 in the model
+    EXPECT_EQ(doc.info.author, "Anna");
+    EXPECT_EQ(doc.info.title, "T");
+    EXPECT_EQ(doc.info.subject, "S");
+    EXPECT_EQ(doc.info.keywords, "a, b");
     ASSERT_TRUE(doc.infoEntriesValid);
     ASSERT_EQ(doc.infoEntries.Count(), 7);
     EXPECT_EQ(doc.infoEntries[6].tokens, (std::vector<std::string>{"/Custom", "(x)"}));

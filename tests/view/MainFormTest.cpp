@@ -60,7 +60,6 @@ TEST_F(MainFormTest, StartsOnTheOpenTabWithTheInitialFields) {
     const QStringList headers = {"Alte Schriftart", "Schriftname", "Typ", "Eingebettet", "Kodierung", "Neue Schriftart"};
     ASSERT_EQ(form->FontsTab->FontListView->columnCount(), headers.size());
     for (int i = 0; i < headers.size(); ++i) EXPECT_EQ(form->FontsTab->FontListView->headerItem()->text(i), headers[i]);
-    EXPECT_EQ(form->Document().programDir, programDir.toStdString());
     EXPECT_TRUE(messages.empty());
 }
 
@@ -449,7 +448,7 @@ TEST_F(MainFormTest, InformationFieldsWriteBackAndNowSetsOnlyTheModification) {
     form->InfoTab->Edit4->clear();
     QTest::keyClicks(form->InfoTab->Edit4, "Gr");
     form->InfoTab->Edit4->insert("üße (2)");  // QTest types ASCII only
-    EXPECT_EQ(form->Document().Edit4, "Grüße (2)");
+    EXPECT_EQ(form->InfoEdits().title, "Grüße (2)");
 
     const QDate date(2005, 3, 7);
     const QTime time(9, 5, 3);
@@ -457,14 +456,18 @@ TEST_F(MainFormTest, InformationFieldsWriteBackAndNowSetsOnlyTheModification) {
     form->InfoTab->DateTimePicker2->setTime(time);
     form->InfoTab->DateTimePicker3->setDate(date);
     form->InfoTab->DateTimePicker4->setTime(time);
-    EXPECT_EQ(form->Document().DateTimePicker1.year, 2005);
-    EXPECT_EQ(form->Document().DateTimePicker2.second, 3);
+    const TInfoEdits& edits = form->InfoEdits();
+    ASSERT_TRUE(edits.creation && edits.modification);
+    EXPECT_EQ(edits.creation->date.year, 2005);
+    EXPECT_EQ(edits.creation->time.second, 3);
     form->InfoTab->NowBtn->click();
     EXPECT_EQ(form->InfoTab->DateTimePicker1->date(), date);
     EXPECT_EQ(form->InfoTab->DateTimePicker2->time(), time);
     EXPECT_EQ(form->InfoTab->DateTimePicker3->date(), QDate::currentDate());
-    EXPECT_EQ(form->Document().DateTimePicker3.year, QDate::currentDate().year());
-    EXPECT_EQ(form->Document().DateTimePicker1.month, 3);
+    EXPECT_EQ(edits.modification->date.year, QDate::currentDate().year());
+    EXPECT_EQ(edits.creation->date.month, 3);
+    // The document keeps what the file says.
+    EXPECT_NE(form->Document().info.title, edits.title);
 }
 
 TEST_F(MainFormTest, SaveWritesTheFileAndOpensItAgain) {

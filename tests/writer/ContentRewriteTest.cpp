@@ -152,7 +152,7 @@ TEST(PageReplacements, OwnRecordsAndAddedFontsInListOrderFirstOneDecides) {
     EXPECT_EQ(byPage[1].count("/F2"), 0u);
 }
 
-TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
+TEST(RewritePages, DecodedPagesAreRewrittenAndUndecodableContentMakesOneMessage) {
     THeadlessUi ui;
     TPdfDocument doc(ui);
     TPageRecord* decoded = doc.pageList.Append();
@@ -162,10 +162,10 @@ TEST(RewritePages, FlagsDecodedPagesAndComplainsOnceAboutUndecodableContent) {
     for (int i = 0; i < 50; ++i) doc.pageList.Append()->contentRefs.Append()->objNum = 7 + i;
     doc.pageList.Append();  // no content stream at all
 
-    RewritePageContents(doc);
-    EXPECT_EQ(doc.pageList[0].contentRewritten, 1);
-    EXPECT_EQ(doc.pageList[1].contentRewritten, 0);
-    EXPECT_EQ(doc.pageList[51].contentRewritten, 0);
+    TellUndecodablePages(doc);
+    EXPECT_TRUE(PageContentIsRewritten(doc.pageList[0]));
+    EXPECT_FALSE(PageContentIsRewritten(doc.pageList[1]));
+    EXPECT_FALSE(PageContentIsRewritten(doc.pageList[51]));
     ASSERT_EQ(ui.notices.size(), 1u);
     EXPECT_EQ(ui.notices[0].kind, TNoticeKind::ContentNotDecodable);
 }
@@ -188,28 +188,12 @@ TEST(RewritePages, RewritesFromTheFileEveryTime) {
     *doc.fontList.Append() = Font("/F2", 0, "/F1");
     const std::vector<TFontReplacements> replacements = ReplacementsByPage(doc);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        RewritePageContents(doc);
         EXPECT_EQ(Text(RewrittenPageContent(doc, 0, replacements[0])), "BT /F2 12 Tf (a) Tj /F1 12 Tf (b) Tj ET\n")
             << "attempt " << attempt;
         // Page 2's /F1 is another record, without a replacement.
         EXPECT_EQ(Text(RewrittenPageContent(doc, 1, replacements[1])), "BT /F1 9 Tf (c) Tj ET\n");
     }
     EXPECT_EQ(Text(doc.PageContent(0)), "BT /F1 12 Tf (a) Tj /F2 12 Tf (b) Tj ET\n");
-}
-
-// The guard marks the pages for one write and gives the marks back.
-TEST(RewritePages, GuardMarksForOneWriteAndGivesTheMarksBack) {
-    auto h = OpenPages("rewrite-guard", {"BT /F1 12 Tf (a) Tj ET", "BT ET"});
-    TPdfDocument& doc = h->doc;
-    ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
-    doc.pageList[1].hasContent = 0;  // as if it could not be decoded
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        TRewrittenPageContents rewritten(doc);
-        EXPECT_EQ(doc.pageList[0].contentRewritten, 1) << "attempt " << attempt;
-        EXPECT_EQ(doc.pageList[1].contentRewritten, 0) << "attempt " << attempt;
-    }
-    EXPECT_EQ(doc.pageList[0].contentRewritten, 0);
-    EXPECT_TRUE(h->ui.messages.empty() && h->OpenErrors().empty()) << h->AllMessages();
 }
 
 }  // namespace

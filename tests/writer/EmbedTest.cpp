@@ -109,7 +109,7 @@ std::string SaveReplaced(const std::string& in, const std::string& name,
         doc.fontList[static_cast<size_t>(i)].replacementName = added[key];
     }
     if (reports) *reports = DescribeReplacements(doc);
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     EXPECT_EQ(WritePdfFile(doc, out, 1).result, TWriteResult::Written);
     return out;
 }

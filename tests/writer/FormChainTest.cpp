@@ -138,7 +138,7 @@ protected:
     std::string Save() {
         const std::string out = dir + "/out.pdf";
         h.ui.saveFileName = out;
-        RewritePageContents(h.doc);
+        TellUndecodablePages(h.doc);
         EXPECT_TRUE(SavePDFNew(h.doc, &report)) << h.AllMessages();
         const TQpdfCheck check = QpdfCheck(out);
         EXPECT_EQ(check.status, 0) << check.output;
@@ -298,7 +298,7 @@ TEST(FormChainPattern, AFormAlsoDrawnThroughAPatternIsCopiedForTheChoosingPage) 
     ASSERT_EQ(chosen, 1);
     const std::string out = dir + "/out.pdf";
     h.ui.saveFileName = out;
-    RewritePageContents(h.doc);
+    TellUndecodablePages(h.doc);
     TWriteReport report;
     ASSERT_TRUE(SavePDFNew(h.doc, &report)) << h.AllMessages();
     EXPECT_EQ(QpdfCheck(out).status, 0);
@@ -330,7 +330,7 @@ TEST(FormChainKept, AnAnnotationOfTwoPagesKeepsItsAppearanceAndTheSaveSaysSo) {
         }
     ASSERT_EQ(chosen, 1);
     h.ui.saveFileName = out;
-    RewritePageContents(h.doc);
+    TellUndecodablePages(h.doc);
     TWriteReport report;
     ASSERT_TRUE(SavePDFNew(h.doc, &report)) << h.AllMessages();
     EXPECT_EQ(QpdfCheck(out).status, 0);

@@ -15,7 +15,7 @@ namespace {
 struct TContentSnapshot {
     std::vector<std::vector<uint8_t>> contents;
     std::vector<int32_t> lengths;
-    std::vector<uint8_t> rewritten;
+    std::vector<uint8_t> hasContent;
     bool operator==(const TContentSnapshot&) const = default;
 };
 
@@ -25,7 +25,7 @@ TContentSnapshot Snapshot(TPdfDocument& doc) {
         const TPageRecord& page = doc.pageList[static_cast<size_t>(i)];
         s.contents.push_back(doc.PageContent(i));
         s.lengths.push_back(page.contentLength);
-        s.rewritten.push_back(page.contentRewritten);
+        s.hasContent.push_back(page.hasContent);
     }
     return s;
 }
@@ -34,7 +34,7 @@ TContentSnapshot Snapshot(TPdfDocument& doc) {
 std::string SavedBytes(const std::string& path, int32_t page, int32_t row, const std::string& replacement) {
     auto opened = OpenHeadless(path);
     if (!replacement.empty()) SetReplacement(opened->doc, page, row, replacement);
-    RewritePageContents(opened->doc);
+    TellUndecodablePages(opened->doc);
     TStringSink sink;
     WritePdf(opened->doc, sink, 2);
     return sink.bytes;

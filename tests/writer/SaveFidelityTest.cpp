@@ -240,7 +240,7 @@ TEST(SaveCopy, EntriesThatDoNotPointAtTheirObjectAreFoundOrWrittenAsNull) {
     ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
     const std::string out = dir + "/out.pdf";
     h->ui.saveFileName = out;
-    RewritePageContents(h->doc);
+    TellUndecodablePages(h->doc);
     TWriteReport report;
     ASSERT_TRUE(SavePDFNew(h->doc, &report)) << h->AllMessages();
     EXPECT_EQ(report.missingObjects, 1);
@@ -317,7 +317,6 @@ TEST(SaveCopy, ContentThatBreaksOffKeepsItsOldStreamAlsoWhenAFontOnItIsReplaced)
             ASSERT_TRUE(SetReplacement(h->doc, 1, 0, "/F2"));
         }
         if (replace) {
-            TRewrittenPageContents marks(h->doc);
             const std::vector<TKeptFormFont> kept = FontsKeptOnCopiedPages(h->doc);
             ASSERT_EQ(kept.size(), 1u);
             EXPECT_EQ(kept[0].pageIndex, 0);

@@ -17,9 +17,11 @@
 
 namespace {
 
-std::string Written(TPdfDocument& doc, int32_t versionItem = 2) {
+std::string Written(TPdfDocument& doc, int32_t versionItem = 2, bool rewriteContents = true) {
     TStringSink sink;
-    WritePdf(doc, sink, versionItem);
+    TWriteOptions options;
+    options.rewriteContents = rewriteContents;
+    WritePdf(doc, sink, versionItem, options);
     return sink.bytes;
 }
 
@@ -61,7 +63,7 @@ TEST(WriterNumbering, AddedFontThenOneAnnotsArrayPerPageFlatKidsAndSize) {
     ASSERT_EQ(doc.pageList.Count(), 3);
     ASSERT_EQ(doc.ObjCount(), 41);
     AddFont(doc, "/Arial");
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     const std::string out = Written(doc);
 
     EXPECT_EQ(out.substr(0, 15), "%PDF-1.4\r%\xE2\xE3\xCF\xD3\r");
@@ -123,7 +125,7 @@ TEST(WriterResources, InsertionsAndPageLinesFollowWhereTheDictionariesAre) {
         TPdfDocument& doc = h->doc;
         ASSERT_EQ(doc.pageList.Count(), 1) << c.name;
         AddFont(doc, "/Arial");
-        RewritePageContents(doc);
+        TellUndecodablePages(doc);
         const std::string out = Written(doc);
         const std::string object = ObjectText(out, c.objectWithText);
         EXPECT_NE(object.find(c.expected), std::string::npos) << c.name << ":\n" << object;
@@ -136,7 +138,7 @@ TEST(WriterResources, InsertionsAndPageLinesFollowWhereTheDictionariesAre) {
 
 TEST(WriterResources, RootsDirectResourcesBecomeAnObjectOfTheirOwn) {
     auto h = Open("inherit", OnePage("<< /Type /Page /Parent 2 0 R /Contents 4 0 R /CropBox [1 1 99 99] >>"));
-    RewritePageContents(h->doc);
+    TellUndecodablePages(h->doc);
     const std::string out = Written(h->doc);
     const std::string page = ObjectText(out, 3);
     EXPECT_NE(page.find("/Resources 6 0 R\r"), std::string::npos) << page;
@@ -162,13 +164,13 @@ TEST(WriterContent, SharedContentStreamGetsASecondNumberAndBothPagesKeepTheirTex
     auto h = Open("shared", b.Build());
     TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 3);
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     EXPECT_TRUE(h->ui.messages.empty() && h->OpenErrors().empty()) << h->AllMessages();
-    // A page flagged as rewritten without any content reference has no
-    // number for a new stream: it is written as not rewritten.
+    // A page with content but without any content reference has no number
+    // for a new stream: it is written as not rewritten.
     TPageRecord& blank = doc.pageList[2];
     blank.contentLength = 3;
-    blank.contentRewritten = 1;
+    blank.hasContent = 1;
     const std::string out = Written(doc);
     EXPECT_EQ(out.find("stream", out.find("/Contents 10 0 R")), std::string::npos);
     EXPECT_NE(ObjectText(out, 3).find("/Contents 5 0 R\r"), std::string::npos);
@@ -211,7 +213,7 @@ TEST(WriterContent, EveryPageGetsItsOwnContentAcrossPagesLeftAsTheyWere) {
     b.Trailer("/Root 1 0 R");
     auto h = Open("own-contents", b.Build());
     ASSERT_EQ(h->doc.pageList.Count(), 7);
-    RewritePageContents(h->doc);
+    TellUndecodablePages(h->doc);
     const std::string path = ScratchDir("own-contents-out") + "/out.pdf";
     WriteFileBytes(path, Written(h->doc));
     auto again = OpenHeadless(path);
@@ -266,7 +268,6 @@ TEST(SaveCommand, CancelledDialogWritesAndReadsNothing) {
     const int32_t opens = f.h->ui.openFinishedCount;
     EXPECT_FALSE(SavePdfCommand(f.h->doc));
     EXPECT_EQ(f.h->ui.openFinishedCount, opens);
-    EXPECT_EQ(f.h->doc.pageList[0].contentRewritten, 1);  // the rewriting happened all the same
 }
 
 TEST(SaveCommand, FolderThatDoesNotExistGivesTheCreateMessageAndTheNameIsRead) {
@@ -340,7 +341,7 @@ TEST(WriterCopy, UnusedStreamsBecomeFreeOldFreeEntriesKeepTheirGenerationAnnotsL
     TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 2) << h->AllMessages();
     ASSERT_EQ(doc.ObjCount(), 12);
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     EXPECT_TRUE(Told(h->ui, TNoticeKind::ContentNotDecodable));
     const std::string out = Written(doc);
 
@@ -390,7 +391,9 @@ TEST(WriterCopy, ObjectWithoutEndobjIsWrittenAsNull) {
     auto h = Open("no-endobj", bytes);
     ASSERT_EQ(h->doc.pageList.Count(), 1) << h->AllMessages();
     TStringSink sink;
-    const TWriteReport report = WritePdf(h->doc, sink, 2);
+    TWriteOptions copied;
+    copied.rewriteContents = false;
+    const TWriteReport report = WritePdf(h->doc, sink, 2, copied);
     EXPECT_EQ(report.missingObjects, 1);
     EXPECT_EQ(ObjectText(sink.bytes, 5), "null ");
     EXPECT_NE(ObjectText(sink.bytes, 4).find("0 0 m 10 10 l S"), std::string::npos);
@@ -412,7 +415,7 @@ TEST(WriterNumbering, PageListedTwiceAndMissingPageGetFreshNumbersNeverDuplicate
     auto h = Open("twice", b.Build());
     TPdfDocument& doc = h->doc;
     ASSERT_EQ(doc.pageList.Count(), 3);
-    RewritePageContents(doc);
+    TellUndecodablePages(doc);
     const std::string out = Written(doc);
     // 3 keeps its number and 4 its stream; the missing page 99 and the second
     // listing of 3 get 6 and 7; the second listing's stream gets a new number.
@@ -445,7 +448,7 @@ TEST(WriterInheritance, RotateAndCropBoxComeFromTheNearestAncestorOfTheFlattened
     b.Trailer("/Root 1 0 R");
     auto h = Open("inherit-rotate", b.Build());
     ASSERT_EQ(h->doc.pageList.Count(), 3);
-    const std::string out = Written(h->doc);
+    const std::string out = Written(h->doc, 2, false);
     EXPECT_NE(ObjectText(out, 3).find("/Rotate 90\r/CropBox [ 0 0 10 10 ]\r/Annots"), std::string::npos);
     EXPECT_NE(ObjectText(out, 5).find("/Rotate 180\r/CropBox [ 0 0 10 10 ]\r/Annots"), std::string::npos);
     const std::string own = ObjectText(out, 6);
@@ -469,8 +472,8 @@ TEST(WriterCopy, StreamStillUsedByAPageKeepingItsOldContentsIsCopied) {
     b.Trailer("/Root 1 0 R");
     auto h = Open("still-used", b.Build());
     ASSERT_EQ(h->doc.pageList.Count(), 2);
-    RewritePageContents(h->doc);
-    ASSERT_EQ(h->doc.pageList[1].contentRewritten, 0);
+    TellUndecodablePages(h->doc);
+    ASSERT_FALSE(PageContentIsRewritten(h->doc.pageList[1]));
     const std::string out = Written(h->doc);
     EXPECT_NE(ObjectText(out, 8).find("/Contents [ 5 0 R 7 0 R ]\r"), std::string::npos) << ObjectText(out, 8);
     EXPECT_NE(ObjectText(out, 5).find("(shared tail) Tj Q"), std::string::npos);
@@ -498,19 +501,19 @@ TEST(SaveCommand, LiteralStringsWithBackslashesAndParenthesesSurviveASave) {
     WriteFileBytes(dir + "/in.pdf", b.Build());
 
     auto h = OpenHeadless(dir + "/in.pdf");
-    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
-    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
+    EXPECT_EQ(h->doc.info.title, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.info.subject, "Bericht (2) Anhang");
     // A string that ends in an escaped backslash ends there: /Author follows.
-    EXPECT_EQ(h->doc.Edit6, "Ende\\");
-    EXPECT_EQ(h->doc.Edit3, "Wer");
+    EXPECT_EQ(h->doc.info.keywords, "Ende\\");
+    EXPECT_EQ(h->doc.info.author, "Wer");
 
     h->ui.saveFileName = dir + "/out.pdf";
     ASSERT_TRUE(SavePdfCommand(h->doc)) << h->AllMessages();
     // Read again from the saved file by the save itself.
-    EXPECT_EQ(h->doc.Edit4, "Microsoft Word - C:\\Daten\\Bericht.doc");
-    EXPECT_EQ(h->doc.Edit5, "Bericht (2) Anhang");
-    EXPECT_EQ(h->doc.Edit6, "Ende\\");
-    EXPECT_EQ(h->doc.Edit3, "Wer");
+    EXPECT_EQ(h->doc.info.title, "Microsoft Word - C:\\Daten\\Bericht.doc");
+    EXPECT_EQ(h->doc.info.subject, "Bericht (2) Anhang");
+    EXPECT_EQ(h->doc.info.keywords, "Ende\\");
+    EXPECT_EQ(h->doc.info.author, "Wer");
     const std::string out = ReadFileText(dir + "/out.pdf");
     EXPECT_NE(out.find("/PieceInfo << /Note (C:\\\\Daten\\\\ \\(alt\\) (neu)) >>"), std::string::npos);
 }

@@ -115,15 +115,13 @@ TEST(InfoObject, KeptEntriesFirstThenTheTextsGivenAndTheDatesSet) {
     b.Trailer("/Root 1 0 R /Info 3 0 R");
     auto h = OpenHeadless(b.WriteTo("info.pdf"));
     TPdfDocument& doc = h->doc;
-    ASSERT_TRUE(WillWriteInfoObject(doc));
-    doc.Edit1 = "Glyphwell";
-    doc.Edit4 = "Bericht (2) \\ Anhang";
-    doc.DateTimePicker1 = {2005, 3, 7, 0, 0, 0};
-    doc.DateTimePicker2 = {2000, 1, 1, 9, 5, 3};
-    doc.DateTimePicker3 = {2006, 12, 31, 0, 0, 0};
-    doc.DateTimePicker4 = {2000, 1, 1, 23, 59, 59};
-    doc.creationDateEdited = doc.modDateEdited = true;
-    EXPECT_EQ(InfoObjectText(doc, 3, 0),
+    TInfoEdits edits = UneditedInfo(doc.info);
+    ASSERT_TRUE(WillWriteInfoObject(doc, edits));
+    edits.producer = "Glyphwell";
+    edits.title = "Bericht (2) \\ Anhang";
+    edits.creation = TInfoDateTime{{2005, 3, 7, 0, 0, 0}, {2000, 1, 1, 9, 5, 3}};
+    edits.modification = TInfoDateTime{{2006, 12, 31, 0, 0, 0}, {2000, 1, 1, 23, 59, 59}};
+    EXPECT_EQ(InfoObjectText(doc, edits, 3, 0),
               "3 0 obj\r<<\r/Trapped /True\r/Custom (a\\)b \\(c\\))\r/Producer (Glyphwell)\r"
               "/Title (Bericht \\(2\\) \\\\ Anhang)\r"
               "/CreationDate (D:20050307090503Z)\r/ModDate (D:20061231235959Z)\r>>\rendobj\r");
@@ -146,9 +144,10 @@ TEST(InfoObject, UnchangedEntriesKeepTheirBytesChangedOnesAreEncodedEmptyOnesLef
     b.Trailer("/Root 1 0 R /Info 3 0 R");
     auto h = OpenHeadless(b.WriteTo("info-kept.pdf"));
     TPdfDocument& doc = h->doc;
-    ASSERT_EQ(doc.Edit4, "Ωα");
-    ASSERT_EQ(doc.Edit3, "Müller");
-    EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, 3, 0)),
+    ASSERT_EQ(doc.info.title, "Ωα");
+    ASSERT_EQ(doc.info.author, "Müller");
+    TInfoEdits edits = UneditedInfo(doc.info);
+    EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, edits, 3, 0)),
               "/Author (M\\374ller)\r/Title <FEFF03A903B1>\r/Subject (\\101bc)\r/Keywords ()\r"
               "/CreationDate (D:20010203040506+01'00')\r");
 
@@ -164,8 +163,8 @@ TEST(InfoObject, UnchangedEntriesKeepTheirBytesChangedOnesAreEncodedEmptyOnesLef
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
-        doc.Edit4 = c.title;
-        EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, 3, 0)),
+        edits.title = c.title;
+        EXPECT_EQ(EntriesBeforeModDate(InfoObjectText(doc, edits, 3, 0)),
                   "/Author (M\\374ller)\r" + c.written + "/Subject (\\101bc)\r/Keywords ()\r"
                   "/CreationDate (D:20010203040506+01'00')\r");
     }
@@ -180,7 +179,7 @@ TEST(InfoObject, ModificationIsTheTimeOfSavingAndAMissingCreationStaysMissing) {
     b.Trailer("/Root 1 0 R /Info 3 0 R");
     auto h = OpenHeadless(b.WriteTo("info-dates.pdf"));
     const std::time_t before = std::time(nullptr);
-    const std::string text = InfoObjectText(h->doc, 3, 0);
+    const std::string text = InfoObjectText(h->doc, UneditedInfo(h->doc.info), 3, 0);
     EXPECT_EQ(text.find("/CreationDate"), std::string::npos);
     const size_t at = text.find("/ModDate (D:");
     ASSERT_NE(at, std::string::npos) << text;
@@ -202,12 +201,13 @@ TEST(InfoObject, WrittenForAFileWithoutOneOnlyWhenTheUserGaveSomething) {
     b.Trailer("/Root 1 0 R");
     auto h = OpenHeadless(b.WriteTo("info-none.pdf"));
     TPdfDocument& doc = h->doc;
-    EXPECT_FALSE(WillWriteInfoObject(doc));
-    doc.Edit3 = "Anna";
-    EXPECT_TRUE(WillWriteInfoObject(doc));
-    doc.Edit3.clear();
-    doc.creationDateEdited = true;
-    EXPECT_TRUE(WillWriteInfoObject(doc));
+    TInfoEdits edits = UneditedInfo(doc.info);
+    EXPECT_FALSE(WillWriteInfoObject(doc, edits));
+    edits.author = "Anna";
+    EXPECT_TRUE(WillWriteInfoObject(doc, edits));
+    edits.author.clear();
+    edits.creation = TInfoDateTime{};
+    EXPECT_TRUE(WillWriteInfoObject(doc, edits));
 }
 
 }  // namespace
