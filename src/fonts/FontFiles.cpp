@@ -19,6 +19,9 @@
 // fontconfig keeps its configuration, once loaded, for the life of the
 // process; the leak checker would report it at every exit.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// Without the list of suppressions used, which would otherwise follow the
+// program's own messages on stderr at every exit.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
 namespace {
