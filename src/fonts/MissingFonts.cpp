@@ -63,20 +63,13 @@ std::string CollectionLanguage(const std::string& ordering) {
     return {};
 }
 
-// Mincho, Song and Myeongjo faces have serifs; the names say so.
-bool SerifCjkName(const std::string& baseFont) {
-    std::string name;
-    for (char ch : baseFont) name += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    for (const char* part : {"mincho", "ryumin", "song", "ming", "batang", "myeongjo", "kai", "serif"})
-        if (name.find(part) != std::string::npos) return true;
-    return false;
-}
-
 TFontChoice ChooseCompositeStandIn(const TDocumentFont& font, bool allowSubstitutes) {
     TFontChoice choice;
     choice.kind = TChoiceKind::NoGoodMatch;
     if (const std::string language = CollectionLanguage(font.ordering); !language.empty()) {
-        choice.face = ProposeFaceForLanguage(language, SerifCjkName(font.baseFont), font.style);
+        // The face fontconfig gives the language, as viewers draw the
+        // original with it: the embedded page looks as the page looked.
+        choice.face = ProposeFaceForLanguage(language, false, font.style);
         if (choice.face) choice.kind = TChoiceKind::Proposal;
         return choice;
     }

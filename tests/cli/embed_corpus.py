@@ -28,21 +28,6 @@ def run(args, env=None):
     return subprocess.run(args, capture_output=True, timeout=600, env=env)
 
 
-# Poppler draws a Japanese font without a program with the face fontconfig
-# gives the language, a Gothic one here; embed stands a Mincho face in for
-# a Mincho font (Ryumin). The original is drawn with that face too.
-JAPANESE_MINCHO = """<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
-  <match target="pattern">
-    <test name="lang" compare="contains"><string>ja</string></test>
-    <edit name="family" mode="prepend" binding="strong"><string>IPAexMincho</string></edit>
-  </match>
-</fontconfig>
-"""
-
-
 def words(path):
     html = run(["pdftotext", "-bbox", path, "-"]).stdout.decode("utf-8", "replace")
     pages = []
@@ -101,10 +86,7 @@ def compare_ink(source, output):
     """A glyph that is no longer drawn, or drawn where nothing was, shows as
     ink; pdftotext reads /ToUnicode and cannot see it."""
     with tempfile.TemporaryDirectory() as folder:
-        config = os.path.join(folder, "fonts.conf")
-        with open(config, "w") as f:
-            f.write(JAPANESE_MINCHO)
-        before = ink(source, folder, dict(os.environ, FONTCONFIG_FILE=config))
+        before = ink(source, folder)
         after = ink(output, folder)
     # An input poppler cannot read (our reader repairs it) has nothing to
     # compare with.
